@@ -1,0 +1,37 @@
+// The framework's user-interface backends. The program picks one at start:
+// wxWidgets when a display is there (loaded as a module, so a run without a
+// display never maps the GUI libraries), the console otherwise. Tests switch
+// to the recording backend and read what would have been shown.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "compat/win32/WinTypes.h"
+
+namespace compat::mfc {
+
+struct RecordedMessage {
+  std::u16string text;
+  UINT type;  // MB_* flags as passed
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) = 0;
+  virtual bool HasDisplay() const = 0;
+};
+
+// The backend in use; chosen on first use when nobody chose one.
+Backend& CurrentBackend();
+// "wx" when DISPLAY (or WAYLAND_DISPLAY) is set and the wx module loads,
+// else "console". Returns the name chosen.
+const char* ChooseBackend();
+void UseConsoleBackend();
+// Starts recording; messages are answered with IDOK (or IDYES) and kept.
+void UseRecordingBackend();
+const std::vector<RecordedMessage>& RecordedMessages();
+void ClearRecordedMessages();
+
+}  // namespace compat::mfc

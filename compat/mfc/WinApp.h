@@ -1,0 +1,50 @@
+// The application object's framework: one global CWinApp-derived object,
+// constructed before the program's main runs; the framework then calls its
+// InitInstance, and when that returns FALSE ends the process with the exit
+// code of ExitInstance (0).
+#pragma once
+
+#include "compat/mfc/CString.h"
+#include "compat/win32/WinTypes.h"
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+};
+
+class CWinApp {
+ public:
+  explicit CWinApp(LPCWSTR appName = nullptr);
+  virtual ~CWinApp();
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+
+  virtual BOOL InitInstance();
+  virtual int ExitInstance();
+  virtual BOOL PreTranslateMessage(MSG* msg);
+
+  // Profile writes go to HKEY_CURRENT_USER\Software\<registry key>\<profile
+  // name>\<section>; the registry key is set by SetRegistryKey.
+  void SetRegistryKey(LPCWSTR registryKey);
+  BOOL WriteProfileInt(LPCWSTR section, LPCWSTR entry, int value);
+  BOOL WriteProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR value);
+  UINT GetProfileIntW(LPCWSTR section, LPCWSTR entry, int defaultValue);
+  CString GetProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue = nullptr);
+
+  // Framework members, named and owned as the framework has them. The
+  // application may point m_pszRegistryKey, m_pszProfileName and
+  // m_pszAppName at texts it keeps alive itself.
+  HINSTANCE m_hInstance = nullptr;
+  LPWSTR m_lpCmdLine = nullptr;  // the command line after the program name
+  int m_nCmdShow = 0;
+  LPCWSTR m_pszAppName = nullptr;
+  LPCWSTR m_pszRegistryKey = nullptr;
+  LPCWSTR m_pszProfileName = nullptr;
+  LPCWSTR m_pszExeName = nullptr;
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();

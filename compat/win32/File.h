@@ -1,0 +1,87 @@
+// Files and folders over POSIX, with Windows paths.
+//
+// Paths: drive Z: is the POSIX root ("Z:\home\ann\a.txt" is /home/ann/a.txt);
+// a POSIX absolute path is accepted wherever a Windows path is; "\\?\"
+// prefixes are understood; other drives and UNC hosts are not found.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compat/win32/WinTypes.h"
+
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(-1))
+#define INVALID_FILE_SIZE (static_cast<DWORD>(0xFFFFFFFF))
+
+#define GENERIC_READ 0x80000000
+#define GENERIC_WRITE 0x40000000
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
+BOOL WINAPI DeleteFileW(LPCWSTR fileName);
+BOOL WINAPI CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI RemoveDirectoryW(LPCWSTR pathName);
+// Share modes are enforced among the handles of this process.
+HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
+                          HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+                      void* overlapped);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
+                             DWORD moveMethod);
+// The temporary folder with a trailing backslash ($TMPDIR, else /tmp).
+DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  WCHAR cFileName[MAX_PATH];
+  WCHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
+
+// Patterns with "*" and "?" in the last component only; "." and ".." are
+// listed as Windows lists them. Ends with ERROR_NO_MORE_FILES (18).
+HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+BOOL WINAPI FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
+BOOL WINAPI FindClose(HANDLE find);
+
+namespace compat::win32 {
+// The POSIX path for a Windows (or POSIX) path; nothing for a path on a drive
+// or host that is not mapped.
+std::optional<std::string> PosixPath(std::u16string_view windowsPath);
+// The Windows form of a POSIX absolute path: "Z:" and the path with backslashes.
+std::u16string WindowsPath(std::string_view posixPath);
+}  // namespace compat::win32
