@@ -1,0 +1,255 @@
+#include "compat/mfc/CString.h"
+
+#include <gtest/gtest.h>
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <climits>
+#include <cstdio>
+#include <iterator>
+#include <ostream>
+#include <string>
+
+// Failure messages show the text, with units beyond ASCII as \uXXXX.
+std::string Show(const CString& s) {
+  std::string out;
+  for (char16_t c : s.str()) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+      out += hex;
+    }
+  }
+  return out;
+}
+
+void PrintTo(const CString& s, std::ostream* os) { *os << '"' << Show(s) << '"'; }
+
+namespace {
+
+TEST(CStringTest, NullTextsAreEmpty) {
+  EXPECT_TRUE(CString(nullptr).IsEmpty());
+  EXPECT_TRUE(CString(nullptr, 5).IsEmpty());
+  EXPECT_TRUE(CString(u"abc", -1).IsEmpty());
+  EXPECT_TRUE(CString(u'x', 0).IsEmpty());
+  EXPECT_TRUE(CString(u'x', -3).IsEmpty());
+  EXPECT_EQ(CString(u'x', 3), u"xxx");
+
+  CString s = u"abc";
+  s = static_cast<LPCWSTR>(nullptr);
+  EXPECT_TRUE(s.IsEmpty());
+  EXPECT_STREQ(reinterpret_cast<const char*>(s.GetString()), "");  // still a terminated text
+
+  s = u"abc";
+  s += static_cast<LPCWSTR>(nullptr);
+  EXPECT_EQ(s, u"abc");
+  EXPECT_TRUE(CString() == static_cast<LPCWSTR>(nullptr));
+  EXPECT_EQ(s.Compare(nullptr), 1);
+  EXPECT_EQ(CString().CompareNoCase(nullptr), 0);
+}
+
+TEST(CStringTest, LengthConstructorKeepsEmbeddedNulls) {
+  const char16_t raw[] = {u'a', 0, u'b'};
+  CString s(raw, 3);
+  EXPECT_EQ(s.GetLength(), 3);
+  EXPECT_EQ(s.GetAt(2), u'b');
+  EXPECT_EQ(s.Find(u'b'), 2);
+  EXPECT_FALSE(s == u"a");  // compares all three units, not up to the null
+}
+
+TEST(CStringTest, ConcatenationInEveryForm) {
+  const CString a = u"Korvane";
+  EXPECT_EQ(a + CString(u" 9"), u"Korvane 9");
+  EXPECT_EQ(a + u"\\x", u"Korvane\\x");
+  EXPECT_EQ(u"Software\\" + a, u"Software\\Korvane");
+  EXPECT_EQ(a + u'!', u"Korvane!");
+  EXPECT_TRUE(u"Korvane" == a);
+
+  CString self = u"ab";
+  self += self;
+  self += self.GetString();  // appending the string's own buffer
+  EXPECT_EQ(self, u"abababab");
+  self = self.GetString() + 2;  // assigning a tail of itself
+  EXPECT_EQ(self, u"ababab");
+}
+
+TEST(CStringTest, CompareIsOrdinalAndAnswersTheSign) {
+  EXPECT_EQ(CString(u"abc").Compare(u"abc"), 0);
+  EXPECT_EQ(CString(u"abc").Compare(u"abd"), -1);
+  EXPECT_EQ(CString(u"abd").Compare(u"abc"), 1);
+  EXPECT_EQ(CString(u"ab").Compare(u"abc"), -1);
+  EXPECT_EQ(CString(u"B").Compare(u"a"), -1);  // code units, not dictionary order
+  EXPECT_EQ(CString(u"\uFF21").Compare(u"a"), 1);  // compared as unsigned units
+  EXPECT_EQ(CString(u"a").Compare(u"A"), 1);
+}
+
+TEST(CStringTest, CompareNoCaseFoldsEveryCommonScript) {
+  struct Row {
+    const char16_t* a;
+    const char16_t* b;
+    int expected;
+  };
+  const Row rows[] = {
+      {u"-OPEN", u"-open", 0},
+      {u"Software\\KORVANE", u"software\\korvane", 0},
+      {u"\u00C9T\u00C9", u"\u00E9t\u00E9", 0},              // Latin-1: ÉTÉ / été
+      {u"\u00DE\u00D8", u"\u00FE\u00F8", 0},                // Þ Ø
+      {u"\u0141\u00D3D\u0179", u"\u0142\u00F3d\u017A", 0},  // Latin Extended-A: ŁÓDŹ
+      {u"\u01C4", u"\u01C6", 0},                            // DŽ / dž (title case between)
+      {u"\u0178", u"\u00FF", 0},                            // Ÿ lives outside Latin-1
+      {u"\u039F\u0394\u039F\u03A3", u"\u03BF\u03B4\u03BF\u03C2", 0},  // ΟΔΟΣ / οδος, final sigma
+      {u"\u03C3", u"\u03C2", 0},                            // σ / ς
+      {u"\u0416\u0401\u0460", u"\u0436\u0451\u0461", 0},    // Cyrillic Ж Ё Ѡ
+      {u"\u0531", u"\u0561", 0},                            // Armenian
+      {u"\u10A0", u"\u2D00", 0},                            // Georgian
+      {u"\u1E9E", u"\u00DF", 0},                            // capital sharp s
+      {u"\u212A", u"k", 0},                                 // Kelvin sign
+      {u"\u017F", u"S", 0},                                 // long s
+      {u"\uFF21\uFF22", u"\uFF41\uFF42", 0},                // fullwidth
+      {u"\uA7AE", u"\u026A", 0},                            // a mapping that moves far down
+      // Different letters stay apart, in the order of the folded units.
+      {u"a", u"B", -1},
+      {u"Z", u"a", 1},
+      {u"_", u"a", -1},  // letters fold down, so '_' sorts before them
+      {u"abc", u"ABCD", -1},
+      {u"\u00E9", u"E", 1},
+      {u"\u0430", u"a", 1},  // Cyrillic а is not Latin a
+      {u"\U0001F600", u"\U0001F600", 0},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CString(row.a).CompareNoCase(row.b), row.expected) << Show(row.a) << " vs " << Show(row.b);
+    EXPECT_EQ(CString(row.b).CompareNoCase(row.a), -row.expected) << Show(row.b) << " vs " << Show(row.a);
+  }
+}
+
+TEST(CStringTest, MakeLowerAndUpperMapCodeUnitsOnly) {
+  EXPECT_EQ(CString(u"Orbweave 9.12 \u00C9\u0416\u03A3!").MakeLower(), u"orbweave 9.12 \u00E9\u0436\u03C3!");
+  EXPECT_EQ(CString(u"orbweave \u00E9\u0436\u03C2\u00FF").MakeUpper(), u"ORBWEAVE \u00C9\u0416\u03A3\u0178");
+  EXPECT_EQ(CString(u"\u00DF").MakeUpper(), u"\u00DF");  // no single-unit capital
+  EXPECT_EQ(CString(u"\u0130").MakeLower(), u"i");
+  EXPECT_EQ(CString(u"\u0131").MakeUpper(), u"I");
+  // Units outside the plane (and lone surrogates) pass through untouched.
+  EXPECT_EQ(CString(u"\U00010400\xD801").MakeLower(), u"\U00010400\xD801");
+  CString s = u"Ab";
+  EXPECT_EQ(&s.MakeLower().MakeUpper(), &s);  // chains on the same object
+  EXPECT_EQ(s, u"AB");
+}
+
+// Every unit of the plane maps as the C library maps it; this checks the run
+// table and its lookup against the reference, not against themselves.
+TEST(CStringTest, CaseMappingAgreesWithTheCLibraryOnThePlane) {
+  locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (!utf8) GTEST_SKIP() << "no C.UTF-8 locale";
+  std::u16string all, lower, upper;
+  for (unsigned c = 1; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    auto keep = [c](wint_t m) { return static_cast<char16_t>(m > 0xFFFF ? c : m); };
+    all += static_cast<char16_t>(c);
+    lower += keep(towlower_l(c, utf8));
+    upper += keep(towupper_l(c, utf8));
+  }
+  freelocale(utf8);
+  CString s(all);
+  EXPECT_TRUE(CString(s).MakeLower() == CString(lower));
+  EXPECT_TRUE(CString(s).MakeUpper() == CString(upper));
+  EXPECT_EQ(CString(lower).CompareNoCase(CString(upper)), 0);
+}
+
+TEST(CStringTest, FindReportsPositionsOrMinusOne) {
+  const CString s = u"a-b-c";
+  EXPECT_EQ(s.Find(u'-'), 1);
+  EXPECT_EQ(s.Find(u'-', 2), 3);
+  EXPECT_EQ(s.Find(u'-', 4), -1);
+  EXPECT_EQ(s.Find(u'-', 99), -1);
+  EXPECT_EQ(s.Find(u'-', -5), 1);
+  EXPECT_EQ(s.Find(u"b-c"), 2);
+  EXPECT_EQ(s.Find(u"-", 2), 3);
+  EXPECT_EQ(s.Find(u"b-c", 3), -1);
+  EXPECT_EQ(s.Find(u"x"), -1);
+  EXPECT_EQ(s.Find(u"", 2), 2);
+  EXPECT_EQ(s.Find(u"", 6), -1);
+  EXPECT_EQ(s.FindOneOf(u"cb"), 2);
+  EXPECT_EQ(s.FindOneOf(u"xyz"), -1);
+  EXPECT_EQ(s.FindOneOf(u""), -1);
+  EXPECT_EQ(s.FindOneOf(nullptr), -1);
+  EXPECT_EQ(s.ReverseFind(u'-'), 3);
+  EXPECT_EQ(s.ReverseFind(u'a'), 0);
+  EXPECT_EQ(s.ReverseFind(u'x'), -1);
+  EXPECT_EQ(CString().Find(u'a'), -1);
+}
+
+TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
+  const CString s = u"abcdef";
+  struct Row {
+    CString got;
+    const char16_t* expected;
+  };
+  const Row rows[] = {
+      {s.Mid(2), u"cdef"},         {s.Mid(0), u"abcdef"},     {s.Mid(6), u""},
+      {s.Mid(7), u""},             {s.Mid(-2), u"abcdef"},    {s.Mid(INT_MIN), u"abcdef"},
+      {s.Mid(1, 3), u"bcd"},       {s.Mid(4, 10), u"ef"},     {s.Mid(-2, 3), u"abc"},
+      {s.Mid(2, -1), u""},         {s.Mid(9, 2), u""},        {s.Mid(3, INT_MAX), u"def"},
+      {s.Mid(INT_MAX, INT_MAX), u""},
+      {s.Left(2), u"ab"},          {s.Left(0), u""},          {s.Left(-1), u""},
+      {s.Left(99), u"abcdef"},     {s.Right(2), u"ef"},       {s.Right(0), u""},
+      {s.Right(-4), u""},          {s.Right(99), u"abcdef"},  {s.Right(INT_MAX), u"abcdef"},
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(rows[i].got, rows[i].expected) << "row " << i << ": " << Show(rows[i].got);
+  }
+}
+
+TEST(CStringTest, ReplaceTextCountsNonOverlappingMatches) {
+  CString s = u"%APPNAME% and %APPNAME%";
+  EXPECT_EQ(s.Replace(u"%APPNAME%", u"Korvane Orbweave 9"), 2);
+  EXPECT_EQ(s, u"Korvane Orbweave 9 and Korvane Orbweave 9");
+
+  CString shrink = u"aaaaa";
+  EXPECT_EQ(shrink.Replace(u"aa", u"b"), 2);  // left to right, never overlapping
+  EXPECT_EQ(shrink, u"bba");
+
+  CString grow = u"a.b";
+  EXPECT_EQ(grow.Replace(u".", u"..."), 1);  // the inserted text is not searched again
+  EXPECT_EQ(grow, u"a...b");
+
+  CString remove = u"x-y-z";
+  EXPECT_EQ(remove.Replace(u"-", nullptr), 2);
+  EXPECT_EQ(remove, u"xyz");
+
+  CString none = u"abc";
+  EXPECT_EQ(none.Replace(u"", u"x"), 0);
+  EXPECT_EQ(none.Replace(nullptr, u"x"), 0);
+  EXPECT_EQ(none.Replace(u"q", u"x"), 0);
+  EXPECT_EQ(none, u"abc");
+
+  CString self = u"abab";
+  EXPECT_EQ(self.Replace(self.GetString() + 2, self.GetString()), 2);  // both texts inside the string
+  EXPECT_EQ(self, u"abababab");
+}
+
+TEST(CStringTest, ReplaceCharacter) {
+  CString path = u"a/b/c";
+  EXPECT_EQ(path.Replace(u'/', u'\\'), 2);
+  EXPECT_EQ(path, u"a\\b\\c");
+  EXPECT_EQ(path.Replace(u'\\', u'\\'), 0);
+  EXPECT_EQ(path.Replace(u'q', u'x'), 0);
+}
+
+TEST(CStringTest, TrimRemovesWhiteSpaceOrChosenCharacters) {
+  EXPECT_EQ(CString(u" \t\r\n\v\fx y\f\v\n\r\t ").Trim(), u"x y");
+  EXPECT_EQ(CString(u"  x  ").TrimLeft(), u"x  ");
+  EXPECT_EQ(CString(u"  x  ").TrimRight(), u"  x");
+  EXPECT_EQ(CString(u" \t ").Trim(), u"");
+  EXPECT_EQ(CString(u"\u00A0x\u3000").Trim(), u"\u00A0x\u3000");  // not white space here
+  EXPECT_EQ(CString(u"\"C:\\a b\\\"").Trim(u"\""), u"C:\\a b\\");
+  EXPECT_EQ(CString(u"--==x=-").Trim(u"-="), u"x");
+  EXPECT_EQ(CString(u"xx").Trim(u""), u"xx");
+  EXPECT_EQ(CString(u"xx").Trim(nullptr), u"xx");
+  CString all = u"abba";
+  EXPECT_EQ(all.Trim(all.GetString()), u"");  // the set may be the string itself
+}
+
+}  // namespace
