@@ -1,0 +1,194 @@
+// The menu calls against their Windows contract: return values, last-error
+// codes and what the out-buffers hold afterwards.
+#include "compat/win32/Menu.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "compat/win32/Error.h"
+
+namespace {
+
+constexpr UINT kFailed = static_cast<UINT>(-1);
+
+std::u16string TextOf(HMENU menu, UINT id, UINT flags) {
+  char16_t buffer[64];
+  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
+  const int n = GetMenuStringW(menu, id, buffer, 64, flags);
+  if (n < 0) return u"<negative>";
+  return std::u16string(buffer, static_cast<std::size_t>(n));
+}
+
+// A bar like the engine's: File, Options, Help, with items in each.
+struct Bar {
+  HMENU bar = CreateMenu();
+  HMENU file = CreatePopupMenu();
+  HMENU options = CreatePopupMenu();
+  HMENU help = CreatePopupMenu();
+
+  Bar() {
+    AppendMenuW(file, MF_STRING, 100, u"&Open");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, 101, u"E&xit");
+    AppendMenuW(options, MF_STRING | MF_CHECKED, 200, u"&Verify");
+    AppendMenuW(help, MF_STRING | MF_GRAYED, 300, u"&About");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), u"&File");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options), u"&Options");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), u"&Help");
+  }
+  ~Bar() { DestroyMenu(bar); }
+};
+
+}  // namespace
+
+TEST(MenuTest, ItemsKeepOrderIdsTextsAndStates) {
+  Bar m;
+  ASSERT_EQ(GetMenuItemCount(m.bar), 3);
+  EXPECT_EQ(GetSubMenu(m.bar, 0), m.file);
+  EXPECT_EQ(GetSubMenu(m.bar, 2), m.help);
+  EXPECT_EQ(TextOf(m.bar, 1, MF_BYPOSITION), u"&Options");
+
+  // Items by position: id, 0 for a separator, -1 for a pop-up.
+  EXPECT_EQ(GetMenuItemID(m.file, 0), 100u);
+  EXPECT_EQ(GetMenuItemID(m.file, 1), 0u);
+  EXPECT_EQ(GetMenuItemID(m.bar, 0), kFailed);
+  EXPECT_EQ(GetSubMenu(m.file, 0), nullptr);
+
+  EXPECT_EQ(GetMenuState(m.file, 1, MF_BYPOSITION), static_cast<UINT>(MF_SEPARATOR));
+  EXPECT_EQ(GetMenuState(m.file, 0, MF_BYPOSITION), static_cast<UINT>(MF_STRING));
+  // By command the search goes down into the pop-ups.
+  EXPECT_EQ(GetMenuState(m.bar, 200, MF_BYCOMMAND), static_cast<UINT>(MF_CHECKED));
+  EXPECT_EQ(GetMenuState(m.bar, 300, MF_BYCOMMAND), static_cast<UINT>(MF_GRAYED));
+  EXPECT_EQ(TextOf(m.bar, 101, MF_BYCOMMAND), u"E&xit");
+  // A pop-up reports its item count in the high byte.
+  EXPECT_EQ(GetMenuState(m.bar, 0, MF_BYPOSITION), (3u << 8) | MF_POPUP);
+}
+
+TEST(MenuTest, InsertByPositionAndByCommand) {
+  Bar m;
+  // The shell's way: a new pop-up at position 2 of the bar, before Help.
+  HMENU internet = CreatePopupMenu();
+  ASSERT_TRUE(InsertMenuW(m.bar, 2, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(internet), u"Internet"));
+  EXPECT_EQ(GetSubMenu(m.bar, 2), internet);
+  EXPECT_EQ(GetSubMenu(m.bar, 3), m.help);
+
+  // -1 and any position past the end append.
+  ASSERT_TRUE(InsertMenuW(m.options, static_cast<UINT>(-1), MF_BYPOSITION, 201, u"last"));
+  ASSERT_TRUE(InsertMenuW(m.options, 99, MF_BYPOSITION, 202, u"after last"));
+  EXPECT_EQ(GetMenuItemID(m.options, 1), 201u);
+  EXPECT_EQ(GetMenuItemID(m.options, 2), 202u);
+
+  // By command the item goes before the one found, inside its pop-up.
+  ASSERT_TRUE(InsertMenuW(m.bar, 101, MF_BYCOMMAND, 150, u"&Save"));
+  EXPECT_EQ(GetMenuItemCount(m.bar), 4);
+  ASSERT_EQ(GetMenuItemCount(m.file), 4);
+  EXPECT_EQ(GetMenuItemID(m.file, 2), 150u);
+  EXPECT_EQ(GetMenuItemID(m.file, 3), 101u);
+
+  SetLastError(0xcccc);
+  EXPECT_FALSE(InsertMenuW(m.bar, 999, MF_BYCOMMAND, 151, u"nowhere"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MENU_ITEM_NOT_FOUND));
+}
+
+TEST(MenuTest, StringBufferContract) {
+  Bar m;
+  char16_t buffer[8];
+  // Without a buffer, or with no room, the answer is the length.
+  EXPECT_EQ(GetMenuStringW(m.file, 101, nullptr, 0, MF_BYCOMMAND), 5);
+  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
+  EXPECT_EQ(GetMenuStringW(m.file, 101, buffer, 0, MF_BYCOMMAND), 5);
+  EXPECT_EQ(buffer[0], u'\xcccc');
+
+  // A short buffer truncates and still terminates.
+  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
+  EXPECT_EQ(GetMenuStringW(m.file, 101, buffer, 3, MF_BYCOMMAND), 2);
+  EXPECT_EQ(std::u16string(buffer), u"E&");
+  EXPECT_EQ(buffer[3], u'\xcccc');
+
+  // A separator has an empty text.
+  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
+  EXPECT_EQ(GetMenuStringW(m.file, 1, buffer, 8, MF_BYPOSITION), 0);
+  EXPECT_EQ(buffer[0], 0);
+
+  // A string item without a string becomes a separator.
+  ASSERT_TRUE(AppendMenuW(m.help, MF_STRING, 301, nullptr));
+  EXPECT_EQ(GetMenuItemID(m.help, 1), 0u);
+  EXPECT_EQ(GetMenuState(m.help, 1, MF_BYPOSITION), static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST(MenuTest, MissingItemsAndBadHandlesFailWithTheirCodes) {
+  Bar m;
+  HMENU stale = CreateMenu();
+  ASSERT_TRUE(DestroyMenu(stale));
+
+  // Each row runs one call with the last error poisoned and keeps what it left.
+  struct Case {
+    const char* what;
+    bool failed;
+    DWORD error;
+    DWORD expected;
+  };
+  auto run = [](auto call, DWORD expected, const char* what) {
+    SetLastError(0xcccc);
+    const bool failed = call();
+    return Case{what, failed, GetLastError(), expected};
+  };
+  const DWORD kBadHandle = ERROR_INVALID_HANDLE;
+  const DWORD kNoItem = ERROR_MENU_ITEM_NOT_FOUND;
+  const Case cases[] = {
+      run([&] { return GetMenuItemCount(stale) == -1; }, kBadHandle, "count of stale"),
+      run([&] { return DestroyMenu(stale) == FALSE; }, kBadHandle, "destroy twice"),
+      run([&] { return AppendMenuW(nullptr, MF_STRING, 1, u"x") == FALSE; }, kBadHandle, "append to null"),
+      run([&] { return GetMenuItemID(stale, 0) == kFailed; }, kBadHandle, "id in stale"),
+      run([&] { return GetSubMenu(stale, 0) == nullptr; }, kBadHandle, "sub of stale"),
+      run([&] { return GetMenuState(stale, 0, MF_BYPOSITION) == kFailed; }, kBadHandle, "state in stale"),
+      run([&] { return GetMenuStringW(stale, 0, nullptr, 0, MF_BYPOSITION) == 0; }, kBadHandle, "string in stale"),
+      run([&] { return AppendMenuW(m.bar, MF_POPUP, reinterpret_cast<UINT_PTR>(stale), u"x") == FALSE; },
+          kBadHandle, "stale pop-up"),
+      run([&] { return GetMenuItemID(m.file, 3) == kFailed; }, kNoItem, "id past end"),
+      run([&] { return GetMenuItemID(m.file, -2) == kFailed; }, kNoItem, "negative position"),
+      run([&] { return GetSubMenu(m.bar, 3) == nullptr; }, kNoItem, "sub past end"),
+      run([&] { return GetMenuState(m.bar, 4242, MF_BYCOMMAND) == kFailed; }, kNoItem, "state of unknown id"),
+      run([&] { return GetMenuStringW(m.bar, 4242, nullptr, 0, MF_BYCOMMAND) == 0; }, kNoItem, "text of unknown id"),
+      // A menu may not end up inside itself.
+      run([&] { return AppendMenuW(m.file, MF_POPUP, reinterpret_cast<UINT_PTR>(m.bar), u"x") == FALSE; },
+          ERROR_INVALID_PARAMETER, "bar inside its own pop-up"),
+      run([&] { return AppendMenuW(m.file, MF_POPUP, reinterpret_cast<UINT_PTR>(m.file), u"x") == FALSE; },
+          ERROR_INVALID_PARAMETER, "menu inside itself"),
+      run([&] { return AppendMenuW(m.file, 0x4 /* MF_BITMAP */, 1, u"x") == FALSE; }, ERROR_INVALID_PARAMETER,
+          "unsupported item type"),
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_TRUE(c.failed);
+    EXPECT_EQ(c.error, c.expected);
+  }
+  // Failed calls changed nothing.
+  EXPECT_EQ(GetMenuItemCount(m.bar), 3);
+  EXPECT_EQ(GetMenuItemCount(m.file), 3);
+}
+
+TEST(MenuTest, DestroyTakesOwnedPopupsAlong) {
+  HMENU bar = CreateMenu();
+  HMENU outer = CreatePopupMenu();
+  HMENU inner = CreatePopupMenu();
+  ASSERT_TRUE(AppendMenuW(inner, MF_STRING, 1, u"deep"));
+  ASSERT_TRUE(AppendMenuW(outer, MF_POPUP, reinterpret_cast<UINT_PTR>(inner), u"inner"));
+  ASSERT_TRUE(AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(outer), u"outer"));
+  EXPECT_EQ(GetMenuState(bar, 1, MF_BYCOMMAND), static_cast<UINT>(MF_STRING));
+
+  ASSERT_TRUE(DestroyMenu(bar));
+  SetLastError(0);
+  EXPECT_EQ(GetMenuItemCount(outer), -1);
+  EXPECT_EQ(GetMenuItemCount(inner), -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+  // A new menu never gets the handle of a destroyed one.
+  HMENU fresh = CreateMenu();
+  EXPECT_NE(fresh, bar);
+  EXPECT_NE(fresh, outer);
+  EXPECT_NE(fresh, inner);
+  DestroyMenu(fresh);
+}
