@@ -76,7 +76,9 @@ using PHKEY = HKEY*;
 using HMODULE = HINSTANCE;
 
 // A procedure found by GetProcAddress; cast it to the export's real type.
-using FARPROC = LONG_PTR(WINAPI*)();
+// (void() rather than the desktop's INT_PTR(): the compilers take it as the
+// generic function pointer type and accept the cast without a warning.)
+using FARPROC = void(WINAPI*)();
 
 #define MAX_PATH 260
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
