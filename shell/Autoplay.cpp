@@ -1,0 +1,56 @@
+// Autoplay handler texts.
+#include "shell/Autoplay.h"
+
+#include "compat/win32/Error.h"
+#include "compat/win32/Registry.h"
+#include "compat/win32/Version.h"
+#include "localization/Localize.h"
+
+namespace {
+
+constexpr const char16_t* kHandlersKey =
+    u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\";
+
+struct AutoplayHandler {
+  const char16_t* action;
+  const char16_t* textKey;
+  const char16_t* defaultText;
+};
+
+constexpr AutoplayHandler kHandlers[] = {
+    {u"BURNONARRIVAL", u"CKyrell.Autoplay.BurnDisc", u"Burn %IMPORTANTDTCS%"},
+    {u"COPYONARRIVAL", u"CKyrell.Autoplay.CopyDisc", u"Copy %IMPORTANTDTCS%"},
+    {u"RIPONARRIVAL", u"CKyrell.Autoplay.RipAudioCD", u"Rip Audio-CD"},
+};
+
+// The prompt that offers handlers exists from Windows XP (5.1) on.
+bool SystemHasAutoplayHandlers() {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExW(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) return false;
+  return (version.dwMajorVersion == 5 && version.dwMinorVersion != 0) || version.dwMajorVersion >= 6;
+}
+
+}  // namespace
+
+CString AutoplayHandlerKey(const CString& displayName, const CString& action) {
+  CString name = displayName;
+  name.Replace(u' ', u'_');
+  return CString(kHandlersKey) + u"KVN" + name + action;
+}
+
+void RegisterAutoplayHandlers(const CString& displayName) {
+  if (!SystemHasAutoplayHandlers()) return;
+  for (const AutoplayHandler& handler : kHandlers) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AutoplayHandlerKey(displayName, handler.action), 0,
+                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      continue;
+    }
+    CString text = Localize(handler.textKey, handler.defaultText);
+    ReplacePlaceholder(text, u"%IMPORTANTDTCS%", u"CD/DVD");
+    RegSetValueExW(key, u"Action", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.GetString()),
+                   static_cast<DWORD>((text.GetLength() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+  }
+}

@@ -1,0 +1,144 @@
+// The application object: everything the program does happens in its
+// InitInstance, which prepares settings and language, runs the burn engine
+// and shuts down in order before returning FALSE.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compat/mfc/CString.h"
+#include "compat/mfc/WinApp.h"
+#include "peers/orbcore/IgnisLaunch.h"
+#include "shell/EngineTexts.h"
+#include "shell/HelpTopics.h"
+
+namespace lapp {
+class IApplicationManager;
+}
+
+// The task the command line asks for, with its input as the engine reads it.
+struct LaunchTask {
+  std::uint32_t code = kTaskDataDisc;
+  std::uint32_t startMode = kStartNormal;
+  CString drive;  // "-selectdrive"; empty when not given
+  bool hasDrive = false;
+};
+
+class CKyrellApp : public CWinApp {
+ public:
+  CKyrellApp();
+  ~CKyrellApp() override;
+
+  BOOL InitInstance() override;
+  BOOL PreTranslateMessage(MSG* msg) override;
+
+  // Registry reads below the product key: the current user's value first,
+  // then the machine's, then the default; a value of another type counts as
+  // missing. `subkey` may be empty.
+  CString GetSettingString(CString subkey, CString name, CString defaultValue);
+  int GetSettingInt(CString subkey, CString name, int defaultValue);
+  // Drive and folder of the program's file, with the trailing backslash.
+  CString ProgramFolder();
+  // LoadLibraryW; when that fails and `report` is set, says so in an error box.
+  HMODULE LoadLibraryReporting(const CString& fileName, bool report);
+  // Runs the engine with the task of the command line; true when the engine
+  // reported success.
+  bool LaunchEngine();
+
+  CString CommandLineToken(int index) const;
+  int CommandLineTokenCount() const;
+
+  // Fills the launch record from the settings and the command line, as
+  // LaunchEngine hands it to the engine.
+  LaunchRecord& BuildLaunchRecord();
+  // Frees the task input lists once the engine has returned.
+  void FreeTaskInput();
+
+  // What the menus, help and about box read.
+  const CString& DisplayName() const { return m_displayName; }
+  const CString& ShortName() const { return m_shortName; }
+  const CString& FullVersion() const { return m_fullVersion; }
+  const CString& ActiveLanguage() const { return m_activeLanguage; }
+  bool IsUnicodePlatform() const { return m_isUnicodePlatform; }
+  bool IsFirstStart() const { return m_firstStart; }
+  int UpgradeType() const { return m_upgradeType; }
+  int UpdateType() const { return m_updateType; }
+  HMODULE EngineModule() const { return m_engine; }
+  const LaunchTask& Task() const { return m_task; }
+
+  static constexpr const char16_t* kMutexName = u"{3f1e7a52-9c4d-4b8e-a6d1-0c57e2b9f48a}";
+  static constexpr const char16_t* kSettingsKey = u"SOFTWARE\\korvane\\Korvane Orbweave 9";
+  static constexpr const char16_t* kVendorRegistryPath = u"korvane\\Korvane Orbweave 9";
+
+ private:
+  // The start-up sequence, one step each.
+  void StartWxWidgets();
+  void ComputePaths();
+  void CreateApplicationManager();
+  void RegisterSettingsWithManager();
+  void InitDriveAccess();
+  void ShowSplashWindow();
+  void DirectFrameworkRegistry();
+  void LoadEngine();
+  void ReadIdentitySettings();
+  void SelectLanguage();
+  void ReadUpgradeName();
+  void ChooseHelp();
+  void ShutDownApplicationManager();
+  void StopWxWidgets();
+
+  void ApplyCommandLine(LaunchRecord& record);
+  void SetAudioCdList(const std::vector<CString>& paths);
+  void SetDataDiscList(const std::vector<CString>& paths);
+  void SetProjectFile(const CString& path);
+
+  // Identity, set in the constructor.
+  CString m_companyName;
+  CString m_defaultLanguage;
+  CString m_shortName;
+  CString m_vendorRegistryPath;
+  CString m_displayName;
+  CString m_fullVersion;
+
+  // Settings read at start-up.
+  CString m_version;
+  CString m_edition;
+  CString m_productCode;
+  int m_upgradeType = 0;
+  int m_updateType = 2;
+  CString m_reportUrl;
+  CString m_reportTransform;
+  CString m_activeLanguage;
+  CString m_langPackPath;
+  CString m_helpFile;
+  CString m_upgradeName;
+  CString m_aboutMarkup;
+
+  CString m_programFolder;
+  CString m_initialArchivePath;
+  CString m_dataStorePath;
+
+  bool m_isUnicodePlatform = true;
+  bool m_firstStart = true;
+  bool m_wxStarted = false;
+  HMODULE m_engine = nullptr;
+  lapp::IApplicationManager* m_appManager = nullptr;
+  HANDLE m_instanceMutex = nullptr;
+
+  // What the engine receives, owned here until the process ends.
+  LaunchRecord m_record{};
+  LOGFONTW m_font{};
+  CHelpTopics m_helpTopics;
+  CEngineTexts m_texts;
+  LaunchTask m_task;
+  // The task input and its texts; the two lists are freed after the run.
+  CEngineTexts m_inputTexts;
+  AudioCdListInput m_audioList{};
+  std::vector<IgnisText> m_audioPaths;
+  DataDiscListInput m_dataList{};
+  std::vector<DataDiscItem> m_dataItems;
+  ProjectFileInput m_project{};
+  CEngineTexts m_projectTexts;
+};

@@ -1,0 +1,238 @@
+// The hand-over to the burn engine: the task from the command line, the
+// launch record, the engine's run and what is freed afterwards.
+#include "compat/mfc/MessageBox.h"
+#include "compat/win32/File.h"
+#include "compat/win32/Module.h"
+#include "compat/win32/Resource.h"
+#include "compat/win32/Registry.h"
+#include "localization/Localize.h"
+#include "shell/CommandLine.h"
+#include "shell/Kyrell.h"
+#include "shell/Menus.h"
+#include "shell/PathnameListFile.h"
+#include "shell/ProblemReport.h"
+
+namespace {
+
+// The task a start without a task switch opens, named as the build names it.
+constexpr const char16_t* kDefaultTaskKeyword = u"IGNSI_DATACD";
+
+std::uint32_t DefaultTask() {
+  const CString keyword = kDefaultTaskKeyword;
+  if (keyword.CompareNoCase(u"IGNIS_AUDIOCD") == 0) return kTaskAudioCd;
+  if (keyword.CompareNoCase(u"IGNIS_RESTOREBACKUP") == 0) return kTaskRestoreBackup;
+  return kTaskDataDisc;
+}
+
+HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(128), IMAGE_ICON,
+                                       GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                       LR_SHARED));
+}
+
+void FillFont(LOGFONTW& font) {
+  font = LOGFONTW{};
+  font.lfHeight = -12;
+  font.lfWeight = FW_BOLD;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+  font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  font.lfQuality = ANTIALIASED_QUALITY;
+  font.lfPitchAndFamily = VARIABLE_PITCH;
+  const char16_t face[] = u"MS Shell Dlg";
+  for (std::size_t i = 0; i < std::size(face); ++i) font.lfFaceName[i] = face[i];
+}
+
+}  // namespace
+
+CString CKyrellApp::CommandLineToken(int index) const {
+  return CCommandLine(m_lpCmdLine).Token(index);
+}
+
+int CKyrellApp::CommandLineTokenCount() const { return CCommandLine(m_lpCmdLine).Count(); }
+
+bool CKyrellApp::LaunchEngine() {
+  auto startIgnis = reinterpret_cast<StartIgnisProc>(GetProcAddress(m_engine, "StartIgnis"));
+  auto freeResults =
+      reinterpret_cast<FreeIgnisResultsProc>(GetProcAddress(m_engine, "FreeIgnisResults"));
+  if (startIgnis == nullptr || freeResults == nullptr) {
+    CString message = Localize(u"Kyrell", u"Could not load %BURNDLL%");
+    ReplacePlaceholder(message, u"%BURNDLL%", u"orbcore.dll");
+    AfxMessageBox(message, MB_ICONERROR);
+    return false;
+  }
+
+  m_firstStart = GetSettingInt(u"General", u"FirstStart", 1) != 0;
+  WriteProfileInt(u"General", u"FirstStart", 0);
+
+  LaunchRecord& record = BuildLaunchRecord();
+  InitInfoChannels(*this);
+
+  void* results = nullptr;
+  startIgnis(&record, &results);
+  const bool success = results != nullptr && *static_cast<const std::uint32_t*>(results) != 0;
+
+  FreeTaskInput();
+  freeResults(results);
+  return success;
+}
+
+LaunchRecord& CKyrellApp::BuildLaunchRecord() {
+  m_texts.Clear();
+  m_record = LaunchRecord{};
+  LaunchRecord& r = m_record;
+  r.layoutTag = kLaunchRecordTag;
+
+  r.helpTopics = m_helpTopics.Fill(m_helpFile, m_texts);
+
+  const ProblemReportTexts report = LocalizeProblemReportTexts();
+  r.reportTaskDescription = m_texts.Place(report.taskDescription);
+  r.reportExplanation = m_texts.Place(report.explanation);
+
+  m_task = LaunchTask{};
+  m_task.code = DefaultTask();
+
+  // Values only the engine gives a meaning.
+  r.featureMask48 = 0x3FFF0DFF;
+  r.color132 = 0xFFFFFF;
+  r.value136 = 1;
+  r.value140 = 3;
+  r.value148 = 1;
+  r.color156 = 0x1F1811;
+  r.color180 = 0xFFFFFF;
+  r.color184 = 0x513E2D;
+  r.value188 = 8;
+  r.value192 = 321;
+  r.value196 = 576;
+  r.value200 = 339;
+  r.value204 = 2086;
+  r.value208 = 3;
+  r.featureMask216 = 0x1CFFBBFF;
+  r.color224 = 0x513E2D;
+  r.value236 = 2006;
+  r.featureMask256 = 0xDEEF;
+
+  FillFont(m_font);
+  r.font = &m_font;
+  r.registryRoot = 0x80000001;  // HKEY_CURRENT_USER
+  r.instance = m_hInstance;
+  r.largeIcon = LoadProgramIcon(m_hInstance, SM_CXICON, SM_CYICON);
+  r.smallIcon = LoadProgramIcon(m_hInstance, SM_CXSMICON, SM_CYSMICON);
+
+  r.reportTitle = m_texts.Place(report.title);
+  r.settingsKey = m_texts.Place(kSettingsKey);
+  r.languageName = m_texts.Place(m_activeLanguage);
+  r.displayName = m_texts.Place(m_displayName);
+  r.aboutMarkup = m_texts.Place(m_aboutMarkup);
+  r.languagePackPath = m_texts.Place(m_langPackPath);
+  r.reportUrl = m_texts.Place(m_reportUrl);
+  r.reportContentType = m_texts.Place(kReportContentType);
+  r.version = m_texts.Place(m_version);
+  r.productCode = m_productCode.IsEmpty() ? nullptr : m_texts.Place(m_productCode);
+  r.edition = m_texts.Place(m_edition);
+  r.supportEmail = m_texts.PlaceWide(kSupportEmail);
+  r.reportTransform = m_texts.Place(m_reportTransform);
+  r.upgradeName = m_isUnicodePlatform ? m_texts.PlaceWide(m_upgradeName) : nullptr;
+  r.shortName = m_texts.Place(m_shortName);
+  r.fullVersion = m_texts.Place(m_fullVersion);
+  r.menuCommand = ShellMenuCommand;
+  r.menuBuild = ShellMenuBuild;
+  r.idle = ShellIdle;
+  r.appManager = m_appManager;
+
+  ApplyCommandLine(r);
+  r.taskCode = m_task.code;
+  r.startMode = m_task.startMode;
+  r.selectedDrive = m_task.hasDrive ? m_texts.Place(m_task.drive) : nullptr;
+  return r;
+}
+
+void CKyrellApp::ApplyCommandLine(LaunchRecord& record) {
+  const CCommandLine line(m_lpCmdLine);
+  // Both arguments count as empty unless there are at least two.
+  const CString arg0 = line.Count() >= 2 ? line.Token(0) : CString();
+  const CString arg1 = line.Count() >= 2 ? line.Token(1) : CString();
+  if (arg1.IsEmpty()) return;
+
+  if (arg0.CompareNoCase(u"-autoplay") == 0) {
+    for (int i = 1; i < line.Count(); ++i) {
+      const CString token = line.Token(i);
+      if (token.CompareNoCase(u"-selectdrive") == 0) {
+        if (i + 1 < line.Count()) {
+          m_task.drive = line.Token(++i);
+          m_task.hasDrive = true;
+        }
+      } else if (token.CompareNoCase(u"-copy") == 0) {
+        m_task.code = kTaskCopyDisc;
+        m_task.startMode = kStartWithInput;
+      } else if (token.CompareNoCase(u"-rip") == 0) {
+        m_task.code = kTaskRipAudioCd;
+        m_task.startMode = kStartWithInput;
+      }
+    }
+    return;
+  }
+
+  if (arg0.CompareNoCase(u"-open") == 0) {
+    m_task.code = kTaskOpenProject;
+    m_task.startMode = kStartWithInput;
+    SetProjectFile(arg1);
+    record.taskInput = &m_project;
+    return;
+  }
+
+  CPathnameListFile list;
+  if (!list.Read(arg1)) return;
+  std::vector<CString> paths;
+  for (int i = 0; i < list.Count(); ++i) paths.push_back(list.Get(i));
+
+  if (arg0.CompareNoCase(u"-audiocd") == 0) {
+    m_task.code = kTaskAudioCd;
+    m_task.startMode = kStartWithInput;
+    SetAudioCdList(paths);
+    record.taskInput = &m_audioList;
+    DeleteFileW(arg1);
+  } else if (arg0.CompareNoCase(u"-datacd") == 0) {
+    m_task.code = kTaskDataDisc;
+    m_task.startMode = kStartDataDiscList;
+    SetDataDiscList(paths);
+    record.taskInput = &m_dataList;
+    DeleteFileW(arg1);
+  }
+}
+
+void CKyrellApp::SetAudioCdList(const std::vector<CString>& paths) {
+  m_audioPaths.clear();
+  for (const CString& path : paths) m_audioPaths.push_back(m_inputTexts.Place(path));
+  m_audioList = AudioCdListInput{0, static_cast<std::uint32_t>(m_audioPaths.size()), m_audioPaths.data()};
+}
+
+void CKyrellApp::SetDataDiscList(const std::vector<CString>& paths) {
+  m_dataItems.clear();
+  for (const CString& path : paths) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;  // gone since the list was written
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      m_dataItems.push_back({kDataItemFolder, m_inputTexts.Place(path + u"\\*.*"), u"\\"});
+    } else {
+      m_dataItems.push_back({kDataItemFile, m_inputTexts.Place(path), u"\\"});
+    }
+  }
+  m_dataList = DataDiscListInput{0, 0, static_cast<std::uint32_t>(m_dataItems.size()), m_dataItems.data()};
+}
+
+void CKyrellApp::SetProjectFile(const CString& path) {
+  // The project path stays until the process ends.
+  m_project = ProjectFileInput{0, m_projectTexts.Place(path)};
+}
+
+void CKyrellApp::FreeTaskInput() {
+  if (m_task.code == kTaskAudioCd) {
+    m_audioPaths.clear();
+    m_audioList = AudioCdListInput{};
+  } else if (m_task.code == kTaskDataDisc) {
+    m_dataItems.clear();
+    m_dataList = DataDiscListInput{};
+  }
+  m_inputTexts.Clear();
+}
