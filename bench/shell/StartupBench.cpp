@@ -1,0 +1,83 @@
+// Start-up time of the shell up to the engine's start call, without a display
+// and without the splash, beside a trivial program that only starts the
+// wxWidgets base library. Each iteration is a fresh process; the time runs
+// from fork to the byte the program writes on reaching that point (the engine
+// writes it on entering StartIgnis), and a second pair of benchmarks times
+// the whole run to exit.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ProgramFolder() {
+  return std::filesystem::canonical("/proc/self/exe").parent_path().string();
+}
+
+const std::string& Scratch() {
+  static const std::string folder = [] {
+    std::string pattern = "/tmp/orbweave-bench-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    std::atexit([] { std::filesystem::remove_all(Scratch()); });
+    return pattern;
+  }();
+  return folder;
+}
+
+// Runs the program once; returns seconds until its start byte (or its exit).
+double TimeOneRun(const std::string& program, bool untilExit) {
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) std::abort();
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int writeEnd = dup(pipeFds[1]);  // without O_CLOEXEC, so it reaches the program
+    setenv("ORBCORE_STARTED_FD", std::to_string(writeEnd).c_str(), 1);
+    setenv("ORBCORE_SCRIPT", "result:success", 1);
+    setenv("ORBWEAVE_PREFIX", (Scratch() + "/registry").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", Scratch().c_str(), 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("ORBCORE_DUMP");
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  char byte = 0;
+  const bool signalled = read(pipeFds[0], &byte, 1) == 1;
+  auto end = std::chrono::steady_clock::now();
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (untilExit || !signalled) end = std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(end - start).count();
+}
+
+void Run(benchmark::State& state, const char* name, bool untilExit) {
+  const std::string program = ProgramFolder() + "/" + name;
+  for (auto _ : state) state.SetIterationTime(TimeOneRun(program, untilExit));
+}
+
+void BM_OrbweaveToStartIgnis(benchmark::State& state) { Run(state, "orbweave", false); }
+void BM_TrivialWxBaseToStarted(benchmark::State& state) { Run(state, "trivial_wxbase", false); }
+void BM_OrbweaveWholeRun(benchmark::State& state) { Run(state, "orbweave", true); }
+void BM_TrivialWxBaseWholeRun(benchmark::State& state) { Run(state, "trivial_wxbase", true); }
+
+BENCHMARK(BM_OrbweaveToStartIgnis)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_TrivialWxBaseToStarted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_OrbweaveWholeRun)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_TrivialWxBaseWholeRun)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40)->Repetitions(3)->ReportAggregatesOnly();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,91 @@
+// The command-line tokenizer and the path-name list reader.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "shell/CommandLine.h"
+#include "shell/PathnameListFile.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+std::vector<std::u16string> Tokens(const char16_t* line) {
+  CCommandLine commandLine(line);
+  std::vector<std::u16string> tokens;
+  for (int i = 0; i < commandLine.Count(); ++i) tokens.push_back(commandLine.Token(i).str());
+  return tokens;
+}
+
+TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
+  struct Case {
+    const char16_t* line;
+    std::vector<std::u16string> tokens;
+  };
+  const Case cases[] = {
+      {u"", {}},
+      {u"   ", {}},
+      {u"-datacd", {u"-datacd"}},
+      {u"  -autoplay   -selectdrive E:  -copy ", {u"-autoplay", u"-selectdrive", u"E:", u"-copy"}},
+      {u"-open \"Z:\\My Projects\\a b.prj\"", {u"-open", u"Z:\\My Projects\\a b.prj"}},
+      // Quotes delimit: text glued to a quote becomes a token of its own.
+      {u"a\"b c\"d", {u"a", u"b c", u"d"}},
+      // Empty stretches between delimiters are no tokens.
+      {u"\"\" x \"\"", {u"x"}},
+      // An unclosed quote runs to the end of the line.
+      {u"-datacd \"Z:\\tmp\\list with blanks.txt", {u"-datacd", u"Z:\\tmp\\list with blanks.txt"}},
+      // Tabs are trimmed at the ends but do not separate tokens.
+      {u"\t-rip\t", {u"-rip"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Tokens(c.line), c.tokens) << "case " << (&c - cases);
+  }
+}
+
+TEST(CommandLine, IndexOutsideTheTokensIsEmpty) {
+  CCommandLine line(u"-open a.prj");
+  EXPECT_EQ(line.Token(1).str(), u"a.prj");
+  EXPECT_TRUE(line.Token(2).IsEmpty());
+  EXPECT_TRUE(line.Token(-1).IsEmpty());
+}
+
+class ListFileTest : public ::testing::Test {
+ protected:
+  std::vector<std::u16string> ReadList(const std::string& bytes, bool* ok = nullptr) {
+    const std::string path = folder_ / "list.txt";
+    testing_support::WriteFile(path, bytes);
+    CPathnameListFile list;
+    const bool read = list.Read(CString(std::u16string(path.begin(), path.end())));
+    if (ok != nullptr) *ok = read;
+    std::vector<std::u16string> paths;
+    for (int i = 0; i < list.Count(); ++i) paths.push_back(list.Get(i).str());
+    return paths;
+  }
+
+  testing_support::TempFolder folder_;
+};
+
+TEST_F(ListFileTest, ReadsBothByteOrdersAlike) {
+  const std::u16string text = u"Z:\\music\\a.wav\r\n  Z:\\music\\b \u00e9.wav  \r\n\r\n\nZ:\\last";
+  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9.wav",
+                                             u"Z:\\last"};
+  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, false, true)), expected);
+  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, true, true)), expected);
+}
+
+TEST_F(ListFileTest, FirstUnitIsAlwaysTakenAsTheByteOrderMark) {
+  // Without a mark the first character is lost.
+  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(u"Z:\\a\nZ:\\b", false, false)),
+            (std::vector<std::u16string>{u":\\a", u"Z:\\b"}));
+  bool ok = false;
+  EXPECT_TRUE(ReadList("", &ok).empty());
+  EXPECT_TRUE(ok);
+}
+
+TEST_F(ListFileTest, MissingFileFails) {
+  CPathnameListFile list;
+  const std::string path = folder_ / "absent.txt";
+  EXPECT_FALSE(list.Read(CString(std::u16string(path.begin(), path.end()))));
+  EXPECT_EQ(list.Count(), 0);
+}
+
+}  // namespace

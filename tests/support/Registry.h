@@ -1,0 +1,21 @@
+// Seeding and reading registry values in tests, over compat's registry.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "compat/win32/Registry.h"
+
+namespace testing_support {
+
+void SetRegString(HKEY root, const std::u16string& key, const std::u16string& name,
+                  const std::u16string& value);
+void SetRegDword(HKEY root, const std::u16string& key, const std::u16string& name,
+                 std::uint32_t value);
+std::optional<std::u16string> GetRegString(HKEY root, const std::u16string& key,
+                                           const std::u16string& name);
+std::optional<std::uint32_t> GetRegDword(HKEY root, const std::u16string& key,
+                                         const std::u16string& name);
+
+}  // namespace testing_support

@@ -1,0 +1,183 @@
+// Test helpers over POSIX.
+#include "tests/support/TestSupport.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace testing_support {
+namespace {
+
+std::string TempRoot() {
+  const char* tmp = std::getenv("TMPDIR");
+  return (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+}
+
+std::vector<char*> CStrings(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// fork + exec with the environment changes and output sent to two files.
+int Spawn(const ProgramRun& run, const std::string& outPath, const std::string& errPath) {
+  std::vector<std::string> argv{run.program};
+  argv.insert(argv.end(), run.args.begin(), run.args.end());
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    for (const std::string& name : run.unsetEnv) unsetenv(name.c_str());
+    for (const auto& [name, value] : run.env) setenv(name.c_str(), value.c_str(), 1);
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> args = CStrings(argv);
+    execv(run.program.c_str(), args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+ProcessResult Collect(int pid, std::chrono::milliseconds timeout, const std::string& outPath,
+                      const std::string& errPath) {
+  ProcessResult result;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
+  return result;
+}
+
+std::string OutputPath(const char* kind) {
+  static int counter = 0;
+  return TempRoot() + "/orbweave-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter) +
+         "." + kind;
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  std::string pattern = TempRoot() + "/orbweave-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  // Read-only folders made by tests must not keep their contents.
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ProcessResult Run(const ProgramRun& run) {
+  const std::string outPath = OutputPath("out");
+  const std::string errPath = OutputPath("err");
+  const int pid = Spawn(run, outPath, errPath);
+  return Collect(pid, run.timeout, outPath, errPath);
+}
+
+BackgroundProgram::BackgroundProgram(const ProgramRun& run)
+    : outPath_(OutputPath("out")), errPath_(OutputPath("err")), timeout_(run.timeout) {
+  pid_ = Spawn(run, outPath_, errPath_);
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    Collect(pid_, std::chrono::milliseconds(5000), outPath_, errPath_);
+  }
+}
+
+ProcessResult BackgroundProgram::Wait() {
+  ProcessResult result = Collect(pid_, timeout_, outPath_, errPath_);
+  pid_ = -1;
+  return result;
+}
+
+std::string BuildBin() {
+  const char* bin = std::getenv("ORBWEAVE_BUILD_BIN");
+  if (bin == nullptr) throw std::runtime_error("ORBWEAVE_BUILD_BIN is not set; run the tests through ctest");
+  return bin;
+}
+
+std::string SourceDir() {
+  const char* dir = std::getenv("ORBWEAVE_SOURCE_DIR");
+  if (dir == nullptr) throw std::runtime_error("ORBWEAVE_SOURCE_DIR is not set; run the tests through ctest");
+  return dir;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+std::string Utf16Bytes(const std::u16string& text, bool bigEndian, bool withBom) {
+  std::u16string units = withBom ? u"\uFEFF" + text : text;
+  std::string bytes;
+  for (char16_t unit : units) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (FileExists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return FileExists(path);
+}
+
+}  // namespace testing_support
