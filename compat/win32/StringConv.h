@@ -13,6 +13,7 @@
 #define CP_THREAD_ACP 3
 #define CP_UTF8 65001
 #define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 
 // Windows contract: a length of -1 includes the terminator in the count;
