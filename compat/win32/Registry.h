@@ -75,4 +75,8 @@ namespace compat::win32 {
 // The folder that holds the hive databases: $ORBWEAVE_PREFIX when set, else
 // $XDG_CONFIG_HOME/orbweave/registry (~/.config/orbweave/registry).
 std::string HiveFolder();
+// Closes the hive databases so the next call opens them afresh (a test that
+// changed a hive's permissions, say). Keys still open answer ERROR_KEY_DELETED
+// until they are closed. A change of HiveFolder() does the same by itself.
+void ResetRegistryForTests();
 }  // namespace compat::win32

@@ -1,0 +1,567 @@
+// The registry functions over the SQLite hives: predefined roots, key
+// handles, subkey paths and access rights. Storage lives in RegistryHive.
+#include "compat/win32/Registry.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "compat/win32/Error.h"
+#include "compat/win32/RegistryHive.h"
+
+namespace {
+
+using compat::win32::registry::FoldName;
+using compat::win32::registry::Hive;
+using compat::win32::registry::KeyId;
+using compat::win32::registry::KeyStats;
+using compat::win32::registry::kRootKey;
+using compat::win32::registry::Value;
+
+constexpr REGSAM kDelete = 0x00010000;
+constexpr REGSAM kWriteDac = 0x00040000;
+constexpr REGSAM kWriteOwner = 0x00080000;
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kGenericAll = 0x10000000;
+constexpr REGSAM kGenericExecute = 0x20000000;
+constexpr REGSAM kGenericWrite = 0x40000000;
+constexpr REGSAM kGenericRead = 0x80000000;
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | kDelete | kWriteDac | kWriteOwner;
+constexpr LONG kErrorNoAccess = 998;  // the data pointer cannot be read
+
+// HKEY_USERS is not a hive of its own: it holds one key, ".DEFAULT", which
+// is the current user's hive (one user per machine, as far as this registry
+// knows).
+enum class Root { User, Machine, Users };
+constexpr std::u16string_view kDefaultUser = u".DEFAULT";
+
+struct KeyHandle {
+  Root root;
+  KeyId id;
+  REGSAM access;
+  std::uint64_t generation;  // handles of an earlier hive folder answer ERROR_KEY_DELETED
+};
+
+struct Registry {
+  std::mutex lock;
+  std::string folder;
+  pid_t owner = 0;
+  std::uint64_t generation = 1;
+  std::unique_ptr<Hive> user;
+  std::unique_ptr<Hive> machine;
+  std::unordered_set<KeyHandle*> handles;
+
+  void CloseHives() {
+    user.reset();
+    machine.reset();
+    ++generation;
+  }
+};
+
+// Never destroyed: keys may still be closed while the process exits.
+Registry& TheRegistry() {
+  static Registry* registry = new Registry();
+  return *registry;
+}
+
+void MakeFolders(const std::string& folder) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    mkdir(folder.substr(0, slash).c_str(), 0700);
+    if (slash == std::string::npos) break;
+  }
+}
+
+REGSAM MapGenericRights(REGSAM access) {
+  if (access & kGenericRead) access |= KEY_READ;
+  if (access & kGenericWrite) access |= KEY_WRITE;
+  if (access & kGenericExecute) access |= KEY_EXECUTE;
+  if (access & kGenericAll) access |= KEY_ALL_ACCESS;
+  return access & ~(kGenericRead | kGenericWrite | kGenericExecute | kGenericAll);
+}
+
+std::u16string_view NameOf(LPCWSTR name) {
+  return name == nullptr ? std::u16string_view() : std::u16string_view(name);
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && FoldName(a) == FoldName(b);
+}
+
+// A subkey path: levels between backslashes. One trailing backslash is
+// allowed; a leading one or an empty level makes the path invalid.
+LONG SplitPath(LPCWSTR subKey, std::vector<std::u16string_view>* levels) {
+  std::u16string_view path = NameOf(subKey);
+  if (path.empty()) return ERROR_SUCCESS;
+  if (path.front() == u'\\') return ERROR_BAD_PATHNAME;
+  if (path.back() == u'\\') path.remove_suffix(1);
+  for (;;) {
+    const size_t slash = path.find(u'\\');
+    const std::u16string_view level = path.substr(0, slash);
+    if (level.empty()) return ERROR_BAD_PATHNAME;
+    levels->push_back(level);
+    if (slash == std::u16string_view::npos) return ERROR_SUCCESS;
+    path.remove_prefix(slash + 1);
+  }
+}
+
+void CopyName(std::u16string_view name, LPWSTR buffer) {
+  std::memcpy(buffer, name.data(), name.size() * sizeof(char16_t));
+  buffer[name.size()] = 0;
+}
+
+// FILETIME is two DWORDs, low part first.
+void StoreFileTime(std::uint64_t ticks, void* fileTime) {
+  const DWORD parts[2] = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  std::memcpy(fileTime, parts, sizeof parts);
+}
+
+// A value's type and bytes into the caller's buffers; a null data pointer
+// asks for the size only.
+LONG CopyValue(const Value& value, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  const auto size = static_cast<DWORD>(value.data.size());
+  if (type != nullptr) *type = value.type;
+  if (data != nullptr && *dataSize < size) {
+    *dataSize = size;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr && size != 0) std::memcpy(data, value.data.data(), size);
+  if (dataSize != nullptr) *dataSize = size;
+  return ERROR_SUCCESS;
+}
+
+// What an operation does to the hive: only reads; writes (the hive must be
+// writable); or creates keys, which writes only when a key is missing.
+enum class Intent { Read, Write, Create };
+
+// The key an operation works on, inside the transaction the session holds.
+struct Target {
+  Root root = Root::User;
+  Hive* hive = nullptr;  // null for HKEY_USERS itself, which holds no values
+  KeyId id = kRootKey;
+  REGSAM access = KEY_ALL_ACCESS;
+  bool predefined = false;
+  bool writable = false;
+  size_t consumed = 0;  // leading path levels that chose the hive (".DEFAULT")
+};
+
+// One registry call: holds the registry lock and at most one transaction,
+// which it rolls back unless the call finishes successfully.
+class Session {
+ public:
+  Session() : guard_(registry_.lock) { Refresh(); }
+  ~Session() {
+    if (active_ != nullptr) active_->Rollback();
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Finds the key behind `key` (and, for HKEY_USERS, the first level of
+  // `path`), checks that the handle has the rights in `need`, and opens the
+  // transaction.
+  LONG Open(HKEY key, REGSAM need, Intent intent, Target* target,
+            const std::vector<std::u16string_view>* path = nullptr) {
+    LONG status = Identify(key, target);
+    if (status != ERROR_SUCCESS) return status;
+    if ((target->access & need) != need) return ERROR_ACCESS_DENIED;
+    if (target->root == Root::Users && path != nullptr && !path->empty()) {
+      if (!SameName((*path)[0], kDefaultUser))
+        return intent == Intent::Read ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+      target->root = Root::User;
+      target->id = kRootKey;
+      target->consumed = 1;
+    }
+    if (target->root == Root::Users) return intent == Intent::Read ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+
+    status = OpenHive(target->root, &target->hive);
+    if (status != ERROR_SUCCESS) return status;
+    target->writable = target->hive->Writable();
+    if (intent == Intent::Write && !target->writable) return ERROR_ACCESS_DENIED;
+    const bool write = intent != Intent::Read && target->writable;
+    status = target->hive->Begin(write);
+    if (status != ERROR_SUCCESS) return status;
+    active_ = target->hive;
+
+    if (key == HKEY_CLASSES_ROOT) {
+      // The classes root is Software\Classes of the machine hive.
+      for (std::u16string_view level : {u"Software", u"Classes"}) {
+        status = write ? target->hive->Create(target->id, level, u"", &target->id, nullptr)
+                       : target->hive->Find(target->id, level, &target->id);
+        if (status != ERROR_SUCCESS) return status;
+      }
+    } else if (!target->predefined && !target->hive->Exists(target->id)) {
+      return ERROR_KEY_DELETED;
+    }
+    return ERROR_SUCCESS;
+  }
+
+  // Ends the transaction: commits when `status` is success, else rolls back.
+  LONG Finish(LONG status) {
+    Hive* hive = active_;
+    active_ = nullptr;
+    if (hive == nullptr) return status;
+    if (status != ERROR_SUCCESS) {
+      hive->Rollback();
+      return status;
+    }
+    return hive->Commit();
+  }
+
+  HKEY NewHandle(Root root, KeyId id, REGSAM access) {
+    auto* handle = new KeyHandle{root, id, access, registry_.generation};
+    registry_.handles.insert(handle);
+    return reinterpret_cast<HKEY>(handle);
+  }
+
+  LONG CloseHandle(HKEY key) {
+    auto* handle = reinterpret_cast<KeyHandle*>(key);
+    if (registry_.handles.erase(handle) == 0) return ERROR_INVALID_HANDLE;
+    delete handle;
+    return ERROR_SUCCESS;
+  }
+
+  void Reset() { registry_.CloseHives(); }
+
+ private:
+  // Follows the hive folder and the process: another folder is another
+  // registry; a child process after fork() needs connections of its own.
+  void Refresh() {
+    const pid_t self = getpid();
+    if (self != registry_.owner) {
+      for (Hive* hive : {registry_.user.get(), registry_.machine.get()})
+        if (hive != nullptr) hive->Abandon();
+      registry_.user.reset();
+      registry_.machine.reset();
+      registry_.owner = self;
+    }
+    std::string folder = compat::win32::HiveFolder();
+    if (folder != registry_.folder) {
+      registry_.CloseHives();
+      registry_.folder = std::move(folder);
+    }
+  }
+
+  LONG Identify(HKEY key, Target* target) {
+    target->predefined = true;
+    if (key == HKEY_CURRENT_USER) {
+      target->root = Root::User;
+    } else if (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) {
+      target->root = Root::Machine;
+    } else if (key == HKEY_USERS) {
+      target->root = Root::Users;
+    } else {
+      auto* handle = reinterpret_cast<KeyHandle*>(key);
+      if (registry_.handles.count(handle) == 0) return ERROR_INVALID_HANDLE;
+      if (handle->generation != registry_.generation) return ERROR_KEY_DELETED;
+      target->root = handle->root;
+      target->id = handle->id;
+      target->access = handle->access;
+      target->predefined = false;
+    }
+    return ERROR_SUCCESS;
+  }
+
+  LONG OpenHive(Root root, Hive** hive) {
+    std::unique_ptr<Hive>& slot = root == Root::User ? registry_.user : registry_.machine;
+    if (!slot) {
+      MakeFolders(registry_.folder);
+      if (root == Root::User)
+        slot = std::make_unique<Hive>(registry_.folder + "/user.db",
+                                      std::initializer_list<std::u16string_view>{u"Software"});
+      else
+        slot = std::make_unique<Hive>(registry_.folder + "/machine.db",
+                                      std::initializer_list<std::u16string_view>{u"Software", u"Classes"});
+    }
+    *hive = slot.get();
+    return slot->Open();
+  }
+
+  Registry& registry_ = TheRegistry();
+  std::unique_lock<std::mutex> guard_;
+  Hive* active_ = nullptr;
+};
+
+bool IsPredefined(HKEY key) {
+  return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE ||
+         key == HKEY_USERS;
+}
+
+// Follows `levels` (after those that chose the hive) down from the target.
+LONG Walk(const Target& at, const std::vector<std::u16string_view>& levels, KeyId* key) {
+  *key = at.id;
+  for (size_t i = at.consumed; i < levels.size(); ++i) {
+    const LONG status = at.hive->Find(*key, levels[i], key);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+namespace compat::win32 {
+
+std::string HiveFolder() {
+  if (const char* prefix = std::getenv("ORBWEAVE_PREFIX"); prefix != nullptr && *prefix != 0)
+    return prefix;
+  std::string base;
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == 0) {
+      const passwd* entry = getpwuid(getuid());
+      home = entry != nullptr ? entry->pw_dir : "/tmp";
+    }
+    base = std::string(home) + "/.config";
+  }
+  return base + "/orbweave/registry";
+}
+
+void ResetRegistryForTests() {
+  Session session;
+  session.Reset();
+}
+
+}  // namespace compat::win32
+
+LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR keyClass,
+                            DWORD /*options*/, REGSAM access, LPSECURITY_ATTRIBUTES /*security*/,
+                            PHKEY result, LPDWORD disposition) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  std::vector<std::u16string_view> levels;
+  LONG status = SplitPath(subKey, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  access = MapGenericRights(access);
+
+  Session session;
+  Target at;
+  status = session.Open(key, 0, Intent::Create, &at, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  if (access & kMaximumAllowed) access = at.writable ? KEY_ALL_ACCESS : KEY_READ;
+  if ((access & kWriteRights) && !at.writable) return ERROR_ACCESS_DENIED;
+
+  KeyId id = at.id;
+  bool created = false;
+  for (size_t i = at.consumed; i < levels.size() && status == ERROR_SUCCESS; ++i) {
+    status = at.hive->Find(id, levels[i], &id);
+    if (status != ERROR_FILE_NOT_FOUND) continue;
+    // Making a key needs a writable hive and the parent's right to have subkeys.
+    if (!at.writable || (i == at.consumed && (at.access & KEY_CREATE_SUB_KEY) == 0))
+      return ERROR_ACCESS_DENIED;
+    const std::u16string_view levelClass = i + 1 == levels.size() ? NameOf(keyClass) : u"";
+    status = at.hive->Create(id, levels[i], levelClass, &id, &created);
+  }
+  status = session.Finish(status);
+  if (status != ERROR_SUCCESS) return status;
+  *result = session.NewHandle(at.root, id, access);
+  if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  std::vector<std::u16string_view> levels;
+  LONG status = SplitPath(subKey, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  // Opening a root itself answers the root's own handle, as on the desktop.
+  if (levels.empty() && IsPredefined(key)) {
+    *result = key;
+    return ERROR_SUCCESS;
+  }
+  access = MapGenericRights(access);
+
+  Session session;
+  Target at;
+  status = session.Open(key, 0, Intent::Read, &at, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  if (at.hive == nullptr) {
+    // HKEY_USERS itself, reached through one of its handles: read-only.
+    if (access & kMaximumAllowed) access = KEY_READ;
+    if (access & kWriteRights) return ERROR_ACCESS_DENIED;
+    *result = session.NewHandle(Root::Users, kRootKey, access);
+    return ERROR_SUCCESS;
+  }
+  if (access & kMaximumAllowed) access = at.writable ? KEY_ALL_ACCESS : KEY_READ;
+  KeyId id;
+  status = Walk(at, levels, &id);
+  if (status == ERROR_SUCCESS && (access & kWriteRights) && !at.writable) status = ERROR_ACCESS_DENIED;
+  status = session.Finish(status);
+  if (status != ERROR_SUCCESS) return status;
+  *result = session.NewHandle(at.root, id, access);
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+  if (IsPredefined(key)) return ERROR_SUCCESS;
+  Session session;
+  return session.CloseHandle(key);
+}
+
+LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
+                             LPBYTE data, LPDWORD dataSize) {
+  if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
+  Session session;
+  Target at;
+  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at);
+  if (status != ERROR_SUCCESS) return status;
+  if (at.hive == nullptr) return ERROR_FILE_NOT_FOUND;
+  Value value;
+  status = session.Finish(at.hive->GetValue(at.id, NameOf(valueName), &value));
+  if (status != ERROR_SUCCESS) return status;
+  return CopyValue(value, type, data, dataSize);
+}
+
+LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,
+                           const BYTE* data, DWORD dataSize) {
+  if (data == nullptr && dataSize != 0) return kErrorNoAccess;
+  Session session;
+  Target at;
+  const LONG status = session.Open(key, KEY_SET_VALUE, Intent::Write, &at);
+  if (status != ERROR_SUCCESS) return status;
+  return session.Finish(at.hive->SetValue(at.id, NameOf(valueName), type, data, dataSize));
+}
+
+LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+  Session session;
+  Target at;
+  const LONG status = session.Open(key, KEY_SET_VALUE, Intent::Write, &at);
+  if (status != ERROR_SUCCESS) return status;
+  return session.Finish(at.hive->DeleteValue(at.id, NameOf(valueName)));
+}
+
+LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+  std::vector<std::u16string_view> levels;
+  LONG status = SplitPath(subKey, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  Session session;
+  Target at;
+  status = session.Open(key, 0, Intent::Write, &at, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  KeyId id;
+  status = Walk(at, levels, &id);
+  // A root cannot go, nor (on this call) a key that still has subkeys.
+  if (status == ERROR_SUCCESS && ((at.predefined && levels.size() == at.consumed) ||
+                                  at.hive->IsRoot(id) || at.hive->HasSubKeys(id)))
+    status = ERROR_ACCESS_DENIED;
+  if (status == ERROR_SUCCESS) status = at.hive->DeleteTree(id);
+  return session.Finish(status);
+}
+
+LONG WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
+  std::vector<std::u16string_view> levels;
+  LONG status = SplitPath(subKey, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  Session session;
+  Target at;
+  const bool itself = levels.empty();
+  status = session.Open(key, itself ? KEY_SET_VALUE : 0, Intent::Write, &at, &levels);
+  if (status != ERROR_SUCCESS) return status;
+  KeyId id;
+  status = Walk(at, levels, &id);
+  if (status == ERROR_SUCCESS && !itself && at.hive->IsRoot(id)) status = ERROR_ACCESS_DENIED;
+  if (status == ERROR_SUCCESS) status = itself ? at.hive->Clear(id) : at.hive->DeleteTree(id);
+  return session.Finish(status);
+}
+
+LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD reserved,
+                          LPWSTR keyClass, LPDWORD classSize, void* lastWriteTime) {
+  if (name == nullptr || nameSize == nullptr || reserved != nullptr ||
+      (keyClass != nullptr && classSize == nullptr))
+    return ERROR_INVALID_PARAMETER;
+  Session session;
+  Target at;
+  LONG status = session.Open(key, KEY_ENUMERATE_SUB_KEYS, Intent::Read, &at);
+  if (status != ERROR_SUCCESS) return status;
+  std::u16string subName;
+  std::u16string subClass;
+  std::uint64_t written = 0;
+  if (at.hive == nullptr) {
+    if (index != 0) return ERROR_NO_MORE_ITEMS;
+    subName = kDefaultUser;
+  } else {
+    status = session.Finish(at.hive->SubKeyAt(at.id, index, &subName, &subClass, &written));
+    if (status != ERROR_SUCCESS) return status;
+  }
+  if (subName.size() >= *nameSize || (keyClass != nullptr && subClass.size() >= *classSize))
+    return ERROR_MORE_DATA;
+  CopyName(subName, name);
+  *nameSize = static_cast<DWORD>(subName.size());
+  if (keyClass != nullptr) CopyName(subClass, keyClass);
+  if (classSize != nullptr) *classSize = static_cast<DWORD>(subClass.size());
+  if (lastWriteTime != nullptr) StoreFileTime(written, lastWriteTime);
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameSize,
+                          LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  if (valueName == nullptr || valueNameSize == nullptr || reserved != nullptr ||
+      (data != nullptr && dataSize == nullptr))
+    return ERROR_INVALID_PARAMETER;
+  Session session;
+  Target at;
+  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at);
+  if (status != ERROR_SUCCESS) return status;
+  if (at.hive == nullptr) return ERROR_NO_MORE_ITEMS;
+  Value value;
+  status = session.Finish(at.hive->ValueAt(at.id, index, &value));
+  if (status != ERROR_SUCCESS) return status;
+  if (value.name.size() >= *valueNameSize) {
+    // The name does not fit: report the value's type and size all the same.
+    if (type != nullptr) *type = value.type;
+    if (dataSize != nullptr) *dataSize = static_cast<DWORD>(value.data.size());
+    return ERROR_MORE_DATA;
+  }
+  CopyName(value.name, valueName);
+  *valueNameSize = static_cast<DWORD>(value.name.size());
+  return CopyValue(value, type, data, dataSize);
+}
+
+LONG WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classSize, LPDWORD reserved,
+                             LPDWORD subKeys, LPDWORD maxSubKeyLen, LPDWORD maxClassLen,
+                             LPDWORD values, LPDWORD maxValueNameLen, LPDWORD maxValueLen,
+                             LPDWORD securityDescriptor, void* lastWriteTime) {
+  if (reserved != nullptr || (keyClass != nullptr && classSize == nullptr))
+    return ERROR_INVALID_PARAMETER;
+  Session session;
+  Target at;
+  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at);
+  if (status != ERROR_SUCCESS) return status;
+  KeyStats stats;
+  if (at.hive == nullptr) {
+    stats.subKeys = 1;
+    stats.maxSubKeyLen = static_cast<DWORD>(kDefaultUser.size());
+  } else {
+    status = session.Finish(at.hive->Stats(at.id, &stats));
+    if (status != ERROR_SUCCESS) return status;
+  }
+  if (subKeys != nullptr) *subKeys = stats.subKeys;
+  if (maxSubKeyLen != nullptr) *maxSubKeyLen = stats.maxSubKeyLen;
+  if (maxClassLen != nullptr) *maxClassLen = stats.maxClassLen;
+  if (values != nullptr) *values = stats.values;
+  if (maxValueNameLen != nullptr) *maxValueNameLen = stats.maxValueNameLen;
+  if (maxValueLen != nullptr) *maxValueLen = stats.maxValueLen;
+  if (securityDescriptor != nullptr) *securityDescriptor = 0;
+  if (lastWriteTime != nullptr) StoreFileTime(stats.lastWrite, lastWriteTime);
+  if (classSize != nullptr) {
+    const auto length = static_cast<DWORD>(stats.keyClass.size());
+    if (keyClass != nullptr && length >= *classSize) {
+      *classSize = length;
+      return ERROR_MORE_DATA;
+    }
+    if (keyClass != nullptr) CopyName(stats.keyClass, keyClass);
+    *classSize = length;
+  }
+  return ERROR_SUCCESS;
+}

@@ -1,0 +1,504 @@
+// A registry hive in SQLite: a table of keys (each knowing its parent) and a
+// table of values, both keyed by the folded name so that lookups ignore case
+// while the stored name keeps the caller's spelling.
+#include "compat/win32/RegistryHive.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "compat/win32/Error.h"
+
+namespace compat::win32::registry {
+
+namespace {
+
+// Names are stored as UTF-8 so the hive reads well in any SQLite tool; a lone
+// surrogate keeps its three-byte form, so every UTF-16 name comes back
+// exactly as it was given.
+std::string NameToText(std::u16string_view name) {
+  std::string text;
+  text.reserve(name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    char32_t c = name[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+        name[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else if (c < 0x800) {
+      text += static_cast<char>(0xC0 | (c >> 6));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      text += static_cast<char>(0xE0 | (c >> 12));
+      text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | (c >> 18));
+      text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
+}
+
+// The inverse of NameToText; the hive only holds what NameToText wrote.
+std::u16string TextToName(const unsigned char* text, int size) {
+  std::u16string name;
+  name.reserve(static_cast<size_t>(size));
+  for (int i = 0; i < size;) {
+    const unsigned char lead = text[i];
+    int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (i + length > size) length = 1;
+    char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (int k = 1; k < length; ++k) c = (c << 6) | (text[i + k] & 0x3F);
+    i += length;
+    if (c >= 0x10000) {
+      name += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      name += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      name += static_cast<char16_t>(c);
+    }
+  }
+  return name;
+}
+
+// The folded name as big-endian units: byte order is then code-unit order,
+// which is the order in which the hive enumerates names.
+std::string FoldKey(std::u16string_view name) {
+  std::string key;
+  key.reserve(name.size() * 2);
+  for (char16_t unit : FoldName(name)) {
+    key += static_cast<char>(unit >> 8);
+    key += static_cast<char>(unit & 0xFF);
+  }
+  return key;
+}
+
+LONG ErrorFromSqlite(int rc) {
+  switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE: return ERROR_SUCCESS;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN: return ERROR_ACCESS_DENIED;
+    case SQLITE_FULL: return ERROR_DISK_FULL;
+    case SQLITE_NOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return ERROR_BADDB;
+    default: return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+// 100-nanosecond ticks since 1601, the desktop's file time.
+std::int64_t FileTimeNow() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 10000000 + now.tv_nsec / 100 +
+         116444736000000000LL;
+}
+
+bool EntryWritable(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) != 0 &&
+         access(path.c_str(), W_OK) == 0;
+}
+
+std::string FolderOf(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+}
+
+// A file: URI for SQLite; only the characters that URIs reserve are escaped.
+std::string FileUri(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 0xF];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri;
+}
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS keys("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " parent INTEGER,"
+    " name TEXT NOT NULL,"
+    " fold BLOB NOT NULL,"
+    " class TEXT NOT NULL DEFAULT '',"
+    " written INTEGER NOT NULL,"
+    " UNIQUE(parent, fold));"
+    "CREATE TABLE IF NOT EXISTS vals("
+    " key INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " fold BLOB NOT NULL,"
+    " type INTEGER NOT NULL,"
+    " data BLOB NOT NULL,"
+    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    "INSERT OR IGNORE INTO keys(id, parent, name, fold, written) VALUES(1, NULL, '', x'', 0);"
+    "PRAGMA user_version = 1;";
+
+// Every key strictly below ?1.
+#define BELOW                                                     \
+  "WITH RECURSIVE below(id) AS (SELECT id FROM keys WHERE parent = ?1" \
+  " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id) "
+
+}  // namespace
+
+std::u16string FoldName(std::u16string_view name) {
+  std::u16string folded(name);
+  for (char16_t& unit : folded) {
+    if (unit < 0x61 || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
+    const UChar32 upper = u_toupper(unit);
+    if (upper <= 0xFFFF) unit = static_cast<char16_t>(upper);
+  }
+  return folded;
+}
+
+// One use of a cached statement: binds in order, steps, reads columns, and
+// leaves the statement reset for the next use.
+class Hive::Query {
+ public:
+  Query(Hive& hive, const char* sql) : stmt_(hive.Prepare(sql)) {}
+  ~Query() {
+    if (stmt_ != nullptr) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+
+  Query& Int(std::int64_t value) {
+    if (stmt_ != nullptr) sqlite3_bind_int64(stmt_, ++bound_, value);
+    return *this;
+  }
+  Query& Name(std::u16string_view name) {
+    const std::string text = NameToText(name);
+    if (stmt_ != nullptr)
+      sqlite3_bind_text(stmt_, ++bound_, text.data(), static_cast<int>(text.size()),
+                        SQLITE_TRANSIENT);
+    return *this;
+  }
+  Query& Fold(std::u16string_view name) {
+    const std::string key = FoldKey(name);
+    return Blob(key.data(), key.size());
+  }
+  Query& Blob(const void* data, size_t size) {
+    // A null pointer would bind SQL NULL; an empty value is an empty blob.
+    static const char kEmpty = 0;
+    if (stmt_ != nullptr)
+      sqlite3_bind_blob64(stmt_, ++bound_, size == 0 ? &kEmpty : data, size, SQLITE_TRANSIENT);
+    return *this;
+  }
+
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step() { return stmt_ == nullptr ? SQLITE_ERROR : sqlite3_step(stmt_); }
+  LONG Run() { return ErrorFromSqlite(Step()); }
+
+  // Reads a row of (name, type, data); `none` when there is no row.
+  LONG StepValue(Value* value, LONG none) {
+    const int rc = Step();
+    if (rc == SQLITE_DONE) return none;
+    if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+    value->name = NameAt(0);
+    value->type = static_cast<DWORD>(IntAt(1));
+    value->data = BlobAt(2);
+    return ERROR_SUCCESS;
+  }
+
+  std::int64_t IntAt(int column) { return sqlite3_column_int64(stmt_, column); }
+  std::u16string NameAt(int column) {
+    const unsigned char* text = sqlite3_column_text(stmt_, column);
+    return text == nullptr ? std::u16string() : TextToName(text, sqlite3_column_bytes(stmt_, column));
+  }
+  std::vector<BYTE> BlobAt(int column) {
+    const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(stmt_, column));
+    return std::vector<BYTE>(data, data + sqlite3_column_bytes(stmt_, column));
+  }
+
+ private:
+  sqlite3_stmt* stmt_;
+  int bound_ = 0;
+};
+
+Hive::Hive(std::string file, std::initializer_list<std::u16string_view> seed)
+    : file_(std::move(file)), seed_(seed.begin(), seed.end()) {}
+
+Hive::~Hive() { Close(); }
+
+void Hive::Close() {
+  for (auto& entry : statements_) sqlite3_finalize(entry.second);
+  statements_.clear();
+  if (db_ != nullptr) sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+void Hive::Abandon() {
+  statements_.clear();
+  db_ = nullptr;
+}
+
+sqlite3_stmt* Hive::Prepare(const char* sql) {
+  auto found = statements_.find(sql);
+  if (found != statements_.end()) return found->second;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+    return nullptr;
+  statements_.emplace(sql, stmt);
+  return stmt;
+}
+
+LONG Hive::Exec(const char* sql) {
+  return ErrorFromSqlite(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+LONG Hive::OpenFile(int flags, const std::string& name) {
+  Close();
+  const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    Close();
+    return ErrorFromSqlite(rc);
+  }
+  sqlite3_busy_timeout(db_, 5000);
+  sqlite3_extended_result_codes(db_, 1);
+  // Check that the file really is a hive we can read (WAL mode included).
+  sqlite3_stmt* probe = nullptr;
+  int status = sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &probe, nullptr);
+  if (status == SQLITE_OK) status = sqlite3_step(probe);
+  sqlite3_finalize(probe);
+  if (status != SQLITE_ROW) {
+    Close();
+    return ErrorFromSqlite(status);
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::CreateSchema() {
+  // WAL lets readers in other processes go on while one writes; FULL makes
+  // each commit durable before the call returns.
+  LONG status = Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  if (status == ERROR_SUCCESS) status = Begin(true);
+  if (status != ERROR_SUCCESS) return status;
+  status = Exec(kSchema);
+  KeyId key = kRootKey;
+  for (size_t i = 0; status == ERROR_SUCCESS && i < seed_.size(); ++i)
+    status = Create(key, seed_[i], u"", &key, nullptr);
+  if (status != ERROR_SUCCESS) {
+    Rollback();
+    return status;
+  }
+  return Commit();
+}
+
+LONG Hive::OpenEmpty() {
+  LONG status = OpenFile(SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, ":memory:");
+  if (status == ERROR_SUCCESS) status = CreateSchema();
+  readOnly_ = true;
+  return status;
+}
+
+LONG Hive::Open() {
+  if (db_ != nullptr) return ERROR_SUCCESS;
+  readOnly_ = false;
+  struct stat info {};
+  if (stat(file_.c_str(), &info) != 0) {
+    if (!EntryWritable(FolderOf(file_))) return OpenEmpty();
+    if (OpenFile(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, file_) != ERROR_SUCCESS)
+      return OpenEmpty();
+    return CreateSchema();
+  }
+  if (Writable()) {
+    LONG status = OpenFile(SQLITE_OPEN_READWRITE, file_);
+    if (status != ERROR_SUCCESS) return status;
+    int version = 0;
+    {
+      Query query(*this, "PRAGMA user_version");
+      if (query.Step() == SQLITE_ROW) version = static_cast<int>(query.IntAt(0));
+    }
+    if (version == 0) status = CreateSchema();
+    else status = Exec("PRAGMA synchronous=FULL;");
+    if (status != ERROR_SUCCESS) Close();
+    return status;
+  }
+  // Read-only: a WAL database normally needs its shared-memory file beside
+  // it; in a folder where that cannot be created, read the file as it lies.
+  readOnly_ = true;
+  LONG status = OpenFile(SQLITE_OPEN_READONLY, file_);
+  if (status != ERROR_SUCCESS)
+    status = OpenFile(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, FileUri(file_) + "?immutable=1");
+  // A read-only file that never became a hive reads as an empty one.
+  if (status == ERROR_SUCCESS && !Exists(kRootKey)) return OpenEmpty();
+  return status;
+}
+
+bool Hive::Writable() const {
+  if (readOnly_) return false;
+  struct stat info {};
+  if (stat(file_.c_str(), &info) == 0 && !EntryWritable(file_)) return false;
+  return EntryWritable(FolderOf(file_));
+}
+
+LONG Hive::Begin(bool write) { return Exec(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
+
+LONG Hive::Commit() {
+  const LONG status = Exec("COMMIT");
+  if (status != ERROR_SUCCESS) Rollback();
+  return status;
+}
+
+void Hive::Rollback() {
+  if (!sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
+}
+
+bool Hive::Exists(KeyId key) {
+  Query query(*this, "SELECT 1 FROM keys WHERE id = ?1");
+  return query.Int(key).Step() == SQLITE_ROW;
+}
+
+LONG Hive::Find(KeyId parent, std::u16string_view name, KeyId* child) {
+  Query query(*this, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+  const int rc = query.Int(parent).Fold(name).Step();
+  if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
+  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  *child = query.IntAt(0);
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::Create(KeyId parent, std::u16string_view name, std::u16string_view keyClass, KeyId* child,
+                  bool* created) {
+  LONG status = Find(parent, name, child);
+  if (created != nullptr) *created = false;
+  if (status != ERROR_FILE_NOT_FOUND) return status;
+  Query query(*this,
+              "INSERT INTO keys(parent, name, fold, class, written) VALUES(?1, ?2, ?3, ?4, ?5)");
+  status = query.Int(parent).Name(name).Fold(name).Name(keyClass).Int(FileTimeNow()).Run();
+  if (status != ERROR_SUCCESS) return status;
+  *child = sqlite3_last_insert_rowid(db_);
+  if (created != nullptr) *created = true;
+  return Touch(parent);
+}
+
+bool Hive::HasSubKeys(KeyId key) {
+  Query query(*this, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+  return query.Int(key).Step() == SQLITE_ROW;
+}
+
+LONG Hive::Clear(KeyId key) {
+  LONG status = Query(*this, BELOW "DELETE FROM vals WHERE key = ?1 OR key IN below").Int(key).Run();
+  if (status == ERROR_SUCCESS)
+    status = Query(*this, BELOW "DELETE FROM keys WHERE id IN below").Int(key).Run();
+  if (status == ERROR_SUCCESS) status = Touch(key);
+  return status;
+}
+
+LONG Hive::DeleteTree(KeyId key) {
+  KeyId parent = 0;
+  {
+    Query query(*this, "SELECT parent FROM keys WHERE id = ?1");
+    const int rc = query.Int(key).Step();
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? ERROR_KEY_DELETED : ErrorFromSqlite(rc);
+    parent = query.IntAt(0);
+  }
+  LONG status = Clear(key);
+  if (status == ERROR_SUCCESS)
+    status = Query(*this, "DELETE FROM keys WHERE id = ?1").Int(key).Run();
+  if (status == ERROR_SUCCESS) status = Touch(parent);
+  return status;
+}
+
+LONG Hive::SubKeyAt(KeyId key, DWORD index, std::u16string* name, std::u16string* keyClass,
+                    std::uint64_t* lastWrite) {
+  Query query(*this,
+              "SELECT name, class, written FROM keys WHERE parent = ?1 ORDER BY fold"
+              " LIMIT 1 OFFSET ?2");
+  const int rc = query.Int(key).Int(index).Step();
+  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  *name = query.NameAt(0);
+  *keyClass = query.NameAt(1);
+  *lastWrite = static_cast<std::uint64_t>(query.IntAt(2));
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::GetValue(KeyId key, std::u16string_view name, Value* value) {
+  Query query(*this, "SELECT name, type, data FROM vals WHERE key = ?1 AND fold = ?2");
+  return query.Int(key).Fold(name).StepValue(value, ERROR_FILE_NOT_FOUND);
+}
+
+LONG Hive::ValueAt(KeyId key, DWORD index, Value* value) {
+  Query query(*this,
+              "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+  return query.Int(key).Int(index).StepValue(value, ERROR_NO_MORE_ITEMS);
+}
+
+LONG Hive::SetValue(KeyId key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
+  // Rewriting a value keeps the spelling of its name from when it was made.
+  Query query(*this,
+              "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+              " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+  const LONG status = query.Int(key).Name(name).Fold(name).Int(type).Blob(data, size).Run();
+  return status == ERROR_SUCCESS ? Touch(key) : status;
+}
+
+LONG Hive::DeleteValue(KeyId key, std::u16string_view name) {
+  const LONG status =
+      Query(*this, "DELETE FROM vals WHERE key = ?1 AND fold = ?2").Int(key).Fold(name).Run();
+  if (status != ERROR_SUCCESS) return status;
+  if (sqlite3_changes(db_) == 0) return ERROR_FILE_NOT_FOUND;
+  return Touch(key);
+}
+
+LONG Hive::Stats(KeyId key, KeyStats* stats) {
+  *stats = KeyStats();
+  {
+    Query query(*this, "SELECT class, written FROM keys WHERE id = ?1");
+    const int rc = query.Int(key).Step();
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? ERROR_KEY_DELETED : ErrorFromSqlite(rc);
+    stats->keyClass = query.NameAt(0);
+    stats->lastWrite = static_cast<std::uint64_t>(query.IntAt(1));
+  }
+  {
+    // Folded names have as many units as the names themselves.
+    Query query(*this, "SELECT class, length(fold) / 2 FROM keys WHERE parent = ?1");
+    query.Int(key);
+    int rc;
+    while ((rc = query.Step()) == SQLITE_ROW) {
+      ++stats->subKeys;
+      stats->maxClassLen = std::max(stats->maxClassLen, static_cast<DWORD>(query.NameAt(0).size()));
+      stats->maxSubKeyLen = std::max(stats->maxSubKeyLen, static_cast<DWORD>(query.IntAt(1)));
+    }
+    if (rc != SQLITE_DONE) return ErrorFromSqlite(rc);
+  }
+  Query query(*this,
+              "SELECT count(*), coalesce(max(length(fold)), 0) / 2, coalesce(max(length(data)), 0)"
+              " FROM vals WHERE key = ?1");
+  const int rc = query.Int(key).Step();
+  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  stats->values = static_cast<DWORD>(query.IntAt(0));
+  stats->maxValueNameLen = static_cast<DWORD>(query.IntAt(1));
+  stats->maxValueLen = static_cast<DWORD>(query.IntAt(2));
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::Touch(KeyId key) {
+  return Query(*this, "UPDATE keys SET written = ?2 WHERE id = ?1").Int(key).Int(FileTimeNow()).Run();
+}
+
+#undef BELOW
+
+}  // namespace compat::win32::registry

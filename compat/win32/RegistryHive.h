@@ -1,0 +1,118 @@
+// One registry hive kept in a SQLite database; the storage beneath the
+// registry functions, which own handles, paths and access rights.
+//
+//   Hive hive("/home/ann/.config/orbweave/registry/user.db", {u"Software"});
+//   if (hive.Open() == ERROR_SUCCESS && hive.Begin(true) == ERROR_SUCCESS) {
+//     KeyId key;
+//     LONG status = hive.Create(kRootKey, u"Software", u"", &key, nullptr);
+//     status == ERROR_SUCCESS ? hive.Commit() : hive.Rollback();
+//   }
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "compat/win32/WinTypes.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace compat::win32::registry {
+
+// Key ids are never reused, so a handle to a deleted key cannot land on a
+// key created later under the same name.
+using KeyId = std::int64_t;
+inline constexpr KeyId kRootKey = 1;
+
+// Windows compares key and value names by their upper-case form, one UTF-16
+// unit at a time; this is that form.
+std::u16string FoldName(std::u16string_view name);
+
+struct Value {
+  std::u16string name;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+};
+
+// What RegQueryInfoKeyW reports; lengths in UTF-16 units without terminator.
+struct KeyStats {
+  DWORD subKeys = 0;
+  DWORD maxSubKeyLen = 0;
+  DWORD maxClassLen = 0;
+  DWORD values = 0;
+  DWORD maxValueNameLen = 0;
+  DWORD maxValueLen = 0;
+  std::u16string keyClass;
+  std::uint64_t lastWrite = 0;  // FILETIME ticks
+};
+
+class Hive {
+ public:
+  // `seed` names the chain of keys every hive of this root starts with
+  // (the machine hive keeps the classes root below Software\Classes).
+  Hive(std::string file, std::initializer_list<std::u16string_view> seed);
+  ~Hive();
+  Hive(const Hive&) = delete;
+  Hive& operator=(const Hive&) = delete;
+
+  // Makes the database readable, creating it when the folder allows. A hive
+  // that does not exist and cannot be created reads as an empty root.
+  LONG Open();
+  // Drops the connection without closing it. After fork() the connection
+  // belongs to the parent: closing it in the child would release the
+  // parent's POSIX locks on the file.
+  void Abandon();
+  // Whether this process may change the hive. A file (or folder) without
+  // any write permission bit counts as read-only even for the superuser,
+  // as the read-only attribute does on the desktop.
+  bool Writable() const;
+
+  // Every call below runs inside one transaction: a write transaction takes
+  // the database's write lock at once, so two processes never deadlock.
+  LONG Begin(bool write);
+  LONG Commit();
+  void Rollback();
+
+  bool Exists(KeyId key);
+  bool IsRoot(KeyId key) const { return key == kRootKey; }
+  LONG Find(KeyId parent, std::u16string_view name, KeyId* child);
+  // `created` (optional) tells whether the key is new.
+  LONG Create(KeyId parent, std::u16string_view name, std::u16string_view keyClass, KeyId* child,
+              bool* created);
+  bool HasSubKeys(KeyId key);
+  // Removes the key with everything below it.
+  LONG DeleteTree(KeyId key);
+  // Removes the key's values and subkeys but keeps the key.
+  LONG Clear(KeyId key);
+  LONG SubKeyAt(KeyId key, DWORD index, std::u16string* name, std::u16string* keyClass,
+                std::uint64_t* lastWrite);
+
+  LONG GetValue(KeyId key, std::u16string_view name, Value* value);
+  LONG ValueAt(KeyId key, DWORD index, Value* value);
+  LONG SetValue(KeyId key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size);
+  LONG DeleteValue(KeyId key, std::u16string_view name);
+  LONG Stats(KeyId key, KeyStats* stats);
+
+ private:
+  class Query;
+  sqlite3_stmt* Prepare(const char* sql);
+  LONG Exec(const char* sql);
+  LONG OpenFile(int flags, const std::string& name);
+  LONG CreateSchema();
+  LONG OpenEmpty();
+  LONG Touch(KeyId key);
+  void Close();
+
+  std::string file_;
+  std::vector<std::u16string> seed_;
+  sqlite3* db_ = nullptr;
+  bool readOnly_ = false;
+  // Statements are prepared once per connection, keyed by their text.
+  std::unordered_map<const char*, sqlite3_stmt*> statements_;
+};
+
+}  // namespace compat::win32::registry
