@@ -1,0 +1,276 @@
+// The engine's exports. StartIgnis runs one session: with ORBCORE_SCRIPT the
+// script's steps, with a display the main window (liborbcore_wx.so), else a
+// console summary. ORBCORE_DUMP names a file that shows what it received.
+#include <dlfcn.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "peers/orbcore/ConsoleSummary.h"
+#include "peers/orbcore/EngineMenu.h"
+#include "peers/orbcore/EngineView.h"
+#include "peers/orbcore/IgnisLaunch.h"
+#include "peers/orbcore/Json.h"
+#include "peers/orbcore/RecordDump.h"
+#include "peers/orbcore/RecordText.h"
+#include "peers/orbcore/Script.h"
+
+#define ORBCORE_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+ORBCORE_EXPORT void WINAPI StartIgnis(LaunchRecord* record, void** results);
+ORBCORE_EXPORT void WINAPI FreeIgnisResults(void* results);
+ORBCORE_EXPORT HWND WINAPI GetOWMainWindow();
+}
+
+namespace orbcore {
+
+namespace {
+
+// What StartIgnis hands back: the first 32 bits say whether the run succeeded.
+struct IgnisResults {
+  std::uint32_t succeeded;
+};
+
+const char* Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// Written beside the target and renamed over it, so a reader sees the old
+// file or the new one, never half of one.
+void WriteFileAtomically(const std::string& path, const std::string& content) {
+  const std::string part = path + ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out << content << '\n';
+    if (!out.flush()) {
+      std::cerr << "orbcore: cannot write " << part << '\n';
+      return;
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(part, path, error);
+  if (error) {
+    std::cerr << "orbcore: cannot write " << path << ": " << error.message() << '\n';
+    std::filesystem::remove(part, error);
+  }
+}
+
+// The dump document lives from one StartIgnis to the next, so that
+// FreeIgnisResults can add to what StartIgnis wrote.
+struct DumpState {
+  JsonValue doc = JsonValue::Object();
+  std::uint32_t freeCalls = 0;
+
+  void Write() const {
+    if (const char* path = Env("ORBCORE_DUMP")) WriteFileAtomically(path, doc.Serialize());
+  }
+};
+
+DumpState& Dump() {
+  static DumpState state;
+  return state;
+}
+
+std::atomic<HWND>& MainWindow() {
+  static std::atomic<HWND> window{nullptr};
+  return window;
+}
+
+// The window module sits beside this library and is loaded once, on first
+// use; it stays loaded, as the GUI libraries it pulls in cannot be unloaded.
+ShowEngineWindowProc WindowModule() {
+  static ShowEngineWindowProc show = [] () -> ShowEngineWindowProc {
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&StartIgnis), &self) == 0 || self.dli_fname == nullptr) return nullptr;
+    const std::filesystem::path file = std::filesystem::path(self.dli_fname).parent_path() / "liborbcore_wx.so";
+    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      std::cerr << "orbcore: no window: " << dlerror() << '\n';
+      return nullptr;
+    }
+    return reinterpret_cast<ShowEngineWindowProc>(dlsym(module, kShowEngineWindowExport));
+  }();
+  return show;
+}
+
+class Session {
+ public:
+  explicit Session(LaunchRecord& record) : record_(record), form_(DetectTextForm()) {
+    MainWindow().store(reinterpret_cast<HWND>(this));
+  }
+
+  ~Session() {
+    if (bar_ != nullptr) DestroyMenu(bar_);
+    MainWindow().store(nullptr);
+  }
+
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Shows the engine is running: the record as received, no result yet.
+  void WriteEntryDump() {
+    DumpState& dump = Dump();
+    dump.freeCalls = 0;
+    dump.doc = JsonValue::Object();
+    dump.doc.Set("record", DumpRecord(record_, form_));
+    dump.doc.Set("textForm", TextFormName(form_));
+    UpdateDump();
+    dump.Write();
+  }
+
+  void WriteFinalDump(RunResult result) {
+    UpdateDump();
+    Dump().doc.Set("result", RunResultName(result));
+    Dump().Write();
+  }
+
+  RunResult Run() {
+    if (const char* script = std::getenv("ORBCORE_SCRIPT")) return RunScript(script);
+    if (Env("DISPLAY") != nullptr || Env("WAYLAND_DISPLAY") != nullptr) {
+      if (ShowEngineWindowProc show = WindowModule()) {
+        EngineView view = MakeView();
+        view.closeAfterMs = CloseAfter();
+        view.command = [this](std::uint32_t id) { return Command(id); };
+        view.idle = [this] {
+          if (record_.idle != nullptr) record_.idle(0);
+        };
+        if (show(&view) == kWindowClosed) return RunResult::Success;
+        std::cerr << "orbcore: the application cannot show windows; printing a summary instead\n";
+      }
+    }
+    PrintConsoleSummary(MakeView(), std::cout);
+    return RunResult::Success;
+  }
+
+ private:
+  void UpdateDump() {
+    DumpState& dump = Dump();
+    dump.doc.Set("steps", steps_);
+    dump.doc.Set("menuBar", bar_ != nullptr ? MenuToJson(ReadMenu(bar_)) : JsonValue());
+    dump.doc.Set("freeCalls", dump.freeCalls);
+  }
+
+  // The view with the menu bar built, as the window and the summary show it.
+  EngineView MakeView() {
+    EngineView view = MakeEngineView(record_, form_);
+    if (bar_ == nullptr) Build("build");
+    view.menuBar = ReadMenu(bar_);
+    return view;
+  }
+
+  static unsigned CloseAfter() {
+    const char* text = Env("ORBCORE_CLOSE_AFTER");
+    unsigned ms = 0;
+    if (text != nullptr) std::from_chars(text, text + std::char_traits<char>::length(text), ms);
+    return ms;
+  }
+
+  RunResult RunScript(std::string_view script) {
+    RunResult result = RunResult::Success;
+    for (const std::string& text : SplitScript(script)) {
+      const std::optional<ScriptStep> step = ParseStep(text);
+      if (!step) {
+        std::cerr << "orbcore: unknown script step '" << text << "'\n";
+        steps_.Push(JsonValue::Object().Set("name", text).Set("error", "unknown step"));
+        return RunResult::Failure;
+      }
+      switch (step->kind) {
+        case ScriptStep::Kind::Build: Build(text); break;
+        case ScriptStep::Kind::Command: Command(step->value); break;
+        case ScriptStep::Kind::Idle: {
+          if (record_.idle != nullptr) record_.idle(0);
+          steps_.Push(CallbackStep(text, record_.idle != nullptr, JsonValue()));
+          break;
+        }
+        case ScriptStep::Kind::Wait:
+          std::this_thread::sleep_for(std::chrono::milliseconds(step->value));
+          steps_.Push(JsonValue::Object().Set("name", text));
+          break;
+        case ScriptStep::Kind::Result:
+          result = step->result;
+          steps_.Push(JsonValue::Object().Set("name", text));
+          break;
+      }
+    }
+    return result;
+  }
+
+  static JsonValue CallbackStep(const std::string& name, bool called, JsonValue returned) {
+    return JsonValue::Object().Set("name", name).Set("called", called).Set("returned", std::move(returned));
+  }
+
+  // A fresh engine bar, handed to the shell to add its entries.
+  void Build(const std::string& name) {
+    if (bar_ != nullptr) DestroyMenu(bar_);
+    bar_ = CreateEngineMenuBar(DecodeText(record_.displayName, form_).value_or(""));
+    if (record_.menuBuild != nullptr) record_.menuBuild(bar_);
+    steps_.Push(CallbackStep(name, record_.menuBuild != nullptr, JsonValue()));
+  }
+
+  std::uint32_t Command(std::uint32_t id) {
+    const std::string name = "command:" + std::to_string(id);
+    if (record_.menuCommand == nullptr) {
+      steps_.Push(CallbackStep(name, false, JsonValue()));
+      return 0;
+    }
+    const std::uint32_t returned = record_.menuCommand(id, 0);
+    steps_.Push(CallbackStep(name, true, returned));
+    return returned;
+  }
+
+  LaunchRecord& record_;
+  TextForm form_;
+  HMENU bar_ = nullptr;
+  JsonValue steps_ = JsonValue::Array();
+};
+
+}  // namespace
+
+}  // namespace orbcore
+
+void WINAPI StartIgnis(LaunchRecord* record, void** results) {
+  using namespace orbcore;
+  RunResult result = RunResult::Failure;
+  if (record == nullptr) {
+    std::cerr << "orbcore: started without a launch record\n";
+    Dump() = DumpState{};
+    Dump().doc.Set("record", JsonValue()).Set("result", RunResultName(result));
+    Dump().Write();
+  } else {
+    try {
+      Session session(*record);
+      session.WriteEntryDump();
+      result = session.Run();
+      session.WriteFinalDump(result);
+    } catch (const std::exception& error) {
+      std::cerr << "orbcore: " << error.what() << '\n';
+      result = RunResult::Failure;
+      Dump().doc.Set("result", RunResultName(result));
+      Dump().Write();
+    }
+  }
+  if (results != nullptr && result != RunResult::Null) {
+    *results = new IgnisResults{result == RunResult::Success ? 1u : 0u};
+  }
+}
+
+void WINAPI FreeIgnisResults(void* results) {
+  using namespace orbcore;
+  delete static_cast<IgnisResults*>(results);
+  DumpState& dump = Dump();
+  ++dump.freeCalls;
+  dump.doc.Set("freeCalls", dump.freeCalls);
+  dump.doc.Set("freedNull", results == nullptr);
+  dump.Write();
+}
+
+HWND WINAPI GetOWMainWindow() { return orbcore::MainWindow().load(); }

@@ -1,0 +1,69 @@
+// What the engine shows, decoded once from the launch record: the console
+// summary prints it and the window module (liborbcore_wx.so) draws it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "peers/orbcore/AboutMarkup.h"
+#include "peers/orbcore/EngineMenu.h"
+#include "peers/orbcore/IgnisLaunch.h"
+#include "peers/orbcore/RecordText.h"
+
+namespace orbcore {
+
+struct InputRow {
+  std::string kind;    // "track", "file", "folder" or "project"
+  std::string path;
+  std::string target;  // where a data disc item goes on the disc; else empty
+};
+
+struct HelpTopic {
+  std::uint32_t context = 0;
+  std::string topic;
+};
+
+struct EngineView {
+  std::string productName;
+  std::string version;      // the "Version" setting
+  std::string fullVersion;  // e.g. "9.12.0.194 (2210)"
+  std::string edition;
+  std::string language;
+  TextForm textForm = TextForm::Wide;
+  std::uint32_t taskCode = 0;
+  std::uint32_t startMode = 0;
+  std::vector<InputRow> input;
+  std::optional<std::string> drive;
+  std::string helpFile;
+  std::vector<HelpTopic> helpTopics;
+  std::vector<AboutParagraph> about;
+  HICON largeIcon = nullptr;
+  HICON smallIcon = nullptr;
+  // Colours of the record as 0x00BBGGRR: the banner and its text.
+  std::uint32_t bannerColor = 0x513E2D;
+  std::uint32_t bannerTextColor = 0xFFFFFF;
+
+  // Filled by the engine before the window opens.
+  std::vector<MenuEntry> menuBar;
+  unsigned closeAfterMs = 0;  // 0: stay open until the user closes
+  std::function<std::uint32_t(std::uint32_t)> command;  // a shell command picked
+  std::function<void()> idle;                           // the event loop is idle
+
+  // The main window's title: product name and version.
+  std::string Title() const;
+};
+
+EngineView MakeEngineView(const LaunchRecord& record, TextForm form);
+
+// The window module's one export: runs the main window until it closes.
+using ShowEngineWindowProc = int (*)(const EngineView* view);
+inline constexpr const char kShowEngineWindowExport[] = "OrbcoreShowEngineWindow";
+enum : int {
+  kWindowClosed = 0,  // the window ran and the user closed it
+  kWindowNoGui = 1,   // the process's wx application cannot show windows
+};
+
+}  // namespace orbcore
