@@ -1,0 +1,562 @@
+// The five encodings. Each one supplies its strict rules as a codec (decode
+// one character at an offset, encode one, and the strict backwards step);
+// TCharEncoding builds every walking operation once on top of a codec.
+
+#include <algorithm>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <type_traits>
+
+#include "foundation/Exception.h"
+#include "foundation/ICharEncoding.h"
+#include "foundation/Object.h"
+#include "foundation/Singleton.h"
+
+namespace lumo {
+
+namespace {
+
+inline std::uint32_t Load16(const std::uint8_t* at) {
+  std::uint16_t unit;
+  std::memcpy(&unit, at, sizeof unit);
+  return unit;
+}
+inline std::uint32_t Load32(const std::uint8_t* at) {
+  std::uint32_t unit;
+  std::memcpy(&unit, at, sizeof unit);
+  return unit;
+}
+inline void Store16(std::uint8_t* at, std::uint32_t unit) {
+  const auto value = static_cast<std::uint16_t>(unit);
+  std::memcpy(at, &value, sizeof value);
+}
+inline void Store32(std::uint8_t* at, std::uint32_t unit) { std::memcpy(at, &unit, sizeof unit); }
+
+// True when the eight bytes at `at` are all ASCII.
+inline bool EightAscii(const std::uint8_t* at) {
+  std::uint64_t block;
+  std::memcpy(&block, at, sizeof block);
+  return (block & 0x8080808080808080ull) == 0;
+}
+
+// Codec contract (all static):
+//   kId, kName, kStep (how far lenient decoding moves past an invalid start),
+//   kAsciiFastPath (one byte per ASCII character, no other byte below 0x80),
+//   maxCharSize(), encodedSize(c), encode(c, buffer, size, offset),
+//   decodeAt(c, buffer, size, offset): strict; offset behind the character or -1,
+//   decodeBefore(c, buffer, offset): strict backwards; start of the character
+//     that ends exactly at offset, or -1,
+//   terminatedSize(text).
+// Offsets handed to a codec satisfy 0 <= offset <= size.
+
+struct Latin1Codec {
+  static constexpr std::uint32_t kId = kLatin1EncodingId;
+  static constexpr const char* kName = "Latin-1";
+  static constexpr std::int32_t kStep = 1;
+  static constexpr bool kAsciiFastPath = true;
+  static std::int32_t maxCharSize() { return 1; }
+  static std::int32_t encodedSize(CodePoint) { return 1; }
+  static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+    if (size - offset < 1) return offset;
+    buffer[offset] = c <= 0xFF ? static_cast<std::uint8_t>(c) : '?';
+    return offset + 1;
+  }
+  static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    if (size - offset < 1) return -1;
+    c = buffer[offset];
+    return offset + 1;
+  }
+  static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
+    if (offset < 1) return -1;
+    c = buffer[offset - 1];
+    return offset - 1;
+  }
+  static std::int32_t terminatedSize(const std::uint8_t* text) {
+    return static_cast<std::int32_t>(std::strlen(reinterpret_cast<const char*>(text)));
+  }
+};
+
+struct UTF32Codec {
+  static constexpr std::uint32_t kId = kUTF32EncodingId;
+  static constexpr const char* kName = "UTF-32";
+  static constexpr std::int32_t kStep = 4;
+  static constexpr bool kAsciiFastPath = false;
+  static std::int32_t maxCharSize() { return 4; }
+  static std::int32_t encodedSize(CodePoint) { return 4; }
+  static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+    if (size - offset < 4) return offset;
+    Store32(buffer + offset, c);
+    return offset + 4;
+  }
+  static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    if (size - offset < 4) return -1;
+    c = Load32(buffer + offset);
+    return offset + 4;
+  }
+  static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
+    if (offset < 4) return -1;
+    c = Load32(buffer + offset - 4);
+    return offset - 4;
+  }
+  static std::int32_t terminatedSize(const std::uint8_t* text) {
+    std::int32_t size = 0;
+    while (Load32(text + size) != 0) size += 4;
+    return size;
+  }
+};
+
+struct UTF16Codec {
+  static constexpr std::uint32_t kId = kUTF16EncodingId;
+  static constexpr const char* kName = "UTF-16";
+  static constexpr std::int32_t kStep = 2;
+  static constexpr bool kAsciiFastPath = false;
+  static bool isHigh(std::uint32_t unit) { return unit - 0xD800 < 0x400; }
+  static bool isLow(std::uint32_t unit) { return unit - 0xDC00 < 0x400; }
+  static CodePoint pair(std::uint32_t high, std::uint32_t low) {
+    return ((high & 0x3FF) << 10) + (low & 0x3FF) + 0x10000;
+  }
+  static std::int32_t maxCharSize() { return 4; }
+  static std::int32_t encodedSize(CodePoint c) {
+    if (c < 0x10000) return c - 0xD800 < 0x800 ? 0 : 2;
+    return c <= 0x10FFFF ? 4 : 0;
+  }
+  static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+    const std::int32_t needed = encodedSize(c);
+    if (needed == 0 || size - offset < needed) return offset;
+    if (needed == 2) {
+      Store16(buffer + offset, c);
+    } else {
+      Store16(buffer + offset, 0xD800 + ((c - 0x10000) >> 10));
+      Store16(buffer + offset + 2, 0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+    return offset + needed;
+  }
+  static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    if (size - offset < 2) return -1;
+    const std::uint32_t unit = Load16(buffer + offset);
+    if (unit - 0xD800 >= 0x800) {
+      c = unit;
+      return offset + 2;
+    }
+    if (!isHigh(unit) || size - offset < 4) return -1;
+    const std::uint32_t low = Load16(buffer + offset + 2);
+    if (!isLow(low)) return -1;
+    c = pair(unit, low);
+    return offset + 4;
+  }
+  // A lone high surrogate before `offset` is taken as a character of its own.
+  static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
+    if (offset < 2) return -1;
+    const std::uint32_t unit = Load16(buffer + offset - 2);
+    if (!isLow(unit)) {
+      c = unit;
+      return offset - 2;
+    }
+    if (offset < 4) return -1;
+    const std::uint32_t high = Load16(buffer + offset - 4);
+    if (!isHigh(high)) return -1;
+    c = pair(high, unit);
+    return offset - 4;
+  }
+  static std::int32_t terminatedSize(const std::uint8_t* text) {
+    std::int32_t size = 0;
+    while (Load16(text + size) != 0) size += 2;
+    return size;
+  }
+};
+
+struct UTF8Codec {
+  static constexpr std::uint32_t kId = kUTF8EncodingId;
+  static constexpr const char* kName = "UTF-8";
+  static constexpr std::int32_t kStep = 1;
+  static constexpr bool kAsciiFastPath = true;
+  static bool isContinuation(std::uint32_t byte) { return (byte & 0xC0) == 0x80; }
+  static std::int32_t maxCharSize() { return 4; }
+  static std::int32_t encodedSize(CodePoint c) {
+    if (c < 0x80) return 1;
+    if (c < 0x800) return 2;
+    if (c < 0x10000) return 3;
+    return c <= 0x10FFFF ? 4 : 0;
+  }
+  // Surrogate code points are written like any other.
+  static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+    const std::int32_t needed = encodedSize(c);
+    if (needed == 0 || size - offset < needed) return offset;
+    std::uint8_t* out = buffer + offset;
+    switch (needed) {
+      case 1:
+        out[0] = static_cast<std::uint8_t>(c);
+        break;
+      case 2:
+        out[0] = static_cast<std::uint8_t>(0xC0 | c >> 6);
+        out[1] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+        break;
+      case 3:
+        out[0] = static_cast<std::uint8_t>(0xE0 | c >> 12);
+        out[1] = static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F));
+        out[2] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+        break;
+      default:
+        out[0] = static_cast<std::uint8_t>(0xF0 | c >> 18);
+        out[1] = static_cast<std::uint8_t>(0x80 | (c >> 12 & 0x3F));
+        out[2] = static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F));
+        out[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+        break;
+    }
+    return offset + needed;
+  }
+  // Two-byte forms are refused only for the lead byte C0, so C1 xx decodes
+  // (to 0x40..0x7F); longer overlong forms and values above 0x10FFFF are
+  // refused; surrogate code points are accepted.
+  static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    const std::int32_t left = size - offset;
+    if (left < 1) return -1;
+    const std::uint8_t* in = buffer + offset;
+    const std::uint32_t lead = in[0];
+    if (lead < 0x80) {
+      c = lead;
+      return offset + 1;
+    }
+    if (lead < 0xC0) return -1;
+    if (lead < 0xE0) {
+      if (lead == 0xC0 || left < 2 || !isContinuation(in[1])) return -1;
+      c = (lead & 0x1F) << 6 | (in[1] & 0x3F);
+      return offset + 2;
+    }
+    if (lead < 0xF0) {
+      if (left < 3 || !isContinuation(in[1]) || !isContinuation(in[2])) return -1;
+      const CodePoint value = (lead & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F);
+      if (value < 0x800) return -1;
+      c = value;
+      return offset + 3;
+    }
+    if (lead < 0xF8) {
+      if (left < 4 || !isContinuation(in[1]) || !isContinuation(in[2]) || !isContinuation(in[3])) {
+        return -1;
+      }
+      const CodePoint value =
+          (lead & 0x07) << 18 | (in[1] & 0x3F) << 12 | (in[2] & 0x3F) << 6 | (in[3] & 0x3F);
+      if (value < 0x10000 || value > 0x10FFFF) return -1;
+      c = value;
+      return offset + 4;
+    }
+    return -1;
+  }
+  // Steps back over continuation bytes to the nearest ASCII or lead byte and
+  // decodes from there; the character must end exactly at `offset`.
+  static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
+    std::int32_t start = offset - 1;
+    // A character is at most four bytes long: a start further back cannot
+    // end at `offset`.
+    const std::int32_t limit = offset - 4;
+    while (start >= 0 && start >= limit && isContinuation(buffer[start])) --start;
+    if (start < 0 || start < limit) return -1;
+    return decodeAt(c, buffer, offset, start) == offset ? start : -1;
+  }
+  static std::int32_t terminatedSize(const std::uint8_t* text) { return Latin1Codec::terminatedSize(text); }
+};
+
+// The process's multibyte code page through the C library's conversions of
+// the calling thread's locale. Characters are limited to 16 bits, like the
+// wide characters of the runtime this code page model comes from: a
+// sequence that converts to a larger value counts as invalid.
+struct CodePageCodec {
+  static constexpr std::uint32_t kId = kCodePageEncodingId;
+  static constexpr const char* kName = "CodePage";
+  static constexpr std::int32_t kStep = 1;
+  static constexpr bool kAsciiFastPath = false;
+  static std::int32_t maxCharSize() { return static_cast<std::int32_t>(MB_CUR_MAX); }
+  static std::int32_t encodedSize(CodePoint c) {
+    if (c > 0xFFFF) return 0;
+    char scratch[MB_LEN_MAX];
+    std::mbstate_t state{};
+    const std::size_t written = std::wcrtomb(scratch, static_cast<wchar_t>(c), &state);
+    return written == static_cast<std::size_t>(-1) ? 0 : static_cast<std::int32_t>(written);
+  }
+  static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+    if (c > 0xFFFF) return offset;
+    const std::int32_t room = size - offset;
+    if (room < maxCharSize()) {
+      const std::int32_t needed = encodedSize(c);
+      if (needed == 0 || needed > room) return offset;
+    }
+    char scratch[MB_LEN_MAX];
+    std::mbstate_t state{};
+    const std::size_t written = std::wcrtomb(scratch, static_cast<wchar_t>(c), &state);
+    if (written == static_cast<std::size_t>(-1) || static_cast<std::int32_t>(written) > room) return offset;
+    std::memcpy(buffer + offset, scratch, written);
+    return offset + static_cast<std::int32_t>(written);
+  }
+  static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    const std::int32_t left = size - offset;
+    if (left < 1) return -1;
+    wchar_t wide = 0;
+    std::mbstate_t state{};
+    const std::size_t read = std::mbrtowc(&wide, reinterpret_cast<const char*>(buffer + offset),
+                                          static_cast<std::size_t>(left), &state);
+    if (read == static_cast<std::size_t>(-1) || read == static_cast<std::size_t>(-2)) return -1;
+    if (read == 0) {
+      // NUL takes as many bytes as the code page writes for it.
+      const std::int32_t nulSize = std::max(encodedSize(0), 1);
+      if (left < nulSize) return -1;
+      c = 0;
+      return offset + nulSize;
+    }
+    if (static_cast<std::uint32_t>(wide) > 0xFFFF) return -1;
+    c = static_cast<CodePoint>(wide);
+    return offset + static_cast<std::int32_t>(read);
+  }
+  static std::int32_t terminatedSize(const std::uint8_t* text) { return Latin1Codec::terminatedSize(text); }
+};
+
+template <class Codec>
+class TCharEncoding : public CObject, public ICharEncoding {
+ public:
+  static constexpr bool kBackwards = !std::is_same_v<Codec, CodePageCodec>;
+
+  std::uint32_t getId() const override { return Codec::kId; }
+  const char* getName() const override { return Codec::kName; }
+  std::int32_t getMaxCharSize() const override { return Codec::maxCharSize(); }
+
+  std::int32_t encodeChar(CodePoint c, std::uint8_t* buffer, std::int32_t size,
+                          std::int32_t offset) const override {
+    if (offset < 0 || offset > size) return offset;
+    return Codec::encode(c, buffer, size, offset);
+  }
+
+  std::int32_t getEncodedSize(CodePoint c) const override { return Codec::encodedSize(c); }
+
+  std::int32_t getCharSizeAt(const std::uint8_t* buffer, std::int32_t size,
+                             std::int32_t offset) const override {
+    CodePoint c;
+    const std::int32_t end = strictAt(c, buffer, size, offset);
+    return end < 0 ? -1 : end - offset;
+  }
+
+  std::int32_t countChars(const std::uint8_t* buffer, std::int32_t size,
+                          std::int32_t offset) const override {
+    if (offset < 0 || offset >= size) return 0;
+    if constexpr (std::is_same_v<Codec, Latin1Codec>) {
+      return size - offset;
+    } else if constexpr (std::is_same_v<Codec, UTF32Codec>) {
+      return (size - offset) / 4;
+    } else {
+      std::int32_t count = 0;
+      while (offset < size) {
+        if constexpr (Codec::kAsciiFastPath) {
+          while (size - offset >= 8 && EightAscii(buffer + offset)) {
+            offset += 8;
+            count += 8;
+          }
+          if (offset >= size) break;
+        }
+        CodePoint c;
+        const std::int32_t end = Codec::decodeAt(c, buffer, size, offset);
+        if (end < 0) {
+          offset += Codec::kStep;
+        } else {
+          offset = end;
+          ++count;
+        }
+      }
+      return count;
+    }
+  }
+
+  std::int32_t getTerminatedSize(const std::uint8_t* text) const override {
+    return Codec::terminatedSize(text);
+  }
+
+  std::int32_t getCharOffset(const std::uint8_t* buffer, std::int32_t size,
+                             std::int32_t index) const override {
+    if (index < 0) return -1;
+    if constexpr (std::is_same_v<Codec, Latin1Codec>) {
+      return index <= size ? index : -1;
+    } else if constexpr (std::is_same_v<Codec, UTF32Codec>) {
+      return index <= size / 4 ? index * 4 : -1;
+    } else {
+      std::int32_t offset = 0;
+      for (std::int32_t walked = 0; walked < index; ++walked) {
+        CodePoint c;
+        std::int32_t start;
+        offset = next(c, buffer, size, offset, start);
+        if (offset < 0) return -1;
+      }
+      return offset;
+    }
+  }
+
+  std::int32_t findCharStart(const std::uint8_t* buffer, std::int32_t size,
+                             std::int32_t offset) const override {
+    CodePoint c;
+    std::int32_t start;
+    return next(c, buffer, size, offset, start) < 0 ? -1 : start;
+  }
+
+  std::int32_t decodeCharAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                            std::int32_t offset) const override {
+    return strictAt(c, buffer, size, offset);
+  }
+
+  std::int32_t decodeNextChar(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                              std::int32_t offset) const override {
+    std::int32_t start;
+    return next(c, buffer, size, offset, start);
+  }
+
+  bool canDecodeBackwards() const override { return kBackwards; }
+
+  std::int32_t findPreviousCharStart(const std::uint8_t* buffer, std::int32_t size,
+                                     std::int32_t offset) const override {
+    requireBackwards("findPreviousCharStart");
+    CodePoint c;
+    return previous(c, buffer, size, offset);
+  }
+
+  std::int32_t decodePreviousCharAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                                    std::int32_t offset) const override {
+    requireBackwards("decodePreviousCharAt");
+    if constexpr (kBackwards) {
+      if (offset < 0 || offset > size) return -1;
+      return Codec::decodeBefore(c, buffer, offset);
+    } else {
+      return -1;
+    }
+  }
+
+  std::int32_t decodePreviousChar(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                                  std::int32_t offset) const override {
+    requireBackwards("decodePreviousChar");
+    return previous(c, buffer, size, offset);
+  }
+
+  std::int32_t decodeChars(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
+                           const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
+                           std::int32_t* starts) const override {
+    count = 0;
+    std::int32_t end = offset;
+    while (count < maxCount) {
+      if constexpr (Codec::kAsciiFastPath) {
+        if (offset >= 0) {
+          while (maxCount - count >= 8 && size - offset >= 8 && EightAscii(buffer + offset)) {
+            for (int i = 0; i < 8; ++i) {
+              chars[count + i] = buffer[offset + i];
+              if (starts) starts[count + i] = offset + i;
+            }
+            count += 8;
+            offset += 8;
+            end = offset;
+          }
+          if (count == maxCount) break;
+        }
+      }
+      std::int32_t start;
+      const std::int32_t behind = next(chars[count], buffer, size, offset, start);
+      if (behind < 0) break;
+      if (starts) starts[count] = start;
+      ++count;
+      offset = end = behind;
+    }
+    return end;
+  }
+
+  std::int32_t decodeCharsBackwards(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
+                                    const std::uint8_t* buffer, std::int32_t size,
+                                    std::int32_t offset, std::int32_t* starts) const override {
+    requireBackwards("decodeCharsBackwards");
+    count = 0;
+    while (count < maxCount) {
+      const std::int32_t start = previous(chars[count], buffer, size, offset);
+      if (start < 0) break;
+      if (starts) starts[count] = start;
+      ++count;
+      offset = start;
+    }
+    return offset;
+  }
+
+ private:
+  static std::int32_t strictAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    if (offset < 0) return -1;
+    return Codec::decodeAt(c, buffer, size, offset);
+  }
+
+  // Lenient forwards: the first character that decodes strictly at or after
+  // `offset`, moving Codec::kStep bytes past each start that does not.
+  static std::int32_t next(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                           std::int32_t offset, std::int32_t& start) {
+    if (offset < 0) return -1;
+    for (; offset < size; offset += Codec::kStep) {
+      const std::int32_t end = Codec::decodeAt(c, buffer, size, offset);
+      if (end >= 0) {
+        start = offset;
+        return end;
+      }
+    }
+    return -1;
+  }
+
+  // Lenient backwards: moving back Codec::kStep bytes at a time, the first
+  // start from which a character decodes strictly within `offset`.
+  static std::int32_t previous(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
+                               std::int32_t offset) {
+    if (offset < 0 || offset > size) return -1;
+    for (std::int32_t start = offset - Codec::kStep; start >= 0; start -= Codec::kStep) {
+      if (Codec::decodeAt(c, buffer, offset, start) >= 0) return start;
+    }
+    return -1;
+  }
+
+  void requireBackwards(const char* method) const {
+    if constexpr (!kBackwards) {
+      throw CMethodNotImplementedError(const_cast<TCharEncoding*>(this), nullptr, String(method));
+    }
+  }
+
+
+ protected:
+  ~TCharEncoding() override = default;
+};
+
+}  // namespace
+
+// Named classes, so that descriptions and error texts show which encoding
+// they are about ("class lumo::CUTF8CharEncoding object").
+class CLatin1CharEncoding final : public TCharEncoding<Latin1Codec> {};
+class CUTF8CharEncoding final : public TCharEncoding<UTF8Codec> {};
+class CUTF16CharEncoding final : public TCharEncoding<UTF16Codec> {};
+class CUTF32CharEncoding final : public TCharEncoding<UTF32Codec> {};
+class CCPCharEncoding final : public TCharEncoding<CodePageCodec> {};
+
+namespace {
+template <class Encoding>
+P<ICharEncoding> MakeEncoding() {
+  return make<Encoding>();
+}
+}  // namespace
+
+const P<ICharEncoding>& GetLatin1CharEncoding() {
+  return StaticSingleton<ICharEncoding, &MakeEncoding<CLatin1CharEncoding>>();
+}
+const P<ICharEncoding>& GetUTF8CharEncoding() {
+  return StaticSingleton<ICharEncoding, &MakeEncoding<CUTF8CharEncoding>>();
+}
+const P<ICharEncoding>& GetUTF16CharEncoding() {
+  return StaticSingleton<ICharEncoding, &MakeEncoding<CUTF16CharEncoding>>();
+}
+const P<ICharEncoding>& GetUTF32CharEncoding() {
+  return StaticSingleton<ICharEncoding, &MakeEncoding<CUTF32CharEncoding>>();
+}
+const P<ICharEncoding>& GetCPCharEncoding() {
+  return StaticSingleton<ICharEncoding, &MakeEncoding<CCPCharEncoding>>();
+}
+
+}  // namespace lumo

@@ -1,0 +1,373 @@
+// The five encodings: identities, strict decoding at the boundaries of each
+// form, encoding limits, lenient walks over invalid bytes, and round trips.
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FoundationTestSupport.h"
+#include "foundation/Exception.h"
+#include "foundation/ICharEncoding.h"
+
+namespace lumo {
+namespace {
+
+using test::Bytes;
+
+const ICharEncoding& Latin1() { return *GetLatin1CharEncoding(); }
+const ICharEncoding& UTF8() { return *GetUTF8CharEncoding(); }
+const ICharEncoding& UTF16() { return *GetUTF16CharEncoding(); }
+const ICharEncoding& UTF32() { return *GetUTF32CharEncoding(); }
+const ICharEncoding& CodePage() { return *GetCPCharEncoding(); }
+
+std::int32_t Size(const Bytes& bytes) { return static_cast<std::int32_t>(bytes.size()); }
+
+TEST(CharEncodings, IdentifiersNamesAndSizes) {
+  struct Row {
+    const ICharEncoding& encoding;
+    std::uint32_t id;
+    const char* name;
+    std::int32_t maxSize;
+    bool backwards;
+  };
+  const Row rows[] = {
+      {Latin1(), 0x3154414C, "Latin-1", 1, true}, {UTF8(), 0x38465455, "UTF-8", 4, true},
+      {UTF16(), 0x36314655, "UTF-16", 4, true},   {UTF32(), 0x32334655, "UTF-32", 4, true},
+      {CodePage(), 0x47504443, "CodePage", static_cast<std::int32_t>(MB_CUR_MAX), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(row.encoding.getId(), row.id);
+    EXPECT_STREQ(row.encoding.getName(), row.name);
+    EXPECT_EQ(row.encoding.getMaxCharSize(), row.maxSize);
+    EXPECT_EQ(row.encoding.canDecodeBackwards(), row.backwards);
+  }
+  EXPECT_EQ(GetUTF8CharEncoding().get(), GetUTF8CharEncoding().get());
+}
+
+constexpr std::int32_t kInvalid = -1;
+
+struct DecodeCase {
+  const char* what;
+  const ICharEncoding& encoding;
+  Bytes bytes;
+  std::int64_t expected;  // code point, or kInvalid
+  std::int32_t size;      // bytes of the character when valid
+};
+
+std::vector<DecodeCase> DecodeCases() {
+  return {
+      // UTF-8: first and last sequence of each length.
+      {"utf8 first 1", UTF8(), {0x00}, 0x00, 1},
+      {"utf8 first 2", UTF8(), {0xC2, 0x80}, 0x80, 2},
+      {"utf8 first 3", UTF8(), {0xE0, 0xA0, 0x80}, 0x800, 3},
+      {"utf8 first 4", UTF8(), {0xF0, 0x90, 0x80, 0x80}, 0x10000, 4},
+      {"utf8 last 1", UTF8(), {0x7F}, 0x7F, 1},
+      {"utf8 last 2", UTF8(), {0xDF, 0xBF}, 0x7FF, 2},
+      {"utf8 last 3", UTF8(), {0xEF, 0xBF, 0xBF}, 0xFFFF, 3},
+      {"utf8 last 4", UTF8(), {0xF4, 0x8F, 0xBF, 0xBF}, 0x10FFFF, 4},
+      // UTF-8: overlong forms; only C1 of the two-byte ones is let through.
+      {"utf8 C0 80", UTF8(), {0xC0, 0x80}, kInvalid, 0},
+      {"utf8 C1 81", UTF8(), {0xC1, 0x81}, 0x41, 2},
+      {"utf8 overlong 3", UTF8(), {0xE0, 0x9F, 0xBF}, kInvalid, 0},
+      {"utf8 overlong 4", UTF8(), {0xF0, 0x8F, 0xBF, 0xBF}, kInvalid, 0},
+      // UTF-8: out of range and impossible leads.
+      {"utf8 above 10FFFF", UTF8(), {0xF4, 0x90, 0x80, 0x80}, kInvalid, 0},
+      {"utf8 F8 lead", UTF8(), {0xF8, 0x88, 0x80, 0x80, 0x80}, kInvalid, 0},
+      {"utf8 FF", UTF8(), {0xFF}, kInvalid, 0},
+      // UTF-8: unexpected continuation, truncation, bad continuation.
+      {"utf8 lone 80", UTF8(), {0x80}, kInvalid, 0},
+      {"utf8 lone BF", UTF8(), {0xBF, 0x41}, kInvalid, 0},
+      {"utf8 cut 2", UTF8(), {0xC2}, kInvalid, 0},
+      {"utf8 cut 3", UTF8(), {0xE0, 0xA0}, kInvalid, 0},
+      {"utf8 cut 4", UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
+      {"utf8 ascii after lead", UTF8(), {0xC2, 0x41}, kInvalid, 0},
+      {"utf8 ascii in 3", UTF8(), {0xE0, 0xA0, 0x41}, kInvalid, 0},
+      // UTF-8: surrogate code points are accepted.
+      {"utf8 surrogate", UTF8(), {0xED, 0xA0, 0x80}, 0xD800, 3},
+      // UTF-16 (little-endian units).
+      {"utf16 unit", UTF16(), {0x41, 0x00}, 0x41, 2},
+      {"utf16 last bmp", UTF16(), {0xFF, 0xFF}, 0xFFFF, 2},
+      {"utf16 first pair", UTF16(), {0x00, 0xD8, 0x00, 0xDC}, 0x10000, 4},
+      {"utf16 last pair", UTF16(), {0xFF, 0xDB, 0xFF, 0xDF}, 0x10FFFF, 4},
+      {"utf16 lone low", UTF16(), {0x00, 0xDC, 0x41, 0x00}, kInvalid, 0},
+      {"utf16 high then bmp", UTF16(), {0x00, 0xD8, 0x41, 0x00}, kInvalid, 0},
+      {"utf16 high then high", UTF16(), {0x00, 0xD8, 0x00, 0xD8}, kInvalid, 0},
+      {"utf16 high at end", UTF16(), {0x00, 0xD8}, kInvalid, 0},
+      {"utf16 half unit", UTF16(), {0x41}, kInvalid, 0},
+      // UTF-32: no range check at all.
+      {"utf32 any value", UTF32(), {0x01, 0x02, 0x03, 0x04}, 0x04030201, 4},
+      {"utf32 all ones", UTF32(), {0xFF, 0xFF, 0xFF, 0xFF}, 0xFFFFFFFF, 4},
+      {"utf32 short", UTF32(), {0x41, 0x00, 0x00}, kInvalid, 0},
+      // Latin-1: every byte is its code point.
+      {"latin1 e9", Latin1(), {0xE9}, 0xE9, 1},
+      {"latin1 empty", Latin1(), {}, kInvalid, 0},
+  };
+}
+
+TEST(CharEncodings, StrictDecodingAtTheBoundaries) {
+  for (const DecodeCase& row : DecodeCases()) {
+    SCOPED_TRACE(row.what);
+    const std::uint8_t* data = row.bytes.data();
+    CodePoint c = 0xCCCCCCCC;
+    const std::int32_t end = row.encoding.decodeCharAt(c, data, Size(row.bytes), 0);
+    if (row.expected == kInvalid) {
+      EXPECT_EQ(end, -1);
+      EXPECT_EQ(row.encoding.getCharSizeAt(data, Size(row.bytes), 0), -1);
+      continue;
+    }
+    EXPECT_EQ(end, row.size);
+    EXPECT_EQ(c, static_cast<CodePoint>(row.expected));
+    EXPECT_EQ(row.encoding.getCharSizeAt(data, Size(row.bytes), 0), row.size);
+    // The same character read backwards from its end.
+    CodePoint back = 0xCCCCCCCC;
+    EXPECT_EQ(row.encoding.decodePreviousCharAt(back, data, row.size, row.size), 0);
+    EXPECT_EQ(back, static_cast<CodePoint>(row.expected));
+    // And with one byte less it is incomplete.
+    EXPECT_EQ(row.encoding.decodeCharAt(c, data, row.size - 1, 0), -1);
+  }
+}
+
+struct EncodeCase {
+  const char* what;
+  const ICharEncoding& encoding;
+  CodePoint c;
+  std::int32_t room;
+  Bytes expected;  // empty: nothing written, offset unchanged
+};
+
+TEST(CharEncodings, EncodingLimitsAndRoom) {
+  const EncodeCase rows[] = {
+      {"utf8 0x7F", UTF8(), 0x7F, 4, {0x7F}},
+      {"utf8 0x800", UTF8(), 0x800, 4, {0xE0, 0xA0, 0x80}},
+      {"utf8 0x10000", UTF8(), 0x10000, 4, {0xF0, 0x90, 0x80, 0x80}},
+      {"utf8 surrogate", UTF8(), 0xD800, 4, {0xED, 0xA0, 0x80}},
+      {"utf8 above range", UTF8(), 0x110000, 8, {}},
+      {"utf8 no room", UTF8(), 0x800, 2, {}},
+      {"utf16 bmp", UTF16(), 0x20AC, 4, {0xAC, 0x20}},
+      {"utf16 pair", UTF16(), 0x10FFFF, 4, {0xFF, 0xDB, 0xFF, 0xDF}},
+      {"utf16 surrogate", UTF16(), 0xD800, 4, {}},
+      {"utf16 above range", UTF16(), 0x110000, 4, {}},
+      {"utf16 pair without room", UTF16(), 0x10000, 3, {}},
+      {"utf32 unchecked", UTF32(), 0x110000, 4, {0x00, 0x00, 0x11, 0x00}},
+      {"utf32 no room", UTF32(), 0x41, 3, {}},
+      {"latin1 euro", Latin1(), 0x20AC, 1, {'?'}},
+      {"latin1 no room", Latin1(), 0x41, 0, {}},
+  };
+  for (const EncodeCase& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes buffer(8, 0xCC);
+    const std::int32_t end = row.encoding.encodeChar(row.c, buffer.data(), 1 + row.room, 1);
+    const std::int32_t written = end - 1;
+    EXPECT_EQ(written, Size(row.expected));
+    EXPECT_EQ(Bytes(buffer.begin() + 1, buffer.begin() + 1 + std::max(written, 0)), row.expected);
+    if (row.expected.empty()) {
+      EXPECT_EQ(buffer, Bytes(8, 0xCC));
+    }
+  }
+  EXPECT_EQ(UTF8().getEncodedSize(0x110000), 0);
+  EXPECT_EQ(UTF16().getEncodedSize(0xDFFF), 0);
+  EXPECT_EQ(Latin1().getEncodedSize(0x20AC), 1);
+  EXPECT_EQ(UTF32().getEncodedSize(0xFFFFFFFF), 4);
+}
+
+TEST(CharEncodings, CountingSkipsInvalidBytesWithoutCountingThem) {
+  const Bytes utf8 = {0x41, 0xFF, 0x42};
+  EXPECT_EQ(UTF8().countChars(utf8.data(), 3, 0), 2);
+  const Bytes utf16 = {0x41, 0x00, 0x00, 0xDC, 0x00, 0xD8, 0x00, 0xDC, 0x42};  // A, lone low, pair, half
+  EXPECT_EQ(UTF16().countChars(utf16.data(), Size(utf16), 0), 2);
+  EXPECT_EQ(UTF32().countChars(utf16.data(), 9, 0), 2);
+  EXPECT_EQ(UTF32().countChars(utf16.data(), 9, 2), 1);
+  EXPECT_EQ(Latin1().countChars(utf16.data(), 9, 4), 5);
+  EXPECT_EQ(UTF8().countChars(utf8.data(), 3, 3), 0);
+}
+
+TEST(CharEncodings, CharOffsetsUpToTheEnd) {
+  const Bytes utf8 = {0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80};  // A é € 😀
+  const std::int32_t expected[] = {0, 1, 3, 6, 10};
+  for (std::int32_t index = 0; index < 5; ++index) {
+    EXPECT_EQ(UTF8().getCharOffset(utf8.data(), Size(utf8), index), expected[index]) << index;
+  }
+  EXPECT_EQ(UTF8().getCharOffset(utf8.data(), Size(utf8), 5), -1);
+  EXPECT_EQ(UTF32().getCharOffset(utf8.data(), 8, 2), 8);
+  EXPECT_EQ(UTF32().getCharOffset(utf8.data(), 8, 3), -1);
+  EXPECT_EQ(Latin1().getCharOffset(utf8.data(), 10, 10), 10);
+  EXPECT_EQ(Latin1().getCharOffset(utf8.data(), 10, 11), -1);
+  const Bytes utf16 = {0x41, 0x00, 0x3D, 0xD8, 0x00, 0xDE};
+  EXPECT_EQ(UTF16().getCharOffset(utf16.data(), 6, 2), 6);
+  EXPECT_EQ(UTF16().getCharOffset(utf16.data(), 6, 3), -1);
+}
+
+TEST(CharEncodings, BackwardsStrictAndLenient) {
+  CodePoint c = 0;
+  // UTF-8: trailing continuation bytes are skipped leniently, refused strictly.
+  const Bytes trailing = {0x41, 0x80, 0x80};
+  EXPECT_EQ(UTF8().decodePreviousCharAt(c, trailing.data(), 3, 3), -1);
+  EXPECT_EQ(UTF8().decodePreviousChar(c, trailing.data(), 3, 3), 0);
+  EXPECT_EQ(c, 0x41u);
+  EXPECT_EQ(UTF8().findPreviousCharStart(trailing.data(), 3, 3), 0);
+  // A sequence that would need bytes behind the offset is passed over.
+  const Bytes cut = {0x41, 0xE2, 0x82, 0xAC};
+  EXPECT_EQ(UTF8().decodePreviousChar(c, cut.data(), 4, 3), 0);
+  EXPECT_EQ(UTF8().decodePreviousChar(c, cut.data(), 4, 0), -1);
+  // UTF-16: a lone high surrogate is a character strictly, skipped leniently.
+  const Bytes high = {0x41, 0x00, 0x00, 0xD8};
+  EXPECT_EQ(UTF16().decodePreviousCharAt(c, high.data(), 4, 4), 2);
+  EXPECT_EQ(c, 0xD800u);
+  EXPECT_EQ(UTF16().decodePreviousChar(c, high.data(), 4, 4), 0);
+  EXPECT_EQ(c, 0x41u);
+  const Bytes lowAlone = {0x41, 0x00, 0x00, 0xDC};
+  EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data(), 4, 4), -1);
+  // UTF-32 and Latin-1 step back one unit.
+  EXPECT_EQ(UTF32().decodePreviousChar(c, high.data(), 4, 3), -1);
+  EXPECT_EQ(Latin1().findPreviousCharStart(high.data(), 4, 0), -1);
+  EXPECT_EQ(Latin1().findPreviousCharStart(high.data(), 4, 4), 3);
+}
+
+TEST(CharEncodings, RoundTripOfEveryCodePoint) {
+  const ICharEncoding* unicode[] = {&UTF8(), &UTF16(), &UTF32()};
+  for (const ICharEncoding* encoding : unicode) {
+    SCOPED_TRACE(encoding->getName());
+    std::uint8_t buffer[4];
+    int failures = 0;
+    for (CodePoint c = 0; c <= 0x10FFFF && failures < 5; ++c) {
+      const std::int32_t size = encoding->encodeChar(c, buffer, 4, 0);
+      if (encoding == &UTF16() && c - 0xD800 < 0x800) {
+        failures += size != 0;
+        continue;
+      }
+      CodePoint back = 0xFFFFFFFF;
+      const bool ok = size == encoding->getEncodedSize(c) && size > 0 &&
+                      encoding->decodeCharAt(back, buffer, size, 0) == size && back == c &&
+                      encoding->decodePreviousCharAt(back, buffer, size, size) == 0 && back == c;
+      if (!ok) {
+        ADD_FAILURE() << "code point " << std::hex << c;
+        ++failures;
+      }
+    }
+  }
+}
+
+// Walks a buffer one character at a time with decodeNextChar: what the
+// block operations and countChars must agree with.
+struct Walk {
+  std::vector<CodePoint> chars;
+  std::vector<std::int32_t> starts;
+};
+Walk WalkForwards(const ICharEncoding& encoding, const Bytes& bytes) {
+  Walk walk;
+  CodePoint c;
+  for (std::int32_t at = 0, start; (start = encoding.findCharStart(bytes.data(), Size(bytes), at)) >= 0;) {
+    at = encoding.decodeNextChar(c, bytes.data(), Size(bytes), at);
+    EXPECT_EQ(encoding.decodeCharAt(c, bytes.data(), Size(bytes), start), at);
+    walk.chars.push_back(c);
+    walk.starts.push_back(start);
+  }
+  return walk;
+}
+
+TEST(CharEncodings, BlockDecodingAndCountingAgreeWithSingleSteps) {
+  std::mt19937 random(12345);
+  const ICharEncoding* encodings[] = {&Latin1(), &UTF8(), &UTF16(), &UTF32()};
+  for (int round = 0; round < 300; ++round) {
+    // Runs of ASCII (to reach the fast paths) between random bytes.
+    Bytes bytes;
+    const int pieces = static_cast<int>(random() % 12);
+    for (int piece = 0; piece < pieces; ++piece) {
+      const bool ascii = random() % 2 == 0;
+      const int length = static_cast<int>(random() % 20);
+      for (int i = 0; i < length; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(ascii ? random() % 0x80 : random() % 0x100));
+      }
+    }
+    for (const ICharEncoding* encoding : encodings) {
+      SCOPED_TRACE(encoding->getName());
+      const Walk walk = WalkForwards(*encoding, bytes);
+      EXPECT_EQ(encoding->countChars(bytes.data(), Size(bytes), 0), static_cast<std::int32_t>(walk.chars.size()));
+      Walk blocks;
+      for (std::int32_t at = 0, count = 1; count > 0;) {
+        CodePoint chars[16];
+        std::int32_t starts[16];
+        at = encoding->decodeChars(chars, 16, count, bytes.data(), Size(bytes), at, starts);
+        blocks.chars.insert(blocks.chars.end(), chars, chars + count);
+        blocks.starts.insert(blocks.starts.end(), starts, starts + count);
+      }
+      EXPECT_EQ(blocks.chars, walk.chars);
+      EXPECT_EQ(blocks.starts, walk.starts);
+      // Backwards from the end of the last character read forwards.
+      if (walk.starts.empty()) continue;
+      std::int32_t end = encoding->getCharOffset(bytes.data(), Size(bytes), static_cast<std::int32_t>(walk.chars.size()));
+      std::vector<CodePoint> backwards;
+      for (std::int32_t count = 1; count > 0;) {
+        CodePoint chars[16];
+        end = encoding->decodeCharsBackwards(chars, 16, count, bytes.data(), Size(bytes), end, nullptr);
+        backwards.insert(backwards.begin(), std::reverse_iterator(chars + count), std::reverse_iterator(chars));
+      }
+      EXPECT_EQ(backwards, walk.chars);
+    }
+  }
+}
+
+TEST(CharEncodings, TerminatedSizesCountUnitsOfTheEncoding) {
+  const Bytes text = {0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00};
+  EXPECT_EQ(Latin1().getTerminatedSize(text.data()), 1);
+  EXPECT_EQ(UTF8().getTerminatedSize(text.data()), 1);
+  EXPECT_EQ(UTF16().getTerminatedSize(text.data()), 4);
+  EXPECT_EQ(UTF32().getTerminatedSize(text.data()), 4);
+}
+
+TEST(CodePageEncoding, FollowsTheLocaleWithinSixteenBits) {
+  test::ScopedLocale locale("C.UTF-8");
+  ASSERT_TRUE(locale.isAvailable());
+  EXPECT_EQ(CodePage().getMaxCharSize(), static_cast<std::int32_t>(MB_CUR_MAX));
+  CodePoint c = 0;
+  const Bytes e = {0xC3, 0xA9, 0x00, 0xF0, 0x9F, 0x98, 0x80, 0x41};
+  EXPECT_EQ(CodePage().decodeCharAt(c, e.data(), Size(e), 0), 2);
+  EXPECT_EQ(c, 0xE9u);
+  EXPECT_EQ(CodePage().decodeCharAt(c, e.data(), Size(e), 2), 3);  // NUL takes its one byte
+  EXPECT_EQ(c, 0u);
+  EXPECT_EQ(CodePage().decodeCharAt(c, e.data(), Size(e), 3), -1);  // beyond 16 bits
+  EXPECT_EQ(CodePage().decodeNextChar(c, e.data(), Size(e), 3), 8);
+  EXPECT_EQ(c, 0x41u);
+  EXPECT_EQ(CodePage().countChars(e.data(), Size(e), 0), 3);
+
+  Bytes buffer(8, 0xCC);
+  EXPECT_EQ(CodePage().encodeChar(0x20AC, buffer.data(), 8, 0), 3);
+  EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 3), (Bytes{0xE2, 0x82, 0xAC}));
+  EXPECT_EQ(CodePage().encodeChar(0x20AC, buffer.data(), 2, 0), 0);  // no room
+  EXPECT_EQ(CodePage().encodeChar(0x10000, buffer.data(), 8, 0), 0);
+  EXPECT_EQ(CodePage().getEncodedSize(0x10000), 0);
+  EXPECT_EQ(CodePage().getEncodedSize(0xD800), 0);
+}
+
+TEST(CodePageEncoding, PlainCLocaleRefusesEightBitBytes) {
+  test::ScopedLocale locale("C");
+  CodePoint c = 0;
+  const Bytes bytes = {0xE9, 0x41};
+  EXPECT_EQ(CodePage().decodeCharAt(c, bytes.data(), 2, 0), -1);
+  EXPECT_EQ(CodePage().countChars(bytes.data(), 2, 0), 1);
+  EXPECT_EQ(CodePage().getEncodedSize(0xE9), 0);
+}
+
+TEST(CodePageEncoding, EveryBackwardsOperationRaises) {
+  const Bytes bytes = {0x41, 0x42};
+  CodePoint c = 0;
+  std::int32_t count = 0;
+  EXPECT_THROW(CodePage().findPreviousCharStart(bytes.data(), 2, 2), CMethodNotImplementedError);
+  EXPECT_THROW(CodePage().decodePreviousCharAt(c, bytes.data(), 2, 2), CMethodNotImplementedError);
+  EXPECT_THROW(CodePage().decodePreviousChar(c, bytes.data(), 2, 2), CMethodNotImplementedError);
+  EXPECT_THROW(CodePage().decodeCharsBackwards(&c, 1, count, bytes.data(), 2, 2, nullptr),
+               CMethodNotImplementedError);
+  try {
+    CodePage().decodePreviousChar(c, bytes.data(), 2, 2);
+  } catch (const CMethodNotImplementedError& error) {
+    EXPECT_EQ(error.getDescription(), String("Method not implemented (object: class lumo::CCPCharEncoding "
+                                             "object): decodePreviousChar."));
+  }
+}
+
+}  // namespace
+}  // namespace lumo

@@ -1,0 +1,163 @@
+// Titles and descriptions of every error class, clones, and the narrow text
+// of `what`.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FoundationTestSupport.h"
+#include "foundation/CString.h"
+#include "foundation/Exception.h"
+
+namespace lumo {
+namespace {
+
+class CFakeURI final : public CObject, public IURI {
+ public:
+  String getDisplayText() const override { return u"C:\\a b\\c.txt"; }
+};
+
+struct ErrorCase {
+  const char* name;
+  std::function<P<CException>()> make;
+  const char* title;        // nullptr: the title is the null string
+  const char* description;  // as UTF-8
+};
+
+template <class Error, class... Args>
+std::function<P<CException>()> Raise(Args... args) {
+  return [=] { return P<CException>(lumo::make<Error>(args...)); };
+}
+
+std::vector<ErrorCase> ErrorCases(IURI* uri, IBase* object) {
+  const std::type_info* stringClass = &typeid(CString);
+  return {
+      {"exception keeps null texts", Raise<CException>(String(), String()), nullptr, ""},
+      {"error defaults", Raise<CError>(String(), String()), "Error", "Unspecified error"},
+      {"error keeps empty texts", Raise<CError>(String(""), String("")), "", ""},
+      {"object error, nothing known", Raise<CObjectError>(nullptr, nullptr, String()), "Object error",
+       "unknown object"},
+      {"object error, class in template", Raise<CObjectError>(nullptr, stringClass, String("Bad %OBJECTDESC%!")),
+       "Object error", "Bad object class: class lumo::CString!"},
+      {"object error, object described", Raise<CObjectError>(object, stringClass, String()), "Object error",
+       "object: class lumo::CUTF16CharEncoding object"},
+      {"method, unnamed", Raise<CMethodNotImplementedError>(nullptr, nullptr, String("")), "Object error",
+       "Method not implemented (unknown object): unspecified method."},
+      {"method, null name", Raise<CMethodNotImplementedError>(nullptr, nullptr, String()), "Object error",
+       "Method not implemented (unknown object): unspecified method."},
+      {"method, named", Raise<CMethodNotImplementedError>(nullptr, stringClass, String("run")), "Object error",
+       "Method not implemented (object class: class lumo::CString): run."},
+      {"argument, nothing named", Raise<CInvalidArgError>(nullptr, nullptr, String(), String("")),
+       "Object error",
+       "An invalid argument was passed to method 'unspecified method' of 'unknown object': unspecified argument"},
+      {"argument, named", Raise<CInvalidArgError>(nullptr, stringClass, String("setSize"), String("size < 0")),
+       "Object error",
+       "An invalid argument was passed to method 'setSize' of 'object class: class lumo::CString': size < 0"},
+      {"cast", Raise<CCastError>(object, std::cref(typeid(IURI))), "Cast error",
+       "Error casting a 'class lumo::CUTF16CharEncoding' object to 'class lumo::IURI'."},
+      {"state", Raise<CInvalidObjectStateError>(nullptr, nullptr, String("closed")), "Object error",
+       "The object is in an invalid state (unknown object): closed."},
+      {"end of enumeration", Raise<CEndOfEnumError>(nullptr, stringClass), "Object error",
+       "The object is in an invalid state (object class: class lumo::CString): end of enumeration already "
+       "reached."},
+      {"uri unknown", Raise<CURIError>(String("Cannot read %URI% (%URI%)."), static_cast<IURI*>(nullptr)),
+       "Error", "Cannot read <uri unknown> (<uri unknown>)."},
+      {"uri known", Raise<CURIError>(String("Cannot read %URI%."), uri), "Error", "Cannot read C:\\a b\\c.txt."},
+      {"uri, null description", Raise<CURIError>(String(), uri), "Error", "Unspecified error"},
+      {"file", Raise<CFileError>(String("Locked: %URI%"), uri), "Error", "Locked: C:\\a b\\c.txt"},
+      {"file not found", Raise<CFileNotFoundError>(uri), "Error", "The file 'C:\\a b\\c.txt' was not found."},
+      {"file not found, no uri", Raise<CFileNotFoundError>(), "Error", "The file was not found."},
+      {"parse", Raise<CParseError>(String("Error parsing integer.")), "Parse error", "Error parsing integer."},
+      {"no such object", Raise<CNoSuchObjectError>(), "Error", "No such object."},
+      {"no such object, empty", Raise<CNoSuchObjectError>(String("")), "Error", ""},
+  };
+}
+
+TEST(Errors, TitlesAndDescriptions) {
+  P<CFakeURI> uri = make<CFakeURI>();
+  for (const ErrorCase& row : ErrorCases(uri.get(), GetUTF16CharEncoding().get())) {
+    SCOPED_TRACE(row.name);
+    P<CException> error = row.make();
+    if (row.title) {
+      EXPECT_FALSE(error->getTitle().isNull());
+      EXPECT_EQ(ToUTF8(error->getTitle()), row.title);
+    } else {
+      EXPECT_TRUE(error->getTitle().isNull());
+    }
+    EXPECT_EQ(ToUTF8(error->getDescription()), row.description);
+  }
+}
+
+TEST(Errors, ClonesKeepClassTextsAndSubjects) {
+  P<CFakeURI> uri = make<CFakeURI>();
+  IBase* object = GetUTF16CharEncoding().get();
+  for (const ErrorCase& row : ErrorCases(uri.get(), object)) {
+    SCOPED_TRACE(row.name);
+    P<CException> error = row.make();
+    P<CException> clone = error->clone();
+    ASSERT_NE(clone.get(), error.get());
+    const CException& original = *error;
+    const CException& copy = *clone;
+    EXPECT_EQ(typeid(copy), typeid(original));
+    EXPECT_EQ(clone->getTitle().isNull(), error->getTitle().isNull());
+    EXPECT_EQ(clone->getTitle(), error->getTitle());
+    EXPECT_EQ(clone->getDescription(), error->getDescription());
+    if (auto* uriError = dynamic_cast<CURIError*>(error.get())) {
+      EXPECT_EQ(dynamic_cast<CURIError&>(*clone).getURI(), uriError->getURI());
+    }
+    if (auto* objectError = dynamic_cast<CObjectError*>(error.get())) {
+      EXPECT_EQ(dynamic_cast<CObjectError&>(*clone).getObject(), objectError->getObject());
+      EXPECT_EQ(dynamic_cast<CObjectError&>(*clone).getObjectClass(), objectError->getObjectClass());
+    }
+  }
+}
+
+TEST(Errors, ObjectClassIsTakenFromTheObjectWhenNotGiven) {
+  IBase* object = GetUTF16CharEncoding().get();
+  CObjectError withObject(object, nullptr, String());
+  ASSERT_NE(withObject.getObjectClass(), nullptr);
+  EXPECT_EQ(*withObject.getObjectClass(), typeid(*object));
+  EXPECT_EQ(CObjectError(nullptr, nullptr, String()).getObjectClass(), nullptr);
+}
+
+TEST(Errors, ErrorsAreCaughtAsStandardExceptions) {
+  try {
+    throw CFileNotFoundError();
+  } catch (const std::exception& error) {
+    EXPECT_STREQ(error.what(), "The file was not found.");
+  }
+}
+
+TEST(Errors, WhatIsTheDescriptionInTheCodePage) {
+  const CError error(u"Gr\u00f6\u00dfe \u20ac");
+  {
+    test::ScopedLocale locale("C.UTF-8");
+    ASSERT_TRUE(locale.isAvailable());
+    EXPECT_STREQ(error.what(), "Gr\xc3\xb6\xc3\x9f" "e \xe2\x82\xac");
+  }
+  {
+    test::ScopedLocale locale("C");
+    EXPECT_STREQ(error.what(), "Gr??e ?");
+  }
+  // A terminated code-page description is handed out as it is.
+  const std::uint8_t narrow[] = "plain";
+  const CError direct(String(make<CCPString>(narrow)));
+  EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(direct.what()), direct.getDescription()->data());
+}
+
+TEST(Errors, WhatTextLivesUntilTheSameThreadAsksAgain) {
+  const CError first(u"first \u00e9");
+  const CError second(u"second \u00e9");
+  test::ScopedLocale locale("C.UTF-8");
+  const char* text = first.what();
+  std::thread([&] { EXPECT_STREQ(second.what(), "second \xc3\xa9"); }).join();
+  EXPECT_STREQ(text, "first \xc3\xa9");
+  EXPECT_STREQ(second.what(), "second \xc3\xa9");
+}
+
+}  // namespace
+}  // namespace lumo

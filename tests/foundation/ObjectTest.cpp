@@ -1,0 +1,255 @@
+// Reference counting, the smart pointers, interface casts, type names and
+// process-wide singletons.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+#include <type_traits>
+
+#include "FoundationTestSupport.h"
+#include "foundation/CString.h"
+#include "foundation/Cast.h"
+#include "foundation/Exception.h"
+#include "foundation/Object.h"
+#include "foundation/Pointer.h"
+#include "foundation/Singleton.h"
+#include "foundation/TypeName.h"
+
+namespace lumo {
+namespace {
+
+struct Counters {
+  int constructed = 0;
+  int destroyed = 0;
+};
+
+class CCounted : public CObject {
+ public:
+  explicit CCounted(Counters& counters) : counters(counters) { ++counters.constructed; }
+  CCounted(const CCounted& other) : CObject(other), counters(other.counters) { ++counters.constructed; }
+
+ protected:
+  ~CCounted() override { ++counters.destroyed; }
+
+ private:
+  Counters& counters;
+};
+
+// Takes and drops a reference to itself while it is being destroyed.
+class CSelfReferencing final : public CCounted {
+ public:
+  using CCounted::CCounted;
+
+ private:
+  ~CSelfReferencing() override {
+    P<CSelfReferencing> self = P<CSelfReferencing>::share(this);
+    P<CSelfReferencing> again = self;
+  }
+};
+
+TEST(ReferenceCounting, LastReleaseDestroysExactlyOnceEvenWhenTheDestructorSharesItself) {
+  Counters counters;
+  P<CSelfReferencing> object = make<CSelfReferencing>(counters);
+  P<CSelfReferencing> second = object;
+  object = nullptr;
+  EXPECT_EQ(counters.destroyed, 0);
+  second = nullptr;
+  EXPECT_EQ(counters.destroyed, 1);
+}
+
+TEST(ReferenceCounting, ACopiedObjectStartsWithItsOwnSingleReference) {
+  Counters counters;
+  P<CCounted> original = make<CCounted>(counters);
+  P<CCounted> shared1 = original, shared2 = original;
+  P<CCounted> copy = make<CCounted>(*original);
+  copy = nullptr;  // one release ends the copy whatever the original's count
+  EXPECT_EQ(counters.constructed, 2);
+  EXPECT_EQ(counters.destroyed, 1);
+  original = shared1 = nullptr;
+  EXPECT_EQ(counters.destroyed, 1);
+  shared2 = nullptr;
+  EXPECT_EQ(counters.destroyed, 2);
+}
+
+TEST(SmartPointers, AdoptSharesDetachAndSelfAssignmentKeepTheCountRight) {
+  Counters counters;
+  CCounted* raw = new CCounted(counters);
+  P<CCounted> adopted = P<CCounted>::adopt(raw);  // takes the creation reference
+  {
+    P<CCounted> shared = P<CCounted>::share(raw);  // adds one
+    const P<CCounted>& alias = shared;
+    shared = alias;  // self-assignment
+  }
+  EXPECT_EQ(counters.destroyed, 0);
+  CCounted* detached = adopted.detach();
+  EXPECT_FALSE(adopted);
+  EXPECT_EQ(counters.destroyed, 0);
+  P<CCounted> readopted = P<CCounted>::adopt(detached);
+  PC<CCounted> readOnly = readopted;  // P converts to PC, not back
+  static_assert(!std::is_convertible_v<PC<CCounted>, P<CCounted>>);
+  readopted = nullptr;
+  EXPECT_EQ(counters.destroyed, 0);
+  readOnly = nullptr;
+  EXPECT_EQ(counters.destroyed, 1);
+}
+
+TEST(SmartPointers, FrailPointersOwnOnlyWhenStrong) {
+  Counters counters;
+  P<CCounted> owner = make<CCounted>(counters);
+  {
+    PFrail<CCounted> frail = PFrail<CCounted>::frail(owner.get());
+    PFrail<CCounted> frailCopy = frail;
+    EXPECT_FALSE(frailCopy.isStrong());
+    PFrail<CCounted> strong = owner;
+    PFrail<CCounted> strongCopy = strong;
+    EXPECT_TRUE(strongCopy.isStrong());
+    owner = nullptr;  // the two strong ones keep it
+    EXPECT_EQ(counters.destroyed, 0);
+    strongCopy = frail;  // now frail: drops its reference
+    EXPECT_EQ(counters.destroyed, 0);
+  }
+  EXPECT_EQ(counters.destroyed, 1);  // frail pointers released nothing
+  EXPECT_TRUE(PFrail<CCounted>().isStrong());
+}
+
+class IFirst : public virtual IBase {
+ public:
+  virtual int first() = 0;
+};
+class ISecond : public virtual IBase {
+ public:
+  virtual int second() = 0;
+};
+
+class CFirst : public CObject, public IFirst {
+ public:
+  int first() override { return 1; }
+};
+class CSecond : public CObject, public ISecond {
+ public:
+  int second() override { return 2; }
+};
+
+// Implements IFirst but forbids every cast.
+class CForbidding final : public CFirst {
+ public:
+  bool getCastInfo(const std::type_info&, IBase**, CastCandidate**) override { return false; }
+};
+
+// Implements IFirst itself and hands ISecond (and everything else) to a
+// delegate, and offers candidates.
+class CSteering final : public CFirst {
+ public:
+  IBase* delegate = nullptr;
+  CastCandidate nodes[2];
+  CastCandidate* candidates = nullptr;
+  int asked = 0;
+
+  bool getCastInfo(const std::type_info&, IBase** outDelegate, CastCandidate** outCandidates) override {
+    ++asked;
+    EXPECT_EQ(*outDelegate, nullptr);
+    EXPECT_EQ(*outCandidates, nullptr);
+    *outDelegate = delegate;
+    *outCandidates = candidates;
+    return true;
+  }
+};
+
+TEST(InterfaceCast, NullAndForbiddingObjects) {
+  EXPECT_EQ(cast<IFirst>(static_cast<IBase*>(nullptr)), nullptr);
+  EXPECT_EQ(castOrThrow<IFirst>(static_cast<IBase*>(nullptr)), nullptr);
+
+  P<CForbidding> forbidding = make<CForbidding>();
+  EXPECT_EQ(cast<IFirst>(forbidding), nullptr);
+  EXPECT_EQ(cast<CForbidding>(forbidding), nullptr);
+  EXPECT_THROW(castOrThrow<IFirst>(forbidding), CCastError);
+}
+
+TEST(InterfaceCast, DelegateIsFollowedOnlyWhenAsked) {
+  P<CSteering> steering = make<CSteering>();
+  P<CSecond> target = make<CSecond>();
+  steering->delegate = target.get();
+
+  EXPECT_EQ(cast<ISecond>(steering, true), static_cast<ISecond*>(target.get()));
+  EXPECT_EQ(cast<ISecond>(steering, false), nullptr);
+  // A followed delegate replaces the object, even for what the object has.
+  EXPECT_EQ(cast<IFirst>(steering, true), nullptr);
+  EXPECT_EQ(cast<IFirst>(steering, false), static_cast<IFirst*>(steering.get()));
+}
+
+TEST(InterfaceCast, CandidatesAreTriedInOrderWithoutTheirDelegates) {
+  P<CSteering> object = make<CSteering>();
+  P<CSteering> delegatingCandidate = make<CSteering>();
+  P<CSecond> hidden = make<CSecond>();
+  P<CSecond> offered = make<CSecond>();
+  delegatingCandidate->delegate = hidden.get();
+  object->nodes[0] = {delegatingCandidate.get(), &object->nodes[1]};
+  object->nodes[1] = {offered.get(), nullptr};
+  object->candidates = &object->nodes[0];
+
+  EXPECT_EQ(cast<ISecond>(object), static_cast<ISecond*>(offered.get()));
+  EXPECT_EQ(delegatingCandidate->asked, 1);
+  EXPECT_EQ(cast<IString>(object), nullptr);
+}
+
+TEST(InterfaceCast, CastErrorNamesBothTypes) {
+  const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
+  try {
+    castOrThrow<IString>(utf8);
+    FAIL() << "no error";
+  } catch (const CCastError& error) {
+    EXPECT_EQ(error.getTitle(), String("Cast error"));
+    EXPECT_EQ(error.getDescription(),
+              String("Error casting a 'class lumo::CUTF8CharEncoding' object to 'class lumo::IString'."));
+    EXPECT_EQ(error.getObject(), static_cast<IBase*>(utf8.get()));
+  }
+}
+
+TEST(TypeNames, ClassesEnumsAndOtherTypes) {
+  EXPECT_EQ(TypeName(typeid(CObjectError)), String("class lumo::CObjectError"));
+  EXPECT_EQ(TypeName(typeid(StringMode)), String("enum lumo::StringMode"));
+  EXPECT_EQ(TypeName(typeid(int)), String("int"));
+  EXPECT_EQ(GetLatin1CharEncoding()->describe(), String("class lumo::CLatin1CharEncoding object"));
+}
+
+std::atomic<int> slowFactoryRuns{0};
+P<CObject> SlowFactory() {
+  ++slowFactoryRuns;
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  return make<CSecond>();
+}
+
+TEST(StaticSingleton, RacingThreadsGetOneInstanceFromOneFactoryRun) {
+  std::barrier start(2);
+  CObject* seen[2] = {};
+  auto reach = [&](int i) {
+    start.arrive_and_wait();
+    seen[i] = StaticSingleton<CObject, &SlowFactory>().get();
+  };
+  std::thread a(reach, 0), b(reach, 1);
+  a.join();
+  b.join();
+  EXPECT_EQ(slowFactoryRuns.load(), 1);
+  ASSERT_NE(seen[0], nullptr);
+  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_EQ((StaticSingleton<CObject, &SlowFactory>().get()), seen[0]);
+}
+
+int failingFactoryRuns = 0;
+P<CObject> FailsFirstTime() {
+  if (++failingFactoryRuns == 1) throw std::runtime_error("not yet");
+  return make<CSecond>();
+}
+
+TEST(StaticSingleton, AFactoryThatFailsIsRunAgainOnTheNextAccess) {
+  EXPECT_THROW((StaticSingleton<CObject, &FailsFirstTime>()), std::runtime_error);
+  EXPECT_NE((StaticSingleton<CObject, &FailsFirstTime>().get()), nullptr);
+  EXPECT_EQ(failingFactoryRuns, 2);
+}
+
+}  // namespace
+}  // namespace lumo
