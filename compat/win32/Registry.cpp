@@ -61,16 +61,42 @@ struct Registry {
   std::unique_ptr<Hive> machine;
   std::unordered_set<KeyHandle*> handles;
 
-  void CloseHives() {
+  // Closing checkpoints the write-ahead log into the hive file and removes
+  // the log and its index beside it.
+  void CloseConnections() {
     user.reset();
     machine.reset();
+  }
+  void CloseHives() {
+    CloseConnections();
     ++generation;
+  }
+  // After fork() the connections belong to the parent.
+  void AbandonConnections() {
+    for (Hive* hive : {user.get(), machine.get()})
+      if (hive != nullptr) hive->Abandon();
+    CloseConnections();
   }
 };
 
+Registry& TheRegistry();
+
+// At exit the hives are closed, unless another thread is inside a call.
+// Handles stay valid: a call made later in the exit opens the hives again.
+void CloseAtExit() {
+  Registry& registry = TheRegistry();
+  std::unique_lock<std::mutex> guard(registry.lock, std::try_to_lock);
+  if (!guard.owns_lock()) return;
+  if (registry.owner == getpid()) registry.CloseConnections();
+  else registry.AbandonConnections();
+}
+
 // Never destroyed: keys may still be closed while the process exits.
 Registry& TheRegistry() {
-  static Registry* registry = new Registry();
+  static Registry* registry = [] {
+    std::atexit(CloseAtExit);
+    return new Registry();
+  }();
   return *registry;
 }
 
@@ -237,10 +263,7 @@ class Session {
   void Refresh() {
     const pid_t self = getpid();
     if (self != registry_.owner) {
-      for (Hive* hive : {registry_.user.get(), registry_.machine.get()})
-        if (hive != nullptr) hive->Abandon();
-      registry_.user.reset();
-      registry_.machine.reset();
+      registry_.AbandonConnections();
       registry_.owner = self;
     }
     std::string folder = compat::win32::HiveFolder();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -77,18 +78,9 @@ std::vector<std::u16string> SubKeys(HKEY key) {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/registry-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    setenv("ORBWEAVE_PREFIX", folder_.c_str(), 1);
-  }
-  void TearDown() override {
-    chmod(folder_.c_str(), 0700);
-    for (const char* hive : {"/user.db", "/machine.db"}) chmod((folder_ + hive).c_str(), 0600);
-    fs::remove_all(folder_);
-  }
-  std::string folder_;
+  void SetUp() override { setenv("ORBWEAVE_PREFIX", folder_.c_str(), 1); }
+  testing_support::TempFolder temp_;
+  const std::string folder_ = temp_.path();
 };
 
 TEST_F(RegistryTest, CreateMakesEveryLevelAndReportsDisposition) {

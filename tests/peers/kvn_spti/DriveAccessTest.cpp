@@ -1,0 +1,103 @@
+// The drive-access library, loaded and called as the shell does, over a fake
+// sysfs tree: which block devices count as optical drives and what the
+// registry holds afterwards.
+#include "peers/kvn_spti/DriveAccess.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "compat/win32/Error.h"
+#include "compat/win32/Registry.h"
+#include "tests/support/Registry.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testing_support::GetRegDword;
+using testing_support::GetRegString;
+using testing_support::TempFolder;
+
+constexpr char16_t kKey[] = u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives";
+
+class DriveAccessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("ORBWEAVE_PREFIX", (folder_ / "hives").c_str(), 1);
+    setenv("KVN_SPTI_SYSFS", (folder_ / "sys").c_str(), 1);
+    library_ = dlopen((testing_support::BuildBin() + "/libkvn_spti.so").c_str(), RTLD_NOW);
+    ASSERT_NE(library_, nullptr) << dlerror();
+    init_ = reinterpret_cast<decltype(&InitWmiDrives)>(dlsym(library_, "InitWmiDrives"));
+    ASSERT_NE(init_, nullptr);
+  }
+  void TearDown() override {
+    if (library_ != nullptr) dlclose(library_);
+  }
+
+  // A block device with the given sysfs attributes ("" leaves one out).
+  void AddDevice(const std::string& name, const std::string& type, const std::string& vendor = "",
+                 const std::string& model = "") {
+    const std::string device = folder_ / ("sys/block/" + name + "/device");
+    std::filesystem::create_directories(device);
+    for (const auto& [attribute, text] : {std::pair{"type", type}, {"vendor", vendor}, {"model", model}})
+      if (!text.empty()) testing_support::WriteFile(device + "/" + attribute, text);
+  }
+
+  static std::u16string Sub(const char16_t* index) { return std::u16string(kKey) + u"\\" + index; }
+
+  TempFolder folder_;
+  void* library_ = nullptr;
+  decltype(&InitWmiDrives) init_ = nullptr;
+};
+
+TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
+  AddDevice("sr10", "5\n");
+  AddDevice("sr0", "5\n", "HL-DT-ST\n", "DVDRAM GH24NSD1 \n");
+  AddDevice("sr2", "5", "ASUS    ", "BW-16D1HT       ");
+  AddDevice("sda", "0\n", "ATA     ", "Samsung SSD\n");
+  AddDevice("sdb", "15\n");
+  std::filesystem::create_directories(folder_ / "sys/block/loop0");
+
+  EXPECT_EQ(init_(kKey), 3);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 3u);
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Device"), u"/dev/sr0");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Vendor"), u"HL-DT-ST");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Model"), u"DVDRAM GH24NSD1");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"1"), u"Device"), u"/dev/sr2");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"1"), u"Model"), u"BW-16D1HT");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"2"), u"Device"), u"/dev/sr10");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"2"), u"Vendor"), std::nullopt);
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"3"), u"Device"), std::nullopt);
+}
+
+TEST_F(DriveAccessTest, AMachineWithoutDrivesRecordsCountZeroAndForgetsOldDrives) {
+  AddDevice("sr0", "5\n", "HL-DT-ST");
+  ASSERT_EQ(init_(kKey), 1);
+  std::filesystem::remove_all(folder_ / "sys/block/sr0");
+  AddDevice("sda", "0\n");
+  EXPECT_EQ(init_(kKey), 0);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 0u);
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Device"), std::nullopt);
+
+  // No sysfs at all reads as no drives.
+  setenv("KVN_SPTI_SYSFS", (folder_ / "nowhere").c_str(), 1);
+  EXPECT_EQ(init_(kKey), 0);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 0u);
+}
+
+TEST_F(DriveAccessTest, WithoutAKeyOrAWritableHiveNothingIsRecorded) {
+  AddDevice("sr0", "5\n");
+  EXPECT_EQ(init_(nullptr), -1);
+  EXPECT_EQ(init_(u""), -1);
+  std::filesystem::create_directories(folder_ / "hives");
+  std::filesystem::permissions(folder_ / "hives", std::filesystem::perms::owner_read |
+                                                      std::filesystem::perms::owner_exec);
+  EXPECT_EQ(init_(kKey), -1);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), std::nullopt);
+}
+
+}  // namespace
