@@ -43,19 +43,21 @@ inline bool EightAscii(const std::uint8_t* at) {
 
 // Codec contract (all static):
 //   kId, kName, kStep (how far lenient decoding moves past an invalid start),
-//   kAsciiFastPath (one byte per ASCII character, no other byte below 0x80),
 //   maxCharSize(), encodedSize(c), encode(c, buffer, size, offset),
 //   decodeAt(c, buffer, size, offset): strict; offset behind the character or -1,
 //   decodeBefore(c, buffer, offset): strict backwards; start of the character
 //     that ends exactly at offset, or -1,
 //   terminatedSize(text).
+// Variable-width codecs also say whether counting may skip ASCII bytes
+// directly (kAsciiFastPath: one byte per ASCII character, no other byte
+// below 0x80) and may offer decodeRun, a fast loop over common characters
+// for the block decoder.
 // Offsets handed to a codec satisfy 0 <= offset <= size.
 
 struct Latin1Codec {
   static constexpr std::uint32_t kId = kLatin1EncodingId;
   static constexpr const char* kName = "Latin-1";
   static constexpr std::int32_t kStep = 1;
-  static constexpr bool kAsciiFastPath = true;
   static std::int32_t maxCharSize() { return 1; }
   static std::int32_t encodedSize(CodePoint) { return 1; }
   static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
@@ -83,7 +85,6 @@ struct UTF32Codec {
   static constexpr std::uint32_t kId = kUTF32EncodingId;
   static constexpr const char* kName = "UTF-32";
   static constexpr std::int32_t kStep = 4;
-  static constexpr bool kAsciiFastPath = false;
   static std::int32_t maxCharSize() { return 4; }
   static std::int32_t encodedSize(CodePoint) { return 4; }
   static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
@@ -148,6 +149,22 @@ struct UTF16Codec {
     if (!isLow(low)) return -1;
     c = pair(unit, low);
     return offset + 4;
+  }
+  // Decodes the run of single units (outside the surrogate range) that starts
+  // at `offset`, up to `maxCount` characters; moves `offset` behind it.
+  template <bool kWithStarts>
+  static std::int32_t decodeRun(CodePoint* chars, std::int32_t* starts, std::int32_t maxCount,
+                                const std::uint8_t* buffer, std::int32_t size, std::int32_t& offset) {
+    const std::int32_t room = std::min(maxCount, (size - offset) / 2);
+    std::int32_t run = 0;
+    for (; run < room; ++run) {
+      const std::uint32_t unit = Load16(buffer + offset + 2 * run);
+      if (unit - 0xD800 < 0x800) break;
+      if constexpr (kWithStarts) starts[run] = offset + 2 * run;
+      chars[run] = unit;
+    }
+    offset += 2 * run;
+    return run;
   }
   // A lone high surrogate before `offset` is taken as a character of its own.
   static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
@@ -247,6 +264,39 @@ struct UTF8Codec {
       return offset + 4;
     }
     return -1;
+  }
+  // Decodes the valid one-, two- and three-byte characters that follow each
+  // other from `offset` while four bytes are left, up to `maxCount`; moves
+  // `offset` behind them. Anything else is left to decodeAt.
+  template <bool kWithStarts>
+  static std::int32_t decodeRun(CodePoint* chars, std::int32_t* starts, std::int32_t maxCount,
+                                const std::uint8_t* buffer, std::int32_t size, std::int32_t& offset) {
+    std::int32_t run = 0;
+    std::int32_t at = offset;
+    while (run < maxCount && size - at >= 4) {
+      const std::uint8_t* in = buffer + at;
+      const std::uint32_t lead = in[0];
+      CodePoint c;
+      std::int32_t length;
+      if (lead < 0x80) {
+        c = lead;
+        length = 1;
+      } else if ((lead & 0xE0) == 0xC0 && lead != 0xC0 && isContinuation(in[1])) {
+        c = (lead & 0x1F) << 6 | (in[1] & 0x3F);
+        length = 2;
+      } else if ((lead & 0xF0) == 0xE0 && isContinuation(in[1]) && isContinuation(in[2])) {
+        c = (lead & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F);
+        if (c < 0x800) break;
+        length = 3;
+      } else {
+        break;
+      }
+      if constexpr (kWithStarts) starts[run] = at;
+      chars[run++] = c;
+      at += length;
+    }
+    offset = at;
+    return run;
   }
   // Steps back over continuation bytes to the nearest ASCII or lead byte and
   // decodes from there; the character must end exactly at `offset`.
@@ -351,11 +401,14 @@ class TCharEncoding : public CObject, public ICharEncoding {
       std::int32_t count = 0;
       while (offset < size) {
         if constexpr (Codec::kAsciiFastPath) {
-          while (size - offset >= 8 && EightAscii(buffer + offset)) {
-            offset += 8;
-            count += 8;
+          if (buffer[offset] < 0x80) {
+            while (size - offset >= 8 && EightAscii(buffer + offset)) {
+              offset += 8;
+              count += 8;
+            }
+            for (; offset < size && buffer[offset] < 0x80; ++offset) ++count;
+            continue;
           }
-          if (offset >= size) break;
         }
         CodePoint c;
         const std::int32_t end = Codec::decodeAt(c, buffer, size, offset);
@@ -440,31 +493,8 @@ class TCharEncoding : public CObject, public ICharEncoding {
   std::int32_t decodeChars(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
                            const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
                            std::int32_t* starts) const override {
-    count = 0;
-    std::int32_t end = offset;
-    while (count < maxCount) {
-      if constexpr (Codec::kAsciiFastPath) {
-        if (offset >= 0) {
-          while (maxCount - count >= 8 && size - offset >= 8 && EightAscii(buffer + offset)) {
-            for (int i = 0; i < 8; ++i) {
-              chars[count + i] = buffer[offset + i];
-              if (starts) starts[count + i] = offset + i;
-            }
-            count += 8;
-            offset += 8;
-            end = offset;
-          }
-          if (count == maxCount) break;
-        }
-      }
-      std::int32_t start;
-      const std::int32_t behind = next(chars[count], buffer, size, offset, start);
-      if (behind < 0) break;
-      if (starts) starts[count] = start;
-      ++count;
-      offset = end = behind;
-    }
-    return end;
+    return starts ? decodeBlock<true>(chars, maxCount, count, buffer, size, offset, starts)
+                  : decodeBlock<false>(chars, maxCount, count, buffer, size, offset, nullptr);
   }
 
   std::int32_t decodeCharsBackwards(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
@@ -487,6 +517,43 @@ class TCharEncoding : public CObject, public ICharEncoding {
                                std::int32_t offset) {
     if (offset < 0) return -1;
     return Codec::decodeAt(c, buffer, size, offset);
+  }
+
+  // decodeChars as one tight loop: runs of simple characters through the
+  // codec's decodeRun where it has one, the rest through the strict decoder,
+  // invalid starts skipped as decodeNextChar skips them.
+  template <bool kWithStarts>
+  static std::int32_t decodeBlock(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
+                                  const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
+                                  std::int32_t* starts) {
+    std::int32_t decoded = 0;
+    std::int32_t end = offset;
+    if (offset >= 0) {
+      while (decoded < maxCount && offset < size) {
+        if constexpr (requires { Codec::template decodeRun<kWithStarts>; }) {
+          const std::int32_t run =
+              Codec::template decodeRun<kWithStarts>(chars + decoded, kWithStarts ? starts + decoded : nullptr,
+                                                     maxCount - decoded,
+                                                     buffer, size, offset);
+          if (run > 0) {
+            decoded += run;
+            end = offset;
+            continue;
+          }
+        }
+        CodePoint c;
+        const std::int32_t behind = Codec::decodeAt(c, buffer, size, offset);
+        if (behind < 0) {
+          offset += Codec::kStep;
+          continue;
+        }
+        if constexpr (kWithStarts) starts[decoded] = offset;
+        chars[decoded++] = c;
+        offset = end = behind;
+      }
+    }
+    count = decoded;
+    return end;
   }
 
   // Lenient forwards: the first character that decodes strictly at or after
