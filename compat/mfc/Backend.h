@@ -19,6 +19,8 @@ struct RecordedMessage {
 class Backend {
  public:
   virtual ~Backend() = default;
+  // The button chosen (IDOK, IDCANCEL, IDYES, IDNO), or 0 when the box cannot
+  // be shown at this moment; AfxMessageBox then falls back to the console.
   virtual int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) = 0;
   virtual bool HasDisplay() const = 0;
 };
@@ -29,7 +31,8 @@ Backend& CurrentBackend();
 // else "console". Returns the name chosen.
 const char* ChooseBackend();
 void UseConsoleBackend();
-// Starts recording; messages are answered with IDOK (or IDYES) and kept.
+// Starts recording afresh; messages are kept and answered as their default
+// button would answer (IDOK, IDYES unless MB_DEFBUTTON2 says otherwise).
 void UseRecordingBackend();
 const std::vector<RecordedMessage>& RecordedMessages();
 void ClearRecordedMessages();

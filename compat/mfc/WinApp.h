@@ -4,8 +4,17 @@
 // code of ExitInstance (0).
 #pragma once
 
+#include <string>
+
 #include "compat/mfc/CString.h"
 #include "compat/win32/WinTypes.h"
+
+namespace compat::mfc {
+// What the program's main does: fills in the application object's start-up
+// members from the arguments, picks the user-interface backend and runs
+// InitInstance; returns the process's exit code.
+int RunApplication(int argc, char** argv);
+}  // namespace compat::mfc
 
 struct MSG {
   HWND hwnd;
@@ -44,6 +53,17 @@ class CWinApp {
   LPCWSTR m_pszRegistryKey = nullptr;
   LPCWSTR m_pszProfileName = nullptr;
   LPCWSTR m_pszExeName = nullptr;
+
+ private:
+  friend int compat::mfc::RunApplication(int argc, char** argv);
+
+  // The framework's own copies of the texts it sets; the members above point
+  // at them until the application points them elsewhere.
+  std::u16string m_ownedAppName;
+  std::u16string m_ownedRegistryKey;
+  std::u16string m_ownedProfileName;
+  std::u16string m_ownedExeName;
+  std::u16string m_ownedCmdLine;
 };
 
 CWinApp* AfxGetApp();

@@ -30,94 +30,61 @@ void PrintTo(const CString& s, std::ostream* os) { *os << '"' << Show(s) << '"';
 
 namespace {
 
-TEST(CStringTest, NullTextsAreEmpty) {
+TEST(CStringTest, NullTextsAndNegativeCountsGiveTheEmptyString) {
   EXPECT_TRUE(CString(nullptr).IsEmpty());
   EXPECT_TRUE(CString(nullptr, 5).IsEmpty());
   EXPECT_TRUE(CString(u"abc", -1).IsEmpty());
-  EXPECT_TRUE(CString(u'x', 0).IsEmpty());
   EXPECT_TRUE(CString(u'x', -3).IsEmpty());
   EXPECT_EQ(CString(u'x', 3), u"xxx");
+  const char16_t raw[] = {u'a', 0, u'b'};
+  EXPECT_FALSE(CString(raw, 3) == u"a");  // a counted text keeps its nulls
 
   CString s = u"abc";
-  s = static_cast<LPCWSTR>(nullptr);
-  EXPECT_TRUE(s.IsEmpty());
-  EXPECT_STREQ(reinterpret_cast<const char*>(s.GetString()), "");  // still a terminated text
-
-  s = u"abc";
   s += static_cast<LPCWSTR>(nullptr);
   EXPECT_EQ(s, u"abc");
-  EXPECT_TRUE(CString() == static_cast<LPCWSTR>(nullptr));
-  EXPECT_EQ(s.Compare(nullptr), 1);
-  EXPECT_EQ(CString().CompareNoCase(nullptr), 0);
+  s = static_cast<LPCWSTR>(nullptr);
+  EXPECT_EQ(s.GetString()[0], u'\0');
+  EXPECT_TRUE(s == static_cast<LPCWSTR>(nullptr));
+  EXPECT_EQ(CString(u"a").Compare(nullptr), 1);
 }
 
-TEST(CStringTest, LengthConstructorKeepsEmbeddedNulls) {
-  const char16_t raw[] = {u'a', 0, u'b'};
-  CString s(raw, 3);
-  EXPECT_EQ(s.GetLength(), 3);
-  EXPECT_EQ(s.GetAt(2), u'b');
-  EXPECT_EQ(s.Find(u'b'), 2);
-  EXPECT_FALSE(s == u"a");  // compares all three units, not up to the null
-}
-
-TEST(CStringTest, ConcatenationInEveryForm) {
+TEST(CStringTest, ConcatenationAcceptsItsOwnText) {
   const CString a = u"Korvane";
-  EXPECT_EQ(a + CString(u" 9"), u"Korvane 9");
-  EXPECT_EQ(a + u"\\x", u"Korvane\\x");
-  EXPECT_EQ(u"Software\\" + a, u"Software\\Korvane");
-  EXPECT_EQ(a + u'!', u"Korvane!");
+  EXPECT_EQ(u"Software\\" + a + u'\\' + CString(u"9"), u"Software\\Korvane\\9");
   EXPECT_TRUE(u"Korvane" == a);
 
   CString self = u"ab";
   self += self;
-  self += self.GetString();  // appending the string's own buffer
+  self += self.GetString();
   EXPECT_EQ(self, u"abababab");
-  self = self.GetString() + 2;  // assigning a tail of itself
+  self = self.GetString() + 2;
   EXPECT_EQ(self, u"ababab");
 }
 
-TEST(CStringTest, CompareIsOrdinalAndAnswersTheSign) {
+TEST(CStringTest, CompareIsOrdinalByUnsignedUnits) {
   EXPECT_EQ(CString(u"abc").Compare(u"abc"), 0);
   EXPECT_EQ(CString(u"abc").Compare(u"abd"), -1);
-  EXPECT_EQ(CString(u"abd").Compare(u"abc"), 1);
   EXPECT_EQ(CString(u"ab").Compare(u"abc"), -1);
-  EXPECT_EQ(CString(u"B").Compare(u"a"), -1);  // code units, not dictionary order
-  EXPECT_EQ(CString(u"\uFF21").Compare(u"a"), 1);  // compared as unsigned units
-  EXPECT_EQ(CString(u"a").Compare(u"A"), 1);
+  EXPECT_EQ(CString(u"B").Compare(u"a"), -1);
+  EXPECT_EQ(CString(u"\uFF21").Compare(u"a"), 1);
 }
 
-TEST(CStringTest, CompareNoCaseFoldsEveryCommonScript) {
+TEST(CStringTest, CompareNoCaseFoldsLettersOfEveryScript) {
   struct Row {
     const char16_t* a;
     const char16_t* b;
     int expected;
   };
   const Row rows[] = {
-      {u"-OPEN", u"-open", 0},
       {u"Software\\KORVANE", u"software\\korvane", 0},
-      {u"\u00C9T\u00C9", u"\u00E9t\u00E9", 0},              // Latin-1: ÉTÉ / été
-      {u"\u00DE\u00D8", u"\u00FE\u00F8", 0},                // Þ Ø
-      {u"\u0141\u00D3D\u0179", u"\u0142\u00F3d\u017A", 0},  // Latin Extended-A: ŁÓDŹ
-      {u"\u01C4", u"\u01C6", 0},                            // DŽ / dž (title case between)
-      {u"\u0178", u"\u00FF", 0},                            // Ÿ lives outside Latin-1
-      {u"\u039F\u0394\u039F\u03A3", u"\u03BF\u03B4\u03BF\u03C2", 0},  // ΟΔΟΣ / οδος, final sigma
-      {u"\u03C3", u"\u03C2", 0},                            // σ / ς
-      {u"\u0416\u0401\u0460", u"\u0436\u0451\u0461", 0},    // Cyrillic Ж Ё Ѡ
-      {u"\u0531", u"\u0561", 0},                            // Armenian
-      {u"\u10A0", u"\u2D00", 0},                            // Georgian
-      {u"\u1E9E", u"\u00DF", 0},                            // capital sharp s
-      {u"\u212A", u"k", 0},                                 // Kelvin sign
-      {u"\u017F", u"S", 0},                                 // long s
-      {u"\uFF21\uFF22", u"\uFF41\uFF42", 0},                // fullwidth
-      {u"\uA7AE", u"\u026A", 0},                            // a mapping that moves far down
-      // Different letters stay apart, in the order of the folded units.
-      {u"a", u"B", -1},
-      {u"Z", u"a", 1},
-      {u"_", u"a", -1},  // letters fold down, so '_' sorts before them
+      {u"\u00C9T\u00C9 \u0178", u"\u00E9t\u00E9 \u00FF", 0},             // Latin-1; its y's capital is not
+      {u"\u039F\u0394\u039F\u03A3", u"\u03BF\u03B4\u03BF\u03C2", 0},  // final sigma
+      {u"\u0416\u0401", u"\u0436\u0451", 0},                           // Cyrillic
+      {u"\u212A \u017F \u1E9E", u"k S \u00DF", 0},                     // Kelvin sign, long s, capital sharp s
+      {u"\uA7AE", u"\u026A", 0},                                        // a mapping that moves far down
+      {u"_", u"a", -1},                                                 // letters fold down
       {u"abc", u"ABCD", -1},
-      {u"\u00E9", u"E", 1},
-      {u"\u0430", u"a", 1},  // Cyrillic а is not Latin a
-      {u"\U0001F600", u"\U0001F600", 0},
+      {u"\u0430", u"a", 1},                                             // Cyrillic a is not Latin a
   };
   for (const Row& row : rows) {
     EXPECT_EQ(CString(row.a).CompareNoCase(row.b), row.expected) << Show(row.a) << " vs " << Show(row.b);
@@ -125,16 +92,11 @@ TEST(CStringTest, CompareNoCaseFoldsEveryCommonScript) {
   }
 }
 
-TEST(CStringTest, MakeLowerAndUpperMapCodeUnitsOnly) {
-  EXPECT_EQ(CString(u"Orbweave 9.12 \u00C9\u0416\u03A3!").MakeLower(), u"orbweave 9.12 \u00E9\u0436\u03C3!");
-  EXPECT_EQ(CString(u"orbweave \u00E9\u0436\u03C2\u00FF").MakeUpper(), u"ORBWEAVE \u00C9\u0416\u03A3\u0178");
-  EXPECT_EQ(CString(u"\u00DF").MakeUpper(), u"\u00DF");  // no single-unit capital
-  EXPECT_EQ(CString(u"\u0130").MakeLower(), u"i");
-  EXPECT_EQ(CString(u"\u0131").MakeUpper(), u"I");
-  // Units outside the plane (and lone surrogates) pass through untouched.
+TEST(CStringTest, CaseMappingLeavesUnitsOutsideThePlaneAlone) {
   EXPECT_EQ(CString(u"\U00010400\xD801").MakeLower(), u"\U00010400\xD801");
+  EXPECT_EQ(CString(u"\u00DF").MakeUpper(), u"\u00DF");  // no single-unit capital
   CString s = u"Ab";
-  EXPECT_EQ(&s.MakeLower().MakeUpper(), &s);  // chains on the same object
+  EXPECT_EQ(&s.MakeLower().MakeUpper(), &s);
   EXPECT_EQ(s, u"AB");
 }
 
@@ -162,23 +124,15 @@ TEST(CStringTest, FindReportsPositionsOrMinusOne) {
   const CString s = u"a-b-c";
   EXPECT_EQ(s.Find(u'-'), 1);
   EXPECT_EQ(s.Find(u'-', 2), 3);
-  EXPECT_EQ(s.Find(u'-', 4), -1);
   EXPECT_EQ(s.Find(u'-', 99), -1);
   EXPECT_EQ(s.Find(u'-', -5), 1);
   EXPECT_EQ(s.Find(u"b-c"), 2);
-  EXPECT_EQ(s.Find(u"-", 2), 3);
   EXPECT_EQ(s.Find(u"b-c", 3), -1);
-  EXPECT_EQ(s.Find(u"x"), -1);
   EXPECT_EQ(s.Find(u"", 2), 2);
-  EXPECT_EQ(s.Find(u"", 6), -1);
   EXPECT_EQ(s.FindOneOf(u"cb"), 2);
-  EXPECT_EQ(s.FindOneOf(u"xyz"), -1);
-  EXPECT_EQ(s.FindOneOf(u""), -1);
   EXPECT_EQ(s.FindOneOf(nullptr), -1);
   EXPECT_EQ(s.ReverseFind(u'-'), 3);
-  EXPECT_EQ(s.ReverseFind(u'a'), 0);
   EXPECT_EQ(s.ReverseFind(u'x'), -1);
-  EXPECT_EQ(CString().Find(u'a'), -1);
 }
 
 TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
@@ -202,40 +156,31 @@ TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
   }
 }
 
-TEST(CStringTest, ReplaceTextCountsNonOverlappingMatches) {
+TEST(CStringTest, ReplaceCountsNonOverlappingMatches) {
   CString s = u"%APPNAME% and %APPNAME%";
   EXPECT_EQ(s.Replace(u"%APPNAME%", u"Korvane Orbweave 9"), 2);
   EXPECT_EQ(s, u"Korvane Orbweave 9 and Korvane Orbweave 9");
 
-  CString shrink = u"aaaaa";
-  EXPECT_EQ(shrink.Replace(u"aa", u"b"), 2);  // left to right, never overlapping
-  EXPECT_EQ(shrink, u"bba");
-
+  CString runs = u"aaaaa";
+  EXPECT_EQ(runs.Replace(u"aa", u"b"), 2);
+  EXPECT_EQ(runs, u"bba");
   CString grow = u"a.b";
   EXPECT_EQ(grow.Replace(u".", u"..."), 1);  // the inserted text is not searched again
   EXPECT_EQ(grow, u"a...b");
-
   CString remove = u"x-y-z";
   EXPECT_EQ(remove.Replace(u"-", nullptr), 2);
   EXPECT_EQ(remove, u"xyz");
-
-  CString none = u"abc";
-  EXPECT_EQ(none.Replace(u"", u"x"), 0);
-  EXPECT_EQ(none.Replace(nullptr, u"x"), 0);
-  EXPECT_EQ(none.Replace(u"q", u"x"), 0);
-  EXPECT_EQ(none, u"abc");
+  EXPECT_EQ(remove.Replace(u"", u"q"), 0);
+  EXPECT_EQ(remove.Replace(nullptr, u"q"), 0);
 
   CString self = u"abab";
   EXPECT_EQ(self.Replace(self.GetString() + 2, self.GetString()), 2);  // both texts inside the string
   EXPECT_EQ(self, u"abababab");
-}
 
-TEST(CStringTest, ReplaceCharacter) {
   CString path = u"a/b/c";
   EXPECT_EQ(path.Replace(u'/', u'\\'), 2);
   EXPECT_EQ(path, u"a\\b\\c");
   EXPECT_EQ(path.Replace(u'\\', u'\\'), 0);
-  EXPECT_EQ(path.Replace(u'q', u'x'), 0);
 }
 
 TEST(CStringTest, TrimRemovesWhiteSpaceOrChosenCharacters) {

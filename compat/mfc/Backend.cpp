@@ -1,0 +1,112 @@
+// The choice of user-interface backend, the recording backend and the
+// message box that goes through them.
+#include "compat/mfc/Backend.h"
+
+#include <cstdlib>
+
+#include "compat/mfc/ConsoleBackend.h"
+#include "compat/mfc/MessageBox.h"
+#include "compat/mfc/MessageStyle.h"
+#include "compat/mfc/WinApp.h"
+#include "compat/mfc/WxBackendModule.h"
+#include "compat/win32/Module.h"
+
+namespace compat::mfc {
+namespace {
+
+class RecordingBackend final : public Backend {
+ public:
+  int MessageBox(LPCWSTR text, LPCWSTR /*caption*/, UINT type) override {
+    messages.push_back({text, type});
+    return DefaultAnswer(type);
+  }
+  bool HasDisplay() const override { return false; }
+
+  std::vector<RecordedMessage> messages;
+};
+
+struct Backends {
+  Backend* current = nullptr;
+  ConsoleBackend console;
+  RecordingBackend recording;
+  Backend* wx = nullptr;
+  bool wxTried = false;
+};
+
+// Never destroyed: a message box may still be asked for while static objects
+// are torn down at exit, and the wx backend belongs to a module that stays.
+Backends& TheBackends() {
+  static Backends* const backends = new Backends;
+  return *backends;
+}
+
+bool DisplayNamed() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// The module is loaded once and never unloaded; a failure is not retried.
+Backend* LoadWxBackend(Backends& backends) {
+  if (!backends.wxTried) {
+    backends.wxTried = true;
+    if (HMODULE module = LoadLibraryW(kWxModuleName)) {
+      auto create = reinterpret_cast<WxBackendFactory>(GetProcAddress(module, kWxBackendFactory));
+      backends.wx = create != nullptr ? create() : nullptr;
+    }
+  }
+  return backends.wx;
+}
+
+}  // namespace
+
+Backend& CurrentBackend() {
+  Backends& backends = TheBackends();
+  if (backends.current == nullptr) ChooseBackend();
+  return *backends.current;
+}
+
+const char* ChooseBackend() {
+  Backends& backends = TheBackends();
+  if (DisplayNamed()) {
+    if (Backend* wx = LoadWxBackend(backends)) {
+      backends.current = wx;
+      return "wx";
+    }
+  }
+  backends.current = &backends.console;
+  return "console";
+}
+
+void UseConsoleBackend() {
+  Backends& backends = TheBackends();
+  backends.current = &backends.console;
+}
+
+void UseRecordingBackend() {
+  Backends& backends = TheBackends();
+  backends.recording.messages.clear();
+  backends.current = &backends.recording;
+}
+
+const std::vector<RecordedMessage>& RecordedMessages() { return TheBackends().recording.messages; }
+
+void ClearRecordedMessages() { TheBackends().recording.messages.clear(); }
+
+}  // namespace compat::mfc
+
+int AfxMessageBox(LPCWSTR text, UINT type, UINT /*helpId*/) {
+  using namespace compat::mfc;
+  if (text == nullptr) text = u"";
+  // The caption is the application's name, as the framework's boxes have it.
+  const CWinApp* app = AfxGetApp();
+  const std::u16string caption =
+      app != nullptr && app->m_pszAppName != nullptr ? std::u16string(app->m_pszAppName) : ProgramName();
+  const int answer = CurrentBackend().MessageBox(text, caption.c_str(), type);
+  // A backend that cannot show the box now (the window system is not started
+  // yet, or already shut down) answers 0; the console then says it.
+  if (answer != 0) return answer;
+  return TheBackends().console.MessageBox(text, caption.c_str(), type);
+}

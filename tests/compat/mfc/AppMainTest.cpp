@@ -1,0 +1,72 @@
+// Runs small framework programs: the start-up that main does before the
+// application object's InitInstance, and how the process ends.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::ProgramRun;
+
+ProcessResult RunProbe(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
+                       const std::string& program = "compat_mfc_app_probe") {
+  ProgramRun run;
+  run.program = testing_support::BuildBin() + "/" + program;
+  run.args = args;
+  run.env = std::move(env);
+  run.env.emplace("LC_ALL", "C.UTF-8");
+  run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "PROBE_EXIT_IN_CONSTRUCTOR", "PROBE_INIT_TRUE",
+                  "PROBE_EXIT_CODE"};
+  return testing_support::Run(run);
+}
+
+TEST(AppMainTest, CommandLineJoinsArgumentsAndQuotesThoseWithBlanks) {
+  struct Row {
+    std::vector<std::string> args;
+    const char* line;
+  };
+  const Row rows[] = {
+      {{}, ""},
+      {{"-autoplay", "-selectdrive", "E:", "-copy"}, "-autoplay -selectdrive E: -copy"},
+      {{"-open", "Z:\\home\\ann\\my disc.prj"}, "-open \"Z:\\home\\ann\\my disc.prj\""},
+      {{"", "x"}, "\"\" x"},
+      {{"tab\there"}, "\"tab\there\""},
+      {{"\xC3\xA9t\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC"}, "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"},
+      {{"a\"b"}, "a\"b"},
+  };
+  for (const Row& row : rows) {
+    const ProcessResult result = RunProbe(row.args);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("cmdline=[" + std::string(row.line) + "]\n"), std::string::npos) << result.out;
+  }
+}
+
+TEST(AppMainTest, TheApplicationObjectIsReadyBeforeInitInstance) {
+  const ProcessResult result = RunProbe({});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("exe=compat_mfc_app_probe\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("app=compat_mfc_app_probe\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("instance=set\n"), std::string::npos) << result.out;
+}
+
+TEST(AppMainTest, TheProcessEndsWithExitInstancesCode) {
+  EXPECT_EQ(RunProbe({}, {{"PROBE_EXIT_CODE", "3"}}).exitCode, 3);
+  EXPECT_EQ(RunProbe({}, {{"PROBE_EXIT_CODE", "4"}, {"PROBE_INIT_TRUE", "1"}}).exitCode, 4);
+  // The object's constructor may end the process before anything runs.
+  const ProcessResult early = RunProbe({}, {{"PROBE_EXIT_IN_CONSTRUCTOR", "0"}});
+  EXPECT_EQ(early.exitCode, 0);
+  EXPECT_EQ(early.out, "");
+  EXPECT_EQ(RunProbe({}, {{"PROBE_EXIT_IN_CONSTRUCTOR", "5"}}).exitCode, 5);
+}
+
+TEST(AppMainTest, AProgramWithoutApplicationObjectFails) {
+  const ProcessResult result = RunProbe({}, {}, "compat_mfc_no_app_probe");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("no application object"), std::string::npos) << result.err;
+}
+
+}  // namespace

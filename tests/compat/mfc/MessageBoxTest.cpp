@@ -1,0 +1,87 @@
+#include "compat/mfc/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "compat/mfc/Backend.h"
+#include "compat/mfc/WinApp.h"
+
+namespace {
+
+using compat::mfc::RecordedMessages;
+
+class ProgramApp : public CWinApp {
+ public:
+  ProgramApp() : CWinApp(u"Korvane Orbweave 9") { m_pszExeName = u"orbweave"; }
+};
+
+TEST(MessageBoxTest, WithoutDisplayTheConsoleIsChosen) {
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display != nullptr ? display : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  EXPECT_STREQ(compat::mfc::ChooseBackend(), "console");
+  EXPECT_FALSE(compat::mfc::CurrentBackend().HasDisplay());
+  setenv("WAYLAND_DISPLAY", "", 1);  // set but empty names no display either
+  EXPECT_STREQ(compat::mfc::ChooseBackend(), "console");
+  unsetenv("WAYLAND_DISPLAY");
+  if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
+}
+
+TEST(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) {
+  ProgramApp app;
+  compat::mfc::UseConsoleBackend();
+  struct Row {
+    const char16_t* text;
+    UINT type;
+    const char* written;
+    int answer;
+  };
+  const Row rows[] = {
+      {u"Could not load orbcore.dll", MB_ICONERROR, "orbweave: error: Could not load orbcore.dll\n", IDOK},
+      {u"Done.", MB_OK | MB_ICONINFORMATION, "orbweave: information: Done.\n", IDOK},
+      {u"Careful", MB_OKCANCEL | MB_ICONWARNING, "orbweave: warning: Careful\n", IDOK},
+      {u"Sure?", MB_YESNO | MB_ICONQUESTION, "orbweave: question: Sure?\n", IDYES},
+      {u"Sure?", MB_YESNO | MB_DEFBUTTON2, "orbweave: Sure?\n", IDNO},
+      {u"Save?", MB_YESNOCANCEL | MB_DEFBUTTON3, "orbweave: Save?\n", IDCANCEL},
+      {u"Odd", MB_OK | MB_DEFBUTTON3, "orbweave: Odd\n", IDOK},  // no third button: the first answers
+      {u"first\r\nsecond\nthird\r\n", MB_ICONERROR, "orbweave: error: first\n  second\n  third\n", IDOK},
+      {u"\u00E9t\u00E9 \u65E5\u672C", MB_OK, "orbweave: \xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\n", IDOK},
+      {nullptr, MB_ICONERROR, "orbweave: error: \n", IDOK},
+  };
+  setenv("LC_ALL", "C.UTF-8", 1);
+  std::setlocale(LC_ALL, "");
+  for (const Row& row : rows) {
+    testing::internal::CaptureStderr();
+    const int answer = AfxMessageBox(row.text, row.type);
+    const std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(answer, row.answer) << row.written;
+    EXPECT_EQ(written, row.written);
+  }
+  std::setlocale(LC_ALL, "C");
+  unsetenv("LC_ALL");
+}
+
+TEST(MessageBoxTest, RecordingKeepsTextAndFlags) {
+  compat::mfc::UseRecordingBackend();
+  EXPECT_FALSE(compat::mfc::CurrentBackend().HasDisplay());
+  EXPECT_EQ(AfxMessageBox(u"Administrative rights needed.", MB_ICONERROR), IDOK);
+  EXPECT_EQ(AfxMessageBox(u"Sure?", MB_YESNO | MB_ICONQUESTION), IDYES);
+  EXPECT_EQ(AfxMessageBox(u"Sure?", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  ASSERT_EQ(RecordedMessages().size(), 3u);
+  EXPECT_EQ(RecordedMessages()[0].text, u"Administrative rights needed.");
+  EXPECT_EQ(RecordedMessages()[0].type, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(RecordedMessages()[1].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+
+  compat::mfc::ClearRecordedMessages();
+  EXPECT_TRUE(RecordedMessages().empty());
+  AfxMessageBox(u"again");
+  compat::mfc::UseRecordingBackend();  // starting again starts empty
+  EXPECT_TRUE(RecordedMessages().empty());
+  compat::mfc::UseConsoleBackend();
+}
+
+}  // namespace

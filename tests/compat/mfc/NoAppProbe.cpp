@@ -1,0 +1,1 @@
+// A framework program that forgot to define its application object.

@@ -1,0 +1,161 @@
+// A framework program for the display test. It starts wxWidgets the way the
+// shell does, shows message boxes through AfxMessageBox, and answers each box
+// from a timer once the box is on screen. One line per box on standard
+// output says what the window showed and what AfxMessageBox returned.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/timer.h>
+
+#include "compat/mfc/Backend.h"
+#include "compat/mfc/MessageBox.h"
+#include "compat/mfc/WinApp.h"
+
+namespace {
+
+// GTK's own answers, as its message dialogs report them.
+constexpr int kGtkResponseDeleteEvent = -4;
+constexpr int kGtkResponseOk = -5;
+constexpr int kGtkResponseYes = -8;
+// GTK's message types, in the order of their numbers.
+constexpr const char* kKindNames[] = {"info", "warning", "question", "error", "other"};
+
+// The few GTK calls the probe needs, found in the GTK library that the
+// window system loaded (the probe has no GTK headers).
+struct Gtk {
+  int (*widgetGetMapped)(void*) = nullptr;
+  const char* (*windowGetTitle)(void*) = nullptr;
+  void (*objectGet)(void*, const char*, ...) = nullptr;
+  void (*free)(void*) = nullptr;
+  void (*dialogResponse)(void*, int) = nullptr;
+
+  bool Load() {
+    widgetGetMapped = reinterpret_cast<int (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_widget_get_mapped"));
+    windowGetTitle = reinterpret_cast<const char* (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_window_get_title"));
+    objectGet = reinterpret_cast<void (*)(void*, const char*, ...)>(dlsym(RTLD_DEFAULT, "g_object_get"));
+    free = reinterpret_cast<void (*)(void*)>(dlsym(RTLD_DEFAULT, "g_free"));
+    dialogResponse = reinterpret_cast<void (*)(void*, int)>(dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
+    return widgetGetMapped && windowGetTitle && objectGet && free && dialogResponse;
+  }
+};
+
+std::string Describe(long style) {
+  std::string text = (style & wxYES_NO) ? "yes+no" : "ok";
+  if (style & wxCANCEL) text += "+cancel";
+  if (style & wxNO_DEFAULT) text += " no-default";
+  if (style & wxCANCEL_DEFAULT) text += " cancel-default";
+  if (style & wxICON_ERROR) text += " icon-error";
+  if (style & wxICON_WARNING) text += " icon-warning";
+  if (style & wxICON_QUESTION) text += " icon-question";
+  if (style & wxICON_INFORMATION) text += " icon-information";
+  if (style & wxICON_NONE) text += " icon-none";
+  return text;
+}
+
+// Watches every modal dialog: remembers what wx was asked to show, then,
+// once the dialog is on screen, reads the real window and answers it.
+class BoxAnswerer : public wxModalDialogHook, public wxTimer {
+ public:
+  explicit BoxAnswerer(const Gtk& gtk) : gtk_(gtk) {}
+
+  void Answer(int response) { response_ = response; }
+  const std::string& Seen() const { return seen_; }
+
+ protected:
+  int Enter(wxDialog* dialog) override {
+    dialog_ = dialog;
+    seen_.clear();
+    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
+      seen_ = "style=[" + Describe(box->GetMessageDialogStyle()) + "]";
+    }
+    StartOnce(200);
+    return wxID_NONE;  // show it for real
+  }
+  void Exit(wxDialog* /*dialog*/) override { dialog_ = nullptr; }
+
+  void Notify() override {
+    if (dialog_ == nullptr) return;
+    // Wait until the window is on the screen (a loaded machine may take a
+    // while), but not for ever: an unmapped box is answered all the same and
+    // reported as such.
+    void* window = dialog_->GetHandle();
+    if (window == nullptr || (!gtk_.widgetGetMapped(window) && ++waits_ < 100)) {
+      StartOnce(100);
+      return;
+    }
+    waits_ = 0;
+    char* text = nullptr;
+    int kind = -1;
+    gtk_.objectGet(window, "text", &text, "message-type", &kind, nullptr);
+    const char* title = gtk_.windowGetTitle(window);
+    seen_ += " mapped=" + std::to_string(gtk_.widgetGetMapped(window));
+    seen_ += " title=[" + std::string(title != nullptr ? title : "") + "]";
+    seen_ += " text=[" + std::string(text != nullptr ? text : "") + "]";
+    seen_ += " kind=" + std::string(kind >= 0 && kind < 5 ? kKindNames[kind] : "unknown");
+    gtk_.free(text);
+    if (const char* shot = std::getenv("PROBE_SCREENSHOT"); shot != nullptr && !shotTaken_) {
+      shotTaken_ = true;
+      const std::string command = "import -window root '" + std::string(shot) + "'";
+      seen_ += std::system(command.c_str()) == 0 ? " screenshot" : " no-screenshot";
+    }
+    gtk_.dialogResponse(window, response_);
+  }
+
+ private:
+  const Gtk& gtk_;
+  wxDialog* dialog_ = nullptr;
+  int response_ = kGtkResponseOk;
+  int waits_ = 0;
+  std::string seen_;
+  bool shotTaken_ = false;
+};
+
+class WxProbeApp : public CWinApp {
+ public:
+  WxProbeApp() : CWinApp(u"Korvane Orbweave 9") {}
+
+  BOOL InitInstance() override {
+    std::printf("display=%s\n", compat::mfc::CurrentBackend().HasDisplay() ? "yes" : "no");
+    std::printf("before=%d\n", AfxMessageBox(u"Before the window system", MB_ICONINFORMATION));
+
+    int argc = 0;
+    const bool started = wxEntryStart(argc, static_cast<wxChar**>(nullptr));
+    const wxAppConsole* app = wxAppConsole::GetInstance();
+    std::printf("started=%s gui=%s\n", started ? "yes" : "no", app != nullptr && app->IsGUI() ? "yes" : "no");
+    Gtk gtk;
+    if (started && gtk.Load()) {
+      BoxAnswerer answerer(gtk);
+      answerer.Register();
+      Show(answerer, 1, u"Could not load orbcore.dll", MB_ICONERROR, kGtkResponseOk);
+      Show(answerer, 2, u"Replace the disc?", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, kGtkResponseYes);
+      Show(answerer, 3, u"Low on space", MB_OKCANCEL | MB_ICONWARNING, kGtkResponseDeleteEvent);
+      Show(answerer, 4, u"Keep the files?", MB_YESNOCANCEL | MB_DEFBUTTON3, kGtkResponseDeleteEvent);
+      Show(answerer, 5, u"Keep?", MB_YESNO, kGtkResponseDeleteEvent);
+      Show(answerer, 6, u"Gr\u00FC\u00DFe \u65E5\u672C", MB_OK, kGtkResponseOk);
+      answerer.Unregister();
+    }
+    if (started) wxEntryCleanup();
+
+    std::printf("after=%d\n", AfxMessageBox(u"After the window system", MB_ICONWARNING));
+    return FALSE;
+  }
+
+ private:
+  static void Show(BoxAnswerer& answerer, int number, LPCWSTR text, UINT type, int response) {
+    answerer.Answer(response);
+    const int answer = AfxMessageBox(text, type);
+    std::printf("box%d answer=%d %s\n", number, answer, answerer.Seen().c_str());
+    std::fflush(stdout);
+  }
+};
+
+WxProbeApp theApp;
+
+}  // namespace
