@@ -230,7 +230,9 @@ int RunApplication(int argc, char** argv) {
   app->m_ownedExeName = ExeNameOf(argc > 0 ? argv[0] : nullptr);
   app->m_pszExeName = app->m_ownedExeName.c_str();
   if (app->m_pszAppName == nullptr) app->m_pszAppName = app->m_pszExeName;
-  ChooseBackend();
+  // Picks the backend unless one was chosen already (a test may have asked
+  // for the recording one while the application object was built).
+  CurrentBackend();
   // There is no message loop of the framework's own: an application that
   // returns TRUE ends the same way as one that returns FALSE.
   app->InitInstance();

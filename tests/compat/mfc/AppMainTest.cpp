@@ -20,7 +20,7 @@ ProcessResult RunProbe(const std::vector<std::string>& args, std::map<std::strin
   run.env = std::move(env);
   run.env.emplace("LC_ALL", "C.UTF-8");
   run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "PROBE_EXIT_IN_CONSTRUCTOR", "PROBE_INIT_TRUE",
-                  "PROBE_EXIT_CODE"};
+                  "PROBE_EXIT_CODE", "PROBE_RECORD"};
   return testing_support::Run(run);
 }
 
@@ -51,6 +51,16 @@ TEST(AppMainTest, TheApplicationObjectIsReadyBeforeInitInstance) {
   EXPECT_NE(result.out.find("exe=compat_mfc_app_probe\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("app=compat_mfc_app_probe\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("instance=set\n"), std::string::npos) << result.out;
+}
+
+TEST(AppMainTest, MessagesGoToTheConsoleUnlessABackendWasChosenBefore) {
+  const ProcessResult console = RunProbe({});
+  EXPECT_EQ(console.err, "compat_mfc_app_probe: error: Could not load orbcore.dll\n");
+  EXPECT_NE(console.out.find("recorded=0\n"), std::string::npos) << console.out;
+
+  const ProcessResult recorded = RunProbe({}, {{"PROBE_RECORD", "1"}});
+  EXPECT_EQ(recorded.err, "");
+  EXPECT_NE(recorded.out.find("recorded=1\n"), std::string::npos) << recorded.out;
 }
 
 TEST(AppMainTest, TheProcessEndsWithExitInstancesCode) {

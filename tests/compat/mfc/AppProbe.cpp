@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "compat/mfc/Backend.h"
+#include "compat/mfc/MessageBox.h"
 #include "compat/mfc/WinApp.h"
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
@@ -17,6 +19,7 @@ class ProbeApp : public CWinApp {
   ProbeApp() {
     // As a second instance ends itself while the object is being built.
     if (const char* code = std::getenv("PROBE_EXIT_IN_CONSTRUCTOR")) ExitProcess(std::atoi(code));
+    if (std::getenv("PROBE_RECORD") != nullptr) compat::mfc::UseRecordingBackend();
   }
 
   BOOL InitInstance() override {
@@ -25,6 +28,8 @@ class ProbeApp : public CWinApp {
     std::printf("app=%s\n", Utf8(m_pszAppName).c_str());
     const bool instanceSet = m_hInstance != nullptr && AfxGetInstanceHandle() == m_hInstance;
     std::printf("instance=%s\n", instanceSet ? "set" : "unset");
+    AfxMessageBox(u"Could not load orbcore.dll", MB_ICONERROR);
+    std::printf("recorded=%zu\n", compat::mfc::RecordedMessages().size());
     return std::getenv("PROBE_INIT_TRUE") != nullptr;
   }
 
