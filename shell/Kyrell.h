@@ -72,8 +72,8 @@ class CKyrellApp : public CWinApp {
   static constexpr const char16_t* kSettingsKey = u"SOFTWARE\\korvane\\Korvane Orbweave 9";
   static constexpr const char16_t* kVendorRegistryPath = u"korvane\\Korvane Orbweave 9";
 
- private:
-  // The start-up sequence, one step each.
+ protected:
+  // The start-up sequence, one step each, in the order InitInstance runs them.
   void StartWxWidgets();
   void ComputePaths();
   void CreateApplicationManager();
@@ -89,6 +89,7 @@ class CKyrellApp : public CWinApp {
   void ShutDownApplicationManager();
   void StopWxWidgets();
 
+ private:
   void ApplyCommandLine(LaunchRecord& record);
   void SetAudioCdList(const std::vector<CString>& paths);
   void SetDataDiscList(const std::vector<CString>& paths);
