@@ -150,22 +150,8 @@ struct UTF16Codec {
     c = pair(unit, low);
     return offset + 4;
   }
-  // How many units outside the surrogate range follow each other from `at`,
-  // up to `limit`; four at a time while no lane of a 64-bit word is one.
-  static std::int32_t simpleUnits(const std::uint8_t* buffer, std::int32_t at, std::int32_t limit) {
-    constexpr std::uint64_t kLanes = 0x0001000100010001ull;
-    std::int32_t units = 0;
-    for (; limit - units >= 4; units += 4) {
-      std::uint64_t block;
-      std::memcpy(&block, buffer + at + 2 * units, sizeof block);
-      const std::uint64_t surrogateLanesZero = (block & (0xF800 * kLanes)) ^ (0xD800 * kLanes);
-      if (((surrogateLanesZero - kLanes) & ~surrogateLanesZero & (0x8000 * kLanes)) != 0) break;
-    }
-    while (units < limit && Load16(buffer + at + 2 * units) - 0xD800 >= 0x800) ++units;
-    return units;
-  }
-  // Decodes the run of single units that starts at `offset`, up to
-  // `maxCount` characters; moves `offset` behind it.
+  // Decodes the run of single units (outside the surrogate range) that starts
+  // at `offset`, up to `maxCount` characters; moves `offset` behind it.
   template <bool kWithStarts>
   static std::int32_t decodeRun(CodePoint* chars, std::int32_t* starts, std::int32_t maxCount,
                                 const std::uint8_t* buffer, std::int32_t size, std::int32_t& offset) {
@@ -423,12 +409,6 @@ class TCharEncoding : public CObject, public ICharEncoding {
             for (; offset < size && buffer[offset] < 0x80; ++offset) ++count;
             continue;
           }
-        }
-        if constexpr (std::is_same_v<Codec, UTF16Codec>) {
-          const std::int32_t units = Codec::simpleUnits(buffer, offset, (size - offset) / 2);
-          offset += 2 * units;
-          count += units;
-          if (offset >= size) break;
         }
         CodePoint c;
         const std::int32_t end = Codec::decodeAt(c, buffer, size, offset);
