@@ -1,0 +1,163 @@
+// LoadLibraryW, GetProcAddress, GetModuleHandleW, GetModuleFileNameW and
+// FreeLibrary: where modules are found, what counts as an export, the names
+// in Windows form and their truncation.
+#include "compat/win32/Module.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <string>
+
+#include "compat/win32/Error.h"
+#include "compat/win32/File.h"
+#include "compat/win32/StringConv.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using compat::win32::WindowsPath;
+
+std::u16string FileNameOf(HMODULE module) {
+  WCHAR name[1024];
+  const DWORD n = GetModuleFileNameW(module, name, 1024);
+  return std::u16string(name, n);
+}
+
+std::string ProgramPath() {
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+std::string ProgramFolder() { return std::filesystem::path(ProgramPath()).parent_path().string(); }
+
+TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
+  const HMODULE module = LoadLibraryW(u"compat_testmodule.dll");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(FileNameOf(module), WindowsPath(ProgramFolder() + "/libcompat_testmodule.so"));
+
+  const auto answer = reinterpret_cast<int (*)()>(GetProcAddress(module, "TestModuleAnswer"));
+  ASSERT_NE(answer, nullptr);
+  EXPECT_EQ(answer(), 42);
+
+  // Names the module does not define itself: missing, one of its dependency's
+  // (the C library's), and an ordinal in place of a name.
+  for (const char* name : {"NoSuchExport", "malloc", reinterpret_cast<const char*>(1)}) {
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddress(module, name), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  }
+
+  // The same module by its Windows path, by its POSIX file, and as already loaded.
+  const std::u16string windowsPath = WindowsPath(ProgramFolder() + "/compat_testmodule.dll");
+  EXPECT_EQ(LoadLibraryW(windowsPath.c_str()), module);
+  const std::u16string posixPath = compat::win32::Utf8ToUtf16(ProgramFolder() + "/libcompat_testmodule.so");
+  EXPECT_EQ(LoadLibraryW(posixPath.c_str()), module);
+  EXPECT_EQ(GetModuleHandleW(u"compat_testmodule.dll"), module);
+
+  // Three loads, three frees; then the handle is gone and refused.
+  EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_TRUE(FreeLibrary(module));
+  SetLastError(0);
+  EXPECT_FALSE(FreeLibrary(module));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(module, "TestModuleAnswer"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleW(u"compat_testmodule.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+TEST(Module, MissingModulesAreNotFound) {
+  for (const char16_t* name : {u"nosuchmodule.dll", u"", u"C:\\Windows\\System32\\nosuch.dll",
+                               u"\\\\host\\share\\x.dll", u"Z:\\no\\such\\folder\\x.dll"}) {
+    SCOPED_TRACE(compat::win32::Utf16ToUtf8(name));
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryW(name), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  }
+  SetLastError(0);
+  EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST(Module, FallsBackToTheSystemSearch) {
+  // Not in the program folder: found where the loader looks (the SQLite
+  // library the registry uses).
+  const HMODULE module = LoadLibraryW(u"sqlite3.dll");
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(GetProcAddress(module, "sqlite3_libversion"), nullptr);
+  const std::u16string file = FileNameOf(module);
+  EXPECT_EQ(file.rfind(WindowsPath(ProgramFolder() + "/"), 0), std::u16string::npos);
+  EXPECT_EQ(file.rfind(u"Z:\\", 0), 0u);
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST(Module, TheProgramFolderComesBeforeTheSystem) {
+  // A program in a folder that also holds a library by a system library's
+  // name gets its own.
+  testing_support::TempFolder folder;
+  const std::string bin = testing_support::BuildBin();
+  std::filesystem::copy_file(bin + "/win32_probe", folder / "win32_probe");
+  std::filesystem::copy_file(bin + "/libcompat_testmodule.so", folder / "libsqlite3.so");
+  testing_support::ProgramRun run;
+  run.program = folder / "win32_probe";
+  run.args = {"module", "sqlite3.dll", "TestModuleAnswer"};
+  run.env = {{"LD_LIBRARY_PATH", bin}};
+  const testing_support::ProcessResult result = testing_support::Run(run);
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  const std::string windowsFolder = compat::win32::Utf16ToUtf8(WindowsPath(folder.path()));
+  EXPECT_EQ(result.out, "program " + windowsFolder + "\\win32_probe\n" + "module " + windowsFolder +
+                            "\\libsqlite3.so\n" + "export found\n");
+}
+
+TEST(Module, TheProgramIsAModule) {
+  const HMODULE program = GetModuleHandleW(nullptr);
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(GetModuleHandleW(nullptr), program);
+  // Freeing what was never loaded changes nothing.
+  EXPECT_TRUE(FreeLibrary(program));
+  EXPECT_EQ(FileNameOf(program), WindowsPath(ProgramPath()));
+  EXPECT_EQ(FileNameOf(nullptr), WindowsPath(ProgramPath()));
+  const std::u16string name = FileNameOf(nullptr);
+  EXPECT_EQ(name.substr(0, 3), u"Z:\\");
+  EXPECT_EQ(name.substr(name.size() - 11), u"\\ModuleTest");
+}
+
+TEST(Module, FileNameTruncatesLikeWindows) {
+  const std::u16string full = FileNameOf(nullptr);
+  const DWORD length = static_cast<DWORD>(full.size());
+  std::u16string buffer(length + 4, u'\xcccc');
+
+  // Room for the name and its terminator.
+  SetLastError(123);
+  EXPECT_EQ(GetModuleFileNameW(nullptr, buffer.data(), length + 1), length);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(buffer.substr(0, length), full);
+  EXPECT_EQ(buffer[length], u'\0');
+  EXPECT_EQ(buffer[length + 1], u'\xcccc');
+
+  // One short: size-1 characters, a terminator, the size, and the error.
+  buffer.assign(length + 4, u'\xcccc');
+  SetLastError(0);
+  EXPECT_EQ(GetModuleFileNameW(nullptr, buffer.data(), length), length);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(buffer.substr(0, length - 1), full.substr(0, length - 1));
+  EXPECT_EQ(buffer[length - 1], u'\0');
+  EXPECT_EQ(buffer[length], u'\xcccc');
+
+  SetLastError(0);
+  EXPECT_EQ(GetModuleFileNameW(nullptr, buffer.data(), 0), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+
+  // A handle that is no module.
+  SetLastError(0);
+  EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), buffer.data(), length + 1), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+}  // namespace
