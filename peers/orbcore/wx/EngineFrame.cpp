@@ -1,0 +1,372 @@
+// The engine's main window, in its own module so that a run without a display
+// never loads the GUI libraries. liborbcore.so hands it an EngineView and
+// waits until the user closes the window.
+//
+// The window uses the process's wx application when start-up made a GUI one;
+// when there is none (the engine started by a test or a tool that never
+// started wx), it makes its own for the time the window is open.
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/iconbndl.h>
+#include <wx/image.h>
+#include <wx/init.h>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
+#include <wx/mstream.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/statusbr.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "compat/win32/Resource.h"
+#include "peers/orbcore/EngineView.h"
+#include "peers/orbcore/TaskInput.h"
+
+namespace orbcore {
+
+namespace {
+
+// The shell's idle work (its channel check) is cheap but need not run more
+// often than this.
+constexpr std::chrono::milliseconds kIdleInterval{250};
+
+wxString Wx(const std::string& text) { return wxString::FromUTF8(text.data(), text.size()); }
+
+wxColour FromColorRef(std::uint32_t color) {
+  return wxColour(static_cast<unsigned char>(color & 0xFF), static_cast<unsigned char>((color >> 8) & 0xFF),
+                  static_cast<unsigned char>((color >> 16) & 0xFF));
+}
+
+// An icon handle of the shell as a wx image, through the PNG it holds.
+wxImage ImageOfIcon(HICON icon) {
+  const unsigned char* bytes = nullptr;
+  std::size_t size = 0;
+  int width = 0;
+  int height = 0;
+  if (icon == nullptr || !compat::win32::ImageOfHandle(icon, &bytes, &size, &width, &height)) return wxImage();
+  if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+  wxMemoryInputStream in(bytes, size);
+  return wxImage(in, wxBITMAP_TYPE_PNG);
+}
+
+wxIconBundle IconsOf(const EngineView& view) {
+  wxIconBundle bundle;
+  for (HICON handle : {view.smallIcon, view.largeIcon}) {
+    const wxImage image = ImageOfIcon(handle);
+    if (!image.IsOk()) continue;
+    wxIcon icon;
+    icon.CopyFromBitmap(wxBitmap(image));
+    bundle.AddIcon(icon);
+  }
+  return bundle;
+}
+
+// Text for a wx label's markup: XML's special characters escaped.
+wxString EscapeLabelMarkup(const std::string& text) {
+  wxString out;
+  for (wxUniChar c : Wx(text)) {
+    switch (static_cast<wxChar>(c)) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// The about markup's runs in the markup wx labels understand.
+wxString LabelMarkup(const AboutParagraph& paragraph) {
+  wxString markup;
+  for (const AboutRun& run : paragraph) {
+    if (run.lineBreak) {
+      markup += "\n";
+    } else {
+      const wxString text = EscapeLabelMarkup(run.text);
+      markup += run.bold ? "<b>" + text + "</b>" : text;
+    }
+  }
+  return markup;
+}
+
+wxListCtrl* MakeList(wxWindow* parent, std::initializer_list<std::pair<const char*, int>> columns) {
+  auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL);
+  int column = 0;
+  for (const auto& [title, width] : columns) list->InsertColumn(column++, title, wxLIST_FORMAT_LEFT, width);
+  return list;
+}
+
+void AddRow(wxListCtrl* list, std::initializer_list<wxString> cells) {
+  const long row = list->InsertItem(list->GetItemCount(), *cells.begin());
+  int column = 0;
+  for (const wxString& cell : cells) {
+    if (column > 0) list->SetItem(row, column, cell);
+    ++column;
+  }
+}
+
+class AboutDialog : public wxDialog {
+ public:
+  AboutDialog(wxWindow* parent, const EngineView& view)
+      : wxDialog(parent, wxID_ANY, "About " + Wx(view.productName)) {
+    auto* text = new wxBoxSizer(wxVERTICAL);
+    for (const AboutParagraph& paragraph : view.about) {
+      auto* label = new wxStaticText(this, wxID_ANY, wxEmptyString);
+      label->SetLabelMarkup(LabelMarkup(paragraph));
+      text->Add(label, 0, wxBOTTOM, 12);
+    }
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    const wxImage icon = ImageOfIcon(view.largeIcon);
+    if (icon.IsOk()) row->Add(new wxStaticBitmap(this, wxID_ANY, wxBitmap(icon)), 0, wxRIGHT, 16);
+    row->Add(text, 1, wxEXPAND);
+    auto* all = new wxBoxSizer(wxVERTICAL);
+    all->Add(row, 1, wxEXPAND | wxALL, 16);
+    all->Add(CreateStdDialogButtonSizer(wxOK), 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 12);
+    SetSizerAndFit(all);
+    CentreOnParent();
+  }
+};
+
+// The help topics the shell handed over; the help viewer itself is not part
+// of this engine, so the topics are listed with the file they live in.
+class HelpTopicsDialog : public wxDialog {
+ public:
+  HelpTopicsDialog(wxWindow* parent, const EngineView& view)
+      : wxDialog(parent, wxID_ANY, "Help Topics", wxDefaultPosition, wxSize(620, 420),
+                 wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER) {
+    auto* all = new wxBoxSizer(wxVERTICAL);
+    const wxString file = view.helpFile.empty() ? wxString("no help file") : Wx(view.helpFile);
+    all->Add(new wxStaticText(this, wxID_ANY, "Help file: " + file), 0, wxALL, 12);
+    wxListCtrl* topics = MakeList(this, {{"Context", 90}, {"Page", 480}});
+    for (const HelpTopic& topic : view.helpTopics) {
+      // The address is the help file, "::/" and the page; the file is shown above.
+      const std::size_t page = topic.topic.rfind("::/");
+      AddRow(topics, {wxString::Format("%u", topic.context),
+                      Wx(page == std::string::npos ? topic.topic : topic.topic.substr(page + 3))});
+    }
+    all->Add(topics, 1, wxEXPAND | wxLEFT | wxRIGHT, 12);
+    all->Add(CreateStdDialogButtonSizer(wxOK), 0, wxEXPAND | wxALL, 12);
+    SetSizer(all);
+    CentreOnParent();
+  }
+};
+
+class EngineFrame : public wxFrame {
+ public:
+  EngineFrame(const EngineView& view, wxEventLoopBase& loop)
+      : wxFrame(nullptr, wxID_ANY, Wx(view.Title()), wxDefaultPosition, wxSize(720, 520)),
+        view_(view),
+        loop_(loop),
+        heartbeat_(this),
+        closer_(this) {
+    SetIcons(IconsOf(view));
+    auto* bar = new wxMenuBar;
+    for (const MenuEntry& entry : view.menuBar) {
+      if (entry.IsPopup()) bar->Append(MakeMenu(entry.popup), Wx(entry.text));
+    }
+    SetMenuBar(bar);
+    BuildPage();
+    CreateStatusBar();
+    SetStatusText("Ready");
+
+    Bind(wxEVT_MENU, &EngineFrame::OnMenu, this);
+    Bind(wxEVT_CLOSE_WINDOW, &EngineFrame::OnClose, this);
+    Bind(wxEVT_IDLE, &EngineFrame::OnIdle, this);
+    // Idle events come only after other events; the heartbeat makes sure
+    // there are some while the user does nothing.
+    Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxWakeUpIdle(); }, heartbeat_.GetId());
+    heartbeat_.Start(static_cast<int>(kIdleInterval.count()));
+    if (view.closeAfterMs > 0) {
+      Bind(wxEVT_TIMER, [this](wxTimerEvent&) { RequestClose(); }, closer_.GetId());
+      closer_.StartOnce(static_cast<int>(view.closeAfterMs));
+    }
+  }
+
+ private:
+  // wx item ids must stay below 32767, which menu commands need not: each
+  // item gets an id of its own, and the command it stands for is kept here.
+  static constexpr int kFirstItemId = 10000;
+
+  wxMenu* MakeMenu(const std::vector<MenuEntry>& entries) {
+    auto* menu = new wxMenu;
+    for (const MenuEntry& entry : entries) {
+      if (entry.IsSeparator()) {
+        menu->AppendSeparator();
+      } else if (entry.IsPopup()) {
+        menu->AppendSubMenu(MakeMenu(entry.popup), Wx(entry.text));
+      } else {
+        const bool checkable = IsEngineOption(entry.id) || (entry.flags & MF_CHECKED) != 0;
+        const int itemId = kFirstItemId + static_cast<int>(commands_.size());
+        commands_.push_back(entry.id);
+        wxMenuItem* item =
+            menu->Append(itemId, Wx(entry.text), wxEmptyString, checkable ? wxITEM_CHECK : wxITEM_NORMAL);
+        if (checkable) item->Check((entry.flags & MF_CHECKED) != 0);
+        if ((entry.flags & (MF_GRAYED | MF_DISABLED)) != 0) item->Enable(false);
+      }
+    }
+    return menu;
+  }
+
+  void BuildPage() {
+    auto* page = new wxPanel(this);
+    auto* all = new wxBoxSizer(wxVERTICAL);
+
+    // A banner in the record's colours with the product's name.
+    auto* banner = new wxPanel(page);
+    banner->SetBackgroundColour(FromColorRef(view_.bannerColor));
+    auto* bannerSizer = new wxBoxSizer(wxVERTICAL);
+    auto* title = new wxStaticText(banner, wxID_ANY, Wx(view_.productName));
+    title->SetFont(title->GetFont().Scaled(1.6f).Bold());
+    auto* subtitle = new wxStaticText(
+        banner, wxID_ANY,
+        "Version " + Wx(view_.fullVersion.empty() ? view_.version : view_.fullVersion) +
+            (view_.edition.empty() ? wxString() : L"  \u00b7  " + Wx(view_.edition)));
+    for (wxStaticText* text : {title, subtitle}) text->SetForegroundColour(FromColorRef(view_.bannerTextColor));
+    bannerSizer->Add(title, 0, wxLEFT | wxRIGHT | wxTOP, 16);
+    bannerSizer->Add(subtitle, 0, wxALL, 16);
+    banner->SetSizer(bannerSizer);
+    all->Add(banner, 0, wxEXPAND);
+
+    auto* facts = new wxFlexGridSizer(2, 6, 16);
+    auto fact = [&](const wxString& label, const wxString& value) {
+      auto* name = new wxStaticText(page, wxID_ANY, label);
+      name->SetFont(name->GetFont().Bold());
+      facts->Add(name);
+      facts->Add(new wxStaticText(page, wxID_ANY, value));
+    };
+    fact("Task", wxString::Format("%s (%u)", TaskName(view_.taskCode), view_.taskCode));
+    fact("Start mode", wxString::Format("%s (%u)", StartModeName(view_.startMode), view_.startMode));
+    fact("Drive", view_.drive ? Wx(*view_.drive) : wxString("chosen in the task"));
+    fact("Language", Wx(view_.language));
+    fact("Text form", view_.textForm == TextForm::Wide ? "wide (UTF-16)" : "ANSI (system code page)");
+    fact("Help file", view_.helpFile.empty() ? wxString("none") : Wx(view_.helpFile));
+    all->Add(facts, 0, wxALL, 16);
+
+    auto* inputBox = new wxStaticBoxSizer(wxVERTICAL, page, "Input");
+    wxListCtrl* input = MakeList(inputBox->GetStaticBox(), {{"Kind", 80}, {"Path", 440}, {"On disc", 100}});
+    for (const InputRow& row : view_.input) AddRow(input, {Wx(row.kind), Wx(row.path), Wx(row.target)});
+    inputBox->Add(input, 1, wxEXPAND | wxALL, 4);
+    if (view_.input.empty()) {
+      inputBox->Add(new wxStaticText(inputBox->GetStaticBox(), wxID_ANY, "The task starts without input."), 0,
+                    wxALL, 4);
+    }
+    all->Add(inputBox, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 16);
+    page->SetSizer(all);
+  }
+
+  void OnMenu(wxCommandEvent& event) {
+    const int index = event.GetId() - kFirstItemId;
+    if (index < 0 || static_cast<std::size_t>(index) >= commands_.size()) return;
+    const std::uint32_t id = commands_[static_cast<std::size_t>(index)];
+    switch (id) {
+      case kCommandExit: Close(); break;
+      case kCommandAbout: ShowDialog<AboutDialog>(); break;
+      case kCommandHelpTopics: ShowDialog<HelpTopicsDialog>(); break;
+      default:
+        // The engine's options keep their check marks in the menu itself.
+        if (!IsEngineCommand(id) && view_.command) view_.command(id);
+        break;
+    }
+  }
+
+  template <typename Dialog>
+  void ShowDialog() {
+    Dialog dialog(this, view_);
+    modal_ = &dialog;
+    dialog.ShowModal();
+    modal_ = nullptr;
+  }
+
+  // A close request from outside the user's hands (the quit timer) may come
+  // while a dialog runs its own loop: that dialog ends first.
+  void RequestClose() {
+    if (modal_ != nullptr) {
+      if (modal_->IsModal()) modal_->EndModal(wxID_CANCEL);
+      CallAfter(&EngineFrame::RequestClose);
+      return;
+    }
+    Close();
+  }
+
+  void OnIdle(wxIdleEvent& event) {
+    const auto now = std::chrono::steady_clock::now();
+    if (view_.idle && now - lastIdle_ >= kIdleInterval) {
+      lastIdle_ = now;
+      view_.idle();
+    }
+    event.Skip();
+  }
+
+  void OnClose(wxCloseEvent&) {
+    heartbeat_.Stop();
+    closer_.Stop();
+    Destroy();
+    if (loop_.IsRunning()) {
+      loop_.Exit();
+    } else {
+      loop_.ScheduleExit();
+    }
+  }
+
+  const EngineView& view_;
+  wxEventLoopBase& loop_;
+  wxTimer heartbeat_;
+  wxTimer closer_;
+  std::chrono::steady_clock::time_point lastIdle_{};
+  std::vector<std::uint32_t> commands_;
+  wxDialog* modal_ = nullptr;
+};
+
+void ReportAssert(const wxString& file, int line, const wxString& function, const wxString& condition,
+                  const wxString& message) {
+  std::fprintf(stderr, "orbcore: wx check failed at %s:%d in %s: %s %s\n", file.utf8_str().data(), line,
+               function.utf8_str().data(), condition.utf8_str().data(), message.utf8_str().data());
+}
+
+void RunMainWindow(const EngineView& view) {
+  wxGUIEventLoop loop;
+  auto* frame = new EngineFrame(view, loop);
+  frame->Show();
+  loop.Run();
+  // The frame deletes itself on the next idle pass; let it happen now.
+  wxTheApp->ProcessIdle();
+}
+
+}  // namespace
+
+}  // namespace orbcore
+
+extern "C" __attribute__((visibility("default"))) int OrbcoreShowEngineWindow(const orbcore::EngineView* view) {
+  // Asked through the console base: wxTheApp would claim a GUI application
+  // before we know there is one.
+  if (wxAppConsole* app = wxAppConsole::GetInstance()) {
+    if (!app->IsGUI()) return orbcore::kWindowNoGui;
+    orbcore::RunMainWindow(*view);
+    return orbcore::kWindowClosed;
+  }
+  // Nobody started wx: a GUI application of our own, for this window only.
+  // Its failed checks go to standard error: nobody may be there to answer
+  // a dialog box.
+  const wxAssertHandler_t previous = wxSetAssertHandler(orbcore::ReportAssert);
+  wxApp::SetInstance(new wxApp);
+  int argc = 0;
+  int outcome = orbcore::kWindowNoGui;
+  if (wxEntryStart(argc, static_cast<wxChar**>(nullptr))) {
+    orbcore::RunMainWindow(*view);
+    wxEntryCleanup();
+    outcome = orbcore::kWindowClosed;
+  }
+  wxSetAssertHandler(previous);
+  return outcome;
+}
