@@ -410,6 +410,18 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
   EXPECT_FALSE(fs::exists(folder_ + "/user.db"));
 }
 
+TEST_F(RegistryTest, ForeignHiveFileIsReportedAndLeftAlone) {
+  const std::string junk(5000, 'x');
+  testing_support::WriteFile(folder_ + "/user.db", junk);
+  HKEY key = kPoisonKey;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, &key), ERROR_BADDB);
+  EXPECT_EQ(key, nullptr);
+  EXPECT_EQ(Set(HKEY_CURRENT_USER, u"v", REG_DWORD, Bytes({1, 0, 0, 0})), ERROR_BADDB);
+  EXPECT_EQ(testing_support::ReadFile(folder_ + "/user.db"), junk);
+  // The machine hive beside it is unaffected.
+  EXPECT_EQ(Set(HKEY_LOCAL_MACHINE, u"v", REG_DWORD, Bytes({1, 0, 0, 0})), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryTest, TwoProcessesShareAHiveAndKeepWhatTheyCommitted) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   constexpr int kWrites = 100;

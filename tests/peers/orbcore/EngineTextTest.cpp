@@ -1,13 +1,11 @@
-// The engine's text handling: the JSON it writes, the about box markup it
-// reads and the command script it follows.
+// The engine's text handling: the JSON it writes and the about box markup it
+// reads.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "peers/orbcore/AboutMarkup.h"
 #include "peers/orbcore/Json.h"
-#include "peers/orbcore/Script.h"
-#include "tests/support/Json.h"
 
 namespace {
 
@@ -40,25 +38,10 @@ TEST(EngineJsonTest, StringsAreEscapedAsJsonRequires) {
   }
 }
 
-TEST(EngineJsonTest, DocumentsReadBackAsBuilt) {
+TEST(EngineJsonTest, SetReplacesAMemberInPlace) {
   JsonValue doc = JsonValue::Object();
-  doc.Set("record", JsonValue::Object().Set("0", 22).Set("8", 0x80000001u).Set("212", JsonValue::Object().Set("0", -12)));
-  doc.Set("steps", JsonValue::Array().Push(JsonValue::Object().Set("name", "build")).Push(JsonValue()));
-  doc.Set("flag", true).Set("text", std::optional<std::string>()).Set("flag", false);
-  const std::string text = doc.Serialize();
-  // Set replaces a member in place instead of adding a second one.
-  EXPECT_EQ(text.find("\"flag\""), text.rfind("\"flag\""));
-
-  const Json back = Json::Parse(text);
-  EXPECT_EQ(back["record"]["0"].Number(), 22);
-  EXPECT_EQ(back["record"]["8"].Number(), 2147483649.0);
-  EXPECT_EQ(back["record"]["212"]["0"].Number(), -12);
-  EXPECT_EQ(back["steps"][0]["name"].String(), "build");
-  EXPECT_TRUE(back["steps"][1].IsNull());
-  EXPECT_EQ(back["flag"].kind(), Json::Kind::Bool);
-  EXPECT_FALSE(back["flag"].Bool());
-  EXPECT_TRUE(back.Has("text"));
-  EXPECT_TRUE(back["text"].IsNull());
+  doc.Set("result", "failure").Set("freeCalls", 0).Set("result", JsonValue()).Set("freeCalls", -1);
+  EXPECT_EQ(doc.Serialize(), R"({"result":null,"freeCalls":-1})");
 }
 
 TEST(AboutMarkupTest, ShellDocumentBecomesParagraphsWithFilledNames) {
@@ -106,43 +89,6 @@ TEST(AboutMarkupTest, OddMarkupDegradesToText) {
     EXPECT_EQ(text, c.text);
   }
   EXPECT_TRUE(orbcore::ParseAboutMarkup("", "a", "b").empty());
-}
-
-TEST(ScriptTest, StepsAndTheirArguments) {
-  using Kind = orbcore::ScriptStep::Kind;
-  EXPECT_EQ(orbcore::SplitScript(" build ,, command:2000,idle ,"),
-            (std::vector<std::string>{"build", "command:2000", "idle"}));
-
-  struct Case {
-    const char* step;
-    bool known;
-    Kind kind;
-    std::uint32_t value;
-  };
-  const Case cases[] = {
-      {"build", true, Kind::Build, 0},
-      {"idle", true, Kind::Idle, 0},
-      {"command:2000", true, Kind::Command, 2000},
-      {"command:4294967295", true, Kind::Command, 4294967295u},
-      {"wait:0", true, Kind::Wait, 0},
-      {"result:null", true, Kind::Result, 0},
-      {"command:4294967296", false, Kind::Build, 0},
-      {"command:12x", false, Kind::Build, 0},
-      {"command:", false, Kind::Build, 0},
-      {"wait:+5", false, Kind::Build, 0},
-      {"Build", false, Kind::Build, 0},
-      {"idle:1", false, Kind::Build, 0},
-      {"result:", false, Kind::Build, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.step);
-    const auto step = orbcore::ParseStep(c.step);
-    ASSERT_EQ(step.has_value(), c.known);
-    if (!step) continue;
-    EXPECT_EQ(step->kind, c.kind);
-    EXPECT_EQ(step->value, c.value);
-  }
-  EXPECT_EQ(orbcore::ParseStep("result:failure")->result, orbcore::RunResult::Failure);
 }
 
 }  // namespace
