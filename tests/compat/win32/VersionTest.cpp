@@ -1,0 +1,99 @@
+// GetVersionExW answers as the system the machine hive names.
+#include "compat/win32/Version.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "compat/win32/Error.h"
+#include "compat/win32/StringConv.h"
+#include "tests/support/Registry.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+class Version : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("ORBWEAVE_PREFIX", hives_.path().c_str(), 1); }
+  void TearDown() override { unsetenv("ORBWEAVE_PREFIX"); }
+  static void Emulate(const std::u16string& name) {
+    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", name);
+  }
+  testing_support::TempFolder hives_;
+};
+
+TEST_F(Version, TheEmulatedSystemAnswersAsItself) {
+  struct Case {
+    const char16_t* name;
+    DWORD major, minor, build, platform;
+    const char16_t* servicePack;
+    WORD servicePackMajor;
+    BYTE productType;
+  };
+  const Case cases[] = {
+      // The 9x family carries major and minor in the build number's high word.
+      {u"win95", 4, 0, 0x040003B6, VER_PLATFORM_WIN32_WINDOWS, u"", 0, 0},
+      {u"winme", 4, 90, 0x045A0BB8, VER_PLATFORM_WIN32_WINDOWS, u"", 0, 0},
+      {u"nt40", 4, 0, 1381, VER_PLATFORM_WIN32_NT, u"Service Pack 6", 6, VER_NT_WORKSTATION},
+      {u"win2003", 5, 2, 3790, VER_PLATFORM_WIN32_NT, u"Service Pack 2", 2, VER_NT_SERVER},
+      // Names compare without case; an unknown one is the default.
+      {u"WinXP", 5, 1, 2600, VER_PLATFORM_WIN32_NT, u"Service Pack 3", 3, VER_NT_WORKSTATION},
+      {u"os2warp", 10, 0, 19045, VER_PLATFORM_WIN32_NT, u"", 0, VER_NT_WORKSTATION},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(compat::win32::Utf16ToUtf8(c.name));
+    Emulate(c.name);
+    OSVERSIONINFOEXW info;
+    std::memset(&info, 0xcc, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)));
+    EXPECT_EQ(info.dwOSVersionInfoSize, sizeof info);
+    EXPECT_EQ(info.dwMajorVersion, c.major);
+    EXPECT_EQ(info.dwMinorVersion, c.minor);
+    EXPECT_EQ(info.dwBuildNumber, c.build);
+    EXPECT_EQ(info.dwPlatformId, c.platform);
+    EXPECT_EQ(std::u16string(info.szCSDVersion), c.servicePack);
+    EXPECT_EQ(info.wServicePackMajor, c.servicePackMajor);
+    EXPECT_EQ(info.wServicePackMinor, 0);
+    EXPECT_EQ(info.wSuiteMask, 0);
+    EXPECT_EQ(info.wProductType, c.productType);
+    EXPECT_EQ(info.wReserved, 0);
+  }
+}
+
+TEST_F(Version, TheShortFormLeavesWhatFollowsItAlone) {
+  Emulate(u"win98");
+  OSVERSIONINFOEXW info;
+  std::memset(&info, 0xcc, sizeof info);
+  info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+  ASSERT_TRUE(GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)));
+  EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS));
+  EXPECT_EQ(info.wServicePackMajor, 0xcccc);
+  EXPECT_EQ(info.wProductType, 0xcc);
+}
+
+TEST_F(Version, NoSettingMeansWindows10AndWrongSizesFail) {
+  OSVERSIONINFOW info;
+  std::memset(&info, 0xcc, sizeof info);
+  info.dwOSVersionInfoSize = sizeof info;
+  ASSERT_TRUE(GetVersionExW(&info));
+  EXPECT_EQ(info.dwMajorVersion, 10u);
+  EXPECT_EQ(info.dwBuildNumber, 19045u);
+  EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+  // A number where a name belongs counts as no setting.
+  testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", 95);
+  ASSERT_TRUE(GetVersionExW(&info));
+  EXPECT_EQ(info.dwMajorVersion, 10u);
+
+  for (DWORD size : {0u, static_cast<DWORD>(sizeof info - 1), static_cast<DWORD>(sizeof info + 1)}) {
+    std::memset(&info, 0xcc, sizeof info);
+    info.dwOSVersionInfoSize = size;
+    SetLastError(0);
+    EXPECT_FALSE(GetVersionExW(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(info.dwMajorVersion, 0xccccccccu);
+  }
+}
+
+}  // namespace
