@@ -16,6 +16,8 @@
 #define SM_CYSCREEN 1
 #define SM_CXICON 11
 #define SM_CYICON 12
+#define SM_CXCURSOR 13
+#define SM_CYCURSOR 14
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
 
@@ -24,6 +26,8 @@
 // image for the life of the process (DestroyIcon does nothing on it).
 HANDLE WINAPI LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags);
 BOOL WINAPI DestroyIcon(HICON icon);
+// Frees a bitmap LoadImageW gave without LR_SHARED (Windows takes any GDI object).
+BOOL WINAPI DeleteObject(HANDLE object);
 int WINAPI GetSystemMetrics(int index);
 
 namespace compat::win32 {
