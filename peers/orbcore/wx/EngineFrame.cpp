@@ -235,7 +235,11 @@ class EngineFrame : public wxFrame {
     for (wxStaticText* text : {title, subtitle}) text->SetForegroundColour(FromColorRef(view_.bannerTextColor));
     bannerSizer->Add(title, 0, wxLEFT | wxRIGHT | wxTOP, 16);
     bannerSizer->Add(subtitle, 0, wxALL, 16);
-    banner->SetSizer(bannerSizer);
+    auto* bannerRow = new wxBoxSizer(wxHORIZONTAL);
+    const wxImage icon = ImageOfIcon(view_.largeIcon);
+    if (icon.IsOk()) bannerRow->Add(new wxStaticBitmap(banner, wxID_ANY, wxBitmap(icon)), 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 16);
+    bannerRow->Add(bannerSizer, 1);
+    banner->SetSizer(bannerRow);
     all->Add(banner, 0, wxEXPAND);
 
     auto* facts = new wxFlexGridSizer(2, 6, 16);

@@ -20,6 +20,8 @@
 #include <wx/toplevel.h>
 
 #include "compat/win32/Menu.h"
+#include "compat/win32/Module.h"
+#include "compat/win32/Resource.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
@@ -122,6 +124,10 @@ struct WindowRecord {
     record.idle = Idle;
     record.color180 = 0xFFFFFF;
     record.color184 = 0x513E2D;
+    // The program's icon, built into this test as into the program.
+    const HINSTANCE self = GetModuleHandleW(nullptr);
+    record.largeIcon = static_cast<HICON>(LoadImageW(self, MAKEINTRESOURCEW(128), IMAGE_ICON, 32, 32, LR_SHARED));
+    record.smallIcon = static_cast<HICON>(LoadImageW(self, MAKEINTRESOURCEW(128), IMAGE_ICON, 16, 16, LR_SHARED));
   }
   WindowRecord(const WindowRecord&) = delete;
   WindowRecord& operator=(const WindowRecord&) = delete;
