@@ -129,6 +129,7 @@ class Session {
 
   void WriteFinalDump(RunResult result) {
     UpdateDump();
+    Dump().doc.Set("window", windowShown_ ? "shown" : "none");
     Dump().doc.Set("result", RunResultName(result));
     Dump().Write();
   }
@@ -143,7 +144,10 @@ class Session {
         view.idle = [this] {
           if (record_.idle != nullptr) record_.idle(0);
         };
-        if (show(&view) == kWindowClosed) return RunResult::Success;
+        if (show(&view) == kWindowClosed) {
+          windowShown_ = true;
+          return RunResult::Success;
+        }
         std::cerr << "orbcore: the application cannot show windows; printing a summary instead\n";
       }
     }
@@ -231,6 +235,7 @@ class Session {
   TextForm form_;
   HMENU bar_ = nullptr;
   JsonValue steps_ = JsonValue::Array();
+  bool windowShown_ = false;
 };
 
 }  // namespace

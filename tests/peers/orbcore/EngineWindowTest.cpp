@@ -234,6 +234,7 @@ TEST_F(EngineWindowTest, WithoutApplicationTheWindowBringsItsOwn) {
 
   const Json received = Json::ParseFile(dump_);
   EXPECT_EQ(received["result"].String(), "success");
+  EXPECT_EQ(received["window"].String(), "shown");
   EXPECT_EQ(received["menuBar"].Size(), 4u);
   EXPECT_EQ(received["menuBar"][2]["text"].String(), "Internet");
   EXPECT_EQ(received["steps"][0]["name"].String(), "build");

@@ -391,6 +391,7 @@ TEST_F(StartIgnisTest, WithoutDisplayOrScriptPrintsASummary) {
   }
   EXPECT_EQ(Log().calls, std::vector<std::string>{"build"});
   EXPECT_EQ(ReadDump()["result"].String(), "success");
+  EXPECT_EQ(ReadDump()["window"].String(), "none");
 }
 
 TEST_F(StartIgnisTest, AnsiPlatformsGetCodePageTexts) {
