@@ -33,10 +33,16 @@ enum class Status { kOk, kInvalid, kOverflow };
 // Sinks
 
 // Writes into a caller's buffer of fixed size.
-template <class Unit>
+template <class UnitType>
 class BufferSink {
  public:
+  using Unit = UnitType;
   BufferSink(Unit* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+  bool PutOne(Unit unit) {
+    if (count_ == capacity_) return false;
+    buffer_[count_++] = unit;
+    return true;
+  }
   bool Put(const Unit* units, std::size_t n) {
     if (capacity_ - count_ < n) return false;
     std::memcpy(buffer_ + count_, units, n * sizeof(Unit));
@@ -60,9 +66,14 @@ class BufferSink {
 };
 
 // Only counts: the size query.
-template <class Unit>
+template <class UnitType>
 class CountingSink {
  public:
+  using Unit = UnitType;
+  bool PutOne(Unit) {
+    ++count_;
+    return true;
+  }
   bool Put(const Unit*, std::size_t n) {
     count_ += n;
     return true;
@@ -79,10 +90,15 @@ class CountingSink {
 };
 
 // Appends to a string.
-template <class Unit>
+template <class UnitType>
 class StringSink {
  public:
+  using Unit = UnitType;
   explicit StringSink(std::basic_string<Unit>& text) : text_(text) {}
+  bool PutOne(Unit unit) {
+    text_.push_back(unit);
+    return true;
+  }
   bool Put(const Unit* units, std::size_t n) {
     text_.append(units, n);
     return true;
@@ -100,28 +116,43 @@ class StringSink {
   std::basic_string<Unit>& text_;
 };
 
-// Length of the run of ASCII units at the start of `text`, eight bytes at a
-// time while it lasts.
-std::size_t AsciiRun(const unsigned char* text, std::size_t n) {
+// Whether the eight bytes at `text` (eight bytes, four UTF-16 units) are ASCII.
+bool AsciiWord(const unsigned char* text) {
+  std::uint64_t word;
+  std::memcpy(&word, text, 8);
+  return (word & 0x8080808080808080ull) == 0;
+}
+
+bool AsciiWord(const char16_t* text) {
+  std::uint64_t word;
+  std::memcpy(&word, text, 8);
+  return (word & 0xFF80FF80FF80FF80ull) == 0;
+}
+
+// Length of the run of ASCII units at the start of `text`, a word at a time
+// while it lasts.
+template <class Unit>
+std::size_t AsciiRun(const Unit* text, std::size_t n) {
+  constexpr std::size_t kWord = 8 / sizeof(Unit);
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text + i, 8);
-    if (word & 0x8080808080808080ull) break;
-  }
+  while (i + kWord <= n && AsciiWord(text + i)) i += kWord;
   while (i < n && text[i] < 0x80) ++i;
   return i;
 }
 
-std::size_t AsciiRun(const char16_t* text, std::size_t n) {
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    std::uint64_t word;
-    std::memcpy(&word, text + i, 8);
-    if (word & 0xFF80FF80FF80FF80ull) break;
+// Copies the ASCII at text[i] and moves i past it: a long run in one piece,
+// else the one unit (runs in mixed text are short). False when the sink is full.
+template <class Unit, class Sink>
+[[gnu::always_inline]] inline bool CopyAscii(const Unit* text, std::size_t n, std::size_t& i, Sink& out) {
+  if (n - i >= 8 / sizeof(Unit) && AsciiWord(text + i)) {
+    const std::size_t run = AsciiRun(text + i, n - i);
+    if (!out.PutAscii(text + i, run)) return false;
+    i += run;
+    return true;
   }
-  while (i < n && text[i] < 0x80) ++i;
-  return i;
+  if (!out.PutOne(static_cast<typename Sink::Unit>(text[i]))) return false;
+  ++i;
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -135,8 +166,21 @@ class Utf8Decoder {
   // An invalid sequence takes its maximal subpart: the lead byte and as many
   // continuation bytes as could still have led to a character, so that one
   // broken character yields one replacement and the next character survives.
-  char32_t Next(const unsigned char* text, std::size_t n, std::size_t& used) {
+  [[gnu::always_inline]] char32_t Next(const unsigned char* text, std::size_t n, std::size_t& used) {
     const unsigned lead = text[0];
+    // Well-formed sequences first, decoded straight; anything else takes the
+    // careful way below.
+    if (lead >= 0xC2 && lead <= 0xDF && n >= 2 && (text[1] & 0xC0) == 0x80) {
+      used = 2;
+      return ((lead & 0x1F) << 6) | (text[1] & 0x3F);
+    }
+    if (lead >= 0xE0 && lead <= 0xEF && n >= 3 && (text[1] & 0xC0) == 0x80 && (text[2] & 0xC0) == 0x80) {
+      const char32_t cp = ((lead & 0x0F) << 12) | ((text[1] & 0x3F) << 6) | (text[2] & 0x3F);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        used = 3;
+        return cp;
+      }
+    }
     std::size_t length;
     char32_t cp;
     unsigned low = 0x80;
@@ -215,7 +259,7 @@ class LocaleDecoder {
 class Utf8Encoder {
  public:
   static constexpr bool kAsciiTransparent = true;
-  std::size_t Encode(char32_t cp, char* out) {
+  [[gnu::always_inline]] std::size_t Encode(char32_t cp, char* out) {
     if (cp < 0x80) {
       out[0] = static_cast<char>(cp);
       return 1;
@@ -270,7 +314,7 @@ class LocaleEncoder {
 // The two loops.
 
 template <class Sink>
-bool PutCodePoint(Sink& out, char32_t cp) {
+[[gnu::always_inline]] inline bool PutCodePoint(Sink& out, char32_t cp) {
   if (cp < 0x10000) {
     const char16_t unit = static_cast<char16_t>(cp);
     return out.Put(&unit, 1);
@@ -289,9 +333,7 @@ Status Decode(Decoder& decoder, const unsigned char* text, std::size_t n, bool s
   while (i < n) {
     if constexpr (Decoder::kAsciiTransparent) {
       if (text[i] < 0x80) {
-        const std::size_t run = AsciiRun(text + i, n - i);
-        if (!out.PutAscii(text + i, run)) return Status::kOverflow;
-        i += run;
+        if (!CopyAscii(text, n, i, out)) return Status::kOverflow;
         continue;
       }
     }
@@ -325,9 +367,7 @@ Status Encode(Encoder& encoder, const char16_t* text, std::size_t n, const Unmap
   while (i < n) {
     if constexpr (Encoder::kAsciiTransparent) {
       if (text[i] < 0x80) {
-        const std::size_t run = AsciiRun(text + i, n - i);
-        if (!out.PutAscii(text + i, run)) return Status::kOverflow;
-        i += run;
+        if (!CopyAscii(text, n, i, out)) return Status::kOverflow;
         continue;
       }
     }

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "compat/win32/Error.h"
 #include "compat/win32/File.h"
 #include "compat/win32/StringConv.h"
+#include "tests/compat/win32/Win32Expect.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -45,9 +45,7 @@ TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   // Names the module does not define itself: missing, one of its dependency's
   // (the C library's), and an ordinal in place of a name.
   for (const char* name : {"NoSuchExport", "malloc", reinterpret_cast<const char*>(1)}) {
-    SetLastError(0);
-    EXPECT_EQ(GetProcAddress(module, name), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_WIN32(GetProcAddress(module, name), nullptr, ERROR_PROC_NOT_FOUND);
   }
 
   // The same module by its Windows path, by its POSIX file, and as already loaded.
@@ -61,40 +59,23 @@ TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   EXPECT_TRUE(FreeLibrary(module));
   EXPECT_TRUE(FreeLibrary(module));
   EXPECT_TRUE(FreeLibrary(module));
-  SetLastError(0);
-  EXPECT_FALSE(FreeLibrary(module));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-  SetLastError(0);
-  EXPECT_EQ(GetProcAddress(module, "TestModuleAnswer"), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-  SetLastError(0);
-  EXPECT_EQ(GetModuleHandleW(u"compat_testmodule.dll"), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  EXPECT_WIN32(FreeLibrary(module), FALSE, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetProcAddress(module, "TestModuleAnswer"), nullptr, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetModuleHandleW(u"compat_testmodule.dll"), nullptr, ERROR_MOD_NOT_FOUND);
 }
 
-TEST(Module, MissingModulesAreNotFound) {
-  for (const char16_t* name : {u"nosuchmodule.dll", u"", u"C:\\Windows\\System32\\nosuch.dll",
-                               u"\\\\host\\share\\x.dll", u"Z:\\no\\such\\folder\\x.dll"}) {
-    SCOPED_TRACE(compat::win32::Utf16ToUtf8(name));
-    SetLastError(0);
-    EXPECT_EQ(LoadLibraryW(name), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-  }
-  SetLastError(0);
-  EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
-TEST(Module, FallsBackToTheSystemSearch) {
-  // Not in the program folder: found where the loader looks (the SQLite
-  // library the registry uses).
+TEST(Module, BareNamesFallBackToTheSystemSearch) {
+  // Not in the program folder: found where the loader looks.
   const HMODULE module = LoadLibraryW(u"sqlite3.dll");
   ASSERT_NE(module, nullptr);
   EXPECT_NE(GetProcAddress(module, "sqlite3_libversion"), nullptr);
-  const std::u16string file = FileNameOf(module);
-  EXPECT_EQ(file.rfind(WindowsPath(ProgramFolder() + "/"), 0), std::u16string::npos);
-  EXPECT_EQ(file.rfind(u"Z:\\", 0), 0u);
+  EXPECT_EQ(FileNameOf(module).rfind(WindowsPath(ProgramFolder() + "/"), 0), std::u16string::npos);
   EXPECT_TRUE(FreeLibrary(module));
+  for (const char16_t* name : {u"nosuchmodule.dll", u"", u"C:\\Windows\\System32\\nosuch.dll",
+                               u"\\\\host\\share\\x.dll", u"Z:\\no\\such\\folder\\x.dll"}) {
+    EXPECT_WIN32(LoadLibraryW(name), nullptr, ERROR_MOD_NOT_FOUND);
+  }
+  EXPECT_WIN32(LoadLibraryW(nullptr), nullptr, ERROR_INVALID_PARAMETER);
 }
 
 TEST(Module, TheProgramFolderComesBeforeTheSystem) {
@@ -115,49 +96,27 @@ TEST(Module, TheProgramFolderComesBeforeTheSystem) {
                             "\\libsqlite3.so\n" + "export found\n");
 }
 
-TEST(Module, TheProgramIsAModule) {
+TEST(Module, TheProgramIsAModuleNamedWithoutInventions) {
   const HMODULE program = GetModuleHandleW(nullptr);
   ASSERT_NE(program, nullptr);
-  EXPECT_EQ(GetModuleHandleW(nullptr), program);
-  // Freeing what was never loaded changes nothing.
-  EXPECT_TRUE(FreeLibrary(program));
+  EXPECT_TRUE(FreeLibrary(program));  // never loaded, so nothing changes
   EXPECT_EQ(FileNameOf(program), WindowsPath(ProgramPath()));
-  EXPECT_EQ(FileNameOf(nullptr), WindowsPath(ProgramPath()));
-  const std::u16string name = FileNameOf(nullptr);
-  EXPECT_EQ(name.substr(0, 3), u"Z:\\");
-  EXPECT_EQ(name.substr(name.size() - 11), u"\\ModuleTest");
-}
-
-TEST(Module, FileNameTruncatesLikeWindows) {
   const std::u16string full = FileNameOf(nullptr);
+  EXPECT_EQ(full.substr(0, 3), u"Z:\\");
+  EXPECT_EQ(full.substr(full.size() - 11), u"\\ModuleTest");
+
+  // Room for the name and its terminator; then one short: size-1 characters,
+  // a terminator, the size, and the error.
   const DWORD length = static_cast<DWORD>(full.size());
-  std::u16string buffer(length + 4, u'\xcccc');
-
-  // Room for the name and its terminator.
-  SetLastError(123);
-  EXPECT_EQ(GetModuleFileNameW(nullptr, buffer.data(), length + 1), length);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_EQ(buffer.substr(0, length), full);
-  EXPECT_EQ(buffer[length], u'\0');
-  EXPECT_EQ(buffer[length + 1], u'\xcccc');
-
-  // One short: size-1 characters, a terminator, the size, and the error.
-  buffer.assign(length + 4, u'\xcccc');
-  SetLastError(0);
-  EXPECT_EQ(GetModuleFileNameW(nullptr, buffer.data(), length), length);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(buffer.substr(0, length - 1), full.substr(0, length - 1));
-  EXPECT_EQ(buffer[length - 1], u'\0');
-  EXPECT_EQ(buffer[length], u'\xcccc');
-
-  SetLastError(0);
-  EXPECT_EQ(GetModuleFileNameW(nullptr, buffer.data(), 0), 0u);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-
-  // A handle that is no module.
-  SetLastError(0);
-  EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), buffer.data(), length + 1), 0u);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  std::u16string buffer(length + 2, u'\xcccc');
+  EXPECT_WIN32(GetModuleFileNameW(nullptr, buffer.data(), length + 1), length, ERROR_SUCCESS);
+  EXPECT_EQ(buffer, full + u'\0' + u'\xcccc');
+  buffer.assign(length + 2, u'\xcccc');
+  EXPECT_WIN32(GetModuleFileNameW(nullptr, buffer.data(), length), length, ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(buffer, full.substr(0, length - 1) + u'\0' + u'\xcccc' + u'\xcccc');
+  EXPECT_WIN32(GetModuleFileNameW(nullptr, buffer.data(), 0), 0u, ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_WIN32(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), buffer.data(), length), 0u,
+               ERROR_MOD_NOT_FOUND);
 }
 
 }  // namespace
