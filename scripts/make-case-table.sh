@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes compat/mfc/CaseTable.inc: the Basic Multilingual Plane's simple
+# Writes compat/win32/CaseTable.inc: the Basic Multilingual Plane's simple
 # lower- and upper-case mappings as runs, taken from the C library's towlower
 # and towupper in the C.UTF-8 locale. Run it again after a Unicode update of
 # the C library and commit the result.
@@ -52,4 +52,4 @@ int main(void) {
 }
 C
 cc -O1 -o "$work/gen" "$work/gen.c"
-"$work/gen" > "$root/compat/mfc/CaseTable.inc"
+"$work/gen" > "$root/compat/win32/CaseTable.inc"

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "compat/mfc/CaseMap.h"
+#include "compat/win32/CaseMap.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ int CString::CompareNoCase(LPCWSTR other) const {
   const View theirs = ViewOf(other);
   const std::size_t common = std::min(text_.size(), theirs.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const int difference = compat::mfc::FoldCase(text_[i]) - compat::mfc::FoldCase(theirs[i]);
+    const int difference = compat::win32::FoldCase(text_[i]) - compat::win32::FoldCase(theirs[i]);
     if (difference != 0) return SignOf(difference);
   }
   if (text_.size() == theirs.size()) return 0;
@@ -180,11 +180,11 @@ CString& CString::Trim(LPCWSTR chars) {
 }
 
 CString& CString::MakeLower() {
-  std::transform(text_.begin(), text_.end(), text_.begin(), compat::mfc::ToLower);
+  std::transform(text_.begin(), text_.end(), text_.begin(), compat::win32::ToLower);
   return *this;
 }
 
 CString& CString::MakeUpper() {
-  std::transform(text_.begin(), text_.end(), text_.begin(), compat::mfc::ToUpper);
+  std::transform(text_.begin(), text_.end(), text_.begin(), compat::win32::ToUpper);
   return *this;
 }

@@ -1,11 +1,11 @@
 // Case mapping of UTF-16 code units from the generated run tables.
-#include "compat/mfc/CaseMap.h"
+#include "compat/win32/CaseMap.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 
-namespace compat::mfc {
+namespace compat::win32 {
 namespace {
 
 // Every step-th code unit from first to last maps to itself plus delta
@@ -17,7 +17,7 @@ struct CaseRun {
   std::uint16_t delta;
 };
 
-#include "compat/mfc/CaseTable.inc"
+#include "compat/win32/CaseTable.inc"
 
 template <std::size_t N>
 WCHAR MapThrough(const CaseRun (&runs)[N], WCHAR c) {
@@ -43,4 +43,4 @@ WCHAR ToUpper(WCHAR c) {
 
 WCHAR FoldCase(WCHAR c) { return ToLower(ToUpper(c)); }
 
-}  // namespace compat::mfc
+}  // namespace compat::win32

@@ -1,11 +1,11 @@
 // Case mapping of single UTF-16 code units, the same in every locale.
 //
-//   if (compat::mfc::FoldCase(a) == compat::mfc::FoldCase(b)) ...  // same letter, any case
+//   if (compat::win32::FoldCase(a) == compat::win32::FoldCase(b)) ...  // same letter, any case
 #pragma once
 
 #include "compat/win32/WinTypes.h"
 
-namespace compat::mfc {
+namespace compat::win32 {
 
 // The simple mappings of the Basic Multilingual Plane, as towlower and
 // towupper give them; surrogates and code units without a mapping come back
@@ -17,4 +17,4 @@ WCHAR ToUpper(WCHAR c);
 // s and long s) and the Kelvin and Ångström signs meet their letters.
 WCHAR FoldCase(WCHAR c);
 
-}  // namespace compat::mfc
+}  // namespace compat::win32
