@@ -210,7 +210,9 @@ class Session {
 
     status = OpenHive(target->root, &target->hive);
     if (status != ERROR_SUCCESS) return status;
-    target->writable = target->hive->Writable();
+    // Whether the hive takes writes costs a few file checks: only calls that
+    // may write ask (a read-only open asks in RegOpenKeyExW when it must).
+    target->writable = intent != Intent::Read && target->hive->Writable();
     if (intent == Intent::Write && !target->writable) return ERROR_ACCESS_DENIED;
     const bool write = intent != Intent::Read && target->writable;
     status = target->hive->Begin(write);
@@ -415,6 +417,7 @@ LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM ac
     *result = session.NewHandle(Root::Users, kRootKey, access);
     return ERROR_SUCCESS;
   }
+  if (access & (kMaximumAllowed | kWriteRights)) at.writable = at.hive->Writable();
   if (access & kMaximumAllowed) access = at.writable ? KEY_ALL_ACCESS : KEY_READ;
   KeyId id;
   status = Walk(at, levels, &id);

@@ -5,12 +5,12 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unicode/uchar.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
 
+#include "compat/win32/CaseMap.h"
 #include "compat/win32/Error.h"
 
 namespace compat::win32::registry {
@@ -163,8 +163,7 @@ std::u16string FoldName(std::u16string_view name) {
   std::u16string folded(name);
   for (char16_t& unit : folded) {
     if (unit < 0x61 || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
-    const UChar32 upper = u_toupper(unit);
-    if (upper <= 0xFFFF) unit = static_cast<char16_t>(upper);
+    unit = ToUpper(unit);
   }
   return folded;
 }
@@ -289,9 +288,11 @@ LONG Hive::OpenFile(int flags, const std::string& name) {
 }
 
 LONG Hive::CreateSchema() {
-  // WAL lets readers in other processes go on while one writes; FULL makes
-  // each commit durable before the call returns.
-  LONG status = Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  // WAL lets readers in other processes go on while one writes. NORMAL
+  // keeps every commit once the call returns, whatever happens to the
+  // process; only a power cut may take back the latest commits, and it never
+  // damages the hive.
+  LONG status = Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
   if (status == ERROR_SUCCESS) status = Begin(true);
   if (status != ERROR_SUCCESS) return status;
   status = Exec(kSchema);
@@ -331,7 +332,7 @@ LONG Hive::Open() {
       if (query.Step() == SQLITE_ROW) version = static_cast<int>(query.IntAt(0));
     }
     if (version == 0) status = CreateSchema();
-    else status = Exec("PRAGMA synchronous=FULL;");
+    else status = Exec("PRAGMA synchronous=NORMAL;");
     if (status != ERROR_SUCCESS) Close();
     return status;
   }
@@ -353,10 +354,12 @@ bool Hive::Writable() const {
   return EntryWritable(FolderOf(file_));
 }
 
-LONG Hive::Begin(bool write) { return Exec(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
+// Every call begins and ends a transaction: these run as cached statements
+// rather than being parsed anew each time.
+LONG Hive::Begin(bool write) { return Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run(); }
 
 LONG Hive::Commit() {
-  const LONG status = Exec("COMMIT");
+  const LONG status = Query(*this, "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();
   return status;
 }
@@ -447,6 +450,16 @@ LONG Hive::ValueAt(KeyId key, DWORD index, Value* value) {
 }
 
 LONG Hive::SetValue(KeyId key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
+  // Writing a value as it already stands changes nothing: the commit then
+  // writes no page, which keeps a start-up that rewrites its flags cheap.
+  {
+    Query current(*this, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    if (current.Int(key).Fold(name).Step() == SQLITE_ROW && current.IntAt(0) == type) {
+      const std::vector<BYTE> stored = current.BlobAt(1);
+      if (stored.size() == size && (size == 0 || std::equal(stored.begin(), stored.end(), data)))
+        return ERROR_SUCCESS;
+    }
+  }
   // Rewriting a value keeps the spelling of its name from when it was made.
   Query query(*this,
               "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
