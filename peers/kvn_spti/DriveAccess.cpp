@@ -60,6 +60,13 @@ LONG SetText(HKEY key, const char16_t* name, const std::string& text) {
                         static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
 }
 
+// An attribute the drive does not report leaves no value behind.
+LONG SetOrDeleteText(HKEY key, const char16_t* name, const std::string& text) {
+  if (!text.empty()) return SetText(key, name, text);
+  const LONG status = RegDeleteValueW(key, name);
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
 LONG RecordDrive(HKEY parent, size_t index, const Drive& drive) {
   HKEY key = nullptr;
   const std::u16string name = compat::win32::Utf8ToUtf16(std::to_string(index));
@@ -67,10 +74,31 @@ LONG RecordDrive(HKEY parent, size_t index, const Drive& drive) {
                                 KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (status != ERROR_SUCCESS) return status;
   status = SetText(key, u"Device", "/dev/" + drive.name);
-  if (status == ERROR_SUCCESS && !drive.vendor.empty()) status = SetText(key, u"Vendor", drive.vendor);
-  if (status == ERROR_SUCCESS && !drive.model.empty()) status = SetText(key, u"Model", drive.model);
+  if (status == ERROR_SUCCESS) status = SetOrDeleteText(key, u"Vendor", drive.vendor);
+  if (status == ERROR_SUCCESS) status = SetOrDeleteText(key, u"Model", drive.model);
   RegCloseKey(key);
   return status;
+}
+
+// Removes the drive keys an earlier run recorded beyond the drives there now.
+LONG ForgetDrivesFrom(HKEY parent, size_t count) {
+  std::vector<std::u16string> stale;
+  char16_t name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(std::size(name));
+    const LONG status = RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) return status;
+    bool current = false;
+    for (size_t i = 0; i < count && !current; ++i)
+      current = std::u16string_view(name, length) == compat::win32::Utf8ToUtf16(std::to_string(i));
+    if (!current) stale.emplace_back(name, length);
+  }
+  for (const std::u16string& key : stale) {
+    const LONG status = RegDeleteTreeW(parent, key.c_str());
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -82,10 +110,12 @@ KVN_SPTI_API std::int32_t WINAPI InitWmiDrives(const char16_t* registryKeyText) 
   if (RegCreateKeyExW(HKEY_CURRENT_USER, registryKeyText, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return -1;
-  // Forget the drives an earlier run recorded.
-  LONG status = RegDeleteTreeW(key, nullptr);
+  // Values written as they stand cost nothing, so a start on an unchanged
+  // machine writes nothing to disk.
+  LONG status = ERROR_SUCCESS;
   for (size_t i = 0; status == ERROR_SUCCESS && i < drives.size(); ++i)
     status = RecordDrive(key, i, drives[i]);
+  if (status == ERROR_SUCCESS) status = ForgetDrivesFrom(key, drives.size());
   const DWORD count = static_cast<DWORD>(drives.size());
   if (status == ERROR_SUCCESS)
     status = RegSetValueExW(key, u"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count),
