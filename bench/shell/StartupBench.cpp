@@ -33,6 +33,9 @@ const std::string& Scratch() {
 
 // Runs the program once; returns seconds until its start byte (or its exit).
 double TimeOneRun(const std::string& program, bool untilExit) {
+  // The scratch folder is made here, once, and shared by every run: made in
+  // the child it would be a new one, with new hives, each time.
+  const std::string& scratch = Scratch();
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) std::abort();
   const auto start = std::chrono::steady_clock::now();
@@ -41,8 +44,8 @@ double TimeOneRun(const std::string& program, bool untilExit) {
     const int writeEnd = dup(pipeFds[1]);  // without O_CLOEXEC, so it reaches the program
     setenv("ORBCORE_STARTED_FD", std::to_string(writeEnd).c_str(), 1);
     setenv("ORBCORE_SCRIPT", "result:success", 1);
-    setenv("ORBWEAVE_PREFIX", (Scratch() + "/registry").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", Scratch().c_str(), 1);
+    setenv("ORBWEAVE_PREFIX", (scratch + "/registry").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", scratch.c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("ORBCORE_DUMP");

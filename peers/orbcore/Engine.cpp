@@ -2,6 +2,7 @@
 // script's steps, with a display the main window (liborbcore_wx.so), else a
 // console summary. ORBCORE_DUMP names a file that shows what it received.
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <charconv>
@@ -100,6 +101,20 @@ ShowEngineWindowProc WindowModule() {
     return reinterpret_cast<ShowEngineWindowProc>(dlsym(module, kShowEngineWindowExport));
   }();
   return show;
+}
+
+// ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the
+// engine is entered, so a benchmark can time the shell's start-up to here.
+void SignalStarted() {
+  const char* text = Env("ORBCORE_STARTED_FD");
+  int fd = -1;
+  if (text == nullptr ||
+      std::from_chars(text, text + std::char_traits<char>::length(text), fd).ec != std::errc() || fd < 0) {
+    return;
+  }
+  const char byte = 1;
+  if (write(fd, &byte, 1) != 1) std::cerr << "orbcore: cannot signal the start\n";
+  close(fd);
 }
 
 class Session {
@@ -244,6 +259,7 @@ class Session {
 
 void WINAPI StartIgnis(LaunchRecord* record, void** results) {
   using namespace orbcore;
+  SignalStarted();
   RunResult result = RunResult::Failure;
   if (record == nullptr) {
     std::cerr << "orbcore: started without a launch record\n";
