@@ -1,55 +1,20 @@
 // Runs the program under a virtual display: the engine opens its real main
 // window, and a screenshot of it is kept in the build folder.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
 
 #include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualDisplay.h"
 
 namespace {
 
 using testing_support::ProgramRun;
 
-// An X server of our own on a display number nobody uses.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    if (!testing_support::FileExists("/usr/bin/Xvfb")) return;
-    for (int number = 90 + getpid() % 50; number < 200; ++number) {
-      if (testing_support::FileExists("/tmp/.X11-unix/X" + std::to_string(number)) ||
-          testing_support::FileExists("/tmp/.X" + std::to_string(number) + "-lock")) {
-        continue;
-      }
-      ProgramRun run;
-      run.program = "/usr/bin/Xvfb";
-      run.args = {":" + std::to_string(number), "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-      run.timeout = std::chrono::minutes(5);
-      server_ = std::make_unique<testing_support::BackgroundProgram>(run);
-      if (testing_support::WaitForFile("/tmp/.X11-unix/X" + std::to_string(number),
-                                       std::chrono::seconds(10))) {
-        name_ = ":" + std::to_string(number);
-      }
-      return;
-    }
-  }
-
-  ~VirtualDisplay() {
-    if (server_) kill(server_->pid(), SIGTERM);
-  }
-
-  const std::string& name() const { return name_; }
-
- private:
-  std::unique_ptr<testing_support::BackgroundProgram> server_;
-  std::string name_;
-};
-
 TEST(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
-  VirtualDisplay display;
+  testing_support::VirtualDisplay display;
   if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
 
   testing_support::TempFolder folder;
@@ -74,11 +39,7 @@ TEST(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
   const std::string shots = bin + "/../screenshots";
   std::filesystem::create_directories(shots);
   const std::string shot = shots + "/engine-window.png";
-  ProgramRun grab;
-  grab.program = "/usr/bin/import";
-  grab.args = {"-display", display.name(), "-window", "root", shot};
-  const auto grabbed = testing_support::Run(grab);
-  EXPECT_EQ(grabbed.exitCode, 0) << grabbed.err;
+  EXPECT_TRUE(display.Screenshot(shot));
 
   const auto result = program.Wait();
   EXPECT_EQ(result.exitCode, 0) << result.err;

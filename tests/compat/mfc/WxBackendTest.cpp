@@ -32,13 +32,7 @@ TEST(WxBackendTest, MessageBoxesAppearOnTheDisplayAndAnswerAsTheFrameworkDoes) {
   run.program = "/usr/bin/xvfb-run";
   run.args = {"-a", "-n", std::to_string(300 + getpid() % 200), "-s", "-screen 0 1024x768x24 -nolisten tcp",
               bin + "/compat_mfc_wx_probe"};
-  // The accessibility bridge is of no use on a virtual display (and leaves
-  // its connection allocated at exit); fontconfig's caches are never freed.
-  run.env = {{"LC_ALL", "C.UTF-8"},
-             {"PROBE_SCREENSHOT", shots + "/message-box.png"},
-             {"NO_AT_BRIDGE", "1"},
-             {"LSAN_OPTIONS", "suppressions=" + testing_support::SourceDir() +
-                                  "/tests/compat/mfc/DesktopLibraries.supp:print_suppressions=0"}};
+  run.env = {{"LC_ALL", "C.UTF-8"}, {"PROBE_SCREENSHOT", shots + "/message-box.png"}};
   run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
   run.timeout = std::chrono::seconds(90);
   const testing_support::ProcessResult result = testing_support::Run(run);

@@ -25,56 +25,9 @@
 #include "peers/orbcore/IgnisLaunch.h"
 #include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
-
-// GTK and fontconfig keep caches for the life of the process by design.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libgtk-3\nleak:libgdk-3\nleak:libglib-2\nleak:libgobject-2\nleak:libfontconfig\n"
-         "leak:libpango\nleak:libcairo\nleak:libharfbuzz\nleak:libatk\nleak:libgio-2\nleak:libX11\n";
-}
+#include "tests/support/VirtualDisplay.h"
 
 namespace {
-
-// An X server of our own; -displayfd lets it pick a free display number.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      // The server goes with the test, however the test ends.
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    char number[16] = {};
-    std::size_t got = 0;
-    while (pid_ > 0 && got < sizeof(number) - 1) {
-      const ssize_t n = read(fds[0], number + got, 1);
-      if (n <= 0 || number[got] == '\n') break;
-      ++got;
-    }
-    close(fds[0]);
-    if (got > 0) name_ = ":" + std::string(number, got);
-  }
-
-  ~VirtualDisplay() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-
-  const std::string& name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 struct WindowRun {
   std::atomic<int> builds{0};
@@ -136,7 +89,7 @@ struct WindowRecord {
 class EngineWindowTest : public ::testing::Test {
  protected:
   // One X server for all the cases.
-  static void SetUpTestSuite() { display_ = new VirtualDisplay; }
+  static void SetUpTestSuite() { display_ = new testing_support::VirtualDisplay; }
   static void TearDownTestSuite() {
     delete display_;
     display_ = nullptr;
@@ -152,7 +105,6 @@ class EngineWindowTest : public ::testing::Test {
     setenv("ORBWEAVE_PREFIX", (folder_ / "registry").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
     setenv("ORBCORE_DUMP", dump_.c_str(), 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
     unsetenv("ORBCORE_SCRIPT");
     unsetenv("WAYLAND_DISPLAY");
     engine_ = dlopen((testing_support::BuildBin() + "/liborbcore.so").c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -180,7 +132,7 @@ class EngineWindowTest : public ::testing::Test {
     return succeeded;
   }
 
-  static VirtualDisplay* display_;
+  static testing_support::VirtualDisplay* display_;
   static bool wxStarted_;
   testing_support::TempFolder folder_;
   std::string dump_ = folder_ / "dump.json";
@@ -189,7 +141,7 @@ class EngineWindowTest : public ::testing::Test {
   FreeIgnisResultsProc free_ = nullptr;
 };
 
-VirtualDisplay* EngineWindowTest::display_ = nullptr;
+testing_support::VirtualDisplay* EngineWindowTest::display_ = nullptr;
 bool EngineWindowTest::wxStarted_ = false;
 
 // Nobody started wx: the engine makes its own application for the window.

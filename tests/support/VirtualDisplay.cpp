@@ -1,0 +1,54 @@
+// The test's own X server.
+#include "tests/support/VirtualDisplay.h"
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/TestSupport.h"
+
+namespace testing_support {
+
+VirtualDisplay::VirtualDisplay() {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) return;
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    // The server goes with the test, however the test ends.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    // -displayfd: the server picks a free display number and writes it here.
+    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+          "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char number[16] = {};
+  std::size_t got = 0;
+  while (pid_ > 0 && got < sizeof(number) - 1) {
+    const ssize_t n = read(fds[0], number + got, 1);
+    if (n <= 0 || number[got] == '\n') break;
+    ++got;
+  }
+  close(fds[0]);
+  if (got > 0) name_ = ":" + std::string(number, got);
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+}
+
+bool VirtualDisplay::Screenshot(const std::string& pngPath) const {
+  if (name_.empty()) return false;
+  ProgramRun grab;
+  grab.program = "/usr/bin/import";
+  grab.args = {"-display", name_, "-window", "root", pngPath};
+  return Run(grab).exitCode == 0;
+}
+
+}  // namespace testing_support
