@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualDisplay.h"
 
 namespace {
 
@@ -22,18 +23,17 @@ std::string LineStartingWith(const std::string& text, const std::string& start) 
 }
 
 TEST(WxBackendTest, MessageBoxesAppearOnTheDisplayAndAnswerAsTheFrameworkDoes) {
-  if (!testing_support::FileExists("/usr/bin/xvfb-run") || !testing_support::FileExists("/usr/bin/Xvfb")) {
-    GTEST_SKIP() << "no Xvfb on this machine";
-  }
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
   const std::string bin = testing_support::BuildBin();
   const std::string shots = bin + "/../screenshots";
   std::filesystem::create_directories(shots);
   testing_support::ProgramRun run;
-  run.program = "/usr/bin/xvfb-run";
-  run.args = {"-a", "-n", std::to_string(300 + getpid() % 200), "-s", "-screen 0 1024x768x24 -nolisten tcp",
-              bin + "/compat_mfc_wx_probe"};
-  run.env = {{"LC_ALL", "C.UTF-8"}, {"PROBE_SCREENSHOT", shots + "/message-box.png"}};
-  run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
+  run.program = bin + "/compat_mfc_wx_probe";
+  run.env = {{"DISPLAY", display.name()},
+             {"LC_ALL", "C.UTF-8"},
+             {"PROBE_SCREENSHOT", shots + "/message-box.png"}};
+  run.unsetEnv = {"WAYLAND_DISPLAY"};
   run.timeout = std::chrono::seconds(90);
   const testing_support::ProcessResult result = testing_support::Run(run);
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
