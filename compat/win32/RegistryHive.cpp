@@ -12,6 +12,7 @@
 
 #include "compat/win32/CaseMap.h"
 #include "compat/win32/Error.h"
+#include "compat/win32/StringConv.h"
 
 namespace compat::win32::registry {
 
@@ -29,21 +30,7 @@ std::string NameToText(std::u16string_view name) {
         name[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
     }
-    if (c < 0x80) {
-      text += static_cast<char>(c);
-    } else if (c < 0x800) {
-      text += static_cast<char>(0xC0 | (c >> 6));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      text += static_cast<char>(0xE0 | (c >> 12));
-      text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      text += static_cast<char>(0xF0 | (c >> 18));
-      text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(text, c);
   }
   return text;
 }

@@ -33,4 +33,7 @@ std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string AnsiToUtf16(std::string_view text);
 std::string Utf16ToAnsi(std::u16string_view text);
+// Appends one code point (up to 0x10FFFF) as UTF-8; a lone surrogate takes
+// its three-byte form, so UTF-16 names with stray units survive a round trip.
+void AppendUtf8(std::string& out, char32_t codePoint);
 }  // namespace compat::win32

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "peers/orbcore/Utf8.h"
+#include "compat/win32/StringConv.h"
 
 namespace orbcore {
 
@@ -26,7 +26,7 @@ bool ResolveEntity(std::string_view name, std::string& out) {
                                      {"apos", '\''}, {"copy", 0xA9}, {"reg", 0xAE}, {"nbsp", 0xA0}};
   for (const Named& n : kNamed) {
     if (n.name == name) {
-      AppendUtf8(out, n.code);
+      compat::win32::AppendUtf8(out, n.code);
       return true;
     }
   }
@@ -44,7 +44,7 @@ bool ResolveEntity(std::string_view name, std::string& out) {
     code = code * (hex ? 16 : 10) + d;
   }
   if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-  AppendUtf8(out, code);
+  compat::win32::AppendUtf8(out, code);
   return true;
 }
 

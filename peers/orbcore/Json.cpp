@@ -1,7 +1,7 @@
 // The JSON value and its writer.
 #include "peers/orbcore/Json.h"
 
-#include "peers/orbcore/Utf8.h"
+#include "compat/win32/StringConv.h"
 
 namespace orbcore {
 
@@ -61,7 +61,7 @@ void SerializeString(std::string& out, std::string_view s) {
           i += n;
           continue;
         } else {
-          AppendUtf8(out, 0xFFFD);
+          compat::win32::AppendUtf8(out, 0xFFFD);
         }
     }
     ++i;

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "compat/win32/StringConv.h"
+
 class JsonParser {
  public:
   explicit JsonParser(const std::string& text) : text_(text) {}
@@ -97,24 +99,6 @@ class JsonParser {
     return value;
   }
 
-  void AppendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
   unsigned ParseHex4() {
     if (pos_ + 4 > text_.size()) Fail("short \\u escape");
     const unsigned value = static_cast<unsigned>(std::stoul(text_.substr(pos_, 4), nullptr, 16));
@@ -144,7 +128,7 @@ class JsonParser {
           if (cp >= 0xD800 && cp < 0xDC00 && Consume("\\u")) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (ParseHex4() - 0xDC00);
           }
-          AppendUtf8(out, cp);
+          compat::win32::AppendUtf8(out, cp);
           break;
         }
         default: out += c;
