@@ -21,8 +21,11 @@ VirtualDisplay::VirtualDisplay() {
     close(fds[0]);
     const std::string fd = std::to_string(fds[1]);
     // -displayfd: the server picks a free display number and writes it here.
-    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-          "tcp", static_cast<char*>(nullptr));
+    // -noreset: a server whose last client left resets itself and refuses
+    // connections meanwhile, which a program that probes the display before
+    // opening its windows would run into.
+    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "1024x768x24",
+          "-nolisten", "tcp", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
