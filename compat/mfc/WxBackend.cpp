@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <type_traits>
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
@@ -19,16 +20,43 @@
 
 namespace {
 
+// The connection that found the display answering, held until GTK has its
+// own: an X server whose last client leaves resets itself and refuses new
+// connections meanwhile, which would fail GTK's start right after the probe.
+struct HeldConnection {
+  void* connection = nullptr;
+  int (*close)(void*) = nullptr;
+
+  void Release() {
+    if (connection != nullptr) close(connection);
+    connection = nullptr;
+  }
+};
+
+HeldConnection& ProbeConnection() {
+  static HeldConnection held;
+  return held;
+}
+
 // The program drives start-up and shut-down itself (wxEntryStart,
 // wxEntryCleanup), so the application needs no OnInit of its own.
-class GuiApp : public wxApp {};
+class GuiApp : public wxApp {
+ public:
+  bool Initialize(int& argc, wxChar** argv) override {
+    const bool started = wxApp::Initialize(argc, argv);
+    ProbeConnection().Release();
+    return started;
+  }
+};
 
 wxAppConsole* CreateGuiApp() { return new GuiApp; }
 
 // The window system's client libraries come with GTK, so they are loaded
 // already; they are looked up rather than linked to keep their headers out.
+// With `held`, a connection that answers stays open in it instead of closing.
 template <typename Open, typename Close>
-bool Connects(const char* library, const char* openName, const char* closeName, const char* variable) {
+bool Connects(const char* library, const char* openName, const char* closeName, const char* variable,
+              HeldConnection* held = nullptr) {
   const char* display = std::getenv(variable);
   if (display == nullptr || *display == '\0') return false;
   void* handle = dlopen(library, RTLD_LAZY | RTLD_NOLOAD);
@@ -36,6 +64,14 @@ bool Connects(const char* library, const char* openName, const char* closeName, 
   const auto open = reinterpret_cast<Open>(dlsym(handle, openName));
   const auto close = reinterpret_cast<Close>(dlsym(handle, closeName));
   void* connection = open != nullptr && close != nullptr ? open(display) : nullptr;
+  if constexpr (std::is_same_v<Close, int (*)(void*)>) {
+    if (connection != nullptr && held != nullptr) {
+      held->Release();
+      *held = HeldConnection{connection, close};
+      dlclose(handle);
+      return true;
+    }
+  }
   if (connection != nullptr) close(connection);
   dlclose(handle);
   return connection != nullptr;
@@ -49,7 +85,7 @@ bool DisplayAnswers() {
   return Connects<void* (*)(const char*), void (*)(void*)>("libwayland-client.so.0", "wl_display_connect",
                                                           "wl_display_disconnect", "WAYLAND_DISPLAY") ||
          Connects<void* (*)(const char*), int (*)(void*)>("libX11.so.6", "XOpenDisplay", "XCloseDisplay",
-                                                         "DISPLAY");
+                                                         "DISPLAY", &ProbeConnection());
 }
 
 // Asked of the application as the console application it may be: in code
