@@ -1,10 +1,11 @@
 // The five encodings: identities, strict decoding at the boundaries of each
 // form, encoding limits, lenient walks over invalid bytes, and round trips.
+// That the block, counting and backwards walks agree with single steps over
+// arbitrary bytes is the decoder fuzz target's job.
 
 #include <gtest/gtest.h>
 
 #include <cwchar>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -80,7 +81,6 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf8 FF", UTF8(), {0xFF}, kInvalid, 0},
       // UTF-8: unexpected continuation, truncation, bad continuation.
       {"utf8 lone 80", UTF8(), {0x80}, kInvalid, 0},
-      {"utf8 lone BF", UTF8(), {0xBF, 0x41}, kInvalid, 0},
       {"utf8 cut 2", UTF8(), {0xC2}, kInvalid, 0},
       {"utf8 cut 3", UTF8(), {0xE0, 0xA0}, kInvalid, 0},
       {"utf8 cut 4", UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
@@ -251,66 +251,6 @@ TEST(CharEncodings, RoundTripOfEveryCodePoint) {
   }
 }
 
-// Walks a buffer one character at a time with decodeNextChar: what the
-// block operations and countChars must agree with.
-struct Walk {
-  std::vector<CodePoint> chars;
-  std::vector<std::int32_t> starts;
-};
-Walk WalkForwards(const ICharEncoding& encoding, const Bytes& bytes) {
-  Walk walk;
-  CodePoint c;
-  for (std::int32_t at = 0, start; (start = encoding.findCharStart(bytes.data(), Size(bytes), at)) >= 0;) {
-    at = encoding.decodeNextChar(c, bytes.data(), Size(bytes), at);
-    EXPECT_EQ(encoding.decodeCharAt(c, bytes.data(), Size(bytes), start), at);
-    walk.chars.push_back(c);
-    walk.starts.push_back(start);
-  }
-  return walk;
-}
-
-TEST(CharEncodings, BlockDecodingAndCountingAgreeWithSingleSteps) {
-  std::mt19937 random(12345);
-  const ICharEncoding* encodings[] = {&Latin1(), &UTF8(), &UTF16(), &UTF32()};
-  for (int round = 0; round < 300; ++round) {
-    // Runs of ASCII (to reach the fast paths) between random bytes.
-    Bytes bytes;
-    const int pieces = static_cast<int>(random() % 12);
-    for (int piece = 0; piece < pieces; ++piece) {
-      const bool ascii = random() % 2 == 0;
-      const int length = static_cast<int>(random() % 20);
-      for (int i = 0; i < length; ++i) {
-        bytes.push_back(static_cast<std::uint8_t>(ascii ? random() % 0x80 : random() % 0x100));
-      }
-    }
-    for (const ICharEncoding* encoding : encodings) {
-      SCOPED_TRACE(encoding->getName());
-      const Walk walk = WalkForwards(*encoding, bytes);
-      EXPECT_EQ(encoding->countChars(bytes.data(), Size(bytes), 0), static_cast<std::int32_t>(walk.chars.size()));
-      Walk blocks;
-      for (std::int32_t at = 0, count = 1; count > 0;) {
-        CodePoint chars[16];
-        std::int32_t starts[16];
-        at = encoding->decodeChars(chars, 16, count, bytes.data(), Size(bytes), at, starts);
-        blocks.chars.insert(blocks.chars.end(), chars, chars + count);
-        blocks.starts.insert(blocks.starts.end(), starts, starts + count);
-      }
-      EXPECT_EQ(blocks.chars, walk.chars);
-      EXPECT_EQ(blocks.starts, walk.starts);
-      // Backwards from the end of the last character read forwards.
-      if (walk.starts.empty()) continue;
-      std::int32_t end = encoding->getCharOffset(bytes.data(), Size(bytes), static_cast<std::int32_t>(walk.chars.size()));
-      std::vector<CodePoint> backwards;
-      for (std::int32_t count = 1; count > 0;) {
-        CodePoint chars[16];
-        end = encoding->decodeCharsBackwards(chars, 16, count, bytes.data(), Size(bytes), end, nullptr);
-        backwards.insert(backwards.begin(), std::reverse_iterator(chars + count), std::reverse_iterator(chars));
-      }
-      EXPECT_EQ(backwards, walk.chars);
-    }
-  }
-}
-
 TEST(CharEncodings, TerminatedSizesCountUnitsOfTheEncoding) {
   const Bytes text = {0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(Latin1().getTerminatedSize(text.data()), 1);
@@ -321,7 +261,7 @@ TEST(CharEncodings, TerminatedSizesCountUnitsOfTheEncoding) {
 
 TEST(CodePageEncoding, FollowsTheLocaleWithinSixteenBits) {
   test::ScopedLocale locale("C.UTF-8");
-  ASSERT_TRUE(locale.isAvailable());
+  ASSERT_TRUE(locale.available);
   EXPECT_EQ(CodePage().getMaxCharSize(), static_cast<std::int32_t>(MB_CUR_MAX));
   CodePoint c = 0;
   const Bytes e = {0xC3, 0xA9, 0x00, 0xF0, 0x9F, 0x98, 0x80, 0x41};

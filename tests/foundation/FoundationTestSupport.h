@@ -41,17 +41,12 @@ namespace lumo::test {
 using Bytes = std::vector<std::uint8_t>;
 
 // Sets the C locale of the process for one test and puts the old one back.
-class ScopedLocale {
- public:
-  explicit ScopedLocale(const char* name) : previous(std::setlocale(LC_ALL, nullptr)) {
-    available = std::setlocale(LC_ALL, name) != nullptr;
-  }
+struct ScopedLocale {
+  explicit ScopedLocale(const char* name)
+      : previous(std::setlocale(LC_ALL, nullptr)), available(std::setlocale(LC_ALL, name) != nullptr) {}
   ~ScopedLocale() { std::setlocale(LC_ALL, previous.c_str()); }
-  bool isAvailable() const { return available; }
-
- private:
-  std::string previous;
-  bool available = false;
+  const std::string previous;  // copied before the switch overwrites setlocale's buffer
+  const bool available;
 };
 
 }  // namespace lumo::test
