@@ -74,6 +74,21 @@ TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
   EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"3"), u"Device"), std::nullopt);
 }
 
+// A later start sees the machine as it is now: a drive that went and an
+// attribute a drive no longer reports leave nothing behind.
+TEST_F(DriveAccessTest, ALaterStartKeepsOnlyWhatTheDrivesReportNow) {
+  AddDevice("sr0", "5\n", "HL-DT-ST", "GH24");
+  AddDevice("sr1", "5\n", "ASUS", "BW-16");
+  ASSERT_EQ(init_(kKey), 2);
+  std::filesystem::remove_all(folder_ / "sys/block/sr1");
+  std::filesystem::remove(folder_ / "sys/block/sr0/device/vendor");
+  EXPECT_EQ(init_(kKey), 1);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 1u);
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Model"), u"GH24");
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Vendor"), std::nullopt);
+  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"1"), u"Device"), std::nullopt);
+}
+
 TEST_F(DriveAccessTest, AMachineWithoutDrivesRecordsCountZeroAndForgetsOldDrives) {
   AddDevice("sr0", "5\n", "HL-DT-ST");
   ASSERT_EQ(init_(kKey), 1);
