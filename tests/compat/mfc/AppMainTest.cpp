@@ -24,13 +24,20 @@ ProcessResult RunProbe(const std::vector<std::string>& args, std::map<std::strin
   return testing_support::Run(run);
 }
 
+TEST(AppMainTest, TheApplicationObjectIsReadyBeforeInitInstance) {
+  const ProcessResult result = RunProbe({});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "cmdline=[]\nexe=compat_mfc_app_probe\napp=compat_mfc_app_probe\ninstance=set\nrecorded=0\n");
+  // Messages go to the console unless a backend was chosen before.
+  EXPECT_EQ(result.err, "compat_mfc_app_probe: error: Could not load orbcore.dll\n");
+  const ProcessResult recorded = RunProbe({}, {{"PROBE_RECORD", "1"}});
+  EXPECT_EQ(recorded.err, "");
+  EXPECT_NE(recorded.out.find("recorded=1\n"), std::string::npos) << recorded.out;
+}
+
 TEST(AppMainTest, CommandLineJoinsArgumentsAndQuotesThoseWithBlanks) {
-  struct Row {
-    std::vector<std::string> args;
-    const char* line;
-  };
-  const Row rows[] = {
-      {{}, ""},
+  const std::pair<std::vector<std::string>, const char*> rows[] = {
       {{"-autoplay", "-selectdrive", "E:", "-copy"}, "-autoplay -selectdrive E: -copy"},
       {{"-open", "Z:\\home\\ann\\my disc.prj"}, "-open \"Z:\\home\\ann\\my disc.prj\""},
       {{"", "x"}, "\"\" x"},
@@ -38,32 +45,14 @@ TEST(AppMainTest, CommandLineJoinsArgumentsAndQuotesThoseWithBlanks) {
       {{"\xC3\xA9t\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC"}, "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"},
       {{"a\"b"}, "a\"b"},
   };
-  for (const Row& row : rows) {
-    const ProcessResult result = RunProbe(row.args);
+  for (const auto& [args, line] : rows) {
+    const ProcessResult result = RunProbe(args);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("cmdline=[" + std::string(row.line) + "]\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("cmdline=[" + std::string(line) + "]\n"), std::string::npos) << result.out;
   }
 }
 
-TEST(AppMainTest, TheApplicationObjectIsReadyBeforeInitInstance) {
-  const ProcessResult result = RunProbe({});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("exe=compat_mfc_app_probe\n"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("app=compat_mfc_app_probe\n"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("instance=set\n"), std::string::npos) << result.out;
-}
-
-TEST(AppMainTest, MessagesGoToTheConsoleUnlessABackendWasChosenBefore) {
-  const ProcessResult console = RunProbe({});
-  EXPECT_EQ(console.err, "compat_mfc_app_probe: error: Could not load orbcore.dll\n");
-  EXPECT_NE(console.out.find("recorded=0\n"), std::string::npos) << console.out;
-
-  const ProcessResult recorded = RunProbe({}, {{"PROBE_RECORD", "1"}});
-  EXPECT_EQ(recorded.err, "");
-  EXPECT_NE(recorded.out.find("recorded=1\n"), std::string::npos) << recorded.out;
-}
-
-TEST(AppMainTest, TheProcessEndsWithExitInstancesCode) {
+TEST(AppMainTest, TheProcessEndsWithExitInstancesCodeOrFailsWithoutAnApplication) {
   EXPECT_EQ(RunProbe({}, {{"PROBE_EXIT_CODE", "3"}}).exitCode, 3);
   EXPECT_EQ(RunProbe({}, {{"PROBE_EXIT_CODE", "4"}, {"PROBE_INIT_TRUE", "1"}}).exitCode, 4);
   // The object's constructor may end the process before anything runs.
@@ -71,9 +60,7 @@ TEST(AppMainTest, TheProcessEndsWithExitInstancesCode) {
   EXPECT_EQ(early.exitCode, 0);
   EXPECT_EQ(early.out, "");
   EXPECT_EQ(RunProbe({}, {{"PROBE_EXIT_IN_CONSTRUCTOR", "5"}}).exitCode, 5);
-}
-
-TEST(AppMainTest, AProgramWithoutApplicationObjectFails) {
+  // A program without application object fails.
   const ProcessResult result = RunProbe({}, {}, "compat_mfc_no_app_probe");
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("no application object"), std::string::npos) << result.err;

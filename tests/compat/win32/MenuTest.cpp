@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "compat/win32/Error.h"
+#include "tests/compat/win32/Win32Expect.h"
 
 namespace {
 
@@ -87,29 +87,21 @@ TEST(MenuTest, InsertByPositionAndByCommand) {
   EXPECT_EQ(GetMenuItemID(m.file, 2), 150u);
   EXPECT_EQ(GetMenuItemID(m.file, 3), 101u);
 
-  SetLastError(0xcccc);
-  EXPECT_FALSE(InsertMenuW(m.bar, 999, MF_BYCOMMAND, 151, u"nowhere"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MENU_ITEM_NOT_FOUND));
+  EXPECT_WIN32(InsertMenuW(m.bar, 999, MF_BYCOMMAND, 151, u"nowhere"), FALSE, ERROR_MENU_ITEM_NOT_FOUND);
 }
 
 TEST(MenuTest, StringBufferContract) {
   Bar m;
   char16_t buffer[8];
+  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
   // Without a buffer, or with no room, the answer is the length.
   EXPECT_EQ(GetMenuStringW(m.file, 101, nullptr, 0, MF_BYCOMMAND), 5);
-  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
   EXPECT_EQ(GetMenuStringW(m.file, 101, buffer, 0, MF_BYCOMMAND), 5);
   EXPECT_EQ(buffer[0], u'\xcccc');
-
   // A short buffer truncates and still terminates.
-  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
   EXPECT_EQ(GetMenuStringW(m.file, 101, buffer, 3, MF_BYCOMMAND), 2);
-  EXPECT_EQ(std::u16string(buffer), u"E&");
-  EXPECT_EQ(buffer[3], u'\xcccc');
-
-  // A separator has an empty text.
-  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
-  EXPECT_EQ(GetMenuStringW(m.file, 1, buffer, 8, MF_BYPOSITION), 0);
+  EXPECT_EQ(std::u16string(buffer, 4), std::u16string(u"E&\0\xcccc", 4));
+  EXPECT_EQ(GetMenuStringW(m.file, 1, buffer, 8, MF_BYPOSITION), 0);  // a separator's text is empty
   EXPECT_EQ(buffer[0], 0);
 
   // A string item without a string becomes a separator.
@@ -122,49 +114,24 @@ TEST(MenuTest, MissingItemsAndBadHandlesFailWithTheirCodes) {
   Bar m;
   HMENU stale = CreateMenu();
   ASSERT_TRUE(DestroyMenu(stale));
-
-  // Each row runs one call with the last error poisoned and keeps what it left.
-  struct Case {
-    const char* what;
-    bool failed;
-    DWORD error;
-    DWORD expected;
-  };
-  auto run = [](auto call, DWORD expected, const char* what) {
-    SetLastError(0xcccc);
-    const bool failed = call();
-    return Case{what, failed, GetLastError(), expected};
-  };
-  const DWORD kBadHandle = ERROR_INVALID_HANDLE;
-  const DWORD kNoItem = ERROR_MENU_ITEM_NOT_FOUND;
-  const Case cases[] = {
-      run([&] { return GetMenuItemCount(stale) == -1; }, kBadHandle, "count of stale"),
-      run([&] { return DestroyMenu(stale) == FALSE; }, kBadHandle, "destroy twice"),
-      run([&] { return AppendMenuW(nullptr, MF_STRING, 1, u"x") == FALSE; }, kBadHandle, "append to null"),
-      run([&] { return GetMenuItemID(stale, 0) == kFailed; }, kBadHandle, "id in stale"),
-      run([&] { return GetSubMenu(stale, 0) == nullptr; }, kBadHandle, "sub of stale"),
-      run([&] { return GetMenuState(stale, 0, MF_BYPOSITION) == kFailed; }, kBadHandle, "state in stale"),
-      run([&] { return GetMenuStringW(stale, 0, nullptr, 0, MF_BYPOSITION) == 0; }, kBadHandle, "string in stale"),
-      run([&] { return AppendMenuW(m.bar, MF_POPUP, reinterpret_cast<UINT_PTR>(stale), u"x") == FALSE; },
-          kBadHandle, "stale pop-up"),
-      run([&] { return GetMenuItemID(m.file, 3) == kFailed; }, kNoItem, "id past end"),
-      run([&] { return GetMenuItemID(m.file, -2) == kFailed; }, kNoItem, "negative position"),
-      run([&] { return GetSubMenu(m.bar, 3) == nullptr; }, kNoItem, "sub past end"),
-      run([&] { return GetMenuState(m.bar, 4242, MF_BYCOMMAND) == kFailed; }, kNoItem, "state of unknown id"),
-      run([&] { return GetMenuStringW(m.bar, 4242, nullptr, 0, MF_BYCOMMAND) == 0; }, kNoItem, "text of unknown id"),
-      // A menu may not end up inside itself.
-      run([&] { return AppendMenuW(m.file, MF_POPUP, reinterpret_cast<UINT_PTR>(m.bar), u"x") == FALSE; },
-          ERROR_INVALID_PARAMETER, "bar inside its own pop-up"),
-      run([&] { return AppendMenuW(m.file, MF_POPUP, reinterpret_cast<UINT_PTR>(m.file), u"x") == FALSE; },
-          ERROR_INVALID_PARAMETER, "menu inside itself"),
-      run([&] { return AppendMenuW(m.file, 0x4 /* MF_BITMAP */, 1, u"x") == FALSE; }, ERROR_INVALID_PARAMETER,
-          "unsupported item type"),
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_TRUE(c.failed);
-    EXPECT_EQ(c.error, c.expected);
-  }
+  const auto popup = [](HMENU menu) { return reinterpret_cast<UINT_PTR>(menu); };
+  EXPECT_WIN32(GetMenuItemCount(stale), -1, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(DestroyMenu(stale), FALSE, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(AppendMenuW(nullptr, MF_STRING, 1, u"x"), FALSE, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetMenuItemID(stale, 0), kFailed, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetSubMenu(stale, 0), nullptr, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetMenuState(stale, 0, MF_BYPOSITION), kFailed, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetMenuStringW(stale, 0, nullptr, 0, MF_BYPOSITION), 0, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(AppendMenuW(m.bar, MF_POPUP, popup(stale), u"x"), FALSE, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetMenuItemID(m.file, 3), kFailed, ERROR_MENU_ITEM_NOT_FOUND);
+  EXPECT_WIN32(GetMenuItemID(m.file, -2), kFailed, ERROR_MENU_ITEM_NOT_FOUND);
+  EXPECT_WIN32(GetSubMenu(m.bar, 3), nullptr, ERROR_MENU_ITEM_NOT_FOUND);
+  EXPECT_WIN32(GetMenuState(m.bar, 4242, MF_BYCOMMAND), kFailed, ERROR_MENU_ITEM_NOT_FOUND);
+  EXPECT_WIN32(GetMenuStringW(m.bar, 4242, nullptr, 0, MF_BYCOMMAND), 0, ERROR_MENU_ITEM_NOT_FOUND);
+  // A menu may not end up inside itself, nor hold an item of a kind it does not know.
+  EXPECT_WIN32(AppendMenuW(m.file, MF_POPUP, popup(m.bar), u"x"), FALSE, ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(AppendMenuW(m.file, MF_POPUP, popup(m.file), u"x"), FALSE, ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(AppendMenuW(m.file, 0x4 /* MF_BITMAP */, 1, u"x"), FALSE, ERROR_INVALID_PARAMETER);
   // Failed calls changed nothing.
   EXPECT_EQ(GetMenuItemCount(m.bar), 3);
   EXPECT_EQ(GetMenuItemCount(m.file), 3);
@@ -180,15 +147,10 @@ TEST(MenuTest, DestroyTakesOwnedPopupsAlong) {
   EXPECT_EQ(GetMenuState(bar, 1, MF_BYCOMMAND), static_cast<UINT>(MF_STRING));
 
   ASSERT_TRUE(DestroyMenu(bar));
-  SetLastError(0);
-  EXPECT_EQ(GetMenuItemCount(outer), -1);
-  EXPECT_EQ(GetMenuItemCount(inner), -1);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-
+  EXPECT_WIN32(GetMenuItemCount(outer), -1, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(GetMenuItemCount(inner), -1, ERROR_INVALID_HANDLE);
   // A new menu never gets the handle of a destroyed one.
   HMENU fresh = CreateMenu();
-  EXPECT_NE(fresh, bar);
-  EXPECT_NE(fresh, outer);
-  EXPECT_NE(fresh, inner);
+  for (HMENU gone : {bar, outer, inner}) EXPECT_NE(fresh, gone);
   DestroyMenu(fresh);
 }

@@ -56,9 +56,7 @@ TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   EXPECT_EQ(GetModuleHandleW(u"compat_testmodule.dll"), module);
 
   // Three loads, three frees; then the handle is gone and refused.
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_TRUE(FreeLibrary(module));
+  for (int load = 0; load < 3; ++load) EXPECT_TRUE(FreeLibrary(module));
   EXPECT_WIN32(FreeLibrary(module), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_WIN32(GetProcAddress(module, "TestModuleAnswer"), nullptr, ERROR_INVALID_HANDLE);
   EXPECT_WIN32(GetModuleHandleW(u"compat_testmodule.dll"), nullptr, ERROR_MOD_NOT_FOUND);
@@ -102,8 +100,7 @@ TEST(Module, TheProgramIsAModuleNamedWithoutInventions) {
   EXPECT_TRUE(FreeLibrary(program));  // never loaded, so nothing changes
   EXPECT_EQ(FileNameOf(program), WindowsPath(ProgramPath()));
   const std::u16string full = FileNameOf(nullptr);
-  EXPECT_EQ(full.substr(0, 3), u"Z:\\");
-  EXPECT_EQ(full.substr(full.size() - 11), u"\\ModuleTest");
+  EXPECT_EQ(full, WindowsPath(ProgramPath()));
 
   // Room for the name and its terminator; then one short: size-1 characters,
   // a terminator, the size, and the error.

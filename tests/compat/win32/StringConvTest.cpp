@@ -3,14 +3,13 @@
 #include "compat/win32/StringConv.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -163,22 +162,17 @@ TEST(StringConv, AnsiFollowsTheLocale) {
 class TestLocales {
  public:
   TestLocales() {
-    std::filesystem::create_directories(folder_);
     for (const char* charset : {"ISO-8859-15", "EUC-JP"}) {
-      const std::string command = std::string("localedef -i POSIX -f ") + charset + " '" +
-                                  (folder_ / charset).string() + "' >/dev/null 2>&1";
+      const std::string command = "localedef -i POSIX -f " + std::string(charset) + " '" + folder_ / charset +
+                                  "' >/dev/null 2>&1";
       (void)std::system(command.c_str());
     }
-    setenv("LOCPATH", folder_.c_str(), 1);
+    setenv("LOCPATH", folder_.path().c_str(), 1);
   }
-  ~TestLocales() {
-    unsetenv("LOCPATH");
-    std::filesystem::remove_all(folder_);
-  }
+  ~TestLocales() { unsetenv("LOCPATH"); }
 
  private:
-  std::filesystem::path folder_ =
-      std::filesystem::temp_directory_path() / ("stringconv-" + std::to_string(getpid()));
+  testing_support::TempFolder folder_;
 };
 
 TEST(StringConv, AnsiInOtherCharacterSetsGoesThroughTheCLibrary) {
