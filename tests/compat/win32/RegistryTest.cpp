@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -329,9 +330,7 @@ TEST_F(RegistryTest, ClassesRootAndUsersMapOntoTheTwoHives) {
 }
 
 TEST_F(RegistryTest, ReadOnlyHiveRefusesWritesAndStillReads) {
-  HKEY key = Create(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat");
-  ASSERT_EQ(Set(key, u"Version", REG_SZ, Sz(u"winxp")), ERROR_SUCCESS);
-  RegCloseKey(key);
+  testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"winxp");
   ASSERT_EQ(chmod((folder_ + "/machine.db").c_str(), 0444), 0);
 
   // Once while the hive is open for writing, once opened afresh read-only in
