@@ -3,8 +3,6 @@
 
 #include <wx/init.h>
 
-#include <exception>
-
 #include "compat/mfc/MessageBox.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/Module.h"
