@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config python3
   g++ clang clang-14 libclang-rt-14-dev
   gcc-multilib g++-multilib
   libwxgtk3.2-dev libwxbase3.2-1

@@ -8,6 +8,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 convert=/usr/bin/convert
+if [ ! -x "$convert" ]; then
+  echo "make-icons.sh: $convert is missing; scripts/install-deps.sh installs ImageMagick" >&2
+  exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -7,6 +7,7 @@
 
 #include "compat/win32/StringConv.h"
 #include "shell/Kyrell.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -47,16 +48,14 @@ std::u16string Wide(const void* text) { return text ? static_cast<const char16_t
 std::string Ansi(const void* text) { return text ? static_cast<const char*>(text) : "<null>"; }
 std::u16string U16(const std::string& s) { return compat::win32::Utf8ToUtf16(s); }
 
-class KyrellTest : public ::testing::Test {
+class KyrellTest : public testing_support::IsolatedTest {
  protected:
   void SetUp() override {
-    setenv("ORBWEAVE_PREFIX", (folder_ / "").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
+    UnsetEnv("DISPLAY");
+    UnsetEnv("WAYLAND_DISPLAY");
   }
 
-  testing_support::TempFolder folder_;
+  const testing_support::TempFolder& folder_ = folder();
 };
 
 TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
@@ -209,21 +208,22 @@ TEST_F(KyrellTest, DataDiscListKeepsWhatExistsAndMarksFolders) {
   const std::string other = folder_ / "other.txt";
   testing_support::WriteFile(other, testing_support::Utf16Bytes(U16(song), false, true));
 
-  TestableKyrellApp app;
-  app.PrepareLaunch(u"-DATACD " + U16(list));
-  const LaunchRecord& r = app.BuildLaunchRecord();
-  EXPECT_EQ(r.taskCode, kTaskDataDisc);
-  EXPECT_EQ(r.startMode, kStartDataDiscList);
-  const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
-  ASSERT_NE(data, nullptr);
-  ASSERT_EQ(data->count, 2u);
-  EXPECT_EQ(data->items[0].kind, kDataItemFolder);
-  EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
-  EXPECT_EQ(data->items[1].kind, kDataItemFile);
-  EXPECT_EQ(Wide(data->items[1].path), U16(song));
-  EXPECT_EQ(std::u16string(data->items[1].targetFolder), u"\\");
-  EXPECT_FALSE(testing_support::FileExists(list));
-
+  {
+    TestableKyrellApp app;
+    app.PrepareLaunch(u"-DATACD " + U16(list));
+    const LaunchRecord& r = app.BuildLaunchRecord();
+    EXPECT_EQ(r.taskCode, kTaskDataDisc);
+    EXPECT_EQ(r.startMode, kStartDataDiscList);
+    const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
+    ASSERT_NE(data, nullptr);
+    ASSERT_EQ(data->count, 2u);
+    EXPECT_EQ(data->items[0].kind, kDataItemFolder);
+    EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
+    EXPECT_EQ(data->items[1].kind, kDataItemFile);
+    EXPECT_EQ(Wide(data->items[1].path), U16(song));
+    EXPECT_EQ(std::u16string(data->items[1].targetFolder), u"\\");
+    EXPECT_FALSE(testing_support::FileExists(list));
+  }
   // Any other switch reads the list but neither uses nor deletes it.
   TestableKyrellApp second;
   second.PrepareLaunch(u"-burn " + U16(other));

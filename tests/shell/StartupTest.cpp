@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,7 +14,7 @@ namespace {
 using testing_support::ProcessResult;
 using testing_support::ProgramRun;
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public testing_support::IsolatedTest {
  protected:
   // The program run with a private registry, mutex folder and dump file.
   ProgramRun Program(std::vector<std::string> args, const std::string& script = "",
@@ -21,8 +22,6 @@ class StartupTest : public ::testing::Test {
     ProgramRun run;
     run.program = bin_ + "/orbweave";
     run.args = std::move(args);
-    run.env["ORBWEAVE_PREFIX"] = folder_ / "registry";
-    run.env["XDG_RUNTIME_DIR"] = folder_.path();
     run.env["LC_ALL"] = "C.UTF-8";
     run.env["ORBCORE_DUMP"] = dump.empty() ? dumpPath_ : dump;
     run.env["ORBCORE_SCRIPT"] = script.empty() ? "build,idle,result:success" : script;
@@ -37,7 +36,6 @@ class StartupTest : public ::testing::Test {
     ProgramRun run;
     run.program = bin_ + "/regedit";
     run.args = {"/s", file};
-    run.env["ORBWEAVE_PREFIX"] = folder_ / "registry";
     const ProcessResult result = testing_support::Run(run);
     ASSERT_EQ(result.exitCode, 0) << result.err;
   }
@@ -47,7 +45,6 @@ class StartupTest : public ::testing::Test {
     ProgramRun run;
     run.program = bin_ + "/regedit";
     run.args = {"/a", file, key};
-    run.env["ORBWEAVE_PREFIX"] = folder_ / "registry";
     const ProcessResult result = testing_support::Run(run);
     return result.exitCode == 0 ? testing_support::ReadFile(file) : std::string();
   }
@@ -59,7 +56,7 @@ class StartupTest : public ::testing::Test {
   }
 
   std::string bin_ = testing_support::BuildBin();
-  testing_support::TempFolder folder_;
+  const testing_support::TempFolder& folder_ = folder();
   std::string dumpPath_ = folder_ / "dump.json";
 };
 

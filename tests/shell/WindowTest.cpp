@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
@@ -13,19 +14,19 @@ namespace {
 
 using testing_support::ProgramRun;
 
-TEST(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
+using EngineWindow = testing_support::IsolatedTest;
+
+TEST_F(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
   testing_support::VirtualDisplay display;
   if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
 
-  testing_support::TempFolder folder;
+  const testing_support::TempFolder& folder = this->folder();
   const std::string bin = testing_support::BuildBin();
   const std::string dump = folder / "dump.json";
   ProgramRun run;
   run.program = bin + "/orbweave";
   run.args = {"-autoplay", "-selectdrive", "E:", "-copy"};
   run.env = {{"DISPLAY", display.name()},
-             {"ORBWEAVE_PREFIX", folder / "registry"},
-             {"XDG_RUNTIME_DIR", folder.path()},
              {"LC_ALL", "C.UTF-8"},
              {"ORBCORE_DUMP", dump},
              {"ORBCORE_CLOSE_AFTER", "5000"}};

@@ -6,6 +6,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/Registry.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,14 +21,7 @@ class TestApp : public CWinApp {
 };
 
 // Each test writes into a registry of its own.
-class WinAppProfileTest : public testing::Test {
- protected:
-  void SetUp() override { setenv("ORBWEAVE_PREFIX", folder_.path().c_str(), 1); }
-  void TearDown() override { unsetenv("ORBWEAVE_PREFIX"); }
-
- private:
-  testing_support::TempFolder folder_;
-};
+class WinAppProfileTest : public testing_support::IsolatedTest {};
 
 TEST(WinAppTest, TheObjectRegistersForItsLifetime) {
   EXPECT_EQ(AfxGetApp(), nullptr);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -95,11 +96,9 @@ std::vector<std::u16string> SubKeys(HKEY key) {
   }
 }
 
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public testing_support::IsolatedTest {
  protected:
-  void SetUp() override { setenv("ORBWEAVE_PREFIX", folder_.c_str(), 1); }
-  testing_support::TempFolder temp_;
-  const std::string folder_ = temp_.path();
+  const std::string folder_ = registryFolder();
 };
 
 TEST_F(RegistryTest, CreateMakesEveryLevelAndReportsDisposition) {
@@ -413,27 +412,24 @@ TEST_F(RegistryTest, HiveFolderFollowsTheEnvironment) {
   ASSERT_EQ(SetDword(key, u"v"), ERROR_SUCCESS);
 
   const std::string other = folder_ + "/other";
-  setenv("ORBWEAVE_PREFIX", other.c_str(), 1);
+  SetEnv("ORBWEAVE_PREFIX", other);
   EXPECT_EQ(compat::win32::HiveFolder(), other);
   EXPECT_EQ(Get(key, u"v").status, ERROR_KEY_DELETED);  // the key belongs to the other folder
   EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\orbtest").status, ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(testing_support::FileExists(other + "/user.db"));  // the folder is made on first use
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-  setenv("ORBWEAVE_PREFIX", folder_.c_str(), 1);
+  SetEnv("ORBWEAVE_PREFIX", folder_);
   key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   EXPECT_EQ(Get(key, u"v").status, ERROR_SUCCESS);
   RegCloseKey(key);
 
-  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-  unsetenv("ORBWEAVE_PREFIX");
-  setenv("XDG_CONFIG_HOME", "/xdg", 1);
+  UnsetEnv("ORBWEAVE_PREFIX");
+  SetEnv("XDG_CONFIG_HOME", "/xdg");
   EXPECT_EQ(compat::win32::HiveFolder(), "/xdg/orbweave/registry");
-  unsetenv("XDG_CONFIG_HOME");
-  setenv("HOME", "/home/ann", 1);
+  UnsetEnv("XDG_CONFIG_HOME");
+  SetEnv("HOME", "/home/ann");
   EXPECT_EQ(compat::win32::HiveFolder(), "/home/ann/.config/orbweave/registry");
-  setenv("HOME", home.c_str(), 1);
-  setenv("ORBWEAVE_PREFIX", folder_.c_str(), 1);
 }
 
 }  // namespace

@@ -17,15 +17,14 @@
 
 #include "compat/win32/StringConv.h"
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
 // Every test gets its own runtime folder, so no lock file outlives it.
-class NamedMutex : public ::testing::Test {
+class NamedMutex : public testing_support::IsolatedTest {
  protected:
-  void SetUp() override { setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1); }
-  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
 
   // Another process that creates the mutex and holds it until it is killed.
   struct Holder {
@@ -44,9 +43,8 @@ class NamedMutex : public ::testing::Test {
   Holder StartHolder(const std::string& name) {
     testing_support::ProgramRun run;
     run.program = testing_support::BuildBin() + "/win32_probe";
-    const std::string resultFile = runtime_ / ("result" + std::to_string(++holders_));
+    const std::string resultFile = folder() / ("result" + std::to_string(++holders_));
     run.args = {"mutex", name, resultFile};
-    run.env = {{"XDG_RUNTIME_DIR", runtime_.path()}};
     return {std::make_unique<testing_support::BackgroundProgram>(run), resultFile};
   }
 
@@ -58,7 +56,6 @@ class NamedMutex : public ::testing::Test {
     return {mutex, GetLastError()};
   }
 
-  testing_support::TempFolder runtime_;
   int holders_ = 0;
 };
 
@@ -69,7 +66,7 @@ TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   auto [mutex, error] = Create(name);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_TRUE(CloseHandle(mutex));
-  EXPECT_TRUE(testing_support::FileExists(runtime_ / (compat::win32::Utf16ToUtf8(name) + ".mutex")));
+  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + (compat::win32::Utf16ToUtf8(name) + ".mutex")));
 
   // Killed without a chance to clean up: the mark goes with the process.
   first.Kill();
@@ -120,8 +117,10 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   for (HANDLE handle : handles) EXPECT_TRUE(CloseHandle(handle));
 }
 
-TEST(NamedMutexFolder, WithoutARuntimeFolderAPrivateOneBelowTmp) {
-  unsetenv("XDG_RUNTIME_DIR");
+using NamedMutexFolder = testing_support::IsolatedTest;
+
+TEST_F(NamedMutexFolder, WithoutARuntimeFolderAPrivateOneBelowTmp) {
+  UnsetEnv("XDG_RUNTIME_DIR");
   const std::string folder = "/tmp/win32compat-" + std::to_string(getuid());
   const std::string name = "fallback-" + std::to_string(getpid());
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, compat::win32::Utf8ToUtf16(name).c_str());

@@ -8,19 +8,17 @@
 
 #include "compat/win32/StringConv.h"
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-class Version : public ::testing::Test {
+class Version : public testing_support::IsolatedTest {
  protected:
-  void SetUp() override { setenv("ORBWEAVE_PREFIX", hives_.path().c_str(), 1); }
-  void TearDown() override { unsetenv("ORBWEAVE_PREFIX"); }
   static void Emulate(const std::u16string& name) {
     testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", name);
   }
-  testing_support::TempFolder hives_;
 };
 
 TEST_F(Version, TheEmulatedSystemAnswersAsItself) {

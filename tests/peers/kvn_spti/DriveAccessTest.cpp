@@ -13,6 +13,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/Registry.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -24,11 +25,11 @@ using testing_support::TempFolder;
 
 constexpr char16_t kKey[] = u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives";
 
-class DriveAccessTest : public ::testing::Test {
+class DriveAccessTest : public testing_support::IsolatedTest {
  protected:
   void SetUp() override {
-    setenv("ORBWEAVE_PREFIX", (folder_ / "hives").c_str(), 1);
-    setenv("KVN_SPTI_SYSFS", (folder_ / "sys").c_str(), 1);
+    SetEnv("ORBWEAVE_PREFIX", folder_ / "hives");
+    SetEnv("KVN_SPTI_SYSFS", folder_ / "sys");
     library_ = dlopen((testing_support::BuildBin() + "/libkvn_spti.so").c_str(), RTLD_NOW);
     ASSERT_NE(library_, nullptr) << dlerror();
     init_ = reinterpret_cast<decltype(&InitWmiDrives)>(dlsym(library_, "InitWmiDrives"));
@@ -49,7 +50,7 @@ class DriveAccessTest : public ::testing::Test {
 
   static std::u16string Sub(const char16_t* index) { return std::u16string(kKey) + u"\\" + index; }
 
-  TempFolder folder_;
+  const TempFolder& folder_ = folder();
   void* library_ = nullptr;
   decltype(&InitWmiDrives) init_ = nullptr;
 };
@@ -99,7 +100,7 @@ TEST_F(DriveAccessTest, AMachineWithoutDrivesRecordsCountZeroAndForgetsOldDrives
   EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Device"), std::nullopt);
 
   // No sysfs at all reads as no drives.
-  setenv("KVN_SPTI_SYSFS", (folder_ / "nowhere").c_str(), 1);
+  SetEnv("KVN_SPTI_SYSFS", folder_ / "nowhere");
   EXPECT_EQ(init_(kKey), 0);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 0u);
 }

@@ -14,6 +14,7 @@
 
 #include "compat/win32/Menu.h"
 #include "peers/orbcore/IgnisLaunch.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
 
@@ -115,13 +116,11 @@ struct ShellRecord {
 };
 
 // Without a display or script, with the engine loaded and the log cleared.
-class EngineTest : public ::testing::Test {
+class EngineTest : public testing_support::IsolatedTest {
  protected:
   void SetUp() override {
-    setenv("ORBWEAVE_PREFIX", (folder_ / "registry").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
-    setenv("ORBCORE_DUMP", dumpPath_.c_str(), 1);
-    for (const char* name : {"ORBCORE_SCRIPT", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    SetEnv("ORBCORE_DUMP", dumpPath_);
+    for (const char* name : {"ORBCORE_SCRIPT", "DISPLAY", "WAYLAND_DISPLAY"}) UnsetEnv(name);
     module_ = dlopen((testing_support::BuildBin() + "/liborbcore.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module_, nullptr) << dlerror();
     start_ = reinterpret_cast<StartIgnisProc>(dlsym(module_, "StartIgnis"));
@@ -135,17 +134,13 @@ class EngineTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (const char* name : {"ORBCORE_DUMP", "ORBCORE_SCRIPT", "ORBCORE_CLOSE_AFTER", "ORBWEAVE_PREFIX",
-                             "XDG_RUNTIME_DIR", "DISPLAY"}) {
-      unsetenv(name);
-    }
     if (module_ != nullptr) dlclose(module_);
   }
 
   // Runs the engine, with `script` when one is given; the results pointer as
   // it came back.
   void* Start(LaunchRecord& record, const char* script = nullptr) {
-    if (script != nullptr) setenv("ORBCORE_SCRIPT", script, 1);
+    if (script != nullptr) SetEnv("ORBCORE_SCRIPT", script);
     void* results = nullptr;
     start_(&record, &results);
     return results;
@@ -153,7 +148,7 @@ class EngineTest : public ::testing::Test {
 
   Json ReadDump() const { return Json::ParseFile(dumpPath_); }
 
-  testing_support::TempFolder folder_;
+  const testing_support::TempFolder& folder_ = folder();
   std::string dumpPath_ = folder_ / "dump.json";
   void* module_ = nullptr;
   StartIgnisProc start_ = nullptr;

@@ -62,7 +62,7 @@ class EngineWindowTest : public engine_test::EngineTest {
     if (wxStarted_) GTEST_SKIP() << "wx ran in this process already; run this case on its own";
     wxStarted_ = true;
     EngineTest::SetUp();
-    setenv("DISPLAY", display_->name().c_str(), 1);
+    SetEnv("DISPLAY", display_->name());
   }
 
   // Runs the engine; true when it handed back success.
@@ -88,7 +88,7 @@ TEST_F(EngineWindowTest, WithoutApplicationTheWindowBringsItsOwn) {
   std::filesystem::create_directories(shots);
   const std::string shot = (shots / "orbcore-window.png").string();
   std::filesystem::remove(shot);
-  setenv("ORBCORE_CLOSE_AFTER", "6000", 1);
+  SetEnv("ORBCORE_CLOSE_AFTER", "6000");
   WindowRecord shell;
 
   // While the engine runs its loop on this thread, another one looks for the
@@ -134,7 +134,7 @@ TEST_F(EngineWindowTest, WithProgramsGuiApplicationTheWindowSharesIt) {
   wxApp::SetInstance(app);
   int argc = 0;
   ASSERT_TRUE(wxEntryStart(argc, static_cast<wxChar**>(nullptr)));
-  setenv("ORBCORE_CLOSE_AFTER", "1500", 1);
+  SetEnv("ORBCORE_CLOSE_AFTER", "1500");
   WindowRecord shell;
   EXPECT_TRUE(Run(shell.record));
   EXPECT_EQ(wxTheApp, app);

@@ -13,6 +13,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -74,7 +75,7 @@ void Store(HKEY root, const std::u16string& path, const std::u16string& name, co
 
 void Import(const std::string& bytes) { regfile::Apply(regfile::Parse(regfile::DecodeFile(bytes))); }
 
-class RegFileTest : public ::testing::Test {
+class RegFileTest : public testing_support::IsolatedTest {
  protected:
   void SetUp() override {
     // REGEDIT4 text follows the ANSI code page, which follows the locale.
@@ -82,8 +83,8 @@ class RegFileTest : public ::testing::Test {
     UsePrefix("a");
   }
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
-  void UsePrefix(const std::string& name) { setenv("ORBWEAVE_PREFIX", (folder_ / name).c_str(), 1); }
-  TempFolder folder_;
+  void UsePrefix(const std::string& name) { SetEnv("ORBWEAVE_PREFIX", folder_ / name); }
+  const TempFolder& folder_ = folder();
 };
 
 TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
