@@ -35,7 +35,7 @@ OUTSIDE_KINDS = [
 
 # What each folder may include, top of the stack first. A folder may always
 # include its own files. An entry names a folder (and everything below it) or
-# one header. The first matching folder (longest path) decides for a file.
+# one header. No key lies inside another.
 _LUMO_BELOW_SHELL = ["localization", "settings", "chunkfile", "platform", "foundation"]
 _COMPAT = ["compat/mfc", "compat/win32"]
 LAYERS = {
@@ -99,18 +99,13 @@ def outside_kind(header):
     return "system"
 
 
-def layer_of(path):
-    """The LAYERS key that governs `path` (relative to the root), or None."""
-    best = None
-    for key in LAYERS:
-        if path == key or path.startswith(key + "/"):
-            if best is None or len(key) > len(best):
-                best = key
-    return best
-
-
 def covers(entry, path):
     return path == entry or path.startswith(entry + "/")
+
+
+def layer_of(path):
+    """The LAYERS key that governs `path` (relative to the root), or None."""
+    return next((key for key in LAYERS if covers(key, path)), None)
 
 
 def check_file(root, path, problems):

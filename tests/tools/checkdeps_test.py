@@ -15,7 +15,8 @@ import checkdeps  # noqa: E402
 # Headers of the small tree the cases include.
 TREE = ["compat/win32/File.h", "compat/win32/ModuleInternal.h", "compat/mfc/CString.h",
         "foundation/String.h", "settings/lapp/Manager.h", "localization/Localize.h",
-        "shell/Kyrell.h", "peers/orbcore/IgnisLaunch.h", "peers/orbcore/Json.h",
+        "shell/Kyrell.h", "peers/orbcore/IgnisLaunch.h", "peers/orbcore/IgnisLaunch.hpp",
+        "peers/orbcore/Json.h",
         "tests/support/TestSupport.h", "tests/foundation/Helper.h"]
 
 CASES = [
@@ -23,6 +24,7 @@ CASES = [
     ("shell/A.cpp", '#include "localization/Localize.h"', None),
     ("shell/A.cpp", '#include "peers/orbcore/IgnisLaunch.h"', None),
     ("shell/A.cpp", '#include "peers/orbcore/Json.h"', "against the layering"),
+    ("shell/A.cpp", '#include "peers/orbcore/IgnisLaunch.hpp"', "against the layering"),
     ("shell/A.cpp", "#include <wx/init.h>", None),
     ("shell/A.cpp", "#include <unistd.h>", "system header"),
     ("peers/orbcore/E.cpp", '#include "shell/Kyrell.h"', "against the layering"),
@@ -37,11 +39,13 @@ CASES = [
     ("foundation/S.cpp", "#include <cxxabi.h>", None),
     ("foundation/S.cpp", "#  include <vector>", None),
     ("foundation/S.cpp", '#include "foundation/Missing.h"', "no file of this tree"),
+    ("platform/P.cpp", "#include <unistd.h>", None),
     ("compat/win32/F.cpp", "#include <sqlite3.h>", None),
     ("compat/win32/F.cpp", '#include "compat/mfc/CString.h"', "against the layering"),
     ("compat/win32/F.cpp", '#include "compat/win32/ModuleInternal.h"', None),
     ("compat/mfc/C.cpp", '#include "compat/win32/ModuleInternal.h"', "internal to compat/win32"),
     ("compat/mfc/C.cpp", '/*\n#include "shell/Kyrell.h"\n*/', None),
+    ("compat/mfc/C.cpp", '/*\n*/\n#include "shell/Kyrell.h"', 'C.cpp:3: "shell/Kyrell.h"'),
     ("tests/foundation/T.cpp", '#include "Helper.h"', None),
     ("tests/foundation/T.cpp", '#include "compat/win32/ModuleInternal.h"', None),
     ("tests/foundation/T.cpp", "#include <gtest/gtest.h>", None),
