@@ -5,10 +5,20 @@
 find_program(WX_CONFIG wx-config REQUIRED)
 
 function(_wx_target name libs)
+  # A library wx-config does not know (its package missing) stops the
+  # configuration here rather than leaving a target without its flags.
   execute_process(COMMAND ${WX_CONFIG} --cxxflags ${libs}
-                  OUTPUT_VARIABLE _cflags OUTPUT_STRIP_TRAILING_WHITESPACE)
+                  OUTPUT_VARIABLE _cflags OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_VARIABLE _error RESULT_VARIABLE _status)
+  if(NOT _status EQUAL 0 OR _cflags STREQUAL "")
+    message(FATAL_ERROR "wx-config --cxxflags ${libs} failed: ${_error}")
+  endif()
   execute_process(COMMAND ${WX_CONFIG} --libs ${libs}
-                  OUTPUT_VARIABLE _libs OUTPUT_STRIP_TRAILING_WHITESPACE)
+                  OUTPUT_VARIABLE _libs OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_VARIABLE _error RESULT_VARIABLE _status)
+  if(NOT _status EQUAL 0 OR _libs STREQUAL "")
+    message(FATAL_ERROR "wx-config --libs ${libs} failed: ${_error}")
+  endif()
   separate_arguments(_cflags UNIX_COMMAND "${_cflags}")
   separate_arguments(_libs UNIX_COMMAND "${_libs}")
   set(_defs "")
