@@ -4,7 +4,6 @@
 #include "peers/regedit/RegFile.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -22,13 +21,6 @@
 #include "compat/win32/StringConv.h"
 #include "tests/support/TestSupport.h"
 
-namespace {
-
-using testing_support::TempFolder;
-using Kind = regfile::Loss::Kind;
-
-}  // namespace
-
 namespace regfile {
 void PrintTo(const Loss& loss, std::ostream* out) {
   *out << static_cast<int>(loss.kind) << " " << compat::win32::Utf16ToUtf8(loss.key) << " \""
@@ -37,6 +29,9 @@ void PrintTo(const Loss& loss, std::ostream* out) {
 }  // namespace regfile
 
 namespace {
+
+using testing_support::TempFolder;
+using Kind = regfile::Loss::Kind;
 
 // A text value's data: UTF-16LE units, terminated unless asked otherwise.
 std::vector<BYTE> Sz(std::u16string text, bool terminated = true) {
@@ -142,11 +137,7 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
       {u"\\Ключ", u"x", {REG_DWORD, {1, 0, 0, 0}}},
   };
   for (const auto& v : values) Store(HKEY_CURRENT_USER, std::u16string(u"Software\\rt") + v.key, v.name, v.value);
-  HKEY empty = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\rt\\empty", 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &empty, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(empty);
+  Import("REGEDIT4\n[HKCU\\Software\\rt\\empty]");
   const Snapshot original = TakeSubtree(HKEY_CURRENT_USER, u"Software\\rt");
   ASSERT_EQ(original.size(), 5u);
 
@@ -206,56 +197,11 @@ TEST_F(RegFileTest, ExportNamesWhatTheFormatCannotHold) {
   EXPECT_EQ(TakeSubtree(HKEY_CURRENT_USER, u"Software\\rt"), expected);
 }
 
-TEST_F(RegFileTest, ExportWalksTreesDeeperThanTheCallStackHolds) {
-  // Deeper than a small stack holds one call per level; the hive has no
-  // depth limit of its own, and files are held to Windows' 512 levels.
-  constexpr int kDepth = 3000;
-  std::u16string path = u"Software\\deep";
-  for (int i = 0; i < kDepth; ++i) path += u"\\k";
-  Store(HKEY_CURRENT_USER, path, u"v", {REG_DWORD, {7, 0, 0, 0}});
-  struct Run {
-    std::string file;
-    std::string error;
-  } run;
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, 256 * 1024);
-  pthread_t thread;
-  ASSERT_EQ(pthread_create(
-                &thread, &attributes,
-                [](void* argument) -> void* {
-                  auto* run = static_cast<Run*>(argument);
-                  try {
-                    run->file = regfile::Export(u"HKCU\\Software\\deep", regfile::Format::kRegedit4);
-                  } catch (const std::exception& error) {
-                    run->error = error.what();
-                  }
-                  return nullptr;
-                },
-                &run),
-            0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-  ASSERT_EQ(run.error, "");
-  const std::string deepest = "[HKEY_CURRENT_USER\\" + std::string(path.begin(), path.end()) + "]\r\n";
-  EXPECT_TRUE(run.file.ends_with(deepest + "\"v\"=dword:00000007\r\n\r\n"));
-  EXPECT_EQ(std::count(run.file.begin(), run.file.end(), '['), kDepth + 1);
-}
-
-TEST_F(RegFileTest, Regedit4TextIsExact) {
-  Store(HKEY_LOCAL_MACHINE, u"Software\\x", u"", {REG_SZ, Sz(u"say \"hi\" \\o/")});
-  Store(HKEY_LOCAL_MACHINE, u"Software\\x", u"c", {REG_DWORD, {0xef, 0xbe, 0xad, 0xde}});
-  Store(HKEY_LOCAL_MACHINE, u"Software\\x\\Sub", u"m", {REG_MULTI_SZ, Sz(std::u16string(u"é\0", 2))});
-  EXPECT_EQ(regfile::Export(u"hklm\\Software\\x", regfile::Format::kRegedit4),
-            "REGEDIT4\r\n"
-            "\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n"
-            "@=\"say \\\"hi\\\" \\\\o/\"\r\n"
-            "\"c\"=dword:deadbeef\r\n"
-            "\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\x\\Sub]\r\n"
-            "\"m\"=hex(7):c3,a9,00,00\r\n"
-            "\r\n");
+TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
+  const std::string text =
+      "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\gone]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n\"drop\"=-\r\n@=-\r\n\"v\"=dword:00000001\r\n\r\n";
+  EXPECT_EQ(regfile::Write(regfile::Parse(regfile::DecodeFile(text))), text);
 }
 
 // Hex lines hold as many bytes as fit in 78 columns with their commas; the
@@ -397,7 +343,9 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   auto run = [&](std::vector<std::string> args) {
     return testing_support::Run(ProgramRun{program, std::move(args), env, {}, std::chrono::seconds(20)});
   };
-  testing_support::WriteFile(folder_ / "in.reg", "REGEDIT4\r\n[HKCU\\Software\\p]\r\n\"v\"=dword:1\r\n");
+  testing_support::WriteFile(folder_ / "in.reg",
+                             "REGEDIT4\r\n[HKCU\\Software\\p]\r\n@=\"say \\\"hi\\\" \\\\o/\"\r\n\"v\"=dword:DeadBeef\r\n"
+                             "[HKCU\\Software\\p\\Sub]\r\n\"m\"=hex(7):61,00,62,00,00\r\n");
   testing_support::WriteFile(folder_ / "bad.reg", "REGEDIT4\r\n\"v\"=dword:1\r\n");
   const std::string pipe = folder_ / "pipe";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -406,11 +354,11 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   EXPECT_EQ(run({"/s", folder_ / "in.reg"}).exitCode, 0);
   // The file name may come in Windows form, as the data-store handlers give it.
   const std::u16string windowsOut = compat::win32::WindowsPath(folder_ / "out.reg");
-  EXPECT_EQ(run({"/a", std::string(windowsOut.begin(), windowsOut.end()), "HKEY_CURRENT_USER\\Software\\p"})
-                .exitCode,
-            0);
+  EXPECT_EQ(run({"/a", std::string(windowsOut.begin(), windowsOut.end()), "hkcu\\Software\\p"}).exitCode, 0);
   EXPECT_EQ(testing_support::ReadFile(folder_ / "out.reg"),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\p]\r\n\"v\"=dword:00000001\r\n\r\n");
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\p]\r\n@=\"say \\\"hi\\\" \\\\o/\"\r\n\"v\"=dword:deadbeef\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\p\\Sub]\r\n\"m\"=hex(7):61,00,62,00,00\r\n\r\n");
 
   // Errors: exit status 1 and a message naming the file (and line); only
   // regular files are read or written, without blocking on a pipe.
@@ -446,6 +394,23 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
       << incomplete.err;
   EXPECT_NE(testing_support::ReadFile(cut).find(std::string("\"\0v\0\"\0=\0d\0w\0o\0r\0d\0", 18)), std::string::npos);
   EXPECT_EQ(run({}).exitCode, 2);
+
+  // Deeper than a small stack holds one call per level: the hive has no depth
+  // limit of its own (files are held to Windows' 512 levels).
+  std::u16string deep = u"Software\\deep";
+  for (int i = 0; i < 3000; ++i) deep += u"\\k";
+  Store(HKEY_CURRENT_USER, deep, u"v", {REG_DWORD, {7, 0, 0, 0}});
+  const std::string deepFile = folder_ / "deep.reg";
+  EXPECT_EQ(testing_support::Run(ProgramRun{"/bin/sh",
+                                            {"-c", "ulimit -s 256 && exec \"$0\" /a \"$1\" \"$2\"", program,
+                                             deepFile, "HKCU\\Software\\deep"},
+                                            env, {}, std::chrono::seconds(60)})
+                .exitCode,
+            0);
+  const std::string exported = testing_support::ReadFile(deepFile);
+  EXPECT_TRUE(exported.ends_with("[HKEY_CURRENT_USER\\" + std::string(deep.begin(), deep.end()) +
+                                 "]\r\n\"v\"=dword:00000007\r\n\r\n"));
+  EXPECT_EQ(std::count(exported.begin(), exported.end(), '['), 3001);
 }
 
 }  // namespace
