@@ -221,26 +221,23 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.nameLength);
-    UsePrefix("wrap" + std::to_string(c.nameLength) + "-" + std::to_string(c.bytes));
-    const std::u16string name(c.nameLength, u'n');
-    const std::vector<BYTE> data(c.bytes, 0xa5);
-    Store(HKEY_CURRENT_USER, u"Software\\w", name, {REG_BINARY, data});
-    const std::string file = regfile::Export(u"HKCU\\Software\\w", regfile::Format::kRegedit4);
-    const size_t start = file.find("\"n");
-    const std::string value = file.substr(start, file.find("\r\n\r\n", start) - start);
+    const regfile::Change key{regfile::Change::Kind::kCreateKey, HKEY_CURRENT_USER, u"w", {}, REG_NONE, {}, 0};
+    const regfile::Change value{regfile::Change::Kind::kSetValue, HKEY_CURRENT_USER, u"w",
+                                std::u16string(c.nameLength, u'n'), REG_BINARY, std::vector<BYTE>(c.bytes, 0xa5), 0};
+    const std::string file = regfile::Write({regfile::Format::kRegedit4, {key, value}});
+    const size_t start = file.find("]\r\n") + 3;
+    const std::string text = file.substr(start, file.find("\r\n\r\n", start) - start);
     std::vector<size_t> perLine;
-    for (size_t at = 0; at <= value.size();) {
-      const size_t end = std::min(value.find("\r\n", at), value.size());
-      const std::string line = value.substr(at, end - at);
+    for (size_t at = 0; at <= text.size();) {
+      const size_t end = std::min(text.find("\r\n", at), text.size());
+      const std::string line = text.substr(at, end - at);
       EXPECT_LE(line.size(), 79u) << line;
       const size_t bytes = line.find(at == 0 ? "hex:" : "  ") + (at == 0 ? 4 : 2);
       perLine.push_back((line.size() - bytes + 1) / 3);  // "a5," each, the last without a comma
       at = end + 2;
     }
-    EXPECT_EQ(perLine, c.perLine) << value;
-    Import(file);  // reads back the same bytes
-    Snapshot snapshot = TakeSubtree(HKEY_CURRENT_USER, u"Software\\w");
-    EXPECT_EQ(snapshot[u""][name], (Value{REG_BINARY, data}));
+    EXPECT_EQ(perLine, c.perLine) << text;
+    EXPECT_EQ(regfile::Parse(regfile::DecodeFile(file)).changes.at(1).data, value.data);  // reads back the same
   }
 }
 
