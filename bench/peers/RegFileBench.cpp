@@ -53,8 +53,16 @@ void BM_JoinLinesReference(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 
-BENCHMARK(BM_ParseWrappedValue)->RangeMultiplier(4)->Range(16 << 10, 1 << 20)->Complexity()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JoinLinesReference)->RangeMultiplier(4)->Range(16 << 10, 1 << 20)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseWrappedValue)
+    ->RangeMultiplier(4)
+    ->Range(16 << 10, 1 << 20)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JoinLinesReference)
+    ->RangeMultiplier(4)
+    ->Range(16 << 10, 1 << 20)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

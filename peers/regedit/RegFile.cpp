@@ -251,7 +251,8 @@ void CheckKeyPath(std::u16string_view path, int line) {
     if (length == 0) Fail(line, "a key name must not be empty");
     if (length > kMaxKeyNameLength)
       Fail(line, "a key name is longer than " + std::to_string(kMaxKeyNameLength) + " characters");
-    if (++depth > kMaxKeyDepth) Fail(line, "the key is more than " + std::to_string(kMaxKeyDepth) + " levels deep");
+    if (++depth > kMaxKeyDepth)
+      Fail(line, "the key is more than " + std::to_string(kMaxKeyDepth) + " levels deep");
     path.remove_prefix(slash == std::u16string_view::npos ? path.size() : slash + 1);
   }
 }
@@ -443,7 +444,9 @@ std::u16string Quoted(std::u16string_view text) {
   return quoted + u'"';
 }
 
-bool HoldsLineBreak(std::u16string_view text) { return text.find_first_of(u"\r\n") != std::u16string_view::npos; }
+bool HoldsLineBreak(std::u16string_view text) {
+  return text.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
 
 // A subkey name that a key line can hold and that opens the subkey itself:
 // an empty name would open the key again, a backslash another key.
@@ -500,7 +503,8 @@ class Writer {
 
   // A subkey of `key` left out with its subtree.
   void OmittedKey(std::u16string_view key, std::u16string_view name) {
-    if (losses_ != nullptr) losses_->push_back({Loss::Kind::kOmittedKey, std::u16string(key), std::u16string(name)});
+    if (losses_ != nullptr)
+      losses_->push_back({Loss::Kind::kOmittedKey, std::u16string(key), std::u16string(name)});
   }
 
   // The file ends with a blank line after its last section.

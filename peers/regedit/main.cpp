@@ -74,7 +74,8 @@ Descriptor OpenRegularFile(const std::string& name, int flags) {
   Descriptor file(open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666));
   if (file.get() < 0) FailSystem(name, (flags & O_CREAT) != 0 ? "cannot write" : "cannot open");
   if (fstat(file.get(), &info) != 0) FailSystem(name, "cannot open");
-  if (!S_ISREG(info.st_mode)) FailFile(name, std::string("is ") + KindOf(info.st_mode) + ", not a registry file");
+  if (!S_ISREG(info.st_mode))
+    FailFile(name, std::string("is ") + KindOf(info.st_mode) + ", not a registry file");
   return file;
 }
 
@@ -98,11 +99,12 @@ void Import(const std::string& name) {
 
 // A name as it can be shown on one line: control characters escaped.
 std::string Shown(std::u16string_view name) {
+  static constexpr char16_t kHex[] = u"0123456789abcdef";
   std::u16string shown;
   for (char16_t c : name) {
     if (c == u'\r') shown += u"\\r";
     else if (c == u'\n') shown += u"\\n";
-    else if (c < 0x20) shown += u"\\x" + std::u16string{u"0123456789abcdef"[c >> 4], u"0123456789abcdef"[c & 0xF]};
+    else if (c < 0x20) shown += std::u16string{u'\\', u'x', kHex[c >> 4], kHex[c & 0xF]};
     else shown += c;
   }
   return compat::win32::Utf16ToAnsi(shown);

@@ -159,8 +159,8 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
 void AddNamelessKey(const std::string& hive, const char* parent) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(hive.c_str(), &db), SQLITE_OK);
-  const std::string sql = std::string("INSERT INTO keys(parent, name, fold, written) SELECT id, '', x'', 0 ") +
-                          "FROM keys WHERE name = '" + parent + "'";
+  const std::string sql = std::string("INSERT INTO keys(parent, name, fold, written) ") +
+                          "SELECT id, '', x'', 0 FROM keys WHERE name = '" + parent + "'";
   EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
   sqlite3_close(db);
 }
@@ -221,9 +221,10 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.nameLength);
-    const regfile::Change key{regfile::Change::Kind::kCreateKey, HKEY_CURRENT_USER, u"w", {}, REG_NONE, {}, 0};
-    const regfile::Change value{regfile::Change::Kind::kSetValue, HKEY_CURRENT_USER, u"w",
-                                std::u16string(c.nameLength, u'n'), REG_BINARY, std::vector<BYTE>(c.bytes, 0xa5), 0};
+    using enum regfile::Change::Kind;
+    const regfile::Change key{kCreateKey, HKEY_CURRENT_USER, u"w", {}, REG_NONE, {}, 0};
+    const regfile::Change value{kSetValue,  HKEY_CURRENT_USER, u"w", std::u16string(c.nameLength, u'n'),
+                                REG_BINARY, std::vector<BYTE>(c.bytes, 0xa5), 0};
     const std::string file = regfile::Write({regfile::Format::kRegedit4, {key, value}});
     const size_t start = file.find("]\r\n") + 3;
     const std::string text = file.substr(start, file.find("\r\n\r\n", start) - start);
@@ -237,7 +238,7 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
       at = end + 2;
     }
     EXPECT_EQ(perLine, c.perLine) << text;
-    EXPECT_EQ(regfile::Parse(regfile::DecodeFile(file)).changes.at(1).data, value.data);  // reads back the same
+    EXPECT_EQ(regfile::Parse(regfile::DecodeFile(file)).changes.at(1).data, value.data);  // reads back
   }
 }
 
@@ -341,7 +342,8 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
     return testing_support::Run(ProgramRun{program, std::move(args), env, {}, std::chrono::seconds(20)});
   };
   testing_support::WriteFile(folder_ / "in.reg",
-                             "REGEDIT4\r\n[HKCU\\Software\\p]\r\n@=\"say \\\"hi\\\" \\\\o/\"\r\n\"v\"=dword:DeadBeef\r\n"
+                             "REGEDIT4\r\n[HKCU\\Software\\p]\r\n@=\"say \\\"hi\\\" \\\\o/\"\r\n"
+                             "\"v\"=dword:DeadBeef\r\n"
                              "[HKCU\\Software\\p\\Sub]\r\n\"m\"=hex(7):61,00,62,00,00\r\n");
   testing_support::WriteFile(folder_ / "bad.reg", "REGEDIT4\r\n\"v\"=dword:1\r\n");
   const std::string pipe = folder_ / "pipe";
@@ -363,7 +365,8 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
     std::vector<std::string> args;
     std::string message;
   } failures[] = {
-      {{"/a", folder_ / "none.reg", "HKCU\\Software\\missing"}, "no such key: HKEY_CURRENT_USER\\Software\\missing"},
+      {{"/a", folder_ / "none.reg", "HKCU\\Software\\missing"},
+       "no such key: HKEY_CURRENT_USER\\Software\\missing"},
       {{"/s", folder_ / "bad.reg"}, (folder_ / "bad.reg") + ": line 2: a value must follow"},
       {{"/s", folder_ / "none.reg"}, (folder_ / "none.reg") + ": cannot open"},
       {{"/s", folder_ / "folder"}, (folder_ / "folder") + ": is a folder"},
@@ -389,7 +392,8 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   EXPECT_NE(incomplete.err.find(cut + ": value \"line\\nbreak\" of HKEY_CURRENT_USER\\Software\\p left out"),
             std::string::npos)
       << incomplete.err;
-  EXPECT_NE(testing_support::ReadFile(cut).find(std::string("\"\0v\0\"\0=\0d\0w\0o\0r\0d\0", 18)), std::string::npos);
+  const std::string v5Dword("\"\0v\0\"\0=\0d\0w\0o\0r\0d\0", 18);  // the rest of the key is there
+  EXPECT_NE(testing_support::ReadFile(cut).find(v5Dword), std::string::npos);
   EXPECT_EQ(run({}).exitCode, 2);
 
   // Deeper than a small stack holds one call per level: the hive has no depth
