@@ -202,6 +202,16 @@ TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
       "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\gone]\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n\"drop\"=-\r\n@=-\r\n\"v\"=dword:00000001\r\n\r\n";
   EXPECT_EQ(regfile::Write(regfile::Parse(regfile::DecodeFile(text))), text);
+  // Deletions of values a file cannot name exactly, or at all.
+  regfile::Document document = regfile::Parse(regfile::DecodeFile(text));
+  const char16_t lone[] = {u'x', 0xD800, 0};
+  document.changes[2].name = lone;
+  document.changes[3].name = u"a\nb";
+  std::vector<regfile::Loss> losses;
+  EXPECT_EQ(regfile::Write(document, &losses).find("a\nb"), std::string::npos);
+  const std::u16string x = u"HKEY_LOCAL_MACHINE\\Software\\x";
+  EXPECT_EQ(losses,
+            (std::vector<regfile::Loss>{{Kind::kInexactValue, x, lone}, {Kind::kOmittedValue, x, u"a\nb"}}));
 }
 
 // Hex lines hold as many bytes as fit in 78 columns with their commas; the
@@ -249,8 +259,8 @@ TEST_F(RegFileTest, ImportsAVersion5Utf16FileWithDeletions) {
   const std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n"
       u"\r\n"
-      u"; set up by the installer\r\n"
-      u"[HKLM\\Software\\v5]\r\n"
+      u"; comments and key lines never go on: \\\r\n"
+      u"[HKLM\\Software\\v5\\]\r\n"
       u"\"name\"=\"Ωmega \\\\ \\\"q\\\"\"\r\n"
       u"\"expand\"=hex(2):25,00,41,00,25,00,00,00\r\n"
       u"\"list\"=hex(7):61,00,00,00,\\\r\n"
@@ -386,10 +396,11 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   // A value a file cannot hold: the rest is written, the loss named.
   const std::string cut = folder_ / "cut.reg";
   UsePrefix("program");
-  Store(HKEY_CURRENT_USER, u"Software\\p", u"line\nbreak", {REG_DWORD, {1, 0, 0, 0}});
+  Store(HKEY_CURRENT_USER, u"Software\\p", u"a line\nbreak\x01", {REG_DWORD, {1, 0, 0, 0}});
   const auto incomplete = run({"/e", cut, "HKCU\\Software\\p"});
   EXPECT_EQ(incomplete.exitCode, 1);
-  EXPECT_NE(incomplete.err.find(cut + ": value \"line\\nbreak\" of HKEY_CURRENT_USER\\Software\\p left out"),
+  EXPECT_NE(incomplete.err.find(cut + ": value \"a line\\nbreak\\x01\" of HKEY_CURRENT_USER\\Software\\p "
+                                      "left out"),
             std::string::npos)
       << incomplete.err;
   const std::string v5Dword("\"\0v\0\"\0=\0d\0w\0o\0r\0d\0", 18);  // the rest of the key is there
