@@ -3,6 +3,7 @@
 #include "peers/regedit/RegFile.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "compat/win32/Error.h"
@@ -69,6 +70,10 @@ std::string SystemMessage(LONG code) {
   throw Error(what + " " + Narrow(key) + ": " + SystemMessage(code));
 }
 
+[[noreturn]] void FailRegistry(int line, const std::string& what, std::u16string_view key, LONG code) {
+  Fail(line, what + " " + Narrow(key) + ": " + SystemMessage(code));
+}
+
 std::vector<BYTE> Utf16Bytes(std::u16string_view text) {
   std::vector<BYTE> bytes;
   bytes.reserve(text.size() * 2);
@@ -101,8 +106,10 @@ struct Line {
   std::u16string text;
 };
 
-// Whether a line goes on in the next one: it ends in a backslash that is not
-// inside a quoted string.
+// Whether a physical line goes on in the next one: it ends in a backslash that
+// is not inside a quoted string. A line only goes on outside quotes, so the
+// next physical line starts outside them too and is looked at on its own:
+// joining stays linear however many lines a value spans.
 bool Continues(std::u16string_view text) {
   bool quoted = false;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -128,7 +135,9 @@ std::vector<Line> LogicalLines(std::u16string_view text) {
     if (continuing) lines.back().text.append(physical);
     else lines.push_back({number, std::u16string(physical)});
     std::u16string& current = lines.back().text;
-    continuing = !current.empty() && current[0] != u';' && current[0] != u'[' && Continues(current);
+    // An empty physical line leaves the joined line as it was: outside quotes.
+    continuing = !current.empty() && current[0] != u';' && current[0] != u'[' &&
+                 (physical.empty() ? current.back() == u'\\' : Continues(physical));
     if (continuing) current.pop_back();
   }
   return lines;
@@ -168,7 +177,8 @@ bool ParseHex(std::u16string_view text, size_t maxDigits, DWORD* value) {
   return true;
 }
 
-// "01,02, ff" into bytes; an empty list is no bytes.
+// "01,02, ff" into bytes; an empty list is no bytes. Like Windows' tool this
+// takes a byte of one digit ("1" for 01).
 std::vector<BYTE> ParseBytes(std::u16string_view text, int line) {
   std::vector<BYTE> bytes;
   text = Trim(text);
@@ -177,7 +187,7 @@ std::vector<BYTE> ParseBytes(std::u16string_view text, int line) {
     const size_t comma = text.find(u',');
     DWORD byte = 0;
     if (!ParseHex(Trim(text.substr(0, comma)), 2, &byte))
-      Fail(line, "hex data must be bytes of two hexadecimal digits separated by commas");
+      Fail(line, "hex data must be bytes of one or two hexadecimal digits separated by commas");
     bytes.push_back(static_cast<BYTE>(byte));
     text = comma == std::u16string_view::npos ? std::u16string_view() : text.substr(comma + 1);
   }
@@ -225,6 +235,32 @@ void ParseData(std::u16string_view data, Format format, int line, Change* change
     return;
   }
   Fail(line, "unknown value data (expected \"text\", dword:, hex:, hex(type): or -)");
+}
+
+constexpr std::u16string_view kNul(u"\0", 1);
+
+// A key path as Windows takes it: names between backslashes (one trailing
+// backslash allowed), none empty or too long, not too many levels.
+void CheckKeyPath(std::u16string_view path, int line) {
+  if (path.find(kNul) != std::u16string_view::npos) Fail(line, "a key name must not hold a NUL character");
+  if (!path.empty() && path.back() == u'\\') path.remove_suffix(1);
+  size_t depth = 0;
+  while (!path.empty()) {
+    const size_t slash = path.find(u'\\');
+    const size_t length = std::min(slash, path.size());
+    if (length == 0) Fail(line, "a key name must not be empty");
+    if (length > kMaxKeyNameLength)
+      Fail(line, "a key name is longer than " + std::to_string(kMaxKeyNameLength) + " characters");
+    if (++depth > kMaxKeyDepth)
+      Fail(line, "the key is more than " + std::to_string(kMaxKeyDepth) + " levels deep");
+    path.remove_prefix(slash == std::u16string_view::npos ? path.size() : slash + 1);
+  }
+}
+
+void CheckValueName(std::u16string_view name, int line) {
+  if (name.find(kNul) != std::u16string_view::npos) Fail(line, "a value name must not hold a NUL character");
+  if (name.size() > kMaxValueNameLength)
+    Fail(line, "a value name is longer than " + std::to_string(kMaxValueNameLength) + " characters");
 }
 
 }  // namespace
@@ -288,6 +324,7 @@ Document Parse(std::u16string_view text) {
       }
       if (change.kind == Change::Kind::kDeleteKey && key.path.empty())
         Fail(line->number, "a root key cannot be deleted");
+      CheckKeyPath(key.path, line->number);
       change.root = sectionRoot = key.root;
       change.path = sectionPath = key.path;
       inSection = change.kind == Change::Kind::kCreateKey;
@@ -299,6 +336,7 @@ Document Parse(std::u16string_view text) {
     if (content[0] == u'"') {
       pos = 0;
       change.name = ReadQuoted(content, &pos, line->number);
+      CheckValueName(change.name, line->number);
     } else if (content[0] != u'@') {
       Fail(line->number, "expected a key in brackets, a value name in quotation marks, or @");
     }
@@ -406,21 +444,34 @@ std::u16string Quoted(std::u16string_view text) {
   return quoted + u'"';
 }
 
+bool HoldsLineBreak(std::u16string_view text) {
+  return text.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+// A subkey name that a key line can hold and that opens the subkey itself:
+// an empty name would open the key again, a backslash another key.
+bool IsWritableKeyName(std::u16string_view name) {
+  return !name.empty() && name.find_first_of(u"\\\r\n") == std::u16string_view::npos;
+}
+
 class Writer {
  public:
-  Writer(Format format, std::vector<std::u16string>* lossy) : format_(format), lossy_(lossy) {
+  Writer(Format format, std::vector<Loss>* losses) : format_(format), losses_(losses) {
     Line(format == Format::kRegedit4 ? kRegedit4Header : kVersion5Header);
-    Line(u"");
   }
 
-  void Line(std::u16string_view text) { text_.append(text).append(u"\r\n"); }
+  // A section: a blank line, then the key in brackets, "-" before it for a deletion.
+  void Key(std::u16string_view name, bool deleted) {
+    key_ = name;
+    Line(u"");
+    if (!FitsFormat(name)) Lose(Loss::Kind::kInexactKey, u"");
+    Line((deleted ? u"[-" : u"[") + key_ + u"]");
+  }
 
   void Value(const NamedValue& value) {
+    if (HoldsLineBreak(value.name)) return Lose(Loss::Kind::kOmittedValue, value.name);
+    if (!FitsFormat(value.name)) Lose(Loss::Kind::kInexactValue, value.name);
     const std::u16string head = (value.name.empty() ? u"@" : Quoted(value.name)) + u"=";
-    if (value.name.find_first_of(u"\r\n") != std::u16string::npos || !FitsFormat(value.name)) {
-      if (lossy_ != nullptr) lossy_->push_back(value.name);
-      if (value.name.find_first_of(u"\r\n") != std::u16string::npos) return;  // no line can hold it
-    }
     if (value.type == REG_SZ && IsPlainString(value.data)) {
       const std::u16string text = Utf16Text(value.data);
       Line(head + Quoted(std::u16string_view(text).substr(0, text.size() - 1)));
@@ -436,8 +487,7 @@ class Writer {
     } else if (format_ == Format::kRegedit4 && IsTextType(value.type)) {
       // REGEDIT4 holds text as ANSI bytes; an odd last byte has no place there.
       const std::u16string text = Utf16Text(value.data);
-      if ((value.data.size() % 2 != 0 || !FitsAnsi(text)) && lossy_ != nullptr)
-        lossy_->push_back(value.name);
+      if (value.data.size() % 2 != 0 || !FitsAnsi(text)) Lose(Loss::Kind::kInexactValue, value.name);
       const std::string ansi = compat::win32::Utf16ToAnsi(text);
       Hex(head + TypeTag(value.type), std::vector<BYTE>(ansi.begin(), ansi.end()));
     } else {
@@ -445,13 +495,33 @@ class Writer {
     }
   }
 
-  std::string Bytes() const {
+  void DeletedValue(std::u16string_view name) {
+    if (HoldsLineBreak(name)) return Lose(Loss::Kind::kOmittedValue, name);
+    if (!FitsFormat(name)) Lose(Loss::Kind::kInexactValue, name);
+    Line((name.empty() ? u"@" : Quoted(name)) + u"=-");
+  }
+
+  // A subkey of `key` left out with its subtree.
+  void OmittedKey(std::u16string_view key, std::u16string_view name) {
+    if (losses_ != nullptr)
+      losses_->push_back({Loss::Kind::kOmittedKey, std::u16string(key), std::u16string(name)});
+  }
+
+  // The file ends with a blank line after its last section.
+  std::string Bytes() {
+    Line(u"");
     if (format_ == Format::kRegedit4) return compat::win32::Utf16ToAnsi(text_);
     const std::vector<BYTE> bytes = Utf16Bytes(text_);
     return std::string("\xFF\xFE") + std::string(bytes.begin(), bytes.end());
   }
 
  private:
+  void Line(std::u16string_view text) { text_.append(text).append(u"\r\n"); }
+
+  void Lose(Loss::Kind kind, std::u16string_view name) {
+    if (losses_ != nullptr) losses_->push_back({kind, key_, std::u16string(name)});
+  }
+
   static std::u16string TypeTag(DWORD type) {
     std::u16string digits;
     do {
@@ -472,11 +542,12 @@ class Writer {
     if (data.size() < 2 || data.size() % 2 != 0) return false;
     const std::u16string text = Utf16Text(data);
     const std::u16string_view body = std::u16string_view(text).substr(0, text.size() - 1);
-    return text.back() == 0 && body.find_first_of(std::u16string_view(u"\0\r\n", 3)) == std::u16string_view::npos &&
+    return text.back() == 0 && body.find(kNul) == std::u16string_view::npos && !HoldsLineBreak(body) &&
            FitsFormat(body);
   }
 
-  // Bytes as two hexadecimal digits each, lines continued after 76 columns.
+  // Bytes as two hexadecimal digits each. A line holds as many as fit in 78
+  // columns with their commas; the backslash that continues it is column 79.
   void Hex(std::u16string line, const std::vector<BYTE>& data) {
     static constexpr char16_t kHex[] = u"0123456789abcdef";
     for (size_t i = 0; i < data.size(); ++i) {
@@ -492,22 +563,18 @@ class Writer {
   }
 
   Format format_;
-  std::vector<std::u16string>* lossy_;
+  std::vector<Loss>* losses_;
+  std::u16string key_;  // the current section's full name
   std::u16string text_;
 };
 
-void WriteKey(Writer& out, HKEY key, const std::u16string& name) {
-  out.Line(u"[" + name + u"]");
-  for (const NamedValue& value : Values(key, name)) out.Value(value);
-  out.Line(u"");
-  for (const std::u16string& subName : SubKeyNames(key, name)) {
-    OpenedKey sub;
-    const std::u16string subPath = name + u"\\" + subName;
-    const LONG status = RegOpenKeyExW(key, subName.c_str(), 0, KEY_READ, sub.Out());
-    if (status != ERROR_SUCCESS) FailRegistry("cannot open", subPath, status);
-    WriteKey(out, sub.get(), subPath);
-  }
-}
+// One key of the walk: its handle and the subkeys still to visit.
+struct Level {
+  OpenedKey key;
+  std::vector<std::u16string> subKeys;
+  size_t next = 0;
+  size_t nameLength = 0;  // of the key's full name
+};
 
 }  // namespace
 
@@ -520,37 +587,81 @@ void Apply(const Document& document) {
       case Change::Kind::kCreateKey:
         status = RegCreateKeyExW(change.root, change.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                  KEY_ALL_ACCESS, nullptr, current.Out(), nullptr);
-        if (status != ERROR_SUCCESS) FailRegistry("cannot create", name, status);
+        if (status != ERROR_SUCCESS) FailRegistry(change.line, "cannot create", name, status);
         break;
       case Change::Kind::kDeleteKey:
         current.Reset();
         status = RegDeleteTreeW(change.root, change.path.c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-          FailRegistry("cannot delete", name, status);
+          FailRegistry(change.line, "cannot delete", name, status);
         break;
       case Change::Kind::kSetValue:
         status = RegSetValueExW(current.get(), change.name.c_str(), 0, change.type, change.data.data(),
                                 static_cast<DWORD>(change.data.size()));
-        if (status != ERROR_SUCCESS) FailRegistry("cannot set a value of", name, status);
+        if (status != ERROR_SUCCESS) FailRegistry(change.line, "cannot set a value of", name, status);
         break;
       case Change::Kind::kDeleteValue:
         status = RegDeleteValueW(current.get(), change.name.c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-          FailRegistry("cannot delete a value of", name, status);
+          FailRegistry(change.line, "cannot delete a value of", name, status);
         break;
     }
   }
 }
 
-std::string Export(std::u16string_view keyName, Format format, std::vector<std::u16string>* lossy) {
+std::string Write(const Document& document, std::vector<Loss>* losses) {
+  Writer out(document.format, losses);
+  for (const Change& change : document.changes) {
+    switch (change.kind) {
+      case Change::Kind::kCreateKey:
+      case Change::Kind::kDeleteKey:
+        out.Key(FullName(change.root, change.path), change.kind == Change::Kind::kDeleteKey);
+        break;
+      case Change::Kind::kSetValue:
+        out.Value({change.name, change.type, change.data});
+        break;
+      case Change::Kind::kDeleteValue:
+        out.DeletedValue(change.name);
+        break;
+    }
+  }
+  return out.Bytes();
+}
+
+std::string Export(std::u16string_view keyName, Format format, std::vector<Loss>* losses) {
   const KeyName key = SplitKeyName(keyName);
-  const std::u16string name = FullName(key.root, key.path);
-  OpenedKey opened;
-  const LONG status = RegOpenKeyExW(key.root, key.path.c_str(), 0, KEY_READ, opened.Out());
-  if (status == ERROR_FILE_NOT_FOUND) throw Error("no such key: " + Narrow(name));
-  if (status != ERROR_SUCCESS) FailRegistry("cannot export", name, status);
-  Writer out(format, lossy);
-  WriteKey(out, opened.get(), name);
+  std::u16string name = FullName(key.root, key.path);
+  Writer out(format, losses);
+  // Depth first, values before subkeys, with a stack of open keys instead of
+  // recursion: a hive may hold keys deeper than any call stack.
+  std::vector<std::unique_ptr<Level>> levels;
+  auto visit = [&](HKEY parent, const std::u16string& subKey) {
+    auto level = std::make_unique<Level>();
+    const LONG status = RegOpenKeyExW(parent, subKey.c_str(), 0, KEY_READ, level->key.Out());
+    if (levels.empty() && status == ERROR_FILE_NOT_FOUND) throw Error("no such key: " + Narrow(name));
+    if (status != ERROR_SUCCESS) FailRegistry("cannot open", name, status);
+    out.Key(name, false);
+    for (const NamedValue& value : Values(level->key.get(), name)) out.Value(value);
+    level->subKeys = SubKeyNames(level->key.get(), name);
+    level->nameLength = name.size();
+    levels.push_back(std::move(level));
+  };
+  visit(key.root, key.path);
+  while (!levels.empty()) {
+    Level& top = *levels.back();
+    name.resize(top.nameLength);
+    if (top.next == top.subKeys.size()) {
+      levels.pop_back();
+      continue;
+    }
+    const std::u16string& subKey = top.subKeys[top.next++];
+    if (!IsWritableKeyName(subKey)) {
+      out.OmittedKey(name, subKey);
+      continue;
+    }
+    name.append(u"\\").append(subKey);
+    visit(top.key.get(), subKey);
+  }
   return out.Bytes();
 }
 

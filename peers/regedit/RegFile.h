@@ -9,6 +9,7 @@
 // number for a bad file).
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -27,6 +28,12 @@ class Error : public std::runtime_error {
 // byte order mark. They differ in how text values given as hex bytes
 // (hex(1), hex(2), hex(7)) are encoded: ANSI bytes versus UTF-16LE units.
 enum class Format { kRegedit4, kVersion5 };
+
+// Windows' limits on names and depth, which import holds files to: a file
+// that Windows would refuse is refused here too.
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+constexpr size_t kMaxKeyDepth = 512;  // levels below the root
 
 // One change that a file asks for, in file order.
 struct Change {
@@ -63,10 +70,25 @@ Document Parse(std::u16string_view text);
 // Applies the changes in order. Deleting what is not there is no failure.
 void Apply(const Document& document);
 
+// What a written file does not hold exactly. A name with a line break has no
+// place in a file of lines, and neither has a subkey whose name is empty or
+// holds a backslash (possible only in a damaged hive): such values and keys
+// (with their subtrees) are left out. REGEDIT4 writes text the ANSI code page
+// lacks, and text values of odd length, as well as it can.
+struct Loss {
+  enum class Kind { kInexactValue, kInexactKey, kOmittedValue, kOmittedKey };
+  Kind kind;
+  std::u16string key;   // the key's full name; for a value or subkey, of the key it is in
+  std::u16string name;  // the value's or the subkey's name; empty for kInexactKey
+  bool operator==(const Loss&) const = default;
+};
+
+// The changes as the bytes of a file in the document's format: key
+// creations and deletions as sections, values and value deletions in them.
+std::string Write(const Document& document, std::vector<Loss>* losses = nullptr);
+
 // The key with its values and subkeys, all levels, as the bytes of a file.
-// `lossy` (optional) receives the names of values the format cannot hold
-// exactly (REGEDIT4 text without a character of the ANSI code page).
-std::string Export(std::u16string_view keyName, Format format,
-                   std::vector<std::u16string>* lossy = nullptr);
+// The tree is walked without recursion, so any depth the hive holds exports.
+std::string Export(std::u16string_view keyName, Format format, std::vector<Loss>* losses = nullptr);
 
 }  // namespace regfile
