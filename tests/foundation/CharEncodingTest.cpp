@@ -235,14 +235,13 @@ TEST(CharEncodings, RoundTripOfEveryCodePoint) {
     int failures = 0;
     for (CodePoint c = 0; c <= 0x10FFFF && failures < 5; ++c) {
       const std::int32_t size = encoding->encodeChar(c, buffer, 4, 0);
-      if (encoding == &UTF16() && c - 0xD800 < 0x800) {
-        failures += size != 0;
-        continue;
-      }
       CodePoint back = 0xFFFFFFFF;
-      const bool ok = size == encoding->getEncodedSize(c) && size > 0 &&
-                      encoding->decodeCharAt(back, buffer, size, 0) == size && back == c &&
-                      encoding->decodePreviousCharAt(back, buffer, size, size) == 0 && back == c;
+      // UTF-16 has no form for the surrogate code points: nothing is written.
+      const bool ok = encoding == &UTF16() && c - 0xD800 < 0x800
+                          ? size == 0 && encoding->getEncodedSize(c) == 0
+                          : size == encoding->getEncodedSize(c) && size > 0 &&
+                                encoding->decodeCharAt(back, buffer, size, 0) == size && back == c &&
+                                encoding->decodePreviousCharAt(back, buffer, size, size) == 0 && back == c;
       if (!ok) {
         ADD_FAILURE() << "code point " << std::hex << c;
         ++failures;

@@ -6,10 +6,13 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "FoundationTestSupport.h"
 #include "foundation/CString.h"
 #include "foundation/String.h"
+#include "foundation/StringEngine.h"
 
 namespace lumo {
 namespace {
@@ -64,16 +67,77 @@ TEST(Strings, ComparisonIsByCodePointsAcrossEncodings) {
 }
 
 TEST(Strings, ConcatenationKeepsTheEncodingWhenEverythingFits) {
-  const String latin = String("caf") + u"\u00e9";
-  EXPECT_TRUE(latin->hasEncoding(kLatin1EncodingId));
-  EXPECT_EQ(ToUTF8(latin), "caf\xc3\xa9");
-  const String widened = String("price: ") + u"5 \u20ac";
-  EXPECT_TRUE(widened->hasEncoding(kUTF16EncodingId));
-  EXPECT_EQ(ToUTF8(widened), "price: 5 \xe2\x82\xac");
-  const String astral = String(u"x") + String(make<CUTF32String>(std::array<std::uint32_t, 2>{0x110000, 0}.data()));
-  EXPECT_TRUE(astral->hasEncoding(kUTF32EncodingId));
-  EXPECT_EQ(astral.length(), 2);
-  EXPECT_TRUE((String("a") + String()).get()->isTerminated());
+  const std::uint32_t beyondUnicode[] = {0x110000, 0};
+  struct Row {
+    String left, right;
+    std::uint32_t encoding;
+    std::int32_t length;
+  } rows[] = {
+      {"caf", u"\u00ff", kLatin1EncodingId, 4},  // the last Latin-1 character fits
+      {"caf", u"\u0100", kUTF16EncodingId, 4},   // the first one beyond does not
+      {"price: ", u"5 \u20ac", kUTF16EncodingId, 10},
+      {u"x", make<CUTF32String>(beyondUnicode), kUTF32EncodingId, 2},
+      {u"\U0001F600", "!", kUTF16EncodingId, 2},
+      {"a", String(), kLatin1EncodingId, 1},
+  };
+  for (const Row& row : rows) {
+    const String joined = row.left + row.right;
+    EXPECT_TRUE(joined->hasEncoding(row.encoding)) << ToUTF8(joined);
+    EXPECT_EQ(joined.length(), row.length);
+    EXPECT_TRUE(joined->isTerminated());
+    EXPECT_EQ(ToUTF8(joined), ToUTF8(row.left) + ToUTF8(row.right));
+  }
+}
+
+TEST(StringEngine, FitsInEncodingAtTheBoundaries) {
+  struct Row {
+    const P<ICharEncoding>& encoding;
+    CodePoint c;
+    bool fits;
+  } rows[] = {
+      {GetLatin1CharEncoding(), 0xFF, true},    {GetLatin1CharEncoding(), 0x100, false},
+      {GetUTF16CharEncoding(), 0xD7FF, true},   {GetUTF16CharEncoding(), 0xD800, false},
+      {GetUTF16CharEncoding(), 0x10FFFF, true}, {GetUTF16CharEncoding(), 0x110000, false},
+      {GetUTF8CharEncoding(), 0x110000, false}, {GetUTF32CharEncoding(), 0xFFFFFFFF, true},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(detail::Fits(*row.encoding, row.c), row.fits) << row.encoding->getName() << " " << row.c;
+  }
+}
+
+// Blocks of 16 code points, both directions, within bounds, against the
+// single-step lenient decoder.
+TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
+  std::u16string text;
+  for (int i = 0; i < 20; ++i) text += i % 3 ? u"a\u00e9" : u"\U0001F600";
+  const detail::TextView view(text.c_str());
+  std::vector<CodePoint> single;
+  std::vector<std::int32_t> starts;
+  CodePoint c;
+  for (std::int32_t at = 0, next; (next = view.encoding.decodeNextChar(c, view.bytes, view.size, at)) >= 0; at = next) {
+    single.push_back(c);
+    starts.push_back(at);
+  }
+  ASSERT_EQ(view.chars, static_cast<std::int32_t>(single.size()));
+
+  detail::TextReader forwards(view);
+  for (std::size_t i = 0; i < single.size(); ++i) {
+    ASSERT_TRUE(forwards.next(c));
+    EXPECT_EQ(c, single[i]);
+    EXPECT_EQ(forwards.lastStart(), starts[i]);
+  }
+  EXPECT_FALSE(forwards.next(c));
+  EXPECT_EQ(forwards.consumed(), view.chars);
+
+  // Backwards from the start of the last character down to the third one.
+  detail::BackwardTextReader backwards(view.bytes, view.size, view.encoding, starts.back(), starts[2]);
+  for (std::size_t i = single.size() - 1; i-- > 2;) {
+    ASSERT_TRUE(backwards.next(c));
+    EXPECT_EQ(c, single[i]);
+    EXPECT_EQ(backwards.lastStart(), starts[i]);
+  }
+  EXPECT_FALSE(backwards.next(c));
+  EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
 TEST(Strings, ReplaceEveryOccurrenceLeftToRight) {
