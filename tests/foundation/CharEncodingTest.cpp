@@ -86,6 +86,7 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf8 cut 4", UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
       {"utf8 ascii after lead", UTF8(), {0xC2, 0x41}, kInvalid, 0},
       {"utf8 ascii in 3", UTF8(), {0xE0, 0xA0, 0x41}, kInvalid, 0},
+      {"utf8 ascii then continuation", UTF8(), {0xC2, 0x41, 0x80}, kInvalid, 0},
       // UTF-8: surrogate code points are accepted.
       {"utf8 surrogate", UTF8(), {0xED, 0xA0, 0x80}, 0xD800, 3},
       // UTF-16 (little-endian units).
@@ -112,7 +113,20 @@ TEST(CharEncodings, StrictDecodingAtTheBoundaries) {
   for (const DecodeCase& row : DecodeCases()) {
     SCOPED_TRACE(row.what);
     const std::uint8_t* data = row.bytes.data();
+    // The block decoder, with its fast paths for long input, reads what
+    // single lenient steps read.
+    Bytes padded = row.bytes;
+    padded.insert(padded.end(), 4, 'Z');
+    std::vector<CodePoint> steps;
     CodePoint c = 0xCCCCCCCC;
+    for (std::int32_t at = 0; (at = row.encoding.decodeNextChar(c, padded.data(), Size(padded), at)) >= 0;) {
+      steps.push_back(c);
+    }
+    CodePoint block[16];
+    std::int32_t count = -1;
+    row.encoding.decodeChars(block, 16, count, padded.data(), Size(padded), 0, nullptr);
+    EXPECT_EQ(std::vector<CodePoint>(block, block + count), steps);
+
     const std::int32_t end = row.encoding.decodeCharAt(c, data, Size(row.bytes), 0);
     if (row.expected == kInvalid) {
       EXPECT_EQ(end, -1);
@@ -174,15 +188,18 @@ TEST(CharEncodings, EncodingLimitsAndRoom) {
   EXPECT_EQ(UTF32().getEncodedSize(0xFFFFFFFF), 4);
 }
 
-TEST(CharEncodings, CountingSkipsInvalidBytesWithoutCountingThem) {
-  const Bytes utf8 = {0x41, 0xFF, 0x42};
-  EXPECT_EQ(UTF8().countChars(utf8.data(), 3, 0), 2);
+TEST(CharEncodings, LenientWalksSkipInvalidBytesWithoutCountingThem) {
+  const Bytes utf8 = {0x41, 0x80, 0xFF, 0x42};
+  EXPECT_EQ(UTF8().countChars(utf8.data(), 4, 0), 2);
+  EXPECT_EQ(UTF8().findCharStart(utf8.data(), 3, 1), -1);
+  CodePoint c = 0;
+  EXPECT_EQ(UTF8().decodeNextChar(c, utf8.data(), 4, -1), -1);
   const Bytes utf16 = {0x41, 0x00, 0x00, 0xDC, 0x00, 0xD8, 0x00, 0xDC, 0x42};  // A, lone low, pair, half
   EXPECT_EQ(UTF16().countChars(utf16.data(), Size(utf16), 0), 2);
   EXPECT_EQ(UTF32().countChars(utf16.data(), 9, 0), 2);
   EXPECT_EQ(UTF32().countChars(utf16.data(), 9, 2), 1);
   EXPECT_EQ(Latin1().countChars(utf16.data(), 9, 4), 5);
-  EXPECT_EQ(UTF8().countChars(utf8.data(), 3, 3), 0);
+  EXPECT_EQ(UTF8().countChars(utf8.data(), 4, 4), 0);
 }
 
 TEST(CharEncodings, CharOffsetsUpToTheEnd) {

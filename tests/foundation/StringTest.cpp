@@ -17,6 +17,8 @@
 namespace lumo {
 namespace {
 
+using test::Bytes;
+
 TEST(Strings, NullDiffersFromEmpty) {
   const String null;
   EXPECT_TRUE(null.isNull());
@@ -84,7 +86,9 @@ TEST(Strings, ConcatenationKeepsTheEncodingWhenEverythingFits) {
     const String joined = row.left + row.right;
     EXPECT_TRUE(joined->hasEncoding(row.encoding)) << ToUTF8(joined);
     EXPECT_EQ(joined.length(), row.length);
-    EXPECT_TRUE(joined->isTerminated());
+    const std::int32_t nulSize = joined->getEncoding()->getEncodedSize(0);
+    EXPECT_EQ(Bytes(joined->data() + joined->byteLength(), joined->data() + joined->byteLength() + nulSize),
+              Bytes(static_cast<std::size_t>(nulSize), 0));
     EXPECT_EQ(ToUTF8(joined), ToUTF8(row.left) + ToUTF8(row.right));
   }
 }
