@@ -33,18 +33,21 @@ TEST(CharEncodings, IdentifiersNamesAndSizes) {
     const char* name;
     std::int32_t maxSize;
     bool backwards;
+    std::int32_t terminatedSize;  // of the bytes 41 00 42 00 00 00 00 00: NUL counted in units
   };
   const Row rows[] = {
-      {Latin1(), 0x3154414C, "Latin-1", 1, true}, {UTF8(), 0x38465455, "UTF-8", 4, true},
-      {UTF16(), 0x36314655, "UTF-16", 4, true},   {UTF32(), 0x32334655, "UTF-32", 4, true},
-      {CodePage(), 0x47504443, "CodePage", static_cast<std::int32_t>(MB_CUR_MAX), false},
+      {Latin1(), 0x3154414C, "Latin-1", 1, true, 1}, {UTF8(), 0x38465455, "UTF-8", 4, true, 1},
+      {UTF16(), 0x36314655, "UTF-16", 4, true, 4},   {UTF32(), 0x32334655, "UTF-32", 4, true, 4},
+      {CodePage(), 0x47504443, "CodePage", static_cast<std::int32_t>(MB_CUR_MAX), false, 1},
   };
+  const Bytes text = {0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(row.encoding.getId(), row.id);
     EXPECT_STREQ(row.encoding.getName(), row.name);
     EXPECT_EQ(row.encoding.getMaxCharSize(), row.maxSize);
     EXPECT_EQ(row.encoding.canDecodeBackwards(), row.backwards);
+    EXPECT_EQ(row.encoding.getTerminatedSize(text.data()), row.terminatedSize);
   }
   EXPECT_EQ(GetUTF8CharEncoding().get(), GetUTF8CharEncoding().get());
 }
@@ -265,14 +268,6 @@ TEST(CharEncodings, RoundTripOfEveryCodePoint) {
       }
     }
   }
-}
-
-TEST(CharEncodings, TerminatedSizesCountUnitsOfTheEncoding) {
-  const Bytes text = {0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00};
-  EXPECT_EQ(Latin1().getTerminatedSize(text.data()), 1);
-  EXPECT_EQ(UTF8().getTerminatedSize(text.data()), 1);
-  EXPECT_EQ(UTF16().getTerminatedSize(text.data()), 4);
-  EXPECT_EQ(UTF32().getTerminatedSize(text.data()), 4);
 }
 
 TEST(CodePageEncoding, FollowsTheLocaleWithinSixteenBits) {

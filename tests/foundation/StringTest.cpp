@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FoundationTestSupport.h"
@@ -111,36 +112,32 @@ TEST(StringEngine, FitsInEncodingAtTheBoundaries) {
 
 // Blocks of 16 code points, both directions, within bounds, against the
 // single-step lenient decoder.
+// Each code point with its start offset, as a reader hands them out.
+template <class Reader>
+std::vector<std::pair<CodePoint, std::int32_t>> ReadAll(Reader&& reader) {
+  std::vector<std::pair<CodePoint, std::int32_t>> out;
+  for (CodePoint c; reader.next(c);) out.emplace_back(c, reader.lastStart());
+  EXPECT_EQ(reader.consumed(), static_cast<std::int32_t>(out.size()));
+  return out;
+}
+
+// Blocks of 16 code points, in both directions, within bounds, against the
+// single-step lenient decoder.
 TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   std::u16string text;
   for (int i = 0; i < 20; ++i) text += i % 3 ? u"a\u00e9" : u"\U0001F600";
   const detail::TextView view(text.c_str());
-  std::vector<CodePoint> single;
-  std::vector<std::int32_t> starts;
+  std::vector<std::pair<CodePoint, std::int32_t>> single;
   CodePoint c;
   for (std::int32_t at = 0, next; (next = view.encoding.decodeNextChar(c, view.bytes, view.size, at)) >= 0; at = next) {
-    single.push_back(c);
-    starts.push_back(at);
+    single.emplace_back(c, at);
   }
   ASSERT_EQ(view.chars, static_cast<std::int32_t>(single.size()));
-
-  detail::TextReader forwards(view);
-  for (std::size_t i = 0; i < single.size(); ++i) {
-    ASSERT_TRUE(forwards.next(c));
-    EXPECT_EQ(c, single[i]);
-    EXPECT_EQ(forwards.lastStart(), starts[i]);
-  }
-  EXPECT_FALSE(forwards.next(c));
-  EXPECT_EQ(forwards.consumed(), view.chars);
-
+  EXPECT_EQ(ReadAll(detail::TextReader(view)), single);
   // Backwards from the start of the last character down to the third one.
-  detail::BackwardTextReader backwards(view.bytes, view.size, view.encoding, starts.back(), starts[2]);
-  for (std::size_t i = single.size() - 1; i-- > 2;) {
-    ASSERT_TRUE(backwards.next(c));
-    EXPECT_EQ(c, single[i]);
-    EXPECT_EQ(backwards.lastStart(), starts[i]);
-  }
-  EXPECT_FALSE(backwards.next(c));
+  const auto backwards =
+      ReadAll(detail::BackwardTextReader(view.bytes, view.size, view.encoding, single.back().second, single[2].second));
+  EXPECT_EQ(backwards, decltype(single)(single.rbegin() + 1, single.rend() - 2));
   EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
