@@ -100,6 +100,7 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf16 lone low", UTF16(), {0x00, 0xDC, 0x41, 0x00}, kInvalid, 0},
       {"utf16 high then bmp", UTF16(), {0x00, 0xD8, 0x41, 0x00}, kInvalid, 0},
       {"utf16 high then high", UTF16(), {0x00, 0xD8, 0x00, 0xD8}, kInvalid, 0},
+      {"utf16 low then low", UTF16(), {0x00, 0xDC, 0x00, 0xDC}, kInvalid, 0},
       {"utf16 high at end", UTF16(), {0x00, 0xD8}, kInvalid, 0},
       {"utf16 half unit", UTF16(), {0x41}, kInvalid, 0},
       // UTF-32: no range check at all.
@@ -233,6 +234,7 @@ TEST(CharEncodings, BackwardsStrictAndLenient) {
   const Bytes cut = {0x41, 0xE2, 0x82, 0xAC};
   EXPECT_EQ(UTF8().decodePreviousChar(c, cut.data(), 4, 3), 0);
   EXPECT_EQ(UTF8().decodePreviousChar(c, cut.data(), 4, 0), -1);
+  EXPECT_EQ(UTF8().decodePreviousChar(c, cut.data(), 1, 3), -1);  // beyond the size
   // UTF-16: a lone high surrogate is a character strictly, skipped leniently.
   const Bytes high = {0x41, 0x00, 0x00, 0xD8};
   EXPECT_EQ(UTF16().decodePreviousCharAt(c, high.data(), 4, 4), 2);
