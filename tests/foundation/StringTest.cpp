@@ -53,6 +53,17 @@ TEST(Strings, ConstructionModesAndTermination) {
   EXPECT_EQ(adopted->length(), 1);  // a pair cut in half is not a character
   EXPECT_EQ(make<CWCharString>(text)->length(), 2);
   EXPECT_EQ(make<CWCharString>(text)->byteLength(), 6);
+
+  // In every encoding a borrowed text of explicit length is not terminated.
+  const std::uint8_t narrow[] = "AB";
+  const std::uint32_t wide[] = {0x41, 0x42, 0};
+  const P<CString> unterminated[] = {
+      make<CWCharString>(u"AB", 2, -1, StringMode::kBorrow), make<CUTF8String>(narrow, 1, -1, StringMode::kBorrow),
+      make<CUTF32String>(wide, 4, -1, StringMode::kBorrow), make<CCPString>(narrow, 1, -1, StringMode::kBorrow)};
+  for (const P<CString>& string : unterminated) {
+    EXPECT_FALSE(string->isTerminated()) << string->getEncoding()->getName();
+    EXPECT_EQ(string->length(), 1);
+  }
 }
 
 TEST(Strings, ComparisonIsByCodePointsAcrossEncodings) {
@@ -138,6 +149,10 @@ TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   const auto backwards =
       ReadAll(detail::BackwardTextReader(view.bytes, view.size, view.encoding, single.back().second, single[2].second));
   EXPECT_EQ(backwards, decltype(single)(single.rbegin() + 1, single.rend() - 2));
+  EXPECT_EQ(ReadAll(detail::BackwardTextReader(view)), decltype(single)(single.rbegin(), single.rend()));
+  // Trailing bytes that start no character end the text.
+  const std::uint8_t cut[] = {0x41, 0x80};
+  EXPECT_EQ(ReadAll(detail::TextReader(cut, 2, *GetUTF8CharEncoding(), 0, 2)), decltype(single)({{0x41, 0}}));
   EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
