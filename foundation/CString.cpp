@@ -5,138 +5,23 @@
 #include <vector>
 
 #include "foundation/Cast.h"
+#include "foundation/StringEngine.h"
 
 namespace lumo {
 
-namespace {
-
-// Enough zero bytes for an encoded NUL in any encoding.
-constexpr std::uint8_t kNoText[16] = {};
-
-// Reads a text's code points in blocks of 16, as the encoding's decodeChars
-// hands them out, together with each one's start offset.
-class TextReader {
- public:
-  static constexpr std::int32_t kBlock = 16;
-
-  TextReader(const std::uint8_t* bytes, std::int32_t size, const ICharEncoding& encoding,
-             std::int32_t offset)
-      : bytes(bytes), size(size), encoding(encoding), offset(offset) {}
-  explicit TextReader(const IString& text, std::int32_t offset = 0)
-      : TextReader(text.data(), text.byteLength(), *text.getEncoding(), offset) {}
-
-  bool next(CodePoint& c) {
-    if (at == count && !refill()) return false;
-    c = chars[at++];
-    return true;
-  }
-  // Start offset of the code point that `next` returned last.
-  std::int32_t lastStart() const { return starts[at - 1]; }
-
- private:
-  bool refill() {
-    if (offset < 0 || offset >= size) return false;
-    offset = encoding.decodeChars(chars, kBlock, count, bytes, size, offset, starts);
-    at = 0;
-    return count > 0;
-  }
-
-  const std::uint8_t* bytes;
-  std::int32_t size;
-  const ICharEncoding& encoding;
-  std::int32_t offset;
-  CodePoint chars[kBlock];
-  std::int32_t starts[kBlock];
-  std::int32_t count = 0;
-  std::int32_t at = 0;
-};
-
-// Latin-1 writes "?" for what it cannot hold rather than refusing it, so
-// whether a character fits is asked of the code point there.
-bool Fits(const ICharEncoding& encoding, CodePoint c) {
-  if (encoding.getId() == kLatin1EncodingId) return c <= 0xFF;
-  return encoding.getEncodedSize(c) > 0;
-}
-
-// A byte range of a text. Pieces in the target encoding are copied as they
-// are; others are decoded and written character by character.
-struct Piece {
-  const IString* text;
-  std::int32_t from;
-  std::int32_t to;
-};
-
-template <class Visit>
-bool EachChar(const Piece& piece, Visit&& visit) {
-  TextReader reader(piece.text->data(), piece.to, *piece.text->getEncoding(), piece.from);
-  for (CodePoint c; reader.next(c);) {
-    if (!visit(c)) return false;
-  }
-  return true;
-}
-
-// A new string made of `pieces`, in `preferred` when everything fits there,
-// else in UTF-16, else in UTF-32.
-String Build(const std::vector<Piece>& pieces, const P<ICharEncoding>& preferred) {
-  auto fitsAll = [&](const ICharEncoding& target) {
-    for (const Piece& piece : pieces) {
-      if (piece.text->hasEncoding(target.getId())) continue;
-      if (!EachChar(piece, [&](CodePoint c) { return Fits(target, c); })) return false;
-    }
-    return true;
-  };
-  const P<ICharEncoding>* target = &preferred;
-  if (!fitsAll(*preferred)) {
-    target = fitsAll(*GetUTF16CharEncoding()) ? &GetUTF16CharEncoding() : &GetUTF32CharEncoding();
-  }
-  const ICharEncoding& encoding = **target;
-
-  std::int32_t size = 0;
-  for (const Piece& piece : pieces) {
-    if (piece.text->hasEncoding(encoding.getId())) {
-      size += piece.to - piece.from;
-    } else {
-      EachChar(piece, [&](CodePoint c) { return (size += encoding.getEncodedSize(c), true); });
-    }
-  }
-  const std::int32_t nulSize = std::max(encoding.getEncodedSize(0), 1);
-  std::uint8_t* buffer = CString::allocate(size + nulSize);
-  std::int32_t at = 0;
-  for (const Piece& piece : pieces) {
-    if (piece.text->hasEncoding(encoding.getId())) {
-      std::memcpy(buffer + at, piece.text->data() + piece.from, static_cast<std::size_t>(piece.to - piece.from));
-      at += piece.to - piece.from;
-    } else {
-      EachChar(piece, [&](CodePoint c) { return (at = encoding.encodeChar(c, buffer, size, at), true); });
-    }
-  }
-  std::memset(buffer + at, 0, static_cast<std::size_t>(size + nulSize - at));
-  encoding.encodeChar(0, buffer, size + nulSize, at);
-  return make<CString>(buffer, at, -1, true, *target, StringMode::kAdopt);
-}
-
-Piece Whole(const IString& text) { return {&text, 0, text.byteLength()}; }
-
-// Plain text arguments are read in place, as borrowed strings on the stack.
-class BorrowedLatin1 final : public CLatin1String {
- public:
-  explicit BorrowedLatin1(const char* text) : CLatin1String(text, -1, StringMode::kBorrow) {}
-  ~BorrowedLatin1() override = default;
-};
-class BorrowedUTF16 final : public CWCharString {
- public:
-  explicit BorrowedUTF16(const char16_t* text) : CWCharString(text, -1, -1, StringMode::kBorrow) {}
-  ~BorrowedUTF16() override = default;
-};
-
-}  // namespace
+using detail::Build;
+using detail::Fits;
+using detail::Piece;
+using detail::TextReader;
+using detail::TextView;
+using detail::Whole;
 
 CString::CString(const void* data, std::int32_t byteLength, std::int32_t charCount, bool terminated,
                  P<ICharEncoding> encoding, StringMode mode)
     : terminated(terminated), encoding(encoding ? std::move(encoding) : GetLatin1CharEncoding()) {
   auto source = static_cast<const std::uint8_t*>(data);
   if (!source) {
-    source = kNoText;
+    source = detail::kNoText;
     byteLength = 0;
     mode = StringMode::kBorrow;
   }
@@ -172,7 +57,7 @@ CString::CString(const CString& other)
     : CString(other.text, other.bytes, other.chars, other.terminated, other.encoding, StringMode::kCopy) {}
 
 CString::CString(NullText, P<ICharEncoding> encoding)
-    : CString(kNoText, 0, 0, true, std::move(encoding), StringMode::kBorrow) {}
+    : CString(detail::kNoText, 0, 0, true, std::move(encoding), StringMode::kBorrow) {}
 
 CString::~CString() {
   if (ownsData) delete[] text;
@@ -185,7 +70,7 @@ String CString::convert(const IString& text, const P<ICharEncoding>& encoding) {
   const std::size_t room = static_cast<std::size_t>(std::max(encoding->getMaxCharSize(), 4));
   std::vector<std::uint8_t> out(2 * room);
   std::int32_t at = 0;
-  TextReader reader(text);
+  TextReader reader{TextView(text)};
   for (CodePoint c; reader.next(c);) {
     CodePoint written = Fits(*encoding, c) ? c : '?';
     if (written == '?' && questionSize == 0) continue;
@@ -201,8 +86,8 @@ std::int32_t CString::compareTo(const IComparable& other) const {
 }
 
 std::int32_t CString::compare(const IString& other, std::int32_t startIndex, std::int32_t maxCount) const {
-  TextReader mine(text, bytes, *encoding, encoding->getCharOffset(text, bytes, startIndex));
-  TextReader theirs(other);
+  TextReader mine(text, bytes, *encoding, encoding->getCharOffset(text, bytes, startIndex), bytes);
+  TextReader theirs{TextView(other)};
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
     CodePoint a, b;
     if (!theirs.next(b)) return mine.next(a) ? 1 : 0;
@@ -212,25 +97,37 @@ std::int32_t CString::compare(const IString& other, std::int32_t startIndex, std
   return 0;
 }
 
-String CString::concat(const char16_t* other) const { return concat(BorrowedUTF16(other)); }
+namespace {
 
-String CString::concat(const char* other) const { return concat(BorrowedLatin1(other)); }
+// This string with `other` behind it.
+String Concat(const CString& self, const TextView& other) {
+  const TextView mine(self);
+  const Piece pieces[] = {Whole(mine), Whole(other)};
+  return Build(pieces, self.getEncoding());
+}
 
-String CString::concat(const IString& other) const { return Build({Whole(*this), Whole(other)}, encoding); }
+}  // namespace
+
+String CString::concat(const char16_t* other) const { return Concat(*this, TextView(other)); }
+
+String CString::concat(const char* other) const { return Concat(*this, TextView(other)); }
+
+String CString::concat(const IString& other) const { return Concat(*this, TextView(other)); }
 
 String CString::replace(const IString& what, const IString& with) const {
-  std::vector<CodePoint> pattern;
+  const TextView mine(*this), pattern(what), replacement(with);
+  std::vector<CodePoint> wanted;
   {
-    TextReader reader(what);
-    for (CodePoint c; reader.next(c);) pattern.push_back(c);
+    TextReader reader(pattern);
+    for (CodePoint c; reader.next(c);) wanted.push_back(c);
   }
   // Every code point of this string with its start offset, and the end.
-  std::vector<CodePoint> mine;
+  std::vector<CodePoint> chars;
   std::vector<std::int32_t> starts;
   {
-    TextReader reader(*this);
+    TextReader reader(mine);
     for (CodePoint c; reader.next(c);) {
-      mine.push_back(c);
+      chars.push_back(c);
       starts.push_back(reader.lastStart());
     }
   }
@@ -238,12 +135,12 @@ String CString::replace(const IString& what, const IString& with) const {
 
   std::vector<Piece> pieces;
   std::size_t copiedUpTo = 0;
-  if (!pattern.empty()) {
-    for (std::size_t at = 0; at + pattern.size() <= mine.size();) {
-      if (std::equal(pattern.begin(), pattern.end(), mine.begin() + static_cast<std::ptrdiff_t>(at))) {
-        pieces.push_back({this, starts[copiedUpTo], starts[at]});
-        pieces.push_back(Whole(with));
-        at += pattern.size();
+  if (!wanted.empty()) {
+    for (std::size_t at = 0; at + wanted.size() <= chars.size();) {
+      if (std::equal(wanted.begin(), wanted.end(), chars.begin() + static_cast<std::ptrdiff_t>(at))) {
+        pieces.push_back({&mine, starts[copiedUpTo], starts[at]});
+        pieces.push_back(Whole(replacement));
+        at += wanted.size();
         copiedUpTo = at;
       } else {
         ++at;
@@ -251,7 +148,7 @@ String CString::replace(const IString& what, const IString& with) const {
     }
   }
   if (pieces.empty()) return copy();
-  pieces.push_back({this, starts[copiedUpTo], bytes});
+  pieces.push_back({&mine, starts[copiedUpTo], bytes});
   return Build(pieces, encoding);
 }
 

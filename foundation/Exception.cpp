@@ -2,7 +2,7 @@
 
 #include "foundation/CString.h"
 #include "foundation/Cast.h"
-#include "foundation/StringLocalizer.h"
+#include "foundation/IStringLocalizer.h"
 #include "foundation/TypeName.h"
 
 namespace lumo {

@@ -32,6 +32,7 @@ class TNullString;
 class String;
 
 class IURI;
+class IStringLocalizer;
 
 class CException;
 class CError;

@@ -63,21 +63,22 @@ class P {
 
   ~P() { detail::Release(object); }
 
-  // The new reference is taken before the old one is dropped, so assigning
-  // a pointer to itself is safe.
+  // Every assignment takes the new reference first, swaps, and only then
+  // drops the old one: the source may be this pointer itself, or live inside
+  // the object that the old reference keeps alive.
   P& operator=(const P& other) {
-    detail::AddRef(other.object);
-    detail::Release(std::exchange(object, other.object));
+    P(other).swap(*this);
     return *this;
   }
   P& operator=(P&& other) {
-    if (this != &other) detail::Release(std::exchange(object, std::exchange(other.object, nullptr)));
+    P(std::move(other)).swap(*this);
     return *this;
   }
   P& operator=(std::nullptr_t) {
-    detail::Release(std::exchange(object, nullptr));
+    P().swap(*this);
     return *this;
   }
+  void swap(P& other) noexcept { std::swap(object, other.object); }
 
   // Hands the held reference to the caller and leaves this pointer null.
   [[nodiscard]] T* detach() noexcept { return std::exchange(object, nullptr); }
@@ -132,22 +133,22 @@ class PFrail {
   }
   PFrail(PFrail&& other) noexcept
       : object(std::exchange(other.object, nullptr)), strong(std::exchange(other.strong, true)) {}
-  ~PFrail() { drop(); }
+  ~PFrail() {
+    if (strong) detail::Release(object);
+  }
 
+  // As for P: take the new reference, swap, then drop the old one.
   PFrail& operator=(const PFrail& other) {
-    if (other.strong) detail::AddRef(other.object);
-    drop();
-    object = other.object;
-    strong = other.strong;
+    PFrail(other).swap(*this);
     return *this;
   }
   PFrail& operator=(PFrail&& other) {
-    if (this != &other) {
-      drop();
-      object = std::exchange(other.object, nullptr);
-      strong = std::exchange(other.strong, true);
-    }
+    PFrail(std::move(other)).swap(*this);
     return *this;
+  }
+  void swap(PFrail& other) noexcept {
+    std::swap(object, other.object);
+    std::swap(strong, other.strong);
   }
 
   bool isStrong() const noexcept { return strong; }
@@ -164,9 +165,6 @@ class PFrail {
 
  private:
   PFrail(T* object, bool strong) noexcept : object(object), strong(strong) {}
-  void drop() {
-    if (strong) detail::Release(std::exchange(object, nullptr));
-  }
 
   T* object = nullptr;
   bool strong = true;

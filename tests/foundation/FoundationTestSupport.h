@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/CString.h"
 #include "foundation/ICharEncoding.h"
 #include "foundation/String.h"
 
@@ -17,17 +18,8 @@ namespace lumo {
 
 // The text as UTF-8, for messages and comparisons.
 inline std::string ToUTF8(const String& text) {
-  const ICharEncoding& utf8 = *GetUTF8CharEncoding();
-  const ICharEncoding& encoding = *text->getEncoding();
-  std::string out;
-  CodePoint c;
-  for (std::int32_t at = 0;
-       (at = encoding.decodeNextChar(c, text->data(), text->byteLength(), at)) >= 0;) {
-    std::uint8_t bytes[4];
-    const std::int32_t size = utf8.encodeChar(c, bytes, 4, 0);
-    out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
-  }
-  return out;
+  const String utf8 = CString::convert(*text, GetUTF8CharEncoding());
+  return std::string(reinterpret_cast<const char*>(utf8->data()), static_cast<std::size_t>(utf8->byteLength()));
 }
 
 inline void PrintTo(const String& text, std::ostream* out) {

@@ -75,15 +75,11 @@ TEST(ReferenceCounting, ACopiedObjectStartsWithItsOwnSingleReference) {
   EXPECT_EQ(counters.destroyed, 2);
 }
 
-TEST(SmartPointers, AdoptSharesDetachAndSelfAssignmentKeepTheCountRight) {
+TEST(SmartPointers, AdoptShareAndDetachKeepTheCountRight) {
   Counters counters;
   CCounted* raw = new CCounted(counters);
   P<CCounted> adopted = P<CCounted>::adopt(raw);  // takes the creation reference
-  {
-    P<CCounted> shared = P<CCounted>::share(raw);  // adds one
-    const P<CCounted>& alias = shared;
-    shared = alias;  // self-assignment
-  }
+  P<CCounted>::share(raw) = nullptr;              // adds one and drops it
   EXPECT_EQ(counters.destroyed, 0);
   CCounted* detached = adopted.detach();
   EXPECT_FALSE(adopted);
@@ -111,9 +107,67 @@ TEST(SmartPointers, FrailPointersOwnOnlyWhenStrong) {
     EXPECT_EQ(counters.destroyed, 0);
     strongCopy = frail;  // now frail: drops its reference
     EXPECT_EQ(counters.destroyed, 0);
+    auto& same = frail;
+    frail = same;
+    EXPECT_TRUE(frail && !frail.isStrong());
   }
   EXPECT_EQ(counters.destroyed, 1);  // frail pointers released nothing
   EXPECT_TRUE(PFrail<CCounted>().isStrong());
+}
+
+// Each pointer kind as a template, so one test body checks P, PC and PFrail.
+template <template <class> class Ptr>
+struct Kind {
+  template <class T>
+  using Of = Ptr<T>;
+};
+
+// A link that owns the next one through the pointer kind under test.
+template <class K>
+class CLink final : public CCounted {
+ public:
+  using Ptr = typename K::template Of<CLink>;
+  using CCounted::CCounted;
+  mutable Ptr next;  // mutable so that PC's const links can be moved from
+
+  static Ptr chain(Counters& counters, int length) {
+    Ptr head(make<CLink>(counters));
+    for (Ptr* at = &head; --length > 0; at = &(*at)->next) (*at)->next = Ptr(make<CLink>(counters));
+    return head;
+  }
+};
+
+template <class K>
+class PointerAssignment : public testing::Test {};
+using PointerKinds = testing::Types<Kind<P>, Kind<PC>, Kind<PFrail>>;
+TYPED_TEST_SUITE(PointerAssignment, PointerKinds);
+
+TYPED_TEST(PointerAssignment, ToItselfKeepsTheObjectAndLeaksNothing) {
+  Counters counters;
+  auto pointer = CLink<TypeParam>::chain(counters, 1);
+  auto& same = pointer;
+  pointer = same;
+  ASSERT_TRUE(pointer);
+  pointer = std::move(same);
+  ASSERT_TRUE(pointer);
+  EXPECT_EQ(counters.destroyed, 0);
+  pointer = nullptr;
+  EXPECT_EQ(counters.destroyed, 1);
+}
+
+// The source lives inside the object that the assignment releases; the
+// sanitizer build shows a read of freed memory here.
+TYPED_TEST(PointerAssignment, FromInsideTheReleasedObject) {
+  Counters counters;
+  auto head = CLink<TypeParam>::chain(counters, 3);
+  head = head->next;
+  EXPECT_EQ(counters.destroyed, 1);
+  head = std::move(head->next);
+  EXPECT_EQ(counters.destroyed, 2);
+  ASSERT_TRUE(head);
+  EXPECT_FALSE(head->next);
+  head = nullptr;
+  EXPECT_EQ(counters.destroyed, 3);
 }
 
 class IFirst : public virtual IBase {

@@ -6,13 +6,19 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "FoundationTestSupport.h"
 #include "foundation/CString.h"
 #include "foundation/String.h"
+#include "foundation/StringEngine.h"
 
 namespace lumo {
 namespace {
+
+using test::Bytes;
 
 TEST(Strings, NullDiffersFromEmpty) {
   const String null;
@@ -47,6 +53,17 @@ TEST(Strings, ConstructionModesAndTermination) {
   EXPECT_EQ(adopted->length(), 1);  // a pair cut in half is not a character
   EXPECT_EQ(make<CWCharString>(text)->length(), 2);
   EXPECT_EQ(make<CWCharString>(text)->byteLength(), 6);
+
+  // In every encoding a borrowed text of explicit length is not terminated.
+  const std::uint8_t narrow[] = "AB";
+  const std::uint32_t wide[] = {0x41, 0x42, 0};
+  const P<CString> unterminated[] = {
+      make<CWCharString>(u"AB", 2, -1, StringMode::kBorrow), make<CUTF8String>(narrow, 1, -1, StringMode::kBorrow),
+      make<CUTF32String>(wide, 4, -1, StringMode::kBorrow), make<CCPString>(narrow, 1, -1, StringMode::kBorrow)};
+  for (const P<CString>& string : unterminated) {
+    EXPECT_FALSE(string->isTerminated()) << string->getEncoding()->getName();
+    EXPECT_EQ(string->length(), 1);
+  }
 }
 
 TEST(Strings, ComparisonIsByCodePointsAcrossEncodings) {
@@ -64,16 +81,79 @@ TEST(Strings, ComparisonIsByCodePointsAcrossEncodings) {
 }
 
 TEST(Strings, ConcatenationKeepsTheEncodingWhenEverythingFits) {
-  const String latin = String("caf") + u"\u00e9";
-  EXPECT_TRUE(latin->hasEncoding(kLatin1EncodingId));
-  EXPECT_EQ(ToUTF8(latin), "caf\xc3\xa9");
-  const String widened = String("price: ") + u"5 \u20ac";
-  EXPECT_TRUE(widened->hasEncoding(kUTF16EncodingId));
-  EXPECT_EQ(ToUTF8(widened), "price: 5 \xe2\x82\xac");
-  const String astral = String(u"x") + String(make<CUTF32String>(std::array<std::uint32_t, 2>{0x110000, 0}.data()));
-  EXPECT_TRUE(astral->hasEncoding(kUTF32EncodingId));
-  EXPECT_EQ(astral.length(), 2);
-  EXPECT_TRUE((String("a") + String()).get()->isTerminated());
+  const std::uint32_t beyondUnicode[] = {0x110000, 0};
+  struct Row {
+    String left, right;
+    std::uint32_t encoding;
+    std::int32_t length;
+  } rows[] = {
+      {"caf", u"\u00ff", kLatin1EncodingId, 4},  // the last Latin-1 character fits
+      {"caf", u"\u0100", kUTF16EncodingId, 4},   // the first one beyond does not
+      {"price: ", u"5 \u20ac", kUTF16EncodingId, 10},
+      {u"x", make<CUTF32String>(beyondUnicode), kUTF32EncodingId, 2},
+      {u"\U0001F600", "!", kUTF16EncodingId, 2},
+      {"a", String(), kLatin1EncodingId, 1},
+  };
+  for (const Row& row : rows) {
+    const String joined = row.left + row.right;
+    EXPECT_TRUE(joined->hasEncoding(row.encoding)) << ToUTF8(joined);
+    EXPECT_EQ(joined.length(), row.length);
+    const std::int32_t nulSize = joined->getEncoding()->getEncodedSize(0);
+    EXPECT_EQ(Bytes(joined->data() + joined->byteLength(), joined->data() + joined->byteLength() + nulSize),
+              Bytes(static_cast<std::size_t>(nulSize), 0));
+    EXPECT_EQ(ToUTF8(joined), ToUTF8(row.left) + ToUTF8(row.right));
+  }
+}
+
+TEST(StringEngine, FitsInEncodingAtTheBoundaries) {
+  struct Row {
+    const P<ICharEncoding>& encoding;
+    CodePoint c;
+    bool fits;
+  } rows[] = {
+      {GetLatin1CharEncoding(), 0xFF, true},    {GetLatin1CharEncoding(), 0x100, false},
+      {GetUTF16CharEncoding(), 0xD7FF, true},   {GetUTF16CharEncoding(), 0xD800, false},
+      {GetUTF16CharEncoding(), 0x10FFFF, true}, {GetUTF16CharEncoding(), 0x110000, false},
+      {GetUTF8CharEncoding(), 0x110000, false}, {GetUTF32CharEncoding(), 0xFFFFFFFF, true},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(detail::Fits(*row.encoding, row.c), row.fits) << row.encoding->getName() << " " << row.c;
+  }
+}
+
+// Blocks of 16 code points, both directions, within bounds, against the
+// single-step lenient decoder.
+// Each code point with its start offset, as a reader hands them out.
+template <class Reader>
+std::vector<std::pair<CodePoint, std::int32_t>> ReadAll(Reader&& reader) {
+  std::vector<std::pair<CodePoint, std::int32_t>> out;
+  for (CodePoint c; reader.next(c);) out.emplace_back(c, reader.lastStart());
+  EXPECT_EQ(reader.consumed(), static_cast<std::int32_t>(out.size()));
+  return out;
+}
+
+// Blocks of 16 code points, in both directions, within bounds, against the
+// single-step lenient decoder.
+TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
+  std::u16string text;
+  for (int i = 0; i < 20; ++i) text += i % 3 ? u"a\u00e9" : u"\U0001F600";
+  const detail::TextView view(text.c_str());
+  std::vector<std::pair<CodePoint, std::int32_t>> single;
+  CodePoint c;
+  for (std::int32_t at = 0, next; (next = view.encoding.decodeNextChar(c, view.bytes, view.size, at)) >= 0; at = next) {
+    single.emplace_back(c, at);
+  }
+  ASSERT_EQ(view.chars, static_cast<std::int32_t>(single.size()));
+  EXPECT_EQ(ReadAll(detail::TextReader(view)), single);
+  // Backwards from the start of the last character down to the third one.
+  const auto backwards =
+      ReadAll(detail::BackwardTextReader(view.bytes, view.size, view.encoding, single.back().second, single[2].second));
+  EXPECT_EQ(backwards, decltype(single)(single.rbegin() + 1, single.rend() - 2));
+  EXPECT_EQ(ReadAll(detail::BackwardTextReader(view)), decltype(single)(single.rbegin(), single.rend()));
+  // Trailing bytes that start no character end the text.
+  const std::uint8_t cut[] = {0x41, 0x80};
+  EXPECT_EQ(ReadAll(detail::TextReader(cut, 2, *GetUTF8CharEncoding(), 0, 2)), decltype(single)({{0x41, 0}}));
+  EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
 TEST(Strings, ReplaceEveryOccurrenceLeftToRight) {
