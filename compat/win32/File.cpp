@@ -25,7 +25,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/Handle.h"
-#include "compat/win32/RegistryHive.h"
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/StringConv.h"
 
 namespace compat::win32 {
@@ -295,14 +295,14 @@ std::vector<FoundEntry> Search(const std::string& folder, std::u16string_view pa
   }
   char resolved[PATH_MAX];
   const bool isRoot = realpath(folder.c_str(), resolved) != nullptr && std::strcmp(resolved, "/") == 0;
-  const std::u16string foldedPattern = registry::FoldName(pattern);
+  const std::u16string foldedPattern = FoldFileName(pattern);
   std::vector<std::pair<std::u16string, FoundEntry>> found;  // by sort key
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
     const bool dots = name == "." || name == "..";
     if (dots && isRoot) continue;
     const std::u16string wide = Utf8ToUtf16(name);
-    std::u16string folded = registry::FoldName(wide);
+    std::u16string folded = FoldFileName(wide);
     if (!WildcardMatch(foldedPattern, folded)) continue;
     FoundEntry item;
     if (!entryOf(name, wide, item)) continue;

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
 #include "compat/win32/ModuleInternal.h"
@@ -59,19 +60,10 @@ void* ProgramHandle() {
   return handle;
 }
 
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    const char c = text[text.size() - suffix.size() + i];
-    if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != suffix[i]) return false;
-  }
-  return true;
-}
-
 // "name.dll" (or "name", to which Windows adds ".dll") is "libname.so";
 // a name ending in a dot keeps its bare form; other names stay as they are.
 std::string SharedObjectName(std::string_view fileName) {
-  if (EndsWithNoCase(fileName, ".dll")) {
+  if (EndsWithAsciiNoCase(fileName, ".dll")) {
     return "lib" + std::string(fileName.substr(0, fileName.size() - 4)) + ".so";
   }
   if (!fileName.empty() && fileName.back() == '.') return std::string(fileName.substr(0, fileName.size() - 1));

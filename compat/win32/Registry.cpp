@@ -15,12 +15,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/RegistryHive.h"
 
 namespace {
 
-using compat::win32::registry::FoldName;
 using compat::win32::registry::Hive;
 using compat::win32::registry::KeyId;
 using compat::win32::registry::KeyStats;
@@ -119,10 +119,6 @@ std::u16string_view NameOf(LPCWSTR name) {
   return name == nullptr ? std::u16string_view() : std::u16string_view(name);
 }
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && FoldName(a) == FoldName(b);
-}
-
 // A subkey path: levels between backslashes. One trailing backslash is
 // allowed; a leading one or an empty level makes the path invalid.
 LONG SplitPath(LPCWSTR subKey, std::vector<std::u16string_view>* levels) {
@@ -200,7 +196,7 @@ class Session {
     if (status != ERROR_SUCCESS) return status;
     if ((target->access & need) != need) return ERROR_ACCESS_DENIED;
     if (target->root == Root::Users && path != nullptr && !path->empty()) {
-      if (!SameName((*path)[0], kDefaultUser))
+      if (!compat::win32::SameObjectName((*path)[0], kDefaultUser))
         return intent == Intent::Read ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
       target->root = Root::User;
       target->id = kRootKey;

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "compat/win32/CaseMap.h"
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/StringConv.h"
 
@@ -61,7 +61,7 @@ std::u16string TextToName(const unsigned char* text, int size) {
 std::string FoldKey(std::u16string_view name) {
   std::string key;
   key.reserve(name.size() * 2);
-  for (char16_t unit : FoldName(name)) {
+  for (char16_t unit : FoldObjectName(name)) {
     key += static_cast<char>(unit >> 8);
     key += static_cast<char>(unit & 0xFF);
   }
@@ -145,15 +145,6 @@ constexpr const char* kSchema =
   " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id) "
 
 }  // namespace
-
-std::u16string FoldName(std::u16string_view name) {
-  std::u16string folded(name);
-  for (char16_t& unit : folded) {
-    if (unit < 0x61 || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
-    unit = ToUpper(unit);
-  }
-  return folded;
-}
 
 // One use of a cached statement: binds in order, steps, reads columns, and
 // leaves the statement reset for the next use.

@@ -2,7 +2,8 @@
 // handles, waits and sleeping.
 //
 // A named mutex lives as a lock on a file named after it in the user's runtime
-// folder ($XDG_RUNTIME_DIR, else a per-user folder below /tmp). The kernel
+// folder ($XDG_RUNTIME_DIR, else a private folder of ours below the temporary
+// folder or the cache folder). The kernel
 // drops the lock when the process ends, however it ends, so no stale mark
 // outlives a crash; a second process that opens the same name sees
 // ERROR_ALREADY_EXISTS.

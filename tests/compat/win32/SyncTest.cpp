@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,11 +25,33 @@
 
 namespace {
 
-// Every test gets its own runtime folder, so no lock file outlives it.
+// Every test gets its own runtime folder, so no lock file outlives it; the
+// variables that choose the lock folder are restored afterwards.
 class NamedMutex : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1); }
-  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
+  void SetUp() override {
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"}) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    }
+    Use("XDG_RUNTIME_DIR", runtime_.path());
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
+
+  // Sets (or with nothing, removes) a variable here and for the holders.
+  void Use(const std::string& name, std::optional<std::string> value) {
+    env_.erase(name);
+    std::erase(unset_, name);
+    if (value) {
+      setenv(name.c_str(), value->c_str(), 1);
+      env_[name] = *value;
+    } else {
+      unsetenv(name.c_str());
+      unset_.push_back(name);
+    }
+  }
 
   // Another process that creates the mutex and holds it until it is killed.
   struct Holder {
@@ -44,9 +70,10 @@ class NamedMutex : public ::testing::Test {
   Holder StartHolder(const std::string& name) {
     testing_support::ProgramRun run;
     run.program = testing_support::BuildBin() + "/win32_probe";
-    const std::string resultFile = runtime_ / ("result" + std::to_string(++holders_));
+    const std::string resultFile = results_ / ("result" + std::to_string(++holders_));
     run.args = {"mutex", name, resultFile};
-    run.env = {{"XDG_RUNTIME_DIR", runtime_.path()}};
+    run.env = env_;
+    run.unsetEnv = unset_;
     return {std::make_unique<testing_support::BackgroundProgram>(run), resultFile};
   }
 
@@ -59,6 +86,10 @@ class NamedMutex : public ::testing::Test {
   }
 
   testing_support::TempFolder runtime_;
+  testing_support::TempFolder results_;
+  std::map<std::string, std::string> env_;
+  std::vector<std::string> unset_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
   int holders_ = 0;
 };
 
@@ -120,19 +151,106 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   for (HANDLE handle : handles) EXPECT_TRUE(CloseHandle(handle));
 }
 
-TEST(NamedMutexFolder, WithoutARuntimeFolderAPrivateOneBelowTmp) {
-  unsetenv("XDG_RUNTIME_DIR");
-  const std::string folder = "/tmp/win32compat-" + std::to_string(getuid());
-  const std::string name = "fallback-" + std::to_string(getpid());
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, compat::win32::Utf8ToUtf16(name).c_str());
-  struct stat st;
-  ASSERT_EQ(stat(folder.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_TRUE(testing_support::FileExists(folder + "/" + name + ".mutex"));
+// When the runtime folder or a lock file in it cannot be used, the lock moves
+// to a private folder of ours, and one instance still sees the other. What
+// was planted in the way is left as it was.
+struct Unusable {
+  const char* what;
+  bool runtimeSet;
+  std::function<void(const std::string& root, const std::string& stem)> plant;
+  const char* lockFolder;  // below the test's root, where the lock ends up
+};
+
+void PrintTo(const Unusable& unusable, std::ostream* out) { *out << unusable.what; }
+
+class NamedMutexFallback : public NamedMutex, public ::testing::WithParamInterface<Unusable> {};
+
+const std::string kUser = std::to_string(getuid());
+
+TEST_P(NamedMutexFallback, KeepsOneInstance) {
+  testing_support::TempFolder root;
+  const std::string run = root / "run";
+  ASSERT_EQ(mkdir(run.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((root / "tmp").c_str(), 0700), 0);
+  Use("XDG_RUNTIME_DIR", GetParam().runtimeSet ? std::optional<std::string>(run) : std::nullopt);
+  Use("TMPDIR", root / "tmp");
+  Use("XDG_CACHE_HOME", root / "cache");
+  const std::string name = "instance";
+  GetParam().plant(root.path(), name);
+
+  Holder first = StartHolder(name);
+  ASSERT_EQ(first.Result(), "handle 0\n");
+  const auto [mutex, error] = Create(compat::win32::Utf8ToUtf16(name));
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  first.Kill();
   EXPECT_TRUE(CloseHandle(mutex));
-  std::remove((folder + "/" + name + ".mutex").c_str());
-  std::remove((folder + "/" + name + ".gate").c_str());
+
+  const std::string folder = root / GetParam().lockFolder;
+  struct stat st;
+  ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 077, 0u);
+  ASSERT_EQ(lstat((folder + "/" + name + ".mutex").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(testing_support::ReadFile(root / "planted"), "keep");
 }
+
+void Plant(const std::string& root) { testing_support::WriteFile(root + "/planted", "keep"); }
+void Link(const std::string& target, const std::string& at) { ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0); }
+
+const std::string kTemporary = "tmp/win32compat-" + kUser;
+const std::string kCache = "cache/win32compat-" + kUser;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NamedMutexFallback,
+    ::testing::Values(
+        Unusable{"NoRuntimeFolder", false, [](auto& root, auto&) { Plant(root); }, kTemporary.c_str()},
+        Unusable{"RuntimeFolderIsAFile", true,
+                 [](auto& root, auto&) {
+                   Plant(root);
+                   rmdir((root + "/run").c_str());
+                   Link(root + "/planted", root + "/run");
+                 },
+                 kTemporary.c_str()},
+        Unusable{"RuntimeFolderOpenToOthers", true,
+                 [](auto& root, auto&) {
+                   Plant(root);
+                   chmod((root + "/run").c_str(), 0755);
+                 },
+                 kTemporary.c_str()},
+        Unusable{"LockFileIsAFolder", true,
+                 [](auto& root, auto& stem) {
+                   Plant(root);
+                   mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700);
+                 },
+                 kTemporary.c_str()},
+        Unusable{"LockFileIsALink", true,
+                 [](auto& root, auto& stem) {
+                   Plant(root);
+                   Link(root + "/planted", root + "/run/" + stem + ".mutex");
+                 },
+                 kTemporary.c_str()},
+        Unusable{"GateIsAPipe", true,
+                 [](auto& root, auto& stem) {
+                   Plant(root);
+                   mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600);
+                 },
+                 kTemporary.c_str()},
+        Unusable{"PrivateFolderIsALink", false,
+                 [](auto& root, auto&) {
+                   Plant(root);
+                   mkdir((root + "/elsewhere").c_str(), 0700);
+                   Link(root + "/elsewhere", root + "/" + kTemporary);
+                 },
+                 kCache.c_str()},
+        Unusable{"PrivateFolderIsAFile", true,
+                 [](auto& root, auto&) {
+                   Plant(root);
+                   chmod((root + "/run").c_str(), 0777);
+                   testing_support::WriteFile(root + "/" + kTemporary, "");
+                 },
+                 kCache.c_str()}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 TEST(Mutex, OwnershipIsPerThreadAndCounted) {
   const HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
