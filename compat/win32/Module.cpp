@@ -22,6 +22,7 @@
 #include "compat/win32/File.h"
 #include "compat/win32/ModuleInternal.h"
 #include "compat/win32/StringConv.h"
+#include "compat/win32/NoDestructor.h"
 
 namespace compat::win32 {
 namespace {
@@ -35,7 +36,7 @@ struct ModuleTable {
 };
 
 ModuleTable& Modules() {
-  static ModuleTable* table = new ModuleTable;
+  static NoDestructor<ModuleTable> table;
   return *table;
 }
 
@@ -103,19 +104,15 @@ std::string FileOfModule(void* handle) {
 }  // namespace
 
 const std::string& ProgramPath() {
-  static const std::string* const path = [] {
+  static NoDestructor<const std::string> path([] {
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
-    return new std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-  }();
+    return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  }());
   return *path;
 }
 
-std::string ProgramFolder() {
-  const std::string& path = ProgramPath();
-  const std::size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
+std::string ProgramFolder() { return ParentFolder(ProgramPath()); }
 
 void* ModuleOwnSymbol(HMODULE module, const char* name) {
   void* handle = module;

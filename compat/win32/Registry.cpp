@@ -17,6 +17,7 @@
 
 #include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
+#include "compat/win32/NoDestructor.h"
 #include "compat/win32/RegistryHive.h"
 
 namespace {
@@ -93,9 +94,10 @@ void CloseAtExit() {
 
 // Never destroyed: keys may still be closed while the process exits.
 Registry& TheRegistry() {
-  static Registry* registry = [] {
+  static Registry* const registry = [] {
     std::atexit(CloseAtExit);
-    return new Registry();
+    static compat::win32::NoDestructor<Registry> held;
+    return held.get();
   }();
   return *registry;
 }

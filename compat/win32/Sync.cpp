@@ -1,4 +1,4 @@
-// Mutexes, waits, handle closing, time and the process.
+// Mutexes, waits and handle closing.
 //
 // A named mutex exists, for every process of the user, while some handle on
 // it is open anywhere. Each process that has it open holds a shared flock on
@@ -26,7 +26,6 @@
 #include "compat/win32/Sync.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,7 +34,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <ctime>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -44,6 +42,8 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/Handle.h"
+#include "compat/win32/NoDestructor.h"
+#include "compat/win32/Process.h"
 #include "compat/win32/StringConv.h"
 
 namespace compat::win32 {
@@ -114,7 +114,6 @@ std::optional<std::string> LockFolder(Place place) {
 // byte of its UTF-8 form becomes %XX, so that distinct names stay distinct.
 // A name too long for a file keeps its start and ends with a hash of the whole.
 std::string LockFileStem(std::u16string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const std::string utf8 = Utf16ToUtf8(name);
   std::string stem;
   for (const unsigned char c : utf8) {
@@ -122,9 +121,7 @@ std::string LockFileStem(std::u16string_view name) {
         c == '.' || c == '{' || c == '}') {
       stem += static_cast<char>(c);
     } else {
-      stem += '%';
-      stem += kHex[c >> 4];
-      stem += kHex[c & 15];
+      AppendPercentEscape(stem, c);
     }
   }
   if (stem.size() > 200) {
@@ -132,7 +129,7 @@ std::string LockFileStem(std::u16string_view name) {
     for (const unsigned char c : utf8) hash = (hash ^ c) * 1099511628211ull;
     stem.resize(160);
     stem += '~';
-    for (int shift = 60; shift >= 0; shift -= 4) stem += kHex[(hash >> shift) & 15];
+    for (int shift = 60; shift >= 0; shift -= 4) stem += kUpperHexDigits[(hash >> shift) & 15];
   }
   return stem;
 }
@@ -225,7 +222,7 @@ struct NamedMutexes {
 };
 
 NamedMutexes& Named() {
-  static NamedMutexes* named = new NamedMutexes;
+  static NoDestructor<NamedMutexes> named;
   return *named;
 }
 
@@ -368,33 +365,3 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   }
   return TRUE;
 }
-
-void WINAPI Sleep(DWORD milliseconds) {
-  if (milliseconds == 0) {
-    sched_yield();
-    return;
-  }
-  if (milliseconds == INFINITE) {
-    for (;;) pause();
-  }
-  timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
-}
-
-DWORD WINAPI GetTickCount() {
-  // Milliseconds since boot, sleep included, wrapping after 49.7 days.
-  timespec now;
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000 +
-                            static_cast<std::uint64_t>(now.tv_nsec) / 1000000);
-}
-
-DWORD WINAPI GetCurrentThreadId() {
-  static thread_local const DWORD id = static_cast<DWORD>(gettid());
-  return id;
-}
-
-DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
-
-void WINAPI ExitProcess(UINT exitCode) { std::exit(static_cast<int>(exitCode)); }

@@ -19,7 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "compat/win32/Process.h"
 #include "compat/win32/StringConv.h"
+#include "compat/win32/Time.h"
 #include "tests/compat/win32/Win32Expect.h"
 #include "tests/support/TestSupport.h"
 
