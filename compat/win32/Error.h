@@ -83,7 +83,8 @@ DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
                             LPWSTR buffer, DWORD size, void* arguments);
 
 namespace compat::win32 {
-// The one place errno becomes a Win32 code. `missingFolder` picks 3 over 2 for a
-// missing folder on the way to the file, as Windows distinguishes them.
+// The one place errno becomes a Win32 code. `missingFolder` picks
+// ERROR_PATH_NOT_FOUND over ERROR_FILE_NOT_FOUND for a missing folder on the
+// way to the file, as Windows distinguishes them.
 DWORD ErrorFromErrno(int err, bool missingFolder = false);
 }  // namespace compat::win32

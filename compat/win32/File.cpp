@@ -31,7 +31,8 @@
 namespace compat::win32 {
 namespace {
 
-// Windows tells a missing file (2) from a missing folder on the way to it (3).
+// Windows tells a missing file (ERROR_FILE_NOT_FOUND) from a missing folder on
+// the way to it (ERROR_PATH_NOT_FOUND).
 DWORD PathError(int err, const std::string& path) {
   bool missingFolder = false;
   if (err == ENOENT) {

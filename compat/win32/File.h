@@ -66,7 +66,7 @@ struct WIN32_FIND_DATAW {
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
 // Patterns with "*" and "?" in the last component only; "." and ".." are
-// listed as Windows lists them. Ends with ERROR_NO_MORE_FILES (18).
+// listed as Windows lists them. Ends with ERROR_NO_MORE_FILES.
 HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindClose(HANDLE find);

@@ -27,6 +27,9 @@
 
 namespace {
 
+// The line a holder writes for a handle and the code left beside it.
+std::string HandleWith(long code) { return "handle " + std::to_string(code) + "\n"; }
+
 // Every test gets its own runtime folder, so no lock file outlives it; the
 // variables that choose the lock folder are restored afterwards.
 class NamedMutex : public ::testing::Test {
@@ -59,7 +62,7 @@ class NamedMutex : public ::testing::Test {
   struct Holder {
     std::unique_ptr<testing_support::BackgroundProgram> program;
     std::string resultFile;
-    // "handle 0" or "handle 183"
+    // What the holder wrote: "handle <last-error code>" or "null <code>".
     std::string Result() const {
       if (!testing_support::WaitForFile(resultFile, std::chrono::seconds(20))) return "no result";
       return testing_support::ReadFile(resultFile);
@@ -98,7 +101,7 @@ class NamedMutex : public ::testing::Test {
 TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   const std::u16string name = u"{3f1e7a52-9c4d-4b8e-a6d1-0c57e2b9f48a}";
   Holder first = StartHolder(compat::win32::Utf16ToUtf8(name));
-  ASSERT_EQ(first.Result(), "handle 0\n");
+  ASSERT_EQ(first.Result(), HandleWith(ERROR_SUCCESS));
   auto [mutex, error] = Create(name);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_TRUE(CloseHandle(mutex));
@@ -109,7 +112,7 @@ TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   std::tie(mutex, error) = Create(name);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
   Holder second = StartHolder(compat::win32::Utf16ToUtf8(name));
-  EXPECT_EQ(second.Result(), "handle 183\n");
+  EXPECT_EQ(second.Result(), HandleWith(ERROR_ALREADY_EXISTS));
   second.Kill();
   EXPECT_TRUE(CloseHandle(mutex));
 }
@@ -119,7 +122,7 @@ TEST_F(NamedMutex, OfManyProcessesStartingTogetherExactlyOneIsFirst) {
     std::vector<Holder> holders;
     for (int i = 0; i < 8; ++i) holders.push_back(StartHolder("race-" + std::to_string(round)));
     int first = 0;
-    for (const Holder& holder : holders) first += holder.Result() == "handle 0\n";
+    for (const Holder& holder : holders) first += holder.Result() == HandleWith(ERROR_SUCCESS);
     EXPECT_EQ(first, 1) << "round " << round;
     for (Holder& holder : holders) holder.Kill();
   }
@@ -181,7 +184,7 @@ TEST_P(NamedMutexFallback, KeepsOneInstance) {
   GetParam().plant(root.path(), name);
 
   Holder first = StartHolder(name);
-  ASSERT_EQ(first.Result(), "handle 0\n");
+  ASSERT_EQ(first.Result(), HandleWith(ERROR_SUCCESS));
   const auto [mutex, error] = Create(compat::win32::Utf8ToUtf16(name));
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   first.Kill();
