@@ -19,6 +19,7 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/NoDestructor.h"
 #include "compat/win32/RegistryHive.h"
+#include "compat/win32/Time.h"
 
 namespace {
 
@@ -143,10 +144,9 @@ void CopyName(std::u16string_view name, LPWSTR buffer) {
   buffer[name.size()] = 0;
 }
 
-// FILETIME is two DWORDs, low part first.
 void StoreFileTime(std::uint64_t ticks, void* fileTime) {
-  const DWORD parts[2] = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  std::memcpy(fileTime, parts, sizeof parts);
+  const FILETIME time = compat::win32::ToFileTime(ticks);
+  std::memcpy(fileTime, &time, sizeof time);
 }
 
 // A value's type and bytes into the caller's buffers; a null data pointer

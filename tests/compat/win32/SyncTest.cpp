@@ -35,7 +35,7 @@ std::string HandleWith(long code) { return "handle " + std::to_string(code) + "\
 class NamedMutex : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"}) {
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME", "HOME"}) {
       const char* value = std::getenv(name);
       saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
     }
@@ -154,6 +154,17 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
     handles.push_back(mutex);
   }
   for (HANDLE handle : handles) EXPECT_TRUE(CloseHandle(handle));
+  // A long name keeps 160 bytes of its start, then "~" and the 16 hex digits of
+  // its FNV-1a hash.
+  EXPECT_TRUE(testing_support::FileExists(runtime_ / (std::string(160, 'x') + "~1E685F5BFF0918EC.mutex")));
+
+  // An empty name, like none, makes a new unnamed mutex every time.
+  const auto [unnamed, first] = Create(u"");
+  const auto [another, second] = Create(u"");
+  EXPECT_EQ(first, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(second, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(CloseHandle(unnamed));
+  EXPECT_TRUE(CloseHandle(another));
 }
 
 // When the runtime folder or a lock file in it cannot be used, the lock moves
@@ -248,6 +259,13 @@ INSTANTIATE_TEST_SUITE_P(
                    Link(root + "/elsewhere", root + "/" + kTemporary);
                  },
                  kCache.c_str()},
+        Unusable{"PrivateFolderOpenToOthers", false,
+                 [](auto& root, auto&) {
+                   Plant(root);
+                   mkdir((root + "/" + kTemporary).c_str(), 0755);
+                   chmod((root + "/" + kTemporary).c_str(), 0755);
+                 },
+                 kTemporary.c_str()},
         Unusable{"PrivateFolderIsAFile", true,
                  [](auto& root, auto&) {
                    Plant(root);
@@ -256,6 +274,17 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  kCache.c_str()}),
     [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(NamedMutex, FailsWhenNoFolderCanHoldItsLock) {
+  testing_support::TempFolder root;
+  Use("XDG_RUNTIME_DIR", std::nullopt);
+  Use("TMPDIR", root.path());
+  Use("XDG_CACHE_HOME", std::nullopt);
+  Use("HOME", std::nullopt);
+  testing_support::WriteFile(root / ("win32compat-" + kUser), "keep");
+  EXPECT_WIN32(CreateMutexW(nullptr, TRUE, u"nowhere"), nullptr, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(testing_support::ReadFile(root / ("win32compat-" + kUser)), "keep");
+}
 
 TEST(Mutex, OwnershipIsPerThreadAndCounted) {
   const HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
