@@ -192,6 +192,7 @@ TEST_P(NamedMutexFallback, KeepsOneInstance) {
   Use("TMPDIR", root / "tmp");
   Use("XDG_CACHE_HOME", root / "cache");
   const std::string name = "instance";
+  testing_support::WriteFile(root / "planted", "keep");
   GetParam().plant(root.path(), name);
 
   Holder first = StartHolder(name);
@@ -211,7 +212,6 @@ TEST_P(NamedMutexFallback, KeepsOneInstance) {
   EXPECT_EQ(testing_support::ReadFile(root / "planted"), "keep");
 }
 
-void Plant(const std::string& root) { testing_support::WriteFile(root + "/planted", "keep"); }
 void Link(const std::string& target, const std::string& at) { ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0); }
 
 const std::string kTemporary = "tmp/win32compat-" + kUser;
@@ -220,57 +220,34 @@ const std::string kCache = "cache/win32compat-" + kUser;
 INSTANTIATE_TEST_SUITE_P(
     Cases, NamedMutexFallback,
     ::testing::Values(
-        Unusable{"NoRuntimeFolder", false, [](auto& root, auto&) { Plant(root); }, kTemporary.c_str()},
+        Unusable{"NoRuntimeFolder", false, [](auto&, auto&) {}, kTemporary.c_str()},
         Unusable{"RuntimeFolderIsAFile", true,
-                 [](auto& root, auto&) {
-                   Plant(root);
-                   rmdir((root + "/run").c_str());
-                   Link(root + "/planted", root + "/run");
-                 },
+                 [](auto& root, auto&) { rmdir((root + "/run").c_str()); Link(root + "/planted", root + "/run"); },
                  kTemporary.c_str()},
-        Unusable{"RuntimeFolderOpenToOthers", true,
-                 [](auto& root, auto&) {
-                   Plant(root);
-                   chmod((root + "/run").c_str(), 0755);
-                 },
+        Unusable{"RuntimeFolderOpenToOthers", true, [](auto& root, auto&) { chmod((root + "/run").c_str(), 0755); },
                  kTemporary.c_str()},
         Unusable{"LockFileIsAFolder", true,
-                 [](auto& root, auto& stem) {
-                   Plant(root);
-                   mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700);
-                 },
+                 [](auto& root, auto& stem) { mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700); },
                  kTemporary.c_str()},
         Unusable{"LockFileIsALink", true,
-                 [](auto& root, auto& stem) {
-                   Plant(root);
-                   Link(root + "/planted", root + "/run/" + stem + ".mutex");
-                 },
+                 [](auto& root, auto& stem) { Link(root + "/planted", root + "/run/" + stem + ".mutex"); },
                  kTemporary.c_str()},
         Unusable{"GateIsAPipe", true,
-                 [](auto& root, auto& stem) {
-                   Plant(root);
-                   mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600);
-                 },
+                 [](auto& root, auto& stem) { mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600); },
                  kTemporary.c_str()},
         Unusable{"PrivateFolderIsALink", false,
                  [](auto& root, auto&) {
-                   Plant(root);
-                   mkdir((root + "/elsewhere").c_str(), 0700);
-                   Link(root + "/elsewhere", root + "/" + kTemporary);
+                   mkdir((root + "/elsewhere").c_str(), 0700); Link(root + "/elsewhere", root + "/" + kTemporary);
                  },
                  kCache.c_str()},
         Unusable{"PrivateFolderOpenToOthers", false,
                  [](auto& root, auto&) {
-                   Plant(root);
-                   mkdir((root + "/" + kTemporary).c_str(), 0755);
-                   chmod((root + "/" + kTemporary).c_str(), 0755);
+                   mkdir((root + "/" + kTemporary).c_str(), 0755); chmod((root + "/" + kTemporary).c_str(), 0755);
                  },
                  kTemporary.c_str()},
         Unusable{"PrivateFolderIsAFile", true,
                  [](auto& root, auto&) {
-                   Plant(root);
-                   chmod((root + "/run").c_str(), 0777);
-                   testing_support::WriteFile(root + "/" + kTemporary, "");
+                   chmod((root + "/run").c_str(), 0777); testing_support::WriteFile(root + "/" + kTemporary, "");
                  },
                  kCache.c_str()}),
     [](const auto& info) { return std::string(info.param.what); });
