@@ -6,6 +6,7 @@
 #include "compat/mfc/MessageBox.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/Module.h"
+#include "compat/win32/Process.h"
 #include "compat/win32/Registry.h"
 #include "compat/win32/Sync.h"
 #include "compat/win32/Version.h"

@@ -10,6 +10,7 @@
 #include "compat/mfc/WinApp.h"
 #include "compat/mfc/WxBackendModule.h"
 #include "compat/win32/Module.h"
+#include "compat/win32/NoDestructor.h"
 
 namespace compat::mfc {
 namespace {
@@ -36,7 +37,7 @@ struct Backends {
 // Never destroyed: a message box may still be asked for while static objects
 // are torn down at exit, and the wx backend belongs to a module that stays.
 Backends& TheBackends() {
-  static Backends* const backends = new Backends;
+  static compat::win32::NoDestructor<Backends> backends;
   return *backends;
 }
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "compat/win32/CaseMap.h"
+#include "compat/win32/CaseRules.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ int CString::CompareNoCase(LPCWSTR other) const {
   const View theirs = ViewOf(other);
   const std::size_t common = std::min(text_.size(), theirs.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const int difference = compat::win32::FoldCase(text_[i]) - compat::win32::FoldCase(theirs[i]);
+    const int difference = compat::win32::FoldTextCase(text_[i]) - compat::win32::FoldTextCase(theirs[i]);
     if (difference != 0) return SignOf(difference);
   }
   if (text_.size() == theirs.size()) return 0;

@@ -16,6 +16,7 @@
 
 #include "compat/mfc/MessageStyle.h"
 #include "compat/mfc/WxBackendModule.h"
+#include "compat/win32/NoDestructor.h"
 #include "compat/win32/StringConv.h"
 
 namespace {
@@ -183,6 +184,6 @@ extern "C" __attribute__((visibility("default"))) compat::mfc::Backend* compat_m
   if (wxAppConsole::GetInstance() == nullptr && wxApp::GetInitializerFunction() == nullptr) {
     wxApp::SetInitializerFunction(CreateGuiApp);
   }
-  static WxBackend* const backend = new WxBackend;
-  return backend;
+  static compat::win32::NoDestructor<WxBackend> backend;
+  return backend.get();
 }

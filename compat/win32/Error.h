@@ -4,56 +4,70 @@
 
 #include "compat/win32/WinTypes.h"
 
-#define ERROR_SUCCESS 0L
-#define NO_ERROR 0L
-#define ERROR_INVALID_FUNCTION 1L
-#define ERROR_FILE_NOT_FOUND 2L
-#define ERROR_PATH_NOT_FOUND 3L
-#define ERROR_TOO_MANY_OPEN_FILES 4L
-#define ERROR_ACCESS_DENIED 5L
-#define ERROR_INVALID_HANDLE 6L
-#define ERROR_NOT_ENOUGH_MEMORY 8L
-#define ERROR_INVALID_DATA 13L
-#define ERROR_OUTOFMEMORY 14L
-#define ERROR_NOT_READY 21L
-#define ERROR_NO_MORE_FILES 18L
-#define ERROR_WRITE_FAULT 29L
-#define ERROR_READ_FAULT 30L
-#define ERROR_SHARING_VIOLATION 32L
-#define ERROR_HANDLE_EOF 38L
-#define ERROR_NOT_SUPPORTED 50L
-#define ERROR_FILE_EXISTS 80L
-#define ERROR_INVALID_PARAMETER 87L
-#define ERROR_BROKEN_PIPE 109L
-#define ERROR_DISK_FULL 112L
-#define ERROR_INSUFFICIENT_BUFFER 122L
-#define ERROR_INVALID_NAME 123L
-#define ERROR_MOD_NOT_FOUND 126L
-#define ERROR_PROC_NOT_FOUND 127L
-#define ERROR_NEGATIVE_SEEK 131L
-#define ERROR_DIR_NOT_EMPTY 145L
-#define ERROR_BAD_PATHNAME 161L
-#define ERROR_ALREADY_EXISTS 183L
-#define ERROR_ENVVAR_NOT_FOUND 203L
-#define ERROR_FILENAME_EXCED_RANGE 206L
-#define ERROR_MORE_DATA 234L
-#define ERROR_NO_MORE_ITEMS 259L
-#define ERROR_DIRECTORY 267L
-#define ERROR_NOT_OWNER 288L
-#define ERROR_NO_UNICODE_TRANSLATION 1113L
-#define ERROR_BADDB 1009L
-#define ERROR_BADKEY 1010L
-#define ERROR_CANTOPEN 1011L
-#define ERROR_CANTREAD 1012L
-#define ERROR_CANTWRITE 1013L
-#define ERROR_REGISTRY_IO_FAILED 1016L
-#define ERROR_KEY_DELETED 1018L
-#define ERROR_CHILD_MUST_BE_VOLATILE 1021L
-#define ERROR_INVALID_FLAGS 1004L
-#define ERROR_INVALID_CURSOR_HANDLE 1402L
-#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
-#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+// Every error code compat returns, with the English text FormatMessageW
+// gives for it: X(name, code, text).
+#define COMPAT_WIN32_ERRORS(X) \
+  X(ERROR_SUCCESS, 0, "The operation completed successfully.") \
+  X(ERROR_INVALID_FUNCTION, 1, "Incorrect function.") \
+  X(ERROR_FILE_NOT_FOUND, 2, "The system cannot find the file specified.") \
+  X(ERROR_PATH_NOT_FOUND, 3, "The system cannot find the path specified.") \
+  X(ERROR_TOO_MANY_OPEN_FILES, 4, "The system cannot open the file.") \
+  X(ERROR_ACCESS_DENIED, 5, "Access is denied.") \
+  X(ERROR_INVALID_HANDLE, 6, "The handle is invalid.") \
+  X(ERROR_NOT_ENOUGH_MEMORY, 8, "Not enough memory resources are available to process this command.") \
+  X(ERROR_INVALID_DATA, 13, "The data is invalid.") \
+  X(ERROR_OUTOFMEMORY, 14, "Not enough memory resources are available to complete this operation.") \
+  X(ERROR_NO_MORE_FILES, 18, "There are no more files.") \
+  X(ERROR_NOT_READY, 21, "The device is not ready.") \
+  X(ERROR_WRITE_FAULT, 29, "The system cannot write to the specified device.") \
+  X(ERROR_READ_FAULT, 30, "The system cannot read from the specified device.") \
+  X(ERROR_SHARING_VIOLATION, 32, \
+    "The process cannot access the file because it is being used by another process.") \
+  X(ERROR_HANDLE_EOF, 38, "Reached the end of the file.") \
+  X(ERROR_NOT_SUPPORTED, 50, "The request is not supported.") \
+  X(ERROR_FILE_EXISTS, 80, "The file exists.") \
+  X(ERROR_INVALID_PARAMETER, 87, "The parameter is incorrect.") \
+  X(ERROR_BROKEN_PIPE, 109, "The pipe has been ended.") \
+  X(ERROR_DISK_FULL, 112, "There is not enough space on the disk.") \
+  X(ERROR_INSUFFICIENT_BUFFER, 122, "The data area passed to a system call is too small.") \
+  X(ERROR_INVALID_NAME, 123, "The filename, directory name, or volume label syntax is incorrect.") \
+  X(ERROR_MOD_NOT_FOUND, 126, "The specified module could not be found.") \
+  X(ERROR_PROC_NOT_FOUND, 127, "The specified procedure could not be found.") \
+  X(ERROR_NEGATIVE_SEEK, 131, \
+    "An attempt was made to move the file pointer before the beginning of the file.") \
+  X(ERROR_DIR_NOT_EMPTY, 145, "The directory is not empty.") \
+  X(ERROR_BAD_PATHNAME, 161, "The specified path is invalid.") \
+  X(ERROR_ALREADY_EXISTS, 183, "Cannot create a file when that file already exists.") \
+  X(ERROR_ENVVAR_NOT_FOUND, 203, "The system could not find the environment option that was entered.") \
+  X(ERROR_FILENAME_EXCED_RANGE, 206, "The filename or extension is too long.") \
+  X(ERROR_MORE_DATA, 234, "More data is available.") \
+  X(ERROR_NO_MORE_ITEMS, 259, "No more data is available.") \
+  X(ERROR_DIRECTORY, 267, "The directory name is invalid.") \
+  X(ERROR_NOT_OWNER, 288, "Attempt to release mutex not owned by caller.") \
+  X(ERROR_MR_MID_NOT_FOUND, 317, \
+    "The system cannot find message text for message number 0x%1 in the message file for %2.") \
+  X(ERROR_INVALID_FLAGS, 1004, "Invalid flags.") \
+  X(ERROR_BADDB, 1009, "The configuration registry database is corrupt.") \
+  X(ERROR_BADKEY, 1010, "The configuration registry key is invalid.") \
+  X(ERROR_CANTOPEN, 1011, "The configuration registry key could not be opened.") \
+  X(ERROR_CANTREAD, 1012, "The configuration registry key could not be read.") \
+  X(ERROR_CANTWRITE, 1013, "The configuration registry key could not be written.") \
+  X(ERROR_REGISTRY_IO_FAILED, 1016, "An I/O operation initiated by the registry failed unrecoverably.") \
+  X(ERROR_KEY_DELETED, 1018, \
+    "Illegal operation attempted on a registry key that has been marked for deletion.") \
+  X(ERROR_CHILD_MUST_BE_VOLATILE, 1021, "Cannot create a stable subkey under a volatile parent key.") \
+  X(ERROR_NO_UNICODE_TRANSLATION, 1113, \
+    "No mapping for the Unicode character exists in the target multi-byte code page.") \
+  X(ERROR_INVALID_CURSOR_HANDLE, 1402, "Invalid cursor handle.") \
+  X(ERROR_MENU_ITEM_NOT_FOUND, 1456, "A menu item was not found.") \
+  X(ERROR_RESOURCE_DATA_NOT_FOUND, 1812, "The specified image file did not contain a resource section.") \
+  X(ERROR_RESOURCE_TYPE_NOT_FOUND, 1813, "The specified resource type cannot be found in the image file.") \
+  X(ERROR_RESOURCE_NAME_NOT_FOUND, 1814, "The specified resource name cannot be found in the image file.")
+
+#define COMPAT_WIN32_ERROR_CONSTANT(name, code, text) inline constexpr long name = code;
+COMPAT_WIN32_ERRORS(COMPAT_WIN32_ERROR_CONSTANT)
+#undef COMPAT_WIN32_ERROR_CONSTANT
+inline constexpr long NO_ERROR = ERROR_SUCCESS;
 
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD code);
@@ -69,7 +83,8 @@ DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
                             LPWSTR buffer, DWORD size, void* arguments);
 
 namespace compat::win32 {
-// The one place errno becomes a Win32 code. `missingFolder` picks 3 over 2 for a
-// missing folder on the way to the file, as Windows distinguishes them.
+// The one place errno becomes a Win32 code. `missingFolder` picks
+// ERROR_PATH_NOT_FOUND over ERROR_FILE_NOT_FOUND for a missing folder on the
+// way to the file, as Windows distinguishes them.
 DWORD ErrorFromErrno(int err, bool missingFolder = false);
 }  // namespace compat::win32

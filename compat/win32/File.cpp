@@ -1,4 +1,4 @@
-// Files and folders over POSIX, with Windows paths, share modes and searches.
+// Files and folders over POSIX, with Windows paths and share modes.
 //
 // Every open file of the process is listed by its device and inode with the
 // access and sharing of each handle on it, so that a second open that Windows
@@ -9,7 +9,6 @@
 // them; a name that is not valid UTF-8 shows U+FFFD in its Windows form.
 #include "compat/win32/File.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,65 +23,21 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "compat/win32/FileInternal.h"
 #include "compat/win32/Handle.h"
-#include "compat/win32/RegistryHive.h"
-#include "compat/win32/StringConv.h"
+#include "compat/win32/NoDestructor.h"
+#include "compat/win32/Path.h"
 
 namespace compat::win32 {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
-bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-
-// Windows resolves "." and ".." in a full path by its text alone, and ".."
-// stops at the root.
-std::string Normalize(std::string_view path) {
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view part = path.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  std::string result;
-  for (std::string_view part : parts) {
-    result += '/';
-    result += part;
-  }
-  if (result.empty() || (path.size() > 1 && path.back() == '/')) result += '/';
-  return result;
-}
-
-// ---------------------------------------------------------------------------
-// Errors and attributes
-
-std::string ParentOf(const std::string& path) {
-  std::string trimmed = path;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  const std::size_t slash = trimmed.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? std::string("/") : trimmed.substr(0, slash);
-}
-
-std::string_view LastComponent(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-// Windows tells a missing file (2) from a missing folder on the way to it (3).
+// Windows tells a missing file (ERROR_FILE_NOT_FOUND) from a missing folder on
+// the way to it (ERROR_PATH_NOT_FOUND).
 DWORD PathError(int err, const std::string& path) {
   bool missingFolder = false;
   if (err == ENOENT) {
     struct stat st;
-    const std::string parent = ParentOf(path);
+    const std::string parent = ParentFolder(path);
     missingFolder = stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
   }
   return ErrorFromErrno(err, missingFolder);
@@ -93,6 +48,8 @@ DWORD PathError(int err, const std::string& path) {
 bool IsReadOnly(const struct stat& st, const std::string& path) {
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
 }
+
+}  // namespace
 
 // Folders are directories; a name beginning with a dot is hidden; a regular
 // file carries the archive bit, as files written on Windows do; anything else
@@ -107,13 +64,7 @@ DWORD AttributesOf(const struct stat& st, const std::string& path) {
   return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
 }
 
-FILETIME FileTimeOf(const struct timespec& time) {
-  // 100-nanosecond steps since 1601-01-01.
-  constexpr std::int64_t kEpochDifference = 11644473600;
-  const std::uint64_t ticks = static_cast<std::uint64_t>((time.tv_sec + kEpochDifference) * 10000000 +
-                                                         time.tv_nsec / 100);
-  return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
+namespace {
 
 // ---------------------------------------------------------------------------
 // Open files and share modes
@@ -162,7 +113,7 @@ struct OpenFiles {
 };
 
 OpenFiles& Files() {
-  static OpenFiles* files = new OpenFiles;
+  static NoDestructor<OpenFiles> files;
   return *files;
 }
 
@@ -207,152 +158,7 @@ class FileObject final : public KernelObject {
   Sharing sharing_;
 };
 
-// ---------------------------------------------------------------------------
-// Searches
-
-struct FoundEntry {
-  std::u16string name;
-  DWORD attributes;
-  std::uint64_t size;
-  FILETIME created, accessed, written;
-};
-
-class FindObject final : public KernelObject {
- public:
-  explicit FindObject(std::vector<FoundEntry> entries) : entries_(std::move(entries)) {}
-  // Fills `data` with the next entry; false at the end.
-  bool Next(WIN32_FIND_DATAW& data) {
-    std::lock_guard guard(lock_);
-    if (next_ == entries_.size()) return false;
-    const FoundEntry& entry = entries_[next_++];
-    std::memset(&data, 0, sizeof data);
-    data.dwFileAttributes = entry.attributes;
-    data.ftCreationTime = entry.created;
-    data.ftLastAccessTime = entry.accessed;
-    data.ftLastWriteTime = entry.written;
-    data.nFileSizeHigh = static_cast<DWORD>(entry.size >> 32);
-    data.nFileSizeLow = static_cast<DWORD>(entry.size);
-    const std::size_t n = std::min<std::size_t>(entry.name.size(), MAX_PATH - 1);
-    std::memcpy(data.cFileName, entry.name.data(), n * sizeof(WCHAR));
-    return true;
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<FoundEntry> entries_;
-  std::size_t next_ = 0;
-};
-
-// "*" is any run, "?" one character; a pattern ending in ".*" also matches
-// without the dot ("*.*" is everything, "readme.*" finds "readme"). Both
-// sides come upper-cased.
-bool WildcardMatch(std::u16string_view pattern, std::u16string_view name) {
-  std::size_t p = 0, n = 0, starP = std::u16string_view::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == u'*') {
-      starP = p++;
-      starN = n;
-    } else if (starP != std::u16string_view::npos) {
-      p = starP + 1;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == u'*') ++p;
-  if (p == pattern.size()) return true;
-  return pattern.substr(p) == u".*";
-}
-
-// The entries of `folder` whose names match `pattern`, as Windows lists them:
-// "." and ".." first (not in the root, which has neither), then by name
-// without case.
-std::vector<FoundEntry> Search(const std::string& folder, std::u16string_view pattern, DWORD& error) {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) {
-    error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno);
-    return {};
-  }
-  const auto entryOf = [&](std::string_view name, std::u16string wide, FoundEntry& item) {
-    const std::string path = (folder.back() == '/' ? folder : folder + "/") + std::string(name);
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 && lstat(path.c_str(), &st) != 0) return false;  // gone meanwhile
-    item = FoundEntry{std::move(wide), AttributesOf(st, path),
-                      S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size), FileTimeOf(st.st_mtim),
-                      FileTimeOf(st.st_atim), FileTimeOf(st.st_mtim)};
-    return true;
-  };
-  // A plain name that exists as written needs no listing.
-  if (pattern.find_first_of(u"*?") == std::u16string_view::npos && pattern != u"." && pattern != u"..") {
-    FoundEntry item;
-    if (entryOf(Utf16ToUtf8(pattern), std::u16string(pattern), item)) {
-      closedir(dir);
-      return {std::move(item)};
-    }
-  }
-  char resolved[PATH_MAX];
-  const bool isRoot = realpath(folder.c_str(), resolved) != nullptr && std::strcmp(resolved, "/") == 0;
-  const std::u16string foldedPattern = registry::FoldName(pattern);
-  std::vector<std::pair<std::u16string, FoundEntry>> found;  // by sort key
-  while (const dirent* entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    const bool dots = name == "." || name == "..";
-    if (dots && isRoot) continue;
-    const std::u16string wide = Utf8ToUtf16(name);
-    std::u16string folded = registry::FoldName(wide);
-    if (!WildcardMatch(foldedPattern, folded)) continue;
-    FoundEntry item;
-    if (!entryOf(name, wide, item)) continue;
-    // "." and ".." sort before every name.
-    found.emplace_back((dots ? u"\x01" : u"\x02") + folded + u'\0' + item.name, std::move(item));
-  }
-  closedir(dir);
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<FoundEntry> entries;
-  entries.reserve(found.size());
-  for (auto& [key, entry] : found) entries.push_back(std::move(entry));
-  if (entries.empty()) error = ERROR_FILE_NOT_FOUND;
-  return entries;
-}
-
-bool IsFind(const KernelObject& object) { return dynamic_cast<const FindObject*>(&object) != nullptr; }
-
 }  // namespace
-
-std::optional<std::string> PosixPath(std::u16string_view path) {
-  bool verbatim = false;
-  if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == u'?' || path[2] == u'.') &&
-      IsSeparator(path[3])) {
-    // "\\?\" takes the rest as it stands; "\\.\" is the device space, where
-    // only a drive leads anywhere here.
-    verbatim = path[2] == u'?';
-    path.remove_prefix(4);
-    if (!(path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == u':')) return std::nullopt;
-  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    return std::nullopt;  // a network host
-  }
-  if (path.empty()) return std::nullopt;
-  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == u':') {
-    if (path[0] != u'Z' && path[0] != u'z') return std::nullopt;
-    path.remove_prefix(2);
-    // "Z:name" is relative to the current folder, which is on drive Z:.
-    if (path.empty()) return std::string(".");
-  }
-  std::string result = Utf16ToUtf8(path);
-  std::replace(result.begin(), result.end(), '\\', '/');
-  if (result[0] == '/' && !verbatim) return Normalize(result);
-  return result;
-}
-
-std::u16string WindowsPath(std::string_view posixPath) {
-  std::u16string result = Utf8ToUtf16(posixPath);
-  std::replace(result.begin(), result.end(), u'/', u'\\');
-  if (!posixPath.empty() && posixPath[0] == '/') result.insert(0, u"Z:");
-  return result;
-}
 
 }  // namespace compat::win32
 
@@ -369,12 +175,6 @@ std::optional<std::string> MapPath(LPCWSTR path) {
   }
   std::optional<std::string> result = PosixPath(path);
   if (!result) SetLastError(ERROR_PATH_NOT_FOUND);
-  return result;
-}
-
-template <class T>
-T Fail(DWORD error, T result) {
-  SetLastError(error);
   return result;
 }
 
@@ -590,40 +390,3 @@ DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) {
   return static_cast<DWORD>(path.size());
 }
 
-HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
-  if (pattern == nullptr || data == nullptr) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-  const std::u16string_view text(pattern);
-  // The folder part, with its separator; "Z:name" has the drive as folder.
-  std::size_t split = text.find_last_of(u"\\/");
-  split = split != std::u16string_view::npos ? split + 1
-          : (text.size() >= 2 && text[1] == u':') ? 2
-                                                   : 0;
-  const std::u16string_view folderPart = text.substr(0, split);
-  const std::u16string_view namePart = text.substr(split);
-  if (namePart.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-  if (folderPart.find_first_of(u"*?") != std::u16string_view::npos) {
-    return Fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
-  }
-  const std::optional<std::string> folder = folderPart.empty() ? std::optional<std::string>(".")
-                                                               : PosixPath(folderPart);
-  if (!folder) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-  DWORD error = ERROR_SUCCESS;
-  std::vector<FoundEntry> entries = Search(*folder, namePart, error);
-  if (entries.empty()) return Fail(error, INVALID_HANDLE_VALUE);
-  auto find = std::make_shared<FindObject>(std::move(entries));
-  find->Next(*data);
-  return InsertHandle(std::move(find));
-}
-
-BOOL WINAPI FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
-  const auto search = ObjectOfHandle<FindObject>(find);
-  if (!search) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-  if (data == nullptr) return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
-  if (!search->Next(*data)) return Fail<BOOL>(ERROR_NO_MORE_FILES, FALSE);
-  return TRUE;
-}
-
-BOOL WINAPI FindClose(HANDLE find) {
-  if (!RemoveHandle(find, IsFind)) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-  return TRUE;
-}

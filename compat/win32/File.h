@@ -5,10 +5,8 @@
 // prefixes are understood; other drives and UNC hosts are not found.
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
-
+#include "compat/win32/Path.h"
+#include "compat/win32/Time.h"
 #include "compat/win32/WinTypes.h"
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001
@@ -53,11 +51,6 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER
 // The temporary folder with a trailing backslash ($TMPDIR, else /tmp).
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-
 struct WIN32_FIND_DATAW {
   DWORD dwFileAttributes;
   FILETIME ftCreationTime;
@@ -73,15 +66,7 @@ struct WIN32_FIND_DATAW {
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
 // Patterns with "*" and "?" in the last component only; "." and ".." are
-// listed as Windows lists them. Ends with ERROR_NO_MORE_FILES (18).
+// listed as Windows lists them. Ends with ERROR_NO_MORE_FILES.
 HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindClose(HANDLE find);
-
-namespace compat::win32 {
-// The POSIX path for a Windows (or POSIX) path; nothing for a path on a drive
-// or host that is not mapped.
-std::optional<std::string> PosixPath(std::u16string_view windowsPath);
-// The Windows form of a POSIX absolute path: "Z:" and the path with backslashes.
-std::u16string WindowsPath(std::string_view posixPath);
-}  // namespace compat::win32

@@ -1,5 +1,6 @@
 // The kernel handle table.
 #include "compat/win32/Handle.h"
+#include "compat/win32/NoDestructor.h"
 
 #include <mutex>
 #include <unordered_map>
@@ -16,7 +17,7 @@ struct HandleTable {
 
 HandleTable& Table() {
   // Never destroyed: handles may still be closed while the process exits.
-  static HandleTable* table = new HandleTable;
+  static NoDestructor<HandleTable> table;
   return *table;
 }
 

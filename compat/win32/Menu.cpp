@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "compat/win32/NoDestructor.h"
 
 namespace {
 
@@ -73,9 +74,11 @@ class MenuTable {
   UINT_PTR next_ = 0x00010004;
 };
 
+// Never destroyed: the engine may still build or destroy menus while static
+// objects are torn down at exit.
 MenuTable& Table() {
-  static MenuTable table;
-  return table;
+  static compat::win32::NoDestructor<MenuTable> table;
+  return *table;
 }
 
 // Where an item lives: the menu that holds it and its index there.

@@ -2,6 +2,7 @@
 // whoever shows the window (the engine) renders them. No display is needed.
 #pragma once
 
+#include "compat/win32/Error.h"
 #include "compat/win32/WinTypes.h"
 
 #define MF_STRING 0x00000000
@@ -13,8 +14,6 @@
 #define MF_POPUP 0x00000010
 #define MF_BYPOSITION 0x00000400
 #define MF_SEPARATOR 0x00000800
-
-#define ERROR_MENU_ITEM_NOT_FOUND 1456L
 
 HMENU WINAPI CreateMenu();
 HMENU WINAPI CreatePopupMenu();

@@ -17,10 +17,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
 #include "compat/win32/ModuleInternal.h"
 #include "compat/win32/StringConv.h"
+#include "compat/win32/NoDestructor.h"
 
 namespace compat::win32 {
 namespace {
@@ -34,7 +36,7 @@ struct ModuleTable {
 };
 
 ModuleTable& Modules() {
-  static ModuleTable* table = new ModuleTable;
+  static NoDestructor<ModuleTable> table;
   return *table;
 }
 
@@ -59,19 +61,10 @@ void* ProgramHandle() {
   return handle;
 }
 
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    const char c = text[text.size() - suffix.size() + i];
-    if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != suffix[i]) return false;
-  }
-  return true;
-}
-
 // "name.dll" (or "name", to which Windows adds ".dll") is "libname.so";
 // a name ending in a dot keeps its bare form; other names stay as they are.
 std::string SharedObjectName(std::string_view fileName) {
-  if (EndsWithNoCase(fileName, ".dll")) {
+  if (EndsWithAsciiNoCase(fileName, ".dll")) {
     return "lib" + std::string(fileName.substr(0, fileName.size() - 4)) + ".so";
   }
   if (!fileName.empty() && fileName.back() == '.') return std::string(fileName.substr(0, fileName.size() - 1));
@@ -111,19 +104,15 @@ std::string FileOfModule(void* handle) {
 }  // namespace
 
 const std::string& ProgramPath() {
-  static const std::string* const path = [] {
+  static NoDestructor<const std::string> path([] {
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
-    return new std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-  }();
+    return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  }());
   return *path;
 }
 
-std::string ProgramFolder() {
-  const std::string& path = ProgramPath();
-  const std::size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
+std::string ProgramFolder() { return ParentFolder(ProgramPath()); }
 
 void* ModuleOwnSymbol(HMODULE module, const char* name) {
   void* handle = module;

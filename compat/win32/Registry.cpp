@@ -15,12 +15,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
+#include "compat/win32/NoDestructor.h"
 #include "compat/win32/RegistryHive.h"
+#include "compat/win32/Time.h"
 
 namespace {
 
-using compat::win32::registry::FoldName;
 using compat::win32::registry::Hive;
 using compat::win32::registry::KeyId;
 using compat::win32::registry::KeyStats;
@@ -93,9 +95,10 @@ void CloseAtExit() {
 
 // Never destroyed: keys may still be closed while the process exits.
 Registry& TheRegistry() {
-  static Registry* registry = [] {
+  static Registry* const registry = [] {
     std::atexit(CloseAtExit);
-    return new Registry();
+    static compat::win32::NoDestructor<Registry> held;
+    return held.get();
   }();
   return *registry;
 }
@@ -117,10 +120,6 @@ REGSAM MapGenericRights(REGSAM access) {
 
 std::u16string_view NameOf(LPCWSTR name) {
   return name == nullptr ? std::u16string_view() : std::u16string_view(name);
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && FoldName(a) == FoldName(b);
 }
 
 // A subkey path: levels between backslashes. One trailing backslash is
@@ -145,10 +144,9 @@ void CopyName(std::u16string_view name, LPWSTR buffer) {
   buffer[name.size()] = 0;
 }
 
-// FILETIME is two DWORDs, low part first.
 void StoreFileTime(std::uint64_t ticks, void* fileTime) {
-  const DWORD parts[2] = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  std::memcpy(fileTime, parts, sizeof parts);
+  const FILETIME time = compat::win32::ToFileTime(ticks);
+  std::memcpy(fileTime, &time, sizeof time);
 }
 
 // A value's type and bytes into the caller's buffers; a null data pointer
@@ -200,7 +198,7 @@ class Session {
     if (status != ERROR_SUCCESS) return status;
     if ((target->access & need) != need) return ERROR_ACCESS_DENIED;
     if (target->root == Root::Users && path != nullptr && !path->empty()) {
-      if (!SameName((*path)[0], kDefaultUser))
+      if (!compat::win32::SameObjectName((*path)[0], kDefaultUser))
         return intent == Intent::Read ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
       target->root = Root::User;
       target->id = kRootKey;

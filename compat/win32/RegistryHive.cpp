@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <ctime>
 
-#include "compat/win32/CaseMap.h"
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
+#include "compat/win32/Path.h"
 #include "compat/win32/StringConv.h"
+#include "compat/win32/Time.h"
 
 namespace compat::win32::registry {
 
@@ -21,39 +23,10 @@ namespace {
 // Names are stored as UTF-8 so the hive reads well in any SQLite tool; a lone
 // surrogate keeps its three-byte form, so every UTF-16 name comes back
 // exactly as it was given.
-std::string NameToText(std::u16string_view name) {
-  std::string text;
-  text.reserve(name.size());
-  for (size_t i = 0; i < name.size(); ++i) {
-    char32_t c = name[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-        name[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-    }
-    AppendUtf8(text, c);
-  }
-  return text;
-}
+std::string NameToText(std::u16string_view name) { return Utf16ToUtf8KeepingSurrogates(name); }
 
-// The inverse of NameToText; the hive only holds what NameToText wrote.
 std::u16string TextToName(const unsigned char* text, int size) {
-  std::u16string name;
-  name.reserve(static_cast<size_t>(size));
-  for (int i = 0; i < size;) {
-    const unsigned char lead = text[i];
-    int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (i + length > size) length = 1;
-    char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-    for (int k = 1; k < length; ++k) c = (c << 6) | (text[i + k] & 0x3F);
-    i += length;
-    if (c >= 0x10000) {
-      name += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      name += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      name += static_cast<char16_t>(c);
-    }
-  }
-  return name;
+  return Utf8ToUtf16KeepingSurrogates(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(size)));
 }
 
 // The folded name as big-endian units: byte order is then code-unit order,
@@ -61,7 +34,7 @@ std::u16string TextToName(const unsigned char* text, int size) {
 std::string FoldKey(std::u16string_view name) {
   std::string key;
   key.reserve(name.size() * 2);
-  for (char16_t unit : FoldName(name)) {
+  for (char16_t unit : FoldObjectName(name)) {
     key += static_cast<char>(unit >> 8);
     key += static_cast<char>(unit & 0xFF);
   }
@@ -85,13 +58,7 @@ LONG ErrorFromSqlite(int rc) {
   }
 }
 
-// 100-nanosecond ticks since 1601, the desktop's file time.
-std::int64_t FileTimeNow() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 10000000 + now.tv_nsec / 100 +
-         116444736000000000LL;
-}
+std::int64_t FileTimeNow() { return static_cast<std::int64_t>(FileTimeTicksNow()); }
 
 bool EntryWritable(const std::string& path) {
   struct stat info {};
@@ -99,20 +66,14 @@ bool EntryWritable(const std::string& path) {
          access(path.c_str(), W_OK) == 0;
 }
 
-std::string FolderOf(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-}
+std::string FolderOf(const std::string& file) { return ParentFolder(file); }
 
 // A file: URI for SQLite; only the characters that URIs reserve are escaped.
 std::string FileUri(const std::string& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string uri = "file:";
   for (unsigned char c : path) {
     if (c == '%' || c == '?' || c == '#') {
-      uri += '%';
-      uri += kHex[c >> 4];
-      uri += kHex[c & 0xF];
+      AppendPercentEscape(uri, c);
     } else {
       uri += static_cast<char>(c);
     }
@@ -145,15 +106,6 @@ constexpr const char* kSchema =
   " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id) "
 
 }  // namespace
-
-std::u16string FoldName(std::u16string_view name) {
-  std::u16string folded(name);
-  for (char16_t& unit : folded) {
-    if (unit < 0x61 || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
-    unit = ToUpper(unit);
-  }
-  return folded;
-}
 
 // One use of a cached statement: binds in order, steps, reads columns, and
 // leaves the statement reset for the next use.

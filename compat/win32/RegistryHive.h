@@ -28,10 +28,6 @@ namespace compat::win32::registry {
 using KeyId = std::int64_t;
 inline constexpr KeyId kRootKey = 1;
 
-// Windows compares key and value names by their upper-case form, one UTF-16
-// unit at a time; this is that form.
-std::u16string FoldName(std::u16string_view name);
-
 struct Value {
   std::u16string name;
   DWORD type = 0;

@@ -18,6 +18,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/ModuleInternal.h"
+#include "compat/win32/NoDestructor.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ struct ImageTable {
 };
 
 ImageTable& Images() {
-  static ImageTable* table = new ImageTable;
+  static compat::win32::NoDestructor<ImageTable> table;
   return *table;
 }
 

@@ -20,12 +20,13 @@
 #include <cwchar>
 
 #include "compat/win32/Error.h"
+#include "compat/win32/Utf8.h"
 
 namespace {
 
 constexpr char32_t kReplacementChar = 0xFFFD;
 // What a decoder answers for a byte sequence that is not a character.
-constexpr char32_t kInvalid = 0xFFFFFFFF;
+constexpr char32_t kInvalid = compat::win32::kNotUtf8;
 
 enum class Status { kOk, kInvalid, kOverflow };
 
@@ -163,58 +164,8 @@ class Utf8Decoder {
  public:
   static constexpr bool kAsciiTransparent = true;
 
-  // An invalid sequence takes its maximal subpart: the lead byte and as many
-  // continuation bytes as could still have led to a character, so that one
-  // broken character yields one replacement and the next character survives.
   [[gnu::always_inline]] char32_t Next(const unsigned char* text, std::size_t n, std::size_t& used) {
-    const unsigned lead = text[0];
-    // Well-formed sequences first, decoded straight; anything else takes the
-    // careful way below.
-    if (lead >= 0xC2 && lead <= 0xDF && n >= 2 && (text[1] & 0xC0) == 0x80) {
-      used = 2;
-      return ((lead & 0x1F) << 6) | (text[1] & 0x3F);
-    }
-    if (lead >= 0xE0 && lead <= 0xEF && n >= 3 && (text[1] & 0xC0) == 0x80 && (text[2] & 0xC0) == 0x80) {
-      const char32_t cp = ((lead & 0x0F) << 12) | ((text[1] & 0x3F) << 6) | (text[2] & 0x3F);
-      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
-        used = 3;
-        return cp;
-      }
-    }
-    std::size_t length;
-    char32_t cp;
-    unsigned low = 0x80;
-    unsigned high = 0xBF;
-    if (lead < 0x80) {
-      used = 1;
-      return lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      cp = lead & 0x0F;
-      if (lead == 0xE0) low = 0xA0;   // overlong below U+0800
-      if (lead == 0xED) high = 0x9F;  // the surrogates U+D800..U+DFFF
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      cp = lead & 0x07;
-      if (lead == 0xF0) low = 0x90;   // overlong below U+10000
-      if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
-    } else {
-      used = 1;
-      return kInvalid;
-    }
-    std::size_t k = 1;
-    for (; k < length && k < n; ++k) {
-      const unsigned byte = text[k];
-      if (byte < low || byte > high) break;
-      cp = (cp << 6) | (byte & 0x3F);
-      low = 0x80;
-      high = 0xBF;
-    }
-    used = k;
-    return k == length ? cp : kInvalid;
+    return compat::win32::DecodeUtf8(text, n, used);
   }
 };
 
@@ -259,28 +210,7 @@ class LocaleDecoder {
 class Utf8Encoder {
  public:
   static constexpr bool kAsciiTransparent = true;
-  [[gnu::always_inline]] std::size_t Encode(char32_t cp, char* out) {
-    if (cp < 0x80) {
-      out[0] = static_cast<char>(cp);
-      return 1;
-    }
-    if (cp < 0x800) {
-      out[0] = static_cast<char>(0xC0 | (cp >> 6));
-      out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-      return 2;
-    }
-    if (cp < 0x10000) {
-      out[0] = static_cast<char>(0xE0 | (cp >> 12));
-      out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-      return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (cp >> 18));
-    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 4;
-  }
+  [[gnu::always_inline]] std::size_t Encode(char32_t cp, char* out) { return compat::win32::EncodeUtf8(cp, out); }
 };
 
 class Latin1Encoder {
@@ -593,22 +523,42 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return ConvertString<false, std::string>(AnsiCharset(), text);
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    AppendUtf8(result, c);
   }
+  return result;
+}
+
+std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text) {
+  std::u16string result;
+  result.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t used = 0;
+    char32_t c = DecodeUtf8(bytes + i, text.size() - i, used, true);
+    if (c == kNotUtf8) c = kReplacementChar;
+    i += used;
+    if (c >= 0x10000) {
+      result += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      result += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      result += static_cast<char16_t>(c);
+    }
+  }
+  return result;
+}
+
+void AppendPercentEscape(std::string& out, unsigned char byte) {
+  out += '%';
+  out += kUpperHexDigits[byte >> 4];
+  out += kUpperHexDigits[byte & 0xF];
 }
 
 }  // namespace compat::win32

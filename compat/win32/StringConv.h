@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "compat/win32/Utf8.h"
 #include "compat/win32/WinTypes.h"
 
 #define CP_ACP 0
@@ -33,7 +34,13 @@ std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string AnsiToUtf16(std::string_view text);
 std::string Utf16ToAnsi(std::u16string_view text);
-// Appends one code point (up to 0x10FFFF) as UTF-8; a lone surrogate takes
-// its three-byte form, so UTF-16 names with stray units survive a round trip.
-void AppendUtf8(std::string& out, char32_t codePoint);
+// Lossless forms for names that must come back unit for unit (the registry's
+// stored names): a lone surrogate keeps its three-byte form both ways; bytes
+// that are no character at all read as U+FFFD.
+std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text);
+std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text);
+
+// The digits of every %XX escape compat writes (lock file names, file URIs).
+inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
+void AppendPercentEscape(std::string& out, unsigned char byte);
 }  // namespace compat::win32

@@ -1,4 +1,4 @@
-// Mutexes, waits, handle closing, time and the process.
+// Mutexes, waits and handle closing.
 //
 // A named mutex exists, for every process of the user, while some handle on
 // it is open anywhere. Each process that has it open holds a shared flock on
@@ -17,13 +17,15 @@
 // Lock files are never removed: removing one while another process is about
 // to lock it would let two processes lock two different files of one name.
 // They are empty and live in the runtime folder, which the session clears.
+// When that folder is missing or open to others, or something that is not a
+// regular file of ours sits at a lock file's name, the lock moves on to a
+// private folder of ours (see LockFolder); what was in the way stays as it is.
 //
 // Ownership (WaitForSingleObject, ReleaseMutex) counts within this process:
 // threads of one process exclude each other, processes do not.
 #include "compat/win32/Sync.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,7 +34,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <ctime>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -41,38 +42,78 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/Handle.h"
+#include "compat/win32/NoDestructor.h"
+#include "compat/win32/Process.h"
 #include "compat/win32/StringConv.h"
 
 namespace compat::win32 {
 namespace {
 
-// The folder of the lock files: $XDG_RUNTIME_DIR, else a folder of this user
-// below /tmp that nobody else may enter.
-std::optional<std::string> RuntimeFolder(DWORD& error) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime);
-  const std::string folder = "/tmp/win32compat-" + std::to_string(getuid());
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    error = ErrorFromErrno(errno, errno == ENOENT);
-    return std::nullopt;
-  }
+// Where lock files may live, in the order of the desktop's base-directory
+// rules: the session's runtime folder when it is a folder that only we may
+// enter; else a private folder of ours below the temporary folder; else one
+// in our cache folder. Every process of the user walks the same list, so they
+// agree on one folder as long as they share the environment.
+enum class Place { kRuntime, kTemporary, kCache };
+constexpr Place kPlaces[] = {Place::kRuntime, Place::kTemporary, Place::kCache};
+
+std::string AbsoluteEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+}
+
+// A folder we create for ourselves: made with mode 0700 if missing, then
+// taken only if it is a real folder (not a link) owned by us; a looser mode
+// on our own folder is tightened.
+bool PrivateFolder(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
   struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
-    error = ERROR_ACCESS_DENIED;  // someone else's folder, or a link planted in its place
-    return std::nullopt;
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
+  return (st.st_mode & 077) == 0 || chmod(folder.c_str(), 0700) == 0;
+}
+
+// The folder for lock files at `place`, or nothing when it is missing or
+// someone else could reach into it.
+std::optional<std::string> LockFolder(Place place) {
+  const std::string user = std::to_string(getuid());
+  switch (place) {
+    case Place::kRuntime: {
+      // The session's folder must be ours and closed to everyone else.
+      const std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
+      struct stat st;
+      if (runtime.empty() || stat(runtime.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+          st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
+        return std::nullopt;
+      }
+      return runtime;
+    }
+    case Place::kTemporary: {
+      std::string temporary = AbsoluteEnv("TMPDIR");
+      if (temporary.empty()) temporary = "/tmp";
+      const std::string folder = temporary + "/win32compat-" + user;
+      if (!PrivateFolder(folder)) return std::nullopt;
+      return folder;
+    }
+    case Place::kCache: {
+      std::string cache = AbsoluteEnv("XDG_CACHE_HOME");
+      if (cache.empty()) {
+        const std::string home = AbsoluteEnv("HOME");
+        if (home.empty()) return std::nullopt;
+        cache = home + "/.cache";
+      }
+      mkdir(cache.c_str(), 0700);  // the desktop makes it on first use too
+      const std::string folder = cache + "/win32compat-" + user;
+      if (!PrivateFolder(folder)) return std::nullopt;
+      return folder;
+    }
   }
-  if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
-    error = ErrorFromErrno(errno);
-    return std::nullopt;
-  }
-  return folder;
+  return std::nullopt;
 }
 
 // A file name for a mutex name: letters, digits and "-_.{}" stay, every other
 // byte of its UTF-8 form becomes %XX, so that distinct names stay distinct.
 // A name too long for a file keeps its start and ends with a hash of the whole.
 std::string LockFileStem(std::u16string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const std::string utf8 = Utf16ToUtf8(name);
   std::string stem;
   for (const unsigned char c : utf8) {
@@ -80,9 +121,7 @@ std::string LockFileStem(std::u16string_view name) {
         c == '.' || c == '{' || c == '}') {
       stem += static_cast<char>(c);
     } else {
-      stem += '%';
-      stem += kHex[c >> 4];
-      stem += kHex[c & 15];
+      AppendPercentEscape(stem, c);
     }
   }
   if (stem.size() > 200) {
@@ -90,7 +129,7 @@ std::string LockFileStem(std::u16string_view name) {
     for (const unsigned char c : utf8) hash = (hash ^ c) * 1099511628211ull;
     stem.resize(160);
     stem += '~';
-    for (int shift = 60; shift >= 0; shift -= 4) stem += kHex[(hash >> shift) & 15];
+    for (int shift = 60; shift >= 0; shift -= 4) stem += kUpperHexDigits[(hash >> shift) & 15];
   }
   return stem;
 }
@@ -103,23 +142,38 @@ int FlockRetrying(int fd, int operation) {
   return result;
 }
 
-// Opens the lock file of `name` and takes the shared lock on it; `existed`
-// tells whether some process held one already. -1 with `error` set on failure.
-int OpenNamedMutex(std::u16string_view name, bool& existed, DWORD& error) {
-  const std::optional<std::string> folder = RuntimeFolder(error);
-  if (!folder) return -1;
-  const std::string stem = *folder + "/" + LockFileStem(name);
-  constexpr int kFlags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
-  const int gate = open((stem + ".gate").c_str(), kFlags, 0600);
-  if (gate < 0) {
-    error = ErrorFromErrno(errno, errno == ENOENT);
-    return -1;
-  }
-  int fd = -1;
+// Why a folder was given up: the next place is tried only when this one
+// cannot hold our lock files at all, never for a passing failure, so that
+// every process settles on the same folder.
+enum class Outcome { kLocked, kRefused, kFailed };
+
+// Opens a lock file that is a regular file of ours, never through a link and
+// never waiting on a device or pipe planted in its place; -1 with `refused`
+// set for anything else at that name, which stays as it is.
+int OpenLockFile(const std::string& path, bool& refused, DWORD& error) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) return fd;
+  refused = fd >= 0 || errno == ELOOP || errno == EISDIR || errno == ENXIO || errno == EACCES;
+  error = fd >= 0 ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno, errno == ENOENT);
+  if (fd >= 0) close(fd);
+  return -1;
+}
+
+// Opens the lock file of `name` in `folder` and takes the shared lock on it;
+// `existed` tells whether some process held one already.
+Outcome LockInFolder(const std::string& folder, std::u16string_view name, int& fd, bool& existed,
+                     DWORD& error) {
+  const std::string stem = folder + "/" + LockFileStem(name);
+  bool refused = false;
+  const int gate = OpenLockFile(stem + ".gate", refused, error);
+  if (gate < 0) return refused ? Outcome::kRefused : Outcome::kFailed;
+  Outcome outcome = Outcome::kFailed;
+  fd = -1;
   if (FlockRetrying(gate, LOCK_EX) != 0) {
     error = ErrorFromErrno(errno);
-  } else if ((fd = open((stem + ".mutex").c_str(), kFlags, 0600)) < 0) {
-    error = ErrorFromErrno(errno, errno == ENOENT);
+  } else if ((fd = OpenLockFile(stem + ".mutex", refused, error)) < 0) {
+    outcome = refused ? Outcome::kRefused : Outcome::kFailed;
   } else if (FlockRetrying(fd, LOCK_EX | LOCK_NB) == 0) {
     existed = false;
   } else if (errno == EWOULDBLOCK) {
@@ -136,8 +190,26 @@ int OpenNamedMutex(std::u16string_view name, bool& existed, DWORD& error) {
     close(fd);
     fd = -1;
   }
+  if (fd >= 0) outcome = Outcome::kLocked;
   close(gate);
-  return fd;
+  return outcome;
+}
+
+// The lock on `name` in the first place that can hold it. -1 with `error`
+// set when none can, or when taking it failed for another reason.
+int OpenNamedMutex(std::u16string_view name, bool& existed, DWORD& error) {
+  error = ERROR_ACCESS_DENIED;
+  for (const Place place : kPlaces) {
+    const std::optional<std::string> folder = LockFolder(place);
+    if (!folder) continue;
+    int fd = -1;
+    switch (LockInFolder(*folder, name, fd, existed, error)) {
+      case Outcome::kLocked: return fd;
+      case Outcome::kRefused: continue;
+      case Outcome::kFailed: return -1;
+    }
+  }
+  return -1;
 }
 
 class MutexObject;
@@ -150,7 +222,7 @@ struct NamedMutexes {
 };
 
 NamedMutexes& Named() {
-  static NamedMutexes* named = new NamedMutexes;
+  static NoDestructor<NamedMutexes> named;
   return *named;
 }
 
@@ -293,33 +365,3 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   }
   return TRUE;
 }
-
-void WINAPI Sleep(DWORD milliseconds) {
-  if (milliseconds == 0) {
-    sched_yield();
-    return;
-  }
-  if (milliseconds == INFINITE) {
-    for (;;) pause();
-  }
-  timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
-}
-
-DWORD WINAPI GetTickCount() {
-  // Milliseconds since boot, sleep included, wrapping after 49.7 days.
-  timespec now;
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000 +
-                            static_cast<std::uint64_t>(now.tv_nsec) / 1000000);
-}
-
-DWORD WINAPI GetCurrentThreadId() {
-  static thread_local const DWORD id = static_cast<DWORD>(gettid());
-  return id;
-}
-
-DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
-
-void WINAPI ExitProcess(UINT exitCode) { std::exit(static_cast<int>(exitCode)); }

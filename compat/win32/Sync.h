@@ -1,16 +1,17 @@
 // Synchronisation objects: the named mutex that marks a running instance,
-// handles, waits and sleeping.
+// handles and waits.
 //
 // A named mutex lives as a lock on a file named after it in the user's runtime
-// folder ($XDG_RUNTIME_DIR, else a per-user folder below /tmp). The kernel
+// folder ($XDG_RUNTIME_DIR, else a private folder of ours below the temporary
+// folder or the cache folder). The kernel
 // drops the lock when the process ends, however it ends, so no stale mark
 // outlives a crash; a second process that opens the same name sees
 // ERROR_ALREADY_EXISTS.
 #pragma once
 
+#include "compat/win32/Time.h"
 #include "compat/win32/WinTypes.h"
 
-#define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_ABANDONED 0x00000080L
 #define WAIT_TIMEOUT 0x00000102L
@@ -21,8 +22,3 @@ BOOL WINAPI ReleaseMutex(HANDLE mutex);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // Closes any handle compat hands out: files, mutexes, find handles.
 BOOL WINAPI CloseHandle(HANDLE handle);
-void WINAPI Sleep(DWORD milliseconds);
-DWORD WINAPI GetTickCount();
-DWORD WINAPI GetCurrentThreadId();
-DWORD WINAPI GetCurrentProcessId();
-[[noreturn]] void WINAPI ExitProcess(UINT exitCode);

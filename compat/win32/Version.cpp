@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/Registry.h"
 
@@ -36,15 +37,6 @@ constexpr WindowsRelease kReleases[] = {
 };
 constexpr const WindowsRelease& kDefaultRelease = kReleases[std::size(kReleases) - 1];
 
-bool SameNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The release the machine hive names; the newest for none or an unknown name.
 const WindowsRelease& EmulatedRelease() {
   HKEY key;
@@ -58,7 +50,7 @@ const WindowsRelease& EmulatedRelease() {
   RegCloseKey(key);
   if (status != ERROR_SUCCESS || type != REG_SZ) return kDefaultRelease;
   for (const WindowsRelease& release : kReleases) {
-    if (SameNoCase(release.name, name)) return release;
+    if (compat::win32::SameAsciiNoCase(release.name, name)) return release;
   }
   return kDefaultRelease;
 }

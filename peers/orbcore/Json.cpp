@@ -1,7 +1,7 @@
 // The JSON value and its writer.
 #include "peers/orbcore/Json.h"
 
-#include "compat/win32/StringConv.h"
+#include "compat/win32/Utf8.h"
 
 namespace orbcore {
 
@@ -10,32 +10,10 @@ namespace {
 // The length of the well-formed UTF-8 sequence at `i`, or 0 when the bytes
 // there are not one (overlong forms, surrogates and values past U+10FFFF included).
 std::size_t Utf8SequenceAt(std::string_view s, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length;
-  char32_t c;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    c = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    c = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    c = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (byte(i + k) & 0x3F);
-  }
-  if ((length == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))) {
-    return 0;
-  }
-  return length;
+  std::size_t used = 0;
+  const char32_t c =
+      compat::win32::DecodeUtf8(reinterpret_cast<const unsigned char*>(s.data()) + i, s.size() - i, used);
+  return c == compat::win32::kNotUtf8 ? 0 : used;
 }
 
 void SerializeString(std::string& out, std::string_view s) {

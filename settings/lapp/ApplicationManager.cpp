@@ -7,6 +7,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
+#include "compat/win32/Process.h"
 #include "compat/win32/Sync.h"
 #include "settings/lapp/AppmanError.h"
 

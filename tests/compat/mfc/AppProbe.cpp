@@ -7,6 +7,7 @@
 #include "compat/mfc/Backend.h"
 #include "compat/mfc/MessageBox.h"
 #include "compat/mfc/WinApp.h"
+#include "compat/win32/Process.h"
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "tests/compat/win32/Win32Expect.h"
@@ -154,3 +156,26 @@ TEST(MenuTest, DestroyTakesOwnedPopupsAlong) {
   for (HMENU gone : {bar, outer, inner}) EXPECT_NE(fresh, gone);
   DestroyMenu(fresh);
 }
+
+namespace {
+
+// The engine may still build or tear down menus from an exit handler; the menu
+// table must outlive every such handler. In a fresh process the handler is
+// registered before the table exists, so it runs after the table's end would.
+TEST(MenuTest, MenusStillAnswerWhileTheProcessExits) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit([] {
+          const HMENU menu = CreatePopupMenu();
+          const bool answered = AppendMenuW(menu, MF_STRING, 1, u"late") && GetMenuItemCount(menu) == 1 &&
+                                DestroyMenu(menu);
+          std::fputs(answered ? "menus answered" : "menus failed", stderr);
+        });
+        DestroyMenu(CreateMenu());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "menus answered");
+}
+
+}  // namespace

@@ -5,32 +5,64 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "compat/win32/Process.h"
 #include "compat/win32/StringConv.h"
+#include "compat/win32/Time.h"
 #include "tests/compat/win32/Win32Expect.h"
-#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-// Every test gets its own runtime folder, so no lock file outlives it.
-class NamedMutex : public testing_support::IsolatedTest {
+// The line a holder writes for a handle and the code left beside it.
+std::string HandleWith(long code) { return "handle " + std::to_string(code) + "\n"; }
+
+// Every test gets its own runtime folder, so no lock file outlives it; the
+// variables that choose the lock folder are restored afterwards.
+class NamedMutex : public ::testing::Test {
  protected:
+  void SetUp() override {
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME", "HOME"}) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    }
+    Use("XDG_RUNTIME_DIR", runtime_.path());
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
+
+  // Sets (or with nothing, removes) a variable here and for the holders.
+  void Use(const std::string& name, std::optional<std::string> value) {
+    env_.erase(name);
+    std::erase(unset_, name);
+    if (value) {
+      setenv(name.c_str(), value->c_str(), 1);
+      env_[name] = *value;
+    } else {
+      unsetenv(name.c_str());
+      unset_.push_back(name);
+    }
+  }
 
   // Another process that creates the mutex and holds it until it is killed.
   struct Holder {
     std::unique_ptr<testing_support::BackgroundProgram> program;
     std::string resultFile;
-    // "handle 0" or "handle 183"
+    // What the holder wrote: "handle <last-error code>" or "null <code>".
     std::string Result() const {
       if (!testing_support::WaitForFile(resultFile, std::chrono::seconds(20))) return "no result";
       return testing_support::ReadFile(resultFile);
@@ -43,8 +75,10 @@ class NamedMutex : public testing_support::IsolatedTest {
   Holder StartHolder(const std::string& name) {
     testing_support::ProgramRun run;
     run.program = testing_support::BuildBin() + "/win32_probe";
-    const std::string resultFile = folder() / ("result" + std::to_string(++holders_));
+    const std::string resultFile = results_ / ("result" + std::to_string(++holders_));
     run.args = {"mutex", name, resultFile};
+    run.env = env_;
+    run.unsetEnv = unset_;
     return {std::make_unique<testing_support::BackgroundProgram>(run), resultFile};
   }
 
@@ -56,24 +90,29 @@ class NamedMutex : public testing_support::IsolatedTest {
     return {mutex, GetLastError()};
   }
 
+  testing_support::TempFolder runtime_;
+  testing_support::TempFolder results_;
+  std::map<std::string, std::string> env_;
+  std::vector<std::string> unset_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
   int holders_ = 0;
 };
 
 TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   const std::u16string name = u"{3f1e7a52-9c4d-4b8e-a6d1-0c57e2b9f48a}";
   Holder first = StartHolder(compat::win32::Utf16ToUtf8(name));
-  ASSERT_EQ(first.Result(), "handle 0\n");
+  ASSERT_EQ(first.Result(), HandleWith(ERROR_SUCCESS));
   auto [mutex, error] = Create(name);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_TRUE(CloseHandle(mutex));
-  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + (compat::win32::Utf16ToUtf8(name) + ".mutex")));
+  EXPECT_TRUE(testing_support::FileExists(runtime_ / (compat::win32::Utf16ToUtf8(name) + ".mutex")));
 
   // Killed without a chance to clean up: the mark goes with the process.
   first.Kill();
   std::tie(mutex, error) = Create(name);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
   Holder second = StartHolder(compat::win32::Utf16ToUtf8(name));
-  EXPECT_EQ(second.Result(), "handle 183\n");
+  EXPECT_EQ(second.Result(), HandleWith(ERROR_ALREADY_EXISTS));
   second.Kill();
   EXPECT_TRUE(CloseHandle(mutex));
 }
@@ -83,7 +122,7 @@ TEST_F(NamedMutex, OfManyProcessesStartingTogetherExactlyOneIsFirst) {
     std::vector<Holder> holders;
     for (int i = 0; i < 8; ++i) holders.push_back(StartHolder("race-" + std::to_string(round)));
     int first = 0;
-    for (const Holder& holder : holders) first += holder.Result() == "handle 0\n";
+    for (const Holder& holder : holders) first += holder.Result() == HandleWith(ERROR_SUCCESS);
     EXPECT_EQ(first, 1) << "round " << round;
     for (Holder& holder : holders) holder.Kill();
   }
@@ -115,22 +154,113 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
     handles.push_back(mutex);
   }
   for (HANDLE handle : handles) EXPECT_TRUE(CloseHandle(handle));
+  // A long name keeps 160 bytes of its start, then "~" and the 16 hex digits of
+  // its FNV-1a hash.
+  EXPECT_TRUE(testing_support::FileExists(runtime_ / (std::string(160, 'x') + "~1E685F5BFF0918EC.mutex")));
+
+  // An empty name, like none, makes a new unnamed mutex every time.
+  const auto [unnamed, first] = Create(u"");
+  const auto [another, second] = Create(u"");
+  EXPECT_EQ(first, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(second, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(CloseHandle(unnamed));
+  EXPECT_TRUE(CloseHandle(another));
 }
 
-using NamedMutexFolder = testing_support::IsolatedTest;
+// When the runtime folder or a lock file in it cannot be used, the lock moves
+// to a private folder of ours, and one instance still sees the other. What
+// was planted in the way is left as it was.
+struct Unusable {
+  const char* what;
+  bool runtimeSet;
+  std::function<void(const std::string& root, const std::string& stem)> plant;
+  const char* lockFolder;  // below the test's root, where the lock ends up
+};
 
-TEST_F(NamedMutexFolder, WithoutARuntimeFolderAPrivateOneBelowTmp) {
-  UnsetEnv("XDG_RUNTIME_DIR");
-  const std::string folder = "/tmp/win32compat-" + std::to_string(getuid());
-  const std::string name = "fallback-" + std::to_string(getpid());
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, compat::win32::Utf8ToUtf16(name).c_str());
-  struct stat st;
-  ASSERT_EQ(stat(folder.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_TRUE(testing_support::FileExists(folder + "/" + name + ".mutex"));
+void PrintTo(const Unusable& unusable, std::ostream* out) { *out << unusable.what; }
+
+class NamedMutexFallback : public NamedMutex, public ::testing::WithParamInterface<Unusable> {};
+
+const std::string kUser = std::to_string(getuid());
+
+TEST_P(NamedMutexFallback, KeepsOneInstance) {
+  testing_support::TempFolder root;
+  const std::string run = root / "run";
+  ASSERT_EQ(mkdir(run.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((root / "tmp").c_str(), 0700), 0);
+  Use("XDG_RUNTIME_DIR", GetParam().runtimeSet ? std::optional<std::string>(run) : std::nullopt);
+  Use("TMPDIR", root / "tmp");
+  Use("XDG_CACHE_HOME", root / "cache");
+  const std::string name = "instance";
+  testing_support::WriteFile(root / "planted", "keep");
+  GetParam().plant(root.path(), name);
+
+  Holder first = StartHolder(name);
+  ASSERT_EQ(first.Result(), HandleWith(ERROR_SUCCESS));
+  const auto [mutex, error] = Create(compat::win32::Utf8ToUtf16(name));
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  first.Kill();
   EXPECT_TRUE(CloseHandle(mutex));
-  std::remove((folder + "/" + name + ".mutex").c_str());
-  std::remove((folder + "/" + name + ".gate").c_str());
+
+  const std::string folder = root / GetParam().lockFolder;
+  struct stat st;
+  ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 077, 0u);
+  ASSERT_EQ(lstat((folder + "/" + name + ".mutex").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(testing_support::ReadFile(root / "planted"), "keep");
+}
+
+void Link(const std::string& target, const std::string& at) { ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0); }
+
+const std::string kTemporary = "tmp/win32compat-" + kUser;
+const std::string kCache = "cache/win32compat-" + kUser;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NamedMutexFallback,
+    ::testing::Values(
+        Unusable{"NoRuntimeFolder", false, [](auto&, auto&) {}, kTemporary.c_str()},
+        Unusable{"RuntimeFolderIsAFile", true,
+                 [](auto& root, auto&) { rmdir((root + "/run").c_str()); Link(root + "/planted", root + "/run"); },
+                 kTemporary.c_str()},
+        Unusable{"RuntimeFolderOpenToOthers", true, [](auto& root, auto&) { chmod((root + "/run").c_str(), 0755); },
+                 kTemporary.c_str()},
+        Unusable{"LockFileIsAFolder", true,
+                 [](auto& root, auto& stem) { mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700); },
+                 kTemporary.c_str()},
+        Unusable{"LockFileIsALink", true,
+                 [](auto& root, auto& stem) { Link(root + "/planted", root + "/run/" + stem + ".mutex"); },
+                 kTemporary.c_str()},
+        Unusable{"GateIsAPipe", true,
+                 [](auto& root, auto& stem) { mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600); },
+                 kTemporary.c_str()},
+        Unusable{"PrivateFolderIsALink", false,
+                 [](auto& root, auto&) {
+                   mkdir((root + "/elsewhere").c_str(), 0700); Link(root + "/elsewhere", root + "/" + kTemporary);
+                 },
+                 kCache.c_str()},
+        Unusable{"PrivateFolderOpenToOthers", false,
+                 [](auto& root, auto&) {
+                   mkdir((root + "/" + kTemporary).c_str(), 0755); chmod((root + "/" + kTemporary).c_str(), 0755);
+                 },
+                 kTemporary.c_str()},
+        Unusable{"PrivateFolderIsAFile", true,
+                 [](auto& root, auto&) {
+                   chmod((root + "/run").c_str(), 0777); testing_support::WriteFile(root + "/" + kTemporary, "");
+                 },
+                 kCache.c_str()}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(NamedMutex, FailsWhenNoFolderCanHoldItsLock) {
+  testing_support::TempFolder root;
+  Use("XDG_RUNTIME_DIR", std::nullopt);
+  Use("TMPDIR", root.path());
+  Use("XDG_CACHE_HOME", std::nullopt);
+  Use("HOME", std::nullopt);
+  testing_support::WriteFile(root / ("win32compat-" + kUser), "keep");
+  EXPECT_WIN32(CreateMutexW(nullptr, TRUE, u"nowhere"), nullptr, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(testing_support::ReadFile(root / ("win32compat-" + kUser)), "keep");
 }
 
 TEST(Mutex, OwnershipIsPerThreadAndCounted) {

@@ -1,0 +1,108 @@
+// The one UTF-8 encoder and decoder of compat: the code-page conversions, the
+// registry's stored names and the engine's JSON all go through these.
+//
+//   char bytes[4];
+//   std::size_t n = compat::win32::EncodeUtf8(U'\u00E9', bytes);        // 2
+//   std::size_t used;
+//   char32_t c = compat::win32::DecodeUtf8(data, size, used);          // or kNotUtf8
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace compat::win32 {
+
+// What DecodeUtf8 answers for bytes that are not a character.
+inline constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
+
+// Writes one code point (up to 0x10FFFF) into `out` and answers the bytes
+// written, 1 to 4. A lone surrogate takes its three-byte form, so UTF-16
+// names with stray units survive a round trip.
+[[gnu::always_inline]] inline std::size_t EncodeUtf8(char32_t cp, char* out) {
+  if (cp < 0x80) {
+    out[0] = static_cast<char>(cp);
+    return 1;
+  }
+  if (cp < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (cp >> 6));
+    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (cp >> 12));
+    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (cp >> 18));
+  out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
+}
+
+inline void AppendUtf8(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, EncodeUtf8(cp, bytes));
+}
+
+// Reads one character from the start of `text` (size > 0): its code point,
+// with the bytes it took in `used`; or kNotUtf8, with `used` covering the
+// maximal invalid subpart (the lead byte and as many continuation bytes as
+// could still have led to a character), so that one broken character is one
+// error and the next character survives. Overlong forms and values past
+// U+10FFFF are never characters; the three-byte forms of U+D800..U+DFFF are
+// only with `surrogates` (what EncodeUtf8 writes for a lone surrogate).
+[[gnu::always_inline]] inline char32_t DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t& used,
+                                                  bool surrogates = false) {
+  const unsigned lead = text[0];
+  // Well-formed two- and three-byte sequences first, decoded straight;
+  // anything else takes the careful way below.
+  if (lead >= 0xC2 && lead <= 0xDF && size >= 2 && (text[1] & 0xC0) == 0x80) {
+    used = 2;
+    return ((lead & 0x1F) << 6) | (text[1] & 0x3F);
+  }
+  if (lead >= 0xE0 && lead <= 0xEF && size >= 3 && (text[1] & 0xC0) == 0x80 && (text[2] & 0xC0) == 0x80) {
+    const char32_t cp = ((lead & 0x0F) << 12) | ((text[1] & 0x3F) << 6) | (text[2] & 0x3F);
+    if (cp >= 0x800 && (surrogates || cp < 0xD800 || cp > 0xDFFF)) {
+      used = 3;
+      return cp;
+    }
+  }
+  std::size_t length;
+  char32_t cp;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  if (lead < 0x80) {
+    used = 1;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    cp = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;                  // overlong below U+0800
+    if (lead == 0xED && !surrogates) high = 0x9F;  // the surrogates U+D800..U+DFFF
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    cp = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;   // overlong below U+10000
+    if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+  } else {
+    used = 1;
+    return kNotUtf8;
+  }
+  std::size_t k = 1;
+  for (; k < length && k < size; ++k) {
+    const unsigned byte = text[k];
+    if (byte < low || byte > high) break;
+    cp = (cp << 6) | (byte & 0x3F);
+    low = 0x80;
+    high = 0xBF;
+  }
+  used = k;
+  return k == length ? cp : kNotUtf8;
+}
+
+}  // namespace compat::win32
