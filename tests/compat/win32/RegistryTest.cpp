@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -194,6 +196,187 @@ TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
   EXPECT_EQ(RegQueryValueExW(key, u"name", nullptr, &type, buffer, nullptr), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegQueryValueExW(key, u"name", &reserved, &type, nullptr, &size), ERROR_INVALID_PARAMETER);
   RegCloseKey(key);
+}
+
+std::vector<BYTE> Units(std::u16string_view text) {
+  std::vector<BYTE> bytes(text.size() * 2);
+  std::memcpy(bytes.data(), text.data(), bytes.size());
+  return bytes;
+}
+
+// One stored value read back through RegGetValueW with a poisoned type and
+// buffer: what comes out, and whether anything beyond the reported size was
+// written.
+struct GetCase {
+  const char* what;
+  DWORD storedType;
+  std::vector<BYTE> stored;
+  DWORD flags;
+  LONG status;
+  DWORD type;  // kPoison: left alone
+  std::vector<BYTE> data;
+};
+
+class RegGetValueTest : public RegistryTest, public ::testing::WithParamInterface<GetCase> {};
+
+TEST_P(RegGetValueTest, RestrictsTypesAndTerminatesText) {
+  const GetCase& c = GetParam();
+  setenv("ORBTEST_DIR", "/opt/örb", 1);
+  ASSERT_EQ(Set(HKEY_CURRENT_USER, u"v", c.storedType, c.stored), ERROR_SUCCESS);
+  DWORD type = kPoison;
+  std::vector<BYTE> buffer(64, 0xcc);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, nullptr, u"v", c.flags, &type, buffer.data(), &size), c.status);
+  EXPECT_EQ(type, c.type);
+  if (c.status == ERROR_SUCCESS) {
+    ASSERT_EQ(size, c.data.size());
+    EXPECT_EQ(std::vector<BYTE>(buffer.begin(), buffer.begin() + size), c.data);
+  } else {
+    EXPECT_EQ(size, 64u);
+  }
+  for (size_t i = c.status == ERROR_SUCCESS ? size : 0; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xcc) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegGetValueTest,
+    ::testing::Values(
+        GetCase{"terminated text", REG_SZ, Sz(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
+        GetCase{"text without terminator", REG_SZ, Units(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
+        GetCase{"odd byte dropped", REG_SZ, Bytes({'a', 0, 'b'}), RRF_RT_ANY, ERROR_SUCCESS, REG_SZ, Sz(u"a")},
+        GetCase{"empty text", REG_SZ, {}, RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"")},
+        GetCase{"multi-string", REG_MULTI_SZ, Units(std::u16string_view(u"a\0b", 3)), RRF_RT_REG_MULTI_SZ, ERROR_SUCCESS, REG_MULTI_SZ,
+                Units(std::u16string_view(u"a\0b\0\0", 5))},
+        GetCase{"multi-string with one terminator", REG_MULTI_SZ, Sz(u"a"), RRF_RT_ANY, ERROR_SUCCESS,
+                REG_MULTI_SZ, Units(std::u16string_view(u"a\0\0", 3))},
+        GetCase{"expanded", REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%\\x %ORBTEST_UNSET% 100%"), RRF_RT_REG_SZ,
+                ERROR_SUCCESS, REG_SZ, Sz(u"/opt/örb\\x %ORBTEST_UNSET% 100%")},
+        GetCase{"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                ERROR_SUCCESS, REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
+        GetCase{"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_EXPAND_SZ,
+                ERROR_INVALID_PARAMETER, kPoison, {}},
+        GetCase{"expanded is no longer expandable", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_DWORD,
+                ERROR_INVALID_PARAMETER, kPoison, {}},
+        GetCase{"no type at all", REG_SZ, Sz(u"x"), RRF_NOEXPAND, ERROR_INVALID_PARAMETER, kPoison, {}},
+        GetCase{"number", REG_DWORD, Dword(7), RRF_RT_REG_DWORD, ERROR_SUCCESS, REG_DWORD, Dword(7)},
+        GetCase{"number asked as text", REG_DWORD, Dword(7), RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+        GetCase{"text asked as number", REG_SZ, Sz(u"7"), RRF_RT_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+        GetCase{"short number", REG_DWORD, Bytes({7, 0}), RRF_RT_REG_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+        GetCase{"binary as number", REG_BINARY, Dword(9), RRF_RT_DWORD, ERROR_SUCCESS, REG_BINARY, Dword(9)},
+        GetCase{"short binary as number", REG_BINARY, Bytes({9}), RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH, kPoison,
+                {}},
+        GetCase{"short binary", REG_BINARY, Bytes({9}), RRF_RT_REG_BINARY, ERROR_SUCCESS, REG_BINARY, Bytes({9})},
+        GetCase{"wide number", REG_QWORD, Bytes({1, 2, 3, 4, 5, 6, 7, 8}), RRF_RT_QWORD, ERROR_SUCCESS, REG_QWORD,
+                Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
+        GetCase{"binary as wide number", REG_BINARY, Dword(1), RRF_RT_QWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+        GetCase{"no value of no type", REG_NONE, {}, RRF_RT_REG_NONE, ERROR_SUCCESS, REG_NONE, {}},
+        GetCase{"odd type, any", 0x12345, Bytes({1}), RRF_RT_ANY, ERROR_SUCCESS, 0x12345, Bytes({1})},
+        GetCase{"odd type, restricted", 0x12345, Bytes({1}), RRF_RT_REG_BINARY, ERROR_UNSUPPORTED_TYPE, kPoison,
+                {}}),
+    [](const auto& info) {
+      std::string name;
+      for (const char* c = info.param.what; *c != 0; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+      return name;
+    });
+
+TEST_F(RegistryTest, GetValueSizeProtocolAndLookup) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(Set(key, u"name", REG_SZ, Units(u"Orbweave")), ERROR_SUCCESS);  // stored without terminator
+  const DWORD needed = 18;
+
+  // No buffer: the size with the terminator RegGetValueW adds.
+  DWORD type = kPoison, size = kPoison;
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, u"Software\\orbtest", u"NAME", RRF_RT_REG_SZ, &type, nullptr, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, needed);
+  EXPECT_EQ(RegGetValueW(key, nullptr, u"name", RRF_RT_ANY, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+
+  // A buffer one unit short: the needed size and type, the buffer left
+  // alone, or zeroed when asked.
+  for (DWORD flags : {DWORD{RRF_RT_REG_SZ}, DWORD{RRF_RT_REG_SZ | RRF_ZEROONFAILURE}}) {
+    std::vector<BYTE> buffer(needed, 0xcc);
+    type = kPoison;
+    size = needed - 2;
+    EXPECT_EQ(RegGetValueW(key, nullptr, u"name", flags, &type, buffer.data(), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, needed);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    const BYTE fill = (flags & RRF_ZEROONFAILURE) ? 0 : 0xcc;
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end() - 2, fill), needed - 2);
+    EXPECT_EQ(buffer[needed - 1], 0xcc);
+  }
+
+  // What finds nothing touches nothing.
+  BYTE buffer[4] = {0xcc, 0xcc, 0xcc, 0xcc};
+  struct Miss {
+    HKEY root;
+    const char16_t* path;
+    const char16_t* name;
+    LONG status;
+  };
+  const HKEY reader = Open(HKEY_CURRENT_USER, u"Software\\orbtest", KEY_ENUMERATE_SUB_KEYS).key;
+  for (const Miss& miss : {Miss{key, nullptr, u"missing", ERROR_FILE_NOT_FOUND},
+                           Miss{HKEY_CURRENT_USER, u"Software\\absent", u"name", ERROR_FILE_NOT_FOUND},
+                           Miss{HKEY_CURRENT_USER, u"Software\\\\orbtest", u"name", ERROR_BAD_PATHNAME},
+                           Miss{HKEY_USERS, nullptr, u"name", ERROR_FILE_NOT_FOUND},
+                           Miss{reader, nullptr, u"name", ERROR_ACCESS_DENIED}}) {
+    type = kPoison;
+    size = sizeof buffer;
+    EXPECT_EQ(RegGetValueW(miss.root, miss.path, miss.name, RRF_RT_ANY, &type, buffer, &size), miss.status);
+    EXPECT_EQ(type, kPoison);
+    EXPECT_EQ(size, sizeof buffer);
+    EXPECT_EQ(buffer[0], 0xcc);
+  }
+  EXPECT_EQ(RegGetValueW(key, nullptr, u"name", RRF_RT_ANY, &type, buffer, nullptr), ERROR_INVALID_PARAMETER);
+  // The user hive is also HKEY_USERS\.DEFAULT.
+  size = 0;
+  EXPECT_EQ(RegGetValueW(HKEY_USERS, u".DEFAULT\\Software\\orbtest", u"name", RRF_RT_REG_SZ, nullptr, nullptr, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(size, needed);
+  for (HKEY k : {key, reader}) RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
+  using compat::win32::ScopedKey;
+  const std::u16string longText(300, u'x');
+  HKEY raw = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(Set(raw, u"long", REG_SZ, Units(longText)), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"two", REG_SZ, Units(std::u16string_view(u"a\0b", 3))), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"n", REG_DWORD, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
+
+  ScopedKey key(raw);
+  std::u16string text = u"poison";
+  DWORD number = kPoison;
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"long", &text), ERROR_SUCCESS);
+  EXPECT_EQ(text, longText);
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"two", &text), ERROR_SUCCESS);
+  EXPECT_EQ(text, u"a");  // text ends at its first terminator
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"n", &text), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(text, u"a");
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"n", &number), ERROR_SUCCESS);
+  EXPECT_EQ(number, 0x01020304u);
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"long", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(number, 0x01020304u);
+
+  // Moving hands the key on; whichever holder has it last closes it once.
+  ScopedKey moved(std::move(key));
+  EXPECT_FALSE(key);
+  EXPECT_EQ(moved.Get(), raw);
+  key = std::move(moved);
+  key = std::move(key);
+  EXPECT_EQ(key.Get(), raw);
+  {
+    ScopedKey other;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, other.Receive()), ERROR_SUCCESS);
+    const HKEY second = other.Get();
+    other = std::move(key);  // closes the key it held
+    EXPECT_EQ(RegCloseKey(second), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(other.Get(), raw);
+  }
+  EXPECT_EQ(RegCloseKey(raw), ERROR_INVALID_HANDLE);
+  ScopedKey released(Create(HKEY_CURRENT_USER, u"Software"));
+  const HKEY kept = released.Release();
+  EXPECT_EQ(RegCloseKey(kept), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryTest, NamesIgnoreCaseBeyondAsciiAndKeepTheirSpelling) {
