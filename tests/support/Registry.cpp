@@ -1,6 +1,10 @@
 // Registry helpers for tests.
 #include "tests/support/Registry.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "compat/win32/Error.h"
@@ -43,6 +47,38 @@ std::optional<std::uint32_t> GetRegDword(HKEY root, const std::u16string& key,
   DWORD value = 0;
   if (compat::win32::ReadRegDword(root, key.c_str(), name.c_str(), &value) != ERROR_SUCCESS) return std::nullopt;
   return value;
+}
+
+ForeignLock::ForeignLock(const std::string& file) {
+  int ready[2], release[2];
+  if (pipe(ready) != 0) return;
+  if (pipe(release) != 0) {
+    close(ready[0]);
+    close(ready[1]);
+    return;
+  }
+  child_ = fork();
+  if (child_ == 0) {
+    close(release[1]);
+    const int fd = open(file.c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0x40000000;  // SQLite's lock bytes
+    lock.l_len = 512;
+    char held = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+    if (write(ready[1], &held, 1) != 1 || read(release[0], &held, 1) < 0) _exit(1);
+    _exit(0);
+  }
+  char held = 'n';
+  held_ = child_ > 0 && read(ready[0], &held, 1) == 1 && held == 'y';
+  release_ = release[1];
+  for (int fd : {ready[0], ready[1], release[0]}) close(fd);
+}
+
+ForeignLock::~ForeignLock() {
+  if (release_ >= 0) close(release_);
+  if (child_ > 0) waitpid(child_, nullptr, 0);
 }
 
 }  // namespace testing_support

@@ -4,15 +4,20 @@
 #include "compat/win32/Registry.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -545,13 +550,109 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
   EXPECT_FALSE(testing_support::FileExists(folder_ + "/user.db"));
 }
 
-TEST_F(RegistryTest, ForeignHiveFileIsReportedAndLeftAlone) {
-  const std::string junk(5000, 'x');
-  testing_support::WriteFile(folder_ + "/user.db", junk);
-  EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software").status, ERROR_BADDB);
-  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_BADDB);
-  EXPECT_EQ(testing_support::ReadFile(folder_ + "/user.db"), junk);
-  EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);  // the machine hive beside it is unaffected
+TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
+  // Another program's database at the hive's place, and plain junk; each
+  // once writable and once read-only.
+  const std::string file = folder_ + "/user.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  for (const std::string& content : {testing_support::ReadFile(file), std::string(5000, 'x')}) {
+    for (mode_t mode : {0644, 0444}) {
+      testing_support::WriteFile(file, content);
+      ASSERT_EQ(chmod(file.c_str(), mode), 0);
+      compat::win32::ResetRegistryForTests();
+      EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software").status, ERROR_BADDB);
+      EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_BADDB);
+      EXPECT_TRUE(testing_support::ReadFile(file) == content) << "the file was changed";
+      EXPECT_FALSE(testing_support::FileExists(file + "-wal"));
+      EXPECT_FALSE(testing_support::FileExists(file + "-shm"));
+      ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    }
+  }
+  // An empty file is a hive yet to be made; the machine hive is unaffected.
+  testing_support::WriteFile(file, "");
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_SUCCESS);
+  EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);
+}
+
+// Another process holds the lock that keeps readers out of the user hive,
+// as SQLite's own exclusive lock does.
+TEST_F(RegistryTest, LockedHiveCostsOneWaitThenAnswersAtOnce) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();
+  auto lock = std::make_unique<testing_support::ForeignLock>(folder_ + "/user.db");
+  ASSERT_TRUE(lock->held());
+
+  DWORD value = kPoison;
+  auto read = [&] { return compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", &value); };
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(read(), ERROR_LOCK_VIOLATION);
+  const auto firstWait = std::chrono::steady_clock::now() - start;
+  // Later calls try once without waiting again, until one gets through.
+  EXPECT_EQ(read(), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"w"), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(read(), ERROR_LOCK_VIOLATION);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, firstWait * 3 / 2);
+  EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);
+  EXPECT_EQ(value, kPoison);
+
+  lock.reset();
+  EXPECT_EQ(read(), ERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+}
+
+// A writer is killed with its commits still in the write-ahead log; a reader
+// that may not write the folder must see them all, or refuse the hive.
+TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() != 0 || nobody == nullptr) {
+    std::printf("skipped: reading as another user needs root and the user nobody\n");
+    GTEST_SKIP();
+  }
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  constexpr int kValues = 50;
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (int i = 0; i < kValues; ++i) {
+      const char16_t name[] = {u'v', char16_t(u'0' + i / 10), char16_t(u'0' + i % 10), 0};
+      if (SetDword(key, name, i) != ERROR_SUCCESS) _exit(1);
+    }
+    raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(writer, &status, 0), writer);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed";
+  ASSERT_TRUE(testing_support::FileExists(folder_ + "/user.db-wal"));
+
+  // Exit code 0: every value seen; 1: refused with ERROR_CANTREAD; 2: anything else.
+  auto readAsNobody = [&] {
+    const pid_t reader = fork();
+    if (reader == 0) {
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
+      DWORD values = 0;
+      HKEY key = nullptr;
+      LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 0, KEY_READ, &key);
+      if (result == ERROR_SUCCESS)
+        result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                  nullptr, nullptr, nullptr);
+      if (result == ERROR_CANTREAD) _exit(1);
+      _exit(result == ERROR_SUCCESS && values == kValues ? 0 : 2);
+    }
+    int code = -1;
+    waitpid(reader, &code, 0);
+    return WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+  };
+  EXPECT_EQ(readAsNobody(), 0);
+  // Without the log's index, which the reader cannot make, the log cannot be
+  // read: the hive is refused rather than read without it.
+  ASSERT_EQ(unlink((folder_ + "/user.db-shm").c_str()), 0);
+  EXPECT_EQ(readAsNobody(), 1);
 }
 
 TEST_F(RegistryTest, TwoProcessesShareAHiveAndKeepWhatTheyCommitted) {
