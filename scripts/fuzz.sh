@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-"$root/build-fuzz"}
 seconds=${2:-60}
-targets=(fuzz_char_encodings)
+targets=(fuzz_char_encodings fuzz_registry_values)
 
 "$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja \
@@ -20,5 +20,7 @@ for target in "${targets[@]}"; do
   rm -rf "$corpus"
   mkdir -p "$corpus"
   echo "== $target for ${each}s"
-  "$dir/bin/$target" -seed=1 -max_total_time="$each" -max_len=4096 -print_final_stats=1 "$corpus"
+  seeds=()
+  [ -d "$root/fuzz/corpus/$target" ] && seeds=("$root/fuzz/corpus/$target")
+  "$dir/bin/$target" -seed=1 -max_total_time="$each" -max_len=4096 -print_final_stats=1 "$corpus" "${seeds[@]}"
 done

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -576,6 +577,30 @@ TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
   testing_support::WriteFile(file, "");
   EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_SUCCESS);
   EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);
+}
+
+// Opens that fail for want of space leave no files of their own making; the
+// file-size limit of a child process stands in for a full disk.
+TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
+  testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_FSIZE, &none);
+    const bool failed = SetDword(HKEY_CURRENT_USER, u"v") != ERROR_SUCCESS &&
+                        SetDword(HKEY_LOCAL_MACHINE, u"v") != ERROR_SUCCESS;
+    _exit(failed ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write succeeded without space";
+  for (const char* name : {"user.db", "user.db-wal", "user.db-shm", "machine.db-wal", "machine.db-shm"})
+    EXPECT_FALSE(testing_support::FileExists(folder_ + "/" + name)) << name;
+  EXPECT_TRUE(testing_support::ReadFile(folder_ + "/machine.db") == machine);
 }
 
 // Another process holds the lock that keeps readers out of the user hive,
