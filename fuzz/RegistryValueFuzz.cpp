@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -65,9 +66,11 @@ void ReadBack(DWORD flags, DWORD capacity) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char folder[] = "/tmp/orbweave-fuzz-XXXXXX";
+  static char folder[] = "/tmp/orbweave-fuzz-XXXXXX";
   if (mkdtemp(folder) == nullptr) std::abort();
   setenv("ORBWEAVE_PREFIX", folder, 1);
+  // The hives are closed at exit; the folder goes after them.
+  std::atexit([] { std::filesystem::remove_all(folder); });
   return 0;
 }
 
