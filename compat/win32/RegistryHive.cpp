@@ -339,8 +339,11 @@ LONG Hive::Open() {
              hadIndex = PathExists(file_ + "-shm");
   if (!hadHive && !EntryWritable(FolderOf(file_))) return OpenEmpty();
   const LONG status = !hadHive || Writable() ? OpenWritable() : OpenReadOnly();
-  // A failed open (a full disk, say) leaves no files of its own making behind.
-  if (status != ERROR_SUCCESS) RemoveLitter(hadHive, hadLog, hadIndex);
+  // An open that failed for want of space or on a write error leaves no
+  // files of its own making behind. (A lock or a foreign file says another
+  // process may be at work beside: nothing is removed then.)
+  if (status == ERROR_DISK_FULL || status == ERROR_REGISTRY_IO_FAILED)
+    RemoveLitter(hadHive, hadLog, hadIndex);
   return status;
 }
 
