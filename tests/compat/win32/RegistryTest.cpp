@@ -368,7 +368,8 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   ScopedKey moved(std::move(key));
   EXPECT_FALSE(key);
   key = std::move(moved);
-  key = std::move(key);
+  ScopedKey& same = key;
+  key = std::move(same);  // moving onto itself keeps the key
   ScopedKey other;
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, other.Receive()), ERROR_SUCCESS);
   const HKEY second = other.Get();
