@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-"$root/build-fuzz"}
 seconds=${2:-60}
-targets=(fuzz_char_encodings fuzz_regfile fuzz_text_conversions fuzz_path_mapping)
+targets=(fuzz_char_encodings fuzz_regfile fuzz_text_conversions fuzz_path_mapping fuzz_registry_values)
 
 "$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja \

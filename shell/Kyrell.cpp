@@ -26,31 +26,18 @@ constexpr const char16_t* kDriveLibrary = u"kvn_spti.dll";
 
 using InitWmiDrivesProc = int(WINAPI*)(const char16_t* registryKey);
 
-// Reads one value of `type` from `root`\`keyPath`; false when the key or a
-// value of that type is not there.
-bool QueryValue(HKEY root, const CString& keyPath, const CString& name, DWORD wantedType,
-                std::vector<BYTE>& data) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  LONG status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
-  if (status == ERROR_SUCCESS && type == wantedType) {
-    data.assign(size, 0);
-    status = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
-    data.resize(size);
-  }
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS && type == wantedType;
+// The product key, or its subkey when one is given.
+CString SettingsPath(const CString& subkey) {
+  return subkey.IsEmpty() ? CString(CKyrellApp::kSettingsKey) : CKyrellApp::kSettingsKey + (u"\\" + subkey);
 }
 
-// A REG_SZ value as text: the stored units up to the first terminator.
-CString TextOfValue(const std::vector<BYTE>& data) {
-  std::u16string text(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  }
-  return CString(text.c_str());
+// The system's text for a registry failure, without its line break.
+CString ErrorText(LONG status) {
+  WCHAR text[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(status), 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == u'\r' || text[length - 1] == u'\n')) --length;
+  return CString(text, static_cast<int>(length));
 }
 
 }  // namespace
@@ -233,23 +220,54 @@ void CKyrellApp::StopWxWidgets() {
   m_wxStarted = false;
 }
 
+bool CKyrellApp::SettingsReadable() {
+  if (m_settingsStatus == kSettingsUnchecked) {
+    // Both hives are looked at before the first value is taken from either,
+    // so that a hive that is locked or damaged from the start yields no mix
+    // of stored values and defaults. After a failure nothing more is read: a
+    // locked hive costs one wait, not one per setting.
+    m_settingsStatus = ERROR_SUCCESS;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+      compat::win32::ScopedKey key;
+      const LONG status = RegOpenKeyExW(root, kSettingsKey, 0, KEY_READ, key.Receive());
+      if (!NoteSettingsStatus(status)) break;
+    }
+  }
+  return m_settingsStatus == ERROR_SUCCESS;
+}
+
+bool CKyrellApp::NoteSettingsStatus(LONG status) {
+  if (status == ERROR_SUCCESS || compat::win32::IsMissingValue(status)) return true;
+  m_settingsStatus = status;
+  CString message = Localize(u"CKyrell.SettingsUnreadable",
+                             u"The settings of %APP_NAME% could not be read: %ERRORDESC% The program "
+                             u"starts with its default settings and leaves the stored settings as they are.");
+  ReplacePlaceholder(message, u"%APP_NAME%", m_displayName);
+  ReplacePlaceholder(message, u"%ERRORDESC%", ErrorText(status));
+  AfxMessageBox(message, MB_ICONERROR);
+  return false;
+}
+
 CString CKyrellApp::GetSettingString(CString subkey, CString name, CString defaultValue) {
-  const CString keyPath = subkey.IsEmpty() ? CString(kSettingsKey) : kSettingsKey + (u"\\" + subkey);
-  std::vector<BYTE> data;
+  const CString keyPath = SettingsPath(subkey);
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    if (QueryValue(root, keyPath, name, REG_SZ, data)) return TextOfValue(data);
+    if (!SettingsReadable()) break;
+    std::u16string text;
+    const LONG status = compat::win32::ReadRegText(root, keyPath, name, &text);
+    if (status == ERROR_SUCCESS) return CString(text);
+    if (!NoteSettingsStatus(status)) break;
   }
   return defaultValue;
 }
 
 int CKyrellApp::GetSettingInt(CString subkey, CString name, int defaultValue) {
-  const CString keyPath = subkey.IsEmpty() ? CString(kSettingsKey) : kSettingsKey + (u"\\" + subkey);
-  std::vector<BYTE> data;
+  const CString keyPath = SettingsPath(subkey);
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    if (QueryValue(root, keyPath, name, REG_DWORD, data) && data.size() == sizeof(DWORD)) {
-      return static_cast<int>(data[0] | data[1] << 8 | data[2] << 16 |
-                              static_cast<DWORD>(data[3]) << 24);
-    }
+    if (!SettingsReadable()) break;
+    DWORD value = 0;
+    const LONG status = compat::win32::ReadRegDword(root, keyPath, name, &value);
+    if (status == ERROR_SUCCESS) return static_cast<int>(value);
+    if (!NoteSettingsStatus(status)) break;
   }
   return defaultValue;
 }

@@ -36,7 +36,9 @@ class CKyrellApp : public CWinApp {
 
   // Registry reads below the product key: the current user's value first,
   // then the machine's, then the default; a value of another type counts as
-  // missing. `subkey` may be empty.
+  // missing. `subkey` may be empty. When a hive cannot be read (locked by
+  // another process, damaged), the user is told once and every setting of
+  // the run takes its default.
   CString GetSettingString(CString subkey, CString name, CString defaultValue);
   int GetSettingInt(CString subkey, CString name, int defaultValue);
   // Drive and folder of the program's file, with the trailing backslash.
@@ -90,6 +92,10 @@ class CKyrellApp : public CWinApp {
   void StopWxWidgets();
 
  private:
+  bool SettingsReadable();
+  // True when `status` leaves the settings readable; otherwise notes the
+  // failure and tells the user.
+  bool NoteSettingsStatus(LONG status);
   void ApplyCommandLine(LaunchRecord& record);
   void SetAudioCdList(const std::vector<CString>& paths);
   void SetDataDiscList(const std::vector<CString>& paths);
@@ -121,6 +127,9 @@ class CKyrellApp : public CWinApp {
   CString m_initialArchivePath;
   CString m_dataStorePath;
 
+  // ERROR_SUCCESS once the hives proved readable, else what kept them from it.
+  static constexpr LONG kSettingsUnchecked = -1;
+  LONG m_settingsStatus = kSettingsUnchecked;
   bool m_isUnicodePlatform = true;
   bool m_firstStart = true;
   bool m_wxStarted = false;

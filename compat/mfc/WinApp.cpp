@@ -13,6 +13,8 @@
 #include "compat/win32/Registry.h"
 #include "compat/win32/StringConv.h"
 
+using compat::win32::ScopedKey;
+
 namespace {
 
 // The one application object. A plain pointer with a constant initial value:
@@ -24,22 +26,6 @@ CWinApp*& TheApp() {
 }
 
 std::u16string TextOf(LPCWSTR text) { return text != nullptr ? std::u16string(text) : std::u16string(); }
-
-// An open registry key, closed when it goes.
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  HKEY* out() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 }  // namespace
 
@@ -87,25 +73,25 @@ std::u16string SectionPath(const CWinApp& app, LPCWSTR section) {
   return path;
 }
 
-bool OpenSection(const CWinApp& app, LPCWSTR section, bool forWriting, RegistryKey& key) {
+bool OpenSection(const CWinApp& app, LPCWSTR section, bool forWriting, ScopedKey& key) {
   if (app.m_pszRegistryKey == nullptr) return false;
   const std::u16string path = SectionPath(app, section);
   const LONG status =
       forWriting ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_READ | KEY_WRITE, nullptr, key.out(), nullptr)
-                 : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.out());
+                                   KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr)
+                 : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Receive());
   return status == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 BOOL CWinApp::WriteProfileInt(LPCWSTR section, LPCWSTR entry, int value) {
-  RegistryKey key;
+  ScopedKey key;
   if (!OpenSection(*this, section, true, key)) return FALSE;
   const DWORD dword = static_cast<DWORD>(value);
   BYTE data[sizeof dword];
   std::memcpy(data, &dword, sizeof dword);  // REG_DWORD is little-endian, as this machine
-  return RegSetValueExW(key.get(), entry, 0, REG_DWORD, data, sizeof data) == ERROR_SUCCESS;
+  return RegSetValueExW(key.Get(), entry, 0, REG_DWORD, data, sizeof data) == ERROR_SUCCESS;
 }
 
 BOOL CWinApp::WriteProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR value) {
@@ -114,9 +100,9 @@ BOOL CWinApp::WriteProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR value)
     if (m_pszRegistryKey == nullptr) return FALSE;
     return RegDeleteTreeW(HKEY_CURRENT_USER, SectionPath(*this, section).c_str()) == ERROR_SUCCESS;
   }
-  RegistryKey key;
+  ScopedKey key;
   if (!OpenSection(*this, section, true, key)) return FALSE;
-  if (value == nullptr) return RegDeleteValueW(key.get(), entry) == ERROR_SUCCESS;
+  if (value == nullptr) return RegDeleteValueW(key.Get(), entry) == ERROR_SUCCESS;
   const std::u16string text(value);
   std::vector<BYTE> data((text.size() + 1) * 2);
   for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -124,46 +110,25 @@ BOOL CWinApp::WriteProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR value)
     data[2 * i] = static_cast<BYTE>(unit & 0xFF);
     data[2 * i + 1] = static_cast<BYTE>(unit >> 8);
   }
-  return RegSetValueExW(key.get(), entry, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())) ==
+  return RegSetValueExW(key.Get(), entry, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())) ==
          ERROR_SUCCESS;
 }
 
 UINT CWinApp::GetProfileIntW(LPCWSTR section, LPCWSTR entry, int defaultValue) {
-  RegistryKey key;
-  if (!OpenSection(*this, section, false, key)) return static_cast<UINT>(defaultValue);
-  DWORD type = REG_NONE;
-  BYTE data[sizeof(DWORD)] = {};
-  DWORD size = sizeof data;
-  if (RegQueryValueExW(key.get(), entry, nullptr, &type, data, &size) != ERROR_SUCCESS || type != REG_DWORD ||
-      size != sizeof data) {
+  ScopedKey key;
+  DWORD value = 0;
+  if (!OpenSection(*this, section, false, key) ||
+      compat::win32::ReadRegDword(key.Get(), nullptr, entry, &value) != ERROR_SUCCESS)
     return static_cast<UINT>(defaultValue);
-  }
-  DWORD value;
-  std::memcpy(&value, data, sizeof value);
   return value;
 }
 
 CString CWinApp::GetProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue) {
-  RegistryKey key;
-  if (!OpenSection(*this, section, false, key)) return CString(defaultValue);
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  std::vector<BYTE> data;
-  LONG status = RegQueryValueExW(key.get(), entry, nullptr, &type, nullptr, &size);
-  if (status == ERROR_SUCCESS && type == REG_SZ) {
-    data.resize(size);
-    status = RegQueryValueExW(key.get(), entry, nullptr, &type, data.data(), &size);
-  }
-  if (status != ERROR_SUCCESS || type != REG_SZ) return CString(defaultValue);
-  data.resize(size);
-  // The stored units up to the terminator; a value written without one ends
-  // with its data.
+  ScopedKey key;
   std::u16string text;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const char16_t unit = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    if (unit == u'\0') break;
-    text += unit;
-  }
+  if (!OpenSection(*this, section, false, key) ||
+      compat::win32::ReadRegText(key.Get(), nullptr, entry, &text) != ERROR_SUCCESS)
+    return CString(defaultValue);
   return CString(text);
 }
 

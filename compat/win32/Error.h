@@ -23,6 +23,8 @@
   X(ERROR_READ_FAULT, 30, "The system cannot read from the specified device.") \
   X(ERROR_SHARING_VIOLATION, 32, \
     "The process cannot access the file because it is being used by another process.") \
+  X(ERROR_LOCK_VIOLATION, 33, \
+    "The process cannot access the file because another process has locked a portion of the file.") \
   X(ERROR_HANDLE_EOF, 38, "Reached the end of the file.") \
   X(ERROR_NOT_SUPPORTED, 50, "The request is not supported.") \
   X(ERROR_FILE_EXISTS, 80, "The file exists.") \
@@ -60,6 +62,8 @@
     "No mapping for the Unicode character exists in the target multi-byte code page.") \
   X(ERROR_INVALID_CURSOR_HANDLE, 1402, "Invalid cursor handle.") \
   X(ERROR_MENU_ITEM_NOT_FOUND, 1456, "A menu item was not found.") \
+  X(ERROR_DATATYPE_MISMATCH, 1629, "The data is of the wrong type.") \
+  X(ERROR_UNSUPPORTED_TYPE, 1630, "Data of this type is not supported.") \
   X(ERROR_RESOURCE_DATA_NOT_FOUND, 1812, "The specified image file did not contain a resource section.") \
   X(ERROR_RESOURCE_TYPE_NOT_FOUND, 1813, "The specified resource type cannot be found in the image file.") \
   X(ERROR_RESOURCE_NAME_NOT_FOUND, 1814, "The specified resource name cannot be found in the image file.")

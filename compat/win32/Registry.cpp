@@ -19,6 +19,7 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/NoDestructor.h"
 #include "compat/win32/RegistryHive.h"
+#include "compat/win32/StringConv.h"
 #include "compat/win32/Time.h"
 
 namespace {
@@ -328,6 +329,89 @@ LONG Walk(const Target& at, const std::vector<std::u16string_view>& levels, KeyI
   return ERROR_SUCCESS;
 }
 
+
+// The RRF_RT_* bit that admits a value type; other types pass only RRF_RT_ANY.
+DWORD TypeFlag(DWORD type) {
+  switch (type) {
+    case REG_NONE: return RRF_RT_REG_NONE;
+    case REG_SZ: return RRF_RT_REG_SZ;
+    case REG_EXPAND_SZ: return RRF_RT_REG_EXPAND_SZ;
+    case REG_BINARY: return RRF_RT_REG_BINARY;
+    case REG_DWORD: return RRF_RT_REG_DWORD;
+    case REG_MULTI_SZ: return RRF_RT_REG_MULTI_SZ;
+    case REG_QWORD: return RRF_RT_REG_QWORD;
+    default: return 0;
+  }
+}
+
+// Whether `value` may be handed out under `flags`: its type must be admitted,
+// numbers must have their width, and binary data read as a number that
+// number's width.
+LONG CheckType(const Value& value, DWORD flags) {
+  const DWORD types = flags & RRF_RT_ANY;
+  if (types != RRF_RT_ANY && (types & TypeFlag(value.type)) == 0) return ERROR_UNSUPPORTED_TYPE;
+  size_t width = 0;
+  if (value.type == REG_DWORD || (value.type == REG_BINARY && types == RRF_RT_DWORD)) width = 4;
+  if (value.type == REG_QWORD || (value.type == REG_BINARY && types == RRF_RT_QWORD)) width = 8;
+  if (width != 0 && value.data.size() != width) return ERROR_DATATYPE_MISMATCH;
+  return ERROR_SUCCESS;
+}
+
+std::u16string UnitsOf(const std::vector<BYTE>& data) {
+  std::u16string text(data.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  return text;
+}
+
+std::vector<BYTE> BytesOf(std::u16string_view text) {
+  std::vector<BYTE> data(text.size() * 2);
+  for (size_t i = 0; i < text.size(); ++i) {
+    data[2 * i] = static_cast<BYTE>(text[i] & 0xFF);
+    data[2 * i + 1] = static_cast<BYTE>(text[i] >> 8);
+  }
+  return data;
+}
+
+// %NAME% replaced by the environment variable's value; a name that is not
+// set, and a lone %, stay as they are.
+std::u16string Expand(std::u16string_view text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    const size_t close = text[i] == u'%' ? text.find(u'%', i + 1) : std::u16string_view::npos;
+    if (close != std::u16string_view::npos && close > i + 1) {
+      const std::string name = compat::win32::Utf16ToUtf8(text.substr(i + 1, close - i - 1));
+      if (const char* setting = std::getenv(name.c_str())) {
+        out += compat::win32::Utf8ToUtf16(setting);
+        i = close + 1;
+        continue;
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
+// Text data as RegGetValueW hands it out: whole units (a stray odd byte is
+// no part of any character) ending in `terminators` zero units, added when
+// the stored text lacks them. REG_EXPAND_SZ comes out expanded as REG_SZ
+// unless the caller asked for it unexpanded.
+void ShapeText(Value& value, DWORD flags) {
+  size_t terminators = 0;
+  if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) terminators = 1;
+  if (value.type == REG_MULTI_SZ) terminators = 2;
+  if (terminators == 0) return;
+  std::u16string text = UnitsOf(value.data);
+  if (value.type == REG_EXPAND_SZ && (flags & RRF_NOEXPAND) == 0) {
+    text = Expand(std::u16string_view(text.c_str()));
+    value.type = REG_SZ;
+  }
+  size_t present = 0;
+  while (present < terminators && present < text.size() && text[text.size() - 1 - present] == 0)
+    ++present;
+  text.append(terminators - present, u'\0');
+  value.data = BytesOf(text);
+}
 }  // namespace
 
 namespace compat::win32 {
@@ -347,6 +431,34 @@ std::string HiveFolder() {
     base = std::string(home) + "/.config";
   }
   return base + "/orbweave/registry";
+}
+
+LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value) {
+  // Most settings fit the first buffer; a value that grew between the calls
+  // is read again at its new size.
+  std::vector<BYTE> data(256);
+  for (;;) {
+    auto size = static_cast<DWORD>(data.size());
+    const LONG status = RegGetValueW(key, subKey, name, RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      data.resize(size);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return status;
+    data.resize(size);
+    const std::u16string text = UnitsOf(data);
+    value->assign(text.c_str());
+    return ERROR_SUCCESS;
+  }
+}
+
+LONG ReadRegDword(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD* value) {
+  BYTE data[4];
+  DWORD size = sizeof data;
+  const LONG status = RegGetValueW(key, subKey, name, RRF_RT_REG_DWORD, nullptr, data, &size);
+  if (status == ERROR_SUCCESS)
+    *value = data[0] | data[1] << 8 | data[2] << 16 | static_cast<DWORD>(data[3]) << 24;
+  return status;
 }
 
 void ResetRegistryForTests() {
@@ -444,6 +556,49 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
   status = session.Finish(at.hive->GetValue(at.id, NameOf(valueName), &value));
   if (status != ERROR_SUCCESS) return status;
   return CopyValue(value, type, data, dataSize);
+}
+
+LONG WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flags, LPDWORD type,
+                         PVOID data, LPDWORD dataSize) {
+  // Expanding turns REG_EXPAND_SZ into REG_SZ, so asking for REG_EXPAND_SZ
+  // alone only makes sense unexpanded.
+  if ((data != nullptr && dataSize == nullptr) || (flags & RRF_RT_ANY) == 0 ||
+      ((flags & RRF_RT_ANY) != RRF_RT_ANY && (flags & RRF_RT_REG_EXPAND_SZ) &&
+       (flags & RRF_NOEXPAND) == 0))
+    return ERROR_INVALID_PARAMETER;
+  const DWORD capacity = dataSize != nullptr ? *dataSize : 0;
+  auto fail = [&](LONG status) {
+    if ((flags & RRF_ZEROONFAILURE) && data != nullptr) std::memset(data, 0, capacity);
+    return status;
+  };
+
+  std::vector<std::u16string_view> levels;
+  LONG status = SplitPath(subKey, &levels);
+  if (status != ERROR_SUCCESS) return fail(status);
+  Value value;
+  {
+    Session session;
+    Target at;
+    status = session.Open(key, levels.empty() ? KEY_QUERY_VALUE : 0, Intent::Read, &at, &levels);
+    if (status == ERROR_SUCCESS && at.hive == nullptr) status = ERROR_FILE_NOT_FOUND;
+    if (status != ERROR_SUCCESS) return fail(status);
+    KeyId id;
+    status = Walk(at, levels, &id);
+    if (status == ERROR_SUCCESS) status = at.hive->GetValue(id, NameOf(valueName), &value);
+    status = session.Finish(status);
+  }
+  if (status != ERROR_SUCCESS) return fail(status);
+  ShapeText(value, flags);
+  status = CheckType(value, flags);
+  if (status != ERROR_SUCCESS) return fail(status);
+
+  const auto size = static_cast<DWORD>(value.data.size());
+  if (type != nullptr) *type = value.type;
+  if (dataSize != nullptr) *dataSize = size;
+  if (data == nullptr) return ERROR_SUCCESS;
+  if (capacity < size) return fail(ERROR_MORE_DATA);
+  if (size != 0) std::memcpy(data, value.data.data(), size);
+  return ERROR_SUCCESS;
 }
 
 LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,

@@ -2,16 +2,16 @@
 // functions over them. Keys and value names keep their spelling but compare
 // without case; values keep their type codes and bytes.
 //
-//   HKEY key;
-//   if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\korvane", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-//     DWORD type, size = sizeof buffer;
-//     RegQueryValueExW(key, u"Version", nullptr, &type, buffer, &size);
-//     RegCloseKey(key);
+//   compat::win32::ScopedKey key;
+//   if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\korvane", 0, KEY_READ, key.Receive()) == ERROR_SUCCESS) {
+//     DWORD size = sizeof buffer;
+//     RegGetValueW(key.Get(), nullptr, u"Version", RRF_RT_REG_SZ, nullptr, buffer, &size);
 //   }
 #pragma once
 
 #include <string>
 
+#include "compat/win32/Error.h"
 #include "compat/win32/WinTypes.h"
 
 #define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000000))))
@@ -42,6 +42,22 @@
 #define KEY_EXECUTE KEY_READ
 #define KEY_ALL_ACCESS 0xF003F
 
+// RegGetValueW: the types a read accepts, and how it treats what it finds.
+#define RRF_RT_REG_NONE 0x00000001
+#define RRF_RT_REG_SZ 0x00000002
+#define RRF_RT_REG_EXPAND_SZ 0x00000004
+#define RRF_RT_REG_BINARY 0x00000008
+#define RRF_RT_REG_DWORD 0x00000010
+#define RRF_RT_REG_MULTI_SZ 0x00000020
+#define RRF_RT_REG_QWORD 0x00000040
+#define RRF_RT_DWORD (RRF_RT_REG_BINARY | RRF_RT_REG_DWORD)
+#define RRF_RT_QWORD (RRF_RT_REG_BINARY | RRF_RT_REG_QWORD)
+#define RRF_RT_ANY 0x0000ffff
+#define RRF_SUBKEY_WOW6464KEY 0x00010000
+#define RRF_SUBKEY_WOW6432KEY 0x00020000
+#define RRF_NOEXPAND 0x10000000
+#define RRF_ZEROONFAILURE 0x20000000
+
 #define REG_OPTION_NON_VOLATILE 0x0000
 #define REG_OPTION_VOLATILE 0x0001
 #define REG_CREATED_NEW_KEY 1
@@ -54,6 +70,14 @@ LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access
 LONG WINAPI RegCloseKey(HKEY key);
 LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
                              LPBYTE data, LPDWORD dataSize);
+// One value read whole, from `key` or its `subKey`, in one look at the hive:
+// a type outside `flags` is ERROR_UNSUPPORTED_TYPE; text types come out as
+// whole UTF-16 units with their terminator (two for REG_MULTI_SZ), added
+// when the stored bytes lack it and counted in the size; REG_EXPAND_SZ is
+// expanded and reported as REG_SZ unless RRF_NOEXPAND; a null `data` asks
+// for the size; a short buffer is ERROR_MORE_DATA with the size needed.
+LONG WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flags, LPDWORD type,
+                         PVOID data, LPDWORD dataSize);
 LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
                            const BYTE* data, DWORD dataSize);
 LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName);
@@ -72,6 +96,57 @@ LONG WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classSize, LPDWO
                              LPDWORD securityDescriptor, void* lastWriteTime);
 
 namespace compat::win32 {
+
+// An open registry key, closed when its holder goes; moving hands it on.
+// Closing a predefined root does nothing, so a root may be held too.
+class ScopedKey {
+ public:
+  ScopedKey() = default;
+  explicit ScopedKey(HKEY key) : key_(key) {}
+  ~ScopedKey() { Reset(); }
+  ScopedKey(ScopedKey&& other) noexcept : key_(other.Release()) {}
+  ScopedKey& operator=(ScopedKey&& other) noexcept {
+    Reset(other.Release());
+    return *this;
+  }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  HKEY Get() const { return key_; }
+  explicit operator bool() const { return key_ != nullptr; }
+  // Closes the key held and hands out the slot for an open call to fill.
+  HKEY* Receive() {
+    Reset();
+    return &key_;
+  }
+  // Gives up the key without closing it.
+  HKEY Release() {
+    HKEY key = key_;
+    key_ = nullptr;
+    return key;
+  }
+  // Closes the key held and holds `key` instead.
+  void Reset(HKEY key = nullptr) {
+    if (key_ != nullptr && key_ != key) RegCloseKey(key_);
+    key_ = key;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// Typed reads over RegGetValueW: ERROR_SUCCESS with the value, else the
+// call's code (ERROR_FILE_NOT_FOUND, ERROR_UNSUPPORTED_TYPE, or what kept
+// the hive from being read) and `value` untouched. Text ends at its first
+// terminator; a DWORD must be exactly four bytes.
+LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value);
+LONG ReadRegDword(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD* value);
+// Whether a read that failed with `status` only found no value of the type
+// asked for, as opposed to a hive that could not be read.
+inline bool IsMissingValue(LONG status) {
+  return status == ERROR_FILE_NOT_FOUND || status == ERROR_UNSUPPORTED_TYPE ||
+         status == ERROR_DATATYPE_MISMATCH;
+}
 // The folder that holds the hive databases: $ORBWEAVE_PREFIX when set, else
 // $XDG_CONFIG_HOME/orbweave/registry (~/.config/orbweave/registry).
 std::string HiveFolder();

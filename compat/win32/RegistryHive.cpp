@@ -51,6 +51,8 @@ LONG ErrorFromSqlite(int rc) {
     case SQLITE_AUTH:
     case SQLITE_CANTOPEN: return ERROR_ACCESS_DENIED;
     case SQLITE_FULL: return ERROR_DISK_FULL;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return ERROR_LOCK_VIOLATION;
     case SQLITE_NOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: return ERROR_BADDB;
@@ -59,6 +61,20 @@ LONG ErrorFromSqlite(int rc) {
 }
 
 std::int64_t FileTimeNow() { return static_cast<std::int64_t>(FileTimeTicksNow()); }
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr std::int64_t kFormatVersion = 1;
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
+// The size of a regular file, or -1 for anything else.
+off_t RegularFileSize(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
+}
 
 bool EntryWritable(const std::string& path) {
   struct stat info {};
@@ -99,6 +115,7 @@ constexpr const char* kSchema =
     " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold, written) VALUES(1, NULL, '', x'', 0);"
     "PRAGMA user_version = 1;";
+static_assert(kFormatVersion == 1, "the schema sets the format version");
 
 // Every key strictly below ?1.
 #define BELOW                                                     \
@@ -111,7 +128,7 @@ constexpr const char* kSchema =
 // leaves the statement reset for the next use.
 class Hive::Query {
  public:
-  Query(Hive& hive, const char* sql) : stmt_(hive.Prepare(sql)) {}
+  Query(Hive& hive, const char* sql) : hive_(hive), stmt_(hive.Prepare(sql)) {}
   ~Query() {
     if (stmt_ != nullptr) {
       sqlite3_reset(stmt_);
@@ -145,7 +162,15 @@ class Hive::Query {
   }
 
   // SQLITE_ROW, SQLITE_DONE or an error code.
-  int Step() { return stmt_ == nullptr ? SQLITE_ERROR : sqlite3_step(stmt_); }
+  int Step() {
+    // A statement that could not be prepared (the schema unreadable, say)
+    // answers with the reason it could not be.
+    int rc = stmt_ != nullptr ? sqlite3_step(stmt_) : SQLITE_ERROR;
+    if (stmt_ == nullptr && hive_.db_ != nullptr && sqlite3_errcode(hive_.db_) != SQLITE_OK)
+      rc = sqlite3_errcode(hive_.db_);
+    if ((rc & 0xFF) == SQLITE_BUSY) hive_.stalled_ = true;
+    return rc;
+  }
   LONG Run() { return ErrorFromSqlite(Step()); }
 
   // Reads a row of (name, type, data); `none` when there is no row.
@@ -170,6 +195,7 @@ class Hive::Query {
   }
 
  private:
+  Hive& hive_;
   sqlite3_stmt* stmt_;
   int bound_ = 0;
 };
@@ -212,17 +238,23 @@ LONG Hive::OpenFile(int flags, const std::string& name) {
     Close();
     return ErrorFromSqlite(rc);
   }
-  sqlite3_busy_timeout(db_, 5000);
+  sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 1);
-  // Check that the file really is a hive we can read (WAL mode included).
-  sqlite3_stmt* probe = nullptr;
-  int status = sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &probe, nullptr);
-  if (status == SQLITE_OK) status = sqlite3_step(probe);
-  sqlite3_finalize(probe);
-  if (status != SQLITE_ROW) {
-    Close();
-    return ErrorFromSqlite(status);
-  }
+  return ERROR_SUCCESS;
+}
+
+// Reads the file's header and catalogue, which also proves that the
+// database (with its write-ahead log) can be read at all.
+LONG Hive::Inspect(Content* content) {
+  Query query(*this,
+              "SELECT (SELECT user_version FROM pragma_user_version),"
+              " (SELECT count(*) FROM sqlite_master),"
+              " (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals'))");
+  const int rc = query.Step();
+  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  if (query.IntAt(0) == 0 && query.IntAt(1) == 0) *content = Content::Empty;
+  else if (query.IntAt(0) == kFormatVersion && query.IntAt(2) == 2) *content = Content::Hive;
+  else *content = Content::Foreign;
   return ERROR_SUCCESS;
 }
 
@@ -255,35 +287,64 @@ LONG Hive::OpenEmpty() {
 LONG Hive::Open() {
   if (db_ != nullptr) return ERROR_SUCCESS;
   readOnly_ = false;
-  struct stat info {};
-  if (stat(file_.c_str(), &info) != 0) {
-    if (!EntryWritable(FolderOf(file_))) return OpenEmpty();
-    if (OpenFile(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, file_) != ERROR_SUCCESS)
-      return OpenEmpty();
-    return CreateSchema();
-  }
-  if (Writable()) {
-    LONG status = OpenFile(SQLITE_OPEN_READWRITE, file_);
-    if (status != ERROR_SUCCESS) return status;
-    int version = 0;
-    {
-      Query query(*this, "PRAGMA user_version");
-      if (query.Step() == SQLITE_ROW) version = static_cast<int>(query.IntAt(0));
-    }
-    if (version == 0) status = CreateSchema();
-    else status = Exec("PRAGMA synchronous=NORMAL;");
-    if (status != ERROR_SUCCESS) Close();
-    return status;
-  }
-  // Read-only: a WAL database normally needs its shared-memory file beside
-  // it; in a folder where that cannot be created, read the file as it lies.
+  const bool hadHive = PathExists(file_), hadLog = PathExists(file_ + "-wal"),
+             hadIndex = PathExists(file_ + "-shm");
+  if (!hadHive && !EntryWritable(FolderOf(file_))) return OpenEmpty();
+  const LONG status = !hadHive || Writable() ? OpenWritable() : OpenReadOnly();
+  // An open that failed for want of space or on a write error leaves no
+  // files of its own making behind. (A lock or a foreign file says another
+  // process may be at work beside: nothing is removed then.)
+  if (status == ERROR_DISK_FULL || status == ERROR_REGISTRY_IO_FAILED)
+    RemoveLitter(hadHive, hadLog, hadIndex);
+  return status;
+}
+
+LONG Hive::OpenWritable() {
+  LONG status = OpenFile(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, file_);
+  Content content = Content::Foreign;
+  if (status == ERROR_SUCCESS) status = Inspect(&content);
+  if (status == ERROR_SUCCESS && content == Content::Foreign) status = ERROR_BADDB;
+  if (status == ERROR_SUCCESS)
+    status = content == Content::Empty ? CreateSchema() : Exec("PRAGMA synchronous=NORMAL;");
+  if (status != ERROR_SUCCESS) Close();
+  return status;
+}
+
+// A reader that may not write the folder shares the hive's log index
+// read-only. Where SQLite cannot use the index, the file may be read as it
+// lies only when no log holds commits beyond it; otherwise the hive is
+// refused rather than read in an older state.
+LONG Hive::OpenReadOnly() {
   readOnly_ = true;
   LONG status = OpenFile(SQLITE_OPEN_READONLY, file_);
-  if (status != ERROR_SUCCESS)
-    status = OpenFile(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, FileUri(file_) + "?immutable=1");
+  Content content = Content::Foreign;
+  if (status == ERROR_SUCCESS) status = Inspect(&content);
+  if (status != ERROR_SUCCESS && status != ERROR_LOCK_VIOLATION) {
+    if (RegularFileSize(file_ + "-wal") > 0) {
+      status = ERROR_CANTREAD;
+    } else {
+      status = OpenFile(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, FileUri(file_) + "?immutable=1");
+      if (status == ERROR_SUCCESS) status = Inspect(&content);
+    }
+  }
+  if (status == ERROR_SUCCESS && content == Content::Foreign) status = ERROR_BADDB;
+  if (status != ERROR_SUCCESS) {
+    Close();
+    return status;
+  }
   // A read-only file that never became a hive reads as an empty one.
-  if (status == ERROR_SUCCESS && !Exists(kRootKey)) return OpenEmpty();
-  return status;
+  return content == Content::Empty ? OpenEmpty() : ERROR_SUCCESS;
+}
+
+void Hive::RemoveLitter(bool hadHive, bool hadLog, bool hadIndex) {
+  Close();
+  const bool hiveGone = !hadHive && RegularFileSize(file_) == 0;
+  if (hiveGone) unlink(file_.c_str());
+  // SQLite sizes a new index file to three bytes before it fills it; a log
+  // of our making holds nothing until a commit reached it.
+  if (!hadLog && RegularFileSize(file_ + "-wal") == 0) unlink((file_ + "-wal").c_str());
+  const off_t index = RegularFileSize(file_ + "-shm");
+  if (!hadIndex && index >= 0 && (index <= 3 || hiveGone)) unlink((file_ + "-shm").c_str());
 }
 
 bool Hive::Writable() const {
@@ -295,11 +356,15 @@ bool Hive::Writable() const {
 
 // Every call begins and ends a transaction: these run as cached statements
 // rather than being parsed anew each time.
-LONG Hive::Begin(bool write) { return Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run(); }
+LONG Hive::Begin(bool write) {
+  sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
+  return Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
+}
 
 LONG Hive::Commit() {
   const LONG status = Query(*this, "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();
+  else stalled_ = false;
   return status;
 }
 

@@ -56,7 +56,9 @@ class Hive {
   Hive& operator=(const Hive&) = delete;
 
   // Makes the database readable, creating it when the folder allows. A hive
-  // that does not exist and cannot be created reads as an empty root.
+  // that does not exist and cannot be created reads as an empty root. A file
+  // that is not a hive (damaged, or another program's database) is
+  // ERROR_BADDB and stays as it is: only a new, empty file becomes a hive.
   LONG Open();
   // Drops the connection without closing it. After fork() the connection
   // belongs to the parent: closing it in the child would release the
@@ -95,11 +97,16 @@ class Hive {
 
  private:
   class Query;
+  enum class Content { Hive, Empty, Foreign };
   sqlite3_stmt* Prepare(const char* sql);
   LONG Exec(const char* sql);
   LONG OpenFile(int flags, const std::string& name);
+  LONG Inspect(Content* content);
+  LONG OpenWritable();
+  LONG OpenReadOnly();
   LONG CreateSchema();
   LONG OpenEmpty();
+  void RemoveLitter(bool hadHive, bool hadLog, bool hadIndex);
   LONG Touch(KeyId key);
   void Close();
 
@@ -107,6 +114,10 @@ class Hive {
   std::vector<std::u16string> seed_;
   sqlite3* db_ = nullptr;
   bool readOnly_ = false;
+  // Set when a call waited out the busy timeout on another process's lock:
+  // later calls try once without waiting until one gets through, so a
+  // locked hive costs one wait, not one per call.
+  bool stalled_ = false;
   // Statements are prepared once per connection, keyed by their text.
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };

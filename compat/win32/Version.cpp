@@ -39,16 +39,10 @@ constexpr const WindowsRelease& kDefaultRelease = kReleases[std::size(kReleases)
 
 // The release the machine hive names; the newest for none or an unknown name.
 const WindowsRelease& EmulatedRelease() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+  std::u16string name;
+  if (compat::win32::ReadRegText(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", &name) !=
+      ERROR_SUCCESS)
     return kDefaultRelease;
-  }
-  WCHAR name[32] = {};
-  DWORD type = 0;
-  DWORD size = sizeof name - sizeof(WCHAR);  // keeps a terminator
-  const LONG status = RegQueryValueExW(key, u"Version", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || type != REG_SZ) return kDefaultRelease;
   for (const WindowsRelease& release : kReleases) {
     if (compat::win32::SameAsciiNoCase(release.name, name)) return release;
   }

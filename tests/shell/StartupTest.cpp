@@ -3,10 +3,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Json.h"
+#include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -112,6 +114,39 @@ TEST_F(StartupTest, SettingsOfTheWrongTypeCountAsMissing) {
   EXPECT_EQ(record["172"].String(), "Platinum");
   EXPECT_EQ(record["252"].String(), "xml");
   EXPECT_TRUE(record["168"].IsNull());
+}
+
+// A user hive locked by another process, then a damaged one: the user is
+// told once, the run takes every default rather than the machine's values
+// beside the user's, and the damaged file stays as it was.
+TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
+  const std::string hive = folder_ / "registry/user.db";
+  for (bool locked : {true, false}) {
+    SCOPED_TRACE(locked ? "locked" : "damaged");
+    Seed("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\korvane\\Korvane Orbweave 9]\r\n"
+         "\"Edition\"=\"user's\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\korvane\\Korvane Orbweave 9]\r\n"
+         "\"Version\"=\"7.7\"\r\n");
+    const std::string junk(4096, 'x');
+    std::unique_ptr<testing_support::ForeignLock> lock;
+    if (locked) {
+      lock = std::make_unique<testing_support::ForeignLock>(hive);
+      ASSERT_TRUE(lock->held());
+    } else {
+      testing_support::WriteFile(hive, junk);
+    }
+    const ProcessResult result = testing_support::Run(Program({}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string told = "could not be read: ";
+    const size_t first = result.err.find(told);
+    EXPECT_NE(first, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(told, first + 1), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(locked ? "locked" : "corrupt"), std::string::npos) << result.err;
+    const Json dump = Json::ParseFile(dumpPath_);
+    EXPECT_EQ(dump["record"]["144"].String(), "9.12");
+    if (!locked) {
+      EXPECT_TRUE(testing_support::ReadFile(hive) == junk);
+    }
+  }
 }
 
 TEST_F(StartupTest, AutoplayCopyHandsTheDriveToTheEngine) {

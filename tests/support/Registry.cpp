@@ -1,72 +1,84 @@
 // Registry helpers for tests.
 #include "tests/support/Registry.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <stdexcept>
-#include <vector>
 
 #include "compat/win32/Error.h"
 
 namespace testing_support {
 namespace {
 
-HKEY CreateKey(HKEY root, const std::u16string& key) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
+compat::win32::ScopedKey CreateKey(HKEY root, const std::u16string& key) {
+  compat::win32::ScopedKey handle;
+  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.Receive(), nullptr) !=
       ERROR_SUCCESS) {
     throw std::runtime_error("cannot create a registry key for the test");
   }
   return handle;
 }
 
-bool Query(HKEY root, const std::u16string& key, const std::u16string& name, DWORD& type,
-           std::vector<BYTE>& data) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  DWORD size = 0;
-  LONG status = RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &size);
-  if (status == ERROR_SUCCESS) {
-    data.resize(size);
-    status = RegQueryValueExW(handle, name.c_str(), nullptr, &type, data.data(), &size);
-  }
-  RegCloseKey(handle);
-  return status == ERROR_SUCCESS;
-}
-
 }  // namespace
 
 void SetRegString(HKEY root, const std::u16string& key, const std::u16string& name,
                   const std::u16string& value) {
-  HKEY handle = CreateKey(root, key);
-  RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  RegSetValueExW(CreateKey(root, key).Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
-  RegCloseKey(handle);
 }
 
 void SetRegDword(HKEY root, const std::u16string& key, const std::u16string& name,
                  std::uint32_t value) {
-  HKEY handle = CreateKey(root, key);
-  RegSetValueExW(handle, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+  RegSetValueExW(CreateKey(root, key).Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                  sizeof value);
-  RegCloseKey(handle);
 }
 
 std::optional<std::u16string> GetRegString(HKEY root, const std::u16string& key,
                                            const std::u16string& name) {
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  if (!Query(root, key, name, type, data) || type != REG_SZ) return std::nullopt;
-  std::u16string text(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  std::u16string text;
+  if (compat::win32::ReadRegText(root, key.c_str(), name.c_str(), &text) != ERROR_SUCCESS) return std::nullopt;
   return text;
 }
 
 std::optional<std::uint32_t> GetRegDword(HKEY root, const std::u16string& key,
                                          const std::u16string& name) {
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  if (!Query(root, key, name, type, data) || type != REG_DWORD || data.size() != 4) return std::nullopt;
-  return static_cast<std::uint32_t>(data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24);
+  DWORD value = 0;
+  if (compat::win32::ReadRegDword(root, key.c_str(), name.c_str(), &value) != ERROR_SUCCESS) return std::nullopt;
+  return value;
+}
+
+ForeignLock::ForeignLock(const std::string& file) {
+  int ready[2], release[2];
+  if (pipe(ready) != 0) return;
+  if (pipe(release) != 0) {
+    close(ready[0]);
+    close(ready[1]);
+    return;
+  }
+  child_ = fork();
+  if (child_ == 0) {
+    close(release[1]);
+    const int fd = open(file.c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0x40000000;  // SQLite's lock bytes
+    lock.l_len = 512;
+    char held = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+    if (write(ready[1], &held, 1) != 1 || read(release[0], &held, 1) < 0) _exit(1);
+    _exit(0);
+  }
+  char held = 'n';
+  held_ = child_ > 0 && read(ready[0], &held, 1) == 1 && held == 'y';
+  release_ = release[1];
+  for (int fd : {ready[0], ready[1], release[0]}) close(fd);
+}
+
+ForeignLock::~ForeignLock() {
+  if (release_ >= 0) close(release_);
+  if (child_ > 0) waitpid(child_, nullptr, 0);
 }
 
 }  // namespace testing_support

@@ -18,4 +18,20 @@ std::optional<std::u16string> GetRegString(HKEY root, const std::u16string& key,
 std::optional<std::uint32_t> GetRegDword(HKEY root, const std::u16string& key,
                                          const std::u16string& name);
 
+// Another process holding the lock that keeps SQLite's readers out of a
+// database file (as an exclusive transaction does) until the object goes.
+class ForeignLock {
+ public:
+  explicit ForeignLock(const std::string& file);
+  ~ForeignLock();
+  ForeignLock(const ForeignLock&) = delete;
+  ForeignLock& operator=(const ForeignLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int child_ = -1;
+  int release_ = -1;
+  bool held_ = false;
+};
+
 }  // namespace testing_support

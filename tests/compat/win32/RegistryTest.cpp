@@ -4,13 +4,21 @@
 #include "compat/win32/Registry.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -195,6 +203,181 @@ TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
   RegCloseKey(key);
 }
 
+std::vector<BYTE> Units(std::u16string_view text) {
+  std::vector<BYTE> bytes(text.size() * 2);
+  std::memcpy(bytes.data(), text.data(), bytes.size());
+  return bytes;
+}
+
+// One stored value read back through RegGetValueW with a poisoned type and
+// buffer: what comes out, and whether anything beyond the reported size was
+// written.
+struct GetCase {
+  const char* what;
+  DWORD storedType;
+  std::vector<BYTE> stored;
+  DWORD flags;
+  LONG status;
+  DWORD type;  // kPoison: left alone
+  std::vector<BYTE> data;
+};
+
+class RegGetValueTest : public RegistryTest, public ::testing::WithParamInterface<GetCase> {};
+
+TEST_P(RegGetValueTest, RestrictsTypesAndTerminatesText) {
+  const GetCase& c = GetParam();
+  setenv("ORBTEST_DIR", "/opt/örb", 1);
+  ASSERT_EQ(Set(HKEY_CURRENT_USER, u"v", c.storedType, c.stored), ERROR_SUCCESS);
+  DWORD type = kPoison;
+  std::vector<BYTE> buffer(64, 0xcc);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, nullptr, u"v", c.flags, &type, buffer.data(), &size), c.status);
+  EXPECT_EQ(type, c.type);
+  if (c.status == ERROR_SUCCESS) {
+    ASSERT_EQ(size, c.data.size());
+    EXPECT_EQ(std::vector<BYTE>(buffer.begin(), buffer.begin() + size), c.data);
+  } else {
+    EXPECT_EQ(size, 64u);
+  }
+  for (size_t i = c.status == ERROR_SUCCESS ? size : 0; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xcc) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegGetValueTest,
+    ::testing::Values(
+        GetCase{"terminated text", REG_SZ, Sz(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
+        GetCase{"text without terminator", REG_SZ, Units(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
+        GetCase{"odd byte dropped", REG_SZ, Bytes({'a', 0, 'b'}), RRF_RT_ANY, ERROR_SUCCESS, REG_SZ, Sz(u"a")},
+        GetCase{"empty text", REG_SZ, {}, RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"")},
+        GetCase{"multi-string", REG_MULTI_SZ, Units(std::u16string_view(u"a\0b", 3)), RRF_RT_REG_MULTI_SZ, ERROR_SUCCESS, REG_MULTI_SZ,
+                Units(std::u16string_view(u"a\0b\0\0", 5))},
+        GetCase{"multi-string with one terminator", REG_MULTI_SZ, Sz(u"a"), RRF_RT_ANY, ERROR_SUCCESS,
+                REG_MULTI_SZ, Units(std::u16string_view(u"a\0\0", 3))},
+        GetCase{"expanded", REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%\\x %ORBTEST_UNSET% 100%"), RRF_RT_REG_SZ,
+                ERROR_SUCCESS, REG_SZ, Sz(u"/opt/örb\\x %ORBTEST_UNSET% 100%")},
+        GetCase{"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                ERROR_SUCCESS, REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
+        GetCase{"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_EXPAND_SZ,
+                ERROR_INVALID_PARAMETER, kPoison, {}},
+        GetCase{"expanded is no longer expandable", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_DWORD,
+                ERROR_INVALID_PARAMETER, kPoison, {}},
+        GetCase{"no type at all", REG_SZ, Sz(u"x"), RRF_NOEXPAND, ERROR_INVALID_PARAMETER, kPoison, {}},
+        GetCase{"number", REG_DWORD, Dword(7), RRF_RT_REG_DWORD, ERROR_SUCCESS, REG_DWORD, Dword(7)},
+        GetCase{"number asked as text", REG_DWORD, Dword(7), RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+        GetCase{"text asked as number", REG_SZ, Sz(u"7"), RRF_RT_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+        GetCase{"short number", REG_DWORD, Bytes({7, 0}), RRF_RT_REG_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+        GetCase{"binary as number", REG_BINARY, Dword(9), RRF_RT_DWORD, ERROR_SUCCESS, REG_BINARY, Dword(9)},
+        GetCase{"short binary as number", REG_BINARY, Bytes({9}), RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH, kPoison,
+                {}},
+        GetCase{"short binary", REG_BINARY, Bytes({9}), RRF_RT_REG_BINARY, ERROR_SUCCESS, REG_BINARY, Bytes({9})},
+        GetCase{"wide number", REG_QWORD, Bytes({1, 2, 3, 4, 5, 6, 7, 8}), RRF_RT_QWORD, ERROR_SUCCESS, REG_QWORD,
+                Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
+        GetCase{"binary as wide number", REG_BINARY, Dword(1), RRF_RT_QWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+        GetCase{"no value of no type", REG_NONE, {}, RRF_RT_REG_NONE, ERROR_SUCCESS, REG_NONE, {}},
+        GetCase{"odd type, any", 0x12345, Bytes({1}), RRF_RT_ANY, ERROR_SUCCESS, 0x12345, Bytes({1})},
+        GetCase{"odd type, restricted", 0x12345, Bytes({1}), RRF_RT_REG_BINARY, ERROR_UNSUPPORTED_TYPE, kPoison,
+                {}}),
+    [](const auto& info) {
+      std::string name;
+      for (const char* c = info.param.what; *c != 0; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+      return name;
+    });
+
+TEST_F(RegistryTest, GetValueSizeProtocolAndLookup) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(Set(key, u"name", REG_SZ, Units(u"Orbweave")), ERROR_SUCCESS);  // stored without terminator
+  const DWORD needed = 18;
+
+  // No buffer: the size with the terminator RegGetValueW adds.
+  DWORD type = kPoison, size = kPoison;
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, u"Software\\orbtest", u"NAME", RRF_RT_REG_SZ, &type, nullptr, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, needed);
+  EXPECT_EQ(RegGetValueW(key, nullptr, u"name", RRF_RT_ANY, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+
+  // A buffer one unit short: the needed size and type, the buffer left
+  // alone, or zeroed when asked.
+  for (DWORD flags : {DWORD{RRF_RT_REG_SZ}, DWORD{RRF_RT_REG_SZ | RRF_ZEROONFAILURE}}) {
+    std::vector<BYTE> buffer(needed, 0xcc);
+    type = kPoison;
+    size = needed - 2;
+    EXPECT_EQ(RegGetValueW(key, nullptr, u"name", flags, &type, buffer.data(), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, needed);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    const BYTE fill = (flags & RRF_ZEROONFAILURE) ? 0 : 0xcc;
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end() - 2, fill), needed - 2);
+    EXPECT_EQ(buffer[needed - 1], 0xcc);
+  }
+
+  // What finds nothing touches nothing.
+  BYTE buffer[4] = {0xcc, 0xcc, 0xcc, 0xcc};
+  struct Miss {
+    HKEY root;
+    const char16_t* path;
+    const char16_t* name;
+    LONG status;
+  };
+  const HKEY reader = Open(HKEY_CURRENT_USER, u"Software\\orbtest", KEY_ENUMERATE_SUB_KEYS).key;
+  for (const Miss& miss : {Miss{key, nullptr, u"missing", ERROR_FILE_NOT_FOUND},
+                           Miss{HKEY_CURRENT_USER, u"Software\\absent", u"name", ERROR_FILE_NOT_FOUND},
+                           Miss{HKEY_CURRENT_USER, u"Software\\\\orbtest", u"name", ERROR_BAD_PATHNAME},
+                           Miss{HKEY_USERS, nullptr, u"name", ERROR_FILE_NOT_FOUND},
+                           Miss{reader, nullptr, u"name", ERROR_ACCESS_DENIED}}) {
+    type = kPoison;
+    size = sizeof buffer;
+    EXPECT_EQ(RegGetValueW(miss.root, miss.path, miss.name, RRF_RT_ANY, &type, buffer, &size), miss.status);
+    EXPECT_EQ(type, kPoison);
+    EXPECT_EQ(size, sizeof buffer);
+    EXPECT_EQ(buffer[0], 0xcc);
+  }
+  EXPECT_EQ(RegGetValueW(key, nullptr, u"name", RRF_RT_ANY, &type, buffer, nullptr), ERROR_INVALID_PARAMETER);
+  // The user hive is also HKEY_USERS\.DEFAULT.
+  size = 0;
+  EXPECT_EQ(RegGetValueW(HKEY_USERS, u".DEFAULT\\Software\\orbtest", u"name", RRF_RT_REG_SZ, nullptr, nullptr, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(size, needed);
+  for (HKEY k : {key, reader}) RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
+  using compat::win32::ScopedKey;
+  const std::u16string longText(300, u'x');
+  HKEY raw = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(Set(raw, u"long", REG_SZ, Units(longText)), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"two", REG_SZ, Units(std::u16string_view(u"a\0b", 3))), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"n", REG_DWORD, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
+
+  ScopedKey key(raw);
+  std::u16string text = u"poison";
+  DWORD number = kPoison;
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"long", &text), ERROR_SUCCESS);
+  EXPECT_EQ(text, longText);
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"two", &text), ERROR_SUCCESS);
+  EXPECT_EQ(text, u"a");  // text ends at its first terminator
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"n", &text), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(text, u"a");
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"n", &number), ERROR_SUCCESS);
+  EXPECT_EQ(number, 0x01020304u);
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"long", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(number, 0x01020304u);
+
+  // Moving hands the key on; the last holder closes it, once.
+  ScopedKey moved(std::move(key));
+  EXPECT_FALSE(key);
+  key = std::move(moved);
+  ScopedKey& same = key;
+  key = std::move(same);  // moving onto itself keeps the key
+  ScopedKey other;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, other.Receive()), ERROR_SUCCESS);
+  const HKEY second = other.Get();
+  other = std::move(key);  // closes the key it held
+  EXPECT_EQ(RegCloseKey(second), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(other.Release(), raw);
+  EXPECT_EQ(RegCloseKey(raw), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryTest, NamesIgnoreCaseBeyondAsciiAndKeepTheirSpelling) {
   RegCloseKey(Create(HKEY_CURRENT_USER, u"Software\\Ärger\\Ключ\\ÿ"));
   const HKEY same = Open(HKEY_CURRENT_USER, u"software\\äRGER\\КЛЮЧ\\Ÿ", KEY_ALL_ACCESS).key;
@@ -251,12 +434,13 @@ TEST_F(RegistryTest, EnumerationIsSortedWithoutCaseAndReportsShortBuffers) {
   nameSize = 8;
   EXPECT_EQ(RegEnumValueW(key, 4, name, &nameSize, nullptr, &type, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
 
-  DWORD subKeys = kPoison, maxSubKey = kPoison, values = kPoison, maxName = kPoison, maxData = kPoison;
+  DWORD subKeys = kPoison, maxSubKey = kPoison, values = kPoison, maxName = kPoison, maxData = kPoison,
+        security = kPoison;
   ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &values, &maxName,
-                             &maxData, nullptr, nullptr),
+                             &maxData, &security, nullptr),
             ERROR_SUCCESS);
-  EXPECT_EQ(std::vector<DWORD>({subKeys, maxSubKey, values, maxName, maxData}),
-            std::vector<DWORD>({4, 5, 4, 5, 12}));
+  EXPECT_EQ(std::vector<DWORD>({subKeys, maxSubKey, values, maxName, maxData, security}),
+            std::vector<DWORD>({4, 5, 4, 5, 12, 0}));
   RegCloseKey(key);
 }
 
@@ -329,15 +513,18 @@ TEST_F(RegistryTest, ClassesRootAndUsersMapOntoTheTwoHives) {
 }
 
 TEST_F(RegistryTest, ReadOnlyHiveRefusesWritesAndStillReads) {
+  // A folder name with the characters that file URIs reserve.
+  const std::string folder = folder_ + "/odd %41?#";
+  setenv("ORBWEAVE_PREFIX", folder.c_str(), 1);
   testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"winxp");
-  ASSERT_EQ(chmod((folder_ + "/machine.db").c_str(), 0444), 0);
+  ASSERT_EQ(chmod((folder + "/machine.db").c_str(), 0444), 0);
 
   // Once while the hive is open for writing, once opened afresh read-only in
   // a read-only folder.
   for (bool reopen : {false, true}) {
     SCOPED_TRACE(reopen ? "reopened" : "open");
     if (reopen) {
-      ASSERT_EQ(chmod(folder_.c_str(), 0555), 0);
+      ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
       compat::win32::ResetRegistryForTests();
     }
     EXPECT_EQ(Make(HKEY_LOCAL_MACHINE, u"Software\\New", KEY_WRITE).status, ERROR_ACCESS_DENIED);
@@ -361,13 +548,135 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
   EXPECT_FALSE(testing_support::FileExists(folder_ + "/user.db"));
 }
 
-TEST_F(RegistryTest, ForeignHiveFileIsReportedAndLeftAlone) {
-  const std::string junk(5000, 'x');
-  testing_support::WriteFile(folder_ + "/user.db", junk);
-  EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software").status, ERROR_BADDB);
-  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_BADDB);
-  EXPECT_EQ(testing_support::ReadFile(folder_ + "/user.db"), junk);
-  EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);  // the machine hive beside it is unaffected
+TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
+  // Another program's database at the hive's place, and plain junk; each
+  // once writable and once read-only.
+  const std::string file = folder_ + "/user.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  for (const std::string& content : {testing_support::ReadFile(file), std::string(5000, 'x')}) {
+    for (mode_t mode : {0644, 0444}) {
+      testing_support::WriteFile(file, content);
+      ASSERT_EQ(chmod(file.c_str(), mode), 0);
+      compat::win32::ResetRegistryForTests();
+      EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software").status, ERROR_BADDB);
+      EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_BADDB);
+      EXPECT_TRUE(testing_support::ReadFile(file) == content) << "the file was changed";
+      EXPECT_FALSE(testing_support::FileExists(file + "-wal"));
+      EXPECT_FALSE(testing_support::FileExists(file + "-shm"));
+      ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    }
+  }
+  // An empty file is a hive yet to be made; the machine hive is unaffected.
+  testing_support::WriteFile(file, "");
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_SUCCESS);
+  EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);
+}
+
+// Opens that fail for want of space leave no files of their own making; the
+// file-size limit of a child process stands in for a full disk.
+TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
+  testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_FSIZE, &none);
+    const bool failed = SetDword(HKEY_CURRENT_USER, u"v") != ERROR_SUCCESS &&
+                        SetDword(HKEY_LOCAL_MACHINE, u"v") != ERROR_SUCCESS;
+    _exit(failed ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write succeeded without space";
+  for (const char* name : {"user.db", "user.db-wal", "user.db-shm", "machine.db-wal", "machine.db-shm"})
+    EXPECT_FALSE(testing_support::FileExists(folder_ + "/" + name)) << name;
+  EXPECT_TRUE(testing_support::ReadFile(folder_ + "/machine.db") == machine);
+}
+
+// Another process holds the lock that keeps readers out of the user hive,
+// as SQLite's own exclusive lock does.
+TEST_F(RegistryTest, LockedHiveCostsOneWaitThenAnswersAtOnce) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();
+  auto lock = std::make_unique<testing_support::ForeignLock>(folder_ + "/user.db");
+  ASSERT_TRUE(lock->held());
+
+  DWORD value = kPoison;
+  auto read = [&] { return compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", &value); };
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(read(), ERROR_LOCK_VIOLATION);
+  const auto firstWait = std::chrono::steady_clock::now() - start;
+  // Later calls try once without waiting again, until one gets through.
+  EXPECT_EQ(read(), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"w"), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(read(), ERROR_LOCK_VIOLATION);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, firstWait * 3 / 2);
+  EXPECT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"v"), ERROR_SUCCESS);
+  EXPECT_EQ(value, kPoison);
+
+  lock.reset();
+  EXPECT_EQ(read(), ERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+}
+
+// A writer is killed with its commits still in the write-ahead log; a reader
+// that may not write the folder must see them all, or refuse the hive.
+TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() != 0 || nobody == nullptr) {
+    std::printf("skipped: reading as another user needs root and the user nobody\n");
+    GTEST_SKIP();
+  }
+  // The reader may enter the hives' folder but not write it.
+  ASSERT_EQ(chmod(folder().path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  constexpr int kValues = 50;
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (int i = 0; i < kValues; ++i) {
+      const char16_t name[] = {u'v', char16_t(u'0' + i / 10), char16_t(u'0' + i % 10), 0};
+      if (SetDword(key, name, i) != ERROR_SUCCESS) _exit(1);
+    }
+    raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(writer, &status, 0), writer);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed";
+  ASSERT_TRUE(testing_support::FileExists(folder_ + "/user.db-wal"));
+
+  // Exit code 0: every value seen; 1: refused with ERROR_CANTREAD; 2: anything else.
+  auto readAsNobody = [&] {
+    const pid_t reader = fork();
+    if (reader == 0) {
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
+      DWORD values = 0;
+      HKEY key = nullptr;
+      LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 0, KEY_READ, &key);
+      if (result == ERROR_SUCCESS)
+        result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                  nullptr, nullptr, nullptr);
+      if (result == ERROR_CANTREAD) _exit(1);
+      _exit(result == ERROR_SUCCESS && values == kValues ? 0 : 2);
+    }
+    int code = -1;
+    waitpid(reader, &code, 0);
+    return WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+  };
+  EXPECT_EQ(readAsNobody(), 0);
+  // Without the log's index, which the reader cannot make, the log cannot be
+  // read: the hive is refused rather than read without it.
+  ASSERT_EQ(unlink((folder_ + "/user.db-shm").c_str()), 0);
+  EXPECT_EQ(readAsNobody(), 1);
 }
 
 TEST_F(RegistryTest, TwoProcessesShareAHiveAndKeepWhatTheyCommitted) {
