@@ -5,7 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-"$root/build-fuzz"}
 seconds=${2:-60}
-targets=(fuzz_char_encodings)
+targets=(fuzz_char_encodings fuzz_command_line fuzz_pathname_list fuzz_orbcore_script fuzz_about_markup
+         fuzz_json_writer)
 
 "$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja \
@@ -20,5 +21,8 @@ for target in "${targets[@]}"; do
   rm -rf "$corpus"
   mkdir -p "$corpus"
   echo "== $target for ${each}s"
-  "$dir/bin/$target" -seed=1 -max_total_time="$each" -max_len=4096 -print_final_stats=1 "$corpus"
+  # New inputs go to the build's corpus; the repository's seeds are read only.
+  seeds=("$root/fuzz/corpus/$target")
+  [ -d "${seeds[0]}" ] || seeds=()
+  "$dir/bin/$target" -seed=1 -max_total_time="$each" -max_len=4096 -print_final_stats=1 "$corpus" "${seeds[@]}"
 done
