@@ -95,9 +95,9 @@ bool CPathnameListFile::Read(const CString& path) {
     }
     start = end + 1;
   }
+  // Not shrunk: the lines fill nearly all of it, and a copy would double
+  // the peak for a moment.
   text.resize(out);
-  text.shrink_to_fit();
   text_ = std::move(text);
-  starts_.shrink_to_fit();
   return true;
 }
