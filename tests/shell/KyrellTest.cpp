@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -118,23 +119,25 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
     }
   }
 
-  EXPECT_EQ(Wide(r.settingsKey), kBase);
-  EXPECT_EQ(Wide(r.displayName), u"Korvane Orbweave 9");
-  EXPECT_EQ(Wide(r.shortName), u"Orbweave");
-  EXPECT_EQ(Wide(r.fullVersion), u"9.12.0.194 (2210)");
-  EXPECT_EQ(Wide(r.version), u"9.12");
-  EXPECT_EQ(Wide(r.productCode), u"2210");
-  EXPECT_EQ(Wide(r.edition), u"");
-  EXPECT_EQ(Wide(r.reportTransform), u"html");
-  EXPECT_EQ(Wide(r.reportContentType), u"application/x-www-form-urlencoded");
-  EXPECT_EQ(Wide(r.reportTitle), u"Problem Report %APPNAME%");
-  EXPECT_EQ(Wide(r.reportTaskDescription),
-            u"Please fill out the form completely and provide a detailed description of the problem.\n"
-            u" If possible, please describe the steps that are necessary to reproduce it.\n"
-            u"Thank you for your effort!");
-  EXPECT_EQ(Wide(r.reportExplanation), u"Problem reports are usuallly answered within two business days.");
+  const std::pair<IgnisText, std::u16string> texts[] = {
+      {r.settingsKey, kBase},
+      {r.displayName, u"Korvane Orbweave 9"},
+      {r.shortName, u"Orbweave"},
+      {r.fullVersion, u"9.12.0.194 (2210)"},
+      {r.version, u"9.12"},
+      {r.productCode, u"2210"},
+      {r.edition, u""},
+      {r.reportTransform, u"html"},
+      {r.reportContentType, u"application/x-www-form-urlencoded"},
+      {r.reportTitle, u"Problem Report %APPNAME%"},
+      {r.reportTaskDescription,
+       u"Please fill out the form completely and provide a detailed description of the problem.\n"
+       u" If possible, please describe the steps that are necessary to reproduce it.\nThank you for your effort!"},
+      {r.reportExplanation, u"Problem reports are usuallly answered within two business days."},
+      {r.upgradeName, u"the successor of Korvane Orbweave 9"},
+  };
+  for (const auto& [text, expected] : texts) EXPECT_EQ(Wide(text), expected);
   EXPECT_TRUE(Wide(r.reportUrl).ends_with(u"/report/index2.py/sendreport"));
-  EXPECT_EQ(Wide(r.upgradeName), u"the successor of Korvane Orbweave 9");
 
   EXPECT_EQ(r.taskCode, kTaskDataDisc);
   EXPECT_EQ(r.startMode, kStartNormal);
@@ -324,13 +327,9 @@ TEST_F(KyrellTest, SecondInstanceGoesToTheHandler) {
 }
 
 TEST_F(KyrellTest, ProgramFolderIsTheFolderOfTheProgramsFile) {
-  TestableKyrellApp app;
-  const std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
-  std::u16string expected = u"Z:" + U16(bin) + u"\\";
-  for (char16_t& c : expected) {
-    if (c == u'/') c = u'\\';
-  }
-  EXPECT_EQ(app.ProgramFolder().str(), expected);
+  std::u16string expected = U16("Z:" + std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/");
+  std::replace(expected.begin(), expected.end(), u'/', u'\\');
+  EXPECT_EQ(TestableKyrellApp().ProgramFolder().str(), expected);
 }
 
 // Each handler's key and its "Action" text, terminator included, as Explorer

@@ -138,46 +138,30 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
   EXPECT_EQ(firstResult.exitCode, 0) << firstResult.err;
 }
 
-// A program folder with the program but without the engine it expects.
-class BrokenInstallTest : public StartupTest {
- protected:
-  void SetUp() override {
-    install_ = folder_ / "install";
-    std::filesystem::create_directory(install_);
+// A program folder with the program but without the engine it expects:
+// none at all (and no drive library), or one without its exports. Both are
+// reported, nothing is launched, and the first start is still to come.
+TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
+  for (const bool withExports : {false, true}) {
+    const std::string install = folder_ / (withExports ? "stub" : "bare");
+    std::filesystem::create_directory(install);
     for (const char* file : {"orbweave", "libcompat_win32.so"}) {
-      std::filesystem::copy_file(bin_ + "/" + file, install_ + "/" + file);
+      std::filesystem::copy_file(bin_ + "/" + file, install + "/" + file);
     }
-  }
-
-  ProcessResult RunInstalled() {
+    if (withExports) {
+      std::filesystem::copy_file(bin_ + "/libkvn_spti.so", install + "/libkvn_spti.so");
+      std::filesystem::copy_file(bin_ + "/libengine_without_exports.so", install + "/liborbcore.so");
+    }
     ProgramRun run = Program({});
-    run.program = install_ + "/orbweave";
-    return testing_support::Run(run);
+    run.program = install + "/orbweave";
+    const ProcessResult result = testing_support::Run(run);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err.find("Could not load kvn_spti.dll") != std::string::npos, !withExports) << result.err;
+    EXPECT_NE(result.err.find("Could not load orbcore.dll"), std::string::npos) << result.err;
+    EXPECT_FALSE(testing_support::FileExists(dumpPath_));
+    EXPECT_EQ(RegExport("HKEY_CURRENT_USER\\SOFTWARE\\korvane\\Korvane Orbweave 9\\General").find("FirstStart"),
+              std::string::npos);
   }
-
-  std::string install_;
-};
-
-TEST_F(BrokenInstallTest, MissingEngineIsReportedAndTheRunEndsInOrder) {
-  const ProcessResult result = RunInstalled();
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_NE(result.err.find("Could not load kvn_spti.dll"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("Could not load orbcore.dll"), std::string::npos) << result.err;
-  EXPECT_FALSE(testing_support::FileExists(dumpPath_));
-  // Without an engine nothing is launched, so the first start is still to come.
-  EXPECT_EQ(RegExport("HKEY_CURRENT_USER\\SOFTWARE\\korvane\\Korvane Orbweave 9\\General")
-                .find("FirstStart"),
-            std::string::npos);
-}
-
-TEST_F(BrokenInstallTest, EngineWithoutItsExportsIsReported) {
-  std::filesystem::copy_file(bin_ + "/libkvn_spti.so", install_ + "/libkvn_spti.so");
-  std::filesystem::copy_file(bin_ + "/libengine_without_exports.so", install_ + "/liborbcore.so");
-  const ProcessResult result = RunInstalled();
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.err.find("kvn_spti"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("Could not load orbcore.dll"), std::string::npos) << result.err;
-  EXPECT_FALSE(testing_support::FileExists(dumpPath_));
 }
 
 }  // namespace
