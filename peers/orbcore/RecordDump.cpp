@@ -124,7 +124,8 @@ constexpr Field kFont[] = {
 #define ORB_RECORD_FIELD(type, name, at, kind) ORB_KIND_##kind(name, at),
 #define ORB_RECORD_CONSTANT(name, at, value) ORB_FIELD(LaunchRecord, U32, name, at),
 #define ORB_RECORD_ZEROS(name, at, count) ORB_SLOTS(LaunchRecord, name, at),
-constexpr Field kLaunchRecord[] = {IGNIS_LAUNCH_RECORD(ORB_RECORD_FIELD, ORB_RECORD_CONSTANT, ORB_RECORD_ZEROS)};
+constexpr Field kLaunchRecord[] = {
+    IGNIS_LAUNCH_RECORD(ORB_RECORD_FIELD, ORB_RECORD_CONSTANT, ORB_RECORD_ZEROS)};
 #undef ORB_KIND_U32
 #undef ORB_KIND_Text
 #undef ORB_KIND_Wide

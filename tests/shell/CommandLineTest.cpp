@@ -45,10 +45,8 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
 }
 
 TEST(CommandLine, IndexOutsideTheTokensIsEmpty) {
-  CCommandLine line(u"-open a.prj");
-  EXPECT_EQ(line.Token(1).str(), u"a.prj");
-  EXPECT_TRUE(line.Token(2).IsEmpty());
-  EXPECT_TRUE(line.Token(-1).IsEmpty());
+  const CCommandLine line(u"-open a.prj");
+  EXPECT_TRUE(line.Token(2).IsEmpty() && line.Token(-1).IsEmpty());
 }
 
 class ListFileTest : public ::testing::Test {
@@ -77,7 +75,8 @@ TEST_F(ListFileTest, ReadsBothByteOrdersAlike) {
 
 TEST_F(ListFileTest, LineWithANulNamesNothing) {
   const std::u16string text = u"Z:\\a\r\nZ:\\b" + std::u16string(1, u'\0') + u"c\r\nZ:\\d";
-  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, false, true)), (std::vector<std::u16string>{u"Z:\\a", u"Z:\\d"}));
+  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, false, true)),
+            (std::vector<std::u16string>{u"Z:\\a", u"Z:\\d"}));
 }
 
 TEST_F(ListFileTest, FirstUnitIsAlwaysTakenAsTheByteOrderMark) {
