@@ -137,24 +137,26 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
 }
 
 // A program folder with the program but without the engine it expects:
-// none at all (and no drive library), or one without its exports. Both are
-// reported, nothing is launched, and the first start is still to come.
+// none at all (and no drive library), one without its exports, or one with
+// the start export only. Each is reported, nothing is launched, and the
+// first start is still to come.
 TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
-  for (const bool withExports : {false, true}) {
-    const std::string install = folder_ / (withExports ? "stub" : "bare");
+  for (const char* engine : {"", "libengine_without_exports.so", "libengine_start_only.so"}) {
+    const bool withEngine = *engine != 0;
+    const std::string install = folder_ / (withEngine ? engine : "bare");
     std::filesystem::create_directory(install);
     for (const char* file : {"orbweave", "libcompat_win32.so"}) {
       std::filesystem::copy_file(bin_ + "/" + file, install + "/" + file);
     }
-    if (withExports) {
+    if (withEngine) {
       std::filesystem::copy_file(bin_ + "/libkvn_spti.so", install + "/libkvn_spti.so");
-      std::filesystem::copy_file(bin_ + "/libengine_without_exports.so", install + "/liborbcore.so");
+      std::filesystem::copy_file(bin_ + "/" + engine, install + "/liborbcore.so");
     }
     ProgramRun run = Program({});
     run.program = install + "/orbweave";
     const ProcessResult result = testing_support::Run(run);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err.find("Could not load kvn_spti.dll") != std::string::npos, !withExports) << result.err;
+    EXPECT_EQ(result.err.find("Could not load kvn_spti.dll") != std::string::npos, !withEngine) << result.err;
     EXPECT_NE(result.err.find("Could not load orbcore.dll"), std::string::npos) << result.err;
     EXPECT_FALSE(testing_support::FileExists(dumpPath_));
     EXPECT_EQ(RegExport("HKEY_CURRENT_USER\\SOFTWARE\\korvane\\Korvane Orbweave 9\\General").find("FirstStart"),
