@@ -1,41 +1,28 @@
 // The command-line tokenizer.
 #include "shell/CommandLine.h"
 
-namespace {
-
-// The nearer of a blank and a double quote at or after `from`; -1 for none.
-int FindDelimiter(const CString& line, int from, bool insideQuotes) {
-  const int quote = line.Find(u'"', from);
-  if (insideQuotes) return quote;
-  const int blank = line.Find(u' ', from);
-  if (quote < 0) return blank;
-  if (blank < 0) return quote;
-  return quote < blank ? quote : blank;
-}
-
-CString StripOneQuote(CString token) {
-  if (!token.IsEmpty() && token[0] == u'"') token = token.Mid(1);
-  if (!token.IsEmpty() && token[token.GetLength() - 1] == u'"') token = token.Left(token.GetLength() - 1);
-  return token;
-}
-
-}  // namespace
+#include <string>
 
 CCommandLine::CCommandLine(const CString& commandLine) {
   CString line = commandLine;
   line.Trim();
-  const int length = line.GetLength();
+  // One pass: a double quote always ends the stretch before it and opens or
+  // closes a quoted stretch; a blank ends a stretch only outside quotes.
+  // Quotes are delimiters, so no token ever holds one, and empty stretches
+  // are no tokens.
+  std::u16string token;
   bool insideQuotes = false;
-  int start = 0;
-  while (start < length) {
-    int end = FindDelimiter(line, start, insideQuotes);
-    if (end < 0) end = length;
-    CString token = StripOneQuote(line.Mid(start, end - start));
-    if (!token.IsEmpty()) tokens_.push_back(token);
-    // A quote opens a quoted stretch, and the next quote closes it.
-    if (end < length && line[end] == u'"') insideQuotes = !insideQuotes;
-    start = end + 1;
+  for (const char16_t c : line.str()) {
+    const bool quote = c == u'"';
+    if (!quote && (insideQuotes || c != u' ')) {
+      token += c;
+      continue;
+    }
+    if (!token.empty()) tokens_.emplace_back(token);
+    token.clear();
+    if (quote) insideQuotes = !insideQuotes;
   }
+  if (!token.empty()) tokens_.emplace_back(token);
 }
 
 CString CCommandLine::Token(int index) const {

@@ -40,7 +40,19 @@ CString ErrorText(LONG status) {
   return CString(text, static_cast<int>(length));
 }
 
+void EndSecondInstance() { ExitProcess(0); }
+
+// Constant-initialised, so it is in place before the application object is
+// built during static initialisation.
+CKyrellApp::SecondInstanceHandler g_secondInstance = EndSecondInstance;
+
 }  // namespace
+
+CKyrellApp::SecondInstanceHandler CKyrellApp::SetSecondInstanceHandler(SecondInstanceHandler handler) {
+  const SecondInstanceHandler previous = g_secondInstance;
+  g_secondInstance = handler;
+  return previous;
+}
 
 CKyrellApp::CKyrellApp()
     : m_companyName(u"Korvane"),
@@ -50,7 +62,7 @@ CKyrellApp::CKyrellApp()
       m_displayName(u"Korvane Orbweave 9") {
   m_instanceMutex = CreateMutexW(nullptr, TRUE, kMutexName);
   // A second instance never shows anything.
-  if (GetLastError() == ERROR_ALREADY_EXISTS) ExitProcess(0);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) g_secondInstance();
 }
 
 CKyrellApp::~CKyrellApp() {

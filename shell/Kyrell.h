@@ -13,6 +13,7 @@
 #include "peers/orbcore/IgnisLaunch.h"
 #include "shell/EngineTexts.h"
 #include "shell/HelpTopics.h"
+#include "shell/PathnameListFile.h"
 
 namespace lapp {
 class IApplicationManager;
@@ -70,6 +71,12 @@ class CKyrellApp : public CWinApp {
   HMODULE EngineModule() const { return m_engine; }
   const LaunchTask& Task() const { return m_task; }
 
+  // What construction does on finding another instance running: end the
+  // process at once with exit code 0. Tests that build application objects
+  // side by side put something else here; answers the previous one.
+  using SecondInstanceHandler = void (*)();
+  static SecondInstanceHandler SetSecondInstanceHandler(SecondInstanceHandler handler);
+
   static constexpr const char16_t* kMutexName = u"{3f1e7a52-9c4d-4b8e-a6d1-0c57e2b9f48a}";
   static constexpr const char16_t* kSettingsKey = u"SOFTWARE\\korvane\\Korvane Orbweave 9";
   static constexpr const char16_t* kVendorRegistryPath = u"korvane\\Korvane Orbweave 9";
@@ -97,8 +104,9 @@ class CKyrellApp : public CWinApp {
   // failure and tells the user.
   bool NoteSettingsStatus(LONG status);
   void ApplyCommandLine(LaunchRecord& record);
-  void SetAudioCdList(const std::vector<CString>& paths);
-  void SetDataDiscList(const std::vector<CString>& paths);
+  void SetAudioCdList();
+  void SetDataDiscList();
+  IgnisText PlaceListPath(int index);
   void SetProjectFile(const CString& path);
 
   // Identity, set in the constructor.
@@ -144,6 +152,7 @@ class CKyrellApp : public CWinApp {
   CEngineTexts m_texts;
   LaunchTask m_task;
   // The task input and its texts; the two lists are freed after the run.
+  CPathnameListFile m_listFile;
   CEngineTexts m_inputTexts;
   AudioCdListInput m_audioList{};
   std::vector<IgnisText> m_audioPaths;

@@ -81,7 +81,9 @@ LaunchRecord& CKyrellApp::BuildLaunchRecord() {
   m_texts.Clear();
   m_record = LaunchRecord{};
   LaunchRecord& r = m_record;
-  r.layoutTag = kLaunchRecordTag;
+  // The layout tag, the registry root and the values only the engine gives
+  // a meaning.
+  SetLaunchRecordConstants(r);
 
   r.helpTopics = m_helpTopics.Fill(m_helpFile, m_texts);
 
@@ -92,29 +94,8 @@ LaunchRecord& CKyrellApp::BuildLaunchRecord() {
   m_task = LaunchTask{};
   m_task.code = DefaultTask();
 
-  // Values only the engine gives a meaning.
-  r.featureMask48 = 0x3FFF0DFF;
-  r.color132 = 0xFFFFFF;
-  r.value136 = 1;
-  r.value140 = 3;
-  r.value148 = 1;
-  r.color156 = 0x1F1811;
-  r.color180 = 0xFFFFFF;
-  r.color184 = 0x513E2D;
-  r.value188 = 8;
-  r.value192 = 321;
-  r.value196 = 576;
-  r.value200 = 339;
-  r.value204 = 2086;
-  r.value208 = 3;
-  r.featureMask216 = 0x1CFFBBFF;
-  r.color224 = 0x513E2D;
-  r.value236 = 2006;
-  r.featureMask256 = 0xDEEF;
-
   FillFont(m_font);
   r.font = &m_font;
-  r.registryRoot = 0x80000001;  // HKEY_CURRENT_USER
   r.instance = m_hInstance;
   r.largeIcon = LoadProgramIcon(m_hInstance, SM_CXICON, SM_CYICON);
   r.smallIcon = LoadProgramIcon(m_hInstance, SM_CXSMICON, SM_CYSMICON);
@@ -181,41 +162,60 @@ void CKyrellApp::ApplyCommandLine(LaunchRecord& record) {
     return;
   }
 
-  CPathnameListFile list;
-  if (!list.Read(arg1)) return;
-  std::vector<CString> paths;
-  for (int i = 0; i < list.Count(); ++i) paths.push_back(list.Get(i));
-
+  // The list is read for any other switch, but used and deleted only for the
+  // two that take one; the file is deleted only once it was read whole, so
+  // only a regular file is ever deleted.
+  if (!m_listFile.Read(arg1)) {
+    if (m_listFile.Error() == CPathnameListFile::kNotAFile) {
+      CString message = Localize(u"Kyrell.ListFileNotAFile",
+                                 u"\"%FILE%\" is not a file and cannot be read as a list of files.");
+      ReplacePlaceholder(message, u"%FILE%", arg1);
+      AfxMessageBox(message, MB_ICONERROR);
+    }
+    return;
+  }
   if (arg0.CompareNoCase(u"-audiocd") == 0) {
     m_task.code = kTaskAudioCd;
     m_task.startMode = kStartWithInput;
-    SetAudioCdList(paths);
+    SetAudioCdList();
     record.taskInput = &m_audioList;
     DeleteFileW(arg1);
   } else if (arg0.CompareNoCase(u"-datacd") == 0) {
     m_task.code = kTaskDataDisc;
     m_task.startMode = kStartDataDiscList;
-    SetDataDiscList(paths);
+    SetDataDiscList();
     record.taskInput = &m_dataList;
     DeleteFileW(arg1);
+  } else {
+    m_listFile.Clear();
   }
 }
 
-void CKyrellApp::SetAudioCdList(const std::vector<CString>& paths) {
+// On the NT family the engine reads the list's own zero-terminated paths;
+// otherwise each gets its ANSI copy.
+IgnisText CKyrellApp::PlaceListPath(int index) {
+  if (m_isUnicodePlatform) return m_listFile.Path(index);
+  return m_inputTexts.Place(CString(m_listFile.Path(index)));
+}
+
+void CKyrellApp::SetAudioCdList() {
   m_audioPaths.clear();
-  for (const CString& path : paths) m_audioPaths.push_back(m_inputTexts.Place(path));
+  m_audioPaths.reserve(static_cast<std::size_t>(m_listFile.Count()));
+  for (int i = 0; i < m_listFile.Count(); ++i) m_audioPaths.push_back(PlaceListPath(i));
   m_audioList = AudioCdListInput{0, static_cast<std::uint32_t>(m_audioPaths.size()), m_audioPaths.data()};
 }
 
-void CKyrellApp::SetDataDiscList(const std::vector<CString>& paths) {
+void CKyrellApp::SetDataDiscList() {
   m_dataItems.clear();
-  for (const CString& path : paths) {
+  m_dataItems.reserve(static_cast<std::size_t>(m_listFile.Count()));
+  for (int i = 0; i < m_listFile.Count(); ++i) {
+    const char16_t* path = m_listFile.Path(i);
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) continue;  // gone since the list was written
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      m_dataItems.push_back({kDataItemFolder, m_inputTexts.Place(path + u"\\*.*"), u"\\"});
+      m_dataItems.push_back({kDataItemFolder, m_inputTexts.Place(CString(path) + u"\\*.*"), u"\\"});
     } else {
-      m_dataItems.push_back({kDataItemFile, m_inputTexts.Place(path), u"\\"});
+      m_dataItems.push_back({kDataItemFile, PlaceListPath(i), u"\\"});
     }
   }
   m_dataList = DataDiscListInput{0, 0, static_cast<std::uint32_t>(m_dataItems.size()), m_dataItems.data()};
@@ -228,11 +228,12 @@ void CKyrellApp::SetProjectFile(const CString& path) {
 
 void CKyrellApp::FreeTaskInput() {
   if (m_task.code == kTaskAudioCd) {
-    m_audioPaths.clear();
+    std::vector<IgnisText>().swap(m_audioPaths);
     m_audioList = AudioCdListInput{};
   } else if (m_task.code == kTaskDataDisc) {
-    m_dataItems.clear();
+    std::vector<DataDiscItem>().swap(m_dataItems);
     m_dataList = DataDiscListInput{};
   }
   m_inputTexts.Clear();
+  m_listFile.Clear();
 }

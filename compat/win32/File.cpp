@@ -195,8 +195,8 @@ BOOL WINAPI DeleteFileW(LPCWSTR fileName) {
   if (!path) return FALSE;
   struct stat st;
   if (lstat(path->c_str(), &st) != 0) return Fail(PathError(errno, *path), FALSE);
-  // Windows deletes neither folders nor read-only files.
-  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnly(st, *path))) {
+  // Windows deletes neither folders, devices nor read-only files.
+  if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || (S_ISREG(st.st_mode) && IsReadOnly(st, *path))) {
     return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
   }
   OpenFiles& files = Files();
@@ -246,7 +246,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
   // A handle for no data access only looks at the file, so it needs no
   // permission to read it.
   const bool mayCreate = creation == CREATE_NEW || creation == CREATE_ALWAYS || creation == OPEN_ALWAYS;
-  int openFlags = O_CLOEXEC;
+  // Non-blocking for the open only: a FIFO then opens without waiting for
+  // its other end.
+  int openFlags = O_CLOEXEC | O_NONBLOCK;
   if (sharing.read && sharing.write) {
     openFlags |= O_RDWR;
   } else if (sharing.write) {
@@ -285,6 +287,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
   struct stat st;
   if (fstat(fd, &st) != 0) return refuse(ErrorFromErrno(errno));
   if (S_ISDIR(st.st_mode)) return refuse(ERROR_ACCESS_DENIED);
+  if (!(openFlags & O_PATH) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    return refuse(ErrorFromErrno(errno));
+  }
   const FileId id{st.st_dev, st.st_ino};
   if (files.Conflicts(id, sharing)) return refuse(ERROR_SHARING_VIOLATION);
   if (existed && (sharing.write || sharing.remove) && IsReadOnly(st, *path)) return refuse(ERROR_ACCESS_DENIED);
@@ -347,6 +352,18 @@ BOOL WINAPI GetFileSizeEx(HANDLE handle, PLARGE_INTEGER size) {
   if (fstat(file->fd(), &st) != 0) return Fail<BOOL>(ErrorFromErrno(errno), FALSE);
   size->QuadPart = st.st_size;
   return TRUE;
+}
+
+DWORD WINAPI GetFileType(HANDLE handle) {
+  const auto file = FileOf(handle);
+  if (!file) return Fail<DWORD>(ERROR_INVALID_HANDLE, FILE_TYPE_UNKNOWN);
+  struct stat st;
+  if (fstat(file->fd(), &st) != 0) return Fail<DWORD>(ErrorFromErrno(errno), FILE_TYPE_UNKNOWN);
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
 }
 
 DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh) {

@@ -29,21 +29,31 @@
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
 #define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
+// Deletes files and symbolic links; a folder, device, pipe or socket is
+// refused with ERROR_ACCESS_DENIED, as Windows refuses to delete a device.
 BOOL WINAPI DeleteFileW(LPCWSTR fileName);
 BOOL WINAPI CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR pathName);
-// Share modes are enforced among the handles of this process.
+// Share modes are enforced among the handles of this process. Opening never
+// waits: a pipe without a writer opens at once, as a Windows pipe does.
 HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                           HANDLE templateFile);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                       void* overlapped);
+// FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for a character device,
+// FILE_TYPE_PIPE for a pipe or socket, else FILE_TYPE_UNKNOWN.
+DWORD WINAPI GetFileType(HANDLE file);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,

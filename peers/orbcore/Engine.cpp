@@ -136,7 +136,9 @@ class Session {
     DumpState& dump = Dump();
     dump.freeCalls = 0;
     dump.doc = JsonValue::Object();
-    dump.doc.Set("record", DumpRecord(record_, form_));
+    // Only a dump file reads the record's copy; a long task list costs its
+    // size again.
+    if (Env("ORBCORE_DUMP") != nullptr) dump.doc.Set("record", DumpRecord(record_, form_));
     dump.doc.Set("textForm", TextFormName(form_));
     UpdateDump();
     dump.Write();

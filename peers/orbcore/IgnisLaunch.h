@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "compat/win32/Gdi.h"
 #include "compat/win32/WinTypes.h"
@@ -92,78 +93,147 @@ struct ProjectFileInput {
   IgnisText path;
 };
 
-// Field names after the byte offset in the 32-bit layout where a field has
-// no meaning to the shell; only the engine gives those values meaning.
-struct LaunchRecord {
-  std::uint32_t layoutTag;               //   0: 22
-  IgnisText settingsKey;                 //   4
-  std::uint32_t registryRoot;            //   8: 0x80000001 (HKEY_CURRENT_USER)
-  IgnisText languageName;                //  12
-  HICON largeIcon;                       //  16
-  HICON smallIcon;                       //  20
-  HINSTANCE instance;                    //  24
-  IgnisText displayName;                 //  28
-  IgnisText aboutMarkup;                 //  32
-  std::uint32_t value36;                 //  36: 0
-  IgnisMenuCommandProc menuCommand;      //  40
-  IgnisMenuBuildProc menuBuild;          //  44
-  std::uint32_t featureMask48;           //  48: 0x3FFF0DFF
-  std::uint32_t taskCode;                //  52
-  std::uint32_t startMode;               //  56
-  void* taskInput;                       //  60
-  const HelpTopicTable* helpTopics;      //  64
-  std::uint32_t value68;                 //  68: 0
-  IgnisText languagePackPath;            //  72
-  std::uint32_t value76[8];              //  76..104: 0
-  IgnisText reportTitle;                 // 108
-  IgnisText reportUrl;                   // 112
-  IgnisText reportContentType;           // 116
-  std::uint32_t value120[3];             // 120..128: 0
-  std::uint32_t color132;                // 132: 0xFFFFFF
-  std::uint32_t value136;                // 136: 1
-  std::uint32_t value140;                // 140: 3
-  IgnisText version;                     // 144
-  std::uint32_t value148;                // 148: 1
-  std::uint32_t value152;                // 152: 0
-  std::uint32_t color156;                // 156: 0x1F1811
-  std::uint32_t value160[2];             // 160, 164: 0
-  IgnisText productCode;                 // 168: null when empty
-  IgnisText edition;                     // 172
-  std::uint32_t value176;                // 176: 0
-  std::uint32_t color180;                // 180: 0xFFFFFF
-  std::uint32_t color184;                // 184: 0x513E2D
-  std::uint32_t value188;                // 188: 8
-  std::uint32_t value192;                // 192: 321
-  std::uint32_t value196;                // 196: 576
-  std::uint32_t value200;                // 200: 339
-  std::uint32_t value204;                // 204: 2086
-  std::uint32_t value208;                // 208: 3
-  const LOGFONTW* font;                  // 212
-  std::uint32_t featureMask216;          // 216: 0x1CFFBBFF
-  const char16_t* supportEmail;          // 220
-  std::uint32_t color224;                // 224: 0x513E2D
-  IgnisIdleProc idle;                    // 228
-  IgnisText selectedDrive;               // 232: null unless -selectdrive
-  std::uint32_t value236;                // 236: 2006
-  IgnisText reportTaskDescription;       // 240
-  IgnisText reportExplanation;           // 244
-  std::uint32_t value248;                // 248: 0
-  IgnisText reportTransform;             // 252
-  std::uint32_t featureMask256;          // 256: 0xDEEF
-  std::uint32_t value260[3];             // 260..268: 0
-  const char16_t* upgradeName;           // 272: null unless NT family
-  std::uint32_t value276;                // 276: 0
-  IgnisText shortName;                   // 280
-  IgnisText fullVersion;                 // 284
-  void* appManager;                      // 288
-};
+// The launch record's fields, in order, written once: the struct, the checks
+// of the 32-bit layout, the constants the shell sets, the engine's dump and
+// the tests all expand this list.
+//   FIELD(type, name, offset, kind)  a field the shell fills from its state;
+//                                    `kind` says how the engine's dump reads it
+//   CONSTANT(name, offset, value)    a 32-bit slot that always holds `value`
+//   ZEROS(name, offset, count)       `count` 32-bit slots that always hold 0
+// Offsets are those of the 32-bit layout. The constants without a name have
+// no meaning to the shell; only the engine gives them one.
+#define IGNIS_LAUNCH_RECORD(FIELD, CONSTANT, ZEROS)                              \
+  CONSTANT(layoutTag, 0, kLaunchRecordTag)                                       \
+  FIELD(IgnisText, settingsKey, 4, Text)                                         \
+  CONSTANT(registryRoot, 8, 0x80000001u) /* HKEY_CURRENT_USER */                 \
+  FIELD(IgnisText, languageName, 12, Text)                                       \
+  FIELD(HICON, largeIcon, 16, Set)                                               \
+  FIELD(HICON, smallIcon, 20, Set)                                               \
+  FIELD(HINSTANCE, instance, 24, Set)                                            \
+  FIELD(IgnisText, displayName, 28, Text)                                        \
+  FIELD(IgnisText, aboutMarkup, 32, Text)                                        \
+  CONSTANT(value36, 36, 0)                                                       \
+  FIELD(IgnisMenuCommandProc, menuCommand, 40, Set)                              \
+  FIELD(IgnisMenuBuildProc, menuBuild, 44, Set)                                  \
+  CONSTANT(featureMask48, 48, 0x3FFF0DFFu)                                       \
+  FIELD(std::uint32_t, taskCode, 52, U32)                                        \
+  FIELD(std::uint32_t, startMode, 56, U32)                                       \
+  FIELD(void*, taskInput, 60, TaskInput)                                         \
+  FIELD(const HelpTopicTable*, helpTopics, 64, HelpTopics)                       \
+  CONSTANT(value68, 68, 0)                                                       \
+  FIELD(IgnisText, languagePackPath, 72, Text)                                   \
+  ZEROS(value76, 76, 8)                                                          \
+  FIELD(IgnisText, reportTitle, 108, Text)                                       \
+  FIELD(IgnisText, reportUrl, 112, Text)                                         \
+  FIELD(IgnisText, reportContentType, 116, Text)                                 \
+  ZEROS(value120, 120, 3)                                                        \
+  CONSTANT(color132, 132, 0xFFFFFFu)                                             \
+  CONSTANT(value136, 136, 1)                                                     \
+  CONSTANT(value140, 140, 3)                                                     \
+  FIELD(IgnisText, version, 144, Text)                                           \
+  CONSTANT(value148, 148, 1)                                                     \
+  CONSTANT(value152, 152, 0)                                                     \
+  CONSTANT(color156, 156, 0x1F1811u)                                             \
+  ZEROS(value160, 160, 2)                                                        \
+  FIELD(IgnisText, productCode, 168, Text) /* null when empty */                 \
+  FIELD(IgnisText, edition, 172, Text)                                           \
+  CONSTANT(value176, 176, 0)                                                     \
+  CONSTANT(color180, 180, 0xFFFFFFu)                                             \
+  CONSTANT(color184, 184, 0x513E2Du)                                             \
+  CONSTANT(value188, 188, 8)                                                     \
+  CONSTANT(value192, 192, 321)                                                   \
+  CONSTANT(value196, 196, 576)                                                   \
+  CONSTANT(value200, 200, 339)                                                   \
+  CONSTANT(value204, 204, 2086)                                                  \
+  CONSTANT(value208, 208, 3)                                                     \
+  FIELD(const LOGFONTW*, font, 212, Font)                                        \
+  CONSTANT(featureMask216, 216, 0x1CFFBBFFu)                                     \
+  FIELD(const char16_t*, supportEmail, 220, Wide)                                \
+  CONSTANT(color224, 224, 0x513E2Du)                                             \
+  FIELD(IgnisIdleProc, idle, 228, Set)                                           \
+  FIELD(IgnisText, selectedDrive, 232, Text) /* null unless -selectdrive */      \
+  CONSTANT(value236, 236, 2006)                                                  \
+  FIELD(IgnisText, reportTaskDescription, 240, Text)                             \
+  FIELD(IgnisText, reportExplanation, 244, Text)                                 \
+  CONSTANT(value248, 248, 0)                                                     \
+  FIELD(IgnisText, reportTransform, 252, Text)                                   \
+  CONSTANT(featureMask256, 256, 0xDEEFu)                                         \
+  ZEROS(value260, 260, 3)                                                        \
+  FIELD(const char16_t*, upgradeName, 272, Wide) /* null unless NT family */     \
+  CONSTANT(value276, 276, 0)                                                     \
+  FIELD(IgnisText, shortName, 280, Text)                                         \
+  FIELD(IgnisText, fullVersion, 284, Text)                                       \
+  FIELD(void*, appManager, 288, Set)
 
+#define IGNIS_MEMBER(type, name, offset, kind) type name;
+#define IGNIS_CONSTANT_MEMBER(name, offset, value) std::uint32_t name;
+#define IGNIS_ZEROS_MEMBER(name, offset, count) std::uint32_t name[count];
+struct LaunchRecord {
+  IGNIS_LAUNCH_RECORD(IGNIS_MEMBER, IGNIS_CONSTANT_MEMBER, IGNIS_ZEROS_MEMBER)
+};
+#undef IGNIS_MEMBER
+#undef IGNIS_CONSTANT_MEMBER
+#undef IGNIS_ZEROS_MEMBER
+
+// Exports of "orbcore.dll".
 // Exports of "orbcore.dll".
 using StartIgnisProc = void(WINAPI*)(LaunchRecord* record, void** results);
 using FreeIgnisResultsProc = void(WINAPI*)(void* results);
 using GetOWMainWindowProc = HWND(WINAPI*)();
 
 }  // extern "C"
+
+// The slots of the launch record that hold the same value in every run:
+// where they sit (32-bit layout and this build's), how many 32-bit slots,
+// and the value of each.
+struct IgnisConstantSlots {
+  unsigned offset;
+  std::size_t host;
+  unsigned count;
+  std::uint32_t value;
+};
+
+#define IGNIS_NO_FIELD(type, name, offset, kind)
+#define IGNIS_CONSTANT_SLOT(name, offset, value) IgnisConstantSlots{offset, offsetof(LaunchRecord, name), 1, value},
+#define IGNIS_ZEROS_SLOT(name, offset, count) IgnisConstantSlots{offset, offsetof(LaunchRecord, name), count, 0},
+inline constexpr IgnisConstantSlots kLaunchRecordConstants[] = {
+    IGNIS_LAUNCH_RECORD(IGNIS_NO_FIELD, IGNIS_CONSTANT_SLOT, IGNIS_ZEROS_SLOT)};
+#undef IGNIS_NO_FIELD
+#undef IGNIS_CONSTANT_SLOT
+#undef IGNIS_ZEROS_SLOT
+
+// Sets every constant slot of `record`; the rest is left as it is.
+inline void SetLaunchRecordConstants(LaunchRecord& record) {
+  auto* bytes = reinterpret_cast<unsigned char*>(&record);
+  for (const IgnisConstantSlots& slots : kLaunchRecordConstants) {
+    for (unsigned i = 0; i < slots.count; ++i) std::memcpy(bytes + slots.host + 4 * i, &slots.value, 4);
+  }
+}
+
+namespace ignis_layout {
+// The list's offsets follow each other in 4-byte steps from 0 to 288, on
+// every target, so a slip in the list is caught where the record is built.
+struct Step {
+  unsigned offset;
+  unsigned slots;
+};
+#define IGNIS_FIELD_STEP(type, name, offset, kind) Step{offset, 1},
+#define IGNIS_CONSTANT_STEP(name, offset, value) Step{offset, 1},
+#define IGNIS_ZEROS_STEP(name, offset, count) Step{offset, count},
+inline constexpr Step kSteps[] = {IGNIS_LAUNCH_RECORD(IGNIS_FIELD_STEP, IGNIS_CONSTANT_STEP, IGNIS_ZEROS_STEP)};
+#undef IGNIS_FIELD_STEP
+#undef IGNIS_CONSTANT_STEP
+#undef IGNIS_ZEROS_STEP
+constexpr bool Contiguous() {
+  unsigned next = 0;
+  for (const Step& step : kSteps) {
+    if (step.offset != next) return false;
+    next += 4 * step.slots;
+  }
+  return next == 292;
+}
+static_assert(Contiguous(), "the launch record's offsets run in 4-byte steps to 292 bytes");
+}  // namespace ignis_layout
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 // The engine reads these records at fixed 32-bit offsets.
@@ -172,67 +242,11 @@ static_assert(sizeof(LaunchRecord) == 292, "LaunchRecord is 73 fields of 32 bits
 static_assert(sizeof(HelpTopicTable) == 20 && sizeof(HelpTopicEntry) == 12);
 static_assert(sizeof(AudioCdListInput) == 12 && sizeof(DataDiscListInput) == 16);
 static_assert(sizeof(DataDiscItem) == 12 && sizeof(ProjectFileInput) == 8);
-IGNIS_AT(LaunchRecord, layoutTag, 0);
-IGNIS_AT(LaunchRecord, settingsKey, 4);
-IGNIS_AT(LaunchRecord, registryRoot, 8);
-IGNIS_AT(LaunchRecord, languageName, 12);
-IGNIS_AT(LaunchRecord, largeIcon, 16);
-IGNIS_AT(LaunchRecord, smallIcon, 20);
-IGNIS_AT(LaunchRecord, instance, 24);
-IGNIS_AT(LaunchRecord, displayName, 28);
-IGNIS_AT(LaunchRecord, aboutMarkup, 32);
-IGNIS_AT(LaunchRecord, value36, 36);
-IGNIS_AT(LaunchRecord, menuCommand, 40);
-IGNIS_AT(LaunchRecord, menuBuild, 44);
-IGNIS_AT(LaunchRecord, featureMask48, 48);
-IGNIS_AT(LaunchRecord, taskCode, 52);
-IGNIS_AT(LaunchRecord, startMode, 56);
-IGNIS_AT(LaunchRecord, taskInput, 60);
-IGNIS_AT(LaunchRecord, helpTopics, 64);
-IGNIS_AT(LaunchRecord, value68, 68);
-IGNIS_AT(LaunchRecord, languagePackPath, 72);
-IGNIS_AT(LaunchRecord, value76, 76);
-IGNIS_AT(LaunchRecord, reportTitle, 108);
-IGNIS_AT(LaunchRecord, reportUrl, 112);
-IGNIS_AT(LaunchRecord, reportContentType, 116);
-IGNIS_AT(LaunchRecord, value120, 120);
-IGNIS_AT(LaunchRecord, color132, 132);
-IGNIS_AT(LaunchRecord, value136, 136);
-IGNIS_AT(LaunchRecord, value140, 140);
-IGNIS_AT(LaunchRecord, version, 144);
-IGNIS_AT(LaunchRecord, value148, 148);
-IGNIS_AT(LaunchRecord, value152, 152);
-IGNIS_AT(LaunchRecord, color156, 156);
-IGNIS_AT(LaunchRecord, value160, 160);
-IGNIS_AT(LaunchRecord, productCode, 168);
-IGNIS_AT(LaunchRecord, edition, 172);
-IGNIS_AT(LaunchRecord, value176, 176);
-IGNIS_AT(LaunchRecord, color180, 180);
-IGNIS_AT(LaunchRecord, color184, 184);
-IGNIS_AT(LaunchRecord, value188, 188);
-IGNIS_AT(LaunchRecord, value192, 192);
-IGNIS_AT(LaunchRecord, value196, 196);
-IGNIS_AT(LaunchRecord, value200, 200);
-IGNIS_AT(LaunchRecord, value204, 204);
-IGNIS_AT(LaunchRecord, value208, 208);
-IGNIS_AT(LaunchRecord, font, 212);
-IGNIS_AT(LaunchRecord, featureMask216, 216);
-IGNIS_AT(LaunchRecord, supportEmail, 220);
-IGNIS_AT(LaunchRecord, color224, 224);
-IGNIS_AT(LaunchRecord, idle, 228);
-IGNIS_AT(LaunchRecord, selectedDrive, 232);
-IGNIS_AT(LaunchRecord, value236, 236);
-IGNIS_AT(LaunchRecord, reportTaskDescription, 240);
-IGNIS_AT(LaunchRecord, reportExplanation, 244);
-IGNIS_AT(LaunchRecord, value248, 248);
-IGNIS_AT(LaunchRecord, reportTransform, 252);
-IGNIS_AT(LaunchRecord, featureMask256, 256);
-IGNIS_AT(LaunchRecord, value260, 260);
-IGNIS_AT(LaunchRecord, upgradeName, 272);
-IGNIS_AT(LaunchRecord, value276, 276);
-IGNIS_AT(LaunchRecord, shortName, 280);
-IGNIS_AT(LaunchRecord, fullVersion, 284);
-IGNIS_AT(LaunchRecord, appManager, 288);
+#define IGNIS_FIELD_AT(type, name, offset, kind) IGNIS_AT(LaunchRecord, name, offset);
+#define IGNIS_SLOT_AT(name, offset, value) IGNIS_AT(LaunchRecord, name, offset);
+IGNIS_LAUNCH_RECORD(IGNIS_FIELD_AT, IGNIS_SLOT_AT, IGNIS_SLOT_AT)
+#undef IGNIS_FIELD_AT
+#undef IGNIS_SLOT_AT
 IGNIS_AT(HelpTopicTable, count, 4);
 IGNIS_AT(HelpTopicTable, entries, 8);
 IGNIS_AT(HelpTopicTable, helpFile, 16);

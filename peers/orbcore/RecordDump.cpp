@@ -112,69 +112,30 @@ constexpr Field kFont[] = {
     ORB_FIELD(LOGFONTW, FaceName, lfFaceName, 28),
 };
 
+// The launch record from its one field list: each kind of field becomes the
+// dump field that reads it.
+#define ORB_KIND_U32(name, at) ORB_FIELD(LaunchRecord, U32, name, at)
+#define ORB_KIND_Text(name, at) ORB_FIELD(LaunchRecord, Text, name, at)
+#define ORB_KIND_Wide(name, at) ORB_FIELD(LaunchRecord, Wide, name, at)
+#define ORB_KIND_Set(name, at) ORB_FIELD(LaunchRecord, Set, name, at)
+#define ORB_KIND_TaskInput(name, at) ORB_FIELD(LaunchRecord, TaskInput, name, at)
+#define ORB_KIND_HelpTopics(name, at) ORB_STRUCT(LaunchRecord, name, at, kHelpTable)
+#define ORB_KIND_Font(name, at) ORB_STRUCT(LaunchRecord, name, at, kFont)
+#define ORB_RECORD_FIELD(type, name, at, kind) ORB_KIND_##kind(name, at),
+#define ORB_RECORD_CONSTANT(name, at, value) ORB_FIELD(LaunchRecord, U32, name, at),
+#define ORB_RECORD_ZEROS(name, at, count) ORB_SLOTS(LaunchRecord, name, at),
 constexpr Field kLaunchRecord[] = {
-    ORB_FIELD(LaunchRecord, U32, layoutTag, 0),
-    ORB_FIELD(LaunchRecord, Text, settingsKey, 4),
-    ORB_FIELD(LaunchRecord, U32, registryRoot, 8),
-    ORB_FIELD(LaunchRecord, Text, languageName, 12),
-    ORB_FIELD(LaunchRecord, Set, largeIcon, 16),
-    ORB_FIELD(LaunchRecord, Set, smallIcon, 20),
-    ORB_FIELD(LaunchRecord, Set, instance, 24),
-    ORB_FIELD(LaunchRecord, Text, displayName, 28),
-    ORB_FIELD(LaunchRecord, Text, aboutMarkup, 32),
-    ORB_FIELD(LaunchRecord, U32, value36, 36),
-    ORB_FIELD(LaunchRecord, Set, menuCommand, 40),
-    ORB_FIELD(LaunchRecord, Set, menuBuild, 44),
-    ORB_FIELD(LaunchRecord, U32, featureMask48, 48),
-    ORB_FIELD(LaunchRecord, U32, taskCode, 52),
-    ORB_FIELD(LaunchRecord, U32, startMode, 56),
-    ORB_FIELD(LaunchRecord, TaskInput, taskInput, 60),
-    ORB_STRUCT(LaunchRecord, helpTopics, 64, kHelpTable),
-    ORB_FIELD(LaunchRecord, U32, value68, 68),
-    ORB_FIELD(LaunchRecord, Text, languagePackPath, 72),
-    ORB_SLOTS(LaunchRecord, value76, 76),
-    ORB_FIELD(LaunchRecord, Text, reportTitle, 108),
-    ORB_FIELD(LaunchRecord, Text, reportUrl, 112),
-    ORB_FIELD(LaunchRecord, Text, reportContentType, 116),
-    ORB_SLOTS(LaunchRecord, value120, 120),
-    ORB_FIELD(LaunchRecord, U32, color132, 132),
-    ORB_FIELD(LaunchRecord, U32, value136, 136),
-    ORB_FIELD(LaunchRecord, U32, value140, 140),
-    ORB_FIELD(LaunchRecord, Text, version, 144),
-    ORB_FIELD(LaunchRecord, U32, value148, 148),
-    ORB_FIELD(LaunchRecord, U32, value152, 152),
-    ORB_FIELD(LaunchRecord, U32, color156, 156),
-    ORB_SLOTS(LaunchRecord, value160, 160),
-    ORB_FIELD(LaunchRecord, Text, productCode, 168),
-    ORB_FIELD(LaunchRecord, Text, edition, 172),
-    ORB_FIELD(LaunchRecord, U32, value176, 176),
-    ORB_FIELD(LaunchRecord, U32, color180, 180),
-    ORB_FIELD(LaunchRecord, U32, color184, 184),
-    ORB_FIELD(LaunchRecord, U32, value188, 188),
-    ORB_FIELD(LaunchRecord, U32, value192, 192),
-    ORB_FIELD(LaunchRecord, U32, value196, 196),
-    ORB_FIELD(LaunchRecord, U32, value200, 200),
-    ORB_FIELD(LaunchRecord, U32, value204, 204),
-    ORB_FIELD(LaunchRecord, U32, value208, 208),
-    ORB_STRUCT(LaunchRecord, font, 212, kFont),
-    ORB_FIELD(LaunchRecord, U32, featureMask216, 216),
-    ORB_FIELD(LaunchRecord, Wide, supportEmail, 220),
-    ORB_FIELD(LaunchRecord, U32, color224, 224),
-    ORB_FIELD(LaunchRecord, Set, idle, 228),
-    ORB_FIELD(LaunchRecord, Text, selectedDrive, 232),
-    ORB_FIELD(LaunchRecord, U32, value236, 236),
-    ORB_FIELD(LaunchRecord, Text, reportTaskDescription, 240),
-    ORB_FIELD(LaunchRecord, Text, reportExplanation, 244),
-    ORB_FIELD(LaunchRecord, U32, value248, 248),
-    ORB_FIELD(LaunchRecord, Text, reportTransform, 252),
-    ORB_FIELD(LaunchRecord, U32, featureMask256, 256),
-    ORB_SLOTS(LaunchRecord, value260, 260),
-    ORB_FIELD(LaunchRecord, Wide, upgradeName, 272),
-    ORB_FIELD(LaunchRecord, U32, value276, 276),
-    ORB_FIELD(LaunchRecord, Text, shortName, 280),
-    ORB_FIELD(LaunchRecord, Text, fullVersion, 284),
-    ORB_FIELD(LaunchRecord, Set, appManager, 288),
-};
+    IGNIS_LAUNCH_RECORD(ORB_RECORD_FIELD, ORB_RECORD_CONSTANT, ORB_RECORD_ZEROS)};
+#undef ORB_KIND_U32
+#undef ORB_KIND_Text
+#undef ORB_KIND_Wide
+#undef ORB_KIND_Set
+#undef ORB_KIND_TaskInput
+#undef ORB_KIND_HelpTopics
+#undef ORB_KIND_Font
+#undef ORB_RECORD_FIELD
+#undef ORB_RECORD_CONSTANT
+#undef ORB_RECORD_ZEROS
 
 #undef ORB_FIELD
 #undef ORB_SLOTS

@@ -35,6 +35,9 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
       {u"-datacd \"Z:\\tmp\\list with blanks.txt", {u"-datacd", u"Z:\\tmp\\list with blanks.txt"}},
       // Tabs are trimmed at the ends but do not separate tokens.
       {u"\t-rip\t", {u"-rip"}},
+      // Each quote toggles; runs of quotes hold nothing.
+      {u"\"a b\" \"c d\"", {u"a b", u"c d"}},
+      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Tokens(c.line), c.tokens) << "case " << (&c - cases);
@@ -42,10 +45,8 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
 }
 
 TEST(CommandLine, IndexOutsideTheTokensIsEmpty) {
-  CCommandLine line(u"-open a.prj");
-  EXPECT_EQ(line.Token(1).str(), u"a.prj");
-  EXPECT_TRUE(line.Token(2).IsEmpty());
-  EXPECT_TRUE(line.Token(-1).IsEmpty());
+  const CCommandLine line(u"-open a.prj");
+  EXPECT_TRUE(line.Token(2).IsEmpty() && line.Token(-1).IsEmpty());
 }
 
 class ListFileTest : public ::testing::Test {
@@ -72,6 +73,12 @@ TEST_F(ListFileTest, ReadsBothByteOrdersAlike) {
   EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, true, true)), expected);
 }
 
+TEST_F(ListFileTest, LineWithANulNamesNothing) {
+  const std::u16string text = u"Z:\\a\r\nZ:\\b" + std::u16string(1, u'\0') + u"c\r\nZ:\\d";
+  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, false, true)),
+            (std::vector<std::u16string>{u"Z:\\a", u"Z:\\d"}));
+}
+
 TEST_F(ListFileTest, FirstUnitIsAlwaysTakenAsTheByteOrderMark) {
   // Without a mark the first character is lost.
   EXPECT_EQ(ReadList(testing_support::Utf16Bytes(u"Z:\\a\nZ:\\b", false, false)),
@@ -86,6 +93,7 @@ TEST_F(ListFileTest, MissingFileFails) {
   const std::string path = folder_ / "absent.txt";
   EXPECT_FALSE(list.Read(CString(std::u16string(path.begin(), path.end()))));
   EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Error(), CPathnameListFile::kUnreadable);
 }
 
 }  // namespace

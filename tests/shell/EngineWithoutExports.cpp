@@ -1,5 +1,12 @@
-// An engine library that lacks the start and free exports, for the test of
-// a broken installation.
+// An engine library that lacks the start and free exports (or, built with
+// ENGINE_START_ONLY, only the free export), for the tests of a broken
+// installation.
 #include "compat/win32/WinTypes.h"
 
-extern "C" __attribute__((visibility("default"))) HWND WINAPI GetOWMainWindow() { return nullptr; }
+#define ENGINE_EXPORT extern "C" __attribute__((visibility("default")))
+
+ENGINE_EXPORT HWND WINAPI GetOWMainWindow() { return nullptr; }
+
+#ifdef ENGINE_START_ONLY
+ENGINE_EXPORT void WINAPI StartIgnis(void*, void** results) { *results = nullptr; }
+#endif

@@ -1,11 +1,21 @@
-// The application object's settings reads and the launch record it builds.
+// The application object: settings reads, the launch record it builds, the
+// task input from the command line, and the start-up steps the record needs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "compat/mfc/Backend.h"
+#include "compat/win32/File.h"
+#include "compat/win32/Registry.h"
 #include "compat/win32/StringConv.h"
+#include "shell/Autoplay.h"
+#include "shell/HelpTopics.h"
 #include "shell/Kyrell.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
@@ -29,7 +39,7 @@ class TestableKyrellApp : public CKyrellApp {
   using CKyrellApp::ReadUpgradeName;
   using CKyrellApp::SelectLanguage;
 
-  void PrepareLaunch(const std::u16string& commandLine) {
+  const LaunchRecord& Launch(const std::u16string& commandLine) {
     commandLine_ = commandLine;
     m_lpCmdLine = commandLine_.data();
     ComputePaths();
@@ -38,6 +48,7 @@ class TestableKyrellApp : public CKyrellApp {
     SelectLanguage();
     ReadUpgradeName();
     ChooseHelp();
+    return BuildLaunchRecord();
   }
 
  private:
@@ -53,9 +64,23 @@ class KyrellTest : public testing_support::IsolatedTest {
   void SetUp() override {
     UnsetEnv("DISPLAY");
     UnsetEnv("WAYLAND_DISPLAY");
+    compat::mfc::UseRecordingBackend();
+    compat::mfc::ClearRecordedMessages();
+    // Two application objects alive at once would end the test program.
+    previous_ = CKyrellApp::SetSecondInstanceHandler([] { ADD_FAILURE() << "a second application object"; });
+  }
+
+  void TearDown() override { CKyrellApp::SetSecondInstanceHandler(previous_); }
+
+  // A UTF-16LE list file with byte order mark.
+  std::string WriteList(const std::string& name, const std::u16string& text) {
+    const std::string path = folder_ / name;
+    testing_support::WriteFile(path, testing_support::Utf16Bytes(text, false, true));
+    return path;
   }
 
   const testing_support::TempFolder& folder_ = folder();
+  CKyrellApp::SecondInstanceHandler previous_ = nullptr;
 };
 
 TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
@@ -81,49 +106,53 @@ TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
 
 TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   TestableKyrellApp app;
-  app.PrepareLaunch(u"");
-  const LaunchRecord& r = app.BuildLaunchRecord();
+  const LaunchRecord& r = app.Launch(u"");
 
-  EXPECT_EQ(r.layoutTag, 22u);
-  EXPECT_EQ(r.registryRoot, 0x80000001u);
-  EXPECT_EQ(Wide(r.settingsKey), kBase);
-  EXPECT_EQ(Wide(r.displayName), u"Korvane Orbweave 9");
-  EXPECT_EQ(Wide(r.shortName), u"Orbweave");
-  EXPECT_EQ(Wide(r.fullVersion), u"9.12.0.194 (2210)");
-  EXPECT_EQ(Wide(r.version), u"9.12");
-  EXPECT_EQ(Wide(r.productCode), u"2210");
-  EXPECT_EQ(Wide(r.edition), u"");
-  EXPECT_EQ(Wide(r.reportTransform), u"html");
-  EXPECT_EQ(Wide(r.reportContentType), u"application/x-www-form-urlencoded");
-  EXPECT_EQ(Wide(r.reportTitle), u"Problem Report %APPNAME%");
-  EXPECT_EQ(Wide(r.reportTaskDescription),
-            u"Please fill out the form completely and provide a detailed description of the problem.\n"
-            u" If possible, please describe the steps that are necessary to reproduce it.\n"
-            u"Thank you for your effort!");
-  EXPECT_EQ(Wide(r.reportExplanation), u"Problem reports are usuallly answered within two business days.");
+  // Every constant slot, each 32-bit slot of it.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
+  for (const IgnisConstantSlots& slots : kLaunchRecordConstants) {
+    for (unsigned i = 0; i < slots.count; ++i) {
+      std::uint32_t value;
+      std::memcpy(&value, bytes + slots.host + 4 * i, 4);
+      EXPECT_EQ(value, slots.value) << "offset " << slots.offset + 4 * i;
+    }
+  }
+
+  const std::pair<IgnisText, std::u16string> texts[] = {
+      {r.settingsKey, kBase},
+      {r.displayName, u"Korvane Orbweave 9"},
+      {r.shortName, u"Orbweave"},
+      {r.fullVersion, u"9.12.0.194 (2210)"},
+      {r.version, u"9.12"},
+      {r.productCode, u"2210"},
+      {r.edition, u""},
+      {r.reportTransform, u"html"},
+      {r.reportContentType, u"application/x-www-form-urlencoded"},
+      {r.reportTitle, u"Problem Report %APPNAME%"},
+      {r.reportTaskDescription,
+       u"Please fill out the form completely and provide a detailed description of the problem.\n"
+       u" If possible, please describe the steps that are necessary to reproduce it.\nThank you for your effort!"},
+      {r.reportExplanation, u"Problem reports are usuallly answered within two business days."},
+      {r.upgradeName, u"the successor of Korvane Orbweave 9"},
+  };
+  for (const auto& [text, expected] : texts) EXPECT_EQ(Wide(text), expected);
   EXPECT_TRUE(Wide(r.reportUrl).ends_with(u"/report/index2.py/sendreport"));
-  EXPECT_EQ(Wide(r.upgradeName), u"the successor of Korvane Orbweave 9");
-  EXPECT_NE(r.supportEmail, nullptr);
 
   EXPECT_EQ(r.taskCode, kTaskDataDisc);
   EXPECT_EQ(r.startMode, kStartNormal);
   EXPECT_EQ(r.taskInput, nullptr);
   EXPECT_EQ(r.selectedDrive, nullptr);
 
-  EXPECT_EQ(r.featureMask48, 0x3FFF0DFFu);
-  EXPECT_EQ(r.featureMask216, 0x1CFFBBFFu);
-  EXPECT_EQ(r.featureMask256, 0xDEEFu);
-  EXPECT_EQ(r.color156, 0x1F1811u);
-  EXPECT_EQ(r.value236, 2006u);
-  EXPECT_EQ(r.value204, 2086u);
   ASSERT_NE(r.font, nullptr);
-  EXPECT_EQ(r.font->lfHeight, -12);
-  EXPECT_EQ(r.font->lfWeight, 700);
-  EXPECT_EQ(r.font->lfCharSet, 1);
-  EXPECT_EQ(r.font->lfOutPrecision, 7);
-  EXPECT_EQ(r.font->lfQuality, 4);
-  EXPECT_EQ(r.font->lfPitchAndFamily, 2);
-  EXPECT_EQ(std::u16string(r.font->lfFaceName), u"MS Shell Dlg");
+  LOGFONTW font{};
+  font.lfHeight = -12;
+  font.lfWeight = 700;
+  font.lfCharSet = 1;
+  font.lfOutPrecision = 7;
+  font.lfQuality = 4;
+  font.lfPitchAndFamily = 2;
+  std::memcpy(font.lfFaceName, u"MS Shell Dlg", sizeof u"MS Shell Dlg");
+  EXPECT_EQ(std::memcmp(r.font, &font, sizeof font), 0);
   EXPECT_NE(r.menuBuild, nullptr);
   EXPECT_NE(r.menuCommand, nullptr);
   EXPECT_NE(r.idle, nullptr);
@@ -135,6 +164,16 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_EQ(Wide(r.helpTopics->helpFile), u"");
   EXPECT_EQ(Wide(r.helpTopics->entries[1].topic), u"::/Whatwouldyouliketodo.htm");
   EXPECT_EQ(r.helpTopics->entries[84].context, 62700u);
+  // The whole table as a fingerprint (FNV-1a over each context and page), so
+  // that a slip in any of the 85 entries shows.
+  std::uint64_t hash = 14695981039346656037u;
+  for (std::uint32_t i = 0; i < r.helpTopics->count; ++i) {
+    const HelpTopicEntry& entry = r.helpTopics->entries[i];
+    std::u16string text = Wide(entry.topic);
+    for (const char c : std::to_string(entry.reserved) + " " + std::to_string(entry.context)) text += c;
+    for (const char16_t c : text) hash = (hash ^ c) * 1099511628211u;
+  }
+  EXPECT_EQ(hash, 8212356064136693698u);
 }
 
 TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
@@ -158,60 +197,48 @@ TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
   };
   for (const Case& c : cases) {
     TestableKyrellApp app;
-    app.PrepareLaunch(c.line);
-    const LaunchRecord& r = app.BuildLaunchRecord();
+    const LaunchRecord& r = app.Launch(c.line);
     const auto index = &c - cases;
     EXPECT_EQ(r.taskCode, c.task) << "case " << index;
     EXPECT_EQ(r.startMode, c.mode) << "case " << index;
     EXPECT_EQ(Wide(r.selectedDrive), c.drive ? c.drive : u"<null>") << "case " << index;
   }
+  TestableKyrellApp app;
+  const auto* project = static_cast<const ProjectFileInput*>(app.Launch(cases[9].line).taskInput);
+  ASSERT_NE(project, nullptr);
+  EXPECT_EQ(Wide(project->path), u"Z:\\my projects\\x.prj");
+  EXPECT_TRUE(compat::mfc::RecordedMessages().empty());
 }
 
-TEST_F(KyrellTest, ProjectAndAudioInputsReachTheRecord) {
-  {
-    TestableKyrellApp app;
-    app.PrepareLaunch(u"-open \"Z:\\my projects\\x.prj\"");
-    const LaunchRecord& r = app.BuildLaunchRecord();
-    const auto* project = static_cast<const ProjectFileInput*>(r.taskInput);
-    ASSERT_NE(project, nullptr);
-    EXPECT_EQ(Wide(project->path), u"Z:\\my projects\\x.prj");
-  }
-  {
-    const std::string list = folder_ / "audio.txt";
-    testing_support::WriteFile(
-        list, testing_support::Utf16Bytes(u"Z:\\missing\\one.wav\r\nZ:\\missing\\two.wav\r\n", false, true));
-    TestableKyrellApp app;
-    app.PrepareLaunch(u"-audiocd " + U16(list));
-    const LaunchRecord& r = app.BuildLaunchRecord();
-    EXPECT_EQ(r.taskCode, kTaskAudioCd);
-    EXPECT_EQ(r.startMode, kStartWithInput);
-    const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
-    ASSERT_NE(audio, nullptr);
-    // Audio paths are passed on unchecked.
-    ASSERT_EQ(audio->count, 2u);
-    EXPECT_EQ(Wide(audio->paths[1]), u"Z:\\missing\\two.wav");
-    EXPECT_FALSE(testing_support::FileExists(list));
-    app.FreeTaskInput();
-    EXPECT_EQ(audio->count, 0u);
-  }
+TEST_F(KyrellTest, AudioListIsPassedUncheckedDeletedAndReleased) {
+  const std::string list = WriteList("audio.txt", u"Z:\\missing\\one.wav\r\nZ:\\missing\\two.wav\r\n");
+  TestableKyrellApp app;
+  const LaunchRecord& r = app.Launch(u"-audiocd " + U16(list));
+  EXPECT_EQ(r.taskCode, kTaskAudioCd);
+  EXPECT_EQ(r.startMode, kStartWithInput);
+  const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
+  ASSERT_NE(audio, nullptr);
+  ASSERT_EQ(audio->count, 2u);
+  EXPECT_EQ(Wide(audio->paths[0]), u"Z:\\missing\\one.wav");
+  EXPECT_EQ(Wide(audio->paths[1]), u"Z:\\missing\\two.wav");
+  EXPECT_FALSE(testing_support::FileExists(list));
+  app.FreeTaskInput();
+  EXPECT_EQ(audio->count, 0u);
+  EXPECT_EQ(audio->paths, nullptr);
 }
 
 TEST_F(KyrellTest, DataDiscListKeepsWhatExistsAndMarksFolders) {
   const std::string music = folder_ / "music";
   const std::string song = folder_ / "song.mp3";
-  ASSERT_EQ(std::system(("mkdir " + music).c_str()), 0);
+  std::filesystem::create_directory(music);
   testing_support::WriteFile(song, "x");
   const std::string list = folder_ / "data.txt";
   testing_support::WriteFile(
       list, testing_support::Utf16Bytes(U16(music + "\n" + folder_ / "gone.txt" + "\n" + song + "\n"),
                                         true, true));
-  const std::string other = folder_ / "other.txt";
-  testing_support::WriteFile(other, testing_support::Utf16Bytes(U16(song), false, true));
-
   {
     TestableKyrellApp app;
-    app.PrepareLaunch(u"-DATACD " + U16(list));
-    const LaunchRecord& r = app.BuildLaunchRecord();
+    const LaunchRecord& r = app.Launch(u"-DATACD " + U16(list));
     EXPECT_EQ(r.taskCode, kTaskDataDisc);
     EXPECT_EQ(r.startMode, kStartDataDiscList);
     const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
@@ -223,32 +250,147 @@ TEST_F(KyrellTest, DataDiscListKeepsWhatExistsAndMarksFolders) {
     EXPECT_EQ(Wide(data->items[1].path), U16(song));
     EXPECT_EQ(std::u16string(data->items[1].targetFolder), u"\\");
     EXPECT_FALSE(testing_support::FileExists(list));
+    app.FreeTaskInput();
+    EXPECT_EQ(data->count, 0u);
+    EXPECT_EQ(data->items, nullptr);
   }
   // Any other switch reads the list but neither uses nor deletes it.
-  TestableKyrellApp second;
-  second.PrepareLaunch(u"-burn " + U16(other));
-  const LaunchRecord& r2 = second.BuildLaunchRecord();
-  EXPECT_EQ(r2.taskInput, nullptr);
-  EXPECT_EQ(r2.startMode, kStartNormal);
+  const std::string other = WriteList("other.txt", U16(song));
+  TestableKyrellApp app;
+  const LaunchRecord& r = app.Launch(u"-burn " + U16(other));
+  EXPECT_EQ(r.taskInput, nullptr);
+  EXPECT_EQ(r.startMode, kStartNormal);
   EXPECT_TRUE(testing_support::FileExists(other));
+}
+
+// Only a regular file is a list file: a folder, a device or a pipe is
+// refused at once, said so, and left where it is.
+TEST_F(KyrellTest, ListThatIsNotAFileIsRefusedAndKept) {
+  const std::string fifo = folder_ / "pipe";
+  const std::string device = folder_ / "null";
+  const std::string dir = folder_ / "folder";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directory(dir);
+  std::vector<std::string> refused = {fifo, dir};
+  if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) refused.push_back(device);
+  for (const std::string& path : refused) {
+    for (const char16_t* option : {u"-audiocd ", u"-datacd "}) {
+      compat::mfc::ClearRecordedMessages();
+      TestableKyrellApp app;
+      const LaunchRecord& r = app.Launch(option + U16(path));
+      EXPECT_EQ(r.taskInput, nullptr) << path;
+      EXPECT_EQ(r.startMode, kStartNormal) << path;
+      EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(path))) << path;
+      const auto& messages = compat::mfc::RecordedMessages();
+      ASSERT_EQ(messages.size(), 1u) << path;
+      EXPECT_EQ(messages[0].text, u"\"" + U16(path) + u"\" is not a file and cannot be read as a list of files.");
+    }
+  }
+  if (refused.size() < 3) GTEST_SKIP() << "no device made without the right to mknod; pipe and folder checked";
 }
 
 TEST_F(KyrellTest, NonNtPlatformGetsAnsiTextsAndNoUpgradeName) {
   SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"win98");
   SetRegString(HKEY_CURRENT_USER, kBase, u"ProductCode", u"");
-  TestableKyrellApp app;
-  app.PrepareLaunch(u"-autoplay -selectdrive E: -copy");
-  EXPECT_FALSE(app.IsUnicodePlatform());
-  const LaunchRecord& r = app.BuildLaunchRecord();
-  EXPECT_EQ(Ansi(r.displayName), "Korvane Orbweave 9");
-  EXPECT_EQ(Ansi(r.settingsKey), "SOFTWARE\\korvane\\Korvane Orbweave 9");
-  EXPECT_EQ(Ansi(r.selectedDrive), "E:");
-  EXPECT_EQ(Ansi(r.helpTopics->entries[0].topic), "::/proginf.htm");
-  // Wide always, or null off the NT family.
-  EXPECT_EQ(r.upgradeName, nullptr);
-  EXPECT_NE(std::u16string(r.supportEmail).find(u'@'), std::u16string::npos);
-  // An empty product code is handed over as null.
-  EXPECT_EQ(r.productCode, nullptr);
+  const std::string list = WriteList("audio.txt", u"Z:\\a.wav\nZ:\\b.wav");
+  {
+    TestableKyrellApp app;
+    const LaunchRecord& r = app.Launch(u"-autoplay -selectdrive E: -copy");
+    EXPECT_FALSE(app.IsUnicodePlatform());
+    EXPECT_EQ(Ansi(r.displayName), "Korvane Orbweave 9");
+    EXPECT_EQ(Ansi(r.settingsKey), "SOFTWARE\\korvane\\Korvane Orbweave 9");
+    EXPECT_EQ(Ansi(r.selectedDrive), "E:");
+    EXPECT_EQ(Ansi(r.helpTopics->entries[0].topic), "::/proginf.htm");
+    // Wide always, or null off the NT family.
+    EXPECT_EQ(r.upgradeName, nullptr);
+    EXPECT_NE(std::u16string(r.supportEmail).find(u'@'), std::u16string::npos);
+    // An empty product code is handed over as null.
+    EXPECT_EQ(r.productCode, nullptr);
+  }
+  // List paths get their ANSI copies too.
+  TestableKyrellApp audio;
+  const auto* input = static_cast<const AudioCdListInput*>(audio.Launch(u"-audiocd " + U16(list)).taskInput);
+  ASSERT_NE(input, nullptr);
+  ASSERT_EQ(input->count, 2u);
+  EXPECT_EQ(Ansi(input->paths[1]), "Z:\\b.wav");
+}
+
+bool g_secondInstanceSeen = false;
+
+TEST_F(KyrellTest, SecondInstanceGoesToTheHandler) {
+  CKyrellApp::SetSecondInstanceHandler([] { g_secondInstanceSeen = true; });
+  TestableKyrellApp first;
+  EXPECT_FALSE(g_secondInstanceSeen);
+  TestableKyrellApp second;
+  EXPECT_TRUE(g_secondInstanceSeen);
+}
+
+TEST_F(KyrellTest, ProgramFolderIsTheFolderOfTheProgramsFile) {
+  std::u16string expected = U16("Z:" + std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/");
+  std::replace(expected.begin(), expected.end(), u'/', u'\\');
+  EXPECT_EQ(TestableKyrellApp().ProgramFolder().str(), expected);
+}
+
+// Each handler's key and its "Action" text, terminator included, as Explorer
+// reads them; nothing before Windows XP.
+TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
+  const std::pair<const char16_t*, std::u16string> handlers[] = {
+      {u"BURNONARRIVAL", u"Burn CD/DVD"}, {u"COPYONARRIVAL", u"Copy CD/DVD"}, {u"RIPONARRIVAL", u"Rip Audio-CD"}};
+  const std::u16string keys =
+      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\KVNKorvane_Orbweave_9";
+  const std::pair<const char16_t*, bool> versions[] = {
+      {u"win98", false}, {u"nt40", false}, {u"win2k", false}, {u"winxp", true}, {u"vista", true}};
+  for (const auto& [version, offered] : versions) {
+    SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", version);
+    for (const auto& handler : handlers) RegDeleteTreeW(HKEY_LOCAL_MACHINE, (keys + handler.first).c_str());
+    RegisterAutoplayHandlers(u"Korvane Orbweave 9");
+    for (const auto& [action, text] : handlers) {
+      HKEY key = nullptr;
+      const bool exists = RegOpenKeyExW(HKEY_LOCAL_MACHINE, (keys + action).c_str(), 0, KEY_READ, &key) == 0;
+      EXPECT_EQ(exists, offered) << compat::win32::Utf16ToUtf8(version + std::u16string(u" ") + action);
+      if (!exists) continue;
+      BYTE data[64] = {};
+      DWORD size = sizeof data;
+      DWORD type = 0;
+      EXPECT_EQ(RegQueryValueExW(key, u"Action", nullptr, &type, data, &size), 0);
+      RegCloseKey(key);
+      EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+      const std::string expected = testing_support::Utf16Bytes(text + u'\0', false, false);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), expected) << compat::win32::Utf16ToUtf8(action);
+    }
+  }
+}
+
+// Candidates in order: the pack's own name (or the active language), then
+// short name with the active language, the pack's third header string, the
+// default language, the "DefaultHelpFile" setting and "english.chm".
+TEST_F(KyrellTest, HelpFileIsTheFirstCandidateThatExists) {
+  const std::string lang = folder_ / "lang";
+  std::filesystem::create_directory(lang);
+  const char* const candidates[] = {"Orbweave-de.chm",      "Orbweave-deutsch.chm", "Orbweave-de-de.chm",
+                                    "Orbweave-english.chm", "fallback.chm",         "english.chm"};
+  HelpFileChoice choice;
+  choice.langFolder = CString(U16(lang + "/"));
+  choice.packCurrent = true;
+  choice.packFilePath = CString(U16(lang + "/Orbweave-de.kvnLang"));
+  choice.packHeader3 = u"de-de";
+  choice.activeLanguage = u"deutsch";
+  choice.defaultLanguage = u"english";
+  choice.defaultHelpFile = u"fallback.chm";
+  choice.shortName = u"Orbweave";
+  EXPECT_EQ(ChooseHelpFile(choice).str(), u"");
+  // Each candidate in turn, from the last: each wins over those after it.
+  for (int i = static_cast<int>(std::size(candidates)) - 1; i >= 0; --i) {
+    testing_support::WriteFile(lang + "/" + candidates[i], "");
+    EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/" + candidates[i])) << candidates[i];
+  }
+  // Without a pack: the active language's own name first, no header string.
+  choice.packCurrent = false;
+  std::filesystem::remove(lang + "/Orbweave-de.chm");
+  std::filesystem::remove(lang + "/Orbweave-deutsch.chm");
+  EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/Orbweave-english.chm"));
+  testing_support::WriteFile(lang + "/deutsch.chm", "");
+  EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/deutsch.chm"));
 }
 
 }  // namespace

@@ -12,15 +12,21 @@ namespace {
 using testing_support::ProcessResult;
 using testing_support::ProgramRun;
 
+// `locale` false runs the probe with no locale variable at all, as in a bare
+// container.
 ProcessResult RunProbe(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
-                       const std::string& program = "compat_mfc_app_probe") {
+                       const std::string& program = "compat_mfc_app_probe", bool locale = true) {
   ProgramRun run;
   run.program = testing_support::BuildBin() + "/" + program;
   run.args = args;
   run.env = std::move(env);
-  run.env.emplace("LC_ALL", "C.UTF-8");
   run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "PROBE_EXIT_IN_CONSTRUCTOR", "PROBE_INIT_TRUE",
                   "PROBE_EXIT_CODE", "PROBE_RECORD"};
+  if (locale) {
+    run.env.emplace("LC_ALL", "C.UTF-8");
+  } else {
+    run.unsetEnv.insert(run.unsetEnv.end(), {"LC_ALL", "LC_CTYPE", "LANG", "LANGUAGE"});
+  }
   return testing_support::Run(run);
 }
 
@@ -45,10 +51,14 @@ TEST(AppMainTest, CommandLineJoinsArgumentsAndQuotesThoseWithBlanks) {
       {{"\xC3\xA9t\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC"}, "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"},
       {{"a\"b"}, "a\"b"},
   };
-  for (const auto& [args, line] : rows) {
-    const ProcessResult result = RunProbe(args);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("cmdline=[" + std::string(line) + "]\n"), std::string::npos) << result.out;
+  // Arguments are file names' text, UTF-8 whatever the locale says.
+  for (const bool locale : {true, false}) {
+    for (const auto& [args, line] : rows) {
+      const ProcessResult result = RunProbe(args, {}, "compat_mfc_app_probe", locale);
+      EXPECT_EQ(result.exitCode, 0) << result.err;
+      EXPECT_NE(result.out.find("cmdline=[" + std::string(line) + "]\n"), std::string::npos)
+          << result.out << (locale ? "" : " without a locale");
+    }
   }
 }
 

@@ -49,7 +49,10 @@ TEST_F(StartIgnisTest, DumpNamesEveryFieldByItsOffset) {
       {"0", "-12"}, {"16", "700"}, {"23", "1"}, {"24", "7"}, {"26", "4"}, {"27", "2"}, {"28", "\"MS Shell Dlg\""},
   };
   for (const auto& [offset, expected] : fontFields) EXPECT_EQ(Text(font[offset]), expected) << "font " << offset;
-  EXPECT_EQ(font.Size(), 14u);
+  // Every member under its own offset: the five LONGs, the eight bytes, the face name.
+  for (const int offset : {0, 4, 8, 12, 16, 20, 21, 22, 23, 24, 25, 26, 27, 28}) {
+    EXPECT_TRUE(font.Has(std::to_string(offset))) << "font " << offset;
+  }
 
   const Json& help = record["64"];
   EXPECT_EQ(help["16"].String(), "Z:\\opt\\orbweave\\lang\\deutsch.chm");
