@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <mutex>
 
 #include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
@@ -64,6 +65,24 @@ std::int64_t FileTimeNow() { return static_cast<std::int64_t>(FileTimeTicksNow()
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr std::int64_t kFormatVersion = 1;
+
+constexpr int kLookasideSlotBytes = 512;
+constexpr int kLookasideSlots = 32;
+
+// SQLite gives every connection a lookaside arena of 120 KB and a first
+// block of 20 page-cache lines, and threads both into free lists when the
+// connection opens, which writes every page of them. A hive holds a few
+// kilobytes and is opened at every start of every program, so a small arena
+// serves it as well, and the page cache grows as pages are read. SQLite takes
+// these settings only before its first use in the process; a later call is
+// refused and changes nothing.
+void ConfigureSqlite() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    sqlite3_config(SQLITE_CONFIG_LOOKASIDE, kLookasideSlotBytes, kLookasideSlots);
+    sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
+  });
+}
 
 bool PathExists(const std::string& path) {
   struct stat info {};
@@ -233,6 +252,7 @@ LONG Hive::Exec(const char* sql) {
 
 LONG Hive::OpenFile(int flags, const std::string& name) {
   Close();
+  ConfigureSqlite();
   const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     Close();
