@@ -38,6 +38,26 @@ std::string FromUtf16(std::u16string_view text, Lone lone) {
   return result;
 }
 
+// UTF-8 to UTF-16; `surrogates` takes the three-byte forms of lone
+// surrogates as characters, and `broken` writes the bytes that are none.
+template <class Broken>
+std::u16string ToUtf16(std::string_view text, bool surrogates, Broken broken) {
+  std::u16string result;
+  result.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t used = 0;
+    const char32_t c = DecodeUtf8(bytes + i, text.size() - i, used, surrogates);
+    if (c != kNotUtf8) {
+      AppendUtf16(result, c);
+    } else {
+      broken(result, bytes + i, used);
+    }
+    i += used;
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text) {
@@ -45,35 +65,15 @@ std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text) {
 }
 
 std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text) {
-  std::u16string result;
-  result.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t used = 0;
-    const char32_t c = DecodeUtf8(bytes + i, text.size() - i, used, true);
-    AppendUtf16(result, c == kNotUtf8 ? U'\uFFFD' : c);
-    i += used;
-  }
-  return result;
+  return ToUtf16(text, true, [](std::u16string& out, const unsigned char*, std::size_t) { out += u'\uFFFD'; });
 }
 
 std::u16string FileNameToUtf16(std::string_view name) {
-  std::u16string result;
-  result.reserve(name.size());
-  const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
-  for (std::size_t i = 0; i < name.size();) {
-    std::size_t used = 0;
-    // Encoded surrogates are not characters here: one read as the carrier of
-    // a byte would write back as that byte, not as the three it came from.
-    const char32_t c = DecodeUtf8(bytes + i, name.size() - i, used);
-    if (c != kNotUtf8) {
-      AppendUtf16(result, c);
-    } else {
-      for (std::size_t k = 0; k < used; ++k) result += static_cast<char16_t>(kByteCarrier + bytes[i + k]);
-    }
-    i += used;
-  }
-  return result;
+  // Encoded surrogates are not characters here: one read as the carrier of a
+  // byte would write back as that byte, not as the three it came from.
+  return ToUtf16(name, false, [](std::u16string& out, const unsigned char* bytes, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) out += static_cast<char16_t>(kByteCarrier + bytes[k]);
+  });
 }
 
 std::string Utf16ToFileName(std::u16string_view name) {
