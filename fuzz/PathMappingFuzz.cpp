@@ -1,7 +1,8 @@
-// Drives the mapping of Windows paths to POSIX paths over arbitrary text.
-// It must never crash; a full path maps to a normalised POSIX path; mapping
-// that path again, in its POSIX or its Windows form, changes nothing; and the
-// parent folder and last component split it where its last slash is.
+// Drives the mapping of Windows paths to POSIX paths over arbitrary bytes,
+// read as file names are. It must never crash; every byte string reads and
+// writes back byte for byte; a full path maps to a normalised POSIX path;
+// mapping that path again, in its POSIX or its Windows form, changes nothing;
+// and the parent folder and last component split it where its last slash is.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include <string>
 
 #include "compat/win32/Path.h"
-#include "compat/win32/StringConv.h"
+#include "compat/win32/Utf8.h"
 
 namespace {
 
@@ -48,7 +49,9 @@ void CheckPosix(const std::string& posix) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace compat::win32;
   if (size > 4096) return 0;
-  const std::u16string windows = Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const std::u16string windows = FileNameToUtf16(bytes);
+  Check(Utf16ToFileName(windows) == bytes, "file name does not read back to its bytes", bytes);
   const std::optional<std::string> posix = PosixPath(windows);
   if (!posix) return 0;
   Check(posix == PosixPath(windows), "mapping is not stable", *posix);
@@ -57,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((*posix)[0] != '/' || verbatim || posix->find('\0') != std::string::npos) return 0;
   Check(IsNormalised(*posix), "full path is not normalised", *posix);
   // A POSIX full path names itself, and so does its Windows form.
-  Check(PosixPath(Utf8ToUtf16(*posix)) == posix, "mapping a POSIX path changes it", *posix);
+  Check(PosixPath(FileNameToUtf16(*posix)) == posix, "mapping a POSIX path changes it", *posix);
   const std::u16string back = WindowsPath(*posix);
   Check(back.rfind(u"Z:\\", 0) == 0 && back.find(u'/') == std::u16string::npos, "Windows form is not on Z:", *posix);
   Check(PosixPath(back) == posix, "mapping the Windows form changes the path", *posix);

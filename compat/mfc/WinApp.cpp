@@ -144,13 +144,14 @@ namespace {
 
 // The arguments after the program's name, joined by one blank. Arguments are
 // mostly file names, so they are read as compat reads file names, as UTF-8
-// whatever the locale: a path typed in any locale names the same file. An
+// whatever the locale, bytes that are no UTF-8 kept as they are: a path typed
+// in any locale names the same file. An
 // argument that is empty or holds a blank or a tab is quoted, so that it
 // reads back as one token.
 std::u16string CommandLineOf(int argc, char** argv) {
   std::u16string line;
   for (int i = 1; i < argc; ++i) {
-    const std::u16string argument = compat::win32::Utf8ToUtf16(argv[i]);
+    const std::u16string argument = compat::win32::FileNameToUtf16(argv[i]);
     if (i > 1) line += u' ';
     if (argument.empty() || argument.find_first_of(u" \t") != std::u16string::npos) {
       line.append(u"\"").append(argument).append(u"\"");
@@ -174,7 +175,7 @@ std::u16string ExeNameOf(const char* argv0) {
     }
     if (length == 0) break;
   }
-  if (path.empty() && argv0 != nullptr) path = compat::win32::Utf8ToUtf16(argv0);
+  if (path.empty() && argv0 != nullptr) path = compat::win32::FileNameToUtf16(argv0);
   std::u16string name = path.substr(path.find_last_of(u"\\/") + 1);
   const std::size_t dot = name.rfind(u'.');
   if (dot != std::u16string::npos && dot > 0) name.erase(dot);

@@ -98,7 +98,7 @@ std::vector<FoundEntry> Search(const std::string& folder, std::u16string_view pa
   // A plain name that exists as written needs no listing.
   if (pattern.find_first_of(u"*?") == std::u16string_view::npos && pattern != u"." && pattern != u"..") {
     FoundEntry item;
-    if (entryOf(Utf16ToUtf8(pattern), std::u16string(pattern), item)) {
+    if (entryOf(Utf16ToFileName(pattern), std::u16string(pattern), item)) {
       closedir(dir);
       return {std::move(item)};
     }
@@ -111,7 +111,7 @@ std::vector<FoundEntry> Search(const std::string& folder, std::u16string_view pa
     const std::string_view name = entry->d_name;
     const bool dots = name == "." || name == "..";
     if (dots && isRoot) continue;
-    const std::u16string wide = Utf8ToUtf16(name);
+    const std::u16string wide = FileNameToUtf16(name);
     std::u16string folded = FoldFileName(wide);
     if (!WildcardMatch(foldedPattern, folded)) continue;
     FoundEntry item;

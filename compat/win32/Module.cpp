@@ -85,7 +85,7 @@ std::vector<std::string> Candidates(LPCWSTR fileName) {
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
     return {path->substr(0, start) + SharedObjectName(std::string_view(*path).substr(start))};
   }
-  const std::string so = SharedObjectName(Utf16ToUtf8(name));
+  const std::string so = SharedObjectName(Utf16ToFileName(name));
   return {ProgramFolder() + "/" + so, so};
 }
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "compat/win32/StringConv.h"
+#include "compat/win32/Utf8.h"
 
 namespace compat::win32 {
 namespace {
@@ -59,14 +59,14 @@ std::optional<std::string> PosixPath(std::u16string_view path) {
     // "Z:name" is relative to the current folder, which is on drive Z:.
     if (path.empty()) return std::string(".");
   }
-  std::string result = Utf16ToUtf8(path);
+  std::string result = Utf16ToFileName(path);
   std::replace(result.begin(), result.end(), '\\', '/');
   if (result[0] == '/' && !verbatim) return Normalize(result);
   return result;
 }
 
 std::u16string WindowsPath(std::string_view posixPath) {
-  std::u16string result = Utf8ToUtf16(posixPath);
+  std::u16string result = FileNameToUtf16(posixPath);
   std::replace(result.begin(), result.end(), u'/', u'\\');
   if (!posixPath.empty() && posixPath[0] == '/') result.insert(0, u"Z:");
   return result;

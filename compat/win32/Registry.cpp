@@ -382,7 +382,7 @@ std::u16string Expand(std::u16string_view text) {
     if (close != std::u16string_view::npos && close > i + 1) {
       const std::string name = compat::win32::Utf16ToUtf8(text.substr(i + 1, close - i - 1));
       if (const char* setting = std::getenv(name.c_str())) {
-        out += compat::win32::Utf8ToUtf16(setting);
+        out += compat::win32::FileNameToUtf16(setting);  // mostly folders
         i = close + 1;
         continue;
       }

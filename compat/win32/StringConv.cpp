@@ -523,38 +523,6 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return ConvertString<false, std::string>(AnsiCharset(), text);
 }
 
-std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    AppendUtf8(result, c);
-  }
-  return result;
-}
-
-std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text) {
-  std::u16string result;
-  result.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t used = 0;
-    char32_t c = DecodeUtf8(bytes + i, text.size() - i, used, true);
-    if (c == kNotUtf8) c = kReplacementChar;
-    i += used;
-    if (c >= 0x10000) {
-      result += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      result += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      result += static_cast<char16_t>(c);
-    }
-  }
-  return result;
-}
-
 void AppendPercentEscape(std::string& out, unsigned char byte) {
   out += '%';
   out += kUpperHexDigits[byte >> 4];

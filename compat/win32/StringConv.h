@@ -34,11 +34,7 @@ std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string AnsiToUtf16(std::string_view text);
 std::string Utf16ToAnsi(std::u16string_view text);
-// Lossless forms for names that must come back unit for unit (the registry's
-// stored names): a lone surrogate keeps its three-byte form both ways; bytes
-// that are no character at all read as U+FFFD.
-std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text);
-std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text);
+// The lossless forms for stored names and file names are in Utf8.h.
 
 // The digits of every %XX escape compat writes (lock file names, file URIs).
 inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";

@@ -1,14 +1,18 @@
 // The one UTF-8 encoder and decoder of compat: the code-page conversions, the
-// registry's stored names and the engine's JSON all go through these.
+// registry's stored names, file names, the command line and the engine's JSON
+// all go through these.
 //
 //   char bytes[4];
 //   std::size_t n = compat::win32::EncodeUtf8(U'\u00E9', bytes);        // 2
 //   std::size_t used;
 //   char32_t c = compat::win32::DecodeUtf8(data, size, used);          // or kNotUtf8
+//   std::u16string wide = compat::win32::FileNameToUtf16("caf\xE9");    // u"caf\xDCE9"
+//   std::string bytes = compat::win32::Utf16ToFileName(wide);          // "caf\xE9" again
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace compat::win32 {
 
@@ -104,5 +108,23 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
   used = k;
   return k == length ? cp : kNotUtf8;
 }
+
+// The two lossless text forms compat keeps. Both write a surrogate pair as
+// its four-byte character.
+//
+// Stored names (the registry's): every UTF-16 string comes back unit for unit.
+// A lone surrogate keeps its three-byte form both ways; bytes that are no
+// character at all read as U+FFFD.
+std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text);
+std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text);
+
+// File names and the command line: bytes that name files, read as UTF-8
+// whatever the locale. Every byte string comes back byte for byte: each byte
+// that is not part of a UTF-8 character (a Latin-1 name, a cut sequence, an
+// overlong form, an encoded surrogate) reads as the lone surrogate
+// U+DC80..U+DCFF that carries it, and writes back as that byte. Other lone
+// surrogates, which no file name read here holds, take their three-byte form.
+std::u16string FileNameToUtf16(std::string_view name);
+std::string Utf16ToFileName(std::u16string_view name);
 
 }  // namespace compat::win32

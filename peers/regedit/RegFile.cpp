@@ -354,26 +354,7 @@ Document Parse(std::u16string_view text) {
 
 namespace {
 
-// A key handle closed when it goes out of scope.
-class OpenedKey {
- public:
-  OpenedKey() = default;
-  ~OpenedKey() { Reset(); }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
-  void Reset() {
-    if (key_ != nullptr) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-  HKEY* Out() {
-    Reset();
-    return &key_;
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
+using compat::win32::ScopedKey;
 
 std::u16string FullName(HKEY root, std::u16string_view path) {
   for (const RootName& entry : kRoots) {
@@ -570,7 +551,7 @@ class Writer {
 
 // One key of the walk: its handle and the subkeys still to visit.
 struct Level {
-  OpenedKey key;
+  ScopedKey key;
   std::vector<std::u16string> subKeys;
   size_t next = 0;
   size_t nameLength = 0;  // of the key's full name
@@ -579,14 +560,14 @@ struct Level {
 }  // namespace
 
 void Apply(const Document& document) {
-  OpenedKey current;
+  ScopedKey current;
   for (const Change& change : document.changes) {
     const std::u16string name = FullName(change.root, change.path);
     LONG status = ERROR_SUCCESS;
     switch (change.kind) {
       case Change::Kind::kCreateKey:
         status = RegCreateKeyExW(change.root, change.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, current.Out(), nullptr);
+                                 KEY_ALL_ACCESS, nullptr, current.Receive(), nullptr);
         if (status != ERROR_SUCCESS) FailRegistry(change.line, "cannot create", name, status);
         break;
       case Change::Kind::kDeleteKey:
@@ -596,12 +577,12 @@ void Apply(const Document& document) {
           FailRegistry(change.line, "cannot delete", name, status);
         break;
       case Change::Kind::kSetValue:
-        status = RegSetValueExW(current.get(), change.name.c_str(), 0, change.type, change.data.data(),
+        status = RegSetValueExW(current.Get(), change.name.c_str(), 0, change.type, change.data.data(),
                                 static_cast<DWORD>(change.data.size()));
         if (status != ERROR_SUCCESS) FailRegistry(change.line, "cannot set a value of", name, status);
         break;
       case Change::Kind::kDeleteValue:
-        status = RegDeleteValueW(current.get(), change.name.c_str());
+        status = RegDeleteValueW(current.Get(), change.name.c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
           FailRegistry(change.line, "cannot delete a value of", name, status);
         break;
@@ -637,12 +618,12 @@ std::string Export(std::u16string_view keyName, Format format, std::vector<Loss>
   std::vector<std::unique_ptr<Level>> levels;
   auto visit = [&](HKEY parent, const std::u16string& subKey) {
     auto level = std::make_unique<Level>();
-    const LONG status = RegOpenKeyExW(parent, subKey.c_str(), 0, KEY_READ, level->key.Out());
+    const LONG status = RegOpenKeyExW(parent, subKey.c_str(), 0, KEY_READ, level->key.Receive());
     if (levels.empty() && status == ERROR_FILE_NOT_FOUND) throw Error("no such key: " + Narrow(name));
     if (status != ERROR_SUCCESS) FailRegistry("cannot open", name, status);
     out.Key(name, false);
-    for (const NamedValue& value : Values(level->key.get(), name)) out.Value(value);
-    level->subKeys = SubKeyNames(level->key.get(), name);
+    for (const NamedValue& value : Values(level->key.Get(), name)) out.Value(value);
+    level->subKeys = SubKeyNames(level->key.Get(), name);
     level->nameLength = name.size();
     levels.push_back(std::move(level));
   };
@@ -660,7 +641,7 @@ std::string Export(std::u16string_view keyName, Format format, std::vector<Loss>
       continue;
     }
     name.append(u"\\").append(subKey);
-    visit(top.key.get(), subKey);
+    visit(top.key.Get(), subKey);
   }
   return out.Bytes();
 }

@@ -33,7 +33,7 @@ constexpr const char* kUsage =
 
 // File names may come in Windows form ("Z:\tmp\x.reg") as well as POSIX form.
 std::string PathOf(const std::string& name) {
-  const auto path = compat::win32::PosixPath(compat::win32::AnsiToUtf16(name));
+  const auto path = compat::win32::PosixPath(compat::win32::FileNameToUtf16(name));
   if (!path) throw regfile::Error("no such path: " + name);
   return *path;
 }

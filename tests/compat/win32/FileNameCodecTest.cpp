@@ -1,0 +1,130 @@
+// File names as bytes: every byte string reads as UTF-16 and writes back to
+// the same bytes, and a file whose name is not UTF-8 is reached through the
+// W functions like any other.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "compat/win32/File.h"
+#include "compat/win32/Path.h"
+#include "compat/win32/Sync.h"
+#include "compat/win32/Utf8.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using compat::win32::FileNameToUtf16;
+using compat::win32::Utf16ToFileName;
+
+struct NameCase {
+  const char* what;
+  std::string bytes;
+  std::u16string wide;
+};
+
+const NameCase kNames[] = {
+    {"empty", "", u""},
+    {"ASCII", "a b/c.txt", u"a b/c.txt"},
+    {"two-byte letter", "caf\xC3\xA9", u"caf\u00E9"},
+    {"three-byte letter", "\xE6\x97\xA5", u"\u65E5"},
+    {"four-byte character", "\xF0\x9F\x92\xBF", u"\U0001F4BF"},
+    {"Latin-1 letter", "caf\xE9.txt", u"caf\xDCE9.txt"},
+    {"lone continuation", "\x80x\xBF", u"\xDC80x\xDCBF"},
+    {"two-byte lead at the end", "a\xC3", u"a\xDCC3"},
+    {"three-byte sequence cut", "\xE6\x97/", u"\xDCE6\xDC97/"},
+    {"four-byte sequence cut", "\xF0\x9F\x92", u"\xDCF0\xDC9F\xDC92"},
+    {"overlong slash", "\xC0\xAF", u"\xDCC0\xDCAF"},
+    {"overlong three-byte", "\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF"},
+    {"overlong four-byte", "\xF0\x80\x80\xAF", u"\xDCF0\xDC80\xDC80\xDCAF"},
+    {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
+    {"high surrogate encoded", "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
+    {"a carrier encoded", "\xED\xB2\x80", u"\xDCED\xDCB2\xDC80"},
+    {"surrogate pair encoded", "\xED\xA0\xBD\xED\xB2\xBF", u"\xDCED\xDCA0\xDCBD\xDCED\xDCB2\xDCBF"},
+    {"bytes never in UTF-8", "\xFF\xFE\xC1", u"\xDCFF\xDCFE\xDCC1"},
+    {"character after a broken one", "\xE6\xC3\xA9", u"\xDCE6\u00E9"},
+};
+
+class FileNameCodec : public testing::TestWithParam<NameCase> {};
+
+TEST_P(FileNameCodec, ReadsAsExpectedAndWritesBackTheSameBytes) {
+  const NameCase& name = GetParam();
+  EXPECT_EQ(FileNameToUtf16(name.bytes), name.wide);
+  EXPECT_EQ(Utf16ToFileName(name.wide), name.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, FileNameCodec, testing::ValuesIn(kNames),
+                         [](const auto& info) {
+                           std::string id;
+                           for (char c : std::string(info.param.what)) id += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return id;
+                         });
+
+// Every string of up to two bytes, and a sample of longer ones drawn from the
+// bytes that start, continue or break characters.
+TEST(FileNameCodecRoundTrip, EveryShortAndManyLongerByteStringsComeBack) {
+  for (unsigned n = 0; n < 0x10000 + 0x100; ++n) {
+    const std::string bytes = n < 0x100 ? std::string(1, static_cast<char>(n))
+                                        : std::string{static_cast<char>(n >> 8), static_cast<char>(n)};
+    ASSERT_EQ(Utf16ToFileName(FileNameToUtf16(bytes)), bytes) << n;
+  }
+  static constexpr unsigned char kAlphabet[] = {'a',  0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2,
+                                                0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 100000; ++i) {
+    std::string bytes;
+    for (int k = 0; k < 1 + i % 8; ++k) {
+      state = state * 1664525 + 1013904223;
+      bytes += static_cast<char>(kAlphabet[(state >> 16) % sizeof kAlphabet]);
+    }
+    ASSERT_EQ(Utf16ToFileName(FileNameToUtf16(bytes)), bytes) << testing::PrintToString(bytes);
+  }
+}
+
+// UTF-16 that no name read from the system holds: lone surrogates outside
+// the carriers keep their three-byte form; a pair is always its character.
+TEST(FileNameCodecRoundTrip, OtherLoneSurrogatesTakeTheirThreeByteForm) {
+  // The last case ends inside a pair: its first half is all it holds.
+  const std::pair<std::u16string_view, std::string> cases[] = {
+      {u"\xD800", "\xED\xA0\x80"},      {u"\xDC7F", "\xED\xB1\xBF"},
+      {u"\xDD00", "\xED\xB4\x80"},      {u"a\xDBFF", "a\xED\xAF\xBF"},
+      {u"\xD83D\xDCBF", "\xF0\x9F\x92\xBF"}, {std::u16string_view(u"a\xD83D\xDCBF", 2), "a\xED\xA0\xBD"},
+  };
+  for (const auto& [wide, bytes] : cases) EXPECT_EQ(Utf16ToFileName(wide), bytes) << bytes;
+}
+
+// A file left with a Latin-1 name is listed, found by the name listed and
+// opened; a name made with a carrier creates the file with that byte.
+TEST(FileNameBytes, NamesThatAreNotUtf8ReachTheirFiles) {
+  const testing_support::TempFolder folder;
+  testing_support::WriteFile(folder / "caf\xE9.txt", "old");
+  const std::u16string dir = compat::win32::WindowsPath(folder.path()) + u"\\";
+  for (const char16_t* pattern : {u"caf*", u"caf\xDCE9.txt"}) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((dir + pattern).c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << Utf16ToFileName(pattern);
+    FindClose(find);
+    EXPECT_EQ(std::u16string(found.cFileName), u"caf\xDCE9.txt");
+
+    const HANDLE file =
+        CreateFileW((dir + found.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char buffer[8];
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "old");
+    CloseHandle(file);
+  }
+
+  const HANDLE created = CreateFileW((dir + u"na\xDCEFve").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(created, INVALID_HANDLE_VALUE);
+  CloseHandle(created);
+  EXPECT_TRUE(testing_support::FileExists(folder / "na\xEFve"));
+  EXPECT_FALSE(testing_support::FileExists(folder / "na\xC3\xAFve"));
+}
+
+}  // namespace
