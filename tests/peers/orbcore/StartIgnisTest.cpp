@@ -44,15 +44,12 @@ TEST_F(StartIgnisTest, DumpNamesEveryFieldByItsOffset) {
   };
   for (const auto& [offset, expected] : fields) EXPECT_EQ(Text(record[offset]), expected) << "offset " << offset;
 
-  const Json& font = record["212"];
-  const std::pair<const char*, std::string> fontFields[] = {
-      {"0", "-12"}, {"16", "700"}, {"23", "1"}, {"24", "7"}, {"26", "4"}, {"27", "2"}, {"28", "\"MS Shell Dlg\""},
-  };
-  for (const auto& [offset, expected] : fontFields) EXPECT_EQ(Text(font[offset]), expected) << "font " << offset;
   // Every member under its own offset: the five LONGs, the eight bytes, the face name.
-  for (const int offset : {0, 4, 8, 12, 16, 20, 21, 22, 23, 24, 25, 26, 27, 28}) {
-    EXPECT_TRUE(font.Has(std::to_string(offset))) << "font " << offset;
-  }
+  const std::pair<const char*, std::string> fontFields[] = {
+      {"0", "-12"}, {"4", "0"},  {"8", "0"},  {"12", "0"}, {"16", "700"}, {"20", "0"}, {"21", "0"},
+      {"22", "0"},  {"23", "1"}, {"24", "7"}, {"25", "0"}, {"26", "4"},   {"27", "2"}, {"28", "\"MS Shell Dlg\""},
+  };
+  for (const auto& [offset, expected] : fontFields) EXPECT_EQ(Text(record["212"][offset]), expected) << offset;
 
   const Json& help = record["64"];
   EXPECT_EQ(help["16"].String(), "Z:\\opt\\orbweave\\lang\\deutsch.chm");
