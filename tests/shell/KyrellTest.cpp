@@ -152,6 +152,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
 
   ASSERT_NE(r.helpTopics, nullptr);
   EXPECT_EQ(r.helpTopics->layoutTag, 2u);
+  EXPECT_EQ(r.helpTopics->reserved, 0u);
   ASSERT_EQ(r.helpTopics->count, 85u);
   // No help file at all: every address is "::/" and the page.
   EXPECT_EQ(Wide(r.helpTopics->helpFile), u"");

@@ -75,8 +75,8 @@ struct ShellRecord {
   std::u16string helpFile = u"Z:\\opt\\orbweave\\lang\\deutsch.chm";
   std::u16string topic0 = helpFile + u"::/proginf.htm";
   std::u16string topic1 = helpFile + u"::/Whatwouldyouliketodo.htm";
-  HelpTopicEntry entries[2] = {{0, 0, topic0.c_str()}, {0, 600, topic1.c_str()}};
-  HelpTopicTable help{kHelpTopicTableTag, 2, entries, 0, helpFile.c_str()};
+  HelpTopicEntry entries[2] = {{17, 0, topic0.c_str()}, {0, 600, topic1.c_str()}};
+  HelpTopicTable help{kHelpTopicTableTag, 2, entries, 90, helpFile.c_str()};
   LOGFONTW font{-12, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_TT_ONLY_PRECIS, 0, ANTIALIASED_QUALITY,
                 VARIABLE_PITCH, u"MS Shell Dlg"};
   LaunchRecord record{};
