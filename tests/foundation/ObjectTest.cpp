@@ -51,7 +51,7 @@ class CSelfReferencing final : public CCounted {
   }
 };
 
-TEST(ReferenceCounting, LastReleaseDestroysExactlyOnceEvenWhenTheDestructorSharesItself) {
+TEST(ReferenceCounting, LastReleaseDestroysExactlyOnceEvenWhenTheDestructorSharesItselfOrWasCopied) {
   Counters counters;
   P<CSelfReferencing> object = make<CSelfReferencing>(counters);
   P<CSelfReferencing> second = object;
@@ -59,20 +59,18 @@ TEST(ReferenceCounting, LastReleaseDestroysExactlyOnceEvenWhenTheDestructorShare
   EXPECT_EQ(counters.destroyed, 0);
   second = nullptr;
   EXPECT_EQ(counters.destroyed, 1);
-}
 
-TEST(ReferenceCounting, ACopiedObjectStartsWithItsOwnSingleReference) {
-  Counters counters;
+  // A copied object starts with its own single reference.
   P<CCounted> original = make<CCounted>(counters);
   P<CCounted> shared1 = original, shared2 = original;
   P<CCounted> copy = make<CCounted>(*original);
   copy = nullptr;  // one release ends the copy whatever the original's count
-  EXPECT_EQ(counters.constructed, 2);
-  EXPECT_EQ(counters.destroyed, 1);
-  original = shared1 = nullptr;
-  EXPECT_EQ(counters.destroyed, 1);
-  shared2 = nullptr;
+  EXPECT_EQ(counters.constructed, 3);
   EXPECT_EQ(counters.destroyed, 2);
+  original = shared1 = nullptr;
+  EXPECT_EQ(counters.destroyed, 2);
+  shared2 = nullptr;
+  EXPECT_EQ(counters.destroyed, 3);
 }
 
 TEST(SmartPointers, AdoptShareAndDetachKeepTheCountRight) {

@@ -27,6 +27,7 @@ TEST(Strings, NullDiffersFromEmpty) {
   EXPECT_EQ(null.length(), 0);
   EXPECT_FALSE(String("").isNull());
   EXPECT_TRUE(String(static_cast<const char*>(nullptr)).isNull());
+  EXPECT_EQ(make<CLatin1String>(static_cast<const char*>(nullptr), 5)->byteLength(), 0);  // no text, no bytes
   EXPECT_TRUE(String(P<IString>()).isNull());
   EXPECT_TRUE((TNullString<char16_t, CWCharString>::instance()->isNull()));
   EXPECT_TRUE((TNullString<std::uint8_t, CCPString>::instance()->isTerminated()));

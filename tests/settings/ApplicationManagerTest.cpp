@@ -2,7 +2,6 @@
 // temporary folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -11,6 +10,7 @@
 #include "compat/win32/StringConv.h"
 #include "settings/lapp/AppmanError.h"
 #include "settings/lapp/IApplicationManager.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -30,12 +30,12 @@ bool FolderExists(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-class ApplicationManagerTest : public ::testing::Test {
+// The system's temporary folder is the test's own.
+class ApplicationManagerTest : public testing_support::IsolatedTest {
  protected:
-  void SetUp() override { setenv("TMPDIR", folder_.path().c_str(), 1); }
-  void TearDown() override { unsetenv("TMPDIR"); }
+  void SetUp() override { SetEnv("TMPDIR", folder_.path()); }
 
-  testing_support::TempFolder folder_;
+  const testing_support::TempFolder& folder_ = folder();
 };
 
 TEST_F(ApplicationManagerTest, LifeCycleIsEnforced) {

@@ -65,27 +65,28 @@ class ListFileTest : public ::testing::Test {
   testing_support::TempFolder folder_;
 };
 
-TEST_F(ListFileTest, ReadsBothByteOrdersAlike) {
+// Lines are trimmed and blank ones skipped; a line with a NUL names nothing;
+// the first unit is always taken as the byte order mark.
+TEST_F(ListFileTest, ReadsPathsOnePerLine) {
+  using testing_support::Utf16Bytes;
   const std::u16string text = u"Z:\\music\\a.wav\r\n  Z:\\music\\b \u00e9.wav  \r\n\r\n\nZ:\\last";
-  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9.wav",
-                                             u"Z:\\last"};
-  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, false, true)), expected);
-  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, true, true)), expected);
-}
-
-TEST_F(ListFileTest, LineWithANulNamesNothing) {
-  const std::u16string text = u"Z:\\a\r\nZ:\\b" + std::u16string(1, u'\0') + u"c\r\nZ:\\d";
-  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(text, false, true)),
-            (std::vector<std::u16string>{u"Z:\\a", u"Z:\\d"}));
-}
-
-TEST_F(ListFileTest, FirstUnitIsAlwaysTakenAsTheByteOrderMark) {
-  // Without a mark the first character is lost.
-  EXPECT_EQ(ReadList(testing_support::Utf16Bytes(u"Z:\\a\nZ:\\b", false, false)),
-            (std::vector<std::u16string>{u":\\a", u"Z:\\b"}));
-  bool ok = false;
-  EXPECT_TRUE(ReadList("", &ok).empty());
-  EXPECT_TRUE(ok);
+  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9.wav", u"Z:\\last"};
+  const std::u16string nul = u"Z:\\a\r\nZ:\\b" + std::u16string(1, u'\0') + u"c\r\nZ:\\d";
+  const struct {
+    std::string bytes;
+    std::vector<std::u16string> paths;
+  } cases[] = {
+      {Utf16Bytes(text, false, true), expected},
+      {Utf16Bytes(text, true, true), expected},
+      {Utf16Bytes(nul, false, true), {u"Z:\\a", u"Z:\\d"}},
+      {Utf16Bytes(u"Z:\\a\nZ:\\b", false, false), {u":\\a", u"Z:\\b"}},  // without a mark
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    bool ok = false;
+    EXPECT_EQ(ReadList(c.bytes, &ok), c.paths) << (&c - cases);
+    EXPECT_TRUE(ok);
+  }
 }
 
 TEST_F(ListFileTest, MissingFileFails) {

@@ -144,14 +144,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_EQ(r.selectedDrive, nullptr);
 
   ASSERT_NE(r.font, nullptr);
-  LOGFONTW font{};
-  font.lfHeight = -12;
-  font.lfWeight = 700;
-  font.lfCharSet = 1;
-  font.lfOutPrecision = 7;
-  font.lfQuality = 4;
-  font.lfPitchAndFamily = 2;
-  std::memcpy(font.lfFaceName, u"MS Shell Dlg", sizeof u"MS Shell Dlg");
+  const LOGFONTW font{-12, 0, 0, 0, 700, 0, 0, 0, 1, 7, 0, 4, 2, u"MS Shell Dlg"};
   EXPECT_EQ(std::memcmp(r.font, &font, sizeof font), 0);
   EXPECT_NE(r.menuBuild, nullptr);
   EXPECT_NE(r.menuCommand, nullptr);
@@ -159,6 +152,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
 
   ASSERT_NE(r.helpTopics, nullptr);
   EXPECT_EQ(r.helpTopics->layoutTag, 2u);
+  EXPECT_EQ(r.helpTopics->reserved, 0u);
   ASSERT_EQ(r.helpTopics->count, 85u);
   // No help file at all: every address is "::/" and the page.
   EXPECT_EQ(Wide(r.helpTopics->helpFile), u"");
@@ -196,12 +190,12 @@ TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
       {u"-open \"Z:\\my projects\\x.prj\"", kTaskOpenProject, kStartWithInput, nullptr},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
     TestableKyrellApp app;
     const LaunchRecord& r = app.Launch(c.line);
-    const auto index = &c - cases;
-    EXPECT_EQ(r.taskCode, c.task) << "case " << index;
-    EXPECT_EQ(r.startMode, c.mode) << "case " << index;
-    EXPECT_EQ(Wide(r.selectedDrive), c.drive ? c.drive : u"<null>") << "case " << index;
+    EXPECT_EQ(r.taskCode, c.task);
+    EXPECT_EQ(r.startMode, c.mode);
+    EXPECT_EQ(Wide(r.selectedDrive), c.drive ? c.drive : u"<null>");
   }
   TestableKyrellApp app;
   const auto* project = static_cast<const ProjectFileInput*>(app.Launch(cases[9].line).taskInput);

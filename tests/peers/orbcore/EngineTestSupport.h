@@ -75,20 +75,13 @@ struct ShellRecord {
   std::u16string helpFile = u"Z:\\opt\\orbweave\\lang\\deutsch.chm";
   std::u16string topic0 = helpFile + u"::/proginf.htm";
   std::u16string topic1 = helpFile + u"::/Whatwouldyouliketodo.htm";
-  HelpTopicEntry entries[2] = {{0, 0, topic0.c_str()}, {0, 600, topic1.c_str()}};
-  HelpTopicTable help{kHelpTopicTableTag, 2, entries, 0, helpFile.c_str()};
-  LOGFONTW font{};
+  HelpTopicEntry entries[2] = {{17, 0, topic0.c_str()}, {0, 600, topic1.c_str()}};
+  HelpTopicTable help{kHelpTopicTableTag, 2, entries, 90, helpFile.c_str()};
+  LOGFONTW font{-12, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_TT_ONLY_PRECIS, 0, ANTIALIASED_QUALITY,
+                VARIABLE_PITCH, u"MS Shell Dlg"};
   LaunchRecord record{};
 
   ShellRecord() {
-    font.lfHeight = -12;
-    font.lfWeight = FW_BOLD;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
-    font.lfQuality = ANTIALIASED_QUALITY;
-    font.lfPitchAndFamily = VARIABLE_PITCH;
-    std::u16string(u"MS Shell Dlg").copy(font.lfFaceName, LF_FACESIZE);
-
     record.layoutTag = kLaunchRecordTag;
     record.registryRoot = 0x80000001;
     record.languageName = u"Deutsch";

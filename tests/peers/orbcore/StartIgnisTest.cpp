@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -26,6 +28,11 @@ std::string Text(const Json& value) {
   }
 }
 
+// Members of a dumped structure by offset, as JSON text.
+void ExpectFields(const Json& object, std::initializer_list<std::pair<const char*, std::string>> fields) {
+  for (const auto& [offset, expected] : fields) EXPECT_EQ(Text(object[offset]), expected) << "offset " << offset;
+}
+
 TEST_F(StartIgnisTest, DumpNamesEveryFieldByItsOffset) {
   ShellRecord shell;
   free_(Start(shell.record, ""));
@@ -37,37 +44,29 @@ TEST_F(StartIgnisTest, DumpNamesEveryFieldByItsOffset) {
   EXPECT_EQ(record.Size(), 73u);
   for (int offset = 0; offset <= 288; offset += 4) EXPECT_TRUE(record.Has(std::to_string(offset))) << offset;
 
-  const std::pair<const char*, std::string> fields[] = {
-      {"8", "2147483649"}, {"12", "\"Deutsch\""}, {"20", "null"} /* icon not set */, {"24", "true"},
-      {"48", "1073679871"}, {"104", "104"} /* an array's last slot */, {"184", "5324333"}, {"236", "2006"},
-      {"116", "\"say \"hi\"\t\\ \xf0\x9f\x92\xbf\""}, {"220", "\"support@example.com\""}, {"288", "true"},
-  };
-  for (const auto& [offset, expected] : fields) EXPECT_EQ(Text(record[offset]), expected) << "offset " << offset;
-
-  const Json& font = record["212"];
-  const std::pair<const char*, std::string> fontFields[] = {
-      {"0", "-12"}, {"16", "700"}, {"23", "1"}, {"24", "7"}, {"26", "4"}, {"27", "2"}, {"28", "\"MS Shell Dlg\""},
-  };
-  for (const auto& [offset, expected] : fontFields) EXPECT_EQ(Text(font[offset]), expected) << "font " << offset;
+  ExpectFields(record, {{"8", "2147483649"}, {"12", "\"Deutsch\""}, {"20", "null"} /* icon not set */,
+                        {"24", "true"}, {"48", "1073679871"}, {"104", "104"} /* an array's last slot */,
+                        {"184", "5324333"}, {"236", "2006"}, {"116", "\"say \"hi\"\t\\ \xf0\x9f\x92\xbf\""},
+                        {"220", "\"support@example.com\""}, {"288", "true"}});
   // Every member under its own offset: the five LONGs, the eight bytes, the face name.
-  for (const int offset : {0, 4, 8, 12, 16, 20, 21, 22, 23, 24, 25, 26, 27, 28}) {
-    EXPECT_TRUE(font.Has(std::to_string(offset))) << "font " << offset;
-  }
-
+  ExpectFields(record["212"], {{"0", "-12"}, {"4", "0"}, {"8", "0"}, {"12", "0"}, {"16", "700"}, {"20", "0"},
+                               {"21", "0"}, {"22", "0"}, {"23", "1"}, {"24", "7"}, {"25", "0"}, {"26", "4"},
+                               {"27", "2"}, {"28", "\"MS Shell Dlg\""}});
   const Json& help = record["64"];
-  EXPECT_EQ(help["16"].String(), "Z:\\opt\\orbweave\\lang\\deutsch.chm");
+  ExpectFields(help, {{"0", "2"}, {"4", "2"}, {"12", "90"}, {"16", "\"Z:\\opt\\orbweave\\lang\\deutsch.chm\""}});
   ASSERT_EQ(help["8"].Size(), 2u);
-  EXPECT_EQ(help["8"][1]["4"].Number(), 600);
-  EXPECT_EQ(help["8"][1]["8"].String(), "Z:\\opt\\orbweave\\lang\\deutsch.chm::/Whatwouldyouliketodo.htm");
+  ExpectFields(help["8"][0], {{"0", "17"}, {"4", "0"}});
+  ExpectFields(help["8"][1], {{"0", "0"}, {"4", "600"},
+                              {"8", "\"Z:\\opt\\orbweave\\lang\\deutsch.chm::/Whatwouldyouliketodo.htm\""}});
 }
 
 TEST_F(StartIgnisTest, TaskInputFollowsTheTaskCode) {
   ShellRecord shell;
   std::u16string track1 = u"Z:\\music\\01 \u00e9t\u00e9.wav", folder = u"Z:\\photos\\*.*", file = u"Z:\\notes.txt";
   IgnisText tracks[] = {track1.c_str(), u"Z:\\music\\02.wav"};
-  AudioCdListInput audio{0, 2, tracks};
+  AudioCdListInput audio{7, 2, tracks};
   DataDiscItem items[] = {{kDataItemFolder, folder.c_str(), u"\\"}, {kDataItemFile, file.c_str(), u"\\"}};
-  DataDiscListInput data{0, 0, 2, items};
+  DataDiscListInput data{5, 6, 2, items};
 
   shell.record.taskCode = kTaskAudioCd;
   shell.record.startMode = kStartWithInput;
@@ -75,7 +74,7 @@ TEST_F(StartIgnisTest, TaskInputFollowsTheTaskCode) {
   free_(Start(shell.record, ""));
   Json input = ReadDump()["record"]["60"];
   EXPECT_EQ(input.Size(), 3u);
-  EXPECT_EQ(input["4"].Number(), 2);
+  ExpectFields(input, {{"0", "7"}, {"4", "2"}});
   EXPECT_EQ(input["8"][0].String(), "Z:\\music\\01 \xc3\xa9t\xc3\xa9.wav");
   EXPECT_EQ(input["8"][1].String(), "Z:\\music\\02.wav");
 
@@ -85,6 +84,7 @@ TEST_F(StartIgnisTest, TaskInputFollowsTheTaskCode) {
   shell.record.taskInput = &data;
   free_(Start(shell.record, ""));
   input = ReadDump()["record"]["60"];
+  ExpectFields(input, {{"0", "5"}, {"4", "6"}, {"8", "2"}});
   ASSERT_EQ(input["12"].Size(), 2u);
   EXPECT_EQ(input["12"][0]["4"].String(), "Z:\\photos\\*.*");
   EXPECT_EQ(input["12"][1]["0"].Number(), 0);

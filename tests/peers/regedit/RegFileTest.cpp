@@ -308,7 +308,7 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
       {"[HKCU\\x]\n\"v\"=hex:01,zz", "line 3: hex data must be bytes of one or two hexadecimal digits"},
       {"[HKCU\\x]\n\"v\"=hex:01,123", "line 3: hex data"},
       {"[HKCU\\x]\n\"v\"=hex:01,,02", "line 3: hex data"},
-      {"[HKCU\\x]\n\"v\"=hex:1,23,4", ""},
+      {"[HKCU\\x]\n\"v\"=hex:1,AF,4", ""},
       {"[HKCU\\x]\n\"v\"=hex(q):01", "line 3: hex(type)"},
       {"[HKCU\\x]\n\"v\"=\"open", "line 3: a quoted string has no closing"},
       {"[HKCU\\x]\n\"v\"=\"a\" b", "line 3: unexpected text"},
@@ -336,7 +336,7 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
     else EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
   Snapshot taken = TakeSubtree(HKEY_CURRENT_USER, u"x");
-  EXPECT_EQ(taken[u""][u"v"], (Value{REG_BINARY, {0x01, 0x23, 0x04}}));
+  EXPECT_EQ(taken[u""][u"v"], (Value{REG_BINARY, {0x01, 0xAF, 0x04}}));
   // The whole file is read before anything changes.
   EXPECT_NE(ImportError("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n\"v\"=banana\n"), "");
   EXPECT_NE(ImportError("junk\nREGEDIT4\n"), "");
