@@ -3,12 +3,16 @@
 #include "compat/win32/File.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
@@ -97,6 +101,61 @@ TEST_F(File, AttributesAndFolderErrors) {
   EXPECT_WIN32(DeleteFileW(W("new\\inside.txt").c_str()), FALSE, ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(RemoveDirectoryW(W("new").c_str()));
   EXPECT_FALSE(FileExists(P("new")));
+}
+
+// What a handle is open on, and what DeleteFileW refuses: it removes files
+// and links (never what a link points to), not pipes, sockets or devices.
+TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
+  Put("plain", "x");
+  mkdir(P("folder").c_str(), 0755);
+  mkfifo(P("pipe").c_str(), 0644);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = P("socket");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(symlink(P("folder").c_str(), P("link").c_str()), 0);
+  struct Case {
+    std::u16string path;
+    DWORD access;
+    DWORD type;
+    BOOL deleted;  // what DeleteFileW answers; -1: not tried (never delete a device)
+  };
+  std::vector<Case> cases = {
+      {W("plain"), GENERIC_READ, FILE_TYPE_DISK, TRUE},
+      {W("pipe"), GENERIC_READ, FILE_TYPE_PIPE, FALSE},
+      {W("socket"), 0, FILE_TYPE_PIPE, FALSE},
+      {u"Z:\\dev\\null", GENERIC_READ | GENERIC_WRITE, FILE_TYPE_CHAR, -1},
+      {W("link"), 0, 0, TRUE},
+  };
+  // A device of our own to refuse deleting, where this user may make one.
+  if (mknod(P("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+    cases.push_back({W("device"), GENERIC_READ, FILE_TYPE_CHAR, FALSE});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.path));
+    if (c.type != 0) {
+      const HANDLE file = CreateFileW(c.path.c_str(), c.access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE);
+      EXPECT_WIN32(GetFileType(file), c.type, ERROR_SUCCESS);
+      CloseHandle(file);
+    }
+    if (c.deleted == -1) continue;
+    if (c.deleted) {
+      EXPECT_TRUE(DeleteFileW(c.path.c_str()));
+    } else {
+      EXPECT_WIN32(DeleteFileW(c.path.c_str()), FALSE, ERROR_ACCESS_DENIED);
+    }
+    struct stat st;
+    EXPECT_EQ(lstat(PosixPath(c.path)->c_str(), &st) == 0, !c.deleted);
+  }
+  EXPECT_TRUE(FileExists(P("folder")));
+  close(sock);
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+  for (HANDLE notAFile : {mutex, INVALID_HANDLE_VALUE, HANDLE{nullptr}})
+    EXPECT_WIN32(GetFileType(notAFile), static_cast<DWORD>(FILE_TYPE_UNKNOWN), ERROR_INVALID_HANDLE);
+  CloseHandle(mutex);
 }
 
 TEST_F(File, CreationDispositionsAndTheirErrors) {
