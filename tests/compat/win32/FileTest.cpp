@@ -9,8 +9,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -295,6 +297,29 @@ TEST_F(File, ShareModesAmongTheHandlesOfTheProcess) {
   const HANDLE lenient = Open("one", R, kShareAll, OPEN_EXISTING);
   EXPECT_TRUE(DeleteFileW(W("one").c_str()));
   CloseHandle(lenient);
+}
+
+// Threads racing for one file without sharing: never two holders at once.
+TEST_F(File, ExclusiveOpenHoldsAcrossThreads) {
+  Put("contested", "x");
+  std::atomic<int> holders = 0, granted = 0;
+  std::atomic<bool> together = false;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000; ++i) {
+        const HANDLE file = Open("contested", GENERIC_READ, 0, OPEN_EXISTING);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        ++granted;
+        if (++holders > 1) together = true;
+        --holders;
+        CloseHandle(file);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_FALSE(together);
+  EXPECT_GT(granted, 0);
 }
 
 TEST_F(File, DeleteOnCloseWaitsForTheLastHandle) {
