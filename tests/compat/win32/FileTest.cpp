@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -19,6 +18,7 @@
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -52,10 +52,12 @@ TEST(FilePath, WindowsPathsMapOntoTheRoot) {
   EXPECT_EQ(WindowsPath("rel/x"), u"rel\\x");
 }
 
-class File : public ::testing::Test {
+// Each test's files in a folder of their own, beside the fixture's registry and runtime folders.
+class File : public testing_support::IsolatedTest {
  protected:
-  std::u16string W(const std::string& name) const { return WindowsPath(folder_ / name); }
-  std::string P(const std::string& name) const { return folder_ / name; }
+  File() { mkdir(root_.c_str(), 0700); }
+  std::u16string W(const std::string& name) const { return WindowsPath(P(name)); }
+  std::string P(const std::string& name) const { return root_ + "/" + name; }
   void Put(const std::string& name, const std::string& bytes, mode_t mode = 0644) const {
     testing_support::WriteFile(P(name), bytes);
     chmod(P(name).c_str(), mode);
@@ -64,7 +66,7 @@ class File : public ::testing::Test {
     return CreateFileW(W(name).c_str(), access, share, nullptr, creation, flags, nullptr);
   }
 
-  testing_support::TempFolder folder_;
+  const std::string root_ = folder() / "files";
 };
 
 TEST_F(File, AttributesAndFolderErrors) {
@@ -338,15 +340,13 @@ TEST_F(File, DeleteOnCloseWaitsForTheLastHandle) {
   EXPECT_EQ(Contents(P("temp.dat")), "keep");
 }
 
-TEST(FileTemp, TempPathIsTmpdirInWindowsForm) {
-  const std::string saved = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+TEST_F(File, TempPathIsTmpdirInWindowsForm) {
   WCHAR buffer[32] = {u'\xcccc'};
-  setenv("TMPDIR", "/var/tmp/run", 1);
+  SetEnv("TMPDIR", "/var/tmp/run");
   EXPECT_EQ(GetTempPathW(15, buffer), 16u);  // too small: untouched, the size it needs
   EXPECT_EQ(buffer[0], u'\xcccc');
   EXPECT_EQ(GetTempPathW(32, buffer), 15u);
   EXPECT_EQ(std::u16string(buffer), u"Z:\\var\\tmp\\run\\");
-  saved.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", saved.c_str(), 1);
 }
 
 TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {

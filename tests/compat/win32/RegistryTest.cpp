@@ -226,7 +226,7 @@ class RegGetValueTest : public RegistryTest, public ::testing::WithParamInterfac
 
 TEST_P(RegGetValueTest, RestrictsTypesAndTerminatesText) {
   const GetCase& c = GetParam();
-  setenv("ORBTEST_DIR", "/opt/örb", 1);
+  SetEnv("ORBTEST_DIR", "/opt/örb");
   ASSERT_EQ(Set(HKEY_CURRENT_USER, u"v", c.storedType, c.stored), ERROR_SUCCESS);
   DWORD type = kPoison;
   std::vector<BYTE> buffer(64, 0xcc);
@@ -515,7 +515,7 @@ TEST_F(RegistryTest, ClassesRootAndUsersMapOntoTheTwoHives) {
 TEST_F(RegistryTest, ReadOnlyHiveRefusesWritesAndStillReads) {
   // A folder name with the characters that file URIs reserve.
   const std::string folder = folder_ + "/odd %41?#";
-  setenv("ORBWEAVE_PREFIX", folder.c_str(), 1);
+  SetEnv("ORBWEAVE_PREFIX", folder);
   testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"winxp");
   ASSERT_EQ(chmod((folder + "/machine.db").c_str(), 0444), 0);
 
