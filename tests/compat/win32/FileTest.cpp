@@ -347,6 +347,14 @@ TEST_F(File, TempPathIsTmpdirInWindowsForm) {
   EXPECT_EQ(buffer[0], u'\xcccc');
   EXPECT_EQ(GetTempPathW(32, buffer), 15u);
   EXPECT_EQ(std::u16string(buffer), u"Z:\\var\\tmp\\run\\");
+  // Unset, empty or relative: /tmp.
+  for (const char* value : {"", "relative/dir"}) {
+    SetEnv("TMPDIR", value);
+    EXPECT_EQ(GetTempPathW(32, buffer), 7u) << value;
+    EXPECT_EQ(std::u16string(buffer), u"Z:\\tmp\\") << value;
+  }
+  UnsetEnv("TMPDIR");
+  EXPECT_EQ(GetTempPathW(32, buffer), 7u);
 }
 
 TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {

@@ -169,6 +169,23 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndExactBytes) {
   RegCloseKey(key);
 }
 
+// Rewriting a value as it stands writes nothing to the hive's log; a real
+// change does.
+TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  const auto logSize = [&] {
+    struct stat st;
+    return stat((folder_ + "/user.db-wal").c_str(), &st) == 0 ? st.st_size : 0;
+  };
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(SetDword(key, u"V", 1), ERROR_SUCCESS);
+  EXPECT_EQ(logSize(), 0);
+  ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
+  EXPECT_GT(logSize(), 0);
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   const std::vector<BYTE> text = Sz(u"Orbweave");
