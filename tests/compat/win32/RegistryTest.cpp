@@ -696,6 +696,32 @@ TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
   EXPECT_EQ(readAsNobody(), 1);
 }
 
+// Processes that start together and find no hive yet: one makes it, the
+// others wait for it, and every first write succeeds.
+TEST_F(RegistryTest, ProcessesMakingANewHiveTogetherAllSucceed) {
+  int gate[2];
+  ASSERT_EQ(pipe(gate), 0);
+  std::vector<pid_t> children;
+  for (int i = 0; i < 8; ++i) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(gate[1]);
+      char byte;
+      (void)read(gate[0], &byte, 1);  // returns once the parent closes its end
+      _exit(SetDword(HKEY_CURRENT_USER, u"v", i) == ERROR_SUCCESS ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  close(gate[0]);
+  close(gate[1]);
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a first write failed";
+  }
+}
+
 TEST_F(RegistryTest, TwoProcessesShareAHiveAndKeepWhatTheyCommitted) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   constexpr int kWrites = 100;
