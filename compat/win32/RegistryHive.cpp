@@ -324,8 +324,17 @@ LONG Hive::OpenWritable() {
   Content content = Content::Foreign;
   if (status == ERROR_SUCCESS) status = Inspect(&content);
   if (status == ERROR_SUCCESS && content == Content::Foreign) status = ERROR_BADDB;
-  if (status == ERROR_SUCCESS)
-    status = content == Content::Empty ? CreateSchema() : Exec("PRAGMA synchronous=NORMAL;");
+  // Another process making the same new hive holds the lock that turning
+  // the log on needs, and SQLite does not wait for that lock: wait here, then
+  // take the hive that process made (or make it, should it have given up).
+  for (int waited = 0; status == ERROR_SUCCESS && content == Content::Empty; waited += 10) {
+    status = CreateSchema();
+    if (status != ERROR_LOCK_VIOLATION || stalled_ || waited >= kBusyTimeoutMs) break;
+    usleep(10000);
+    status = Inspect(&content);
+    if (status == ERROR_SUCCESS && content == Content::Foreign) status = ERROR_BADDB;
+  }
+  if (status == ERROR_SUCCESS && content == Content::Hive) status = Exec("PRAGMA synchronous=NORMAL;");
   if (status != ERROR_SUCCESS) Close();
   return status;
 }

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "compat/win32/StringConv.h"
 
@@ -99,17 +100,13 @@ TEST(CStringTest, CaseMappingAgreesWithTheCLibraryOnThePlane) {
 
 TEST(CStringTest, FindReportsPositionsOrMinusOne) {
   const CString s = u"a-b-c";
-  EXPECT_EQ(s.Find(u'-'), 1);
-  EXPECT_EQ(s.Find(u'-', 2), 3);
-  EXPECT_EQ(s.Find(u'-', 99), -1);
-  EXPECT_EQ(s.Find(u'-', -5), 1);
-  EXPECT_EQ(s.Find(u"b-c"), 2);
-  EXPECT_EQ(s.Find(u"b-c", 3), -1);
-  EXPECT_EQ(s.Find(u"", 2), 2);
-  EXPECT_EQ(s.FindOneOf(u"cb"), 2);
-  EXPECT_EQ(s.FindOneOf(nullptr), -1);
-  EXPECT_EQ(s.ReverseFind(u'-'), 3);
-  EXPECT_EQ(s.ReverseFind(u'x'), -1);
+  const std::pair<int, int> rows[] = {
+      {s.Find(u'-'), 1},         {s.Find(u'-', 2), 3},          {s.Find(u'-', 99), -1},
+      {s.Find(u'-', -5), 1},     {s.Find(u"b-c"), 2},           {s.Find(u"b-c", 3), -1},
+      {s.Find(u"", 2), 2},       {s.FindOneOf(u"cb"), 2},       {s.FindOneOf(nullptr), -1},
+      {s.ReverseFind(u'-'), 3},  {s.ReverseFind(u'x'), -1},
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
 }
 
 TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
@@ -161,17 +158,20 @@ TEST(CStringTest, ReplaceCountsNonOverlappingMatches) {
 }
 
 TEST(CStringTest, TrimRemovesWhiteSpaceOrChosenCharacters) {
-  EXPECT_EQ(CString(u" \t\r\n\v\fx y\f\v\n\r\t ").Trim(), u"x y");
-  EXPECT_EQ(CString(u"  x  ").TrimLeft(), u"x  ");
-  EXPECT_EQ(CString(u"  x  ").TrimRight(), u"  x");
-  EXPECT_EQ(CString(u" \t ").Trim(), u"");
-  EXPECT_EQ(CString(u"\u00A0x\u3000").Trim(), u"\u00A0x\u3000");  // not white space here
-  EXPECT_EQ(CString(u"\"C:\\a b\\\"").Trim(u"\""), u"C:\\a b\\");
-  EXPECT_EQ(CString(u"--==x=-").Trim(u"-="), u"x");
-  EXPECT_EQ(CString(u"xx").Trim(u""), u"xx");
-  EXPECT_EQ(CString(u"xx").Trim(nullptr), u"xx");
   CString all = u"abba";
-  EXPECT_EQ(all.Trim(all.GetString()), u"");  // the set may be the string itself
+  const std::pair<CString, const char16_t*> rows[] = {
+      {CString(u" \t\r\n\v\fx y\f\v\n\r\t ").Trim(), u"x y"},
+      {CString(u"  x  ").TrimLeft(), u"x  "},
+      {CString(u"  x  ").TrimRight(), u"  x"},
+      {CString(u" \t ").Trim(), u""},
+      {CString(u"\u00A0x\u3000").Trim(), u"\u00A0x\u3000"},  // not white space here
+      {CString(u"\"C:\\a b\\\"").Trim(u"\""), u"C:\\a b\\"},
+      {CString(u"--==x=-").Trim(u"-="), u"x"},
+      {CString(u"xx").Trim(u""), u"xx"},
+      {CString(u"xx").Trim(nullptr), u"xx"},
+      {all.Trim(all.GetString()), u""},  // the set may be the string itself
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
 }
 
 }  // namespace

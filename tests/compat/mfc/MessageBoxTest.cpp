@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <string>
 
 #include "compat/mfc/Backend.h"
 #include "compat/mfc/WinApp.h"
+#include "tests/support/IsolatedTest.h"
 
 namespace {
 
@@ -18,20 +18,18 @@ class ProgramApp : public CWinApp {
   ProgramApp() : CWinApp(u"Korvane Orbweave 9") { m_pszExeName = u"orbweave"; }
 };
 
-TEST(MessageBoxTest, WithoutDisplayTheConsoleIsChosen) {
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display != nullptr ? display : "";
-  unsetenv("DISPLAY");
-  unsetenv("WAYLAND_DISPLAY");
+class MessageBoxTest : public testing_support::IsolatedTest {};
+
+TEST_F(MessageBoxTest, WithoutDisplayTheConsoleIsChosen) {
+  UnsetEnv("DISPLAY");
+  UnsetEnv("WAYLAND_DISPLAY");
   EXPECT_STREQ(compat::mfc::ChooseBackend(), "console");
   EXPECT_FALSE(compat::mfc::CurrentBackend().HasDisplay());
-  setenv("WAYLAND_DISPLAY", "", 1);  // set but empty names no display either
+  SetEnv("WAYLAND_DISPLAY", "");  // set but empty names no display either
   EXPECT_STREQ(compat::mfc::ChooseBackend(), "console");
-  unsetenv("WAYLAND_DISPLAY");
-  if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
 }
 
-TEST(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) {
+TEST_F(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) {
   ProgramApp app;
   compat::mfc::UseConsoleBackend();
   struct Row {
@@ -52,7 +50,7 @@ TEST(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) 
       {u"\u00E9t\u00E9 \u65E5\u672C", MB_OK, "orbweave: \xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\n", IDOK},
       {nullptr, MB_ICONERROR, "orbweave: error: \n", IDOK},
   };
-  setenv("LC_ALL", "C.UTF-8", 1);
+  SetEnv("LC_ALL", "C.UTF-8");
   std::setlocale(LC_ALL, "");
   for (const Row& row : rows) {
     testing::internal::CaptureStderr();
@@ -62,10 +60,9 @@ TEST(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) 
     EXPECT_EQ(written, row.written);
   }
   std::setlocale(LC_ALL, "C");
-  unsetenv("LC_ALL");
 }
 
-TEST(MessageBoxTest, RecordingKeepsTextAndFlags) {
+TEST_F(MessageBoxTest, RecordingKeepsTextAndFlags) {
   compat::mfc::UseRecordingBackend();
   EXPECT_FALSE(compat::mfc::CurrentBackend().HasDisplay());
   EXPECT_EQ(AfxMessageBox(u"Administrative rights needed.", MB_ICONERROR), IDOK);

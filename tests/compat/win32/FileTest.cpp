@@ -3,16 +3,22 @@
 #include "compat/win32/File.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -46,10 +52,12 @@ TEST(FilePath, WindowsPathsMapOntoTheRoot) {
   EXPECT_EQ(WindowsPath("rel/x"), u"rel\\x");
 }
 
-class File : public ::testing::Test {
+// Each test's files in a folder of their own, beside the fixture's registry and runtime folders.
+class File : public testing_support::IsolatedTest {
  protected:
-  std::u16string W(const std::string& name) const { return WindowsPath(folder_ / name); }
-  std::string P(const std::string& name) const { return folder_ / name; }
+  File() { mkdir(root_.c_str(), 0700); }
+  std::u16string W(const std::string& name) const { return WindowsPath(P(name)); }
+  std::string P(const std::string& name) const { return root_ + "/" + name; }
   void Put(const std::string& name, const std::string& bytes, mode_t mode = 0644) const {
     testing_support::WriteFile(P(name), bytes);
     chmod(P(name).c_str(), mode);
@@ -58,7 +66,7 @@ class File : public ::testing::Test {
     return CreateFileW(W(name).c_str(), access, share, nullptr, creation, flags, nullptr);
   }
 
-  testing_support::TempFolder folder_;
+  const std::string root_ = folder() / "files";
 };
 
 TEST_F(File, AttributesAndFolderErrors) {
@@ -97,6 +105,61 @@ TEST_F(File, AttributesAndFolderErrors) {
   EXPECT_WIN32(DeleteFileW(W("new\\inside.txt").c_str()), FALSE, ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(RemoveDirectoryW(W("new").c_str()));
   EXPECT_FALSE(FileExists(P("new")));
+}
+
+// What a handle is open on, and what DeleteFileW refuses: it removes files
+// and links (never what a link points to), not pipes, sockets or devices.
+TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
+  Put("plain", "x");
+  mkdir(P("folder").c_str(), 0755);
+  mkfifo(P("pipe").c_str(), 0644);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = P("socket");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(symlink(P("folder").c_str(), P("link").c_str()), 0);
+  struct Case {
+    std::u16string path;
+    DWORD access;
+    DWORD type;
+    BOOL deleted;  // what DeleteFileW answers; -1: not tried (never delete a device)
+  };
+  std::vector<Case> cases = {
+      {W("plain"), GENERIC_READ, FILE_TYPE_DISK, TRUE},
+      {W("pipe"), GENERIC_READ, FILE_TYPE_PIPE, FALSE},
+      {W("socket"), 0, FILE_TYPE_PIPE, FALSE},
+      {u"Z:\\dev\\null", GENERIC_READ | GENERIC_WRITE, FILE_TYPE_CHAR, -1},
+      {W("link"), 0, 0, TRUE},
+  };
+  // A device of our own to refuse deleting, where this user may make one.
+  if (mknod(P("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+    cases.push_back({W("device"), GENERIC_READ, FILE_TYPE_CHAR, FALSE});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.path));
+    if (c.type != 0) {
+      const HANDLE file = CreateFileW(c.path.c_str(), c.access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE);
+      EXPECT_WIN32(GetFileType(file), c.type, ERROR_SUCCESS);
+      CloseHandle(file);
+    }
+    if (c.deleted == -1) continue;
+    if (c.deleted) {
+      EXPECT_TRUE(DeleteFileW(c.path.c_str()));
+    } else {
+      EXPECT_WIN32(DeleteFileW(c.path.c_str()), FALSE, ERROR_ACCESS_DENIED);
+    }
+    struct stat st;
+    EXPECT_EQ(lstat(PosixPath(c.path)->c_str(), &st) == 0, !c.deleted);
+  }
+  EXPECT_TRUE(FileExists(P("folder")));
+  close(sock);
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+  for (HANDLE notAFile : {mutex, INVALID_HANDLE_VALUE, HANDLE{nullptr}})
+    EXPECT_WIN32(GetFileType(notAFile), static_cast<DWORD>(FILE_TYPE_UNKNOWN), ERROR_INVALID_HANDLE);
+  CloseHandle(mutex);
 }
 
 TEST_F(File, CreationDispositionsAndTheirErrors) {
@@ -238,6 +301,29 @@ TEST_F(File, ShareModesAmongTheHandlesOfTheProcess) {
   CloseHandle(lenient);
 }
 
+// Threads racing for one file without sharing: never two holders at once.
+TEST_F(File, ExclusiveOpenHoldsAcrossThreads) {
+  Put("contested", "x");
+  std::atomic<int> holders = 0, granted = 0;
+  std::atomic<bool> together = false;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000; ++i) {
+        const HANDLE file = Open("contested", GENERIC_READ, 0, OPEN_EXISTING);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        ++granted;
+        if (++holders > 1) together = true;
+        --holders;
+        CloseHandle(file);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_FALSE(together);
+  EXPECT_GT(granted, 0);
+}
+
 TEST_F(File, DeleteOnCloseWaitsForTheLastHandle) {
   const HANDLE first = Open("temp.dat", GENERIC_WRITE, kShareAll, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
   const HANDLE second = Open("temp.dat", GENERIC_READ, kShareAll, OPEN_EXISTING);
@@ -254,15 +340,21 @@ TEST_F(File, DeleteOnCloseWaitsForTheLastHandle) {
   EXPECT_EQ(Contents(P("temp.dat")), "keep");
 }
 
-TEST(FileTemp, TempPathIsTmpdirInWindowsForm) {
-  const std::string saved = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+TEST_F(File, TempPathIsTmpdirInWindowsForm) {
   WCHAR buffer[32] = {u'\xcccc'};
-  setenv("TMPDIR", "/var/tmp/run", 1);
+  SetEnv("TMPDIR", "/var/tmp/run");
   EXPECT_EQ(GetTempPathW(15, buffer), 16u);  // too small: untouched, the size it needs
   EXPECT_EQ(buffer[0], u'\xcccc');
   EXPECT_EQ(GetTempPathW(32, buffer), 15u);
   EXPECT_EQ(std::u16string(buffer), u"Z:\\var\\tmp\\run\\");
-  saved.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", saved.c_str(), 1);
+  // Unset, empty or relative: /tmp.
+  for (const char* value : {"", "relative/dir"}) {
+    SetEnv("TMPDIR", value);
+    EXPECT_EQ(GetTempPathW(32, buffer), 7u) << value;
+    EXPECT_EQ(std::u16string(buffer), u"Z:\\tmp\\") << value;
+  }
+  UnsetEnv("TMPDIR");
+  EXPECT_EQ(GetTempPathW(32, buffer), 7u);
 }
 
 TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {

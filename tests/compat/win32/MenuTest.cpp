@@ -106,10 +106,13 @@ TEST(MenuTest, StringBufferContract) {
   EXPECT_EQ(GetMenuStringW(m.file, 1, buffer, 8, MF_BYPOSITION), 0);  // a separator's text is empty
   EXPECT_EQ(buffer[0], 0);
 
-  // A string item without a string becomes a separator.
+  // A string item without a string becomes a separator; a separator keeps no text.
   ASSERT_TRUE(AppendMenuW(m.help, MF_STRING, 301, nullptr));
   EXPECT_EQ(GetMenuItemID(m.help, 1), 0u);
   EXPECT_EQ(GetMenuState(m.help, 1, MF_BYPOSITION), static_cast<UINT>(MF_SEPARATOR));
+  ASSERT_TRUE(AppendMenuW(m.help, MF_SEPARATOR, 302, u"ignored"));
+  EXPECT_EQ(GetMenuItemID(m.help, 2), 0u);
+  EXPECT_EQ(TextOf(m.help, 2, MF_BYPOSITION), u"");
 }
 
 TEST(MenuTest, MissingItemsAndBadHandlesFailWithTheirCodes) {

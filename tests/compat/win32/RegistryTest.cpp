@@ -169,6 +169,23 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndExactBytes) {
   RegCloseKey(key);
 }
 
+// Rewriting a value as it stands writes nothing to the hive's log; a real
+// change does.
+TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  const auto logSize = [&] {
+    struct stat st;
+    return stat((folder_ + "/user.db-wal").c_str(), &st) == 0 ? st.st_size : 0;
+  };
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(SetDword(key, u"V", 1), ERROR_SUCCESS);
+  EXPECT_EQ(logSize(), 0);
+  ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
+  EXPECT_GT(logSize(), 0);
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   const std::vector<BYTE> text = Sz(u"Orbweave");
@@ -226,7 +243,7 @@ class RegGetValueTest : public RegistryTest, public ::testing::WithParamInterfac
 
 TEST_P(RegGetValueTest, RestrictsTypesAndTerminatesText) {
   const GetCase& c = GetParam();
-  setenv("ORBTEST_DIR", "/opt/örb", 1);
+  SetEnv("ORBTEST_DIR", "/opt/örb");
   ASSERT_EQ(Set(HKEY_CURRENT_USER, u"v", c.storedType, c.stored), ERROR_SUCCESS);
   DWORD type = kPoison;
   std::vector<BYTE> buffer(64, 0xcc);
@@ -515,7 +532,7 @@ TEST_F(RegistryTest, ClassesRootAndUsersMapOntoTheTwoHives) {
 TEST_F(RegistryTest, ReadOnlyHiveRefusesWritesAndStillReads) {
   // A folder name with the characters that file URIs reserve.
   const std::string folder = folder_ + "/odd %41?#";
-  setenv("ORBWEAVE_PREFIX", folder.c_str(), 1);
+  SetEnv("ORBWEAVE_PREFIX", folder);
   testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"winxp");
   ASSERT_EQ(chmod((folder + "/machine.db").c_str(), 0444), 0);
 
@@ -677,6 +694,32 @@ TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
   // read: the hive is refused rather than read without it.
   ASSERT_EQ(unlink((folder_ + "/user.db-shm").c_str()), 0);
   EXPECT_EQ(readAsNobody(), 1);
+}
+
+// Processes that start together and find no hive yet: one makes it, the
+// others wait for it, and every first write succeeds.
+TEST_F(RegistryTest, ProcessesMakingANewHiveTogetherAllSucceed) {
+  int gate[2];
+  ASSERT_EQ(pipe(gate), 0);
+  std::vector<pid_t> children;
+  for (int i = 0; i < 8; ++i) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(gate[1]);
+      char byte;
+      (void)read(gate[0], &byte, 1);  // returns once the parent closes its end
+      _exit(SetDword(HKEY_CURRENT_USER, u"v", i) == ERROR_SUCCESS ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  close(gate[0]);
+  close(gate[1]);
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a first write failed";
+  }
 }
 
 TEST_F(RegistryTest, TwoProcessesShareAHiveAndKeepWhatTheyCommitted) {

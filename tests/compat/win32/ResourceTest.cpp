@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <tuple>
 
 #include "compat/win32/Module.h"
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -96,18 +96,19 @@ TEST(Resource, EachModuleHasItsOwnResources) {
   EXPECT_TRUE(FreeLibrary(module));
 }
 
-TEST(Resource, ScreenSizeFromTheEnvironment) {
+class ResourceEnv : public testing_support::IsolatedTest {};
+
+TEST_F(ResourceEnv, ScreenSizeFromTheEnvironment) {
   EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), 16);
   const std::tuple<const char*, int, int> screens[] = {
       {nullptr, 1024, 768}, {"1920x1080", 1920, 1080}, {"800x600x2", 1024, 768}, {"0x600", 1024, 768},
       {"wide", 1024, 768},
   };
   for (const auto& [value, width, height] : screens) {
-    value != nullptr ? setenv("COMPAT_SCREEN_SIZE", value, 1) : unsetenv("COMPAT_SCREEN_SIZE");
+    value != nullptr ? SetEnv("COMPAT_SCREEN_SIZE", value) : UnsetEnv("COMPAT_SCREEN_SIZE");
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), width) << (value != nullptr ? value : "unset");
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), height);
   }
-  unsetenv("COMPAT_SCREEN_SIZE");
 }
 
 }  // namespace

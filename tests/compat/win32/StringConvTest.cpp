@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -159,24 +160,19 @@ TEST(StringConv, AnsiFollowsTheLocale) {
 }
 
 // Two small locales built for the test with localedef, and LOCPATH to them.
-class TestLocales {
- public:
+class TestLocales : public testing_support::IsolatedTest {
+ protected:
   TestLocales() {
     for (const char* charset : {"ISO-8859-15", "EUC-JP"}) {
-      const std::string command = "localedef -i POSIX -f " + std::string(charset) + " '" + folder_ / charset +
-                                  "' >/dev/null 2>&1";
+      const std::string command =
+          "localedef -i POSIX -f " + std::string(charset) + " '" + folder() / charset + "' >/dev/null 2>&1";
       (void)std::system(command.c_str());
     }
-    setenv("LOCPATH", folder_.path().c_str(), 1);
+    SetEnv("LOCPATH", folder().path());
   }
-  ~TestLocales() { unsetenv("LOCPATH"); }
-
- private:
-  testing_support::TempFolder folder_;
 };
 
-TEST(StringConv, AnsiInOtherCharacterSetsGoesThroughTheCLibrary) {
-  TestLocales locales;
+TEST_F(TestLocales, AnsiInOtherCharacterSetsGoesThroughTheCLibrary) {
   BOOL used;
   {
     LocaleScope locale("ISO-8859-15");

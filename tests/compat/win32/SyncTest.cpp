@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +22,7 @@
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Time.h"
 #include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -30,32 +30,13 @@ namespace {
 // The line a holder writes for a handle and the code left beside it.
 std::string HandleWith(long code) { return "handle " + std::to_string(code) + "\n"; }
 
-// Every test gets its own runtime folder, so no lock file outlives it; the
-// variables that choose the lock folder are restored afterwards.
-class NamedMutex : public ::testing::Test {
+// Every test gets its own runtime folder, so no lock file outlives it, and
+// the variables that choose the lock folder are restored afterwards; the
+// holders inherit them.
+class NamedMutex : public testing_support::IsolatedTest {
  protected:
-  void SetUp() override {
-    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME", "HOME"}) {
-      const char* value = std::getenv(name);
-      saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-    }
-    Use("XDG_RUNTIME_DIR", runtime_.path());
-  }
-  void TearDown() override {
-    for (const auto& [name, value] : saved_) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-  }
-
-  // Sets (or with nothing, removes) a variable here and for the holders.
   void Use(const std::string& name, std::optional<std::string> value) {
-    env_.erase(name);
-    std::erase(unset_, name);
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-      env_[name] = *value;
-    } else {
-      unsetenv(name.c_str());
-      unset_.push_back(name);
-    }
+    value ? SetEnv(name, *value) : UnsetEnv(name);
   }
 
   // Another process that creates the mutex and holds it until it is killed.
@@ -73,12 +54,10 @@ class NamedMutex : public ::testing::Test {
     }
   };
   Holder StartHolder(const std::string& name) {
+    const std::string resultFile = folder() / ("result" + std::to_string(++holders_));
     testing_support::ProgramRun run;
     run.program = testing_support::BuildBin() + "/win32_probe";
-    const std::string resultFile = results_ / ("result" + std::to_string(++holders_));
     run.args = {"mutex", name, resultFile};
-    run.env = env_;
-    run.unsetEnv = unset_;
     return {std::make_unique<testing_support::BackgroundProgram>(run), resultFile};
   }
 
@@ -90,11 +69,6 @@ class NamedMutex : public ::testing::Test {
     return {mutex, GetLastError()};
   }
 
-  testing_support::TempFolder runtime_;
-  testing_support::TempFolder results_;
-  std::map<std::string, std::string> env_;
-  std::vector<std::string> unset_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
   int holders_ = 0;
 };
 
@@ -105,7 +79,7 @@ TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   auto [mutex, error] = Create(name);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_TRUE(CloseHandle(mutex));
-  EXPECT_TRUE(testing_support::FileExists(runtime_ / (compat::win32::Utf16ToUtf8(name) + ".mutex")));
+  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + compat::win32::Utf16ToUtf8(name) + ".mutex"));
 
   // Killed without a chance to clean up: the mark goes with the process.
   first.Kill();
@@ -156,15 +130,13 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   for (HANDLE handle : handles) EXPECT_TRUE(CloseHandle(handle));
   // A long name keeps 160 bytes of its start, then "~" and the 16 hex digits of
   // its FNV-1a hash.
-  EXPECT_TRUE(testing_support::FileExists(runtime_ / (std::string(160, 'x') + "~1E685F5BFF0918EC.mutex")));
+  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + std::string(160, 'x') + "~1E685F5BFF0918EC.mutex"));
 
   // An empty name, like none, makes a new unnamed mutex every time.
   const auto [unnamed, first] = Create(u"");
   const auto [another, second] = Create(u"");
-  EXPECT_EQ(first, static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_EQ(second, static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_TRUE(CloseHandle(unnamed));
-  EXPECT_TRUE(CloseHandle(another));
+  EXPECT_EQ(first + second, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(CloseHandle(unnamed) && CloseHandle(another));
 }
 
 // When the runtime folder or a lock file in it cannot be used, the lock moves
