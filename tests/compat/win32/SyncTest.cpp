@@ -80,6 +80,11 @@ TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_TRUE(CloseHandle(mutex));
   EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + compat::win32::Utf16ToUtf8(name) + ".mutex"));
+  // Letters and digits at both ends of their ranges name the lock file as they are.
+  auto [edges, edgesError] = Create(u"azAZ09");
+  EXPECT_EQ(edgesError, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/azAZ09.mutex"));
+  EXPECT_TRUE(CloseHandle(edges));
 
   // Killed without a chance to clean up: the mark goes with the process.
   first.Kill();
