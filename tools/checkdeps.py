@@ -22,14 +22,16 @@ import sys
 #              against (the settings store, the start-up); its GUI half is
 #              reached through compat/mfc's module
 #   test       GoogleTest and GoogleMock
-#   bench      Google Benchmark and ICU, the reference the benchmarks compare with
+#   bench      Google Benchmark
+#   icu        ICU, the reference the benchmarks compare with and the case
+#              table's tests check against
 #   fuzz       libFuzzer's interface
 OUTSIDE_KINDS = [
     ("wx/", "wx"),
     ("gtest/", "test"),
     ("gmock/", "test"),
     ("benchmark/", "bench"),
-    ("unicode/", "bench"),
+    ("unicode/", "icu"),
     ("fuzzer/", "fuzz"),
 ]
 
@@ -59,8 +61,8 @@ LAYERS = {
     "tools": (_LUMO_BELOW_SHELL + _COMPAT, {"system"}),
     # Tests, benchmarks and fuzz targets reach whatever they check.
     "tests": (["shell", "peers", "tools", "tests"] + _LUMO_BELOW_SHELL + _COMPAT,
-              {"system", "wx", "test"}),
-    "bench": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "wx", "bench"}),
+              {"system", "wx", "test", "icu"}),
+    "bench": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "wx", "bench", "icu"}),
     "fuzz": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "fuzz"}),
 }
 
