@@ -8,7 +8,7 @@ what each folder may include: folders and headers of this tree, and kinds of
 outside headers (the C++ standard library is allowed everywhere). The check
 prints each include against the grain as "file:line: ..." and exits 1 when
 there is one, 0 when there is none. A header named ...Internal.h may be
-included only by the files beside it and by tests.
+included only by the files beside it, by tests and by benchmarks.
 """
 
 import os
@@ -147,9 +147,9 @@ def check_file(root, path, problems):
                 continue
             target = beside
         # A header named ...Internal.h serves the sources beside it (and
-        # their tests); no other folder builds on it.
+        # their tests and benchmarks); no other folder builds on it.
         if (target.endswith("Internal.h") and os.path.dirname(target) != os.path.dirname(path)
-                and layer != "tests"):
+                and layer not in ("tests", "bench")):
             problems.append('%s: "%s" is internal to %s/' % (where, header, os.path.dirname(target)))
             continue
         if layer_of(target) == layer or any(covers(entry, target) for entry in allowed):
