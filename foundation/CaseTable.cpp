@@ -21,8 +21,8 @@ constexpr int kPageBits = 9;
 constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
 static_assert(kCaseTablePagesPerMapping * kPageSize >= kCaseTableSize);
 
-// All zero until a table is loaded, and again after a rejected one: every
-// index then names page 0, whose deltas are 0, and every mapping is the
+// All zero until a table is loaded; after a rejected one every index names
+// page 0 again, whose deltas are zeroed: either way every mapping is the
 // identity.
 std::array<std::uint8_t, kMappings * kCaseTablePagesPerMapping> gIndexes;
 std::array<std::int16_t, kCaseTablePageCount * kPageSize> gPages;
@@ -45,17 +45,15 @@ bool UnpackValues(std::span<const std::uint8_t> packed, std::span<Value> out) {
   std::size_t in = 0;
   std::size_t done = 0;
   while (in < packed.size()) {
+    // Below 0x80 the control byte is already the value's first byte.
     const std::uint8_t control = packed[in];
-    std::size_t count = 1;  // below 0x80 the control byte is the value's first byte
-    if (control >= 0xC0) {
-      count = (control & 0x3Fu) + 1;
-      in += 1;
-    } else if (control >= 0x80) {
-      if (packed.size() - in < 2) return false;
-      count = ((control & 0x3Fu) << 8 | packed[in + 1]) + 65;
-      in += 2;
-    }
-    if (packed.size() - in < sizeof(Value) || out.size() - done < count) return false;
+    const std::size_t header = control < 0x80 ? 0 : control < 0xC0 ? 2 : 1;
+    if (packed.size() - in < header + sizeof(Value)) return false;
+    const std::size_t count = header == 0   ? 1
+                              : header == 1 ? (control & 0x3Fu) + 1
+                                            : ((control & 0x3Fu) << 8 | packed[in + 1]) + 65;
+    in += header;
+    if (out.size() - done < count) return false;
     std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(done), count, ReadValue<Value>(&packed[in]));
     in += sizeof(Value);
     done += count;
@@ -87,12 +85,12 @@ PackedCaseTable CompiledCaseTable() {
 
 bool LoadCaseTable(const PackedCaseTable& packed) {
   const bool loaded =
-      packed.pageCount > 0 && packed.pageCount <= kCaseTablePageCount && Unpack(packed.indexes, gIndexes) &&
-      Unpack(packed.pages, std::span(gPages).first(static_cast<std::size_t>(packed.pageCount) * kPageSize)) &&
+      packed.pageCount <= kCaseTablePageCount && Unpack(packed.indexes, gIndexes) &&
+      Unpack(packed.pages, std::span(gPages).first(packed.pageCount * kPageSize)) &&
       std::all_of(gIndexes.begin(), gIndexes.end(), [&](std::uint8_t page) { return page < packed.pageCount; });
   if (!loaded) {
     gIndexes.fill(0);
-    gPages.fill(0);
+    std::fill_n(gPages.begin(), kPageSize, 0);
   }
   return loaded;
 }

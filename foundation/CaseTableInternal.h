@@ -2,6 +2,7 @@
 // table's own source and its tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -17,7 +18,7 @@ bool Unpack(std::span<const std::uint8_t> packed, std::span<std::int16_t> out);
 struct PackedCaseTable {
   std::span<const std::uint8_t> indexes;  // the lower, upper and title pages of each 512 code points
   std::span<const std::uint8_t> pages;    // pageCount pages of 512 deltas
-  int pageCount = 0;
+  std::size_t pageCount = 0;
   const char* unicodeVersion = "";  // of the character database it was made from
 };
 

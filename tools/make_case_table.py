@@ -152,8 +152,8 @@ def render(ucd_lines, version):
 // the tool's description tells the form.
 
 inline constexpr char kCaseTableUnicodeVersion[] = "%(version)s";
-inline constexpr int kCaseTablePagesPerMapping = %(per_mapping)d;
-inline constexpr int kCaseTablePageCount = %(page_count)d;
+inline constexpr std::size_t kCaseTablePagesPerMapping = %(per_mapping)d;
+inline constexpr std::size_t kCaseTablePageCount = %(page_count)d;
 
 // %(index_count)d page indexes (lower, upper, title), one byte each.
 inline constexpr std::uint8_t kPackedCaseTableIndexes[] = {
