@@ -195,13 +195,15 @@ def main(argv):
         print("make_case_table: %s: %s" % (args.ucd, e), file=sys.stderr)
         return 1
 
-    if args.check:
+    current = None
+    if os.path.lexists(args.output):
         try:
-            with open(args.output, encoding="utf-8", newline="") as f:
+            with open(args.output, encoding="utf-8", errors="replace", newline="") as f:
                 current = f.read()
         except OSError as e:
             print("make_case_table: cannot read %s: %s" % (args.output, e.strerror), file=sys.stderr)
             return 1
+    if args.check:
         if current != text:
             print("make_case_table: %s differs from what %s gives; run tools/make_case_table.py"
                   % (args.output, args.ucd), file=sys.stderr)
@@ -209,21 +211,13 @@ def main(argv):
         return 0
 
     # Rewrite only a table this tool wrote before, never a file it did not make.
-    if os.path.lexists(args.output):
-        try:
-            with open(args.output, encoding="utf-8", errors="replace") as f:
-                first = f.readline()
-        except OSError as e:
-            print("make_case_table: cannot read %s: %s" % (args.output, e.strerror), file=sys.stderr)
-            return 1
-        if not os.path.isfile(args.output) or not first.startswith(GENERATED):
-            print("make_case_table: %s is not a table this tool wrote; not overwriting it"
-                  % args.output, file=sys.stderr)
-            return 1
+    if current is not None and (not os.path.isfile(args.output) or not current.startswith(GENERATED)):
+        print("make_case_table: %s is not a table this tool wrote; not overwriting it" % args.output,
+              file=sys.stderr)
+        return 1
     with open(args.output, "w", encoding="utf-8", newline="") as f:
         f.write(text)
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
