@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <clocale>
 #include <filesystem>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
