@@ -215,7 +215,8 @@ TEST_F(KyrellTest, AudioListIsPassedUncheckedDeletedAndReleased) {
   EXPECT_EQ(r.taskCode, kTaskAudioCd);
   EXPECT_EQ(r.startMode, kStartWithInput);
   const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
-  EXPECT_EQ(Paths<char16_t>(audio), (std::vector<std::u16string>{u"Z:\\missing\\one.wav", u"Z:\\missing\\two.wav"}));
+  EXPECT_EQ(Paths<char16_t>(audio),
+            (std::vector<std::u16string>{u"Z:\\missing\\one.wav", u"Z:\\missing\\two.wav"}));
   EXPECT_FALSE(testing_support::FileExists(list));
   app.FreeTaskInput();
   EXPECT_EQ(audio->count, 0u);

@@ -122,7 +122,9 @@ ProcessResult BackgroundProgram::Wait() {
 namespace {
 std::string SetByCtest(const char* name) {
   const char* value = std::getenv(name);
-  if (value == nullptr) throw std::runtime_error(std::string(name) + " is not set; run the tests through ctest");
+  if (value == nullptr) {
+    throw std::runtime_error(std::string(name) + " is not set; run the tests through ctest");
+  }
   return value;
 }
 }  // namespace

@@ -51,8 +51,9 @@ class DriveAccessTest : public testing_support::IsolatedTest {
   // what is not there.
   static Texts Drive(const char16_t* index) {
     Texts values;
+    const std::u16string key = std::u16string(kKey) + u"\\" + index;
     for (const char16_t* name : {u"Device", u"Vendor", u"Model"})
-      values.push_back(GetRegString(HKEY_CURRENT_USER, std::u16string(kKey) + u"\\" + index, name).value_or(u"-"));
+      values.push_back(GetRegString(HKEY_CURRENT_USER, key, name).value_or(u"-"));
     return values;
   }
 

@@ -148,6 +148,7 @@ TEST_F(StartIgnisTest, ResultsAndUnknownSteps) {
       {"result:null,result:success", false, 1, 0, false},
       {"result:failure", false, 0, 0, false},
       {"idle,result:null", true, 0, 1, false},
+      {" ,idle,\t, idle ,", false, 1, 2, false},  // blank steps are no steps
       // An unknown step stops the script with a failure: what follows never runs.
       {"idle,jump,idle", false, 0, 1, true},
       {"result:null,command:", false, 0, 0, true},

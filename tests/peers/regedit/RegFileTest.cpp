@@ -194,7 +194,7 @@ TEST_F(RegFileTest, ExportNamesWhatTheFormatCannotHold) {
 TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
   const std::string text =
       "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\gone]\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n\"drop\"=-\r\n@=-\r\n\"v\"=dword:00000001\r\n\r\n";
+      "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n\"drop\"=-\r\n@=-\r\n\"v\"=dword:00000001\r\n\"e\"=\"\"\r\n\r\n";
   EXPECT_EQ(regfile::Write(regfile::Parse(regfile::DecodeFile(text))), text);
   // Deletions of values a file cannot name exactly, or at all.
   regfile::Document document = regfile::Parse(regfile::DecodeFile(text));
