@@ -121,8 +121,9 @@ void CheckEncoding(const ICharEncoding& encoding, const std::uint8_t* data, std:
 
 // Text for `encoding` in which most characters are valid: each input byte
 // picks an ASCII character, a code point made of the three bytes after it
-// (below 0x800, below 0x10000 or anywhere, so that every length occurs), or
-// the next byte copied as it is, which breaks the text there.
+// (below 0x800, below 0x10000 or anywhere, so that every length occurs), the
+// same with one of its bytes replaced by the next input byte, or the next
+// byte copied as it is; the last two break the text there.
 std::vector<std::uint8_t> MostlyValid(const ICharEncoding& encoding, const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> text;
   for (std::size_t i = 0; i < size; ++i) {
@@ -136,11 +137,12 @@ std::vector<std::uint8_t> MostlyValid(const ICharEncoding& encoding, const std::
       if (i + 3 >= size) break;
       c = static_cast<CodePoint>(data[i + 1]) | static_cast<CodePoint>(data[i + 2]) << 8 |
           static_cast<CodePoint>(data[i + 3]) << 16;
-      c %= pick < 0xB0 ? 0x800 : pick < 0xE0 ? 0x10000 : 0x110000;
+      c %= pick < 0xB0 ? 0x800 : pick < 0xD0 ? 0x10000 : 0x110000;
       i += 3;
     }
     std::uint8_t buffer[4];
     const std::int32_t written = encoding.encodeChar(c, buffer, 4, 0);
+    if (pick >= 0xE0 && written > 0 && i + 1 < size) buffer[pick % written] = data[++i];
     text.insert(text.end(), buffer, buffer + written);
   }
   return text;

@@ -93,6 +93,7 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf8 cut 4", UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
       {"utf8 ascii after lead", UTF8(), {0xC2, 0x41}, kInvalid, 0},
       {"utf8 ascii in 3", UTF8(), {0xE0, 0xA0, 0x41}, kInvalid, 0},
+      {"utf8 ascii then continuation", UTF8(), {0xC2, 0x41, 0x80}, kInvalid, 0},
       // UTF-8: surrogate code points are accepted.
       {"utf8 surrogate", UTF8(), {0xED, 0xA0, 0x80}, 0xD800, 3},
       // UTF-16 (little-endian units).
@@ -250,6 +251,7 @@ TEST(CharEncodings, LenientWalksSkipInvalidBytesWithoutCountingThem) {
   EXPECT_EQ(UTF8().findCharStart(utf8.data(), 3, 1), -1);
   CodePoint c = 0;
   EXPECT_EQ(UTF8().decodeNextChar(c, utf8.data(), 4, -1), -1);
+  EXPECT_EQ(UTF8().decodeNextChar(c, utf8.data(), 3, 1), -1);
   const Bytes utf16 = {0x41, 0x00, 0x00, 0xDC, 0x00, 0xD8, 0x00, 0xDC, 0x42};  // A, lone low, pair, half
   EXPECT_EQ(UTF16().countChars(utf16.data(), Size(utf16), 0), 2);
   EXPECT_EQ(UTF32().countChars(utf16.data(), 9, 0), 2);
@@ -295,6 +297,8 @@ TEST(CharEncodings, BackwardsStrictAndLenient) {
   EXPECT_EQ(c, 0x41u);
   const Bytes lowAlone = {0x41, 0x00, 0x00, 0xDC};
   EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data(), 4, 4), -1);
+  EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data() + 2, 2, 2), -1);
+  EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data(), 4, 0), -1);
   // UTF-32 and Latin-1 step back one unit.
   EXPECT_EQ(UTF32().decodePreviousChar(c, high.data(), 4, 3), -1);
   EXPECT_EQ(Latin1().findPreviousCharStart(high.data(), 4, 0), -1);
