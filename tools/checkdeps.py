@@ -67,8 +67,8 @@ LAYERS = {
 }
 
 # The C++ standard library, with the C library's headers in both spellings,
-# and the compilers' own ABI header (demangling), which every C++ toolchain
-# ships beside it.
+# and the compilers' own ABI header (demangling) and SSE2 intrinsics header,
+# which every C++ toolchain (for x86, the latter) ships beside it.
 STANDARD = set("""
 algorithm any array atomic barrier bit bitset charconv chrono codecvt compare
 complex concepts condition_variable coroutine deque exception execution
@@ -85,7 +85,7 @@ cwctype
 assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h
 setjmp.h signal.h stdarg.h stddef.h stdint.h stdio.h stdlib.h string.h time.h
 uchar.h wchar.h wctype.h
-cxxabi.h
+cxxabi.h emmintrin.h
 """.split())
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".inc", ".c", ".cc", ".cpp")
