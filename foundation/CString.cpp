@@ -140,13 +140,63 @@ void RequireBackwards(const CString& self, const char* method) {
 
 // --- comparison ---
 
+// How many bytes at the start of `a` and `b` are equal.
+std::int32_t CommonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::int32_t size) {
+  constexpr std::int32_t kChunk = 256;
+  std::int32_t at = 0;
+  while (size - at >= kChunk && std::memcmp(a + at, b + at, kChunk) == 0) at += kChunk;
+  return at + static_cast<std::int32_t>(std::mismatch(a + at, a + size, b + at).first - (a + at));
+}
+
+// The last offset at or before `common` at which two texts of one encoding
+// that agree in their first `common` bytes both start a character afresh:
+// everything before it decodes to the same code points in both. A byte (or
+// unit) that can only continue a character is never such a place, whatever
+// came before it. 0 for the code page, whose trailing bytes can look like
+// anything.
+std::int32_t Resync(const ICharEncoding& encoding, const std::uint8_t* a, std::int32_t sizeA, const std::uint8_t* b,
+                    std::int32_t sizeB, std::int32_t common) {
+  const auto continues = [&](std::int32_t at, std::int32_t width, auto isContinuation) {
+    return (at + width <= sizeA && isContinuation(a + at)) || (at + width <= sizeB && isContinuation(b + at));
+  };
+  std::int32_t at = common;
+  switch (encoding.getId()) {
+    case kLatin1EncodingId:
+      return at;
+    case kUTF32EncodingId:
+      return at & ~3;
+    case kUTF8EncodingId:
+      while (at > 0 && continues(at, 1, [](const std::uint8_t* byte) { return (*byte & 0xC0) == 0x80; })) --at;
+      return at;
+    case kUTF16EncodingId:
+      at &= ~1;
+      while (at > 0 && continues(at, 2, [](const std::uint8_t* unit) { return (unit[1] & 0xFC) == 0xDC; })) at -= 2;
+      return at;
+    default:
+      return 0;
+  }
+}
+
 // This text from `start` against `other`, at most `maxCount` characters
 // (-1: no limit). In prefix mode the other text only has to occur at
 // `start`; otherwise a longer rest of this text orders after it.
 template <bool NoCase>
 std::int32_t CompareFrom(const TextView& mine, StringPosition start, const TextView& other, std::int32_t maxCount,
                          bool prefix) {
-  TextReader a(mine, start.offset), b(other);
+  std::int32_t skipped = 0;
+  if (!NoCase && !start.isNone() && other.hasEncoding(mine.encoding)) {
+    // Equal bytes in one encoding are equal code points: pass over them.
+    const std::uint8_t* rest = mine.bytes + start.offset;
+    const std::int32_t restSize = mine.size - start.offset;
+    skipped = Resync(mine.encoding, rest, restSize, other.bytes, other.size,
+                     CommonPrefix(rest, other.bytes, std::min(restSize, other.size)));
+    if (maxCount >= 0 && skipped > 0) {
+      const std::int32_t chars = mine.encoding.countChars(rest, skipped, 0);
+      if (chars >= maxCount) return 0;
+      maxCount -= chars;
+    }
+  }
+  TextReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
     CodePoint x, y;
     if (!b.next(y)) return prefix ? 0 : (a.next(x) ? 1 : 0);

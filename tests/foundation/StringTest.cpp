@@ -147,6 +147,32 @@ TEST(Strings, CompareMatchAndStartFromAPlace) {
   EXPECT_EQ(String("abc")->compareTo(*GetUTF8CharEncoding().get()->describe()), -1);
 }
 
+// Equal bytes are passed over in one go; the comparison resumes where both
+// texts start a character, also when they differ inside one.
+TEST(Strings, SameEncodingComparisonResumesAtACharacterStart) {
+  const auto utf8 = [](const char* bytes) { return String(make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(bytes))); };
+  const std::string longer(300, 'a');
+  struct Row {
+    String left, right;
+    std::int32_t max, result;
+  } rows[] = {
+      {utf8("a\xe2\x82\xac"), utf8("a\xe2\x82"), -1, 1},  // the cut character is no character
+      {utf8("a\xe2\x82"), utf8("a\xe2\x82\xac"), -1, -1},
+      {utf8("\xc3\xa9"), utf8("\xc3\xa8"), -1, 1},
+      {u"x\U0001F600", u"x\xD83D", -1, 1},  // a lone high surrogate is skipped
+      {u"x\xD83D", u"x\U0001F600", -1, -1},
+      {u"x\xD83Dy", u"x\xD83Dz", 1, 0},
+      {u"x\xD83Dy", u"x\xD83Dz", 2, -1},
+      {String((longer + "b").c_str()), String((longer + "c").c_str()), -1, -1},
+      {String((longer + "b").c_str()), String((longer + "c").c_str()), 300, 0},
+      {In(GetUTF32CharEncoding(), u"ab\U0001F600"), In(GetUTF32CharEncoding(), u"ab\U0001F601"), -1, -1},
+      {In(GetUTF32CharEncoding(), u"abc"), In(GetUTF32CharEncoding(), u"abd"), 2, 0},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.left->compare(*row.right, 0, row.max), row.result) << WHERE(row.left) << " " << ToUTF8(row.right);
+  }
+}
+
 // Needs the case table generated from the Unicode character database: the
 // ASCII-only placeholder maps U+0130 to itself.
 TEST(Strings, CompareNoCaseUsesTheSimpleLowerCaseMapping) {
