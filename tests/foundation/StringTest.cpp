@@ -244,55 +244,63 @@ TEST(Strings, FindForwardsAndBackwards) {
   }
   const String text = u"a\u20acBa\u20acb";
   EXPECT_EQ(text->find(0x20ac, 2), text->makePosition(4));
-  EXPECT_EQ(text->find(0x20ac, text->makePosition(5)), StringPosition::none());
+  EXPECT_EQ(text->find('b', 0).index, 5);
+  EXPECT_EQ(text->find('B', text->makePosition(3)), StringPosition::none());
   EXPECT_EQ(text->findNoCase('b', 0).index, 2);
-  EXPECT_EQ(text->findNoCase('b', text->makePosition(3)).index, 5);
+  EXPECT_EQ(text->findNoCase('B', text->makePosition(3)).index, 5);
   EXPECT_EQ(text->findLast('a').index, 3);
-  EXPECT_EQ(text->findLast('a', text->makePosition(3)).index, 0);
+  EXPECT_EQ(text->findLast('b', text->makePosition(5)), StringPosition::none());
   EXPECT_EQ(text->findLastNoCase('B', 5).index, 2);
   EXPECT_EQ(text->findLastNoCase('B', text->makePosition(6)).index, 5);
   EXPECT_EQ(text->find('a', 7), StringPosition::none());  // out of range
 }
 
-// findAny and findLastAny over lists of texts and sets of code points.
+// findAny and findLastAny over lists of texts and sets of code points, in
+// both case modes and from both start forms.
 TEST(Strings, FindAnyOfAListOrASet) {
   const String text = u"one, Two; three";
+  using Where = std::pair<std::int32_t, std::int32_t>;  // index and number, or -1
+  const auto match = [&](Where where) {
+    return where.first < 0 ? StringMatch{} : StringMatch{text->makePosition(where.first), where.second};
+  };
+  const auto find = [&](const auto& list, std::int32_t start, Where cased, Where folded) {
+    const StringPosition at = text->makePosition(start);
+    EXPECT_EQ(text->findAny(list, start), match(cased)) << start;
+    EXPECT_EQ(text->findAny(list, at), match(cased)) << start;
+    EXPECT_EQ(text->findAnyNoCase(list, start), match(folded)) << start;
+    EXPECT_EQ(text->findAnyNoCase(list, at), match(folded)) << start;
+  };
+  const auto findLast = [&](const auto& list, std::int32_t bound, Where cased, Where folded) {
+    const StringPosition at = bound < 0 ? StringPosition::none() : text->makePosition(bound);
+    EXPECT_EQ(text->findLastAny(list, bound), match(cased)) << bound;
+    EXPECT_EQ(text->findLastAny(list, at), match(cased)) << bound;
+    EXPECT_EQ(text->findLastAnyNoCase(list, bound), match(folded)) << bound;
+    EXPECT_EQ(text->findLastAnyNoCase(list, at), match(folded)) << bound;
+  };
+  const Where none{-1, -1};
   const char16_t* wide[] = {u";", u"two", nullptr};
+  find(wide, 0, {8, 0}, {5, 1});
+  find(wide, 6, {8, 0}, {8, 0});
+  findLast(wide, -1, {8, 0}, {8, 0});
+  findLast(wide, 8, none, {5, 1});
   const char* narrow[] = {"", "TW", "two", nullptr};  // an empty text matches nothing; ties go to the first listed
+  find(narrow, 0, none, {5, 1});
+  findLast(narrow, 15, none, {5, 1});
   const P<CConstArray> array = make<CConstArray>();
   array->add(PC<IBase>(make<CConstArray>()));  // no string: matches nothing
   array->add(String(u"e").get());
   array->add(String("T").get());
-  EXPECT_EQ(text->findAny(wide, 0), (StringMatch{text->makePosition(8), 0}));
-  EXPECT_EQ(text->findAnyNoCase(wide, text->makePosition(1)), (StringMatch{text->makePosition(5), 1}));
-  EXPECT_EQ(text->findAnyNoCase(narrow, 0), (StringMatch{text->makePosition(5), 1}));
-  EXPECT_EQ(text->findAny(narrow, text->makePosition(0)), StringMatch{});
-  EXPECT_EQ(text->findAny(*array, 0), (StringMatch{text->makePosition(2), 1}));
-  EXPECT_EQ(text->findAny(*array, text->makePosition(3)), (StringMatch{text->makePosition(5), 2}));
-  EXPECT_EQ(text->findAnyNoCase(*array, 3).position.index, 5);
-  EXPECT_EQ(text->findAnyNoCase(*array, text->makePosition(11)).position.index, 13);
-  EXPECT_EQ(text->findLastAny(wide), (StringMatch{text->makePosition(8), 0}));
-  EXPECT_EQ(text->findLastAny(wide, text->makePosition(8)), StringMatch{});
-  EXPECT_EQ(text->findLastAnyNoCase(wide, 8), (StringMatch{text->makePosition(5), 1}));
-  EXPECT_EQ(text->findLastAnyNoCase(narrow, text->makePosition(15)).position.index, 5);
-  EXPECT_EQ(text->findLastAny(narrow, -1), StringMatch{});
-  EXPECT_EQ(text->findLastAny(*array, 15), (StringMatch{text->makePosition(14), 1}));
-  EXPECT_EQ(text->findLastAny(*array, text->makePosition(6)), (StringMatch{text->makePosition(5), 2}));
-  EXPECT_EQ(text->findLastAnyNoCase(*array, 12).position.index, 10);
-  EXPECT_EQ(text->findLastAnyNoCase(*array, text->makePosition(10)).position.index, 5);
+  find(*array, 0, {2, 1}, {2, 1});
+  find(*array, 6, {13, 1}, {10, 2});
+  findLast(*array, 15, {14, 1}, {14, 1});
+  findLast(*array, 12, {5, 2}, {10, 2});
   // Sets: the number found is the member's place in the set.
-  EachForm(u";,", [&](const auto& set) {
-    EXPECT_EQ(text->findAny(set, 0), (StringMatch{text->makePosition(3), 1}));
-    EXPECT_EQ(text->findAny(set, text->makePosition(4)), (StringMatch{text->makePosition(8), 0}));
-    EXPECT_EQ(text->findLastAny(set, -1), (StringMatch{text->makePosition(8), 0}));
-    EXPECT_EQ(text->findLastAny(set, text->makePosition(8)), (StringMatch{text->makePosition(3), 1}));
+  EachForm(u"Tw", [&](const auto& set) {
+    find(set, 0, {5, 0}, {5, 0});
+    find(set, 7, none, {10, 0});
+    findLast(set, -1, {6, 1}, {10, 0});
   });
-  EachForm(u"xT", [&](const auto& set) {
-    EXPECT_EQ(text->findAnyNoCase(set, 0), (StringMatch{text->makePosition(5), 1}));
-    EXPECT_EQ(text->findAnyNoCase(set, text->makePosition(6)), (StringMatch{text->makePosition(10), 1}));
-    EXPECT_EQ(text->findLastAnyNoCase(set, 15), (StringMatch{text->makePosition(10), 1}));
-    EXPECT_EQ(text->findLastAnyNoCase(set, text->makePosition(10)), (StringMatch{text->makePosition(5), 1}));
-  });
+  EachForm(u";,", [&](const auto& set) { find(set, 0, {3, 1}, {3, 1}); });
 }
 
 // Each token in turn, the last call returning the rest, then null.
@@ -331,14 +339,22 @@ TEST(Strings, NextTokenSplitsIntoFields) {
       EXPECT_EQ(Tokens(text, separator, false), (Fields{"a, b,, " EURO ", C"}));
     });
     EXPECT_EQ(Tokens(text, CodePoint('c'), true), (Fields{"a, b,, " EURO ", ", ""}));
-    EachForm(u" ,", [&](const auto& set) {
-      EXPECT_EQ(TokensAny(text, set, false), (Fields{"a", "", "b", "", "", EURO, "", "C"}));
-    });
-    const char16_t* wide[] = {u", ", u",", nullptr};
+    // Lists and sets, each in both case modes.
+    const auto split = [&](const auto& list, const Fields& cased, const Fields& folded) {
+      EXPECT_EQ(TokensAny(text, list, false), cased) << WHERE(text);
+      EXPECT_EQ(TokensAny(text, list, true), folded) << WHERE(text);
+    };
+    const char16_t* wide[] = {u", ", u"c", nullptr};
+    split(wide, {"a", "b,", EURO, "C"}, {"a", "b,", EURO, "", ""});
     const char* narrow[] = {"B", "\x80", nullptr};
-    EXPECT_EQ(TokensAny(text, wide, false), (Fields{"a", "b", "", EURO, "C"}));
-    EXPECT_EQ(TokensAny(text, narrow, true), (Fields{"a, ", ",, " EURO ", C"}));
-    EXPECT_EQ(TokensAny(text, u"bC", true), (Fields{"a, ", ",, " EURO ", ", ""}));
+    split(narrow, {"a, b,, " EURO ", C"}, {"a, ", ",, " EURO ", C"});
+    const P<CConstArray> array = make<CConstArray>();
+    array->add(String("c").get());
+    array->add(String(u", ").get());
+    split(*array, {"a", "b,", EURO, "C"}, {"a", "b,", EURO, "", ""});
+    EachForm(u"B,", [&](const auto& set) {
+      split(set, {"a", " b", "", " " EURO, " C"}, {"a", " ", "", "", " " EURO, " C"});
+    });
   }
   StringPosition none = StringPosition::none();
   EXPECT_TRUE(String("a")->nextToken(none, ',').isNull());
@@ -383,13 +399,13 @@ TEST(Strings, CountAndReplaceOccurrences) {
 TEST(Strings, CountAndReplaceAnyOfAListOrASet) {
   const String text = u"abcABCabc";
   const char16_t* wide[] = {u"bc", u"a", nullptr};
-  const char* narrow[] = {"ABC", "c", nullptr};
+  const char* narrow[] = {"AB", "c", nullptr};
   const P<CConstArray> array = make<CConstArray>();
   array->add(String("Ca").get());
   EXPECT_EQ(text->countAny(wide), 4);
   EXPECT_EQ(text->countAnyNoCase(wide), 6);
   EXPECT_EQ(text->countAny(narrow), 3);
-  EXPECT_EQ(text->countAnyNoCase(narrow), 3);
+  EXPECT_EQ(text->countAnyNoCase(narrow), 6);
   EXPECT_EQ(text->countAny(*array), 1);
   EXPECT_EQ(text->countAnyNoCase(*array), 2);
   EachForm(u"cB", [&](const auto& set) {
@@ -402,9 +418,9 @@ TEST(Strings, CountAndReplaceAnyOfAListOrASet) {
   EXPECT_EQ(ToUTF8(text->replaceAny(wide, u"_")), "__ABC__");
   EXPECT_EQ(ToUTF8(text->replaceAny(wide, "")), "ABC");
   EXPECT_EQ(ToUTF8(text->replaceAny(wide, *String("."))), "..ABC..");
-  EXPECT_EQ(ToUTF8(text->replaceAny(narrow, u"!")), "ab!!ab!");
-  EXPECT_EQ(ToUTF8(text->replaceAny(narrow, "")), "abab");
-  EXPECT_EQ(ToUTF8(text->replaceAny(narrow, *String())), "abab");
+  EXPECT_EQ(ToUTF8(text->replaceAny(narrow, u"!")), "ab!!Cab!");
+  EXPECT_EQ(ToUTF8(text->replaceAny(narrow, "")), "abCab");
+  EXPECT_EQ(ToUTF8(text->replaceAny(narrow, *String())), "abCab");
   EXPECT_EQ(ToUTF8(text->replaceAny(*array, u"|")), "abcAB|bc");
   EXPECT_EQ(ToUTF8(text->replaceAny(*array, "|")), "abcAB|bc");
   EXPECT_EQ(ToUTF8(text->replaceAny(*array, *String("|"))), "abcAB|bc");
@@ -429,6 +445,13 @@ TEST(Strings, TrimAtEitherEnd) {
       EXPECT_FALSE(subject->trim('x').isNull());
     }
   }
+  const String mixed = "xXaxX";  // t and its other case
+  EXPECT_EQ(ToUTF8(mixed->trim('x')), "XaxX");
+  EXPECT_EQ(ToUTF8(mixed->trimLeft('x')), "XaxX");
+  EXPECT_EQ(ToUTF8(mixed->trimRight('x')), "xXaxX");
+  EXPECT_EQ(ToUTF8(mixed->trimNoCase('x')), "a");
+  EXPECT_EQ(ToUTF8(mixed->trimLeftNoCase('x')), "axX");
+  EXPECT_EQ(ToUTF8(mixed->trimRightNoCase('x')), "xXa");
   const String text = u" \tXa b\u20acX\t";
   EachForm(u"\t x", [&](const auto& set) {
     EXPECT_EQ(ToUTF8(text->trimAny(set)), "Xa b" EURO "X");
@@ -520,6 +543,7 @@ TEST(Strings, PositionsAndCharacters) {
   EXPECT_EQ(text->movePosition({1, 1}, 2), (StringPosition{3, 8}));
   EXPECT_EQ(text->movePosition({3, 8}, -3), (StringPosition{0, 0}));
   EXPECT_EQ(text->movePosition({3, 8}, 0), (StringPosition{3, 8}));
+  EXPECT_EQ(text->movePosition({1, 1}, 3), (StringPosition{4, 9}));
   EXPECT_EQ(text->movePosition({3, 8}, 2), StringPosition::none());
   EXPECT_EQ(text->movePosition({1, 1}, -2), StringPosition::none());
   EXPECT_EQ(text->movePosition(StringPosition::none(), 1), StringPosition::none());
