@@ -167,6 +167,7 @@ TEST(Strings, SameEncodingComparisonResumesAtACharacterStart) {
       {u"x\U0001F600", u"x\xD83D", -1, 1},  // a lone high surrogate is skipped
       {u"x\xD83D", u"x\U0001F600", -1, -1},
       {u"x\xD83Dy", u"x\xD83Dz", 1, 0},
+      {u"\xDC00x", u"\xDD00x", -1, 0},  // lone low surrogates, skipped
       {u"x\xD83Dy", u"x\xD83Dz", 2, -1},
       {String((longer + "b").c_str()), String((longer + "c").c_str()), -1, -1},
       {String((longer + "b").c_str()), String((longer + "c").c_str()), 300, 0},
@@ -214,7 +215,9 @@ TEST(Strings, FindForwardsAndBackwards) {
     std::int32_t last, lastNoCase;  // ending at or before start (-1: the end)
   } rows[] = {
       {u"xAbx\u20acab", u"ab", 0, 5, 1, -1, -1},  {u"xAbx\u20acab", u"ab", -1, -1, -1, 5, 5},
-      {u"xAbx\u20acab", u"ab", 6, -1, -1, -1, 1}, {u"abXab", u"ab", 4, -1, -1, 0, 0},
+      {u"xAbx\u20acab", u"ab", 6, -1, -1, -1, 1},
+      {u"xAbx\u20acab", u"AB", 0, -1, 1, -1, -1},
+      {u"xAbx\u20acab", u"AB", -1, -1, -1, -1, 5}, {u"abXab", u"ab", 4, -1, -1, 0, 0},
       {u"aaa", u"aa", 0, 0, 0, -1, -1},           {u"aaa", u"aa", 3, -1, -1, 1, 1},
       {u"abc", u"abcd", 0, -1, -1, -1, -1},       {u"ab", u"b", 1, 1, 1, -1, -1},
       {u"abc", u"", 0, -1, -1, -1, -1},           {u"", u"a", 0, -1, -1, -1, -1},
@@ -278,7 +281,7 @@ TEST(Strings, FindAnyOfAListOrASet) {
     EXPECT_EQ(text->findLastAnyNoCase(list, at), match(folded)) << bound;
   };
   const Where none{-1, -1};
-  const char16_t* wide[] = {u";", u"two", nullptr};
+  const char16_t* wide[] = {u";", u"tWo", nullptr};
   find(wide, 0, {8, 0}, {5, 1});
   find(wide, 6, {8, 0}, {8, 0});
   findLast(wide, -1, {8, 0}, {8, 0});
@@ -299,6 +302,7 @@ TEST(Strings, FindAnyOfAListOrASet) {
     find(set, 0, {5, 0}, {5, 0});
     find(set, 7, none, {10, 0});
     findLast(set, -1, {6, 1}, {10, 0});
+    findLast(set, 6, {5, 0}, {5, 0});
   });
   EachForm(u";,", [&](const auto& set) { find(set, 0, {3, 1}, {3, 1}); });
 }
@@ -338,20 +342,25 @@ TEST(Strings, NextTokenSplitsIntoFields) {
       EXPECT_EQ(Tokens(text, separator, true), (Fields{"a, b,, " EURO ", ", ""}));
       EXPECT_EQ(Tokens(text, separator, false), (Fields{"a, b,, " EURO ", C"}));
     });
+    EachForm(u"C", [&](const auto& separator) {
+      EXPECT_EQ(Tokens(text, separator, false), (Fields{"a, b,, " EURO ", ", ""}));
+    });
     EXPECT_EQ(Tokens(text, CodePoint('c'), true), (Fields{"a, b,, " EURO ", ", ""}));
+    EXPECT_EQ(Tokens(text, CodePoint('c'), false), (Fields{"a, b,, " EURO ", C"}));
+    EXPECT_EQ(Tokens(text, CodePoint('C'), false), (Fields{"a, b,, " EURO ", ", ""}));
     // Lists and sets, each in both case modes.
     const auto split = [&](const auto& list, const Fields& cased, const Fields& folded) {
       EXPECT_EQ(TokensAny(text, list, false), cased) << WHERE(text);
       EXPECT_EQ(TokensAny(text, list, true), folded) << WHERE(text);
     };
-    const char16_t* wide[] = {u", ", u"c", nullptr};
-    split(wide, {"a", "b,", EURO, "C"}, {"a", "b,", EURO, "", ""});
+    const char16_t* wide[] = {u", ", u"C", nullptr};
+    split(wide, {"a", "b,", EURO, "", ""}, {"a", "b,", EURO, "", ""});
     const char* narrow[] = {"B", "\x80", nullptr};
     split(narrow, {"a, b,, " EURO ", C"}, {"a, ", ",, " EURO ", C"});
     const P<CConstArray> array = make<CConstArray>();
-    array->add(String("c").get());
+    array->add(String("C").get());
     array->add(String(u", ").get());
-    split(*array, {"a", "b,", EURO, "C"}, {"a", "b,", EURO, "", ""});
+    split(*array, {"a", "b,", EURO, "", ""}, {"a", "b,", EURO, "", ""});
     EachForm(u"B,", [&](const auto& set) {
       split(set, {"a", " b", "", " " EURO, " C"}, {"a", " ", "", "", " " EURO, " C"});
     });
@@ -385,9 +394,9 @@ TEST(Strings, CountAndReplaceOccurrences) {
   }
   const String text = "Hello HELLO";
   EXPECT_EQ(ToUTF8(text->replace(u"lo", u"p")), "Help HELLO");
-  EXPECT_EQ(ToUTF8(text->replaceNoCase(u"lo", u"p")), "Help HELp");
+  EXPECT_EQ(ToUTF8(text->replaceNoCase(u"LO", u"p")), "Help HELp");
   EXPECT_EQ(ToUTF8(text->replace("L", "l")), "Hello HEllO");
-  EXPECT_EQ(ToUTF8(text->replaceNoCase("hello", "")), " ");
+  EXPECT_EQ(ToUTF8(text->replaceNoCase("HeLLo", "")), " ");
   EXPECT_EQ(ToUTF8(text->replace('l', 0x20ac)), "He" EURO EURO "o HELLO");
   EXPECT_EQ(ToUTF8(text->replaceNoCase('L', '_')), "He__o HE__O");
   EXPECT_EQ(text->count('L'), 2);
@@ -398,11 +407,11 @@ TEST(Strings, CountAndReplaceOccurrences) {
 
 TEST(Strings, CountAndReplaceAnyOfAListOrASet) {
   const String text = u"abcABCabc";
-  const char16_t* wide[] = {u"bc", u"a", nullptr};
+  const char16_t* wide[] = {u"bC", u"a", nullptr};
   const char* narrow[] = {"AB", "c", nullptr};
   const P<CConstArray> array = make<CConstArray>();
   array->add(String("Ca").get());
-  EXPECT_EQ(text->countAny(wide), 4);
+  EXPECT_EQ(text->countAny(wide), 2);
   EXPECT_EQ(text->countAnyNoCase(wide), 6);
   EXPECT_EQ(text->countAny(narrow), 3);
   EXPECT_EQ(text->countAnyNoCase(narrow), 6);
@@ -415,9 +424,9 @@ TEST(Strings, CountAndReplaceAnyOfAListOrASet) {
     EXPECT_EQ(ToUTF8(text->replaceAny(set, "")), "abACab");
     EXPECT_EQ(ToUTF8(text->replaceAny(set, *String(u"\u20ac"))), "ab" EURO "A" EURO "Cab" EURO);
   });
-  EXPECT_EQ(ToUTF8(text->replaceAny(wide, u"_")), "__ABC__");
-  EXPECT_EQ(ToUTF8(text->replaceAny(wide, "")), "ABC");
-  EXPECT_EQ(ToUTF8(text->replaceAny(wide, *String("."))), "..ABC..");
+  EXPECT_EQ(ToUTF8(text->replaceAny(wide, u"_")), "_bcABC_bc");
+  EXPECT_EQ(ToUTF8(text->replaceAny(wide, "")), "bcABCbc");
+  EXPECT_EQ(ToUTF8(text->replaceAny(wide, *String("."))), ".bcABC.bc");
   EXPECT_EQ(ToUTF8(text->replaceAny(narrow, u"!")), "ab!!Cab!");
   EXPECT_EQ(ToUTF8(text->replaceAny(narrow, "")), "abCab");
   EXPECT_EQ(ToUTF8(text->replaceAny(narrow, *String())), "abCab");
