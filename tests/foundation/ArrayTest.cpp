@@ -32,6 +32,9 @@ TEST(ConstArray, HoldsSharedElementsByIdentity) {
   array->setCount(1);
   EXPECT_EQ(array->getCount(), 1);
   EXPECT_EQ(array->indexOf(c.get().get()), -1);
+  array->setCount(0);
+  EXPECT_EQ(array->getCount(), 0);
+  array->add(a.get());
   array->clear();
   EXPECT_EQ(array->getCount(), 0);
 }
