@@ -569,7 +569,6 @@ String Replace(const CString& self, const Needles& needles, const TextView& with
     pieces.push_back(Whole(with));
     copied = found.behind.offset;
   }
-  if (pieces.empty()) return self.copy();
   pieces.push_back({&mine, copied, mine.size});
   return Build(pieces, self.getEncoding());
 }

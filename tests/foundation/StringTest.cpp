@@ -164,6 +164,7 @@ TEST(Strings, SameEncodingComparisonResumesAtACharacterStart) {
       {utf8("a" EURO), utf8("a\xe2\x82"), -1, 1},  // the cut character is no character
       {utf8("a\xe2\x82"), utf8("a" EURO), -1, -1},
       {utf8("\xc3\xa9"), utf8("\xc3\xa8"), -1, 1},
+      {utf8("\x80" "a"), utf8("\x81" "a"), -1, 0},  // stray continuation bytes, skipped
       {u"x\U0001F600", u"x\xD83D", -1, 1},  // a lone high surrogate is skipped
       {u"x\xD83D", u"x\U0001F600", -1, -1},
       {u"x\xD83Dy", u"x\xD83Dz", 1, 0},
@@ -368,6 +369,9 @@ TEST(Strings, NextTokenSplitsIntoFields) {
     split(*array, {"a", "b,", EURO, "", ""}, {"a", "b,", EURO, "", ""});
     EachForm(u"B,", [&](const auto& set) {
       split(set, {"a", " b", "", " " EURO, " C"}, {"a", " ", "", "", " " EURO, " C"});
+    });
+    EachForm(u"C,", [&](const auto& set) {
+      split(set, {"a", " b", "", " " EURO, " ", ""}, {"a", " b", "", " " EURO, " ", ""});
     });
   }
   StringPosition none = StringPosition::none();
