@@ -30,6 +30,11 @@ class CCPString;
 template <class Char, class Base>
 class TNullString;
 class String;
+struct StringPosition;
+class CStringSlice;
+
+class IConstArray;
+class CConstArray;
 
 class IURI;
 class IStringLocalizer;

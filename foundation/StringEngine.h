@@ -39,6 +39,13 @@ class TextView {
       : TextView(latin1 ? reinterpret_cast<const std::uint8_t*>(latin1) : kNoText, *GetLatin1CharEncoding()) {}
   explicit TextView(const char16_t* utf16)
       : TextView(utf16 ? reinterpret_cast<const std::uint8_t*>(utf16) : kNoText, *GetUTF16CharEncoding()) {}
+  // `count` code points, read as UTF-32: single characters and mapped text
+  // joining a string being built.
+  TextView(const CodePoint* utf32, std::int32_t count)
+      : bytes(count > 0 ? reinterpret_cast<const std::uint8_t*>(utf32) : kNoText),
+        size(count > 0 ? 4 * count : 0),
+        encoding(*GetUTF32CharEncoding()),
+        chars(count > 0 ? count : 0) {}
 
   TextView(const TextView&) = delete;
   TextView& operator=(const TextView&) = delete;
@@ -88,6 +95,11 @@ class TTextReader {
   }
   // Start offset of the code point that `next` returned last.
   std::int32_t lastStart() const { return starts[at - 1]; }
+  // Offset behind the code point that `next` returned last.
+  std::int32_t lastEnd() const {
+    const std::int32_t start = starts[at - 1];
+    return start + encoding.getCharSizeAt(bytes, D == Direction::kForwards ? end : size, start);
+  }
   // Code points handed out so far.
   std::int32_t consumed() const { return taken; }
 
