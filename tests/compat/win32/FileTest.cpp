@@ -53,7 +53,7 @@ TEST(FilePath, WindowsPathsMapOntoTheRoot) {
   EXPECT_EQ(WindowsPath("rel/x"), u"rel\\x");
   // The folder a path names its last component in, trailing slashes aside.
   const std::pair<const char*, const char*> parents[] = {
-      {"/a/b", "/a"}, {"/a/b//", "/a"}, {"/a", "/"}, {"/", "/"}, {"a/", "."}, {"ab", "."},
+      {"/a/b", "/a"}, {"/a/b/", "/a"}, {"/a/b//", "/a"}, {"/a", "/"}, {"/", "/"}, {"a/", "."}, {"ab", "."},
   };
   for (const auto& [path, parent] : parents) EXPECT_EQ(compat::win32::ParentFolder(path), parent) << path;
 }
