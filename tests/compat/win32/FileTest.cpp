@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "compat/win32/Path.h"
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
 #include "tests/compat/win32/Win32Expect.h"
@@ -38,7 +39,7 @@ TEST(FilePath, WindowsPathsMapOntoTheRoot) {
       {u"/usr/lib", "/usr/lib"}, {u"\\usr\\lib", "/usr/lib"}, {u"Z:\\a\\", "/a/"},
       {u"Z:\\x\\..\\y\\.\\z", "/y/z"}, {u"Z:\\..\\..\\etc", "/etc"}, {u"Z:\\a\\b\\.", "/a/b"},
       {u"\\\\?\\Z:\\x\\..\\y", "/x/../y"}, {u"\\\\.\\Z:\\x\\..\\y", "/y"}, {u"rel\\f.txt", "rel/f.txt"},
-      {u"Z:rel\\f.txt", "rel/f.txt"}, {u"Z:\\caf\xE9\\\x65E5", "/caf\xC3\xA9/\xE6\x97\xA5"},
+      {u"Z:rel\\f.txt", "rel/f.txt"}, {u"Z:\\caf\xE9\\\x65E5", "/caf\xC3\xA9/\xE6\x97\xA5"}, {u"a\\b", "a/b"},
       // Other drives, network hosts and devices lead nowhere.
       {u"C:\\Windows", nullptr}, {u"\\\\host\\share\\f", nullptr}, {u"//host/share/f", nullptr},
       {u"\\\\?\\UNC\\host\\share", nullptr}, {u"\\\\?\\C:\\x", nullptr}, {u"\\\\.\\PhysicalDrive0", nullptr},
@@ -50,6 +51,11 @@ TEST(FilePath, WindowsPathsMapOntoTheRoot) {
   }
   EXPECT_EQ(WindowsPath("/home/ann/a.txt"), u"Z:\\home\\ann\\a.txt");
   EXPECT_EQ(WindowsPath("rel/x"), u"rel\\x");
+  // The folder a path names its last component in, trailing slashes aside.
+  const std::pair<const char*, const char*> parents[] = {
+      {"/a/b", "/a"}, {"/a/b/", "/a"}, {"/a/b//", "/a"}, {"/a", "/"}, {"/", "/"}, {"a/", "."}, {"ab", "."},
+  };
+  for (const auto& [path, parent] : parents) EXPECT_EQ(compat::win32::ParentFolder(path), parent) << path;
 }
 
 // Each test's files in a folder of their own, beside the fixture's registry and runtime folders.
@@ -114,11 +120,8 @@ TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
   mkdir(P("folder").c_str(), 0755);
   mkfifo(P("pipe").c_str(), 0644);
   const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string socketPath = P("socket");
-  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-  socketPath.copy(address.sun_path, socketPath.size());
+  sockaddr_un address{AF_UNIX, {}};
+  ASSERT_LT(P("socket").copy(address.sun_path, sizeof address.sun_path - 1), sizeof address.sun_path - 1);
   ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(symlink(P("folder").c_str(), P("link").c_str()), 0);
   struct Case {
@@ -146,11 +149,9 @@ TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
       CloseHandle(file);
     }
     if (c.deleted == -1) continue;
-    if (c.deleted) {
-      EXPECT_TRUE(DeleteFileW(c.path.c_str()));
-    } else {
-      EXPECT_WIN32(DeleteFileW(c.path.c_str()), FALSE, ERROR_ACCESS_DENIED);
-    }
+    SetLastError(0);
+    EXPECT_EQ(DeleteFileW(c.path.c_str()), c.deleted);
+    EXPECT_EQ(GetLastError(), c.deleted ? 0u : static_cast<DWORD>(ERROR_ACCESS_DENIED));
     struct stat st;
     EXPECT_EQ(lstat(PosixPath(c.path)->c_str(), &st) == 0, !c.deleted);
   }
@@ -291,6 +292,9 @@ TEST_F(File, ShareModesAmongTheHandlesOfTheProcess) {
   Put("one", "x");
   ASSERT_EQ(link(P("one").c_str(), P("two").c_str()), 0);
   const HANDLE exclusive = Open("one", R, 0, OPEN_EXISTING);
+  const HANDLE another = Open("another", R, 0, CREATE_NEW);  // a different file is not in the way
+  EXPECT_NE(another, INVALID_HANDLE_VALUE);
+  CloseHandle(another);
   EXPECT_WIN32(Open("two", R, kShareAll, OPEN_EXISTING), INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
   EXPECT_WIN32(DeleteFileW(W("one").c_str()), FALSE, ERROR_SHARING_VIOLATION);
   EXPECT_WIN32(Open("one", Wr, kShareAll, CREATE_ALWAYS), INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
@@ -388,10 +392,11 @@ TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {
   EXPECT_EQ(names(u"Z:\\*").find(". .."), std::string::npos);  // the root has neither
 
   WIN32_FIND_DATAW data;
+  ASSERT_EQ(truncate(P("a.txt").c_str(), 0x100000005), 0);  // beyond 32 bits
   const HANDLE find = FindFirstFileW(W("a.txt").c_str(), &data);
   EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(data.nFileSizeLow, 5u);
-  EXPECT_EQ(data.nFileSizeHigh, 0u);
+  EXPECT_EQ(data.nFileSizeHigh, 1u);
   // Written in this century: after 2000-01-01 in 100 ns steps since 1601.
   EXPECT_GT(static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32, 125911584000000000ull);
   // A search closes once, by CloseHandle too; FindClose closes nothing else.

@@ -6,17 +6,14 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -33,17 +30,18 @@ constexpr DWORD kPoison = 0xcccccccc;
 const HKEY kPoisonKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(kPoison));
 using Names = std::vector<std::u16string>;
 
+std::vector<BYTE> Units(std::u16string_view text) {
+  std::vector<BYTE> bytes(text.size() * 2);
+  std::memcpy(bytes.data(), text.data(), bytes.size());
+  return bytes;
+}
+// Text with its terminator, as REG_SZ stores it.
 std::vector<BYTE> Sz(std::u16string_view text) {
-  std::vector<BYTE> bytes((text.size() + 1) * 2, 0);
-  std::memcpy(bytes.data(), text.data(), text.size() * 2);
+  std::vector<BYTE> bytes = Units(text);
+  bytes.insert(bytes.end(), 2, 0);
   return bytes;
 }
-
-std::vector<BYTE> Bytes(std::initializer_list<int> values) {
-  std::vector<BYTE> bytes;
-  for (int v : values) bytes.push_back(static_cast<BYTE>(v));
-  return bytes;
-}
+std::vector<BYTE> Bytes(std::initializer_list<int> values) { return std::vector<BYTE>(values.begin(), values.end()); }
 std::vector<BYTE> Dword(int value) { return Bytes({value, 0, 0, 0}); }
 
 LONG Set(HKEY key, const char16_t* name, DWORD type, const std::vector<BYTE>& data) {
@@ -104,6 +102,31 @@ std::vector<std::u16string> SubKeys(HKEY key) {
   }
 }
 
+// Writes `count` numbers named <prefix>00, <prefix>01, ...; answers how many failed.
+int WriteNumbered(HKEY key, char16_t prefix, int count) {
+  int failures = 0;
+  for (int i = 0; i < count; ++i) {
+    const char16_t name[] = {prefix, char16_t(u'0' + i / 10), char16_t(u'0' + i % 10), 0};
+    failures += SetDword(key, name, i) != ERROR_SUCCESS;
+  }
+  return failures;
+}
+
+// Runs `body` in a child process, which ends with the code `body` answers.
+template <typename Body>
+pid_t Spawn(Body body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  return child;
+}
+// How a child ended: its exit code, or 128 plus the signal that ended it.
+int Reap(pid_t child) {
+  int status = 0;
+  if (child <= 0 || waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+constexpr int kKilled = 128 + SIGKILL;
+
 class RegistryTest : public testing_support::IsolatedTest {
  protected:
   const std::string folder_ = registryFolder();
@@ -141,14 +164,10 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndExactBytes) {
     std::vector<BYTE> data;
   };
   const Case cases[] = {
-      {u"text", REG_SZ, Sz(u"Korvane")},
-      {u"unterminated", REG_SZ, Bytes({'a', 0, 'b'})},
-      {u"empty", REG_SZ, {}},
-      {u"dword", REG_DWORD, Dword(0x2a)},
-      {u"binary", REG_BINARY, Bytes({0, 0xff, 0, 0x80})},
-      {u"none", REG_NONE, {}},
-      {u"odd type", 0x12345, Bytes({9})},
-      {nullptr, REG_SZ, Sz(u"default")},
+      {u"text", REG_SZ, Sz(u"Korvane")},         {u"unterminated", REG_SZ, Bytes({'a', 0, 'b'})},
+      {u"empty", REG_SZ, {}},                    {u"dword", REG_DWORD, Dword(0x2a)},
+      {u"binary", REG_BINARY, Bytes({0, 0xff, 0, 0x80})}, {u"none", REG_NONE, {}},
+      {u"odd type", 0x12345, Bytes({9})},        {nullptr, REG_SZ, Sz(u"default")},
   };
   for (const Case& c : cases) ASSERT_EQ(Set(key, c.name, c.type, c.data), ERROR_SUCCESS);
   for (const Case& c : cases) {
@@ -220,86 +239,65 @@ TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
   RegCloseKey(key);
 }
 
-std::vector<BYTE> Units(std::u16string_view text) {
-  std::vector<BYTE> bytes(text.size() * 2);
-  std::memcpy(bytes.data(), text.data(), bytes.size());
-  return bytes;
-}
-
 // One stored value read back through RegGetValueW with a poisoned type and
-// buffer: what comes out, and whether anything beyond the reported size was
-// written.
-struct GetCase {
-  const char* what;
-  DWORD storedType;
-  std::vector<BYTE> stored;
-  DWORD flags;
-  LONG status;
-  DWORD type;  // kPoison: left alone
-  std::vector<BYTE> data;
-};
-
-class RegGetValueTest : public RegistryTest, public ::testing::WithParamInterface<GetCase> {};
-
-TEST_P(RegGetValueTest, RestrictsTypesAndTerminatesText) {
-  const GetCase& c = GetParam();
+// buffer: what comes out, and that nothing beyond the reported size was written.
+TEST_F(RegistryTest, GetValueRestrictsTypesAndTerminatesText) {
+  struct Case {
+    const char* what;
+    DWORD storedType;
+    std::vector<BYTE> stored;
+    DWORD flags;
+    LONG status;
+    DWORD type;  // kPoison: left alone
+    std::vector<BYTE> data;
+  };
+  const std::vector<BYTE> eight = Bytes({1, 2, 3, 4, 5, 6, 7, 8});
+  constexpr DWORD kExpandOnly = RRF_RT_REG_EXPAND_SZ;
+  const Case cases[] = {
+      {"terminated text", REG_SZ, Sz(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
+      {"text without terminator", REG_SZ, Units(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
+      {"odd byte dropped", REG_SZ, Bytes({'a', 0, 'b'}), RRF_RT_ANY, ERROR_SUCCESS, REG_SZ, Sz(u"a")},
+      {"empty text", REG_SZ, {}, RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"")},
+      {"multi-string", REG_MULTI_SZ, Units({u"a\0b", 3}), RRF_RT_REG_MULTI_SZ, ERROR_SUCCESS, REG_MULTI_SZ,
+       Units({u"a\0b\0\0", 5})},
+      {"multi-string with one terminator", REG_MULTI_SZ, Sz(u"a"), RRF_RT_ANY, ERROR_SUCCESS, REG_MULTI_SZ,
+       Units({u"a\0\0", 3})},
+      {"expanded", REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%\\x %ORBTEST_UNSET% 100%"), RRF_RT_REG_SZ, ERROR_SUCCESS,
+       REG_SZ, Sz(u"/opt/örb\\x %ORBTEST_UNSET% 100%")},
+      {"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), kExpandOnly | RRF_NOEXPAND, ERROR_SUCCESS,
+       REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
+      {"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), kExpandOnly, ERROR_INVALID_PARAMETER, kPoison, {}},
+      {"expanded is no longer expandable", REG_EXPAND_SZ, Sz(u"x"), kExpandOnly | RRF_RT_REG_DWORD,
+       ERROR_INVALID_PARAMETER, kPoison, {}},
+      {"no type at all", REG_SZ, Sz(u"x"), RRF_NOEXPAND, ERROR_INVALID_PARAMETER, kPoison, {}},
+      {"number", REG_DWORD, Dword(7), RRF_RT_REG_DWORD, ERROR_SUCCESS, REG_DWORD, Dword(7)},
+      {"number asked as text", REG_DWORD, Dword(7), RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+      {"text asked as number", REG_SZ, Sz(u"7"), RRF_RT_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+      {"short number", REG_DWORD, Bytes({7, 0}), RRF_RT_REG_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+      {"binary as number", REG_BINARY, Dword(9), RRF_RT_DWORD, ERROR_SUCCESS, REG_BINARY, Dword(9)},
+      {"short binary as number", REG_BINARY, Bytes({9}), RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+      {"short binary", REG_BINARY, Bytes({9}), RRF_RT_REG_BINARY, ERROR_SUCCESS, REG_BINARY, Bytes({9})},
+      {"wide number", REG_QWORD, eight, RRF_RT_QWORD, ERROR_SUCCESS, REG_QWORD, eight},
+      {"binary as wide number", REG_BINARY, Dword(1), RRF_RT_QWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
+      {"no value of no type", REG_NONE, {}, RRF_RT_REG_NONE, ERROR_SUCCESS, REG_NONE, {}},
+      {"odd type, any", 0x12345, Bytes({1}), RRF_RT_ANY, ERROR_SUCCESS, 0x12345, Bytes({1})},
+      {"odd type, restricted", 0x12345, Bytes({1}), RRF_RT_REG_BINARY, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+  };
   SetEnv("ORBTEST_DIR", "/opt/örb");
-  ASSERT_EQ(Set(HKEY_CURRENT_USER, u"v", c.storedType, c.stored), ERROR_SUCCESS);
-  DWORD type = kPoison;
-  std::vector<BYTE> buffer(64, 0xcc);
-  DWORD size = static_cast<DWORD>(buffer.size());
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, nullptr, u"v", c.flags, &type, buffer.data(), &size), c.status);
-  EXPECT_EQ(type, c.type);
-  if (c.status == ERROR_SUCCESS) {
-    ASSERT_EQ(size, c.data.size());
-    EXPECT_EQ(std::vector<BYTE>(buffer.begin(), buffer.begin() + size), c.data);
-  } else {
-    EXPECT_EQ(size, 64u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Set(HKEY_CURRENT_USER, u"v", c.storedType, c.stored), ERROR_SUCCESS);
+    DWORD type = kPoison;
+    std::vector<BYTE> buffer(64, 0xcc);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, nullptr, u"v", c.flags, &type, buffer.data(), &size), c.status);
+    EXPECT_EQ(type, c.type);
+    const std::ptrdiff_t written = c.status == ERROR_SUCCESS ? std::ssize(c.data) : 0;
+    EXPECT_EQ(size, c.status == ERROR_SUCCESS ? written : 64);
+    EXPECT_EQ(std::vector<BYTE>(buffer.begin(), buffer.begin() + written), c.data);
+    EXPECT_EQ(std::count(buffer.begin() + written, buffer.end(), 0xcc), 64 - written) << "written beyond the value";
   }
-  for (size_t i = c.status == ERROR_SUCCESS ? size : 0; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xcc) << i;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RegGetValueTest,
-    ::testing::Values(
-        GetCase{"terminated text", REG_SZ, Sz(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
-        GetCase{"text without terminator", REG_SZ, Units(u"ab"), RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"ab")},
-        GetCase{"odd byte dropped", REG_SZ, Bytes({'a', 0, 'b'}), RRF_RT_ANY, ERROR_SUCCESS, REG_SZ, Sz(u"a")},
-        GetCase{"empty text", REG_SZ, {}, RRF_RT_REG_SZ, ERROR_SUCCESS, REG_SZ, Sz(u"")},
-        GetCase{"multi-string", REG_MULTI_SZ, Units(std::u16string_view(u"a\0b", 3)), RRF_RT_REG_MULTI_SZ, ERROR_SUCCESS, REG_MULTI_SZ,
-                Units(std::u16string_view(u"a\0b\0\0", 5))},
-        GetCase{"multi-string with one terminator", REG_MULTI_SZ, Sz(u"a"), RRF_RT_ANY, ERROR_SUCCESS,
-                REG_MULTI_SZ, Units(std::u16string_view(u"a\0\0", 3))},
-        GetCase{"expanded", REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%\\x %ORBTEST_UNSET% 100%"), RRF_RT_REG_SZ,
-                ERROR_SUCCESS, REG_SZ, Sz(u"/opt/örb\\x %ORBTEST_UNSET% 100%")},
-        GetCase{"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                ERROR_SUCCESS, REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
-        GetCase{"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_EXPAND_SZ,
-                ERROR_INVALID_PARAMETER, kPoison, {}},
-        GetCase{"expanded is no longer expandable", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_DWORD,
-                ERROR_INVALID_PARAMETER, kPoison, {}},
-        GetCase{"no type at all", REG_SZ, Sz(u"x"), RRF_NOEXPAND, ERROR_INVALID_PARAMETER, kPoison, {}},
-        GetCase{"number", REG_DWORD, Dword(7), RRF_RT_REG_DWORD, ERROR_SUCCESS, REG_DWORD, Dword(7)},
-        GetCase{"number asked as text", REG_DWORD, Dword(7), RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
-        GetCase{"text asked as number", REG_SZ, Sz(u"7"), RRF_RT_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
-        GetCase{"short number", REG_DWORD, Bytes({7, 0}), RRF_RT_REG_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
-        GetCase{"binary as number", REG_BINARY, Dword(9), RRF_RT_DWORD, ERROR_SUCCESS, REG_BINARY, Dword(9)},
-        GetCase{"short binary as number", REG_BINARY, Bytes({9}), RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH, kPoison,
-                {}},
-        GetCase{"short binary", REG_BINARY, Bytes({9}), RRF_RT_REG_BINARY, ERROR_SUCCESS, REG_BINARY, Bytes({9})},
-        GetCase{"wide number", REG_QWORD, Bytes({1, 2, 3, 4, 5, 6, 7, 8}), RRF_RT_QWORD, ERROR_SUCCESS, REG_QWORD,
-                Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
-        GetCase{"binary as wide number", REG_BINARY, Dword(1), RRF_RT_QWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
-        GetCase{"no value of no type", REG_NONE, {}, RRF_RT_REG_NONE, ERROR_SUCCESS, REG_NONE, {}},
-        GetCase{"odd type, any", 0x12345, Bytes({1}), RRF_RT_ANY, ERROR_SUCCESS, 0x12345, Bytes({1})},
-        GetCase{"odd type, restricted", 0x12345, Bytes({1}), RRF_RT_REG_BINARY, ERROR_UNSUPPORTED_TYPE, kPoison,
-                {}}),
-    [](const auto& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c != 0; ++c)
-        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-      return name;
-    });
 
 TEST_F(RegistryTest, GetValueSizeProtocolAndLookup) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
@@ -363,7 +361,7 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   const std::u16string longText(300, u'x');
   HKEY raw = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   ASSERT_EQ(Set(raw, u"long", REG_SZ, Units(longText)), ERROR_SUCCESS);
-  ASSERT_EQ(Set(raw, u"two", REG_SZ, Units(std::u16string_view(u"a\0b", 3))), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"two", REG_SZ, Units({u"a\0b", 3})), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"n", REG_DWORD, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
 
   ScopedKey key(raw);
@@ -451,13 +449,13 @@ TEST_F(RegistryTest, EnumerationIsSortedWithoutCaseAndReportsShortBuffers) {
   nameSize = 8;
   EXPECT_EQ(RegEnumValueW(key, 4, name, &nameSize, nullptr, &type, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
 
-  DWORD subKeys = kPoison, maxSubKey = kPoison, values = kPoison, maxName = kPoison, maxData = kPoison,
-        security = kPoison;
-  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &values, &maxName,
-                             &maxData, &security, nullptr),
+  DWORD info[6];
+  std::fill(std::begin(info), std::end(info), kPoison);
+  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &info[0], &info[1], nullptr, &info[2], &info[3],
+                             &info[4], &info[5], nullptr),
             ERROR_SUCCESS);
-  EXPECT_EQ(std::vector<DWORD>({subKeys, maxSubKey, values, maxName, maxData, security}),
-            std::vector<DWORD>({4, 5, 4, 5, 12, 0}));
+  // Subkeys, longest subkey name, values, longest value name, largest data, security.
+  EXPECT_EQ(std::vector<DWORD>(std::begin(info), std::end(info)), std::vector<DWORD>({4, 5, 4, 5, 12, 0}));
   RegCloseKey(key);
 }
 
@@ -478,9 +476,18 @@ TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   EXPECT_EQ(Get(child, u"v").status, ERROR_KEY_DELETED);
   EXPECT_EQ(RegCloseKey(child), ERROR_SUCCESS);
 
-  // The tree deletion: with a subkey it removes that key, without one it empties the key.
+  // The tree deletion: with a subkey it removes that key, and the parent's
+  // last-write time moves on; without one it empties the key.
   ASSERT_EQ(SetDword(top, u"kept?"), ERROR_SUCCESS);
+  const auto written = [&] {
+    ULONGLONG time = 0;
+    RegQueryInfoKeyW(top, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &time);
+    return time;
+  };
+  const ULONGLONG before = written();
   EXPECT_EQ(RegDeleteTreeW(top, u"child"), ERROR_SUCCESS);
+  EXPECT_GT(written(), before);
   EXPECT_EQ(SubKeys(top), Names{});
   RegCloseKey(Create(top, u"again\\and again"));
   EXPECT_EQ(RegDeleteTreeW(top, nullptr), ERROR_SUCCESS);
@@ -599,19 +606,13 @@ TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\orbtest", u"v", 1);
   compat::win32::ResetRegistryForTests();  // folds the log in and removes it
   const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const int failed = Reap(Spawn([] {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit none{0, 0};
     setrlimit(RLIMIT_FSIZE, &none);
-    const bool failed = SetDword(HKEY_CURRENT_USER, u"v") != ERROR_SUCCESS &&
-                        SetDword(HKEY_LOCAL_MACHINE, u"v") != ERROR_SUCCESS;
-    _exit(failed ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write succeeded without space";
+    return SetDword(HKEY_CURRENT_USER, u"v") != ERROR_SUCCESS && SetDword(HKEY_LOCAL_MACHINE, u"v") != ERROR_SUCCESS;
+  }));
+  EXPECT_EQ(failed, 1) << "a write succeeded without space";
   for (const char* name : {"user.db", "user.db-wal", "user.db-shm", "machine.db-wal", "machine.db-shm"})
     EXPECT_FALSE(testing_support::FileExists(folder_ + "/" + name)) << name;
   EXPECT_TRUE(testing_support::ReadFile(folder_ + "/machine.db") == machine);
@@ -647,47 +648,31 @@ TEST_F(RegistryTest, LockedHiveCostsOneWaitThenAnswersAtOnce) {
 // that may not write the folder must see them all, or refuse the hive.
 TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
   const passwd* nobody = getpwnam("nobody");
-  if (geteuid() != 0 || nobody == nullptr) {
-    std::printf("skipped: reading as another user needs root and the user nobody\n");
-    GTEST_SKIP();
-  }
+  if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "reading as another user needs root and the user nobody";
   // The reader may enter the hives' folder but not write it.
   ASSERT_EQ(chmod(folder().path().c_str(), 0755), 0);
   ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
   constexpr int kValues = 50;
-  const pid_t writer = fork();
-  ASSERT_GE(writer, 0);
-  if (writer == 0) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    for (int i = 0; i < kValues; ++i) {
-      const char16_t name[] = {u'v', char16_t(u'0' + i / 10), char16_t(u'0' + i % 10), 0};
-      if (SetDword(key, name, i) != ERROR_SUCCESS) _exit(1);
-    }
-    raise(SIGKILL);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(writer, &status, 0), writer);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed";
+  const int writer = Reap(Spawn([] {
+    if (WriteNumbered(Create(HKEY_CURRENT_USER, u"Software\\orbtest"), u'v', kValues) == 0) raise(SIGKILL);
+    return 1;
+  }));
+  ASSERT_EQ(writer, kKilled) << "the writer failed";
   ASSERT_TRUE(testing_support::FileExists(folder_ + "/user.db-wal"));
 
   // Exit code 0: every value seen; 1: refused with ERROR_CANTREAD; 2: anything else.
-  auto readAsNobody = [&] {
-    const pid_t reader = fork();
-    if (reader == 0) {
-      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(3);
+  const auto readAsNobody = [&] {
+    return Reap(Spawn([&] {
+      if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) return 3;
       DWORD values = 0;
       HKEY key = nullptr;
       LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 0, KEY_READ, &key);
       if (result == ERROR_SUCCESS)
         result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                                   nullptr, nullptr, nullptr);
-      if (result == ERROR_CANTREAD) _exit(1);
-      _exit(result == ERROR_SUCCESS && values == kValues ? 0 : 2);
-    }
-    int code = -1;
-    waitpid(reader, &code, 0);
-    return WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+      if (result == ERROR_CANTREAD) return 1;
+      return result == ERROR_SUCCESS && values == kValues ? 0 : 2;
+    }));
   };
   EXPECT_EQ(readAsNobody(), 0);
   // Without the log's index, which the reader cannot make, the log cannot be
@@ -703,49 +688,29 @@ TEST_F(RegistryTest, ProcessesMakingANewHiveTogetherAllSucceed) {
   ASSERT_EQ(pipe(gate), 0);
   std::vector<pid_t> children;
   for (int i = 0; i < 8; ++i) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    children.push_back(Spawn([&] {
       close(gate[1]);
       char byte;
       (void)read(gate[0], &byte, 1);  // returns once the parent closes its end
-      _exit(SetDword(HKEY_CURRENT_USER, u"v", i) == ERROR_SUCCESS ? 0 : 1);
-    }
-    children.push_back(child);
+      return SetDword(HKEY_CURRENT_USER, u"v", i) == ERROR_SUCCESS ? 0 : 1;
+    }));
   }
   close(gate[0]);
   close(gate[1]);
-  for (const pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a first write failed";
-  }
+  for (const pid_t child : children) EXPECT_EQ(Reap(child), 0) << "a first write failed";
 }
 
 TEST_F(RegistryTest, TwoProcessesShareAHiveAndKeepWhatTheyCommitted) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   constexpr int kWrites = 100;
-  auto writeMany = [](HKEY target, char16_t prefix) {
-    int failures = 0;
-    for (int i = 0; i < kWrites; ++i) {
-      const char16_t name[] = {prefix, char16_t(u'0' + i / 10), char16_t(u'0' + i % 10), 0};
-      if (SetDword(target, name, i) != ERROR_SUCCESS) ++failures;
-    }
-    return failures;
-  };
-
   // The child writes through the handle it inherited, then dies without
   // closing anything; the parent writes at the same time.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (writeMany(key, u'c') != 0) _exit(1);
-    raise(SIGKILL);
-  }
-  EXPECT_EQ(writeMany(key, u'p'), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "child failed to write";
+  const pid_t child = Spawn([&] {
+    if (WriteNumbered(key, u'c', kWrites) == 0) raise(SIGKILL);
+    return 1;
+  });
+  EXPECT_EQ(WriteNumbered(key, u'p', kWrites), 0);
+  ASSERT_EQ(Reap(child), kKilled) << "child failed to write";
 
   compat::win32::ResetRegistryForTests();
   RegCloseKey(key);
