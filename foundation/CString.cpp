@@ -140,13 +140,63 @@ void RequireBackwards(const CString& self, const char* method) {
 
 // --- comparison ---
 
+// How many bytes at the start of `a` and `b` are equal.
+std::int32_t CommonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::int32_t size) {
+  constexpr std::int32_t kChunk = 256;
+  std::int32_t at = 0;
+  while (size - at >= kChunk && std::memcmp(a + at, b + at, kChunk) == 0) at += kChunk;
+  return at + static_cast<std::int32_t>(std::mismatch(a + at, a + size, b + at).first - (a + at));
+}
+
+// The last offset at or before `common` at which two texts of one encoding
+// that agree in their first `common` bytes both start a character afresh:
+// everything before it decodes to the same code points in both. A byte (or
+// unit) that can only continue a character is never such a place, whatever
+// came before it. 0 for the code page, whose trailing bytes can look like
+// anything.
+std::int32_t Resync(const ICharEncoding& encoding, const std::uint8_t* a, std::int32_t sizeA, const std::uint8_t* b,
+                    std::int32_t sizeB, std::int32_t common) {
+  const auto continues = [&](std::int32_t at, std::int32_t width, auto isContinuation) {
+    return (at + width <= sizeA && isContinuation(a + at)) || (at + width <= sizeB && isContinuation(b + at));
+  };
+  std::int32_t at = common;
+  switch (encoding.getId()) {
+    case kLatin1EncodingId:
+      return at;
+    case kUTF32EncodingId:
+      return at & ~3;
+    case kUTF8EncodingId:
+      while (at > 0 && continues(at, 1, [](const std::uint8_t* byte) { return (*byte & 0xC0) == 0x80; })) --at;
+      return at;
+    case kUTF16EncodingId:
+      at &= ~1;
+      while (at > 0 && continues(at, 2, [](const std::uint8_t* unit) { return (unit[1] & 0xFC) == 0xDC; })) at -= 2;
+      return at;
+    default:
+      return 0;
+  }
+}
+
 // This text from `start` against `other`, at most `maxCount` characters
 // (-1: no limit). In prefix mode the other text only has to occur at
 // `start`; otherwise a longer rest of this text orders after it.
 template <bool NoCase>
 std::int32_t CompareFrom(const TextView& mine, StringPosition start, const TextView& other, std::int32_t maxCount,
                          bool prefix) {
-  TextReader a(mine, start.offset), b(other);
+  std::int32_t skipped = 0;
+  if (!NoCase && !start.isNone() && other.hasEncoding(mine.encoding)) {
+    // Equal bytes in one encoding are equal code points: pass over them.
+    const std::uint8_t* rest = mine.bytes + start.offset;
+    const std::int32_t restSize = mine.size - start.offset;
+    skipped = Resync(mine.encoding, rest, restSize, other.bytes, other.size,
+                     CommonPrefix(rest, other.bytes, std::min(restSize, other.size)));
+    if (maxCount >= 0 && skipped > 0) {
+      const std::int32_t chars = mine.encoding.countChars(rest, skipped, 0);
+      if (chars >= maxCount) return 0;
+      maxCount -= chars;
+    }
+  }
+  TextReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
     CodePoint x, y;
     if (!b.next(y)) return prefix ? 0 : (a.next(x) ? 1 : 0);
@@ -293,7 +343,10 @@ String Splice(const CString& self, Start start, std::int32_t count, const TextVi
   const StringPosition at = At(mine, start);
   if (at.isNone()) return self.copy();
   std::int32_t behind = mine.size;
-  if (count >= 0 && count < mine.chars - at.index) behind = Move(self, at, count).offset;
+  if (count >= 0 && count < mine.chars - at.index) {
+    const StringPosition end = Move(self, at, count);
+    if (!end.isNone()) behind = end.offset;
+  }
   const Piece pieces[] = {{&mine, 0, at.offset}, Whole(other), {&mine, behind, mine.size}};
   return Build(pieces, self.getEncoding());
 }
@@ -583,176 +636,480 @@ CodePoint CString::nextChar(StringPosition& at) const { return NextChar(*this, a
 CodePoint CString::previousChar(StringPosition& at) const { return PreviousChar(*this, at); }
 CodePoint CString::charAt(std::int32_t index) const { return CharAt(*this, index); }
 CodePoint CString::charAt(StringPosition at) const { return DecodeAt(TextView(*this), at.offset); }
-CodePoint CString::charAt(std::int32_t index, RangeTested) const { return index >= 0 && index < chars ? CharAt(*this, index) : 0; }
-CodePoint CString::charAt(StringPosition at, RangeTested) const { return at.index >= 0 && at.index < chars ? DecodeAt(TextView(*this), at.offset) : 0; }
+CodePoint CString::charAt(std::int32_t index, RangeTested) const {
+  return index >= 0 && index < chars ? CharAt(*this, index) : 0;
+}
+CodePoint CString::charAt(StringPosition at, RangeTested) const {
+  return at.index >= 0 && at.index < chars ? DecodeAt(TextView(*this), at.offset) : 0;
+}
 std::uint32_t CString::hashCode() const { return Hash(TextView(*this)); }
-std::int32_t CString::compare(const char16_t* other, StringPosition start, std::int32_t maxCount) const { return Compare<false>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compare(const char16_t* other, std::int32_t start, std::int32_t maxCount) const { return Compare<false>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compare(const char* other, StringPosition start, std::int32_t maxCount) const { return Compare<false>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compare(const char* other, std::int32_t start, std::int32_t maxCount) const { return Compare<false>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compare(const IString& other, StringPosition start, std::int32_t maxCount) const { return Compare<false>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compare(const IString& other, std::int32_t start, std::int32_t maxCount) const { return Compare<false>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compareNoCase(const char16_t* other, StringPosition start, std::int32_t maxCount) const { return Compare<true>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compareNoCase(const char16_t* other, std::int32_t start, std::int32_t maxCount) const { return Compare<true>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compareNoCase(const char* other, StringPosition start, std::int32_t maxCount) const { return Compare<true>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compareNoCase(const char* other, std::int32_t start, std::int32_t maxCount) const { return Compare<true>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compareNoCase(const IString& other, StringPosition start, std::int32_t maxCount) const { return Compare<true>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::compareNoCase(const IString& other, std::int32_t start, std::int32_t maxCount) const { return Compare<true>(*this, TextView(other), start, maxCount); }
-std::int32_t CString::collate(const char16_t* other, StringPosition start) const { return Collate(*this, TextView(other), start); }
-std::int32_t CString::collate(const char16_t* other, std::int32_t start) const { return Collate(*this, TextView(other), start); }
-std::int32_t CString::collate(const char* other, StringPosition start) const { return Collate(*this, TextView(other), start); }
-std::int32_t CString::collate(const char* other, std::int32_t start) const { return Collate(*this, TextView(other), start); }
-std::int32_t CString::collate(const IString& other, StringPosition start) const { return Collate(*this, TextView(other), start); }
-std::int32_t CString::collate(const IString& other, std::int32_t start) const { return Collate(*this, TextView(other), start); }
-bool CString::matchesAt(const char16_t* other, StringPosition start, std::int32_t maxCount) const { return MatchesAt<false>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAt(const char16_t* other, std::int32_t start, std::int32_t maxCount) const { return MatchesAt<false>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAt(const char* other, StringPosition start, std::int32_t maxCount) const { return MatchesAt<false>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAt(const char* other, std::int32_t start, std::int32_t maxCount) const { return MatchesAt<false>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAt(const IString& other, StringPosition start, std::int32_t maxCount) const { return MatchesAt<false>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAt(const IString& other, std::int32_t start, std::int32_t maxCount) const { return MatchesAt<false>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAtNoCase(const char16_t* other, StringPosition start, std::int32_t maxCount) const { return MatchesAt<true>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAtNoCase(const char16_t* other, std::int32_t start, std::int32_t maxCount) const { return MatchesAt<true>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAtNoCase(const char* other, StringPosition start, std::int32_t maxCount) const { return MatchesAt<true>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAtNoCase(const char* other, std::int32_t start, std::int32_t maxCount) const { return MatchesAt<true>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAtNoCase(const IString& other, StringPosition start, std::int32_t maxCount) const { return MatchesAt<true>(*this, TextView(other), start, maxCount); }
-bool CString::matchesAtNoCase(const IString& other, std::int32_t start, std::int32_t maxCount) const { return MatchesAt<true>(*this, TextView(other), start, maxCount); }
-bool CString::startsWith(const char16_t* other, StringPosition start) const { return StartsWith<false>(*this, TextView(other), start); }
-bool CString::startsWith(const char16_t* other, std::int32_t start) const { return StartsWith<false>(*this, TextView(other), start); }
-bool CString::startsWith(const char* other, StringPosition start) const { return StartsWith<false>(*this, TextView(other), start); }
-bool CString::startsWith(const char* other, std::int32_t start) const { return StartsWith<false>(*this, TextView(other), start); }
-bool CString::startsWith(const IString& other, StringPosition start) const { return StartsWith<false>(*this, TextView(other), start); }
-bool CString::startsWith(const IString& other, std::int32_t start) const { return StartsWith<false>(*this, TextView(other), start); }
-bool CString::startsWithNoCase(const char16_t* other, StringPosition start) const { return StartsWith<true>(*this, TextView(other), start); }
-bool CString::startsWithNoCase(const char16_t* other, std::int32_t start) const { return StartsWith<true>(*this, TextView(other), start); }
-bool CString::startsWithNoCase(const char* other, StringPosition start) const { return StartsWith<true>(*this, TextView(other), start); }
-bool CString::startsWithNoCase(const char* other, std::int32_t start) const { return StartsWith<true>(*this, TextView(other), start); }
-bool CString::startsWithNoCase(const IString& other, StringPosition start) const { return StartsWith<true>(*this, TextView(other), start); }
-bool CString::startsWithNoCase(const IString& other, std::int32_t start) const { return StartsWith<true>(*this, TextView(other), start); }
+std::int32_t CString::compare(const char16_t* other, StringPosition start, std::int32_t maxCount) const {
+  return Compare<false>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compare(const char16_t* other, std::int32_t start, std::int32_t maxCount) const {
+  return Compare<false>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compare(const char* other, StringPosition start, std::int32_t maxCount) const {
+  return Compare<false>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compare(const char* other, std::int32_t start, std::int32_t maxCount) const {
+  return Compare<false>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compare(const IString& other, StringPosition start, std::int32_t maxCount) const {
+  return Compare<false>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compare(const IString& other, std::int32_t start, std::int32_t maxCount) const {
+  return Compare<false>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compareNoCase(const char16_t* other, StringPosition start, std::int32_t maxCount) const {
+  return Compare<true>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compareNoCase(const char16_t* other, std::int32_t start, std::int32_t maxCount) const {
+  return Compare<true>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compareNoCase(const char* other, StringPosition start, std::int32_t maxCount) const {
+  return Compare<true>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compareNoCase(const char* other, std::int32_t start, std::int32_t maxCount) const {
+  return Compare<true>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compareNoCase(const IString& other, StringPosition start, std::int32_t maxCount) const {
+  return Compare<true>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::compareNoCase(const IString& other, std::int32_t start, std::int32_t maxCount) const {
+  return Compare<true>(*this, TextView(other), start, maxCount);
+}
+std::int32_t CString::collate(const char16_t* other, StringPosition start) const {
+  return Collate(*this, TextView(other), start);
+}
+std::int32_t CString::collate(const char16_t* other, std::int32_t start) const {
+  return Collate(*this, TextView(other), start);
+}
+std::int32_t CString::collate(const char* other, StringPosition start) const {
+  return Collate(*this, TextView(other), start);
+}
+std::int32_t CString::collate(const char* other, std::int32_t start) const {
+  return Collate(*this, TextView(other), start);
+}
+std::int32_t CString::collate(const IString& other, StringPosition start) const {
+  return Collate(*this, TextView(other), start);
+}
+std::int32_t CString::collate(const IString& other, std::int32_t start) const {
+  return Collate(*this, TextView(other), start);
+}
+bool CString::matchesAt(const char16_t* other, StringPosition start, std::int32_t maxCount) const {
+  return MatchesAt<false>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAt(const char16_t* other, std::int32_t start, std::int32_t maxCount) const {
+  return MatchesAt<false>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAt(const char* other, StringPosition start, std::int32_t maxCount) const {
+  return MatchesAt<false>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAt(const char* other, std::int32_t start, std::int32_t maxCount) const {
+  return MatchesAt<false>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAt(const IString& other, StringPosition start, std::int32_t maxCount) const {
+  return MatchesAt<false>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAt(const IString& other, std::int32_t start, std::int32_t maxCount) const {
+  return MatchesAt<false>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAtNoCase(const char16_t* other, StringPosition start, std::int32_t maxCount) const {
+  return MatchesAt<true>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAtNoCase(const char16_t* other, std::int32_t start, std::int32_t maxCount) const {
+  return MatchesAt<true>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAtNoCase(const char* other, StringPosition start, std::int32_t maxCount) const {
+  return MatchesAt<true>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAtNoCase(const char* other, std::int32_t start, std::int32_t maxCount) const {
+  return MatchesAt<true>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAtNoCase(const IString& other, StringPosition start, std::int32_t maxCount) const {
+  return MatchesAt<true>(*this, TextView(other), start, maxCount);
+}
+bool CString::matchesAtNoCase(const IString& other, std::int32_t start, std::int32_t maxCount) const {
+  return MatchesAt<true>(*this, TextView(other), start, maxCount);
+}
+bool CString::startsWith(const char16_t* other, StringPosition start) const {
+  return StartsWith<false>(*this, TextView(other), start);
+}
+bool CString::startsWith(const char16_t* other, std::int32_t start) const {
+  return StartsWith<false>(*this, TextView(other), start);
+}
+bool CString::startsWith(const char* other, StringPosition start) const {
+  return StartsWith<false>(*this, TextView(other), start);
+}
+bool CString::startsWith(const char* other, std::int32_t start) const {
+  return StartsWith<false>(*this, TextView(other), start);
+}
+bool CString::startsWith(const IString& other, StringPosition start) const {
+  return StartsWith<false>(*this, TextView(other), start);
+}
+bool CString::startsWith(const IString& other, std::int32_t start) const {
+  return StartsWith<false>(*this, TextView(other), start);
+}
+bool CString::startsWithNoCase(const char16_t* other, StringPosition start) const {
+  return StartsWith<true>(*this, TextView(other), start);
+}
+bool CString::startsWithNoCase(const char16_t* other, std::int32_t start) const {
+  return StartsWith<true>(*this, TextView(other), start);
+}
+bool CString::startsWithNoCase(const char* other, StringPosition start) const {
+  return StartsWith<true>(*this, TextView(other), start);
+}
+bool CString::startsWithNoCase(const char* other, std::int32_t start) const {
+  return StartsWith<true>(*this, TextView(other), start);
+}
+bool CString::startsWithNoCase(const IString& other, StringPosition start) const {
+  return StartsWith<true>(*this, TextView(other), start);
+}
+bool CString::startsWithNoCase(const IString& other, std::int32_t start) const {
+  return StartsWith<true>(*this, TextView(other), start);
+}
 bool CString::endsWith(const char16_t* other) const { return EndsWith<false>(*this, TextView(other)); }
 bool CString::endsWith(const char* other) const { return EndsWith<false>(*this, TextView(other)); }
 bool CString::endsWith(const IString& other) const { return EndsWith<false>(*this, TextView(other)); }
 bool CString::endsWithNoCase(const char16_t* other) const { return EndsWith<true>(*this, TextView(other)); }
 bool CString::endsWithNoCase(const char* other) const { return EndsWith<true>(*this, TextView(other)); }
 bool CString::endsWithNoCase(const IString& other) const { return EndsWith<true>(*this, TextView(other)); }
-StringPosition CString::find(CodePoint c, StringPosition start) const { return Find<false>(*this, One<false>(c), start); }
+StringPosition CString::find(CodePoint c, StringPosition start) const {
+  return Find<false>(*this, One<false>(c), start);
+}
 StringPosition CString::find(CodePoint c, std::int32_t start) const { return Find<false>(*this, One<false>(c), start); }
-StringPosition CString::find(const char16_t* other, StringPosition start) const { return Find<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::find(const char16_t* other, std::int32_t start) const { return Find<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::find(const char* other, StringPosition start) const { return Find<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::find(const char* other, std::int32_t start) const { return Find<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::find(const IString& other, StringPosition start) const { return Find<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::find(const IString& other, std::int32_t start) const { return Find<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findNoCase(CodePoint c, StringPosition start) const { return Find<true>(*this, One<true>(c), start); }
-StringPosition CString::findNoCase(CodePoint c, std::int32_t start) const { return Find<true>(*this, One<true>(c), start); }
-StringPosition CString::findNoCase(const char16_t* other, StringPosition start) const { return Find<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findNoCase(const char16_t* other, std::int32_t start) const { return Find<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findNoCase(const char* other, StringPosition start) const { return Find<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findNoCase(const char* other, std::int32_t start) const { return Find<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findNoCase(const IString& other, StringPosition start) const { return Find<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findNoCase(const IString& other, std::int32_t start) const { return Find<true>(*this, One<true>(TextView(other)), start); }
-StringMatch CString::findAny(const char16_t* const* list, StringPosition start) const { return FindAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findAny(const char16_t* const* list, std::int32_t start) const { return FindAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findAny(const char* const* list, StringPosition start) const { return FindAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findAny(const char* const* list, std::int32_t start) const { return FindAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findAny(const IConstArray& list, StringPosition start) const { return FindAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findAny(const IConstArray& list, std::int32_t start) const { return FindAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findAny(const char16_t* set, StringPosition start) const { return FindAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findAny(const char16_t* set, std::int32_t start) const { return FindAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findAny(const char* set, StringPosition start) const { return FindAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findAny(const char* set, std::int32_t start) const { return FindAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findAny(const IString& set, StringPosition start) const { return FindAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findAny(const IString& set, std::int32_t start) const { return FindAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findAnyNoCase(const char16_t* const* list, StringPosition start) const { return FindAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findAnyNoCase(const char16_t* const* list, std::int32_t start) const { return FindAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findAnyNoCase(const char* const* list, StringPosition start) const { return FindAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findAnyNoCase(const char* const* list, std::int32_t start) const { return FindAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findAnyNoCase(const IConstArray& list, StringPosition start) const { return FindAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findAnyNoCase(const IConstArray& list, std::int32_t start) const { return FindAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findAnyNoCase(const char16_t* set, StringPosition start) const { return FindAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findAnyNoCase(const char16_t* set, std::int32_t start) const { return FindAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findAnyNoCase(const char* set, StringPosition start) const { return FindAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findAnyNoCase(const char* set, std::int32_t start) const { return FindAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findAnyNoCase(const IString& set, StringPosition start) const { return FindAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findAnyNoCase(const IString& set, std::int32_t start) const { return FindAny<true>(*this, Many<true>(set), start); }
-StringPosition CString::findLast(const char16_t* other, StringPosition start) const { return FindLast<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findLast(const char16_t* other, std::int32_t start) const { return FindLast<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findLast(const char* other, StringPosition start) const { return FindLast<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findLast(const char* other, std::int32_t start) const { return FindLast<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findLast(const IString& other, StringPosition start) const { return FindLast<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findLast(const IString& other, std::int32_t start) const { return FindLast<false>(*this, One<false>(TextView(other)), start); }
-StringPosition CString::findLast(CodePoint c, StringPosition start) const { return FindLast<false>(*this, One<false>(c), start); }
-StringPosition CString::findLast(CodePoint c, std::int32_t start) const { return FindLast<false>(*this, One<false>(c), start); }
-StringPosition CString::findLastNoCase(const char16_t* other, StringPosition start) const { return FindLast<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findLastNoCase(const char16_t* other, std::int32_t start) const { return FindLast<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findLastNoCase(const char* other, StringPosition start) const { return FindLast<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findLastNoCase(const char* other, std::int32_t start) const { return FindLast<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findLastNoCase(const IString& other, StringPosition start) const { return FindLast<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findLastNoCase(const IString& other, std::int32_t start) const { return FindLast<true>(*this, One<true>(TextView(other)), start); }
-StringPosition CString::findLastNoCase(CodePoint c, StringPosition start) const { return FindLast<true>(*this, One<true>(c), start); }
-StringPosition CString::findLastNoCase(CodePoint c, std::int32_t start) const { return FindLast<true>(*this, One<true>(c), start); }
-StringMatch CString::findLastAny(const char16_t* const* list, StringPosition start) const { return FindLastAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findLastAny(const char16_t* const* list, std::int32_t start) const { return FindLastAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findLastAny(const char* const* list, StringPosition start) const { return FindLastAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findLastAny(const char* const* list, std::int32_t start) const { return FindLastAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findLastAny(const IConstArray& list, StringPosition start) const { return FindLastAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findLastAny(const IConstArray& list, std::int32_t start) const { return FindLastAny<false>(*this, Many<false>(list), start); }
-StringMatch CString::findLastAny(const char16_t* set, StringPosition start) const { return FindLastAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findLastAny(const char16_t* set, std::int32_t start) const { return FindLastAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findLastAny(const char* set, StringPosition start) const { return FindLastAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findLastAny(const char* set, std::int32_t start) const { return FindLastAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findLastAny(const IString& set, StringPosition start) const { return FindLastAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findLastAny(const IString& set, std::int32_t start) const { return FindLastAny<false>(*this, Many<false>(set), start); }
-StringMatch CString::findLastAnyNoCase(const char16_t* const* list, StringPosition start) const { return FindLastAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findLastAnyNoCase(const char16_t* const* list, std::int32_t start) const { return FindLastAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findLastAnyNoCase(const char* const* list, StringPosition start) const { return FindLastAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findLastAnyNoCase(const char* const* list, std::int32_t start) const { return FindLastAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findLastAnyNoCase(const IConstArray& list, StringPosition start) const { return FindLastAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findLastAnyNoCase(const IConstArray& list, std::int32_t start) const { return FindLastAny<true>(*this, Many<true>(list), start); }
-StringMatch CString::findLastAnyNoCase(const char16_t* set, StringPosition start) const { return FindLastAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findLastAnyNoCase(const char16_t* set, std::int32_t start) const { return FindLastAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findLastAnyNoCase(const char* set, StringPosition start) const { return FindLastAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findLastAnyNoCase(const char* set, std::int32_t start) const { return FindLastAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findLastAnyNoCase(const IString& set, StringPosition start) const { return FindLastAny<true>(*this, Many<true>(set), start); }
-StringMatch CString::findLastAnyNoCase(const IString& set, std::int32_t start) const { return FindLastAny<true>(*this, Many<true>(set), start); }
+StringPosition CString::find(const char16_t* other, StringPosition start) const {
+  return Find<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::find(const char16_t* other, std::int32_t start) const {
+  return Find<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::find(const char* other, StringPosition start) const {
+  return Find<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::find(const char* other, std::int32_t start) const {
+  return Find<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::find(const IString& other, StringPosition start) const {
+  return Find<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::find(const IString& other, std::int32_t start) const {
+  return Find<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findNoCase(CodePoint c, StringPosition start) const {
+  return Find<true>(*this, One<true>(c), start);
+}
+StringPosition CString::findNoCase(CodePoint c, std::int32_t start) const {
+  return Find<true>(*this, One<true>(c), start);
+}
+StringPosition CString::findNoCase(const char16_t* other, StringPosition start) const {
+  return Find<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findNoCase(const char16_t* other, std::int32_t start) const {
+  return Find<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findNoCase(const char* other, StringPosition start) const {
+  return Find<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findNoCase(const char* other, std::int32_t start) const {
+  return Find<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findNoCase(const IString& other, StringPosition start) const {
+  return Find<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findNoCase(const IString& other, std::int32_t start) const {
+  return Find<true>(*this, One<true>(TextView(other)), start);
+}
+StringMatch CString::findAny(const char16_t* const* list, StringPosition start) const {
+  return FindAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findAny(const char16_t* const* list, std::int32_t start) const {
+  return FindAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findAny(const char* const* list, StringPosition start) const {
+  return FindAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findAny(const char* const* list, std::int32_t start) const {
+  return FindAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findAny(const IConstArray& list, StringPosition start) const {
+  return FindAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findAny(const IConstArray& list, std::int32_t start) const {
+  return FindAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findAny(const char16_t* set, StringPosition start) const {
+  return FindAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findAny(const char16_t* set, std::int32_t start) const {
+  return FindAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findAny(const char* set, StringPosition start) const {
+  return FindAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findAny(const char* set, std::int32_t start) const {
+  return FindAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findAny(const IString& set, StringPosition start) const {
+  return FindAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findAny(const IString& set, std::int32_t start) const {
+  return FindAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findAnyNoCase(const char16_t* const* list, StringPosition start) const {
+  return FindAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findAnyNoCase(const char16_t* const* list, std::int32_t start) const {
+  return FindAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findAnyNoCase(const char* const* list, StringPosition start) const {
+  return FindAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findAnyNoCase(const char* const* list, std::int32_t start) const {
+  return FindAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findAnyNoCase(const IConstArray& list, StringPosition start) const {
+  return FindAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findAnyNoCase(const IConstArray& list, std::int32_t start) const {
+  return FindAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findAnyNoCase(const char16_t* set, StringPosition start) const {
+  return FindAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findAnyNoCase(const char16_t* set, std::int32_t start) const {
+  return FindAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findAnyNoCase(const char* set, StringPosition start) const {
+  return FindAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findAnyNoCase(const char* set, std::int32_t start) const {
+  return FindAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findAnyNoCase(const IString& set, StringPosition start) const {
+  return FindAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findAnyNoCase(const IString& set, std::int32_t start) const {
+  return FindAny<true>(*this, Many<true>(set), start);
+}
+StringPosition CString::findLast(const char16_t* other, StringPosition start) const {
+  return FindLast<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findLast(const char16_t* other, std::int32_t start) const {
+  return FindLast<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findLast(const char* other, StringPosition start) const {
+  return FindLast<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findLast(const char* other, std::int32_t start) const {
+  return FindLast<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findLast(const IString& other, StringPosition start) const {
+  return FindLast<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findLast(const IString& other, std::int32_t start) const {
+  return FindLast<false>(*this, One<false>(TextView(other)), start);
+}
+StringPosition CString::findLast(CodePoint c, StringPosition start) const {
+  return FindLast<false>(*this, One<false>(c), start);
+}
+StringPosition CString::findLast(CodePoint c, std::int32_t start) const {
+  return FindLast<false>(*this, One<false>(c), start);
+}
+StringPosition CString::findLastNoCase(const char16_t* other, StringPosition start) const {
+  return FindLast<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findLastNoCase(const char16_t* other, std::int32_t start) const {
+  return FindLast<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findLastNoCase(const char* other, StringPosition start) const {
+  return FindLast<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findLastNoCase(const char* other, std::int32_t start) const {
+  return FindLast<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findLastNoCase(const IString& other, StringPosition start) const {
+  return FindLast<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findLastNoCase(const IString& other, std::int32_t start) const {
+  return FindLast<true>(*this, One<true>(TextView(other)), start);
+}
+StringPosition CString::findLastNoCase(CodePoint c, StringPosition start) const {
+  return FindLast<true>(*this, One<true>(c), start);
+}
+StringPosition CString::findLastNoCase(CodePoint c, std::int32_t start) const {
+  return FindLast<true>(*this, One<true>(c), start);
+}
+StringMatch CString::findLastAny(const char16_t* const* list, StringPosition start) const {
+  return FindLastAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findLastAny(const char16_t* const* list, std::int32_t start) const {
+  return FindLastAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findLastAny(const char* const* list, StringPosition start) const {
+  return FindLastAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findLastAny(const char* const* list, std::int32_t start) const {
+  return FindLastAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findLastAny(const IConstArray& list, StringPosition start) const {
+  return FindLastAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findLastAny(const IConstArray& list, std::int32_t start) const {
+  return FindLastAny<false>(*this, Many<false>(list), start);
+}
+StringMatch CString::findLastAny(const char16_t* set, StringPosition start) const {
+  return FindLastAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findLastAny(const char16_t* set, std::int32_t start) const {
+  return FindLastAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findLastAny(const char* set, StringPosition start) const {
+  return FindLastAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findLastAny(const char* set, std::int32_t start) const {
+  return FindLastAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findLastAny(const IString& set, StringPosition start) const {
+  return FindLastAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findLastAny(const IString& set, std::int32_t start) const {
+  return FindLastAny<false>(*this, Many<false>(set), start);
+}
+StringMatch CString::findLastAnyNoCase(const char16_t* const* list, StringPosition start) const {
+  return FindLastAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findLastAnyNoCase(const char16_t* const* list, std::int32_t start) const {
+  return FindLastAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findLastAnyNoCase(const char* const* list, StringPosition start) const {
+  return FindLastAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findLastAnyNoCase(const char* const* list, std::int32_t start) const {
+  return FindLastAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findLastAnyNoCase(const IConstArray& list, StringPosition start) const {
+  return FindLastAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findLastAnyNoCase(const IConstArray& list, std::int32_t start) const {
+  return FindLastAny<true>(*this, Many<true>(list), start);
+}
+StringMatch CString::findLastAnyNoCase(const char16_t* set, StringPosition start) const {
+  return FindLastAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findLastAnyNoCase(const char16_t* set, std::int32_t start) const {
+  return FindLastAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findLastAnyNoCase(const char* set, StringPosition start) const {
+  return FindLastAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findLastAnyNoCase(const char* set, std::int32_t start) const {
+  return FindLastAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findLastAnyNoCase(const IString& set, StringPosition start) const {
+  return FindLastAny<true>(*this, Many<true>(set), start);
+}
+StringMatch CString::findLastAnyNoCase(const IString& set, std::int32_t start) const {
+  return FindLastAny<true>(*this, Many<true>(set), start);
+}
 String CString::slice(StringPosition start, StringPosition end) const { return SliceOf(*this, start, end); }
 String CString::slice(std::int32_t start, std::int32_t end) const { return SliceBetween(*this, start, end); }
-String CString::splice(StringPosition start, std::int32_t count, const char16_t* other) const { return Splice(*this, start, count, TextView(other)); }
-String CString::splice(std::int32_t start, std::int32_t count, const char16_t* other) const { return Splice(*this, start, count, TextView(other)); }
-String CString::splice(StringPosition start, std::int32_t count, const char* other) const { return Splice(*this, start, count, TextView(other)); }
-String CString::splice(std::int32_t start, std::int32_t count, const char* other) const { return Splice(*this, start, count, TextView(other)); }
-String CString::splice(StringPosition start, std::int32_t count, const IString& other) const { return Splice(*this, start, count, TextView(other)); }
-String CString::splice(std::int32_t start, std::int32_t count, const IString& other) const { return Splice(*this, start, count, TextView(other)); }
-String CString::splice(StringPosition start, std::int32_t count, CodePoint c) const { return Splice(*this, start, count, TextView(&c, 1)); }
-String CString::splice(std::int32_t start, std::int32_t count, CodePoint c) const { return Splice(*this, start, count, TextView(&c, 1)); }
+String CString::splice(StringPosition start, std::int32_t count, const char16_t* other) const {
+  return Splice(*this, start, count, TextView(other));
+}
+String CString::splice(std::int32_t start, std::int32_t count, const char16_t* other) const {
+  return Splice(*this, start, count, TextView(other));
+}
+String CString::splice(StringPosition start, std::int32_t count, const char* other) const {
+  return Splice(*this, start, count, TextView(other));
+}
+String CString::splice(std::int32_t start, std::int32_t count, const char* other) const {
+  return Splice(*this, start, count, TextView(other));
+}
+String CString::splice(StringPosition start, std::int32_t count, const IString& other) const {
+  return Splice(*this, start, count, TextView(other));
+}
+String CString::splice(std::int32_t start, std::int32_t count, const IString& other) const {
+  return Splice(*this, start, count, TextView(other));
+}
+String CString::splice(StringPosition start, std::int32_t count, CodePoint c) const {
+  return Splice(*this, start, count, TextView(&c, 1));
+}
+String CString::splice(std::int32_t start, std::int32_t count, CodePoint c) const {
+  return Splice(*this, start, count, TextView(&c, 1));
+}
 String CString::concat(const char16_t* other) const { return Concat(*this, TextView(other)); }
 String CString::concat(const char* other) const { return Concat(*this, TextView(other)); }
 String CString::concat(const IString& other) const { return Concat(*this, TextView(other)); }
 String CString::concat(CodePoint c) const { return Concat(*this, TextView(&c, 1)); }
-String CString::nextToken(StringPosition& at, const char16_t* separator) const { return NextToken<false>(*this, at, One<false>(TextView(separator))); }
-String CString::nextToken(StringPosition& at, const char* separator) const { return NextToken<false>(*this, at, One<false>(TextView(separator))); }
-String CString::nextToken(StringPosition& at, const IString& separator) const { return NextToken<false>(*this, at, One<false>(TextView(separator))); }
-String CString::nextToken(StringPosition& at, CodePoint separator) const { return NextToken<false>(*this, at, One<false>(separator)); }
-String CString::nextTokenNoCase(StringPosition& at, const char16_t* separator) const { return NextToken<true>(*this, at, One<true>(TextView(separator))); }
-String CString::nextTokenNoCase(StringPosition& at, const char* separator) const { return NextToken<true>(*this, at, One<true>(TextView(separator))); }
-String CString::nextTokenNoCase(StringPosition& at, const IString& separator) const { return NextToken<true>(*this, at, One<true>(TextView(separator))); }
-String CString::nextTokenNoCase(StringPosition& at, CodePoint separator) const { return NextToken<true>(*this, at, One<true>(separator)); }
-String CString::nextTokenAny(StringPosition& at, const char16_t* const* list) const { return NextToken<false>(*this, at, Many<false>(list)); }
-String CString::nextTokenAny(StringPosition& at, const char* const* list) const { return NextToken<false>(*this, at, Many<false>(list)); }
-String CString::nextTokenAny(StringPosition& at, const IConstArray& list) const { return NextToken<false>(*this, at, Many<false>(list)); }
-String CString::nextTokenAny(StringPosition& at, const char16_t* set) const { return NextToken<false>(*this, at, Many<false>(set)); }
-String CString::nextTokenAny(StringPosition& at, const char* set) const { return NextToken<false>(*this, at, Many<false>(set)); }
-String CString::nextTokenAny(StringPosition& at, const IString& set) const { return NextToken<false>(*this, at, Many<false>(set)); }
-String CString::nextTokenAnyNoCase(StringPosition& at, const char16_t* const* list) const { return NextToken<true>(*this, at, Many<true>(list)); }
-String CString::nextTokenAnyNoCase(StringPosition& at, const char* const* list) const { return NextToken<true>(*this, at, Many<true>(list)); }
-String CString::nextTokenAnyNoCase(StringPosition& at, const IConstArray& list) const { return NextToken<true>(*this, at, Many<true>(list)); }
-String CString::nextTokenAnyNoCase(StringPosition& at, const char16_t* set) const { return NextToken<true>(*this, at, Many<true>(set)); }
-String CString::nextTokenAnyNoCase(StringPosition& at, const char* set) const { return NextToken<true>(*this, at, Many<true>(set)); }
-String CString::nextTokenAnyNoCase(StringPosition& at, const IString& set) const { return NextToken<true>(*this, at, Many<true>(set)); }
+String CString::nextToken(StringPosition& at, const char16_t* separator) const {
+  return NextToken<false>(*this, at, One<false>(TextView(separator)));
+}
+String CString::nextToken(StringPosition& at, const char* separator) const {
+  return NextToken<false>(*this, at, One<false>(TextView(separator)));
+}
+String CString::nextToken(StringPosition& at, const IString& separator) const {
+  return NextToken<false>(*this, at, One<false>(TextView(separator)));
+}
+String CString::nextToken(StringPosition& at, CodePoint separator) const {
+  return NextToken<false>(*this, at, One<false>(separator));
+}
+String CString::nextTokenNoCase(StringPosition& at, const char16_t* separator) const {
+  return NextToken<true>(*this, at, One<true>(TextView(separator)));
+}
+String CString::nextTokenNoCase(StringPosition& at, const char* separator) const {
+  return NextToken<true>(*this, at, One<true>(TextView(separator)));
+}
+String CString::nextTokenNoCase(StringPosition& at, const IString& separator) const {
+  return NextToken<true>(*this, at, One<true>(TextView(separator)));
+}
+String CString::nextTokenNoCase(StringPosition& at, CodePoint separator) const {
+  return NextToken<true>(*this, at, One<true>(separator));
+}
+String CString::nextTokenAny(StringPosition& at, const char16_t* const* list) const {
+  return NextToken<false>(*this, at, Many<false>(list));
+}
+String CString::nextTokenAny(StringPosition& at, const char* const* list) const {
+  return NextToken<false>(*this, at, Many<false>(list));
+}
+String CString::nextTokenAny(StringPosition& at, const IConstArray& list) const {
+  return NextToken<false>(*this, at, Many<false>(list));
+}
+String CString::nextTokenAny(StringPosition& at, const char16_t* set) const {
+  return NextToken<false>(*this, at, Many<false>(set));
+}
+String CString::nextTokenAny(StringPosition& at, const char* set) const {
+  return NextToken<false>(*this, at, Many<false>(set));
+}
+String CString::nextTokenAny(StringPosition& at, const IString& set) const {
+  return NextToken<false>(*this, at, Many<false>(set));
+}
+String CString::nextTokenAnyNoCase(StringPosition& at, const char16_t* const* list) const {
+  return NextToken<true>(*this, at, Many<true>(list));
+}
+String CString::nextTokenAnyNoCase(StringPosition& at, const char* const* list) const {
+  return NextToken<true>(*this, at, Many<true>(list));
+}
+String CString::nextTokenAnyNoCase(StringPosition& at, const IConstArray& list) const {
+  return NextToken<true>(*this, at, Many<true>(list));
+}
+String CString::nextTokenAnyNoCase(StringPosition& at, const char16_t* set) const {
+  return NextToken<true>(*this, at, Many<true>(set));
+}
+String CString::nextTokenAnyNoCase(StringPosition& at, const char* set) const {
+  return NextToken<true>(*this, at, Many<true>(set));
+}
+String CString::nextTokenAnyNoCase(StringPosition& at, const IString& set) const {
+  return NextToken<true>(*this, at, Many<true>(set));
+}
 std::int32_t CString::count(const char16_t* other) const { return Count<false>(*this, One<false>(TextView(other))); }
 std::int32_t CString::count(const char* other) const { return Count<false>(*this, One<false>(TextView(other))); }
 std::int32_t CString::count(const IString& other) const { return Count<false>(*this, One<false>(TextView(other))); }
 std::int32_t CString::count(CodePoint c) const { return Count<false>(*this, One<false>(c)); }
-std::int32_t CString::countNoCase(const char16_t* other) const { return Count<true>(*this, One<true>(TextView(other))); }
+std::int32_t CString::countNoCase(const char16_t* other) const {
+  return Count<true>(*this, One<true>(TextView(other)));
+}
 std::int32_t CString::countNoCase(const char* other) const { return Count<true>(*this, One<true>(TextView(other))); }
 std::int32_t CString::countNoCase(const IString& other) const { return Count<true>(*this, One<true>(TextView(other))); }
 std::int32_t CString::countNoCase(CodePoint c) const { return Count<true>(*this, One<true>(c)); }
@@ -792,32 +1149,84 @@ String CString::trimAnyLeftNoCase(const IString& set) const { return Trim<true>(
 String CString::trimAnyRightNoCase(const char16_t* set) const { return Trim<true>(*this, TextView(set), false, true); }
 String CString::trimAnyRightNoCase(const char* set) const { return Trim<true>(*this, TextView(set), false, true); }
 String CString::trimAnyRightNoCase(const IString& set) const { return Trim<true>(*this, TextView(set), false, true); }
-String CString::replace(const char16_t* what, const char16_t* with) const { return Replace<false>(*this, One<false>(TextView(what)), TextView(with)); }
-String CString::replace(const char* what, const char* with) const { return Replace<false>(*this, One<false>(TextView(what)), TextView(with)); }
-String CString::replace(const IString& what, const IString& with) const { return Replace<false>(*this, One<false>(TextView(what)), TextView(with)); }
-String CString::replace(CodePoint what, CodePoint with) const { return Replace<false>(*this, One<false>(what), TextView(&with, 1)); }
-String CString::replaceNoCase(const char16_t* what, const char16_t* with) const { return Replace<true>(*this, One<true>(TextView(what)), TextView(with)); }
-String CString::replaceNoCase(const char* what, const char* with) const { return Replace<true>(*this, One<true>(TextView(what)), TextView(with)); }
-String CString::replaceNoCase(const IString& what, const IString& with) const { return Replace<true>(*this, One<true>(TextView(what)), TextView(with)); }
-String CString::replaceNoCase(CodePoint what, CodePoint with) const { return Replace<true>(*this, One<true>(what), TextView(&with, 1)); }
-String CString::replaceAny(const char16_t* const* list, const char16_t* with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const char16_t* const* list, const char* with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const char16_t* const* list, const IString& with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const char* const* list, const char16_t* with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const char* const* list, const char* with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const char* const* list, const IString& with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const IConstArray& list, const char16_t* with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const IConstArray& list, const char* with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const IConstArray& list, const IString& with) const { return Replace<false>(*this, Many<false>(list), TextView(with)); }
-String CString::replaceAny(const char16_t* set, const char16_t* with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const char16_t* set, const char* with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const char16_t* set, const IString& with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const char* set, const char16_t* with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const char* set, const char* with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const char* set, const IString& with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const IString& set, const char16_t* with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const IString& set, const char* with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
-String CString::replaceAny(const IString& set, const IString& with) const { return Replace<false>(*this, Many<false>(set), TextView(with)); }
+String CString::replace(const char16_t* what, const char16_t* with) const {
+  return Replace<false>(*this, One<false>(TextView(what)), TextView(with));
+}
+String CString::replace(const char* what, const char* with) const {
+  return Replace<false>(*this, One<false>(TextView(what)), TextView(with));
+}
+String CString::replace(const IString& what, const IString& with) const {
+  return Replace<false>(*this, One<false>(TextView(what)), TextView(with));
+}
+String CString::replace(CodePoint what, CodePoint with) const {
+  return Replace<false>(*this, One<false>(what), TextView(&with, 1));
+}
+String CString::replaceNoCase(const char16_t* what, const char16_t* with) const {
+  return Replace<true>(*this, One<true>(TextView(what)), TextView(with));
+}
+String CString::replaceNoCase(const char* what, const char* with) const {
+  return Replace<true>(*this, One<true>(TextView(what)), TextView(with));
+}
+String CString::replaceNoCase(const IString& what, const IString& with) const {
+  return Replace<true>(*this, One<true>(TextView(what)), TextView(with));
+}
+String CString::replaceNoCase(CodePoint what, CodePoint with) const {
+  return Replace<true>(*this, One<true>(what), TextView(&with, 1));
+}
+String CString::replaceAny(const char16_t* const* list, const char16_t* with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const char16_t* const* list, const char* with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const char16_t* const* list, const IString& with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const char* const* list, const char16_t* with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const char* const* list, const char* with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const char* const* list, const IString& with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const IConstArray& list, const char16_t* with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const IConstArray& list, const char* with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const IConstArray& list, const IString& with) const {
+  return Replace<false>(*this, Many<false>(list), TextView(with));
+}
+String CString::replaceAny(const char16_t* set, const char16_t* with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const char16_t* set, const char* with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const char16_t* set, const IString& with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const char* set, const char16_t* with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const char* set, const char* with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const char* set, const IString& with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const IString& set, const char16_t* with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const IString& set, const char* with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
+String CString::replaceAny(const IString& set, const IString& with) const {
+  return Replace<false>(*this, Many<false>(set), TextView(with));
+}
 String CString::toLowerCase() const { return MapCase(*this, ToLowerCase); }
 String CString::toUpperCase() const { return MapCase(*this, ToUpperCase); }
 String CString::copy() const { return make<CString>(*this); }
@@ -825,20 +1234,16 @@ String CString::copy() const { return make<CString>(*this); }
 CLatin1String::CLatin1String(const char* data, std::int32_t length, StringMode mode)
     : CString(data, length, length, false, GetLatin1CharEncoding(), mode) {}
 
-CWCharString::CWCharString(const char16_t* data, std::int32_t byteLength, std::int32_t charCount,
-                           StringMode mode)
+CWCharString::CWCharString(const char16_t* data, std::int32_t byteLength, std::int32_t charCount, StringMode mode)
     : CString(data, byteLength, charCount, false, GetUTF16CharEncoding(), mode) {}
 
-CUTF8String::CUTF8String(const std::uint8_t* data, std::int32_t byteLength, std::int32_t charCount,
-                         StringMode mode)
+CUTF8String::CUTF8String(const std::uint8_t* data, std::int32_t byteLength, std::int32_t charCount, StringMode mode)
     : CString(data, byteLength, charCount, false, GetUTF8CharEncoding(), mode) {}
 
-CUTF32String::CUTF32String(const std::uint32_t* data, std::int32_t byteLength, std::int32_t charCount,
-                           StringMode mode)
+CUTF32String::CUTF32String(const std::uint32_t* data, std::int32_t byteLength, std::int32_t charCount, StringMode mode)
     : CString(data, byteLength, charCount, false, GetUTF32CharEncoding(), mode) {}
 
-CCPString::CCPString(const std::uint8_t* data, std::int32_t byteLength, std::int32_t charCount,
-                     StringMode mode)
+CCPString::CCPString(const std::uint8_t* data, std::int32_t byteLength, std::int32_t charCount, StringMode mode)
     : CString(data, byteLength, charCount, false, GetCPCharEncoding(), mode) {}
 
 String::String() : text(TNullString<char, CLatin1String>::instance()) {}
@@ -849,7 +1254,6 @@ String::String(const char* latin1)
 String::String(const char16_t* utf16)
     : text(utf16 ? P<IString>(make<CWCharString>(utf16)) : TNullString<char, CLatin1String>::instance()) {}
 
-String::String(P<IString> text)
-    : text(text ? std::move(text) : TNullString<char, CLatin1String>::instance()) {}
+String::String(P<IString> text) : text(text ? std::move(text) : TNullString<char, CLatin1String>::instance()) {}
 
 }  // namespace lumo

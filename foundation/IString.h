@@ -80,11 +80,13 @@ class IString : public virtual IComparable {
   virtual std::int32_t compare(const IString& other, StringPosition start, std::int32_t maxCount = -1) const = 0;
   virtual std::int32_t compare(const IString& other, std::int32_t start = 0, std::int32_t maxCount = -1) const = 0;
   virtual std::int32_t compareNoCase(const char16_t* other, StringPosition start, std::int32_t maxCount = -1) const = 0;
-  virtual std::int32_t compareNoCase(const char16_t* other, std::int32_t start = 0, std::int32_t maxCount = -1) const = 0;
+  virtual std::int32_t compareNoCase(const char16_t* other, std::int32_t start = 0,
+                                     std::int32_t maxCount = -1) const = 0;
   virtual std::int32_t compareNoCase(const char* other, StringPosition start, std::int32_t maxCount = -1) const = 0;
   virtual std::int32_t compareNoCase(const char* other, std::int32_t start = 0, std::int32_t maxCount = -1) const = 0;
   virtual std::int32_t compareNoCase(const IString& other, StringPosition start, std::int32_t maxCount = -1) const = 0;
-  virtual std::int32_t compareNoCase(const IString& other, std::int32_t start = 0, std::int32_t maxCount = -1) const = 0;
+  virtual std::int32_t compareNoCase(const IString& other, std::int32_t start = 0,
+                                     std::int32_t maxCount = -1) const = 0;
 
   // This string from `start` against the other text in the collation order
   // of the process locale: negative, 0 or positive.

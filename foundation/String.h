@@ -40,6 +40,12 @@ class String {
   std::int32_t length() const { return text->length(); }
 
   String replace(const String& what, const String& with) const { return text->replace(*what, *with); }
+  StringPosition find(const String& what, std::int32_t start = 0) const { return text->find(*what, start); }
+  bool startsWith(const String& prefix) const { return text->startsWith(*prefix); }
+  bool endsWith(const String& suffix) const { return text->endsWith(*suffix); }
+  // Characters `start` to `end` (-1: the end), sharing this text's bytes.
+  String slice(std::int32_t start, std::int32_t end = -1) const { return text->slice(start, end); }
+  bool equalsNoCase(const String& other) const { return text->matchesAtNoCase(*other); }
 
   friend String operator+(const String& left, const String& right) { return left->concat(*right); }
   friend String operator+(const String& left, const char* right) { return left->concat(right); }
