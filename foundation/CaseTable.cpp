@@ -1,11 +1,104 @@
-// Placeholder until the table generated from the Unicode character database
-// lands: ASCII letters only, every other code point maps to itself.
+// The case table: unpacked once before main from the compressed form that
+// tools/make_case_table.py writes, then read-only.
 #include "foundation/CaseTable.h"
 
-namespace lumo {
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
 
-CodePoint ToLowerCase(CodePoint c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-CodePoint ToUpperCase(CodePoint c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
-CodePoint ToTitleCase(CodePoint c) { return ToUpperCase(c); }
+#include "foundation/CaseTableInternal.h"
+
+namespace lumo {
+namespace casetable {
+namespace {
+
+#include "foundation/CaseTableData.inc"
+
+enum Mapping { kLower, kUpper, kTitle, kMappings };
+
+constexpr int kPageBits = 9;
+constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
+static_assert(kCaseTablePagesPerMapping * kPageSize >= kCaseTableSize);
+
+// All zero until a table is loaded; after a rejected one every index names
+// page 0 again, whose deltas are zeroed: either way every mapping is the
+// identity.
+std::array<std::uint8_t, kMappings * kCaseTablePagesPerMapping> gIndexes;
+std::array<std::int16_t, kCaseTablePageCount * kPageSize> gPages;
+
+template <class Value>
+Value ReadValue(const std::uint8_t* bytes) {
+  if constexpr (sizeof(Value) == 1) {
+    return bytes[0];
+  } else {
+    // Deltas are 15-bit signed numbers, so that a single one's high byte
+    // stays below the run markers; the few deltas beyond 15 bits, whose bits
+    // 15 and 14 differ, are stored with bit 15 set and come only in runs.
+    const unsigned stored = unsigned{bytes[0]} << 8 | bytes[1];
+    return static_cast<Value>(static_cast<std::uint16_t>(stored ^ ((stored & 0x4000) << 1)));
+  }
+}
+
+template <class Value>
+bool UnpackValues(std::span<const std::uint8_t> packed, std::span<Value> out) {
+  std::size_t in = 0;
+  std::size_t done = 0;
+  while (in < packed.size()) {
+    // Below 0x80 the control byte is already the value's first byte.
+    const std::uint8_t control = packed[in];
+    const std::size_t header = control < 0x80 ? 0 : control < 0xC0 ? 2 : 1;
+    if (packed.size() - in < header + sizeof(Value)) return false;
+    const std::size_t count = header == 0   ? 1
+                              : header == 1 ? (control & 0x3Fu) + 1
+                                            : ((control & 0x3Fu) << 8 | packed[in + 1]) + 65;
+    in += header;
+    if (out.size() - done < count) return false;
+    std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(done), count, ReadValue<Value>(&packed[in]));
+    in += sizeof(Value);
+    done += count;
+  }
+  return done == out.size();
+}
+
+CodePoint Map(Mapping mapping, CodePoint c) {
+  if (c >= kCaseTableSize) return c;
+  const std::size_t page = gIndexes[mapping * kCaseTablePagesPerMapping + (c >> kPageBits)];
+  const auto delta = static_cast<std::uint16_t>(gPages[page * kPageSize + (c & (kPageSize - 1))]);
+  // The sum stays in the code point's plane, where a 16-bit delta reaches
+  // every partner: U+A78D lowers to U+0265, 42280 below it.
+  return (c & ~CodePoint{0xFFFF}) | ((c + delta) & 0xFFFF);
+}
+
+// Before every dynamic initializer of the program, so that none of them can
+// compare text without case against a table not yet there.
+[[gnu::constructor(101)]] void LoadCompiledCaseTable() { LoadCaseTable(CompiledCaseTable()); }
+
+}  // namespace
+
+bool Unpack(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out) { return UnpackValues(packed, out); }
+bool Unpack(std::span<const std::uint8_t> packed, std::span<std::int16_t> out) { return UnpackValues(packed, out); }
+
+PackedCaseTable CompiledCaseTable() {
+  return {kPackedCaseTableIndexes, kPackedCaseTablePages, kCaseTablePageCount, kCaseTableUnicodeVersion};
+}
+
+bool LoadCaseTable(const PackedCaseTable& packed) {
+  const bool loaded =
+      packed.pageCount <= kCaseTablePageCount && Unpack(packed.indexes, gIndexes) &&
+      Unpack(packed.pages, std::span(gPages).first(packed.pageCount * kPageSize)) &&
+      std::all_of(gIndexes.begin(), gIndexes.end(), [&](std::uint8_t page) { return page < packed.pageCount; });
+  if (!loaded) {
+    gIndexes.fill(0);
+    std::fill_n(gPages.begin(), kPageSize, 0);
+  }
+  return loaded;
+}
+
+}  // namespace casetable
+
+CodePoint ToLowerCase(CodePoint c) { return casetable::Map(casetable::kLower, c); }
+CodePoint ToUpperCase(CodePoint c) { return casetable::Map(casetable::kUpper, c); }
+CodePoint ToTitleCase(CodePoint c) { return casetable::Map(casetable::kTitle, c); }
 
 }  // namespace lumo

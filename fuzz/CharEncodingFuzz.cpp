@@ -1,7 +1,10 @@
-// Drives the encodings' decoders over arbitrary bytes. Every walk must stay
-// inside the buffer (the input is an exactly sized allocation) and the ways
-// of walking must agree: single steps, blocks with and without start
-// offsets, counting, character offsets, and backwards from the end.
+// Drives the encodings' decoders over arbitrary bytes, and over mostly valid
+// UTF-8 and UTF-16 text built from them, where the block decoder and the
+// counter take their fast paths. Every walk must stay inside the buffer (the
+// input is an exactly sized allocation) and the ways of walking must agree
+// with lenient single steps: blocks of several sizes with and without start
+// offsets from several starting points, counting, character offsets, and
+// backwards from the end.
 
 #include <clocale>
 #include <cstddef>
@@ -30,10 +33,10 @@ struct Walk {
   std::vector<std::int32_t> ends;
 };
 
-Walk StepForwards(const ICharEncoding& encoding, const std::uint8_t* data, std::int32_t size) {
+Walk StepForwards(const ICharEncoding& encoding, const std::uint8_t* data, std::int32_t size, std::int32_t from) {
   Walk walk;
   CodePoint c = 0;
-  for (std::int32_t at = 0;;) {
+  for (std::int32_t at = from;;) {
     const std::int32_t start = encoding.findCharStart(data, size, at);
     const std::int32_t end = encoding.decodeNextChar(c, data, size, at);
     Check((start < 0) == (end < 0), "findCharStart and decodeNextChar disagree", encoding);
@@ -51,12 +54,12 @@ Walk StepForwards(const ICharEncoding& encoding, const std::uint8_t* data, std::
   return walk;
 }
 
-void CheckBlocks(const ICharEncoding& encoding, const std::uint8_t* data, std::int32_t size, const Walk& walk,
-                 std::int32_t block, bool withStarts) {
+void CheckBlocks(const ICharEncoding& encoding, const std::uint8_t* data, std::int32_t size, std::int32_t from,
+                 const Walk& walk, std::int32_t block, bool withStarts) {
   std::vector<CodePoint> chars(static_cast<std::size_t>(block));
   std::vector<std::int32_t> starts(static_cast<std::size_t>(block));
   std::size_t seen = 0;
-  for (std::int32_t at = 0, count = 1; count > 0;) {
+  for (std::int32_t at = from, count = 1; count > 0;) {
     at = encoding.decodeChars(chars.data(), block, count, data, size, at, withStarts ? starts.data() : nullptr);
     for (std::int32_t i = 0; i < count; ++i, ++seen) {
       Check(seen < walk.chars.size() && chars[static_cast<std::size_t>(i)] == walk.chars[seen],
@@ -90,12 +93,22 @@ void CheckBackwards(const ICharEncoding& encoding, const std::uint8_t* data, std
   Check(left == 0, "backwards walk finds fewer characters", encoding);
 }
 
+// Blocks and counts from `from`, a block size of `block`, against single steps.
+void CheckFrom(const ICharEncoding& encoding, const std::uint8_t* data, std::int32_t size, std::int32_t from,
+               std::int32_t block) {
+  const Walk walk = StepForwards(encoding, data, size, from);
+  Check(encoding.countChars(data, size, from) == static_cast<std::int32_t>(walk.chars.size()),
+        "countChars from an offset differs", encoding);
+  CheckBlocks(encoding, data, size, from, walk, block, true);
+  CheckBlocks(encoding, data, size, from, walk, block + 11, false);
+}
+
 void CheckEncoding(const ICharEncoding& encoding, const std::uint8_t* data, std::int32_t size) {
-  const Walk walk = StepForwards(encoding, data, size);
+  const Walk walk = StepForwards(encoding, data, size, 0);
   const auto count = static_cast<std::int32_t>(walk.chars.size());
   Check(encoding.countChars(data, size, 0) == count, "countChars differs", encoding);
-  CheckBlocks(encoding, data, size, walk, 16, false);
-  CheckBlocks(encoding, data, size, walk, 5, true);
+  CheckBlocks(encoding, data, size, 0, walk, 16, false);
+  CheckBlocks(encoding, data, size, 0, walk, 5, true);
   if (encoding.getId() != lumo::kUTF32EncodingId && encoding.getId() != lumo::kLatin1EncodingId) {
     for (std::int32_t index = 0; index <= count; ++index) {
       const std::int32_t expected = index == 0 ? 0 : walk.ends[static_cast<std::size_t>(index - 1)];
@@ -104,6 +117,35 @@ void CheckEncoding(const ICharEncoding& encoding, const std::uint8_t* data, std:
     Check(encoding.getCharOffset(data, size, count + 1) == -1, "getCharOffset beyond the end", encoding);
   }
   if (encoding.canDecodeBackwards()) CheckBackwards(encoding, data, size, walk);
+}
+
+// Text for `encoding` in which most characters are valid: each input byte
+// picks an ASCII character, a code point made of the three bytes after it
+// (below 0x800, below 0x10000 or anywhere, so that every length occurs), the
+// same with one of its bytes replaced by the next input byte, or the next
+// byte copied as it is; the last two break the text there.
+std::vector<std::uint8_t> MostlyValid(const ICharEncoding& encoding, const std::uint8_t* data, std::size_t size) {
+  std::vector<std::uint8_t> text;
+  for (std::size_t i = 0; i < size; ++i) {
+    const std::uint8_t pick = data[i];
+    if (pick >= 0xF0) {
+      if (i + 1 < size) text.push_back(data[++i]);
+      continue;
+    }
+    CodePoint c = pick;
+    if (pick >= 0x80) {
+      if (i + 3 >= size) break;
+      c = static_cast<CodePoint>(data[i + 1]) | static_cast<CodePoint>(data[i + 2]) << 8 |
+          static_cast<CodePoint>(data[i + 3]) << 16;
+      c %= pick < 0xB0 ? 0x800 : pick < 0xD0 ? 0x10000 : 0x110000;
+      i += 3;
+    }
+    std::uint8_t buffer[4];
+    const std::int32_t written = encoding.encodeChar(c, buffer, 4, 0);
+    if (pick >= 0xE0 && written > 0 && i + 1 < size) buffer[pick % written] = data[++i];
+    text.insert(text.end(), buffer, buffer + written);
+  }
+  return text;
 }
 
 // What a Unicode encoding writes it reads back.
@@ -141,5 +183,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       lumo::GetCPCharEncoding().get()};
   for (const ICharEncoding* encoding : encodings) CheckEncoding(*encoding, data, length);
   CheckRoundTrips(data, length);
+  // Starting points and block sizes from the first bytes, for mostly valid
+  // text and for the raw bytes.
+  const std::int32_t block = size > 0 ? 1 + data[0] % 37 : 16;
+  for (const ICharEncoding* unicode : {lumo::GetUTF8CharEncoding().get(), lumo::GetUTF16CharEncoding().get()}) {
+    // Copied into an exactly sized allocation, so that reading past its end is caught.
+    const std::vector<std::uint8_t> built = MostlyValid(*unicode, data, size);
+    const std::vector<std::uint8_t> text(built.begin(), built.end());
+    const auto textLength = static_cast<std::int32_t>(text.size());
+    CheckEncoding(*unicode, text.data(), textLength);
+    for (const std::int32_t from : {1, 3, size > 1 ? data[1] : 7}) {
+      if (from < textLength) CheckFrom(*unicode, text.data(), textLength, from, block);
+      if (from < length) CheckFrom(*unicode, data, length, from, block);
+    }
+  }
   return 0;
 }

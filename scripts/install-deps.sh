@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libicu-dev
+  unicode-data
   xvfb xauth imagemagick
 )
 

@@ -8,7 +8,7 @@ what each folder may include: folders and headers of this tree, and kinds of
 outside headers (the C++ standard library is allowed everywhere). The check
 prints each include against the grain as "file:line: ..." and exits 1 when
 there is one, 0 when there is none. A header named ...Internal.h may be
-included only by the files beside it and by tests.
+included only by the files beside it, by tests and by benchmarks.
 """
 
 import os
@@ -22,14 +22,16 @@ import sys
 #              against (the settings store, the start-up); its GUI half is
 #              reached through compat/mfc's module
 #   test       GoogleTest and GoogleMock
-#   bench      Google Benchmark and ICU, the reference the benchmarks compare with
+#   bench      Google Benchmark
+#   icu        ICU, the reference the benchmarks compare with and the case
+#              table's tests check against
 #   fuzz       libFuzzer's interface
 OUTSIDE_KINDS = [
     ("wx/", "wx"),
     ("gtest/", "test"),
     ("gmock/", "test"),
     ("benchmark/", "bench"),
-    ("unicode/", "bench"),
+    ("unicode/", "icu"),
     ("fuzzer/", "fuzz"),
 ]
 
@@ -59,14 +61,14 @@ LAYERS = {
     "tools": (_LUMO_BELOW_SHELL + _COMPAT, {"system"}),
     # Tests, benchmarks and fuzz targets reach whatever they check.
     "tests": (["shell", "peers", "tools", "tests"] + _LUMO_BELOW_SHELL + _COMPAT,
-              {"system", "wx", "test"}),
-    "bench": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "wx", "bench"}),
+              {"system", "wx", "test", "icu"}),
+    "bench": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "wx", "bench", "icu"}),
     "fuzz": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "fuzz"}),
 }
 
 # The C++ standard library, with the C library's headers in both spellings,
-# and the compilers' own ABI header (demangling), which every C++ toolchain
-# ships beside it.
+# and the compilers' own ABI header (demangling) and SSE2 intrinsics header,
+# which every C++ toolchain (for x86, the latter) ships beside it.
 STANDARD = set("""
 algorithm any array atomic barrier bit bitset charconv chrono codecvt compare
 complex concepts condition_variable coroutine deque exception execution
@@ -83,7 +85,7 @@ cwctype
 assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h
 setjmp.h signal.h stdarg.h stddef.h stdint.h stdio.h stdlib.h string.h time.h
 uchar.h wchar.h wctype.h
-cxxabi.h
+cxxabi.h emmintrin.h
 """.split())
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".inc", ".c", ".cc", ".cpp")
@@ -145,9 +147,9 @@ def check_file(root, path, problems):
                 continue
             target = beside
         # A header named ...Internal.h serves the sources beside it (and
-        # their tests); no other folder builds on it.
+        # their tests and benchmarks); no other folder builds on it.
         if (target.endswith("Internal.h") and os.path.dirname(target) != os.path.dirname(path)
-                and layer != "tests"):
+                and layer not in ("tests", "bench")):
             problems.append('%s: "%s" is internal to %s/' % (where, header, os.path.dirname(target)))
             continue
         if layer_of(target) == layer or any(covers(entry, target) for entry in allowed):

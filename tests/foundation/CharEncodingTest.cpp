@@ -1,11 +1,14 @@
 // The five encodings: identities, strict decoding at the boundaries of each
-// form, encoding limits, lenient walks over invalid bytes, and round trips.
+// form (also inside long text, where blocks and counting take their fast
+// paths), encoding limits, lenient walks over invalid bytes, and round trips.
 // That the block, counting and backwards walks agree with single steps over
 // arbitrary bytes is the decoder fuzz target's job.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -80,7 +83,8 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf8 overlong 4", UTF8(), {0xF0, 0x8F, 0xBF, 0xBF}, kInvalid, 0},
       // UTF-8: out of range and impossible leads.
       {"utf8 above 10FFFF", UTF8(), {0xF4, 0x90, 0x80, 0x80}, kInvalid, 0},
-      {"utf8 F8 lead", UTF8(), {0xF8, 0x88, 0x80, 0x80, 0x80}, kInvalid, 0},
+      {"utf8 F5 lead", UTF8(), {0xF5, 0x80, 0x80, 0x80}, kInvalid, 0},
+      {"utf8 F8 lead", UTF8(), {0xF8, 0x90, 0x80, 0x80}, kInvalid, 0},
       {"utf8 FF", UTF8(), {0xFF}, kInvalid, 0},
       // UTF-8: unexpected continuation, truncation, bad continuation.
       {"utf8 lone 80", UTF8(), {0x80}, kInvalid, 0},
@@ -100,12 +104,10 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf16 lone low", UTF16(), {0x00, 0xDC, 0x41, 0x00}, kInvalid, 0},
       {"utf16 high then bmp", UTF16(), {0x00, 0xD8, 0x41, 0x00}, kInvalid, 0},
       {"utf16 high then high", UTF16(), {0x00, 0xD8, 0x00, 0xD8}, kInvalid, 0},
-      {"utf16 low then low", UTF16(), {0x00, 0xDC, 0x00, 0xDC}, kInvalid, 0},
       {"utf16 high at end", UTF16(), {0x00, 0xD8}, kInvalid, 0},
       {"utf16 half unit", UTF16(), {0x41}, kInvalid, 0},
       // UTF-32: no range check at all.
       {"utf32 any value", UTF32(), {0x01, 0x02, 0x03, 0x04}, 0x04030201, 4},
-      {"utf32 all ones", UTF32(), {0xFF, 0xFF, 0xFF, 0xFF}, 0xFFFFFFFF, 4},
       {"utf32 short", UTF32(), {0x41, 0x00, 0x00}, kInvalid, 0},
       // Latin-1: every byte is its code point.
       {"latin1 e9", Latin1(), {0xE9}, 0xE9, 1},
@@ -113,24 +115,41 @@ std::vector<DecodeCase> DecodeCases() {
   };
 }
 
+// The characters and their start offsets from `from` on: by lenient single
+// steps, or by blocks of `block` (backwards: down from `from`, put in order).
+using Walked = std::vector<std::pair<CodePoint, std::int32_t>>;
+Walked Steps(const ICharEncoding& encoding, const Bytes& text, std::int32_t from) {
+  Walked out;
+  CodePoint c = 0;
+  for (std::int32_t at = from, end; (end = encoding.decodeNextChar(c, text.data(), Size(text), at)) >= 0; at = end) {
+    out.emplace_back(c, encoding.findCharStart(text.data(), Size(text), at));
+  }
+  return out;
+}
+Walked Blocks(const ICharEncoding& encoding, const Bytes& text, std::int32_t from, std::int32_t block,
+              bool backwards = false) {
+  Walked out;
+  std::vector<CodePoint> chars(static_cast<std::size_t>(block), 0xCCCCCCCC);
+  std::vector<std::int32_t> starts(static_cast<std::size_t>(block), -2);
+  for (std::int32_t at = from, count = 1; count > 0;) {
+    const auto walk = backwards ? &ICharEncoding::decodeCharsBackwards : &ICharEncoding::decodeChars;
+    const std::int32_t end = (encoding.*walk)(chars.data(), block, count, text.data(), Size(text), at, starts.data());
+    for (std::int32_t i = 0; i < count; ++i) out.emplace_back(chars[i], starts[i]);
+    // Forwards the end offset is behind the last character decoded.
+    if (count > 0 && !backwards) {
+      EXPECT_EQ(encoding.getCharSizeAt(text.data(), Size(text), starts[count - 1]), end - starts[count - 1]);
+    }
+    at = end;
+  }
+  if (backwards) std::reverse(out.begin(), out.end());
+  return out;
+}
+
 TEST(CharEncodings, StrictDecodingAtTheBoundaries) {
   for (const DecodeCase& row : DecodeCases()) {
     SCOPED_TRACE(row.what);
     const std::uint8_t* data = row.bytes.data();
-    // The block decoder, with its fast paths for long input, reads what
-    // single lenient steps read.
-    Bytes padded = row.bytes;
-    padded.insert(padded.end(), 4, 'Z');
-    std::vector<CodePoint> steps;
     CodePoint c = 0xCCCCCCCC;
-    for (std::int32_t at = 0; (at = row.encoding.decodeNextChar(c, padded.data(), Size(padded), at)) >= 0;) {
-      steps.push_back(c);
-    }
-    CodePoint block[16];
-    std::int32_t count = -1;
-    row.encoding.decodeChars(block, 16, count, padded.data(), Size(padded), 0, nullptr);
-    EXPECT_EQ(std::vector<CodePoint>(block, block + count), steps);
-
     const std::int32_t end = row.encoding.decodeCharAt(c, data, Size(row.bytes), 0);
     if (row.expected == kInvalid) {
       EXPECT_EQ(end, -1);
@@ -147,6 +166,40 @@ TEST(CharEncodings, StrictDecodingAtTheBoundaries) {
     // And with one byte less it is incomplete.
     EXPECT_EQ(row.encoding.decodeCharAt(c, data, row.size - 1, 0), -1);
   }
+}
+
+// Blocks of several sizes forwards and backwards, and counts, from the start
+// and from `inside`, against single steps.
+void ExpectWalksAgree(const ICharEncoding& encoding, const Bytes& text, std::int32_t inside) {
+  for (const std::int32_t from : {0, inside}) {
+    const Walked steps = Steps(encoding, text, from);
+    EXPECT_EQ(Blocks(encoding, text, from, 16), steps) << from;
+    EXPECT_EQ(Blocks(encoding, text, from, 5), steps) << from;
+    EXPECT_EQ(encoding.countChars(text.data(), Size(text), from), std::ssize(steps)) << from;
+  }
+  const Walked all = Steps(encoding, text, 0);
+  const std::int32_t last = all.back().second;
+  const std::int32_t end = last + encoding.getCharSizeAt(text.data(), Size(text), last);
+  EXPECT_EQ(Blocks(encoding, text, end, 7, true), all);
+}
+
+TEST(CharEncodings, BlocksAndCountsInsideLongTextReadWhatSingleStepsRead) {
+  Bytes allUTF8;
+  for (const DecodeCase& row : DecodeCases()) {
+    SCOPED_TRACE(row.what);
+    // The case at every place of a 16-byte stretch, between ASCII letters.
+    for (std::int32_t shift = 0; shift < 20; shift += row.encoding.getId() == kUTF16EncodingId ? 2 : 1) {
+      SCOPED_TRACE(shift);
+      Bytes text(static_cast<std::size_t>(shift), 'a');
+      text.insert(text.end(), row.bytes.begin(), row.bytes.end());
+      text.insert(text.end(), 40, 'z');
+      ExpectWalksAgree(row.encoding, text, shift + 1);
+    }
+    if (&row.encoding == &UTF8()) allUTF8.insert(allUTF8.end(), row.bytes.begin(), row.bytes.end());
+  }
+  // All the UTF-8 cases, valid and not, one after the other.
+  allUTF8.insert(allUTF8.end(), 20, 'z');
+  ExpectWalksAgree(UTF8(), allUTF8, 7);
 }
 
 struct EncodeCase {
@@ -198,6 +251,7 @@ TEST(CharEncodings, LenientWalksSkipInvalidBytesWithoutCountingThem) {
   EXPECT_EQ(UTF8().findCharStart(utf8.data(), 3, 1), -1);
   CodePoint c = 0;
   EXPECT_EQ(UTF8().decodeNextChar(c, utf8.data(), 4, -1), -1);
+  EXPECT_EQ(UTF8().decodeNextChar(c, utf8.data(), 3, 1), -1);
   const Bytes utf16 = {0x41, 0x00, 0x00, 0xDC, 0x00, 0xD8, 0x00, 0xDC, 0x42};  // A, lone low, pair, half
   EXPECT_EQ(UTF16().countChars(utf16.data(), Size(utf16), 0), 2);
   EXPECT_EQ(UTF32().countChars(utf16.data(), 9, 0), 2);
@@ -243,6 +297,8 @@ TEST(CharEncodings, BackwardsStrictAndLenient) {
   EXPECT_EQ(c, 0x41u);
   const Bytes lowAlone = {0x41, 0x00, 0x00, 0xDC};
   EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data(), 4, 4), -1);
+  EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data() + 2, 2, 2), -1);
+  EXPECT_EQ(UTF16().decodePreviousCharAt(c, lowAlone.data(), 4, 0), -1);
   // UTF-32 and Latin-1 step back one unit.
   EXPECT_EQ(UTF32().decodePreviousChar(c, high.data(), 4, 3), -1);
   EXPECT_EQ(Latin1().findPreviousCharStart(high.data(), 4, 0), -1);

@@ -168,23 +168,10 @@ TYPED_TEST(PointerAssignment, FromInsideTheReleasedObject) {
   EXPECT_EQ(counters.destroyed, 3);
 }
 
-class IFirst : public virtual IBase {
- public:
-  virtual int first() = 0;
-};
-class ISecond : public virtual IBase {
- public:
-  virtual int second() = 0;
-};
-
-class CFirst : public CObject, public IFirst {
- public:
-  int first() override { return 1; }
-};
-class CSecond : public CObject, public ISecond {
- public:
-  int second() override { return 2; }
-};
+class IFirst : public virtual IBase {};
+class ISecond : public virtual IBase {};
+class CFirst : public CObject, public IFirst {};
+class CSecond : public CObject, public ISecond {};
 
 // Implements IFirst but forbids every cast.
 class CForbidding final : public CFirst {

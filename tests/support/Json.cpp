@@ -1,140 +1,109 @@
 // The test JSON reader.
 #include "tests/support/Json.h"
 
-#include <fstream>
-#include <sstream>
+#include <cctype>
 #include <stdexcept>
+#include <string_view>
 
 #include "compat/win32/StringConv.h"
+#include "tests/support/TestSupport.h"
 
 class JsonParser {
  public:
   explicit JsonParser(const std::string& text) : text_(text) {}
 
-  Json ParseDocument() {
-    Json value = ParseValue();
-    SkipSpace();
+  Json Document() {
+    Json value = Value();
+    Skip();
     if (pos_ != text_.size()) Fail("trailing characters");
     return value;
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& what) {
+  [[noreturn]] void Fail(const std::string& what) const {
     throw std::runtime_error("JSON: " + what + " at offset " + std::to_string(pos_));
   }
 
-  void SkipSpace() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\n' || text_[pos_] == '\r' ||
-                                   text_[pos_] == '\t')) {
-      ++pos_;
-    }
+  void Skip() {
+    while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
   }
 
-  bool Consume(const char* word) {
-    const std::string w = word;
-    if (text_.compare(pos_, w.size(), w) != 0) return false;
-    pos_ += w.size();
+  // Takes `word` when it comes next (after white space unless inside a string).
+  bool Consume(std::string_view word, bool skip = true) {
+    if (skip) Skip();
+    if (text_.compare(pos_, word.size(), word) != 0) return false;
+    pos_ += word.size();
     return true;
   }
 
-  Json ParseValue() {
-    SkipSpace();
-    if (pos_ >= text_.size()) Fail("unexpected end");
+  void Expect(std::string_view word) {
+    if (!Consume(word)) Fail("expected " + std::string(word));
+  }
+
+  Json Value() {
     Json value;
-    const char c = text_[pos_];
-    if (c == '{') {
+    if (Consume("{")) {
       value.kind_ = Json::Kind::Object;
-      ++pos_;
-      SkipSpace();
-      if (pos_ < text_.size() && text_[pos_] == '}') {
-        ++pos_;
-        return value;
-      }
-      for (;;) {
-        SkipSpace();
-        std::string key = ParseString();
-        SkipSpace();
-        if (!Consume(":")) Fail("expected ':'");
-        value.object_[key] = ParseValue();
-        SkipSpace();
-        if (Consume("}")) return value;
-        if (!Consume(",")) Fail("expected ',' or '}'");
-      }
-    }
-    if (c == '[') {
+      if (Consume("}")) return value;
+      do {
+        const std::string key = String();
+        Expect(":");
+        value.object_[key] = Value();
+      } while (Consume(","));
+      Expect("}");
+    } else if (Consume("[")) {
       value.kind_ = Json::Kind::Array;
-      ++pos_;
-      SkipSpace();
       if (Consume("]")) return value;
-      for (;;) {
-        value.array_.push_back(ParseValue());
-        SkipSpace();
-        if (Consume("]")) return value;
-        if (!Consume(",")) Fail("expected ',' or ']'");
-      }
-    }
-    if (c == '"') {
+      do value.array_.push_back(Value());
+      while (Consume(","));
+      Expect("]");
+    } else if (pos_ < text_.size() && text_[pos_] == '"') {
       value.kind_ = Json::Kind::String;
-      value.string_ = ParseString();
-      return value;
-    }
-    if (Consume("true")) {
+      value.string_ = String();
+    } else if (const bool yes = Consume("true"); yes || Consume("false")) {
       value.kind_ = Json::Kind::Bool;
-      value.bool_ = true;
-      return value;
+      value.bool_ = yes;
+    } else if (!Consume("null")) {
+      std::size_t used = 0;
+      try {
+        value.number_ = std::stod(text_.substr(pos_, 40), &used);
+      } catch (const std::exception&) {
+        Fail("bad value");
+      }
+      pos_ += used;
+      value.kind_ = Json::Kind::Number;
     }
-    if (Consume("false")) {
-      value.kind_ = Json::Kind::Bool;
-      return value;
-    }
-    if (Consume("null")) return value;
-    std::size_t used = 0;
-    try {
-      value.number_ = std::stod(text_.substr(pos_, 40), &used);
-    } catch (const std::exception&) {
-      Fail("bad value");
-    }
-    pos_ += used;
-    value.kind_ = Json::Kind::Number;
     return value;
   }
 
-  unsigned ParseHex4() {
+  char Next() {
+    if (pos_ >= text_.size()) Fail("unterminated string");
+    return text_[pos_++];
+  }
+
+  unsigned Hex4() {
     if (pos_ + 4 > text_.size()) Fail("short \\u escape");
-    const unsigned value = static_cast<unsigned>(std::stoul(text_.substr(pos_, 4), nullptr, 16));
     pos_ += 4;
-    return value;
+    return static_cast<unsigned>(std::stoul(text_.substr(pos_ - 4, 4), nullptr, 16));
   }
 
-  std::string ParseString() {
-    if (!Consume("\"")) Fail("expected string");
+  std::string String() {
+    Expect("\"");
     std::string out;
-    while (pos_ < text_.size() && text_[pos_] != '"') {
-      char c = text_[pos_++];
+    for (char c; (c = Next()) != '"';) {
       if (c != '\\') {
         out += c;
-        continue;
-      }
-      if (pos_ >= text_.size()) Fail("bad escape");
-      c = text_[pos_++];
-      switch (c) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'u': {
-          unsigned cp = ParseHex4();
-          if (cp >= 0xD800 && cp < 0xDC00 && Consume("\\u")) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (ParseHex4() - 0xDC00);
-          }
-          compat::win32::AppendUtf8(out, cp);
-          break;
+      } else if ((c = Next()) == 'u') {
+        unsigned cp = Hex4();
+        if (cp >= 0xD800 && cp < 0xDC00 && Consume("\\u", false)) {
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (Hex4() - 0xDC00);
         }
-        default: out += c;
+        compat::win32::AppendUtf8(out, cp);
+      } else {
+        const std::size_t letter = std::string_view("bfnrt").find(c);
+        out += letter == std::string_view::npos ? c : "\b\f\n\r\t"[letter];
       }
     }
-    if (!Consume("\"")) Fail("unterminated string");
     return out;
   }
 
@@ -142,14 +111,11 @@ class JsonParser {
   std::size_t pos_ = 0;
 };
 
-Json Json::Parse(const std::string& text) { return JsonParser(text).ParseDocument(); }
+Json Json::Parse(const std::string& text) { return JsonParser(text).Document(); }
 
 Json Json::ParseFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return Parse(buffer.str());
+  if (!testing_support::FileExists(path)) throw std::runtime_error("cannot open " + path);
+  return Parse(testing_support::ReadFile(path));
 }
 
 bool Json::Has(const std::string& key) const { return object_.count(key) != 0; }
@@ -167,17 +133,14 @@ const Json& Json::operator[](std::size_t index) const {
 
 std::size_t Json::Size() const { return kind_ == Kind::Array ? array_.size() : object_.size(); }
 
-double Json::Number() const {
-  if (kind_ != Kind::Number) throw std::runtime_error("JSON: not a number");
-  return number_;
+namespace {
+template <class T>
+const T& Checked(bool right, const T& value, const char* kind) {
+  if (!right) throw std::runtime_error(std::string("JSON: not a ") + kind);
+  return value;
 }
+}  // namespace
 
-bool Json::Bool() const {
-  if (kind_ != Kind::Bool) throw std::runtime_error("JSON: not a boolean");
-  return bool_;
-}
-
-const std::string& Json::String() const {
-  if (kind_ != Kind::String) throw std::runtime_error("JSON: not a string");
-  return string_;
-}
+double Json::Number() const { return Checked(kind_ == Kind::Number, number_, "number"); }
+bool Json::Bool() const { return Checked(kind_ == Kind::Bool, bool_, "boolean"); }
+const std::string& Json::String() const { return Checked(kind_ == Kind::String, string_, "string"); }

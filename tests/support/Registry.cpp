@@ -10,29 +10,28 @@
 #include "compat/win32/Error.h"
 
 namespace testing_support {
-namespace {
 
-compat::win32::ScopedKey CreateKey(HKEY root, const std::u16string& key) {
+void SetRegValue(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
+                 const std::vector<BYTE>& data) {
   compat::win32::ScopedKey handle;
   if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.Receive(), nullptr) !=
-      ERROR_SUCCESS) {
-    throw std::runtime_error("cannot create a registry key for the test");
+          ERROR_SUCCESS ||
+      RegSetValueExW(handle.Get(), name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())) !=
+          ERROR_SUCCESS) {
+    throw std::runtime_error("cannot write a registry value for the test");
   }
-  return handle;
 }
-
-}  // namespace
 
 void SetRegString(HKEY root, const std::u16string& key, const std::u16string& name,
                   const std::u16string& value) {
-  RegSetValueExW(CreateKey(root, key).Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
+  const auto* bytes = reinterpret_cast<const BYTE*>(value.c_str());
+  SetRegValue(root, key, name, REG_SZ, {bytes, bytes + (value.size() + 1) * sizeof(char16_t)});
 }
 
 void SetRegDword(HKEY root, const std::u16string& key, const std::u16string& name,
                  std::uint32_t value) {
-  RegSetValueExW(CreateKey(root, key).Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                 sizeof value);
+  const auto* bytes = reinterpret_cast<const BYTE*>(&value);
+  SetRegValue(root, key, name, REG_DWORD, {bytes, bytes + sizeof value});
 }
 
 std::optional<std::u16string> GetRegString(HKEY root, const std::u16string& key,

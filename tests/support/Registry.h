@@ -4,11 +4,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "compat/win32/Registry.h"
 
 namespace testing_support {
 
+// Creates the key as needed; raw data of any type, a terminated text, a DWORD.
+void SetRegValue(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
+                 const std::vector<BYTE>& data);
 void SetRegString(HKEY root, const std::u16string& key, const std::u16string& name,
                   const std::u16string& value);
 void SetRegDword(HKEY root, const std::u16string& key, const std::u16string& name,

@@ -22,17 +22,13 @@ std::string TempRoot() {
   return (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
 }
 
-std::vector<char*> CStrings(std::vector<std::string>& strings) {
-  std::vector<char*> pointers;
-  for (std::string& s : strings) pointers.push_back(s.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 // fork + exec with the environment changes and output sent to two files.
 int Spawn(const ProgramRun& run, const std::string& outPath, const std::string& errPath) {
   std::vector<std::string> argv{run.program};
   argv.insert(argv.end(), run.args.begin(), run.args.end());
+  std::vector<char*> args;
+  for (std::string& arg : argv) args.push_back(arg.data());
+  args.push_back(nullptr);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -45,7 +41,6 @@ int Spawn(const ProgramRun& run, const std::string& outPath, const std::string& 
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    std::vector<char*> args = CStrings(argv);
     execv(run.program.c_str(), args.data());
     _exit(127);
   }
@@ -104,12 +99,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-ProcessResult Run(const ProgramRun& run) {
-  const std::string outPath = OutputPath("out");
-  const std::string errPath = OutputPath("err");
-  const int pid = Spawn(run, outPath, errPath);
-  return Collect(pid, run.timeout, outPath, errPath);
-}
+ProcessResult Run(const ProgramRun& run) { return BackgroundProgram(run).Wait(); }
 
 BackgroundProgram::BackgroundProgram(const ProgramRun& run)
     : outPath_(OutputPath("out")), errPath_(OutputPath("err")), timeout_(run.timeout) {
@@ -129,17 +119,18 @@ ProcessResult BackgroundProgram::Wait() {
   return result;
 }
 
-std::string BuildBin() {
-  const char* bin = std::getenv("ORBWEAVE_BUILD_BIN");
-  if (bin == nullptr) throw std::runtime_error("ORBWEAVE_BUILD_BIN is not set; run the tests through ctest");
-  return bin;
+namespace {
+std::string SetByCtest(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) {
+    throw std::runtime_error(std::string(name) + " is not set; run the tests through ctest");
+  }
+  return value;
 }
+}  // namespace
 
-std::string SourceDir() {
-  const char* dir = std::getenv("ORBWEAVE_SOURCE_DIR");
-  if (dir == nullptr) throw std::runtime_error("ORBWEAVE_SOURCE_DIR is not set; run the tests through ctest");
-  return dir;
-}
+std::string BuildBin() { return SetByCtest("ORBWEAVE_BUILD_BIN"); }
+std::string SourceDir() { return SetByCtest("ORBWEAVE_SOURCE_DIR"); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

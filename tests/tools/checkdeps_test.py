@@ -48,6 +48,7 @@ CASES = [
     ("compat/mfc/C.cpp", '/*\n*/\n#include "shell/Kyrell.h"', 'C.cpp:3: "shell/Kyrell.h"'),
     ("tests/foundation/T.cpp", '#include "Helper.h"', None),
     ("tests/foundation/T.cpp", '#include "compat/win32/ModuleInternal.h"', None),
+    ("bench/compat/B.cpp", '#include "compat/win32/ModuleInternal.h"', None),
     ("tests/foundation/T.cpp", "#include <gtest/gtest.h>", None),
     ("shell/A.cpp", '#include "tests/support/TestSupport.h"', "against the layering"),
 ]

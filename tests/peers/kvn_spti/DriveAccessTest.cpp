@@ -6,13 +6,11 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "compat/win32/Error.h"
-#include "compat/win32/Registry.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -22,6 +20,7 @@ namespace {
 using testing_support::GetRegDword;
 using testing_support::GetRegString;
 using testing_support::TempFolder;
+using Texts = std::vector<std::u16string>;
 
 constexpr char16_t kKey[] = u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives";
 
@@ -48,7 +47,15 @@ class DriveAccessTest : public testing_support::IsolatedTest {
       if (!text.empty()) testing_support::WriteFile(device + "/" + attribute, text);
   }
 
-  static std::u16string Sub(const char16_t* index) { return std::u16string(kKey) + u"\\" + index; }
+  // What the registry holds for one drive: device, vendor and model, "-" for
+  // what is not there.
+  static Texts Drive(const char16_t* index) {
+    Texts values;
+    const std::u16string key = std::u16string(kKey) + u"\\" + index;
+    for (const char16_t* name : {u"Device", u"Vendor", u"Model"})
+      values.push_back(GetRegString(HKEY_CURRENT_USER, key, name).value_or(u"-"));
+    return values;
+  }
 
   const TempFolder& folder_ = folder();
   void* library_ = nullptr;
@@ -65,14 +72,10 @@ TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
 
   EXPECT_EQ(init_(kKey), 3);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 3u);
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Device"), u"/dev/sr0");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Vendor"), u"HL-DT-ST");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Model"), u"DVDRAM GH24NSD1");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"1"), u"Device"), u"/dev/sr2");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"1"), u"Model"), u"BW-16D1HT");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"2"), u"Device"), u"/dev/sr10");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"2"), u"Vendor"), std::nullopt);
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"3"), u"Device"), std::nullopt);
+  EXPECT_EQ(Drive(u"0"), (Texts{u"/dev/sr0", u"HL-DT-ST", u"DVDRAM GH24NSD1"}));
+  EXPECT_EQ(Drive(u"1"), (Texts{u"/dev/sr2", u"ASUS", u"BW-16D1HT"}));
+  EXPECT_EQ(Drive(u"2"), (Texts{u"/dev/sr10", u"-", u"-"}));
+  EXPECT_EQ(Drive(u"3"), (Texts{u"-", u"-", u"-"}));
 }
 
 // A later start sees the machine as it is now: a drive that went and an
@@ -86,15 +89,14 @@ TEST_F(DriveAccessTest, ALaterStartKeepsOnlyWhatTheDrivesReportNow) {
   std::filesystem::remove(folder_ / "sys/block/sr0/device/vendor");
   EXPECT_EQ(init_(kKey), 1);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 1u);
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Model"), u"GH24");
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Vendor"), std::nullopt);
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"1"), u"Device"), std::nullopt);
+  EXPECT_EQ(Drive(u"0"), (Texts{u"/dev/sr0", u"-", u"GH24"}));
+  EXPECT_EQ(Drive(u"1"), (Texts{u"-", u"-", u"-"}));
 
   std::filesystem::remove_all(folder_ / "sys/block/sr0");
   AddDevice("sda", "0\n");
   EXPECT_EQ(init_(kKey), 0);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 0u);
-  EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, Sub(u"0"), u"Device"), std::nullopt);
+  EXPECT_EQ(Drive(u"0"), (Texts{u"-", u"-", u"-"}));
   SetEnv("KVN_SPTI_SYSFS", folder_ / "nowhere");
   AddDevice("sr3", "5\n");  // in the old tree only
   EXPECT_EQ(init_(kKey), 0);

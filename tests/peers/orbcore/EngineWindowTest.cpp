@@ -23,8 +23,6 @@ namespace {
 
 using engine_test::Log;
 
-bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
 // The shell's record with a data disc list as input and the program's icon,
 // built into this test as into the program.
 struct WindowRecord : engine_test::ShellRecord {
@@ -74,12 +72,9 @@ class EngineWindowTest : public engine_test::EngineTest {
 
   static std::size_t Builds() { return std::count(Log().calls.begin(), Log().calls.end(), "build"); }
 
-  static testing_support::VirtualDisplay* display_;
-  static bool wxStarted_;
+  static inline testing_support::VirtualDisplay* display_ = nullptr;
+  static inline bool wxStarted_ = false;
 };
-
-testing_support::VirtualDisplay* EngineWindowTest::display_ = nullptr;
-bool EngineWindowTest::wxStarted_ = false;
 
 // Nobody started wx: the engine makes its own application for the window.
 TEST_F(EngineWindowTest, WithoutApplicationTheWindowBringsItsOwn) {
@@ -95,7 +90,7 @@ TEST_F(EngineWindowTest, WithoutApplicationTheWindowBringsItsOwn) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    windowFound = Succeeds("xwininfo -name 'Korvane Orbweave 9 9.12'");
+    windowFound = std::system("xwininfo -name 'Korvane Orbweave 9 9.12' >/dev/null 2>&1") == 0;
   });
   const auto began = std::chrono::steady_clock::now();
   const bool succeeded = Run(shell.record);

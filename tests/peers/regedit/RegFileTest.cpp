@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <clocale>
 #include <filesystem>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +18,7 @@
 #include "compat/win32/File.h"
 #include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
+#include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
 namespace regfile {
@@ -79,13 +78,7 @@ Snapshot TakeSubtree(HKEY root, const char16_t* path) {
 }
 
 void Store(HKEY root, const std::u16string& path, const std::u16string& name, const Value& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExW(key, name.c_str(), 0, value.type, value.data.data(),
-                           static_cast<DWORD>(value.data.size())),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  testing_support::SetRegValue(root, path, name, value.type, value.data);
 }
 
 void Import(const std::string& bytes) { regfile::Apply(regfile::Parse(regfile::DecodeFile(bytes))); }
@@ -201,7 +194,7 @@ TEST_F(RegFileTest, ExportNamesWhatTheFormatCannotHold) {
 TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
   const std::string text =
       "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\gone]\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n\"drop\"=-\r\n@=-\r\n\"v\"=dword:00000001\r\n\r\n";
+      "[HKEY_LOCAL_MACHINE\\Software\\x]\r\n\"drop\"=-\r\n@=-\r\n\"v\"=dword:00000001\r\n\"e\"=\"\"\r\n\r\n";
   EXPECT_EQ(regfile::Write(regfile::Parse(regfile::DecodeFile(text))), text);
   // Deletions of values a file cannot name exactly, or at all.
   regfile::Document document = regfile::Parse(regfile::DecodeFile(text));
