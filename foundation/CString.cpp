@@ -4,9 +4,14 @@
 #include <cstring>
 #include <cwchar>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/CStringSlice.h"
 #include "foundation/CaseTable.h"
@@ -17,6 +22,7 @@
 
 namespace lumo {
 
+using detail::AsciiFirstReader;
 using detail::BackwardTextReader;
 using detail::Build;
 using detail::Fits;
@@ -177,6 +183,52 @@ std::int32_t Resync(const ICharEncoding& encoding, const std::uint8_t* a, std::i
   }
 }
 
+constexpr std::int32_t kNoLimit = std::numeric_limits<std::int32_t>::max();
+
+// Whether 16 bytes and 16 UTF-16 units are the same ASCII characters.
+bool SameAscii16(const std::uint8_t* bytes, const std::uint8_t* units) {
+#if defined(__SSE2__)
+  const __m128i narrow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  if (_mm_movemask_epi8(narrow) != 0) return false;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_cmpeq_epi16(_mm_unpacklo_epi8(narrow, zero),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(units)));
+  const __m128i high = _mm_cmpeq_epi16(_mm_unpackhi_epi8(narrow, zero),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 16)));
+  return _mm_movemask_epi8(_mm_and_si128(low, high)) == 0xFFFF;
+#else
+  for (std::int32_t i = 0; i < 16; ++i) {
+    std::uint16_t unit;
+    std::memcpy(&unit, units + 2 * i, 2);
+    if (bytes[i] >= 0x80 || unit != bytes[i]) return false;
+  }
+  return true;
+#endif
+}
+
+// Passes both readers over the ASCII characters they agree on, 16 at a time,
+// where one text is held in bytes (UTF-8, Latin-1) and the other in UTF-16;
+// at most `limit` of them. Answers how many it passed over.
+std::int32_t SkipEqualAscii(const TextView& a, AsciiFirstReader& readerA, const TextView& b,
+                            AsciiFirstReader& readerB, std::int32_t limit) {
+  if (!readerA.idle() || !readerB.idle()) return 0;
+  const bool narrowA = readerA.unitSize() == 1 && readerB.unitSize() == 2;
+  if (!narrowA && !(readerA.unitSize() == 2 && readerB.unitSize() == 1)) return 0;
+  const TextView& narrow = narrowA ? a : b;
+  const TextView& wide = narrowA ? b : a;
+  std::int32_t n = (narrowA ? readerA : readerB).position(), w = (narrowA ? readerB : readerA).position();
+  std::int32_t passed = 0;
+  while (limit - passed >= 16 && narrow.size - n >= 16 && wide.size - w >= 32 &&
+         SameAscii16(narrow.bytes + n, wide.bytes + w)) {
+    n += 16;
+    w += 32;
+    passed += 16;
+  }
+  readerA.skipAscii(passed);
+  readerB.skipAscii(passed);
+  return passed;
+}
+
 // This text from `start` against `other`, at most `maxCount` characters
 // (-1: no limit). In prefix mode the other text only has to occur at
 // `start`; otherwise a longer rest of this text orders after it.
@@ -196,11 +248,14 @@ std::int32_t CompareFrom(const TextView& mine, StringPosition start, const TextV
       maxCount -= chars;
     }
   }
-  TextReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
+  AsciiFirstReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
+    compared += SkipEqualAscii(mine, a, other, b, maxCount < 0 ? kNoLimit : maxCount - compared);
+    if (maxCount >= 0 && compared >= maxCount) break;
     CodePoint x, y;
     if (!b.next(y)) return prefix ? 0 : (a.next(x) ? 1 : 0);
     if (!a.next(x)) return -1;
+    if (x == y) continue;
     x = Fold<NoCase>(x);
     y = Fold<NoCase>(y);
     if (x != y) return x < y ? -1 : 1;
@@ -255,7 +310,7 @@ std::int32_t Collate(const CString& self, const TextView& other, Start start) {
 
 std::uint32_t Hash(const TextView& text) {
   std::uint32_t h = 0;
-  TextReader reader(text);
+  AsciiFirstReader reader(text, 0);
   for (CodePoint c; reader.next(c);) h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF);
   return h;
 }
@@ -355,7 +410,51 @@ String Concat(const CString& self, const TextView& other) {
   return Splice(self, StringPosition{self.length(), self.byteLength()}, 0, other);
 }
 
-String MapCase(const CString& self, CodePoint (*map)(CodePoint)) {
+// The mapped text in the string's own encoding, written in one pass into a
+// buffer of the string's size; nothing when a mapped character cannot be
+// written there (Latin-1 cannot hold it, or the text grew) or the encoding
+// is the code page.
+template <bool Upper>
+std::optional<String> MapCaseInPlace(const CString& self) {
+  const TextView mine(self);
+  const std::int32_t unit = detail::AsciiUnitSize(mine.encoding);
+  if (unit == 0) return std::nullopt;
+  const bool latin1 = mine.encoding.getId() == kLatin1EncodingId;
+  const std::int32_t nulSize = std::max(mine.encoding.getEncodedSize(0), 1);
+  std::uint8_t* buffer = CString::allocate(mine.size + nulSize);
+  std::int32_t at = 0;
+  AsciiFirstReader reader(mine, 0);
+  for (CodePoint c; reader.next(c);) {
+    std::int32_t behind = at;
+    if (c < 0x80 && mine.size - at >= unit) {
+      const CodePoint mapped = c - (Upper ? 'a' : 'A') < 26 ? c ^ 0x20 : c;
+      if (unit == 1) {
+        buffer[at] = static_cast<std::uint8_t>(mapped);
+      } else if (unit == 2) {
+        const auto wide = static_cast<std::uint16_t>(mapped);
+        std::memcpy(buffer + at, &wide, 2);
+      } else {
+        std::memcpy(buffer + at, &mapped, 4);
+      }
+      behind = at + unit;
+    } else {
+      c = Upper ? ToUpperCase(c) : ToLowerCase(c);
+      if (!latin1 || c <= 0xFF) behind = mine.encoding.encodeChar(c, buffer, mine.size, at);
+    }
+    if (behind == at) {
+      delete[] buffer;
+      return std::nullopt;
+    }
+    at = behind;
+  }
+  std::memset(buffer + at, 0, static_cast<std::size_t>(mine.size + nulSize - at));
+  return make<CString>(buffer, at, self.length(), true, self.getEncoding(), StringMode::kAdopt);
+}
+
+template <bool Upper>
+String MapCase(const CString& self) {
+  if (std::optional<String> inPlace = MapCaseInPlace<Upper>(self)) return *std::move(inPlace);
+  CodePoint (*map)(CodePoint) = Upper ? ToUpperCase : ToLowerCase;
   std::vector<CodePoint> mapped;
   mapped.reserve(static_cast<std::size_t>(self.length()));
   TextReader reader{TextView(self)};
@@ -1227,8 +1326,8 @@ String CString::replaceAny(const IString& set, const char* with) const {
 String CString::replaceAny(const IString& set, const IString& with) const {
   return Replace<false>(*this, Many<false>(set), TextView(with));
 }
-String CString::toLowerCase() const { return MapCase(*this, ToLowerCase); }
-String CString::toUpperCase() const { return MapCase(*this, ToUpperCase); }
+String CString::toLowerCase() const { return MapCase<false>(*this); }
+String CString::toUpperCase() const { return MapCase<true>(*this); }
 String CString::copy() const { return make<CString>(*this); }
 
 CLatin1String::CLatin1String(const char* data, std::int32_t length, StringMode mode)
