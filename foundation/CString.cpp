@@ -1,6 +1,7 @@
 #include "foundation/CString.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <cwchar>
 #include <limits>
@@ -185,48 +186,114 @@ std::int32_t Resync(const ICharEncoding& encoding, const std::uint8_t* a, std::i
 
 constexpr std::int32_t kNoLimit = std::numeric_limits<std::int32_t>::max();
 
-// Whether 16 bytes and 16 UTF-16 units are the same ASCII characters.
-bool SameAscii16(const std::uint8_t* bytes, const std::uint8_t* units) {
+// Of 16 bytes and 16 UTF-16 units, bit i set where byte i is ASCII and
+// equal to unit i.
+std::uint32_t EqualAscii16(const std::uint8_t* bytes, const std::uint8_t* units) {
 #if defined(__SSE2__)
   const __m128i narrow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  if (_mm_movemask_epi8(narrow) != 0) return false;
   const __m128i zero = _mm_setzero_si128();
   const __m128i low = _mm_cmpeq_epi16(_mm_unpacklo_epi8(narrow, zero),
                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(units)));
   const __m128i high = _mm_cmpeq_epi16(_mm_unpackhi_epi8(narrow, zero),
                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 16)));
-  return _mm_movemask_epi8(_mm_and_si128(low, high)) == 0xFFFF;
+  const auto equal = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+  return equal & ~static_cast<std::uint32_t>(_mm_movemask_epi8(narrow));
 #else
+  std::uint32_t equal = 0;
   for (std::int32_t i = 0; i < 16; ++i) {
     std::uint16_t unit;
     std::memcpy(&unit, units + 2 * i, 2);
-    if (bytes[i] >= 0x80 || unit != bytes[i]) return false;
+    if (bytes[i] < 0x80 && unit == bytes[i]) equal |= 1u << i;
   }
-  return true;
+  return equal;
 #endif
 }
 
-// Passes both readers over the ASCII characters they agree on, 16 at a time,
-// where one text is held in bytes (UTF-8, Latin-1) and the other in UTF-16;
-// at most `limit` of them. Answers how many it passed over.
-std::int32_t SkipEqualAscii(const TextView& a, AsciiFirstReader& readerA, const TextView& b,
-                            AsciiFirstReader& readerB, std::int32_t limit) {
-  if (!readerA.idle() || !readerB.idle()) return 0;
-  const bool narrowA = readerA.unitSize() == 1 && readerB.unitSize() == 2;
-  if (!narrowA && !(readerA.unitSize() == 2 && readerB.unitSize() == 1)) return 0;
-  const TextView& narrow = narrowA ? a : b;
-  const TextView& wide = narrowA ? b : a;
-  std::int32_t n = (narrowA ? readerA : readerB).position(), w = (narrowA ? readerB : readerA).position();
-  std::int32_t passed = 0;
-  while (limit - passed >= 16 && narrow.size - n >= 16 && wide.size - w >= 32 &&
-         SameAscii16(narrow.bytes + n, wide.bytes + w)) {
-    n += 16;
-    w += 32;
-    passed += 16;
+// The character at `at` when it is well formed, and the offset behind it;
+// -1 for anything else (the end, broken or unusual bytes), which the
+// encoding's own decoder is left to read.
+std::int32_t WellFormedUTF8(const std::uint8_t* bytes, std::int32_t size, std::int32_t at, CodePoint& c) {
+  const std::int32_t left = size - at;
+  const std::uint8_t* in = bytes + at;
+  if (left < 2 || in[0] < 0xC2 || (in[1] & 0xC0) != 0x80) return -1;
+  if (in[0] < 0xE0) {
+    c = (in[0] & 0x1Fu) << 6 | (in[1] & 0x3Fu);
+    return at + 2;
   }
-  readerA.skipAscii(passed);
-  readerB.skipAscii(passed);
+  if (left < 3 || (in[2] & 0xC0) != 0x80) return -1;
+  if (in[0] < 0xF0) {
+    c = (in[0] & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
+    return c >= 0x800 ? at + 3 : -1;
+  }
+  if (in[0] >= 0xF8 || left < 4 || (in[3] & 0xC0) != 0x80) return -1;
+  c = (in[0] & 0x07u) << 18 | (in[1] & 0x3Fu) << 12 | (in[2] & 0x3Fu) << 6 | (in[3] & 0x3Fu);
+  return c >= 0x10000 && c <= 0x10FFFF ? at + 4 : -1;
+}
+
+std::int32_t WellFormedUTF16(const std::uint8_t* bytes, std::int32_t size, std::int32_t at, CodePoint& c) {
+  std::uint16_t unit[2];
+  if (size - at < 2) return -1;
+  std::memcpy(unit, bytes + at, 2);
+  if (unit[0] - 0xD800u >= 0x800) {
+    c = unit[0];
+    return at + 2;
+  }
+  if (unit[0] >= 0xDC00 || size - at < 4) return -1;
+  std::memcpy(unit + 1, bytes + at + 2, 2);
+  if (unit[1] - 0xDC00u >= 0x400) return -1;
+  c = 0x10000 + ((unit[0] - 0xD800u) << 10) + (unit[1] - 0xDC00u);
+  return at + 4;
+}
+
+// Moves `at` and `atWide` over the characters that a text in bytes (UTF-8,
+// or Latin-1 when `latin1`) and a UTF-16 text agree on, at most `limit`:
+// ASCII 16 at a time, other characters while they are well formed.
+// Answers how many it passed; the readers take over where it stops.
+template <bool NoCase>
+std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, const TextView& wide,
+                       std::int32_t& atWide, std::int32_t limit) {
+  std::int32_t passed = 0;
+  while (passed < limit) {
+    if (limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
+      const std::uint32_t equal = EqualAscii16(bytes.bytes + at, wide.bytes + atWide);
+      const std::int32_t run = std::countr_one(equal);
+      at += run;
+      atWide += 2 * run;
+      passed += run;
+      if (run == 16) continue;
+    }
+    CodePoint x = 0, y = 0;
+    std::int32_t behind = -1;
+    if (at < bytes.size && (latin1 || bytes.bytes[at] < 0x80)) {
+      x = bytes.bytes[at];
+      behind = at + 1;
+    } else if (!latin1) {
+      behind = WellFormedUTF8(bytes.bytes, bytes.size, at, x);
+    }
+    const std::int32_t behindWide = WellFormedUTF16(wide.bytes, wide.size, atWide, y);
+    if (behind < 0 || behindWide < 0 || (x != y && Fold<NoCase>(x) != Fold<NoCase>(y))) break;
+    at = behind;
+    atWide = behindWide;
+    ++passed;
+  }
   return passed;
+}
+
+// PassEqual for whichever of the two texts is in bytes; 0 unless one is
+// UTF-8 or Latin-1 and the other UTF-16.
+template <bool NoCase>
+std::int32_t PassEqualMixed(const TextView& a, std::int32_t& atA, const TextView& b, std::int32_t& atB,
+                            std::int32_t limit) {
+  const std::uint32_t idA = a.encoding.getId(), idB = b.encoding.getId();
+  const auto narrow = [](std::uint32_t id) { return id == kUTF8EncodingId || id == kLatin1EncodingId; };
+  if (atA < 0 || atB < 0) return 0;
+  if (narrow(idA) && idB == kUTF16EncodingId) {
+    return PassEqual<NoCase>(a, atA, idA == kLatin1EncodingId, b, atB, limit);
+  }
+  if (narrow(idB) && idA == kUTF16EncodingId) {
+    return PassEqual<NoCase>(b, atB, idB == kLatin1EncodingId, a, atA, limit);
+  }
+  return 0;
 }
 
 // This text from `start` against `other`, at most `maxCount` characters
@@ -250,8 +317,13 @@ std::int32_t CompareFrom(const TextView& mine, StringPosition start, const TextV
   }
   AsciiFirstReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
-    compared += SkipEqualAscii(mine, a, other, b, maxCount < 0 ? kNoLimit : maxCount - compared);
-    if (maxCount >= 0 && compared >= maxCount) break;
+    if (a.idle() && b.idle()) {
+      std::int32_t atA = a.position(), atB = b.position();
+      compared += PassEqualMixed<NoCase>(mine, atA, other, atB, maxCount < 0 ? kNoLimit : maxCount - compared);
+      a.moveTo(atA);
+      b.moveTo(atB);
+      if (maxCount >= 0 && compared >= maxCount) break;
+    }
     CodePoint x, y;
     if (!b.next(y)) return prefix ? 0 : (a.next(x) ? 1 : 0);
     if (!a.next(x)) return -1;

@@ -177,8 +177,9 @@ class AsciiFirstReader {
   bool idle() const { return !stretch; }
   std::int32_t position() const { return offset; }
   std::int32_t unitSize() const { return unit; }
-  // Moves over `count` ASCII units the caller has read itself (idle only).
-  void skipAscii(std::int32_t count) { offset += count * unit; }
+  // Moves on to `at`, a character start behind position() up to which the
+  // caller has read itself (idle only).
+  void moveTo(std::int32_t at) { offset = at; }
 
  private:
   bool asciiAt(std::int32_t at, CodePoint& c) const {
