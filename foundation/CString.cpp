@@ -659,6 +659,58 @@ Found FindForward(const TextView& text, StringPosition start, const Needles& nee
   return {};
 }
 
+// Of the 16 bytes at `in`, bit i set where byte i is not ASCII.
+std::uint32_t NonAscii16(const std::uint8_t* in) {
+#if defined(__SSE2__)
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+#else
+  std::uint32_t bits = 0;
+  for (std::int32_t i = 0; i < 16; ++i) bits |= static_cast<std::uint32_t>(in[i] >> 7) << i;
+  return bits;
+#endif
+}
+
+// The first place from `start` where `needle` occurs in a UTF-8 or Latin-1
+// text, found by searching for its bytes; nothing when the bytes cannot
+// tell (another encoding, a needle Latin-1 cannot hold, or broken or
+// unusual UTF-8 before the match, where the characters read around skipped
+// bytes). In well-formed UTF-8 a match of well-formed bytes starts with an
+// ASCII or lead byte, so it never starts inside a character.
+std::optional<StringPosition> FindBytes(const TextView& text, StringPosition start, const Needle& needle) {
+  const std::uint32_t id = text.encoding.getId();
+  if (needle.empty() || (id != kUTF8EncodingId && id != kLatin1EncodingId)) return std::nullopt;
+  std::vector<std::uint8_t> encoded(needle.size() * 4);
+  std::int32_t size = 0;
+  for (const CodePoint c : needle) {
+    if (!Fits(text.encoding, c)) return std::nullopt;
+    size = text.encoding.encodeChar(c, encoded.data(), static_cast<std::int32_t>(encoded.size()), size);
+  }
+  const void* hit = memmem(text.bytes + start.offset, static_cast<std::size_t>(text.size - start.offset),
+                           encoded.data(), static_cast<std::size_t>(size));
+  const std::int32_t stop = hit ? static_cast<std::int32_t>(static_cast<const std::uint8_t*>(hit) - text.bytes)
+                                : text.size;
+  std::int32_t index = start.index, at = start.offset;
+  if (id == kLatin1EncodingId) {
+    index += stop - at;
+    at = stop;
+  }
+  while (at < stop) {
+    if (stop - at >= 16) {
+      const std::int32_t ascii = std::countr_zero(NonAscii16(text.bytes + at) | 0x10000u);
+      at += ascii;
+      index += ascii;
+      if (ascii == 16) continue;
+    }
+    CodePoint c;
+    at = text.bytes[at] < 0x80 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
+    if (at < 0) return std::nullopt;
+    ++index;
+  }
+  if (at != stop) return std::nullopt;
+  if (!hit || index > text.chars - Length(needle)) return kNone;
+  return StringPosition{index, stop};
+}
+
 // The last place where a needle occurs and ends at or before `bound`.
 template <bool NoCase>
 Found FindBackward(const TextView& text, StringPosition bound, const Needles& needles) {
@@ -682,7 +734,13 @@ Found FindBackward(const TextView& text, StringPosition bound, const Needles& ne
 template <bool NoCase, class Start>
 StringPosition Find(const CString& self, const Needles& needles, Start start) {
   const TextView mine(self);
-  return FindForward<NoCase>(mine, At(mine, start), needles).at;
+  const StringPosition at = At(mine, start);
+  if constexpr (!NoCase) {
+    if (needles.size() == 1 && !at.isNone()) {
+      if (const std::optional<StringPosition> found = FindBytes(mine, at, needles[0])) return *found;
+    }
+  }
+  return FindForward<NoCase>(mine, at, needles).at;
 }
 
 template <bool NoCase, class Start>

@@ -1,5 +1,5 @@
-// Checks the string family's searches, counts, replacements, comparisons and
-// hash codes against a plain model over std::u32string. The input picks a
+// Checks the string family's searches, counts, replacements, comparisons,
+// case mapping and hash codes against a plain model over std::u32string. The input picks a
 // few code points (ASCII, Latin-1, Greek, CJK, astral, case pairs and the
 // odd members of the case table), builds a text, a text to look for and a
 // replacement from them, puts each in one of the five encodings (copied,
@@ -357,6 +357,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Failure check{input, "IString", false};
   check(text.string->hashCode() == Hash(text.text) && needle.string->hashCode() == Hash(needle.text), "hashCode");
   check(text.string->length() == static_cast<std::int32_t>(text.text.size()), "length");
+  for (const bool upper : {false, true}) {
+    const String mapped = upper ? text.string->toUpperCase() : text.string->toLowerCase();
+    Text expected = text.text;
+    for (char32_t& c : expected) c = upper ? lumo::ToUpperCase(c) : lumo::ToLowerCase(c);
+    const Form kept = Fits(text.form, expected) ? text.form : Form::kUTF16;
+    check(CodePoints(*mapped) == expected && mapped->length() == static_cast<std::int32_t>(expected.size()) &&
+              mapped->getEncodingId() == EncodingOf(kept).getId(),
+          upper ? "toUpperCase" : "toLowerCase");
+  }
 
   CheckWith<const IString&>(input, *needle.string, *with.string, "IString");
   // Every text here can be given as char16_t text: none holds NUL or a surrogate.
