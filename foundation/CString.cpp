@@ -380,10 +380,25 @@ std::int32_t Collate(const CString& self, const TextView& other, Start start) {
   return (order > 0) - (order < 0);
 }
 
+// Bytes of UTF-8 and Latin-1 text are hashed as they are read, up to the
+// first broken UTF-8 sequence; the reader takes the rest.
 std::uint32_t Hash(const TextView& text) {
   std::uint32_t h = 0;
-  AsciiFirstReader reader(text, 0);
-  for (CodePoint c; reader.next(c);) h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF);
+  const auto add = [&h](CodePoint c) { h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF); };
+  const std::uint32_t id = text.encoding.getId();
+  std::int32_t at = 0;
+  if (id == kUTF8EncodingId || id == kLatin1EncodingId) {
+    const bool latin1 = id == kLatin1EncodingId;
+    while (at < text.size) {
+      CodePoint c = text.bytes[at];
+      const std::int32_t behind = c < 0x80 || latin1 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
+      if (behind < 0) break;
+      add(c);
+      at = behind;
+    }
+  }
+  AsciiFirstReader reader(text, at);
+  for (CodePoint c; reader.next(c);) add(c);
   return h;
 }
 
