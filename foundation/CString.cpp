@@ -279,21 +279,12 @@ std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, con
   return passed;
 }
 
-// PassEqual for whichever of the two texts is in bytes; 0 unless one is
-// UTF-8 or Latin-1 and the other UTF-16.
-template <bool NoCase>
-std::int32_t PassEqualMixed(const TextView& a, std::int32_t& atA, const TextView& b, std::int32_t& atB,
-                            std::int32_t limit) {
+// Which of two texts PassEqual can read as the text in bytes: 1 for `a`,
+// 2 for `b`, 0 unless one is UTF-8 or Latin-1 and the other UTF-16.
+int NarrowSide(const TextView& a, const TextView& b) {
   const std::uint32_t idA = a.encoding.getId(), idB = b.encoding.getId();
   const auto narrow = [](std::uint32_t id) { return id == kUTF8EncodingId || id == kLatin1EncodingId; };
-  if (atA < 0 || atB < 0) return 0;
-  if (narrow(idA) && idB == kUTF16EncodingId) {
-    return PassEqual<NoCase>(a, atA, idA == kLatin1EncodingId, b, atB, limit);
-  }
-  if (narrow(idB) && idA == kUTF16EncodingId) {
-    return PassEqual<NoCase>(b, atB, idB == kLatin1EncodingId, a, atA, limit);
-  }
-  return 0;
+  return narrow(idA) && idB == kUTF16EncodingId ? 1 : narrow(idB) && idA == kUTF16EncodingId ? 2 : 0;
 }
 
 // This text from `start` against `other`, at most `maxCount` characters
@@ -316,10 +307,14 @@ std::int32_t CompareFrom(const TextView& mine, StringPosition start, const TextV
     }
   }
   AsciiFirstReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
+  const int narrow = NarrowSide(mine, other);
+  const bool latin1 = (narrow == 1 ? mine : other).encoding.getId() == kLatin1EncodingId;
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
-    if (a.idle() && b.idle()) {
+    if (narrow != 0 && a.idle() && b.idle()) {
       std::int32_t atA = a.position(), atB = b.position();
-      compared += PassEqualMixed<NoCase>(mine, atA, other, atB, maxCount < 0 ? kNoLimit : maxCount - compared);
+      const std::int32_t limit = maxCount < 0 ? kNoLimit : maxCount - compared;
+      compared += narrow == 1 ? PassEqual<NoCase>(mine, atA, latin1, other, atB, limit)
+                              : PassEqual<NoCase>(other, atB, latin1, mine, atA, limit);
       a.moveTo(atA);
       b.moveTo(atB);
       if (maxCount >= 0 && compared >= maxCount) break;

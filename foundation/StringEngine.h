@@ -176,7 +176,6 @@ class AsciiFirstReader {
   // is being handed out. position() is then where the reader stands.
   bool idle() const { return !stretch; }
   std::int32_t position() const { return offset; }
-  std::int32_t unitSize() const { return unit; }
   // Moves on to `at`, a character start behind position() up to which the
   // caller has read itself (idle only).
   void moveTo(std::int32_t at) { offset = at; }

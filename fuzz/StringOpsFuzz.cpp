@@ -1,11 +1,11 @@
 // Checks the string family's searches, counts, replacements, comparisons,
-// case mapping and hash codes against a plain model over std::u32string. The input picks a
-// few code points (ASCII, Latin-1, Greek, CJK, astral, case pairs and the
-// odd members of the case table), builds a text, a text to look for and a
-// replacement from them, puts each in one of the five encodings (copied,
-// borrowed from an exactly sized buffer, or as a slice of a longer string)
-// and gives the other texts in every form they can take: char16_t text,
-// char text and IString.
+// case mapping and hash codes against a plain model over std::u32string. The
+// input picks a few code points (ASCII, Latin-1, Greek, CJK, astral, case
+// pairs and the odd members of the case table), builds a text, a text to
+// look for and a replacement from them, puts each in one of the five
+// encodings (copied, borrowed from an exactly sized buffer, or as a slice of
+// a longer string) and gives the other texts in every form they can take:
+// char16_t text, char text and IString.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
