@@ -622,6 +622,7 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
       {utf8(run + "\xc1\x81"), u"A", {20, 20}},
       {utf8("\xe2" EURO), u"\u20ac", {0, 1}},
       {utf8(run + "\xc3\xa9xyz" + run), u"xyz", {21, 22}},
+      {utf8("\xc3\xa9" + run + "xyz"), u"xyz", {21, 22}},
       {utf8(run + "\xc3\xa9xy"), u"xyz", StringPosition::none()},
       {String((run + "\xe9xyz").c_str()), u"\u00e9xy", {20, 20}},
   };
