@@ -1,12 +1,18 @@
 #include "foundation/CString.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <cwchar>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/CStringSlice.h"
 #include "foundation/CaseTable.h"
@@ -17,6 +23,7 @@
 
 namespace lumo {
 
+using detail::AsciiFirstReader;
 using detail::BackwardTextReader;
 using detail::Build;
 using detail::Fits;
@@ -177,6 +184,109 @@ std::int32_t Resync(const ICharEncoding& encoding, const std::uint8_t* a, std::i
   }
 }
 
+constexpr std::int32_t kNoLimit = std::numeric_limits<std::int32_t>::max();
+
+// Of 16 bytes and 16 UTF-16 units, bit i set where byte i is ASCII and
+// equal to unit i.
+std::uint32_t EqualAscii16(const std::uint8_t* bytes, const std::uint8_t* units) {
+#if defined(__SSE2__)
+  const __m128i narrow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_cmpeq_epi16(_mm_unpacklo_epi8(narrow, zero),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(units)));
+  const __m128i high = _mm_cmpeq_epi16(_mm_unpackhi_epi8(narrow, zero),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 16)));
+  const auto equal = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+  return equal & ~static_cast<std::uint32_t>(_mm_movemask_epi8(narrow));
+#else
+  std::uint32_t equal = 0;
+  for (std::int32_t i = 0; i < 16; ++i) {
+    std::uint16_t unit;
+    std::memcpy(&unit, units + 2 * i, 2);
+    if (bytes[i] < 0x80 && unit == bytes[i]) equal |= 1u << i;
+  }
+  return equal;
+#endif
+}
+
+// The character at `at` when it is well formed, and the offset behind it;
+// -1 for anything else (the end, broken or unusual bytes), which the
+// encoding's own decoder is left to read.
+std::int32_t WellFormedUTF8(const std::uint8_t* bytes, std::int32_t size, std::int32_t at, CodePoint& c) {
+  const std::int32_t left = size - at;
+  const std::uint8_t* in = bytes + at;
+  if (left < 2 || in[0] < 0xC2 || (in[1] & 0xC0) != 0x80) return -1;
+  if (in[0] < 0xE0) {
+    c = (in[0] & 0x1Fu) << 6 | (in[1] & 0x3Fu);
+    return at + 2;
+  }
+  if (left < 3 || (in[2] & 0xC0) != 0x80) return -1;
+  if (in[0] < 0xF0) {
+    c = (in[0] & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
+    return c >= 0x800 ? at + 3 : -1;
+  }
+  if (in[0] >= 0xF8 || left < 4 || (in[3] & 0xC0) != 0x80) return -1;
+  c = (in[0] & 0x07u) << 18 | (in[1] & 0x3Fu) << 12 | (in[2] & 0x3Fu) << 6 | (in[3] & 0x3Fu);
+  return c >= 0x10000 && c <= 0x10FFFF ? at + 4 : -1;
+}
+
+std::int32_t WellFormedUTF16(const std::uint8_t* bytes, std::int32_t size, std::int32_t at, CodePoint& c) {
+  std::uint16_t unit[2];
+  if (size - at < 2) return -1;
+  std::memcpy(unit, bytes + at, 2);
+  if (unit[0] - 0xD800u >= 0x800) {
+    c = unit[0];
+    return at + 2;
+  }
+  if (unit[0] >= 0xDC00 || size - at < 4) return -1;
+  std::memcpy(unit + 1, bytes + at + 2, 2);
+  if (unit[1] - 0xDC00u >= 0x400) return -1;
+  c = 0x10000 + ((unit[0] - 0xD800u) << 10) + (unit[1] - 0xDC00u);
+  return at + 4;
+}
+
+// Moves `at` and `atWide` over the characters that a text in bytes (UTF-8,
+// or Latin-1 when `latin1`) and a UTF-16 text agree on, at most `limit`:
+// ASCII 16 at a time, other characters while they are well formed.
+// Answers how many it passed; the readers take over where it stops.
+template <bool NoCase>
+std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, const TextView& wide,
+                       std::int32_t& atWide, std::int32_t limit) {
+  std::int32_t passed = 0;
+  while (passed < limit) {
+    if (limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
+      const std::uint32_t equal = EqualAscii16(bytes.bytes + at, wide.bytes + atWide);
+      const std::int32_t run = std::countr_one(equal);
+      at += run;
+      atWide += 2 * run;
+      passed += run;
+      if (run == 16) continue;
+    }
+    CodePoint x = 0, y = 0;
+    std::int32_t behind = -1;
+    if (at < bytes.size && (latin1 || bytes.bytes[at] < 0x80)) {
+      x = bytes.bytes[at];
+      behind = at + 1;
+    } else if (!latin1) {
+      behind = WellFormedUTF8(bytes.bytes, bytes.size, at, x);
+    }
+    const std::int32_t behindWide = WellFormedUTF16(wide.bytes, wide.size, atWide, y);
+    if (behind < 0 || behindWide < 0 || (x != y && Fold<NoCase>(x) != Fold<NoCase>(y))) break;
+    at = behind;
+    atWide = behindWide;
+    ++passed;
+  }
+  return passed;
+}
+
+// Which of two texts PassEqual can read as the text in bytes: 1 for `a`,
+// 2 for `b`, 0 unless one is UTF-8 or Latin-1 and the other UTF-16.
+int NarrowSide(const TextView& a, const TextView& b) {
+  const std::uint32_t idA = a.encoding.getId(), idB = b.encoding.getId();
+  const auto narrow = [](std::uint32_t id) { return id == kUTF8EncodingId || id == kLatin1EncodingId; };
+  return narrow(idA) && idB == kUTF16EncodingId ? 1 : narrow(idB) && idA == kUTF16EncodingId ? 2 : 0;
+}
+
 // This text from `start` against `other`, at most `maxCount` characters
 // (-1: no limit). In prefix mode the other text only has to occur at
 // `start`; otherwise a longer rest of this text orders after it.
@@ -196,11 +306,23 @@ std::int32_t CompareFrom(const TextView& mine, StringPosition start, const TextV
       maxCount -= chars;
     }
   }
-  TextReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
+  AsciiFirstReader a(mine, start.isNone() ? -1 : start.offset + skipped), b(other, skipped);
+  const int narrow = NarrowSide(mine, other);
+  const bool latin1 = (narrow == 1 ? mine : other).encoding.getId() == kLatin1EncodingId;
   for (std::int32_t compared = 0; maxCount < 0 || compared < maxCount; ++compared) {
+    if (narrow != 0 && a.idle() && b.idle()) {
+      std::int32_t atA = a.position(), atB = b.position();
+      const std::int32_t limit = maxCount < 0 ? kNoLimit : maxCount - compared;
+      compared += narrow == 1 ? PassEqual<NoCase>(mine, atA, latin1, other, atB, limit)
+                              : PassEqual<NoCase>(other, atB, latin1, mine, atA, limit);
+      a.moveTo(atA);
+      b.moveTo(atB);
+      if (maxCount >= 0 && compared >= maxCount) break;
+    }
     CodePoint x, y;
     if (!b.next(y)) return prefix ? 0 : (a.next(x) ? 1 : 0);
     if (!a.next(x)) return -1;
+    if (x == y) continue;
     x = Fold<NoCase>(x);
     y = Fold<NoCase>(y);
     if (x != y) return x < y ? -1 : 1;
@@ -253,10 +375,25 @@ std::int32_t Collate(const CString& self, const TextView& other, Start start) {
   return (order > 0) - (order < 0);
 }
 
+// Bytes of UTF-8 and Latin-1 text are hashed as they are read, up to the
+// first broken UTF-8 sequence; the reader takes the rest.
 std::uint32_t Hash(const TextView& text) {
   std::uint32_t h = 0;
-  TextReader reader(text);
-  for (CodePoint c; reader.next(c);) h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF);
+  const auto add = [&h](CodePoint c) { h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF); };
+  const std::uint32_t id = text.encoding.getId();
+  std::int32_t at = 0;
+  if (id == kUTF8EncodingId || id == kLatin1EncodingId) {
+    const bool latin1 = id == kLatin1EncodingId;
+    while (at < text.size) {
+      CodePoint c = text.bytes[at];
+      const std::int32_t behind = c < 0x80 || latin1 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
+      if (behind < 0) break;
+      add(c);
+      at = behind;
+    }
+  }
+  AsciiFirstReader reader(text, at);
+  for (CodePoint c; reader.next(c);) add(c);
   return h;
 }
 
@@ -355,7 +492,51 @@ String Concat(const CString& self, const TextView& other) {
   return Splice(self, StringPosition{self.length(), self.byteLength()}, 0, other);
 }
 
-String MapCase(const CString& self, CodePoint (*map)(CodePoint)) {
+// The mapped text in the string's own encoding, written in one pass into a
+// buffer of the string's size; nothing when a mapped character cannot be
+// written there (Latin-1 cannot hold it, or the text grew) or the encoding
+// is the code page.
+template <bool Upper>
+std::optional<String> MapCaseInPlace(const CString& self) {
+  const TextView mine(self);
+  const std::int32_t unit = detail::AsciiUnitSize(mine.encoding);
+  if (unit == 0) return std::nullopt;
+  const bool latin1 = mine.encoding.getId() == kLatin1EncodingId;
+  const std::int32_t nulSize = std::max(mine.encoding.getEncodedSize(0), 1);
+  std::uint8_t* buffer = CString::allocate(mine.size + nulSize);
+  std::int32_t at = 0;
+  AsciiFirstReader reader(mine, 0);
+  for (CodePoint c; reader.next(c);) {
+    std::int32_t behind = at;
+    if (c < 0x80 && mine.size - at >= unit) {
+      const CodePoint mapped = c - (Upper ? 'a' : 'A') < 26 ? c ^ 0x20 : c;
+      if (unit == 1) {
+        buffer[at] = static_cast<std::uint8_t>(mapped);
+      } else if (unit == 2) {
+        const auto wide = static_cast<std::uint16_t>(mapped);
+        std::memcpy(buffer + at, &wide, 2);
+      } else {
+        std::memcpy(buffer + at, &mapped, 4);
+      }
+      behind = at + unit;
+    } else {
+      c = Upper ? ToUpperCase(c) : ToLowerCase(c);
+      if (!latin1 || c <= 0xFF) behind = mine.encoding.encodeChar(c, buffer, mine.size, at);
+    }
+    if (behind == at) {
+      delete[] buffer;
+      return std::nullopt;
+    }
+    at = behind;
+  }
+  std::memset(buffer + at, 0, static_cast<std::size_t>(mine.size + nulSize - at));
+  return make<CString>(buffer, at, self.length(), true, self.getEncoding(), StringMode::kAdopt);
+}
+
+template <bool Upper>
+String MapCase(const CString& self) {
+  if (std::optional<String> inPlace = MapCaseInPlace<Upper>(self)) return *std::move(inPlace);
+  CodePoint (*map)(CodePoint) = Upper ? ToUpperCase : ToLowerCase;
   std::vector<CodePoint> mapped;
   mapped.reserve(static_cast<std::size_t>(self.length()));
   TextReader reader{TextView(self)};
@@ -488,6 +669,58 @@ Found FindForward(const TextView& text, StringPosition start, const Needles& nee
   return {};
 }
 
+// Of the 16 bytes at `in`, bit i set where byte i is not ASCII.
+std::uint32_t NonAscii16(const std::uint8_t* in) {
+#if defined(__SSE2__)
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+#else
+  std::uint32_t bits = 0;
+  for (std::int32_t i = 0; i < 16; ++i) bits |= static_cast<std::uint32_t>(in[i] >> 7) << i;
+  return bits;
+#endif
+}
+
+// The first place from `start` where `needle` occurs in a UTF-8 or Latin-1
+// text, found by searching for its bytes; nothing when the bytes cannot
+// tell (another encoding, a needle Latin-1 cannot hold, or broken or
+// unusual UTF-8 before the match, where the characters read around skipped
+// bytes). In well-formed UTF-8 a match of well-formed bytes starts with an
+// ASCII or lead byte, so it never starts inside a character.
+std::optional<StringPosition> FindBytes(const TextView& text, StringPosition start, const Needle& needle) {
+  const std::uint32_t id = text.encoding.getId();
+  if (needle.empty() || (id != kUTF8EncodingId && id != kLatin1EncodingId)) return std::nullopt;
+  std::vector<std::uint8_t> encoded(needle.size() * 4);
+  std::int32_t size = 0;
+  for (const CodePoint c : needle) {
+    if (!Fits(text.encoding, c)) return std::nullopt;
+    size = text.encoding.encodeChar(c, encoded.data(), static_cast<std::int32_t>(encoded.size()), size);
+  }
+  const void* hit = memmem(text.bytes + start.offset, static_cast<std::size_t>(text.size - start.offset),
+                           encoded.data(), static_cast<std::size_t>(size));
+  const std::int32_t stop = hit ? static_cast<std::int32_t>(static_cast<const std::uint8_t*>(hit) - text.bytes)
+                                : text.size;
+  std::int32_t index = start.index, at = start.offset;
+  if (id == kLatin1EncodingId) {
+    index += stop - at;
+    at = stop;
+  }
+  while (at < stop) {
+    if (stop - at >= 16) {
+      const std::int32_t ascii = std::countr_zero(NonAscii16(text.bytes + at) | 0x10000u);
+      at += ascii;
+      index += ascii;
+      if (ascii == 16) continue;
+    }
+    CodePoint c;
+    at = text.bytes[at] < 0x80 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
+    if (at < 0) return std::nullopt;
+    ++index;
+  }
+  if (at != stop) return std::nullopt;
+  if (!hit || index > text.chars - Length(needle)) return kNone;
+  return StringPosition{index, stop};
+}
+
 // The last place where a needle occurs and ends at or before `bound`.
 template <bool NoCase>
 Found FindBackward(const TextView& text, StringPosition bound, const Needles& needles) {
@@ -511,7 +744,13 @@ Found FindBackward(const TextView& text, StringPosition bound, const Needles& ne
 template <bool NoCase, class Start>
 StringPosition Find(const CString& self, const Needles& needles, Start start) {
   const TextView mine(self);
-  return FindForward<NoCase>(mine, At(mine, start), needles).at;
+  const StringPosition at = At(mine, start);
+  if constexpr (!NoCase) {
+    if (needles.size() == 1 && !at.isNone()) {
+      if (const std::optional<StringPosition> found = FindBytes(mine, at, needles[0])) return *found;
+    }
+  }
+  return FindForward<NoCase>(mine, at, needles).at;
 }
 
 template <bool NoCase, class Start>
@@ -1226,8 +1465,8 @@ String CString::replaceAny(const IString& set, const char* with) const {
 String CString::replaceAny(const IString& set, const IString& with) const {
   return Replace<false>(*this, Many<false>(set), TextView(with));
 }
-String CString::toLowerCase() const { return MapCase(*this, ToLowerCase); }
-String CString::toUpperCase() const { return MapCase(*this, ToUpperCase); }
+String CString::toLowerCase() const { return MapCase<false>(*this); }
+String CString::toUpperCase() const { return MapCase<true>(*this); }
 String CString::copy() const { return make<CString>(*this); }
 
 CLatin1String::CLatin1String(const char* data, std::int32_t length, StringMode mode)

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <span>
 
 #include "foundation/ICharEncoding.h"
@@ -132,6 +134,94 @@ class TTextReader {
 
 using TextReader = TTextReader<Direction::kForwards>;
 using BackwardTextReader = TTextReader<Direction::kBackwards>;
+
+// The width of one code unit in `encoding` when every unit below 0x80 is a
+// character of its own, whatever surrounds it (Latin-1, UTF-8, UTF-16,
+// UTF-32); 0 for the code page, whose trailing bytes can look like ASCII.
+inline std::int32_t AsciiUnitSize(const ICharEncoding& encoding) {
+  switch (encoding.getId()) {
+    case kLatin1EncodingId:
+    case kUTF8EncodingId:
+      return 1;
+    case kUTF16EncodingId:
+      return 2;
+    case kUTF32EncodingId:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+// Reads a text forwards like TextReader, but takes ASCII units straight from
+// the bytes and decodes with the encoding only the stretches between them.
+// Since no character spans an ASCII unit, the code points are exactly those
+// TextReader gives.
+class AsciiFirstReader {
+ public:
+  AsciiFirstReader(const TextView& text, std::int32_t offset)
+      : text(text), unit(AsciiUnitSize(text.encoding)), offset(offset < 0 ? text.size : offset) {}
+
+  bool next(CodePoint& c) {
+    if (stretch) {
+      if (stretch->next(c)) return true;
+      stretch.reset();
+    }
+    if (asciiAt(offset, c)) {
+      offset += unit;
+      return true;
+    }
+    return nextStretch(c);
+  }
+  // Whether the next code point is read from the bytes: no decoded stretch
+  // is being handed out. position() is then where the reader stands.
+  bool idle() const { return !stretch; }
+  std::int32_t position() const { return offset; }
+  // Moves on to `at`, a character start behind position() up to which the
+  // caller has read itself (idle only).
+  void moveTo(std::int32_t at) { offset = at; }
+
+ private:
+  bool asciiAt(std::int32_t at, CodePoint& c) const {
+    if (unit == 0 || text.size - at < unit) return false;
+    const std::uint8_t* in = text.bytes + at;
+    if (unit == 1) {
+      c = *in;
+    } else if (unit == 2) {
+      std::uint16_t u;
+      std::memcpy(&u, in, 2);
+      c = u;
+    } else {
+      std::uint32_t u;
+      std::memcpy(&u, in, 4);
+      c = u;
+    }
+    return c < 0x80;
+  }
+  bool nextStretch(CodePoint& c) {
+    while (offset < text.size) {
+      std::int32_t end = offset;
+      CodePoint ignored;
+      do {
+        end += unit == 0 ? text.size - end : unit;
+      } while (end < text.size && !asciiAt(end, ignored));
+      end = end < text.size ? end : text.size;
+      stretch.emplace(text.bytes, end, text.encoding, offset, end);
+      offset = end;
+      if (stretch->next(c)) return true;
+      stretch.reset();
+      if (asciiAt(offset, c)) {
+        offset += unit;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  const TextView& text;
+  const std::int32_t unit;
+  std::int32_t offset;
+  std::optional<TextReader> stretch;
+};
 
 // Whether `c` can be written in `encoding`. Latin-1 writes "?" for what it
 // cannot hold rather than refusing it, so for Latin-1 this asks the code

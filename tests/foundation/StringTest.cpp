@@ -610,14 +610,80 @@ TEST(Strings, HashAndCaseMapping) {
   EXPECT_EQ(String("A")->hashCode(), 65u);
   EXPECT_EQ(String("AB")->hashCode(), 602u);  // (65 << 3) ^ ((65 >> 2) ^ 66)
   EXPECT_EQ(String("")->hashCode(), 0u);
-  for (const String& subject : Subjects(u"a\U0001F600")) {
-    EXPECT_EQ(subject->hashCode(), String(u"a\U0001F600")->hashCode()) << WHERE(subject);
+  // U+0800 is the smallest three-byte UTF-8 character; U+10041 ends in an ASCII-looking unit.
+  for (const String& subject : Subjects(u"a\U0001F600\u0800\U00010041")) {
+    EXPECT_EQ(subject->hashCode(), 8132880u) << WHERE(subject);
   }
   for (const String& subject : Subjects(u"Gr\u00d7 x")) {
     const String lower = subject->toLowerCase(), upper = subject->toUpperCase();
     EXPECT_EQ(ToUTF8(lower), "gr\xc3\x97 x");
     EXPECT_EQ(ToUTF8(upper), "GR\xc3\x97 X");
     EXPECT_EQ(lower->getEncodingId(), subject->getEncodingId());
+  }
+}
+
+// Searches, comparisons, hashes and case mapping that read bytes directly
+// give what reading the decoded characters gives, also where UTF-8 holds
+// broken or unusual sequences (C1 xx decodes) and where a mapped character
+// needs more room or another encoding.
+TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
+  const auto utf8 = [](const std::string& bytes) {
+    return String(make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                    static_cast<std::int32_t>(bytes.size())));
+  };
+  const std::string run(20, 'a');
+  struct Find {
+    String subject;
+    const char16_t* needle;
+    StringPosition found;
+  } finds[] = {
+      {utf8("a\xff" "b"), u"ab", {0, 0}},  // the broken byte between is skipped
+      {utf8(run + "\xc1\x81"), u"A", {20, 20}},
+      {utf8("\xe2" EURO), u"\u20ac", {0, 1}},
+      {utf8(run + "\xc3\xa9xyz" + run), u"xyz", {21, 22}},
+      {utf8("\xc3\xa9" + run + "xyz"), u"xyz", {21, 22}},
+      {utf8(run + "\xc3\xa9xy"), u"xyz", StringPosition::none()},
+      {String((run + "\xe9xyz").c_str()), u"\u00e9xy", {20, 20}},
+  };
+  for (const Find& row : finds) EXPECT_EQ(row.subject->find(row.needle), row.found) << WHERE(row.subject);
+
+  struct Compare {
+    String left, right;
+    std::int32_t max, result, resultNoCase;
+  } compares[] = {
+      {utf8(run + "\xff" "b"), String((std::u16string(20, u'a') + u"b").c_str()), -1, 0, 0},
+      {utf8(run + "\xc1\x81"), String((std::u16string(20, u'a') + u"a").c_str()), -1, -1, 0},
+      {utf8(run + "b"), String((std::u16string(20, u'a') + u"c").c_str()), 20, 0, 0},
+      {utf8(run + "b"), String((std::u16string(20, u'a') + u"c").c_str()), 21, -1, -1},
+      {utf8(run + "\xf0\x9f\x98\x80" + run), String((std::u16string(20, u'A') + u"\U0001F600" +
+                                                      std::u16string(20, u'A')).c_str()), -1, 1, 0},
+      {String((run + "\xe9" + run).c_str()), String((std::u16string(20, u'a') + u"\u00c9").c_str()), -1, 1, 1},
+      {String((std::u16string(20, u'a') + u"\xD83Dz").c_str()), utf8(run + "z"), -1, 0, 0},
+  };
+  for (const Compare& row : compares) {
+    EXPECT_EQ(row.left->compare(*row.right, 0, row.max), row.result) << WHERE(row.left) << " " << ToUTF8(row.right);
+    EXPECT_EQ(row.right->compare(*row.left, 0, row.max), -row.result) << WHERE(row.right);
+    EXPECT_EQ(row.left->compareNoCase(*row.right, 0, row.max), row.resultNoCase) << WHERE(row.left);
+  }
+
+  EXPECT_EQ(utf8("a\xff\xc3\xa9")->hashCode(), String(u"a\u00e9")->hashCode());
+  struct Mapping {
+    String subject;
+    bool upper;
+    std::string mapped;
+    std::uint32_t encoding;
+  } mappings[] = {
+      {utf8("A\xff" "B\xc4\xb0"), false, "abi", kUTF8EncodingId},       // broken byte dropped, U+0130 shrinks
+      {utf8(run + "\xc8\xba"), false, run + "\xe2\xb1\xa5", kUTF8EncodingId},  // U+023A grows to U+2C65
+      {String("\xff\xb5x"), true, "\xc5\xb8\xce\x9cX", kUTF16EncodingId},     // beyond Latin-1
+      {String(u"\u023a\U00010428"), true, "\xc8\xba\xf0\x90\x90\x80", kUTF16EncodingId},
+  };
+  for (const Mapping& row : mappings) {
+    const String mapped = row.upper ? row.subject->toUpperCase() : row.subject->toLowerCase();
+    EXPECT_EQ(ToUTF8(mapped), row.mapped) << WHERE(row.subject);
+    EXPECT_EQ(mapped->getEncodingId(), row.encoding) << WHERE(row.subject);
+    const String recounted = make<CString>(mapped->data(), mapped->byteLength(), -1, false, mapped->getEncoding());
+    EXPECT_EQ(mapped->length(), recounted->length()) << WHERE(row.subject);
   }
 }
 
