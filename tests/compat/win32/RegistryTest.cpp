@@ -31,9 +31,8 @@ const HKEY kPoisonKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(kPoison));
 using Names = std::vector<std::u16string>;
 
 std::vector<BYTE> Units(std::u16string_view text) {
-  std::vector<BYTE> bytes(text.size() * 2);
-  std::memcpy(bytes.data(), text.data(), bytes.size());
-  return bytes;
+  const auto* first = reinterpret_cast<const BYTE*>(text.data());
+  return std::vector<BYTE>(first, first + text.size() * 2);
 }
 // Text with its terminator, as REG_SZ stores it.
 std::vector<BYTE> Sz(std::u16string_view text) {
