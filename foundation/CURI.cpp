@@ -168,14 +168,14 @@ String Slice(const String& text, std::size_t start, std::size_t end) {
   return text.slice(static_cast<std::int32_t>(start), static_cast<std::int32_t>(end));
 }
 
-// The parts of `text` from `start` to `end` between `separator` characters.
-std::vector<String> Split(const String& text, const Text& points, std::size_t start, std::size_t end,
-                          char32_t separator) {
+// The parts of `points` from `start` on between `separator` characters,
+// copied (slices would each walk the text from its start).
+std::vector<String> Split(const Text& points, std::size_t start, char32_t separator) {
   std::vector<String> parts;
   for (std::size_t from = start;;) {
-    const std::size_t to = std::min(points.find(separator, from), end);
-    parts.push_back(Slice(text, from, to));
-    if (to == end) return parts;
+    const std::size_t to = std::min(points.find(separator, from), points.size());
+    parts.push_back(MakeString(points.substr(from, to - from)));
+    if (to == points.size()) return parts;
     from = to + 1;
   }
 }
@@ -190,7 +190,13 @@ P<IConstArray> ArrayOf(const std::vector<String>& parts, String (*map)(const Str
 std::vector<String> Segments(const String& rawPath) {
   const Text points = CodePoints(rawPath);
   if (points.empty()) return {};
-  return Split(rawPath, points, points[0] == '/' ? 1 : 0, points.size(), '/');
+  return Split(points, points[0] == '/' ? 1 : 0, '/');
+}
+
+// The raw query's parameters; an empty query has none.
+std::vector<String> Parameters(const String& rawQuery) {
+  const Text points = CodePoints(rawQuery);
+  return points.empty() ? std::vector<String>() : Split(points, 0, '&');
 }
 
 // Removes "." segments and resolves ".." against the segment before it, as
@@ -440,22 +446,12 @@ String CURI::getRawFileName() const {
 
 String CURI::getFileName() const { return Unescape(getRawFileName()); }
 
-P<IConstArray> CURI::getRawQueryParameters() const {
-  if (rawQuery.isNull() || rawQuery.isEmpty()) return make<CConstArray>();
-  return ArrayOf(Split(rawQuery, CodePoints(rawQuery), 0, static_cast<std::size_t>(rawQuery.length()), '&'),
-                 nullptr);
-}
-
-P<IConstArray> CURI::getQueryParameters() const {
-  if (rawQuery.isNull() || rawQuery.isEmpty()) return make<CConstArray>();
-  return ArrayOf(Split(rawQuery, CodePoints(rawQuery), 0, static_cast<std::size_t>(rawQuery.length()), '&'),
-                 Unescape);
-}
+P<IConstArray> CURI::getRawQueryParameters() const { return ArrayOf(Parameters(rawQuery), nullptr); }
+P<IConstArray> CURI::getQueryParameters() const { return ArrayOf(Parameters(rawQuery), Unescape); }
 
 String CURI::getQueryParameter(const String& name) const {
-  if (rawQuery.isNull() || rawQuery.isEmpty() || name.isNull()) return String();
-  const Text points = CodePoints(rawQuery);
-  for (const String& parameter : Split(rawQuery, points, 0, points.size(), '&')) {
+  if (name.isNull()) return name;
+  for (const String& parameter : Parameters(rawQuery)) {
     const StringPosition equals = parameter->find(u'=');
     const String key = equals.isNone() ? parameter : parameter->slice(0, equals.index);
     if (Unescape(key) == name) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "foundation/IArray.h"  // the segment and parameter lists
 #include "foundation/IURI.h"
 #include "foundation/Object.h"
 #include "foundation/String.h"
