@@ -20,8 +20,8 @@ std::string Want(const char* text) { return text ? text : "<null>"; }
 std::string Joined(const P<IConstArray>& parts) {
   std::string joined;
   for (std::int32_t i = 0; i < parts->getCount(); ++i) {
-    joined += (i ? "|" : "") + Shown(String(P<IString>::share(const_cast<IString*>(
-                                   dynamic_cast<const IString*>(parts->get(i).get())))));
+    const auto& element = dynamic_cast<const IString&>(*parts->get(i));
+    joined += (i ? "|" : "") + ToUTF8(CString::convert(element, GetUTF8CharEncoding()));
   }
   return joined;
 }
