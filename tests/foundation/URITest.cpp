@@ -49,6 +49,7 @@ TEST(URI, SplitsTextIntoComponentsAndTellsEmptyFromAbsent) {
       {u"1a:b/c", _, _, _, _, "1a:b/c", _, _, -1},  // no scheme starts with a digit
       {u"http://u@v@h:x/", "http", "u@v", "h", "x", "/", _, _, -1},
       {u"http://h:/", "http", _, "h", "", "/", _, _, -1},
+      {u"//u@", _, "u", "", _, _, _, _, -1},
       {u"s://é@ü/ö", "s", "é", "ü", _, "/ö", _, _, -1},
   };
   for (const Row& row : rows) {
