@@ -1,5 +1,7 @@
-// The case table: unpacked once before main from the compressed form that
-// tools/make_case_table.py writes, then read-only.
+// The case table: unpacked by the compiler from the compressed form that
+// tools/make_case_table.py writes, so that it lies ready in the program's
+// read-only data. A start does no work for it, and only the pages of the
+// table that a mapping reads are ever loaded from the file.
 #include "foundation/CaseTable.h"
 
 #include <algorithm>
@@ -21,14 +23,8 @@ constexpr int kPageBits = 9;
 constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
 static_assert(kCaseTablePagesPerMapping * kPageSize >= kCaseTableSize);
 
-// All zero until a table is loaded; after a rejected one every index names
-// page 0 again, whose deltas are zeroed: either way every mapping is the
-// identity.
-std::array<std::uint8_t, kMappings * kCaseTablePagesPerMapping> gIndexes;
-std::array<std::int16_t, kCaseTablePageCount * kPageSize> gPages;
-
 template <class Value>
-Value ReadValue(const std::uint8_t* bytes) {
+constexpr Value ReadValue(const std::uint8_t* bytes) {
   if constexpr (sizeof(Value) == 1) {
     return bytes[0];
   } else {
@@ -41,7 +37,7 @@ Value ReadValue(const std::uint8_t* bytes) {
 }
 
 template <class Value>
-bool UnpackValues(std::span<const std::uint8_t> packed, std::span<Value> out) {
+constexpr bool UnpackValues(std::span<const std::uint8_t> packed, std::span<Value> out) {
   std::size_t in = 0;
   std::size_t done = 0;
   while (in < packed.size()) {
@@ -61,6 +57,31 @@ bool UnpackValues(std::span<const std::uint8_t> packed, std::span<Value> out) {
   return done == out.size();
 }
 
+using Indexes = std::array<std::uint8_t, kMappings * kCaseTablePagesPerMapping>;
+using Pages = std::array<std::int16_t, kCaseTablePageCount * kPageSize>;
+
+template <class Table>
+constexpr Table Unpacked(std::span<const std::uint8_t> packed) {
+  Table table{};
+  // Damaged data stops the compilation here: throwing ends constant evaluation.
+  if (!UnpackValues(packed, std::span<typename Table::value_type>(table)))
+    throw "the compiled case table does not unpack";
+  return table;
+}
+
+constexpr Indexes kCompiledIndexes = Unpacked<Indexes>(kPackedCaseTableIndexes);
+constexpr Pages kCompiledPages = Unpacked<Pages>(kPackedCaseTablePages);
+
+// Where a table loaded at run time is unpacked. After a rejected one every
+// index names page 0, whose deltas are zeroed: every mapping is then the
+// identity.
+Indexes gLoadedIndexes;
+Pages gLoadedPages;
+
+// The table the mappings read: the compiled one until another is loaded.
+constinit const std::uint8_t* gIndexes = kCompiledIndexes.data();
+constinit const std::int16_t* gPages = kCompiledPages.data();
+
 CodePoint Map(Mapping mapping, CodePoint c) {
   if (c >= kCaseTableSize) return c;
   const std::size_t page = gIndexes[mapping * kCaseTablePagesPerMapping + (c >> kPageBits)];
@@ -69,10 +90,6 @@ CodePoint Map(Mapping mapping, CodePoint c) {
   // every partner: U+A78D lowers to U+0265, 42280 below it.
   return (c & ~CodePoint{0xFFFF}) | ((c + delta) & 0xFFFF);
 }
-
-// Before every dynamic initializer of the program, so that none of them can
-// compare text without case against a table not yet there.
-[[gnu::constructor(101)]] void LoadCompiledCaseTable() { LoadCaseTable(CompiledCaseTable()); }
 
 }  // namespace
 
@@ -85,13 +102,16 @@ PackedCaseTable CompiledCaseTable() {
 
 bool LoadCaseTable(const PackedCaseTable& packed) {
   const bool loaded =
-      packed.pageCount <= kCaseTablePageCount && Unpack(packed.indexes, gIndexes) &&
-      Unpack(packed.pages, std::span(gPages).first(packed.pageCount * kPageSize)) &&
-      std::all_of(gIndexes.begin(), gIndexes.end(), [&](std::uint8_t page) { return page < packed.pageCount; });
+      packed.pageCount <= kCaseTablePageCount && Unpack(packed.indexes, gLoadedIndexes) &&
+      Unpack(packed.pages, std::span(gLoadedPages).first(packed.pageCount * kPageSize)) &&
+      std::all_of(gLoadedIndexes.begin(), gLoadedIndexes.end(),
+                  [&](std::uint8_t page) { return page < packed.pageCount; });
   if (!loaded) {
-    gIndexes.fill(0);
-    std::fill_n(gPages.begin(), kPageSize, 0);
+    gLoadedIndexes.fill(0);
+    std::fill_n(gLoadedPages.begin(), kPageSize, 0);
   }
+  gIndexes = gLoadedIndexes.data();
+  gPages = gLoadedPages.data();
   return loaded;
 }
 

@@ -28,7 +28,7 @@ PackedCaseTable CompiledCaseTable();
 // Makes packed the table that ToLowerCase and its siblings answer from. A
 // table whose lengths do not match, or whose index names a page it lacks, is
 // rejected: the table is then empty (every mapping the identity) and the
-// result false. The program loads the compiled table once before main.
+// result false. The program reads the compiled table until one is loaded.
 bool LoadCaseTable(const PackedCaseTable& packed);
 
 }  // namespace lumo::casetable

@@ -185,7 +185,13 @@ std::u16string ExeNameOf(const char* argv0) {
 }  // namespace
 
 int RunApplication(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
+  // From the user's locale the program takes the character set of multibyte
+  // text (the "ANSI" code page) and the order of locale-aware comparisons.
+  // Numbers, dates and the C library's messages keep the "C" conventions a
+  // Windows program's runtime starts with; taking every category would read
+  // a dozen locale files at each start for nothing the program uses.
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_COLLATE, "");
   CWinApp* app = AfxGetApp();
   if (app == nullptr) {
     std::fprintf(stderr, "%s: no application object to run\n", program_invocation_short_name);

@@ -33,8 +33,10 @@ ProcessResult RunProbe(const std::vector<std::string>& args, std::map<std::strin
 TEST(AppMainTest, TheApplicationObjectIsReadyBeforeInitInstance) {
   const ProcessResult result = RunProbe({});
   EXPECT_EQ(result.exitCode, 0) << result.err;
+  // The character set and collation come from the locale, numbers stay "C".
   EXPECT_EQ(result.out,
-            "cmdline=[]\nexe=compat_mfc_app_probe\napp=compat_mfc_app_probe\ninstance=set\nrecorded=0\n");
+            "cmdline=[]\nexe=compat_mfc_app_probe\napp=compat_mfc_app_probe\ninstance=set\n"
+            "locale=C.UTF-8 C.UTF-8 C\nrecorded=0\n");
   // Messages go to the console unless a backend was chosen before.
   EXPECT_EQ(result.err, "compat_mfc_app_probe: error: Could not load orbcore.dll\n");
   const ProcessResult recorded = RunProbe({}, {{"PROBE_RECORD", "1"}});

@@ -1,5 +1,6 @@
 // A framework program for the tests: its application object reports what the
 // framework handed it, and does what PROBE_* variables ask.
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,6 +30,8 @@ class ProbeApp : public CWinApp {
     std::printf("app=%s\n", Utf8(m_pszAppName).c_str());
     const bool instanceSet = m_hInstance != nullptr && AfxGetInstanceHandle() == m_hInstance;
     std::printf("instance=%s\n", instanceSet ? "set" : "unset");
+    std::printf("locale=%s %s %s\n", std::setlocale(LC_CTYPE, nullptr), std::setlocale(LC_COLLATE, nullptr),
+                std::setlocale(LC_NUMERIC, nullptr));
     AfxMessageBox(u"Could not load orbcore.dll", MB_ICONERROR);
     std::printf("recorded=%zu\n", compat::mfc::RecordedMessages().size());
     return std::getenv("PROBE_INIT_TRUE") != nullptr;
