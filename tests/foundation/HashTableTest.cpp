@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ TEST(SimpleHashTable, GrowsBeforeTheInsertionThatReachesTheLoadFactor) {
       {10, 0.8, 1.0, {10, 10, 10, 10, 10, 10, 10, 11, 12, 13}},
       // 3 x 1.5 truncates to 4, 4 x 1.5 is 6.
       {3, 1.0, 1.5, {3, 3, 4, 6, 6, 9}},
+      // One bucket is allocated as given; chains may grow longer than 1.
+      {1, 2.0, 2.0, {1, 2, 2, 4}},
   };
   for (const GrowthCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.initialBuckets << " buckets, load " << c.loadFactor);
@@ -57,6 +60,7 @@ TEST(SimpleHashTable, GrowsBeforeTheInsertionThatReachesTheLoadFactor) {
       table.insert(Key(n), n);
       ++n;
       ASSERT_EQ(table.getBucketCount(), expected) << "after insertion " << n;
+      EXPECT_EQ(std::distance(table.begin(), table.end()), n);
       // Setting the value of a present key is no insertion.
       table.insert(Key(0), 0);
       EXPECT_EQ(table.getBucketCount(), expected);
@@ -160,6 +164,10 @@ TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
     table.insert(colliding[i].get(), 10 + i);
   }
   for (int i = 0; i < 3; ++i) EXPECT_EQ(*table.find(*colliding[i]), 10 + i);
+  // Equal hash, and the stored key's bytes begin the longer one.
+  const String longer = u"ay\u18fb";
+  EXPECT_EQ(longer->hashCode(), colliding[0]->hashCode());
+  EXPECT_EQ(table.find(*longer), nullptr);
   EXPECT_EQ(table.getCount(), 5);
   EXPECT_TRUE(table.remove(*colliding[1]));
   EXPECT_EQ(*table.find(*colliding[0]), 10);
