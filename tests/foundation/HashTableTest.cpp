@@ -5,15 +5,24 @@
 
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "FoundationTestSupport.h"
 #include "foundation/CString.h"
 #include "foundation/Exception.h"
+#include "foundation/IBucket.h"
 #include "foundation/SimpleHashTable.h"
 
 namespace lumo {
 namespace {
+
+// The bucket interfaces have no implementation here yet; they must still
+// compile and stay pure interfaces over one shared IBase.
+static_assert(std::is_abstract_v<IBucket> && std::is_abstract_v<IConstBucket> &&
+              std::is_abstract_v<IPartitionedBucket>);
+static_assert(std::is_base_of_v<IBase, IBucket> && std::is_base_of_v<IBase, IConstBucket> &&
+              std::is_base_of_v<IBase, IPartitionedBucket>);
 
 using Table = TSimpleHashTable<String, int>;
 
