@@ -35,6 +35,9 @@ class CStringSlice;
 
 class IConstArray;
 class CConstArray;
+class IArray;
+class IConstEnum;
+class IEnum;
 
 class IURI;
 class IStringLocalizer;

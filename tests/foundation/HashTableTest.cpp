@@ -1,0 +1,227 @@
+// The chained hash table: where it grows, the order of its chains, keys
+// matched across encodings, and release of what it holds.
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "FoundationTestSupport.h"
+#include "foundation/CString.h"
+#include "foundation/Exception.h"
+#include "foundation/IBucket.h"
+#include "foundation/SimpleHashTable.h"
+
+namespace lumo {
+namespace {
+
+// The bucket interfaces have no implementation here yet; they must still
+// compile and stay pure interfaces over one shared IBase.
+static_assert(std::is_abstract_v<IBucket> && std::is_abstract_v<IConstBucket> &&
+              std::is_abstract_v<IPartitionedBucket>);
+static_assert(std::is_base_of_v<IBase, IBucket> && std::is_base_of_v<IBase, IConstBucket> &&
+              std::is_base_of_v<IBase, IPartitionedBucket>);
+
+using Table = TSimpleHashTable<String, int>;
+
+String Key(int n) { return String(("key" + std::to_string(n)).c_str()); }
+
+String UTF8(const char* text) { return make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(text)); }
+String UTF32(const char32_t* text) { return make<CUTF32String>(reinterpret_cast<const std::uint32_t*>(text)); }
+
+struct GrowthCase {
+  std::int32_t initialBuckets;
+  double loadFactor;
+  double growthFactor;
+  std::vector<std::int32_t> bucketsAfterEachInsertion;
+};
+
+TEST(SimpleHashTable, GrowsBeforeTheInsertionThatReachesTheLoadFactor) {
+  const GrowthCase cases[] = {
+      // Nothing allocated until the first insertion, which makes 10; the
+      // 8th insertion finds 7 + 1 >= 10 x 0.8 and doubles; the 16th again.
+      {0, 0.8, 2.0, {10, 10, 10, 10, 10, 10, 10, 20, 20, 20, 20, 20, 20, 20, 20, 40}},
+      {10, 0.8, 2.0, {10, 10, 10, 10, 10, 10, 10, 20}},
+      // A growth factor that does not grow still adds one bucket.
+      {10, 0.8, 1.0, {10, 10, 10, 10, 10, 10, 10, 11, 12, 13}},
+      // 3 x 1.5 truncates to 4, 4 x 1.5 is 6.
+      {3, 1.0, 1.5, {3, 3, 4, 6, 6, 9}},
+      // One bucket is allocated as given; chains may grow longer than 1.
+      {1, 2.0, 2.0, {1, 2, 2, 4}},
+  };
+  for (const GrowthCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.initialBuckets << " buckets, load " << c.loadFactor);
+    Table table(c.initialBuckets, c.loadFactor, c.growthFactor);
+    EXPECT_EQ(table.getBucketCount(), c.initialBuckets);
+    EXPECT_EQ(table.getBuckets() == nullptr, c.initialBuckets == 0);
+    int n = 0;
+    for (const std::int32_t expected : c.bucketsAfterEachInsertion) {
+      table.insert(Key(n), n);
+      ++n;
+      ASSERT_EQ(table.getBucketCount(), expected) << "after insertion " << n;
+      EXPECT_EQ(std::distance(table.begin(), table.end()), n);
+      // Setting the value of a present key is no insertion.
+      table.insert(Key(0), 0);
+      EXPECT_EQ(table.getBucketCount(), expected);
+    }
+    EXPECT_EQ(table.getCount(), n);
+    for (int i = 0; i < n; ++i) {
+      const int* value = table.find(Key(i));
+      ASSERT_NE(value, nullptr) << i;
+      EXPECT_EQ(*value, i);
+    }
+  }
+}
+
+TEST(SimpleHashTable, RefusesANegativeBucketCountOrNoLoad) {
+  EXPECT_THROW(Table(-1, 0.8, 2.0), CInvalidArgError);
+  EXPECT_THROW(Table(10, 0.0, 2.0), CInvalidArgError);
+}
+
+TEST(SimpleHashTable, ChainsTakeNewNodesAtTheHeadAndReverseOnGrowth) {
+  // Three keys in one chain of 10 buckets and again of 20.
+  std::vector<String> sameChain;
+  std::vector<String> others;
+  for (int n = 0; sameChain.size() < 3 || others.size() < 5; ++n) {
+    if (Key(n)->hashCode() % 20 == 7) {
+      if (sameChain.size() < 3) sameChain.push_back(Key(n));
+    } else if (others.size() < 5) {
+      others.push_back(Key(n));
+    }
+  }
+  Table table(10, 0.8, 2.0);
+  for (int i = 0; i < 3; ++i) table.insert(sameChain[i], i);
+  const auto chain = [&] {
+    std::vector<int> order;
+    for (const Table::NodeBase* node = table.getBuckets()[7]; node; node = node->next) {
+      order.push_back(*table.find(*node->key));
+    }
+    return order;
+  };
+  EXPECT_EQ(chain(), (std::vector<int>{2, 1, 0}));
+  EXPECT_EQ(&*table.begin(), table.getBuckets()[7]);  // iteration starts at the first chain in use
+
+  for (int i = 0; i < 5; ++i) table.insert(others[i], 10 + i);
+  ASSERT_EQ(table.getBucketCount(), 20);
+  EXPECT_EQ(chain(), (std::vector<int>{0, 1, 2}));
+}
+
+TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
+  TSimpleHashTable<P<IString>, int> table(0, 0.8, 2.0);
+  table.insert(UTF8("Abc").get(), 1);
+  table.insert(UTF8("Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80").get(), 2);
+
+  struct Probe {
+    String key;
+    const int* expected;
+  };
+  const int one = 1, two = 2;
+  const Probe probes[] = {
+      {u"Abc", &one},
+      {"Abc", &one},
+      {UTF32(U"Abc"), &one},
+      {u"abc", nullptr},
+      {u"Ab", nullptr},
+      {u"Abcd", nullptr},
+      {u"Gr\u00fc\u00dfe \U0001F600", &two},
+      {UTF32(U"Gr\u00fc\u00dfe \U0001F600"), &two},
+      {u"Gr\u00fc\u00dfe \U0001F601", nullptr},
+  };
+  for (const Probe& probe : probes) {
+    SCOPED_TRACE(ToUTF8(probe.key));
+    const int* found = table.find(*probe.key);
+    ASSERT_EQ(found != nullptr, probe.expected != nullptr);
+    if (found) {
+      EXPECT_EQ(*found, *probe.expected);
+    }
+  }
+
+  // The same text in UTF-16 sets the value; the key keeps its first spelling.
+  table.insert(String(u"Abc").get(), 3);
+  EXPECT_EQ(table.getCount(), 2);
+  EXPECT_EQ(*table.find(*String("Abc")), 3);
+  for (const auto& node : table) {
+    EXPECT_EQ(node.key->getEncodingId(), UTF8("x")->getEncodingId());
+  }
+
+  // Keys of equal hashes stay apart: "ay" and "ba", and "ay" behind a NUL.
+  const String colliding[] = {u"ay", u"ba", make<CWCharString>(u"\0ay", 6)};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(colliding[i]->hashCode(), colliding[0]->hashCode());
+    table.insert(colliding[i].get(), 10 + i);
+  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(*table.find(*colliding[i]), 10 + i);
+  // Equal hash, and the stored key's bytes begin the longer one.
+  const String longer = u"ay\u18fb";
+  EXPECT_EQ(longer->hashCode(), colliding[0]->hashCode());
+  EXPECT_EQ(table.find(*longer), nullptr);
+  EXPECT_EQ(table.getCount(), 5);
+  EXPECT_TRUE(table.remove(*colliding[1]));
+  EXPECT_EQ(*table.find(*colliding[0]), 10);
+
+  EXPECT_TRUE(table.remove(*String(u"Abc")));
+  EXPECT_FALSE(table.remove(*String(u"Abc")));
+  EXPECT_EQ(table.find(*String("Abc")), nullptr);
+  EXPECT_EQ(table.getCount(), 3);
+}
+
+struct Counters {
+  int keysDestroyed = 0;
+  int valuesDestroyed = 0;
+};
+
+class CCountedKey final : public CLatin1String {
+ public:
+  CCountedKey(const char* text, Counters& counters) : CLatin1String(text), counters(counters) {}
+
+ private:
+  ~CCountedKey() override { ++counters.keysDestroyed; }
+  Counters& counters;
+};
+
+class CCountedValue final : public CObject {
+ public:
+  explicit CCountedValue(Counters& counters) : counters(counters) {}
+
+ private:
+  ~CCountedValue() override { ++counters.valuesDestroyed; }
+  Counters& counters;
+};
+
+TEST(SimpleHashTable, ReleasesKeyAndValueOfRemovedAndReplacedNodes) {
+  Counters counters;
+  {
+    TSimpleHashTable<String, P<CCountedValue>> table;
+    EXPECT_EQ(table.find(u"a"), nullptr);  // no buckets yet
+    EXPECT_FALSE(table.remove(u"a"));
+    for (const char* name : {"a", "b", "c", "d"}) {
+      table.insert(make<CCountedKey>(name, counters), make<CCountedValue>(counters));
+    }
+    EXPECT_EQ(counters.keysDestroyed + counters.valuesDestroyed, 0);
+
+    EXPECT_TRUE(table.remove(u"b"));
+    EXPECT_EQ(counters.keysDestroyed, 1);
+    EXPECT_EQ(counters.valuesDestroyed, 1);
+
+    // A new value for a present key releases the old value, not the key.
+    table.insert(u"c", make<CCountedValue>(counters));
+    EXPECT_EQ(counters.keysDestroyed, 1);
+    EXPECT_EQ(counters.valuesDestroyed, 2);
+
+    table.clear();
+    EXPECT_EQ(table.getCount(), 0);
+    EXPECT_EQ(table.getBucketCount(), 10);  // a table never shrinks
+    EXPECT_TRUE(table.begin() == table.end());
+    EXPECT_EQ(counters.keysDestroyed, 4);
+    EXPECT_EQ(counters.valuesDestroyed, 5);
+
+    table.insert(make<CCountedKey>("e", counters), make<CCountedValue>(counters));
+  }
+  EXPECT_EQ(counters.keysDestroyed, 5);
+  EXPECT_EQ(counters.valuesDestroyed, 6);
+}
+
+}  // namespace
+}  // namespace lumo
