@@ -69,15 +69,16 @@ TEST(Thread, RunsTheCallableOnItsOwnThreadAndHoldsTheObjectOnlyWhenAsked) {
   }
 }
 
-TEST(Thread, OutlivesItsLastOutsideReference) {
+TEST(Thread, OutlivesItsLastOutsideReferenceAndThenGoes) {
   std::atomic<bool> go = false;
-  std::atomic<bool> done = false;
-  StartThread([&] {
+  std::atomic<int> destroyed = 0;
+  StartThread([&go, witness = make<CCounted>(destroyed)] {
     while (!go) GetThreadManager()->Yield(true);
-    done = true;
   });  // the handle is dropped here, while the thread waits
+  EXPECT_EQ(destroyed, 0);
   go = true;
-  while (!done) GetThreadManager()->Yield(false);
+  // The thread object, and the body with it, goes once the thread is done.
+  while (destroyed == 0) GetThreadManager()->Yield(false);
 }
 
 TEST(ThreadLocalStorage, ObjectsGoWhenTheirThreadReturns) {
