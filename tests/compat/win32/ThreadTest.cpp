@@ -42,15 +42,6 @@ TEST(BeginThread, HandleIsSignalledOnceTheThreadHasEnded) {
   EXPECT_WIN32(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_FAILED), ERROR_INVALID_HANDLE);
 }
 
-TEST(BeginThread, ClosingTheHandleLeavesTheThreadRunning) {
-  Gate gate;
-  const HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 64 * 1024, WaitAtGate, &gate, 0, nullptr));
-  ASSERT_NE(thread, nullptr);
-  EXPECT_TRUE(CloseHandle(thread));
-  gate.open = true;
-  while (gate.ranOn == 0) std::this_thread::yield();
-}
-
 TEST(BeginThread, RefusalsSetErrnoAndTheLastError) {
   struct Row {
     const char* what;
