@@ -1,6 +1,5 @@
 #include "platform/ThreadLocalStorage.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "foundation/Singleton.h"
@@ -65,7 +64,8 @@ CThreadLocalStorageManager::Slot& CThreadLocalStorageManager::SlotOf(std::uint32
     records = record;
     slot->SetValue(record);
   }
-  if (index >= record->slots.size()) record->slots.resize(std::max(indexCount, index + 1));
+  // A live variable's index is below the count, so this always reaches it.
+  if (index >= record->slots.size()) record->slots.resize(indexCount);
   return record->slots[index];
 }
 

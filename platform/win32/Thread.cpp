@@ -1,5 +1,6 @@
 #include "platform/win32/Thread.h"
 
+#include <string_view>
 #include <utility>
 
 #include "compat/win32/Error.h"
@@ -21,25 +22,24 @@ namespace {
 // empty when the system has none.
 String DescribeSystemError(DWORD code) {
   char16_t text[512];
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                text, sizeof text / sizeof text[0], nullptr);
-  if (length >= 2 && text[length - 2] == u'\r' && text[length - 1] == u'\n') {
-    length -= 2;
-  } else if (length >= 1 && text[length - 1] == u'\n') {
-    --length;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                      0, text, sizeof text / sizeof text[0], nullptr);
+  std::u16string_view description(text, length);
+  if (description.ends_with(u"\r\n")) {
+    description.remove_suffix(2);
+  } else if (description.ends_with(u"\n")) {
+    description.remove_suffix(1);
   }
-  text[length] = u'\0';
+  text[description.size()] = u'\0';
   return String(text);
 }
 
 // Turns a failed system call into a library error: a missing file or folder
-// is CFileNotFoundError; any other code is CError with the system's
-// description, put in place of "%ERRORDESC%" when there is a message.
+// is CFileNotFoundError; any other code is CError whose text is `message`
+// with the system's description in place of "%ERRORDESC%".
 [[noreturn]] void RaiseSystemError(DWORD code, const String& message) {
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) throw CFileNotFoundError();
-  const String description = DescribeSystemError(code);
-  if (message.isEmpty()) throw CError(description);
-  throw CError(message.replace(u"%ERRORDESC%", description));
+  throw CError(message.replace(u"%ERRORDESC%", DescribeSystemError(code)));
 }
 
 PFrail<IBase> HoldObject(const ThreadCallable& callable) {

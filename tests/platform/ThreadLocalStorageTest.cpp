@@ -97,9 +97,14 @@ TEST(ThreadLocalStorage, ThreeVariablesLoseTheSecondThenTheThird) {
   other.join();
   // Only the index that stays on top comes back; a free one below waits.
   variables[2] = make<CThreadLocalStorage>(manager);
-  const P<CThreadLocalStorage> fourth = make<CThreadLocalStorage>(manager);
+  P<CThreadLocalStorage> fourth = make<CThreadLocalStorage>(manager);
   variables[2] = nullptr;
   EXPECT_EQ(make<CThreadLocalStorage>(manager)->GetIndex(), 4u);
+  // With the top gone, the count falls past every free index, down to 0.
+  variables[0] = nullptr;
+  variables[1] = nullptr;
+  fourth = nullptr;
+  EXPECT_EQ(manager->GetIndexCount(), 0u);
 }
 
 TEST(ThreadLocalStorage, DestroyingAVariableReleasesItsObjectInEveryThread) {
