@@ -35,6 +35,10 @@ class CStringSlice;
 
 class IConstArray;
 class CConstArray;
+class IArray;
+class CArray;
+class IConstEnum;
+class IEnum;
 
 class IURI;
 class IStringLocalizer;
