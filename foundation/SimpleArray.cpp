@@ -69,14 +69,14 @@ CleaningEntry& CCleaningSimpleArrayTemplateBase::insertNull(std::int32_t index) 
 
 void CCleaningSimpleArrayTemplateBase::replace(std::int32_t index, CleaningEntry replacement) {
   const CleaningEntry doomed = std::exchange(entry(index), replacement);
-  release(doomed);
+  releaseEntry(doomed);
 }
 
 void CCleaningSimpleArrayTemplateBase::drop(std::int32_t start, std::int32_t n, const char* method) {
   checkRange(start, n, method);
   const std::vector<CleaningEntry> doomed(&entry(start), &entry(start) + n);
   closeGap(start, n, sizeof(CleaningEntry), method);
-  for (const CleaningEntry& each : doomed) release(each);
+  for (const CleaningEntry& each : doomed) releaseEntry(each);
 }
 
 void CCleaningSimpleArrayTemplateBase::setCount(std::int32_t newCount) {

@@ -158,7 +158,7 @@ class CCleaningSimpleArrayTemplateBase : public CSimpleArrayTemplateBase {
  private:
   // Takes the entries out, closes the gap, then releases them.
   void drop(std::int32_t start, std::int32_t n, const char* method);
-  void release(const CleaningEntry& doomed) const {
+  void releaseEntry(const CleaningEntry& doomed) const {
     if (doomed.strong && doomed.object) releaseObject(doomed.object);
   }
 

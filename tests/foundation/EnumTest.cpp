@@ -72,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MultiEnumTotal,
 class MultiEnumLock : public testing::TestWithParam<std::tuple<bool, int>> {};
 
 TEST_P(MultiEnumLock, AnEnumerationCallLocksTheList) {
-  const auto [constant, call] = GetParam();
+  const bool constant = std::get<0>(GetParam());
+  const int call = std::get<1>(GetParam());
   const P<CArray> source = test::Strings<CArray>("a");
   const P<CMultiEnum> all = make<CMultiEnum>();
   const P<CConstMultiEnum> allConst = make<CConstMultiEnum>();
