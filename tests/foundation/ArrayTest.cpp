@@ -148,6 +148,7 @@ TYPED_TEST(ObjectArray, FindsElementsByIdentity) {
   EXPECT_TRUE(array->contains(array->get(1).get()));
   array->setCount(3);
   EXPECT_EQ(test::Texts(*array), "b,c,-");
+  EXPECT_EQ(test::Drain(*array->enumerate()), "b,c,-");  // forwards unless asked
   array->clear();
   EXPECT_EQ(array->getCount(), 0);
 }
