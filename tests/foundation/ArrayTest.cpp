@@ -1,43 +1,227 @@
-// The read-only-element array that string lists are handed in: elements kept by
-// identity, insertion, replacement, removal and resizing.
+// The growable arrays (growth, ownership of smart-pointer elements, frail
+// entries) and the object arrays with their enumerators.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ArrayTestSupport.h"
+#include "foundation/Exception.h"
 #include "foundation/IArray.h"
-#include "foundation/String.h"
+#include "foundation/SimpleArray.h"
 
 namespace lumo {
 namespace {
 
-TEST(ConstArray, HoldsSharedElementsByIdentity) {
-  const String a = "a", b = "b", c = "c", equalToA = "a";
-  const P<CConstArray> array = make<CConstArray>();
-  array->add(a.get());
-  array->add(c.get());
-  array->insert(1, b.get());
-  array->add(a.get());
-  EXPECT_EQ(array->getCount(), 4);
-  EXPECT_EQ(array->get(1).get(), static_cast<const IBase*>(b.get().get()));
-  EXPECT_EQ(array->indexOf(a.get().get()), 0);
-  EXPECT_EQ(array->indexOf(1, a.get().get()), 3);
-  EXPECT_EQ(array->indexOf(equalToA.get().get()), -1);  // equal text, another object
+using test::CItem;
+using test::Keys;
+using test::Tally;
 
-  array->set(3, c.get());
-  array->remove(0);
-  EXPECT_EQ(array->indexOf(b.get().get()), 0);
-  EXPECT_EQ(array->indexOf(c.get().get()), 1);
-  EXPECT_EQ(array->indexOf(2, c.get().get()), 2);
-  array->setCount(4);
-  EXPECT_EQ(array->get(3).get(), nullptr);
-  array->setCount(1);
-  EXPECT_EQ(array->getCount(), 1);
-  EXPECT_EQ(array->indexOf(c.get().get()), -1);
-  array->setCount(0);
-  EXPECT_EQ(array->getCount(), 0);
+TEST(SimpleArray, GrowsByTheStepOrToWhatIsNeededAndRefusesIndexesOutside) {
+  for (const auto& [step, used] : {std::pair{0, 10}, std::pair{-4, 10}, std::pair{3, 3}}) {
+    TSimpleArray<std::int32_t> array(step);
+    EXPECT_EQ(array.getGrowthStep(), used);
+    for (std::int32_t n = 1; n <= 2 * used + 1; ++n) {
+      array.add(n);
+      ASSERT_EQ(array.getCapacity(), (n + used - 1) / used * used) << n;
+    }
+    const std::int32_t needed = array.getCapacity() + used + 7;  // more than a step: exactly what is needed
+    array.setCount(needed);
+    EXPECT_EQ(array.getCapacity(), needed);
+    array[needed - 1] = 99;
+    array.insert(0, array[needed - 1]);  // an element of the full array itself, while it grows
+    EXPECT_EQ(array.getCapacity(), needed + used);
+    for (std::int32_t n = 1; n <= 2 * used + 1; ++n) ASSERT_EQ(array[n], n);
+    EXPECT_EQ(array[0], 99);
+    EXPECT_EQ(array[needed - 1], 0);
+    EXPECT_EQ(array[needed], 99);
+  }
+  TSimpleArray<std::int32_t> array;
+  for (std::int32_t value : {1, 2, 3, 4}) array.add(value);
+  array.remove(0);
+  array.removeRange(1, 1);
+  EXPECT_THROW(array.insert(-1, 0), CInvalidArgError);
+  EXPECT_THROW(array.insert(3, 0), CInvalidArgError);
+  EXPECT_THROW(array.remove(2), CInvalidArgError);
+  EXPECT_THROW(array.removeRange(1, 2), CInvalidArgError);
+  EXPECT_THROW(array.removeRange(0, -1), CInvalidArgError);
+  EXPECT_THROW(array.setCount(-1), CInvalidArgError);
+  EXPECT_EQ(std::vector<std::int32_t>(array.begin(), array.end()), (std::vector<std::int32_t>{2, 4}));
+  array.clear();
+  EXPECT_EQ(array.getCount(), 0);
+}
+
+template <class Ptr>
+Ptr Hold(const P<CItem>& item) {
+  if constexpr (std::is_same_v<Ptr, PFrail<IBase>>) {
+    return PFrail<IBase>::share(item.get());
+  } else {
+    return Ptr(item);
+  }
+}
+
+template <class Ptr>
+class CleaningArray : public testing::Test {};
+using PointerKinds = testing::Types<P<IBase>, PC<IBase>, PFrail<IBase>, P<IComparable>>;
+TYPED_TEST_SUITE(CleaningArray, PointerKinds);
+
+TYPED_TEST(CleaningArray, ReleasesExactlyTheElementsItDrops) {
+  Tally tally;
+  {
+    TCleaningSimpleArray<TypeParam> array;
+    for (int key = 0; key < 6; ++key) array.add(Hold<TypeParam>(make<CItem>(tally, key)));
+    array.setCount(3);
+    EXPECT_EQ(tally.destroyed, (Keys{3, 4, 5}));  // the cut-off elements
+    array.setCount(4);
+    EXPECT_EQ(array.getObject(3), nullptr);
+    array.set(1, Hold<TypeParam>(make<CItem>(tally, 10)));
+    array.set(3, array.get(0));  // the same object twice: two references
+    array.remove(0);
+    EXPECT_EQ(tally.destroyed, (Keys{3, 4, 5, 1}));
+    EXPECT_EQ(array.indexOf(array.getObject(2)), 2);
+    array.insert(0, Hold<TypeParam>(make<CItem>(tally, 11)));
+    EXPECT_THROW(array.insert(9, Hold<TypeParam>(make<CItem>(tally, 12))), CInvalidArgError);
+    EXPECT_EQ(tally.destroyed, (Keys{3, 4, 5, 1, 12}));  // the refused one is not leaked
+    EXPECT_EQ(array.getCount(), 4);
+  }
+  std::sort(tally.destroyed.begin(), tally.destroyed.end());
+  EXPECT_EQ(tally.destroyed, (Keys{0, 1, 2, 3, 4, 5, 10, 11, 12}));  // each exactly once
+}
+
+TEST(CleaningArray, ReleasesOnlyOnceItIsConsistentAgain) {
+  Tally tally;
+  TCleaningSimpleArray<P<IBase>> array;
+  for (int key = 0; key < 4; ++key) array.add(make<CItem>(tally, key, &array));
+  array.remove(1);
+  array.set(0, nullptr);
+  array.setCount(1);
+  EXPECT_EQ(tally.destroyed, (Keys{1, 0, 2, 3}));
+  EXPECT_EQ(tally.countsSeen, (Keys{3, 3, 1, 1}));  // what each saw of the array while it died
+  EXPECT_EQ(tally.stillListed, 0);
+}
+
+TEST(FrailArray, NeverReleasesFrailEntries) {
+  Tally tally;
+  std::vector<P<CItem>> owners;
+  for (int key = 0; key < 3; ++key) owners.push_back(make<CItem>(tally, key));
+  {
+    TFrailArray<IComparable> listeners;
+    for (const auto& owner : owners) listeners.add(owner.get());
+    listeners.add(PFrail<IComparable>::share(owners[1].get()));  // a strong entry besides
+    EXPECT_TRUE(listeners.remove(owners[0].get()));
+    EXPECT_FALSE(listeners.remove(owners[0].get()));
+    listeners.setCount(1);
+    EXPECT_EQ(listeners.getObject(0), owners[1].get());
+  }
+  EXPECT_TRUE(tally.destroyed.empty());
+  owners.clear();
+  EXPECT_EQ(tally.destroyed, (Keys{0, 1, 2}));
+}
+
+template <class Array>
+class ObjectArray : public testing::Test {};
+using ArrayKinds = testing::Types<CArray, CConstArray>;
+TYPED_TEST_SUITE(ObjectArray, ArrayKinds);
+
+TYPED_TEST(ObjectArray, FindsElementsByIdentity) {
+  const String a = "a", equalToA = "a";
+  const IBase* const same = a.get().get();
+  const IBase* const equal = equalToA.get().get();
+  const P<TypeParam> array = test::Strings<TypeParam>("b,c");
+  array->insert(0, a.get());
   array->add(a.get());
+  EXPECT_EQ(array->indexOf(same), 0);
+  EXPECT_EQ(array->indexOf(1, same), 3);
+  EXPECT_EQ(array->indexOf(equal), -1);  // equal text, another object
+  EXPECT_FALSE(array->contains(equal));
+  array->addAll(*array);
+  EXPECT_TRUE(array->removeElement(same));
+  EXPECT_FALSE(array->removeElement(equal));
+  EXPECT_EQ(test::Texts(*array), "b,c,a,a,b,c,a");
+  EXPECT_EQ(array->lastIndexOf(same), 6);
+  array->removeRange(2, 5);
+  EXPECT_EQ(array->lastIndexOf(same), -1);  // nothing past the count is read
+  EXPECT_TRUE(array->contains(array->get(1).get()));
+  array->setCount(3);
+  EXPECT_EQ(test::Texts(*array), "b,c,-");
+  EXPECT_EQ(test::Drain(*array->enumerate()), "b,c,-");  // forwards unless asked
   array->clear();
   EXPECT_EQ(array->getCount(), 0);
 }
+
+TEST(Array, InsertsRelativeToTheFirstOccurrence) {
+  struct {
+    bool after;
+    int existing;          // index in "a,b,c,a" (one "a" object twice), or -1: an equal "a" not in it
+    const char* expected;  // nullptr: refused
+  } const cases[] = {{false, 0, "x,a,b,c,a"}, {true, 0, "a,x,b,c,a"},  {false, 2, "a,b,x,c,a"},
+                     {true, 2, "a,b,c,x,a"},  {true, -1, "x,a,b,c,a"}, {false, -1, nullptr}};
+  for (const auto& [after, existing, expected] : cases) {
+    const P<CArray> array = test::Strings<CArray>("a,b,c");
+    array->add(array->getModifiable(0));
+    const String absent = "a", x = "x";
+    const IBase* anchor = existing < 0 ? absent.get().get() : array->get(existing).get();
+    try {
+      after ? array->insertAfter(anchor, x.get()) : array->insertBefore(anchor, x.get());
+      EXPECT_TRUE(expected) << "not refused: " << after << existing;
+    } catch (const CInvalidArgError&) {
+      EXPECT_FALSE(expected) << "refused: " << after << existing;
+    }
+    EXPECT_EQ(test::Texts(*array), expected ? expected : "a,b,c,a") << after << existing;
+  }
+}
+
+TEST(Array, SortsARangeStablyAndLeavesItAloneWhenTheOrderFails) {
+  const P<CArray> array = test::Strings<CArray>("d,B,a,c,b,A");
+  array->sort(1, 4);  // by the strings' own order: code points
+  EXPECT_EQ(test::Texts(*array), "d,B,a,b,c,A");
+  const ElementOrder noCase = [](const IBase* first, const IBase* second) {
+    return dynamic_cast<const IString&>(*first).compareNoCase(dynamic_cast<const IString&>(*second));
+  };
+  array->sort(noCase, 0, array->getCount());
+  EXPECT_EQ(test::Texts(*array), "a,A,B,b,c,d");  // equal ones keep their order
+  array->add(nullptr);
+  array->insert(0, nullptr);
+  array->sort(0, array->getCount());
+  EXPECT_EQ(test::Texts(*array), "-,-,A,B,a,b,c,d");  // null first
+
+  array->add(make<CConstArray>());  // neither a string nor comparable
+  EXPECT_THROW(array->sort(noCase, 2, array->getCount() - 2), std::bad_cast);
+  EXPECT_THROW(array->sort(0, array->getCount()), CCastError);
+  EXPECT_THROW(array->sort(3, array->getCount()), CInvalidArgError);
+  EXPECT_EQ(test::Texts(*array), "-,-,A,B,a,b,c,d,?");
+}
+
+// Which enumerator (CArray's, CArray's modifiable, CConstArray's), and backward.
+class ArrayEnum : public testing::TestWithParam<std::tuple<int, bool>> {};
+
+TEST_P(ArrayEnum, ReadsTheCountLiveAndEndsWithAnError) {
+  const auto [kind, backward] = GetParam();
+  const P<CArray> array = test::Strings<CArray>("a,b");
+  const P<CConstArray> constArray = test::Strings<CConstArray>("a,b");
+  const P<IConstEnum> each = kind == 0   ? array->enumerate(backward)
+                             : kind == 1 ? P<IConstEnum>(array->enumerateModifiable(backward))
+                                         : constArray->enumerate(backward);
+  EXPECT_EQ(test::Drain(*each, 1), backward ? "b" : "a");
+  array->add(String("c").get());  // seen forwards, behind a backward enumerator
+  constArray->add(String("c").get());
+  EXPECT_EQ(each->getCount(), 3);
+  EXPECT_EQ(test::Drain(*each), backward ? "a" : "b,c");
+  const char* names[] = {"lumo::CArray::CConstEnum", "lumo::CArray::CEnum", "lumo::CConstArray::CConstEnum"};
+  EXPECT_THAT([&] { each->next(); }, testing::ThrowsMessage<CEndOfEnumError>(testing::HasSubstr(names[kind])));
+  each->reset();
+  if (kind == 1) {
+    EXPECT_EQ(dynamic_cast<IEnum&>(*each).nextModifiable().get(), array->getModifiable(backward ? 2 : 0).get());
+  } else {
+    EXPECT_EQ(test::Drain(*each), backward ? "c,b,a" : "a,b,c");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ArrayEnum, testing::Combine(testing::Values(0, 1, 2), testing::Bool()));
 
 }  // namespace
 }  // namespace lumo
