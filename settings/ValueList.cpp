@@ -111,43 +111,38 @@ CValueList::CValueList(bool caseSensitive) : caseSensitive(caseSensitive) {}
 
 CValueList::CValueList(const IValueList& source) : caseSensitive(true) { assign(source); }
 
-String CValueList::keyOf(const String& name) const { return caseSensitive ? name : name->toLowerCase(); }
-
-P<IBase> CValueList::get(const String& name) const {
-  const Entry* entry = find(name);
-  return entry ? entry->value : nullptr;
-}
+P<IBase> CValueList::get(const String& name) const { return P<IBase>::share(peek(name)); }
 
 namespace {
 
 template <class Result>
-Result Convert(const P<IBase>& value, bool (*convert)(IBase*, Result&), Result fallback) {
-  convert(value.get(), fallback);
+Result Convert(IBase* value, bool (*convert)(IBase*, Result&), Result fallback) {
+  convert(value, fallback);
   return fallback;
 }
 
 }  // namespace
 
-bool CValueList::getBool(const String& name, bool fallback) const { return Convert(get(name), toBool, fallback); }
+bool CValueList::getBool(const String& name, bool fallback) const { return Convert(peek(name), toBool, fallback); }
 std::int32_t CValueList::getInt(const String& name, std::int32_t fallback) const {
-  return Convert(get(name), toInt, fallback);
+  return Convert(peek(name), toInt, fallback);
 }
 std::int64_t CValueList::getInt64(const String& name, std::int64_t fallback) const {
-  return Convert(get(name), toInt64, fallback);
+  return Convert(peek(name), toInt64, fallback);
 }
-float CValueList::getFloat(const String& name, float fallback) const { return Convert(get(name), toFloat, fallback); }
+float CValueList::getFloat(const String& name, float fallback) const { return Convert(peek(name), toFloat, fallback); }
 double CValueList::getDouble(const String& name, double fallback) const {
-  return Convert(get(name), toDouble, fallback);
+  return Convert(peek(name), toDouble, fallback);
 }
 
 String CValueList::getString(const String& name, const String& fallback) const {
-  IString* text = cast<IString>(get(name));
+  IString* text = cast<IString>(peek(name));
   if (!text || text->isNull()) return fallback;
   return P<IString>::share(text);
 }
 
 P<IURI> CValueList::getURI(const String& name, const P<IURI>& fallback) const {
-  IURI* uri = cast<IURI>(get(name));
+  IURI* uri = cast<IURI>(peek(name));
   return uri ? P<IURI>::share(uri) : fallback;
 }
 

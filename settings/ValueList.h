@@ -112,8 +112,16 @@ class CValueList final : public CObject, public IValueList {
  private:
   // The table key of a name: the name itself, or its lower-case form when
   // the list ignores case.
-  String keyOf(const String& name) const;
-  const Entry* find(const String& name) const { return entries.find(keyOf(name)); }
+  String keyOf(const String& name) const { return caseSensitive ? name : name->toLowerCase(); }
+  const Entry* find(const String& name) const {
+    return caseSensitive ? entries.find(name) : entries.find(name->toLowerCase());
+  }
+  // The value stored under `name`, borrowed from the list; null when there
+  // is none.
+  IBase* peek(const String& name) const {
+    const Entry* entry = find(name);
+    return entry ? entry->value.get() : nullptr;
+  }
 
   Table entries{0, 0.8, 2.0};
   bool caseSensitive;
