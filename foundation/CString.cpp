@@ -375,11 +375,30 @@ std::int32_t Collate(const CString& self, const TextView& other, Start start) {
   return (order > 0) - (order < 0);
 }
 
-// Bytes of UTF-8 and Latin-1 text are hashed as they are read, up to the
-// first broken UTF-8 sequence; the reader takes the rest.
-std::uint32_t Hash(const TextView& text) {
+// The hash: h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF) for
+// each code point c. The step is h = Spread(h) ^ (c & 0x7FFFFFFF), with
+// Spread linear over the bits, so two steps fold into one:
+// h = Spread(Spread(h)) ^ Spread(c1') ^ c2', whose chain of dependent
+// operations is no longer than one step's.
+class HashState {
+ public:
+  void add(CodePoint c) { h = Spread(h) ^ (c & 0x7FFFFFFF); }
+  void add(CodePoint c1, CodePoint c2) { h = SpreadTwice(h) ^ Spread(c1 & 0x7FFFFFFF) ^ (c2 & 0x7FFFFFFF); }
+  std::uint32_t value() const { return h; }
+
+ private:
+  static std::uint32_t Spread(std::uint32_t x) { return ((x & 0x0FFFFFFF) << 3) ^ (x >> 2); }
+  static std::uint32_t SpreadTwice(std::uint32_t x) {
+    return ((x << 6) & 0x7FFFFFC0) ^ ((x << 1) & 0x60000006) ^ (x >> 4);
+  }
   std::uint32_t h = 0;
-  const auto add = [&h](CodePoint c) { h = ((h & 0x0FFFFFFF) << 3) ^ (((h >> 2) ^ c) & 0x7FFFFFFF); };
+};
+
+// Bytes of UTF-8 and Latin-1 text are hashed as they are read, up to the
+// first broken UTF-8 sequence, and UTF-16 units up to the first surrogate;
+// the reader takes the rest.
+std::uint32_t Hash(const TextView& text) {
+  HashState h;
   const std::uint32_t id = text.encoding.getId();
   std::int32_t at = 0;
   if (id == kUTF8EncodingId || id == kLatin1EncodingId) {
@@ -388,13 +407,28 @@ std::uint32_t Hash(const TextView& text) {
       CodePoint c = text.bytes[at];
       const std::int32_t behind = c < 0x80 || latin1 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
       if (behind < 0) break;
-      add(c);
+      h.add(c);
       at = behind;
     }
+  } else if (id == kUTF16EncodingId) {
+    const auto unitAt = [&text](std::int32_t offset) {
+      std::uint16_t u;
+      std::memcpy(&u, text.bytes + offset, 2);
+      return CodePoint{u};
+    };
+    const auto surrogate = [](CodePoint u) { return u - 0xD800 < 0x800; };
+    for (; text.size - at >= 4; at += 4) {
+      const CodePoint u1 = unitAt(at), u2 = unitAt(at + 2);
+      if (surrogate(u1) || surrogate(u2)) break;
+      h.add(u1, u2);
+    }
+    for (; text.size - at >= 2 && !surrogate(unitAt(at)); at += 2) h.add(unitAt(at));
   }
-  AsciiFirstReader reader(text, at);
-  for (CodePoint c; reader.next(c);) add(c);
-  return h;
+  if (at < text.size) {
+    AsciiFirstReader reader(text, at);
+    for (CodePoint c; reader.next(c);) h.add(c);
+  }
+  return h.value();
 }
 
 // --- positions and characters ---

@@ -1,11 +1,30 @@
 #include "foundation/SimpleHashTable.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "foundation/Exception.h"
+#include "foundation/ICharEncoding.h"
 
 namespace lumo {
+
+namespace {
+
+// Keys are equal when their code points are. The same bytes in the same
+// encoding always are, and a key that is looked up is nearly always stored
+// in the encoding it is looked up with, so that case skips decoding; any
+// other pair is decoded and compared by matchesAt.
+bool SameKey(const IString& stored, const IString& key) {
+  const std::int32_t size = stored.byteLength();
+  if (size == key.byteLength() && stored.getEncoding().get() == key.getEncoding().get() &&
+      std::memcmp(stored.data(), key.data(), static_cast<std::size_t>(size)) == 0) {
+    return true;
+  }
+  return stored.matchesAt(key, 0);
+}
+
+}  // namespace
 
 CSimpleHashTableTemplateBase::CSimpleHashTableTemplateBase(std::int32_t initialBuckets, double loadFactor,
                                                            double growthFactor)
@@ -32,7 +51,7 @@ CSimpleHashTableTemplateBase::NodeBase* CSimpleHashTableTemplateBase::findNode(c
                                                                               std::uint32_t hash) const {
   if (bucketCount == 0) return nullptr;
   for (NodeBase* node = buckets[chainOf(hash)]; node; node = node->next) {
-    if (node->hash == hash && node->key->matchesAt(key, 0)) return node;
+    if (node->hash == hash && SameKey(*node->key, key)) return node;
   }
   return nullptr;
 }
@@ -83,7 +102,7 @@ CSimpleHashTableTemplateBase::NodeBase* CSimpleHashTableTemplateBase::unlink(con
   const std::uint32_t hash = key.hashCode();
   for (NodeBase** link = &buckets[chainOf(hash)]; *link; link = &(*link)->next) {
     NodeBase* const node = *link;
-    if (node->hash == hash && node->key->matchesAt(key, 0)) {
+    if (node->hash == hash && SameKey(*node->key, key)) {
       *link = node->next;
       node->next = nullptr;
       --count;

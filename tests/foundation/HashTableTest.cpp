@@ -153,10 +153,21 @@ TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
     EXPECT_EQ(node.key->getEncodingId(), UTF8("x")->getEncodingId());
   }
 
+  // Keys of equal hashes stay apart: "ay" and "ba", and "ay" behind a NUL.
+  const String colliding[] = {u"ay", u"ba", make<CWCharString>(u"\0ay", 6)};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(colliding[i]->hashCode(), colliding[0]->hashCode());
+    table.insert(colliding[i].get(), 10 + i);
+  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(*table.find(*colliding[i]), 10 + i);
+  EXPECT_EQ(table.getCount(), 5);
+  EXPECT_TRUE(table.remove(*colliding[1]));
+  EXPECT_EQ(*table.find(*colliding[0]), 10);
+
   EXPECT_TRUE(table.remove(*String(u"Abc")));
   EXPECT_FALSE(table.remove(*String(u"Abc")));
   EXPECT_EQ(table.find(*String("Abc")), nullptr);
-  EXPECT_EQ(table.getCount(), 1);
+  EXPECT_EQ(table.getCount(), 3);
 }
 
 struct Counters {

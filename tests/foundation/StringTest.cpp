@@ -614,6 +614,23 @@ TEST(Strings, HashAndCaseMapping) {
   for (const String& subject : Subjects(u"a\U0001F600\u0800\U00010041")) {
     EXPECT_EQ(subject->hashCode(), 8132880u) << WHERE(subject);
   }
+  // Odd and even lengths, an astral character on either side of a pair of
+  // units, a lone surrogate (UTF-16 only): the code points one by one.
+  const struct {
+    const char16_t* text;
+    bool everyEncoding;
+  } texts[] = {{u"settings.general.language", true}, {u"settings.general.languages", true},
+               {u"ab\U0001F600cdefg", true}, {u"abc\U0001F600defg\u00e9", true}, {u"abcd\xD800" "efgh", false}};
+  for (const auto& row : texts) {
+    const String utf16(row.text);
+    std::uint32_t expected = 0;
+    for (StringPosition at{0, 0}; CodePoint c = utf16->nextChar(at);) {
+      expected = ((expected & 0x0FFFFFFF) << 3) ^ (((expected >> 2) ^ c) & 0x7FFFFFFF);
+    }
+    for (const String& subject : row.everyEncoding ? Subjects(row.text) : std::vector<String>{utf16}) {
+      EXPECT_EQ(subject->hashCode(), expected) << WHERE(subject);
+    }
+  }
   for (const String& subject : Subjects(u"Gr\u00d7 x")) {
     const String lower = subject->toLowerCase(), upper = subject->toUpperCase();
     EXPECT_EQ(ToUTF8(lower), "gr\xc3\x97 x");
