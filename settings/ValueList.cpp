@@ -101,15 +101,15 @@ class CValueList::CNameEnum final : public CObject, public IConstEnum {
   }
 
   PC<CValueList> list;
-  Table::NodeBase* const* buckets = nullptr;
-  std::int32_t bucketCount = 0;
-  std::int32_t bucket = -1;
-  const Table::NodeBase* node = nullptr;
+  Table::NodeBase* const* buckets;
+  std::int32_t bucketCount;
+  std::int32_t bucket;
+  const Table::NodeBase* node;
 };
 
 CValueList::CValueList(bool caseSensitive) : caseSensitive(caseSensitive) {}
 
-CValueList::CValueList(const IValueList& source) : caseSensitive(true) { assign(source); }
+CValueList::CValueList(const IValueList& source) : caseSensitive(source.isCaseSensitive()) { assign(source); }
 
 P<IBase> CValueList::get(const String& name) const { return P<IBase>::share(peek(name)); }
 

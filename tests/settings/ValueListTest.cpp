@@ -255,7 +255,9 @@ TEST(ValueList, ReleasesWhatItHoldsAndSharesItThroughClones) {
   list->clear();
   EXPECT_EQ(Names(*list).size(), 0u);
   EXPECT_EQ(alive, 2);  // the clone still holds them
+  list->setInt(u"stale", 1);
   list->assign(*copy);
+  EXPECT_FALSE(list->contains(u"stale"));
   list->assign(*list);
   EXPECT_EQ(SortedNames(*list), SortedNames(*copy));
   EXPECT_FALSE(list->isCaseSensitive());
@@ -344,6 +346,7 @@ TEST(PartitionedBucket, KeepsOnePartitionPerCaseBlindKey) {
     EXPECT_EQ(bucket->getTotalCount(), 3);
     EXPECT_TRUE(bucket->containsKey(*String(u"DVD")));
     EXPECT_FALSE(bucket->containsKey(*String(u"bd")));
+    EXPECT_EQ(bucket->getCount(*String(u"bd")), 0);
     EXPECT_EQ(bucket->getPartition(*String(u"bd")), nullptr);
     EXPECT_FALSE(bucket->enumeratePartition(*String(u"bd"))->hasMore());
 
