@@ -5,11 +5,12 @@
 //   handlers->add(u"cd", handler);
 //   for (auto all = handlers->enumerate(); all->hasMore();) use(all->next());
 //
-// Keys are strings compared by code points, case-sensitively, whatever their
-// encodings. Nothing implements IBucket or IConstBucket; they are declared
-// so that collections written later share one shape. CPartitionedBucket,
-// the implementation of IPartitionedBucket, keeps its partitions in a value
-// list and comes with the value list.
+// Keys are strings compared by code points, whatever their encodings; an
+// implementation says whether case counts. Nothing implements IBucket or
+// IConstBucket; they are declared so that collections written later share
+// one shape. CPartitionedBucket (settings/PartitionedBucket.h), the
+// implementation of IPartitionedBucket, keeps its partitions in a value list
+// that ignores case.
 #pragma once
 
 #include <cstdint>
