@@ -36,6 +36,7 @@ class CStringSlice;
 class IConstArray;
 class CConstArray;
 class IArray;
+class CArray;
 class IConstEnum;
 class IEnum;
 
