@@ -10,15 +10,11 @@
 
 #include "FoundationTestSupport.h"
 #include "foundation/CString.h"
+#include "foundation/CURI.h"
 #include "foundation/Exception.h"
 
 namespace lumo {
 namespace {
-
-class CFakeURI final : public CObject, public IURI {
- public:
-  String getDisplayText() const override { return u"C:\\a b\\c.txt"; }
-};
 
 struct ErrorCase {
   const char* name;
@@ -77,7 +73,7 @@ std::vector<ErrorCase> ErrorCases(IURI* uri, IBase* object) {
 }
 
 TEST(Errors, TitlesDescriptionsAndClones) {
-  P<CFakeURI> uri = make<CFakeURI>();
+  const P<CURI> uri = make<CURI>(u"file:///C:/a%20b/c.txt");
   for (const ErrorCase& row : ErrorCases(uri.get(), GetUTF16CharEncoding().get())) {
     SCOPED_TRACE(row.name);
     P<CException> error = row.make();
