@@ -19,6 +19,7 @@
 #include "platform/win32/SystemServices.h"
 #include "tests/foundation/FoundationTestSupport.h"
 #include "tests/support/IsolatedTest.h"
+#include "tests/support/Registry.h"
 
 namespace {
 
@@ -379,3 +380,23 @@ TEST_F(WindowsPaths, OfFileUrisAndOthers) {
 }
 
 }  // namespace
+
+TEST_F(WindowsPaths, FollowTheSystemFamilyAndVersion) {
+  const struct {
+    const char16_t* system;
+    std::int32_t ntMajor, ntMinor, otherMajor, otherMinor;
+    bool atLeast;
+  } kCases[] = {
+      {u"win98", 5, 0, -1, -1, false}, {u"win98", 0, 0, 4, 10, true}, {u"win98", 0, 0, 4, 11, false},
+      {u"win98", 0, 0, 3, 99, true},   {u"win2k", 5, 0, -1, -1, true}, {u"win2k", 5, 1, 4, 0, false},
+      {u"win2k", 4, 99, 9, 9, true},   {u"nt40", 5, 0, -1, -1, false}, {u"win10", -1, 0, 4, 0, false},
+  };
+  for (const auto& c : kCases) {
+    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", c.system);
+    EXPECT_EQ(win32::IsSystemVersionAtLeast(c.ntMajor, c.ntMinor, c.otherMajor, c.otherMinor), c.atLeast)
+        << ToUTF8(c.system) << " " << c.ntMajor << "." << c.ntMinor << " " << c.otherMajor << "." << c.otherMinor;
+  }
+  // Outside the NT family long paths have no way round the limit.
+  testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"win98");
+  EXPECT_THROW(win32::ToWindowsPath(Uri("file:///C:/" + std::string(240, 'a')).get(), false), CError);
+}
