@@ -205,6 +205,11 @@ TEST_F(Streams, CreationModesAndDeleteOnClose) {
   EXPECT_TRUE(FileExists(Path("doomed")));
   other->Close();
   EXPECT_FALSE(FileExists(Path("doomed")));
+  // Before NT 5.0 sharing reading and writing leaves out deleting, so a file
+  // that is to go cannot be opened again meanwhile.
+  testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"nt40");
+  const P<CDiskIOStream> old = OpenIO("old", kShareReadWrite, kCreateAlways, true);
+  EXPECT_THROW(OpenIO("old", kShareReadWrite, kOpenExisting), CError);
 }
 
 TEST_F(Streams, ShareModesBetweenTwoStreams) {
