@@ -142,7 +142,9 @@ String Unescape(const String& component) {
     }
     const std::size_t runStart = i;
     bytes.clear();
-    for (; escapeAt(i); i += 3) bytes.push_back(static_cast<std::uint8_t>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+    for (; escapeAt(i); i += 3) {
+      bytes.push_back(static_cast<std::uint8_t>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+    }
     for (std::size_t b = 0; b < bytes.size();) {
       char32_t c = 0;
       if (const std::size_t used = DecodeUTF8(bytes, b, c)) {

@@ -95,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const P<IURI> relative = resolved->makeRelativeTo(*uri);
     if (relative->isRelative() && !resolved->isRelative()) {
       const P<IURI> back = relative->resolveAgainst(*uri);
-      Check(back->normalize()->equals(*resolved->normalize()), "the relative reference does not resolve back", *relative,
-            back.get());
+      Check(back->normalize()->equals(*resolved->normalize()), "the relative reference does not resolve back",
+            *relative, back.get());
     }
   }
   return 0;
