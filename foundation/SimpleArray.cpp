@@ -28,20 +28,18 @@ void CSimpleArrayTemplateBase::reserve(std::int32_t needed, std::size_t size) {
   const auto newCapacity = static_cast<std::int32_t>(
       std::min<std::int64_t>(std::max<std::int64_t>(needed, stepped), std::numeric_limits<std::int32_t>::max()));
   void* moved = ::operator new(static_cast<std::size_t>(newCapacity) * size);
-  if (count > 0) std::memcpy(moved, data, static_cast<std::size_t>(count) * size);
+  if (data) std::memcpy(moved, data, static_cast<std::size_t>(count) * size);
   ::operator delete(data);
   data = moved;
   capacity = newCapacity;
 }
 
-void CSimpleArrayTemplateBase::openGap(std::int32_t index, std::int32_t n, std::size_t size, const char* method) {
+void CSimpleArrayTemplateBase::openGap(std::int32_t index, std::size_t size, const char* method) {
   if (index < 0 || index > count) refuse(method, "the index lies outside the array");
-  if (n < 0 || n > std::numeric_limits<std::int32_t>::max() - count) refuse(method, "the count is out of range");
-  reserve(count + n, size);
-  if (n > 0 && index < count) {
-    std::memmove(slot(index + n, size), slot(index, size), static_cast<std::size_t>(count - index) * size);
-  }
-  count += n;
+  if (count == std::numeric_limits<std::int32_t>::max()) refuse(method, "the array is full");
+  reserve(count + 1, size);
+  std::memmove(slot(index + 1, size), slot(index, size), static_cast<std::size_t>(count - index) * size);
+  ++count;
 }
 
 void CSimpleArrayTemplateBase::checkRange(std::int32_t start, std::int32_t n, const char* method) const {
@@ -50,7 +48,7 @@ void CSimpleArrayTemplateBase::checkRange(std::int32_t start, std::int32_t n, co
 
 void CSimpleArrayTemplateBase::closeGap(std::int32_t start, std::int32_t n, std::size_t size, const char* method) {
   checkRange(start, n, method);
-  if (n > 0 && start + n < count) {
+  if (start + n < count) {
     std::memmove(slot(start, size), slot(start + n, size), static_cast<std::size_t>(count - start - n) * size);
   }
   count -= n;
@@ -65,27 +63,26 @@ void CSimpleArrayTemplateBase::resize(std::int32_t newCount, std::size_t size) {
 CCleaningSimpleArrayTemplateBase::~CCleaningSimpleArrayTemplateBase() { clear(); }
 
 CleaningEntry& CCleaningSimpleArrayTemplateBase::insertNull(std::int32_t index) {
-  openGap(index, 1, sizeof(CleaningEntry), "insert");
+  openGap(index, sizeof(CleaningEntry), "insert");
   return *std::construct_at(&entry(index));
 }
 
 void CCleaningSimpleArrayTemplateBase::replace(std::int32_t index, CleaningEntry replacement) {
   const CleaningEntry doomed = std::exchange(entry(index), replacement);
-  release(doomed);
+  releaseEntry(doomed);
 }
 
-void CCleaningSimpleArrayTemplateBase::removeRange(std::int32_t start, std::int32_t n) {
-  checkRange(start, n, "remove");
+void CCleaningSimpleArrayTemplateBase::drop(std::int32_t start, std::int32_t n, const char* method) {
+  checkRange(start, n, method);
   const std::vector<CleaningEntry> doomed(&entry(start), &entry(start) + n);
-  closeGap(start, n, sizeof(CleaningEntry), "remove");
-  for (const CleaningEntry& each : doomed) release(each);
+  closeGap(start, n, sizeof(CleaningEntry), method);
+  for (const CleaningEntry& each : doomed) releaseEntry(each);
 }
 
 void CCleaningSimpleArrayTemplateBase::setCount(std::int32_t newCount) {
-  if (newCount < 0) refuse("setCount", "the count is negative");
   const std::int32_t old = getCount();
   if (newCount < old) {
-    removeRange(newCount, old - newCount);
+    drop(newCount, old - newCount, "setCount");  // a negative count is refused here
     return;
   }
   resize(newCount, sizeof(CleaningEntry));

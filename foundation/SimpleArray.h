@@ -57,10 +57,10 @@ class CSimpleArrayTemplateBase : public CObject {
   // Makes room for `needed` elements: the new capacity is the larger of
   // `needed` and capacity + growth step, and the elements move over.
   void reserve(std::int32_t needed, std::size_t size);
-  // Moves the elements from `index` on up by `n` and counts the gap in; the
+  // Moves the elements from `index` on up by one and counts the gap in; the
   // gap's bytes are left for the caller to fill. `method` names the
   // operation in errors.
-  void openGap(std::int32_t index, std::int32_t n, std::size_t size, const char* method);
+  void openGap(std::int32_t index, std::size_t size, const char* method);
   // Drops the `n` elements from `start` on; the ones behind move down.
   void closeGap(std::int32_t start, std::int32_t n, std::size_t size, const char* method);
   // Sets the count; new elements' bytes are left for the caller to fill.
@@ -100,7 +100,7 @@ class TSimpleArray : public CSimpleArrayTemplateBase {
   void add(const T& value) { insert(getCount(), value); }
   void insert(std::int32_t index, const T& value) {
     const T copy = value;  // `value` may live in this array and move with the gap
-    openGap(index, 1, sizeof(T), "insert");
+    openGap(index, sizeof(T), "insert");
     std::construct_at(at(index), copy);
   }
   void remove(std::int32_t index) { closeGap(index, 1, sizeof(T), "remove"); }
@@ -131,8 +131,8 @@ class CCleaningSimpleArrayTemplateBase : public CSimpleArrayTemplateBase {
  public:
   void setCount(std::int32_t newCount);  // growing adds null entries
   void clear() { setCount(0); }
-  void remove(std::int32_t index) { removeRange(index, 1); }
-  void removeRange(std::int32_t start, std::int32_t n);
+  void remove(std::int32_t index) { drop(index, 1, "remove"); }
+  void removeRange(std::int32_t start, std::int32_t n) { drop(start, n, "removeRange"); }
 
  protected:
   // Drops one reference to an object of the element type.
@@ -156,7 +156,9 @@ class CCleaningSimpleArrayTemplateBase : public CSimpleArrayTemplateBase {
   void sortRange(std::int32_t start, std::int32_t n, const EntryOrder& before);
 
  private:
-  void release(const CleaningEntry& doomed) const {
+  // Takes the entries out, closes the gap, then releases them.
+  void drop(std::int32_t start, std::int32_t n, const char* method);
+  void releaseEntry(const CleaningEntry& doomed) const {
     if (doomed.strong && doomed.object) releaseObject(doomed.object);
   }
 

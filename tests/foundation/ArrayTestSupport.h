@@ -1,8 +1,7 @@
 // Helpers for the array and enumerator tests: an element that records its
-// destruction, arrays of strings from a list, and element lists as text.
+// destruction, arrays of strings from a list, and elements as text.
 #pragma once
 
-#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,17 +9,15 @@
 #include "FoundationTestSupport.h"
 #include "foundation/IComparable.h"
 #include "foundation/IEnum.h"
-#include "foundation/Object.h"
 #include "foundation/SimpleArray.h"
-#include "foundation/String.h"
 
 namespace lumo::test {
 
 using Keys = std::vector<int>;
 
 struct Tally {
-  Keys destroyed;   // keys in the order their items died
-  Keys countsSeen;  // the watched array's count at each death
+  Keys destroyed;       // keys in the order their items died
+  Keys countsSeen;      // the watched array's count at each death
   int stillListed = 0;  // deaths that found themselves still in the watched array
 };
 
@@ -39,7 +36,7 @@ class CItem final : public CObject, public IComparable {
     tally.destroyed.push_back(key);
     if (!watched) return;
     tally.countsSeen.push_back(watched->getCount());
-    if (watched->indexOf(this) >= 0) ++tally.stillListed;
+    tally.stillListed += watched->indexOf(this) >= 0;
   }
 
  private:
@@ -47,17 +44,12 @@ class CItem final : public CObject, public IComparable {
   const TCleaningSimpleArray<P<IBase>>* watched;
 };
 
-// "-" for null, the text of a string, "#key" for an item, "?" otherwise.
+// "-" for null, a string's text, "?" for anything else.
 inline std::string Text(const IBase* element) {
   if (!element) return "-";
-  if (const auto* text = dynamic_cast<const IString*>(element)) {
-    return ToUTF8(String(P<IString>::share(const_cast<IString*>(text))));
-  }
-  if (const auto* item = dynamic_cast<const CItem*>(element)) return "#" + std::to_string(item->key);
-  return "?";
+  const auto* text = dynamic_cast<const IString*>(element);
+  return text ? ToUTF8(String(P<IString>::share(const_cast<IString*>(text)))) : "?";
 }
-
-inline std::string Text(const String& text) { return ToUTF8(text); }
 
 template <class Array>
 std::string Texts(const Array& array) {
