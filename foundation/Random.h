@@ -40,8 +40,8 @@ class CMersenneTwisterRandomNumberGenerator : public CObject {
   void seed(std::uint32_t value);
   void twist();
 
-  std::array<std::uint32_t, kWords> state{};
   std::int32_t index = kUnseeded;
+  std::array<std::uint32_t, kWords> state{};
 };
 
 }  // namespace lumo
