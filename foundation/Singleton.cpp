@@ -9,7 +9,10 @@
 namespace lumo::detail {
 
 namespace {
-// Stands in for the platform layer's re-entrant mutex until that exists.
+// The platform layer's mutex factory and thread manager are singletons made
+// through this lock, so it cannot be one of their mutexes: it exists before
+// any of them. A recursive mutex, like theirs; the wait below sleeps 1 ms, as
+// their Yield(true) does.
 std::recursive_mutex& CreationLock() {
   static std::recursive_mutex lock;
   return lock;

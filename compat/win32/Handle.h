@@ -21,6 +21,13 @@ class KernelObject {
   virtual ~KernelObject() = default;
 };
 
+// What WaitForSingleObject waits on: a mutex until this thread owns it, a
+// thread until it has ended. Answers WAIT_OBJECT_0 or WAIT_TIMEOUT.
+class WaitableObject : public KernelObject {
+ public:
+  virtual DWORD Wait(DWORD milliseconds) = 0;
+};
+
 // A new handle for `object`. Handle values are never reused, so a stale
 // handle answers ERROR_INVALID_HANDLE instead of reaching a newer object.
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object);

@@ -226,7 +226,7 @@ NamedMutexes& Named() {
   return *named;
 }
 
-class MutexObject final : public KernelObject {
+class MutexObject final : public WaitableObject {
  public:
   MutexObject(std::u16string name, int fd) : name_(std::move(name)), fd_(fd) {}
   ~MutexObject() override {
@@ -243,7 +243,7 @@ class MutexObject final : public KernelObject {
     count_ = 1;
   }
 
-  DWORD Wait(DWORD milliseconds) {
+  DWORD Wait(DWORD milliseconds) override {
     const DWORD self = GetCurrentThreadId();
     std::unique_lock guard(lock_);
     if (owner_ == self) {
@@ -350,12 +350,12 @@ BOOL WINAPI ReleaseMutex(HANDLE mutex) {
 }
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  const auto mutex = ObjectOfHandle<MutexObject>(handle);
-  if (!mutex) {
+  const auto object = ObjectOfHandle<WaitableObject>(handle);
+  if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
   }
-  return mutex->Wait(milliseconds);
+  return object->Wait(milliseconds);
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {

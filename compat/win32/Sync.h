@@ -19,6 +19,7 @@
 
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCWSTR name);
 BOOL WINAPI ReleaseMutex(HANDLE mutex);
+// Waits for a mutex (then owns it) or for a thread to end.
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // Closes any handle compat hands out: files, mutexes, find handles.
 BOOL WINAPI CloseHandle(HANDLE handle);

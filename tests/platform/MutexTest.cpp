@@ -58,10 +58,5 @@ TEST(Mutex, GuardsExcludeEachOtherAndUnlockOnError) {
   std::thread([&] { CMutexGuard guard(mutex); }).join();  // hangs if the throw kept it
 }
 
-TEST(Mutex, FactoryIsOneForTheProcessAndMakesDistinctMutexes) {
-  EXPECT_EQ(GetMutexFactory().get(), GetMutexFactory().get());
-  EXPECT_NE(GetMutexFactory()->CreateMutex(), GetMutexFactory()->CreateMutex());
-}
-
 }  // namespace
 }  // namespace lumo

@@ -1,0 +1,91 @@
+// Thread start and waits on threads, critical sections and thread-local
+// indices: results and last-error codes.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <thread>
+
+#include "Win32Expect.h"
+#include "compat/win32/Process.h"
+#include "compat/win32/Sync.h"
+#include "compat/win32/Thread.h"
+
+namespace {
+
+struct Gate {
+  std::atomic<bool> open = false;
+  std::atomic<DWORD> ranOn = 0;
+};
+
+unsigned WINAPI WaitAtGate(void* raw) {
+  auto& gate = *static_cast<Gate*>(raw);
+  gate.ranOn = GetCurrentThreadId();
+  while (!gate.open) std::this_thread::yield();
+  return 0;
+}
+
+TEST(BeginThread, HandleIsSignalledOnceTheThreadHasEnded) {
+  Gate gate;
+  unsigned id = 0xcccccccc;
+  const HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitAtGate, &gate, 0, &id));
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 10), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(id, gate.ranOn);
+  EXPECT_NE(id, GetCurrentThreadId());
+  gate.open = true;
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(CloseHandle(thread));
+  EXPECT_WIN32(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_FAILED), ERROR_INVALID_HANDLE);
+}
+
+TEST(BeginThread, RefusalsSetErrnoAndTheLastError) {
+  struct Row {
+    const char* what;
+    unsigned (*start)(void*);
+    unsigned flags;
+    DWORD error;
+  };
+  const Row rows[] = {
+      {"no start routine", nullptr, 0, ERROR_INVALID_PARAMETER},
+      {"suspended start", WaitAtGate, 4 /* CREATE_SUSPENDED */, ERROR_INVALID_PARAMETER},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Gate gate;
+    gate.open = true;
+    errno = 0;
+    unsigned id = 0xcccccccc;
+    EXPECT_WIN32(_beginthreadex(nullptr, 0, row.start, &gate, row.flags, &id), std::uintptr_t{0},
+                 row.error);
+    EXPECT_NE(errno, 0);
+    EXPECT_EQ(id, 0xccccccccu);
+  }
+}
+
+TEST(Tls, ValuesArePerThreadAndAFreedIndexIsRefused) {
+  const DWORD index = TlsAlloc();
+  ASSERT_NE(index, TLS_OUT_OF_INDEXES);
+  int mine = 0;
+  EXPECT_WIN32(TlsGetValue(index), nullptr, ERROR_SUCCESS);
+  EXPECT_TRUE(TlsSetValue(index, &mine));
+  std::thread([&] {
+    EXPECT_WIN32(TlsGetValue(index), nullptr, ERROR_SUCCESS);
+    int theirs = 0;
+    EXPECT_TRUE(TlsSetValue(index, &theirs));
+  }).join();
+  EXPECT_WIN32(TlsGetValue(index), static_cast<void*>(&mine), ERROR_SUCCESS);
+  EXPECT_TRUE(TlsFree(index));
+  // A new index starts empty, even one the system gave out before.
+  const DWORD again = TlsAlloc();
+  EXPECT_WIN32(TlsGetValue(again), nullptr, ERROR_SUCCESS);
+  EXPECT_TRUE(TlsFree(again));
+  EXPECT_WIN32(TlsFree(again), FALSE, ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(TlsGetValue(TLS_OUT_OF_INDEXES), nullptr, ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(TlsSetValue(TLS_OUT_OF_INDEXES, &mine), FALSE, ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
