@@ -172,7 +172,7 @@ TEST_F(Streams, OpeningFailuresRaiseWhateverFormWasUsed) {
   }
   // No URI, another scheme, or no path, and modes outside their ranges.
   for (const P<IURI>& uri : {P<IURI>(), Uri("http://host/x"), Uri("file://host")}) {
-    EXPECT_THROW(make<CDiskIOStream>(uri, 0, 1, CDiskIOStream::kRead, false), CFileNotFoundError);
+    EXPECT_THROW((void)make<CDiskIOStream>(uri, 0, 1, CDiskIOStream::kRead, false), CFileNotFoundError);
   }
   const struct {
     ShareMode share;
