@@ -395,6 +395,14 @@ BOOL WINAPI SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, PLARGE_INTEG
   return TRUE;
 }
 
+BOOL WINAPI FlushFileBuffers(HANDLE handle) {
+  const auto file = FileOf(handle);
+  if (!file) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+  if (!file->sharing().write) return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+  if (fsync(file->fd()) != 0) return Fail<BOOL>(ErrorFromErrno(errno), FALSE);
+  return TRUE;
+}
+
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";

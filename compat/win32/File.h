@@ -58,6 +58,9 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
                              DWORD moveMethod);
+// Writes the file's data and metadata to the device; a handle opened
+// without write access is refused with ERROR_ACCESS_DENIED.
+BOOL WINAPI FlushFileBuffers(HANDLE file);
 // The temporary folder with a trailing backslash ($TMPDIR, else /tmp).
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 

@@ -230,6 +230,7 @@ TEST_F(File, ReadWriteSeekAndSize) {
   EXPECT_TRUE(SetFilePointerEx(file, to, &at, FILE_CURRENT));
   EXPECT_EQ(at.QuadPart, 13);
   EXPECT_TRUE(WriteFile(file, "!", 1, &count, nullptr));
+  EXPECT_TRUE(FlushFileBuffers(file));
   EXPECT_EQ(Contents(P("data.bin")), std::string("hello world\0\0!", 14));
 
   // Sizes beyond 32 bits, and one whose low half looks like the failure value.
@@ -250,11 +251,13 @@ TEST_F(File, ReadWriteSeekAndSize) {
   count = 0xcccccccc;
   EXPECT_WIN32(WriteFile(reader, "x", 1, &count, nullptr), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_EQ(count, 0u);
+  EXPECT_WIN32(FlushFileBuffers(reader), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_WIN32(ReadFile(reader, buffer, 1, &count, buffer), FALSE, ERROR_INVALID_PARAMETER);  // overlapped
   CloseHandle(reader);
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
   EXPECT_WIN32(ReadFile(reader, buffer, 1, &count, nullptr), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_WIN32(GetFileSizeEx(mutex, &size), FALSE, ERROR_INVALID_HANDLE);
+  EXPECT_WIN32(FlushFileBuffers(mutex), FALSE, ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
 }
 
