@@ -1,6 +1,5 @@
 #include "platform/win32/Thread.h"
 
-#include <string_view>
 #include <utility>
 
 #include "compat/win32/Error.h"
@@ -11,36 +10,13 @@
 #include "foundation/Exception.h"
 #include "foundation/Singleton.h"
 #include "platform/ThreadLocalStorage.h"
+#include "platform/win32/SystemError.h"
 
 namespace lumo {
 
 namespace win32 {
 
 namespace {
-
-// The system's description of `code`, without the line end it comes with;
-// empty when the system has none.
-String DescribeSystemError(DWORD code) {
-  char16_t text[512];
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                      0, text, sizeof text / sizeof text[0], nullptr);
-  std::u16string_view description(text, length);
-  if (description.ends_with(u"\r\n")) {
-    description.remove_suffix(2);
-  } else if (description.ends_with(u"\n")) {
-    description.remove_suffix(1);
-  }
-  text[description.size()] = u'\0';
-  return String(text);
-}
-
-// Turns a failed system call into a library error: a missing file or folder
-// is CFileNotFoundError; any other code is CError whose text is `message`
-// with the system's description in place of "%ERRORDESC%".
-[[noreturn]] void RaiseSystemError(DWORD code, const String& message) {
-  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) throw CFileNotFoundError();
-  throw CError(message.replace(u"%ERRORDESC%", DescribeSystemError(code)));
-}
 
 PFrail<IBase> HoldObject(const ThreadCallable& callable) {
   return callable.holdObject ? PFrail<IBase>::share(callable.object) : PFrail<IBase>::frail(callable.object);
@@ -66,7 +42,7 @@ CThreadImpl::CThreadImpl(const ThreadCallable& callable)
   // The held object goes with the members as the error passes.
   self = nullptr;
   if (error == ERROR_SUCCESS) throw CError(u"Error creating thread.");
-  RaiseSystemError(error, u"Error creating thread (%ERRORDESC%).");
+  ThrowSystemError(error, u"Error creating thread (%ERRORDESC%).");
 }
 
 CThreadImpl::~CThreadImpl() {
