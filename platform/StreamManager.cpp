@@ -7,6 +7,8 @@ namespace lumo {
 
 CStreamManager::CStreamManager() : mutex(GetMutexFactory()->CreateMutex()) {}
 
+CStreamManager::CStreamManager(const P<IStreamFactory>& first) : CStreamManager() { factories.add(first); }
+
 CStreamManager::~CStreamManager() = default;
 
 void CStreamManager::AddFactory(const P<IStreamFactory>& factory) {
@@ -79,11 +81,7 @@ P<ISeekableIOStream> CStreamManager::TryOpenSeekableIOStream(const P<IURI>& uri,
 }
 
 namespace {
-P<IStreamManager> MakeStreamManager() {
-  P<IStreamManager> manager = make<CStreamManager>();
-  manager->AddFactory(make<win32::CDiskStreamFactory>());
-  return manager;
-}
+P<IStreamManager> MakeStreamManager() { return make<CStreamManager>(make<win32::CDiskStreamFactory>()); }
 }  // namespace
 
 const P<IStreamManager>& GetStreamManager() { return StaticSingleton<IStreamManager, &MakeStreamManager>(); }

@@ -19,6 +19,12 @@ namespace lumo {
 class CStreamManager : public CStreamFactory, public virtual IStreamManager {
  public:
   CStreamManager();
+  // Starts with `first` registered. Nobody else sees the manager yet, so this
+  // takes no lock: the process-wide manager is made under the lock that
+  // creates every process-wide object, and opens that run under the
+  // manager's mutex may create such objects, so that lock must never wait
+  // for the manager's mutex.
+  explicit CStreamManager(const P<IStreamFactory>& first);
 
   void AddFactory(const P<IStreamFactory>& factory) override;
   void RemoveFactory(const P<IStreamFactory>& factory) override;
