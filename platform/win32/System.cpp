@@ -1,6 +1,9 @@
 #include "platform/win32/System.h"
 
+#include <pwd.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,10 +24,12 @@
 #include "compat/win32/Module.h"
 #include "compat/win32/Path.h"
 #include "compat/win32/Process.h"
+#include "compat/win32/Registry.h"
 #include "compat/win32/Version.h"
 #include "foundation/CString.h"
 #include "foundation/CURI.h"
 #include "foundation/Exception.h"
+#include "foundation/ICharEncoding.h"
 #include "foundation/IStringLocalizer.h"
 #include "foundation/Singleton.h"
 #include "platform/win32/SystemError.h"
@@ -42,6 +47,11 @@ constexpr std::int32_t kUniqueAttempts = 10000;
 String FromUTF8(const std::string& text) {
   return make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(text.data()),
                            static_cast<std::int32_t>(text.size()));
+}
+
+std::string ToUTF8Text(const String& text) {
+  const String utf8 = CString::convert(*text, GetUTF8CharEncoding());
+  return std::string(reinterpret_cast<const char*>(utf8->data()), static_cast<std::size_t>(utf8->byteLength()));
 }
 
 String FromUTF16(const std::u16string& text) {
@@ -127,7 +137,79 @@ std::error_code MoveToTrash(const fs::path& item) {
   }
 }
 
+// The registry key where the desktop's special folders are kept by name.
+constexpr char16_t kShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The folder of a freedesktop user-dirs entry ("XDG_DESKTOP_DIR") as the
+// user's user-dirs.dirs file names it, else $HOME/`fallback`.
+std::string UserDir(const std::string& entry, const std::string& fallback) {
+  const char* homeVariable = std::getenv("HOME");
+  const std::string home = homeVariable ? homeVariable : "/";
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::ifstream dirs((config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs");
+  std::string line;
+  while (std::getline(dirs, line)) {
+    if (!line.starts_with(entry + "=\"")) continue;
+    std::string value = line.substr(entry.size() + 2);
+    if (value.ends_with('"')) value.pop_back();
+    if (value.starts_with("$HOME")) value = home + value.substr(5);
+    return value;
+  }
+  return home + "/" + fallback;
+}
+
+// The folder of a base-directory variable, else $HOME/`fallback`.
+std::string BaseDir(const char* variable, const std::string& fallback) {
+  if (const char* value = std::getenv(variable); value && *value) return value;
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "/") + "/" + fallback;
+}
+
+// What stands for a shell folder the registry does not name: the desktop's
+// own user folders.
+std::string DesktopDefault(const std::u16string& name) {
+  if (name == u"Desktop") return UserDir("XDG_DESKTOP_DIR", "Desktop");
+  if (name == u"Personal") return UserDir("XDG_DOCUMENTS_DIR", "Documents");
+  if (name == u"AppData") return BaseDir("XDG_CONFIG_HOME", ".config");
+  return BaseDir("XDG_DATA_HOME", ".local/share");
+}
+
+// Special-folder ids of the shell that have a folder here.
+constexpr std::int32_t kFolderDesktop = 0x0000;
+constexpr std::int32_t kFolderPersonal = 0x0005;
+constexpr std::int32_t kFolderAppData = 0x001a;
+constexpr std::int32_t kFolderLocalAppData = 0x001c;
+constexpr std::int32_t kFolderWindows = 0x0024;
+
+// The version record a library's "DllGetVersion" export fills.
+struct DllVersionInfo {
+  DWORD cbSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformID;
+};
+using DllGetVersionFunction = long (*)(DllVersionInfo*);
+
 }  // namespace
+
+P<IURI> CSystem::shellFolder(const char16_t* name) {
+  std::u16string path;
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) ==
+          ERROR_SUCCESS &&
+      size >= 2) {
+    path.assign(size / 2, u'\0');
+    if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, path.data(), &size) !=
+        ERROR_SUCCESS) {
+      path.clear();
+    }
+    path.resize(path.empty() ? 0 : size / 2 - 1);
+  }
+  if (path.empty()) path = compat::win32::WindowsPath(DesktopDefault(name));
+  if (!path.ends_with(u'\\') && !path.ends_with(u'/')) path += u'\\';
+  return FromWindowsPath(FromUTF16(path));
+}
 
 CSystem::CSystem(P<CMersenneTwisterRandomNumberGenerator> random)
     : mutex(GetMutexFactory()->CreateMutex()),
@@ -194,8 +276,17 @@ SystemFigures CSystem::GetSystemInfo() {
 
 P<IWin32System> CSystem::GetWin32System() { return P<IWin32System>::share(this); }
 
-void CSystem::OpenInShell(const P<IURI>&) {
-  throw CMethodNotImplementedError(this, &typeid(*this), "OpenInShell");
+// The desktop's opener picks the browser, mail program or viewer. It runs on
+// its own; a thread reaps it so no zombie is left.
+void CSystem::OpenInShell(const P<IURI>& uri) {
+  const std::string text = ToUTF8Text(uri->getText());
+  char program[] = "xdg-open";
+  std::string argument = text;
+  char* arguments[] = {program, argument.data(), nullptr};
+  pid_t child = 0;
+  const int failed = posix_spawnp(&child, program, nullptr, nullptr, arguments, environ);
+  if (failed) ThrowSystemError(compat::win32::ErrorFromErrno(failed), "Cannot open '" + uri->getText() + "': %ERRORDESC%");
+  std::thread([child] { waitpid(child, nullptr, 0); }).detach();
 }
 
 // Subsystems.
@@ -246,15 +337,40 @@ P<IMutex> CSystem::GetMutex() { return mutex; }
 
 // Folders of the user and the system.
 
-P<IURI> CSystem::GetAppDataFolder(bool) { throw CMethodNotImplementedError(this, &typeid(*this), "GetAppDataFolder"); }
-P<IURI> CSystem::GetDesktopFolder() { throw CMethodNotImplementedError(this, &typeid(*this), "GetDesktopFolder"); }
-P<IURI> CSystem::GetDocumentsFolder() {
-  throw CMethodNotImplementedError(this, &typeid(*this), "GetDocumentsFolder");
+P<IURI> CSystem::GetAppDataFolder(bool local) { return shellFolder(local ? u"Local AppData" : u"AppData"); }
+P<IURI> CSystem::GetDesktopFolder() { return shellFolder(u"Desktop"); }
+P<IURI> CSystem::GetDocumentsFolder() { return shellFolder(u"Personal"); }
+
+P<IURI> CSystem::GetSpecialFolder(std::int32_t folderId) {
+  switch (folderId) {
+    case kFolderDesktop: return GetDesktopFolder();
+    case kFolderPersonal: return GetDocumentsFolder();
+    case kFolderAppData: return GetAppDataFolder(false);
+    case kFolderLocalAppData: return GetAppDataFolder(true);
+    case kFolderWindows: return GetWindowsFolder();
+    default:
+      throw CInvalidArgError(this, &typeid(*this), "GetSpecialFolder", "no such special folder");
+  }
 }
-P<IURI> CSystem::GetSpecialFolder(std::int32_t) {
-  throw CMethodNotImplementedError(this, &typeid(*this), "GetSpecialFolder");
+
+// The logged-on user in the domain-backslash-user form; the machine is the
+// domain.
+String CSystem::GetUserName() {
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0) std::snprintf(host, sizeof host, "localhost");
+  std::string user;
+  passwd entry{};
+  passwd* found = nullptr;
+  std::string buffer(16384, '\0');
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
+    user = found->pw_name;
+  } else if (const char* variable = std::getenv("USER")) {
+    user = variable;
+  } else {
+    ThrowSystemError(compat::win32::ErrorFromErrno(errno ? errno : ENOENT));
+  }
+  return FromUTF8(std::string(host) + "\\" + user);
 }
-String CSystem::GetUserName() { throw CMethodNotImplementedError(this, &typeid(*this), "GetUserName"); }
 
 P<IURI> CSystem::GetCurrentFolder() {
   std::error_code error;
@@ -498,8 +614,17 @@ P<IURI> CSystem::FromWindowsPath(const String& windowsPath) {
 
 // Libraries and versions.
 
-std::uint32_t CSystem::GetDllVersion(const String&) {
-  throw CMethodNotImplementedError(this, &typeid(*this), "GetDllVersion");
+std::uint32_t CSystem::GetDllVersion(const String& fileName) {
+  const HMODULE library = LoadLibraryW(ToUTF16(fileName).c_str());
+  if (!library) return 0;
+  std::uint32_t version = 0;
+  if (const auto get = reinterpret_cast<DllGetVersionFunction>(GetProcAddress(library, "DllGetVersion"))) {
+    DllVersionInfo info{};
+    info.cbSize = sizeof info;
+    if (get(&info) == 0) version = (info.dwMajorVersion << 16) | (info.dwMinorVersion & 0xFFFF);
+  }
+  FreeLibrary(library);
+  return version;
 }
 std::uint32_t CSystem::GetShell32Version() { return GetDllVersion("shell32.dll"); }
 std::uint32_t CSystem::GetShlwapiVersion() { return GetDllVersion("shlwapi.dll"); }

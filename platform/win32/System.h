@@ -88,6 +88,8 @@ class CSystem : public CObject, public virtual IWin32System {
 
  private:
   // Moves or copies one item; `folder` picks the folder error text.
+  // A shell folder by its registry name, with a separator at the end.
+  P<IURI> shellFolder(const char16_t* name);
   void transfer(const P<IURI>& source, const P<IURI>& destination, bool overwrite, bool copy, bool folder);
   bool deleteItem(const P<IURI>& uri, bool folder);
   // Tries names until one can be created; `create` makes the item at a

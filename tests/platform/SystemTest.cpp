@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "compat/win32/Registry.h"
 #include "foundation/CURI.h"
@@ -245,7 +247,45 @@ TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
   }
 }
 
+TEST_F(System, ShellFoldersComeFromTheRegistryElseFromTheDesktopsUserFolders) {
+  testing_support::SetRegString(HKEY_CURRENT_USER, u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                u"Personal", u"C:\\Docs");
+  SetEnv("HOME", folder().path());
+  SetEnv("XDG_CONFIG_HOME", Path("cfg"));
+  UnsetEnv("XDG_DATA_HOME");
+  fs::create_directory(Path("cfg"));
+  std::ofstream(Path("cfg/user-dirs.dirs")) << "# written by the desktop\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+  const struct {
+    std::int32_t id;
+    std::string uri;
+  } kCases[] = {
+      {0x0005, "file:///C:/Docs/"},
+      {0x0000, "file:///Z:" + Path("Schreibtisch") + "/"},
+      {0x001a, "file:///Z:" + Path("cfg") + "/"},
+      {0x001c, "file:///Z:" + Path(".local/share") + "/"},
+      {0x0024, "file:///Z:/"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(ToUTF8(system->GetSpecialFolder(c.id)->getText()), c.uri) << c.id;
+  EXPECT_THROW(system->GetSpecialFolder(0x7777), CInvalidArgError);
+}
+
+TEST_F(System, ShellOpensTheUriTextThroughTheDesktopOpener) {
+  const std::string opener = Path("xdg-open");
+  std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > " + Path("opened.tmp") + " && mv " + Path("opened.tmp") + " " +
+                               Path("opened") + "\n";
+  fs::permissions(opener, fs::perms::owner_all);
+  SetEnv("PATH", folder().path() + ":/usr/bin:/bin");
+  system->OpenInShell(Uri("https://example.org/a b"));
+  for (int i = 0; i < 500 && !fs::exists(Path("opened")); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(Read(Path("opened")), "https://example.org/a b");
+}
+
 TEST_F(System, FiguresComeFromTheRunningSystem) {
+  const std::string user = ToUTF8(system->GetUserName());
+  EXPECT_NE(user.find('\\'), std::string::npos) << user;
+  EXPECT_FALSE(user.ends_with('\\')) << user;
+  EXPECT_EQ(system->GetDllVersion("nosuchlibrary.dll"), 0u);
+  EXPECT_FALSE(system->IsShell32Version(0, 1));
   EXPECT_EQ(system->GetProcessId(), static_cast<std::uint32_t>(getpid()));
   EXPECT_GT(system->GetMemoryStatus().totalPhysical, system->GetMemoryStatus().availablePhysical / 2);
   EXPECT_GT(system->GetSystemInfo().processorCount, 0u);
