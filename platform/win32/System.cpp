@@ -490,11 +490,10 @@ void CSystem::transfer(const P<IURI>& source, const P<IURI>& destination, bool o
                            from.isEmpty() ? "source" : "destination");
   }
   const auto fail = [&] {
-    const String text = folder ? Filled("lumo.CSystem.MoveFolderFailed", "Error moving folder '%SRC%' to '%DEST%'.",
-                                        {{"%SRC%", from}, {"%DEST%", to}})
-                               : Filled("lumo.CSystem.MoveFileFailed", "Error moving file '%SRC%' to '%DEST%'.",
-                                        {{"%SRC%", from}, {"%DEST%", to}});
-    throw CFileError(text, source.get());
+    const char* const key = folder ? "lumo.CSystem.MoveFolderFailed" : "lumo.CSystem.MoveFileFailed";
+    const char* const text =
+        folder ? "Error moving folder '%SRC%' to '%DEST%'." : "Error moving file '%SRC%' to '%DEST%'.";
+    throw CFileError(Filled(key, text, {{"%SRC%", from}, {"%DEST%", to}}), source.get());
   };
   const auto fromPosix = PosixOf(from);
   const auto toPosix = PosixOf(to);
@@ -533,11 +532,11 @@ void CSystem::CopyFile(const P<IURI>& source, const P<IURI>& destination, bool o
 
 bool CSystem::deleteItem(const P<IURI>& uri, bool folder) {
   const String path = ToWindowsPath(uri, false);
-  const auto fail = [&](const String& message) -> bool {
-    throw CError(folder ? Filled("lumo.CSystem.DeleteFolderFailed", "Error deleting the folder '%FOLDER%' (%MSG%).",
-                                 {{"%FOLDER%", path}, {"%MSG%", message}})
-                        : Filled("lumo.CSystem.DeleteFileFailed", "Error deleting the file '%FILE%' (%MSG%).",
-                                 {{"%FILE%", path}, {"%MSG%", message}}));
+  const auto fail = [&](const String& message) {
+    const char* const key = folder ? "lumo.CSystem.DeleteFolderFailed" : "lumo.CSystem.DeleteFileFailed";
+    const char* const text = folder ? "Error deleting the folder '%FOLDER%' (%MSG%)."
+                                    : "Error deleting the file '%FILE%' (%MSG%).";
+    throw CError(Filled(key, text, {{folder ? "%FOLDER%" : "%FILE%", path}, {"%MSG%", message}}));
   };
   const auto posix = PosixOf(path);
   if (!posix) return false;
@@ -548,7 +547,7 @@ bool CSystem::deleteItem(const P<IURI>& uri, bool folder) {
   // a file, nor a device or socket for either.
   const bool isFolder = fs::is_directory(status);
   const bool isFile = fs::is_regular_file(status) || fs::is_symlink(status);
-  if (folder ? !isFolder : !isFile) fail(folder ? "not a folder" : "not a file");
+  if (folder ? !isFolder : !isFile) fail(folder ? String("not a folder") : String("not a file"));
   error = MoveToTrash(*posix);
   if (error) fail(FromUTF8(error.message()));
   return true;
