@@ -110,6 +110,11 @@ TEST_F(System, FilesAndFoldersAreToldApart) {
   EXPECT_TRUE(system->FolderExists(Uri("file:///Z:")));
   EXPECT_TRUE(system->FolderExists(system->FromWindowsPath("\\\\?\\Z:\\")));
   EXPECT_FALSE(system->FolderExists(FileUri("f")));
+  // Long enough for the "\\?\" form.
+  const std::string deep = "d/" + std::string(240, 'n');
+  fs::create_directory(Path(deep));
+  EXPECT_TRUE(system->FolderExists(FileUri(deep)));
+  EXPECT_TRUE(system->FolderExists(FileUri(deep + "/")));
   EXPECT_FALSE(system->FolderExists(FileUri("missing")));
   EXPECT_EQ(system->GetFileSize(FileUri("f")), 5u);
   EXPECT_THROW(system->GetFileSize(FileUri("missing")), CFileNotFoundError);
@@ -179,6 +184,8 @@ TEST_F(System, MovesAndCopiesReplaceOnlyWithOverwrite) {
   EXPECT_EQ(TextOf<CFileError>([&] { system->CopyFile(FileUri("missing"), FileUri("x"), true); }),
             "Error moving file '" + Shown("missing") + "' to '" + Shown("x") + "'.");
   EXPECT_THROW(system->MoveFile(Uri("http://h/a"), FileUri("x"), true), CInvalidArgError);
+  // A drive that maps to nothing here.
+  EXPECT_THROW(system->MoveFile(FileUri("a"), Uri("file:///C:/a"), true), CFileError);
 
   fs::create_directories(Path("from/inner"));
   fs::create_directory(Path("to"));
@@ -285,7 +292,9 @@ TEST_F(System, FiguresComeFromTheRunningSystem) {
   EXPECT_NE(user.find('\\'), std::string::npos) << user;
   EXPECT_FALSE(user.ends_with('\\')) << user;
   EXPECT_EQ(system->GetDllVersion("nosuchlibrary.dll"), 0u);
+  // No library tells its version here: 0, which is at least 0.0 only.
   EXPECT_FALSE(system->IsShell32Version(0, 1));
+  EXPECT_TRUE(system->IsShell32Version(0, 0) && system->IsShlwapiVersion(0, 0) && system->IsComctl32Version(0, 0));
   EXPECT_EQ(system->GetProcessId(), static_cast<std::uint32_t>(getpid()));
   EXPECT_GT(system->GetMemoryStatus().totalPhysical, system->GetMemoryStatus().availablePhysical / 2);
   EXPECT_GT(system->GetSystemInfo().processorCount, 0u);
