@@ -95,14 +95,17 @@ void CChunkStream::Remove(std::uint64_t count) {
   SpaceRemoved(this, at, count);
 }
 
-void CChunkStream::SpaceInserted(CChunkStream*, std::uint64_t p, std::uint64_t count) {
+// A change this stream made itself is passed to its holder, as the growth of
+// a write is, so the enclosing chunks and the siblings after it follow.
+void CChunkStream::SpaceInserted(CChunkStream* source, std::uint64_t p, std::uint64_t count) {
   if (p < start)
     start += count;
   else if (p <= start + size)
     size += count;
+  if (source == this && holder) holder->SpaceInserted(this, p, count);
 }
 
-void CChunkStream::SpaceRemoved(CChunkStream*, std::uint64_t p, std::uint64_t count) {
+void CChunkStream::SpaceRemoved(CChunkStream* source, std::uint64_t p, std::uint64_t count) {
   if (p < start) {
     if (p + count >= start + size)
       removed = true;
@@ -111,6 +114,7 @@ void CChunkStream::SpaceRemoved(CChunkStream*, std::uint64_t p, std::uint64_t co
   } else if (p <= start + size) {
     size -= count;
   }
+  if (source == this && holder) holder->SpaceRemoved(this, p, count);
 }
 
 // --- CChunkIterator ----------------------------------------------------------
@@ -205,7 +209,7 @@ void CChunkIterator::adjustCurrent(std::uint64_t p, std::uint64_t count, bool in
 }
 
 void CChunkIterator::SpaceInserted(CChunkStream* source, std::uint64_t p, std::uint64_t count) {
-  CChunkStream::SpaceInserted(source, p, count);
+  CChunkStream::SpaceInserted(nullptr, p, count);
   adjustCurrent(p, count, true);
   for (CChunkStream* child = children; child; child = child->next) {
     if (child == source) continue;
@@ -216,7 +220,7 @@ void CChunkIterator::SpaceInserted(CChunkStream* source, std::uint64_t p, std::u
 }
 
 void CChunkIterator::SpaceRemoved(CChunkStream* source, std::uint64_t p, std::uint64_t count) {
-  CChunkStream::SpaceRemoved(source, p, count);
+  CChunkStream::SpaceRemoved(nullptr, p, count);
   adjustCurrent(p, count, false);
   for (CChunkStream* child = children; child; child = child->next) {
     if (child == source) continue;

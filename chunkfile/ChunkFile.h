@@ -124,7 +124,10 @@ class CChunkIterator : public CChunkStream, public IChunkHolder {
   std::uint64_t currentSize = 0;
   std::uint64_t currentOffset = 0;
   bool onChunk = false;
-  bool skipFlag = false;
+  // A child whose end lies exactly where a change made by its holder or a
+  // sibling starts is not told: the change begins the next chunk's header,
+  // and growing or shrinking the child with it would break its size.
+  bool skipFlag = true;
 };
 
 // The root of an opened file: an iterator over the body that also keeps the

@@ -83,6 +83,7 @@ class TRef {
   }
   T* get() const noexcept { return object; }
   T* operator->() const noexcept { return object; }
+  T& operator*() const noexcept { return *object; }
   explicit operator bool() const noexcept { return object != nullptr; }
 
  private:
