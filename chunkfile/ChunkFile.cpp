@@ -140,8 +140,10 @@ bool CChunkIterator::Next() {
   onChunk = false;
   currentId = 0;
   currentSize = 0;
-  if (offset > size || size - offset < kChunkHeaderSize) {
-    currentOffset = std::min(offset, size);
+  // A window whose stated size reaches past 64 bits of file ends there too.
+  const std::uint64_t room = std::min(size, ~std::uint64_t{0} - start);
+  if (offset > room || room - offset < kChunkHeaderSize) {
+    currentOffset = std::min(offset, room);
     return false;
   }
   currentOffset = offset;
