@@ -92,6 +92,8 @@ TEST_F(ChunkFiles, WalksSequencesInOrderUpToTheLastWholeHeader) {
     EXPECT_EQ(root->GetStart(), chf::kFileHeaderSize);
     for (int pass = 0; pass < 2; ++pass) {
       root->Rewind();
+      EXPECT_EQ(root->Tell(), 0u);
+      EXPECT_EQ(root->GetChunkId(), 0u);
       for (const auto& [id, size, offset] : walk.found) {
         ASSERT_TRUE(root->Next());
         const std::uint32_t wanted = chf::ChunkId({id[0], id[1], id[2], id[3], '\0'});
@@ -216,6 +218,9 @@ TEST_F(ChunkFiles, DeletingAChunkRemovesItsStreamsAndMovesTheRest) {
     Find(*list, ids[doomed]);
     chf::DeleteChunk(*list);
     EXPECT_FALSE(list->IsOnChunk());
+    // The enclosing cursor stays on the list, which shrank.
+    EXPECT_TRUE(root->IsOnChunk());
+    EXPECT_EQ(root->GetChunkSize(), layout(doomed).size() - 16 - 12 - 13);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(open[i]->IsRemoved(), i == doomed);
     // The walk goes on with the chunk that followed.
     EXPECT_EQ(list->Next(), doomed < 2);
@@ -257,6 +262,7 @@ TEST_F(ChunkFiles, CreatingAndAppendingWriteExactlyTheFormatsBytes) {
 
   TRef<chf::CChunkFile> root = Open(File(""), true);
   EXPECT_EQ(chf::AppendChunk(*root, chf::ChunkId("lang"), "en", 2), 12u);
+  root->Rewind();
   EXPECT_EQ(chf::AppendChunk(*root, chf::ChunkId("dir "), nullptr, 0), 26u);
   Find(*root, "dir ");
   TRef<chf::CChunkIterator> dir = TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
