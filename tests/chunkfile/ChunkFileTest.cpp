@@ -137,6 +137,9 @@ TEST_F(ChunkFiles, ReadOnlyFilesRefuseEveryChangeAndKeepTheirBytes) {
     TRef<chf::CChunkFile> root = Open(original, false);
     TRef<chf::CChunkStream> data = Stream(*root, "data");
     EXPECT_THROW(change(*root, *data), std::exception);
+    // Changes of no bytes change nothing, so they need no writable file.
+    data->Insert(0);
+    data->Remove(0);
     data.reset();
     root.reset();
     EXPECT_EQ(ReadFile(path()), original);
@@ -254,7 +257,8 @@ TEST_F(ChunkFiles, ATailBeyondTheCopyBufferMovesWholeBothWays) {
   head->Insert(5);
   EXPECT_EQ(ReadAll(*tail), big);
   head->Seek(0);
-  head->Remove(5);
+  head->Remove(1);
+  head->Remove(4);
   EXPECT_EQ(ReadAll(*tail), big);
   head.reset();
   tail.reset();
