@@ -275,7 +275,14 @@ void DeleteChunk(CChunkIterator& sequence) {
   if (!sequence.IsOnChunk()) throw std::exception();
   const std::uint64_t total = kChunkHeaderSize + sequence.GetChunkSize();
   sequence.Seek(sequence.GetChunkOffset());
-  sequence.Remove(total);
+  sequence.skipFlag = true;
+  try {
+    sequence.Remove(total);
+  } catch (...) {
+    sequence.skipFlag = false;
+    throw;
+  }
+  sequence.skipFlag = false;
 }
 
 }  // namespace chf

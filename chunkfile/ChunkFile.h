@@ -124,10 +124,14 @@ class CChunkIterator : public CChunkStream, public IChunkHolder {
   std::uint64_t currentSize = 0;
   std::uint64_t currentOffset = 0;
   bool onChunk = false;
-  // A child whose end lies exactly where a change made by its holder or a
-  // sibling starts is not told: the change begins the next chunk's header,
-  // and growing or shrinking the child with it would break its size.
-  bool skipFlag = true;
+  // When set, a child whose end lies exactly where a change made by its
+  // holder or a sibling starts is not told of it. Normally clear: space
+  // inserted at a chunk's end is inside its window and grows it. Deleting a
+  // chunk sets it for the removal, which starts at the header after the
+  // previous chunk's end and must not shrink that chunk.
+  bool skipFlag = false;
+
+  friend void DeleteChunk(CChunkIterator& sequence);
 };
 
 // The root of an opened file: an iterator over the body that also keeps the

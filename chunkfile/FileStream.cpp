@@ -51,7 +51,7 @@ void CBaseStream::Insert(std::uint64_t count) {
 void CBaseStream::Remove(std::uint64_t count) {
   const std::uint64_t pos = Tell();
   const std::uint64_t end = GetSize();
-  count = pos < end ? std::min(count, end - pos) : 0;
+  count = std::min(count, end - std::min(pos, end));
   if (count == 0) return;
   std::uint8_t* copy = copyBuffer();
   for (std::uint64_t source = pos + count; source < end;) {

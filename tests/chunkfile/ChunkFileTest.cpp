@@ -137,6 +137,9 @@ TEST_F(ChunkFiles, ReadOnlyFilesRefuseEveryChangeAndKeepTheirBytes) {
     TRef<chf::CChunkFile> root = Open(original, false);
     TRef<chf::CChunkStream> data = Stream(*root, "data");
     EXPECT_THROW(change(*root, *data), std::exception);
+    // Changes of no bytes change nothing, so they need no writable file.
+    data->Insert(0);
+    data->Remove(0);
     data.reset();
     root.reset();
     EXPECT_EQ(ReadFile(path()), original);
@@ -174,19 +177,27 @@ TEST_F(ChunkFiles, GrowthOfAnEmptyNestedChunkReachesTheDiskAfterRelease) {
   EXPECT_EQ(ReadFile(path()), layout("0123456789", "MM"));
 }
 
+// Space inserted anywhere from a chunk's first byte to its end, by the chunk
+// itself or by the sequence holding it, grows that chunk.
 TEST_F(ChunkFiles, InsertionsInsideAChunkMoveTheOpenChunksAfterIt) {
   struct Case {
+    bool byHolder;
     std::uint64_t at, count;
     std::string grown;
   };
-  const Case cases[] = {{0, 3, "+++aaaa"}, {2, 1, "aa+aa"}, {4, 2, "aaaa++"}};
+  const Case cases[] = {{false, 0, 3, "+++aaaa"}, {false, 2, 1, "aa+aa"}, {false, 4, 2, "aaaa++"},
+                        {true, 0, 3, "+++aaaa"},  {true, 2, 1, "aa+aa"},  {true, 4, 2, "aaaa++"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.at);
+    const bool byHolder = c.byHolder;
+    SCOPED_TRACE(testing::Message() << c.at << (byHolder ? " by the holder" : ""));
     TRef<chf::CChunkFile> root = Open(File(Chunk("aaaa", "aaaa") + Chunk("bbbb", "bbbb")), true);
     TRef<chf::CChunkStream> a = Stream(*root, "aaaa");
     TRef<chf::CChunkStream> b = Stream(*root, "bbbb");
+    chf::IStream& inserter = byHolder ? static_cast<chf::IStream&>(*root) : *a;
+    inserter.Seek(byHolder ? chf::kChunkHeaderSize + c.at : c.at);
+    inserter.Insert(c.count);
+    EXPECT_EQ(a->GetSize(), 4 + c.count);
     a->Seek(c.at);
-    a->Insert(c.count);
     a->Write("+++", static_cast<std::int32_t>(c.count));
     EXPECT_EQ(ReadAll(*b), "bbbb");
     b->Seek(1);
@@ -246,12 +257,20 @@ TEST_F(ChunkFiles, ATailBeyondTheCopyBufferMovesWholeBothWays) {
   head->Insert(5);
   EXPECT_EQ(ReadAll(*tail), big);
   head->Seek(0);
-  head->Remove(5);
+  head->Remove(1);
+  head->Remove(4);
   EXPECT_EQ(ReadAll(*tail), big);
   head.reset();
   tail.reset();
   root.reset();
   EXPECT_EQ(ReadFile(path()), original);
+  // Growing the file once the copy buffer has held data still adds zeros.
+  const TRef<chf::CBaseStream> file = chf::OpenReadWriteFileStream(path());
+  file->Seek(20);
+  file->Insert(2);
+  file->Extend(original.size() + 2 + 7);
+  EXPECT_EQ(ReadFile(path()).substr(original.size() + 2), std::string(7, '\0'));
+  EXPECT_EQ(file->Tell(), 20u);
 }
 
 TEST_F(ChunkFiles, CreatingAndAppendingWriteExactlyTheFormatsBytes) {
