@@ -38,8 +38,8 @@ class CLangTag {
  private:
   CString name_;
   // Start and length of each part in name_.
-  std::uint16_t partStart_[kMaxParts] = {};
-  std::uint16_t partLength_[kMaxParts] = {};
+  std::uint32_t partStart_[kMaxParts] = {};
+  std::uint32_t partLength_[kMaxParts] = {};
   int partCount_ = 0;
 };
 
@@ -106,6 +106,7 @@ class CLangPack {
 
  protected:
   void clearTable();
+  void reserve(std::size_t count);
   void store(std::u16string key, CString text);
 
   CString path_;
