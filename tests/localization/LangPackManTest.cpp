@@ -68,7 +68,8 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
        {u"de-de", u"Deutsch"},
        {u"fr", u"Fran\u00e7ais"},
        {u"fr", u"Fran\u00e7ais (Qu\u00e9bec)"},
-       {u"pt-br", u"Portugu\u00eas"}});
+       {u"pt-br", u"Portugu\u00eas"},
+       {u"ZH-Hant-TW-x", u"Chinese"}});
   const struct {
     const char16_t* name;
     int index;
@@ -87,6 +88,8 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
       {u"zz-en", -1},
       {u"", -1},
       {u"qu\u00e9bec", 5},
+      {u"zh-hant", 7},     // pass 3; a fourth part stays with the third
+      {u"zh-hant-tw", -1},
   };
   for (const auto& c : cases) EXPECT_EQ(manager_.Find(c.name), c.index) << (&c - cases);
 }

@@ -168,7 +168,9 @@ TEST(LangPackFormat2, ReadsChunksInAnyOrder) {
   EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"}, {u"Empty", u""}, {u"Last", u"ok"}}));
 
   // Only "lang" is needed; what is missing stays empty.
-  pack = ReadLangPackBytes(PackBytes::ChunkFile("URESFILE", Lang(u"fr", u"Fran\u00e7ais")).Str());
+  // A string running past its chunk ends the chunk's reading.
+  const PackBytes brokenApid = PackBytes::Chunk("apid", PackBytes().U32(100).ChunkText(u"x"));
+  pack = ReadLangPackBytes(PackBytes::ChunkFile("URESFILE", Lang(u"fr", u"Fran\u00e7ais").Append(brokenApid)).Str());
   ASSERT_TRUE(pack);
   EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"", u"", u"Fran\u00e7ais", u"", u"fr"}));
   EXPECT_TRUE(pack->Strings().empty());
