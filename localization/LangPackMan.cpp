@@ -1,37 +1,44 @@
-// The language pack manager. The pack file readers are not part of this
-// build yet: a scan finds the candidate files but keeps none of them, so the
-// program runs with its built-in English texts.
+// The language pack manager: the packs of the "lang\" folder in the order
+// the folder lists them, the three-pass choice of a pack for a language, and
+// the current pack.
 #include "localization/LangPackMan.h"
 
-#include <cstdlib>
-#include <string>
-
 #include "compat/win32/File.h"
+#include "compat/win32/Locale.h"
+#include "foundation/CString.h"
+#include "foundation/IStringLocalizer.h"
 
 namespace {
 
-// The user's interface language as a lower-case tag ("de-at"), from the
-// locale variables in the order the C library consults them.
-CString LanguageTagFromLocale() {
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == '\0') continue;
-    std::string locale = value;
-    locale = locale.substr(0, locale.find_first_of(":.@"));
-    if (locale == "C" || locale == "POSIX" || locale.empty()) break;
-    std::u16string tag;
-    for (char c : locale) {
-      if (c == '_') {
-        tag += u'-';
-      } else if (c >= 'A' && c <= 'Z') {
-        tag += static_cast<char16_t>(c - 'A' + 'a');
-      } else {
-        tag += static_cast<char16_t>(static_cast<unsigned char>(c));
-      }
-    }
-    return CString(tag);
+constexpr int kLocaleNameSize = 16;
+
+CString LocaleInfo(LCID locale, LCTYPE type) {
+  WCHAR name[kLocaleNameSize];
+  return GetLocaleInfoW(locale, type, name, kLocaleNameSize) > 0 ? CString(name) : CString();
+}
+
+// A name with a "-" among its first four characters, or of at most three
+// characters, is a language tag; anything else is a language's display name.
+bool IsTag(const CString& name) {
+  if (name.GetLength() <= 3) return true;
+  for (int i = 1; i <= 3; ++i)
+    if (name[i] == u'-') return true;
+  return false;
+}
+
+lumo::String LibraryText(const std::u16string_view text) {
+  return lumo::make<lumo::CWCharString>(text.data(), static_cast<std::int32_t>(2 * text.size()));
+}
+
+// The library's error texts live in the pack under keys beginning "lumo.";
+// the library asks its own localizer for them, so they are copied there.
+void ShareLibraryTexts(const CLangPack& pack) {
+  constexpr std::u16string_view kLibraryPrefix = u"lumo.";
+  const lumo::P<lumo::IStringLocalizer>& localizer = lumo::GetStringLocalizer();
+  for (const auto* entry : pack.Entries()) {
+    if (entry->first.starts_with(kLibraryPrefix))
+      localizer->Set(LibraryText(entry->first), LibraryText(entry->second.str()));
   }
-  return CString(u"en-us");
 }
 
 }  // namespace
@@ -39,7 +46,6 @@ CString LanguageTagFromLocale() {
 void CLangPackMan::Scan(const CString& folder, const CString& shortName) {
   packs_.clear();
   paths_.clear();
-  current_ = -1;
   WIN32_FIND_DATAW entry;
   HANDLE find = FindFirstFileW(folder + shortName + u"*.kvnLang", &entry);
   if (find == INVALID_HANDLE_VALUE) return;
@@ -49,16 +55,56 @@ void CLangPackMan::Scan(const CString& folder, const CString& shortName) {
   FindClose(find);
 }
 
-bool CLangPackMan::AddPack(const CString& /*path*/) {
-  // Neither pack format is read by this build.
-  return false;
+bool CLangPackMan::AddPack(const CString& path) {
+  std::unique_ptr<CLangPack> pack = OpenLangPack(path);
+  if (!pack) return false;
+  packs_.push_back(std::move(pack));
+  paths_.push_back(path);
+  return true;
 }
 
-CString CLangPackMan::SystemLanguageName() const { return LanguageTagFromLocale(); }
+CString CLangPackMan::SystemLanguageName() const {
+  const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
+  CString tag = LocaleInfo(locale, LOCALE_SISO639LANGNAME);
+  if (tag.IsEmpty()) tag = LocaleInfo(locale, LOCALE_SABBREVLANGNAME).Left(2);
+  tag += u'-';
+  CString country = LocaleInfo(locale, LOCALE_SISO3166CTRYNAME);
+  if (country.IsEmpty()) {
+    country = LocaleInfo(locale, LOCALE_SABBREVCTRYNAME);
+    if (country.GetLength() != 2) country.Empty();
+  }
+  tag += country;
+  if (country.IsEmpty()) tag = tag.Left(tag.GetLength() - 1);
+  std::u16string lower = tag.str();
+  for (char16_t& c : lower)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  return CString(lower);
+}
 
 int CLangPackMan::Find(const CString& name) const {
-  for (int i = 0; i < Count(); ++i) {
-    if (packs_[static_cast<std::size_t>(i)]->LanguageName().CompareNoCase(name) == 0) return i;
+  if (!IsTag(name)) {
+    CString wanted = name;
+    wanted.MakeLower();
+    for (int i = 0; i < Count(); ++i) {
+      CString display = packs_[static_cast<std::size_t>(i)]->HeaderString3();
+      if (display.MakeLower().Find(wanted) >= 0) return i;
+    }
+    return -1;
+  }
+  // Pass 1: the same tag. Pass 2: a pack as general as the request or more
+  // (de for de-at). Pass 3: a more specific pack (de-de for de).
+  const CLangTag requested(name.str());
+  for (int pass = 1; pass <= 3; ++pass) {
+    for (int i = 0; i < Count(); ++i) {
+      const CLangTag& tag = packs_[static_cast<std::size_t>(i)]->Tag();
+      const int equal = tag.CountEqualParts(requested);
+      if (equal == 0) continue;
+      const bool packCovered = equal == tag.PartCount();
+      const bool requestCovered = equal == requested.PartCount();
+      if ((pass == 1 && packCovered && requestCovered) || (pass == 2 && packCovered) ||
+          (pass == 3 && requestCovered))
+        return i;
+    }
   }
   return -1;
 }
@@ -71,13 +117,18 @@ int CLangPackMan::FindBest(const CString& requested) const {
   return -1;
 }
 
-void CLangPackMan::Select(int index) {
-  current_ = (index >= 0 && index < Count()) ? index : -1;
+bool CLangPackMan::Select(int index) {
+  current_ = -1;
+  CLangPack* pack = Get(index);
+  if (pack == nullptr || !pack->Load()) return false;
+  current_ = index;
+  ShareLibraryTexts(*pack);
+  return true;
 }
 
-const CLangPack* CLangPackMan::Current() const { return Get(current_); }
+CLangPack* CLangPackMan::Current() const { return Get(current_); }
 
-const CLangPack* CLangPackMan::Get(int index) const {
+CLangPack* CLangPackMan::Get(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
   return packs_[static_cast<std::size_t>(index)].get();
 }

@@ -10,38 +10,41 @@
 #include <vector>
 
 #include "compat/mfc/CString.h"
-
-// One language pack file: its header texts and, once selected, its strings.
-class CLangPack {
- public:
-  virtual ~CLangPack() = default;
-  virtual int Format() const = 0;
-  virtual CString HeaderString3() const = 0;
-  virtual CString FilePath() const = 0;
-  virtual CString LanguageName() const = 0;
-  // The text for a key, or null when the pack has none.
-  virtual const CString* Lookup(const CString& key) const = 0;
-};
+#include "localization/LangPack.h"
 
 class CLangPackMan {
  public:
-  // Forgets every pack, then adds each file of `folder` named `shortName`
-  // followed by "*.kvnLang" that reads as a pack.
+  // Forgets every pack, then adds each file (not folder) of `folder` named
+  // `shortName` followed by "*.kvnLang" that reads as a pack, in the order
+  // the folder lists them. The current index is left as it is: start-up
+  // selects right after scanning.
   void Scan(const CString& folder, const CString& shortName);
+  // Keeps the file at `path` when its header reads: the first format when
+  // its magic is there, else the chunk-file format.
   bool AddPack(const CString& path);
   // The tag of the user's interface language, such as "en-us".
   CString SystemLanguageName() const;
+  // The first pack for a language tag ("de-at", "en") or, for a longer name
+  // without a "-" in its first four characters, the first pack whose third
+  // header string contains the name, both lower-cased; -1 when none.
   int Find(const CString& name) const;
   // The pack for the requested language, else the system language's, else
   // "en", else "english"; -1 when none of them is there.
   int FindBest(const CString& requested) const;
-  void Select(int index);
-  const CLangPack* Current() const;
+  // Reads the pack's whole string table and makes it current; with an index
+  // outside the list, or a file that no longer reads, no pack is current.
+  bool Select(int index);
+  // The current pack, or null.
+  CLangPack* Current() const;
+  int CurrentIndex() const { return current_; }
   int Count() const { return static_cast<int>(packs_.size()); }
-  const CLangPack* Get(int index) const;
+  // The pack at `index`, or null outside the list.
+  CLangPack* Get(int index) const;
+  const CString& PathAt(int index) const { return paths_.at(static_cast<std::size_t>(index)); }
 
  private:
   std::vector<std::unique_ptr<CLangPack>> packs_;
+  // The path each pack was added with, parallel to packs_.
   std::vector<CString> paths_;
   int current_ = -1;
 };

@@ -1,28 +1,22 @@
+// The application's text lookup over the current language pack. It runs on
+// the main thread for every text the shell shows: it takes no lock and
+// builds nothing, the key is searched as a view of the caller's text.
 #include "localization/Localize.h"
 
-#include "foundation/CString.h"
-#include "foundation/IStringLocalizer.h"
+#include <string_view>
 
-namespace {
+#include "compat/mfc/Exception.h"
+#include "localization/LangPackMan.h"
 
-// The framework's text as a library string that borrows its buffer: the
-// lookup copies whatever it keeps, and the result is copied back below
-// before `text` can go away.
-lumo::String Borrow(const CString& text) {
-  return lumo::make<lumo::CWCharString>(text.GetString(), 2 * text.GetLength(), -1, lumo::StringMode::kBorrow);
-}
-
-CString ToCString(const lumo::String& text) {
-  const lumo::String utf16 = text->hasEncoding(lumo::kUTF16EncodingId)
-                                 ? text
-                                 : lumo::CString::convert(*text, lumo::GetUTF16CharEncoding());
-  return CString(reinterpret_cast<const char16_t*>(utf16->data()), utf16->byteLength() / 2);
-}
-
-}  // namespace
-
-CString Localize(const CString& key, const CString& defaultText) {
-  return ToCString(lumo::Localize(Borrow(key), Borrow(defaultText)));
+LPCWSTR Localize(LPCWSTR key, LPCWSTR defaultText) {
+  const CLangPackMan& packs = LangPackMan();
+  const int index = packs.CurrentIndex();
+  if (index < 0 || packs.Count() == 0) return defaultText;
+  if (index >= packs.Count()) AfxThrowInvalidArgException();
+  const CLangPack* pack = packs.Get(index);
+  if (pack == nullptr || key == nullptr) return defaultText;
+  const CString* text = pack->Lookup(std::u16string_view(key));
+  return text != nullptr ? text->GetString() : defaultText;
 }
 
 CString& ReplacePlaceholder(CString& text, const CString& placeholder, const CString& value) {

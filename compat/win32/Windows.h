@@ -3,6 +3,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
+#include "compat/win32/Locale.h"
 #include "compat/win32/Gdi.h"
 #include "compat/win32/Menu.h"
 #include "compat/win32/Module.h"

@@ -1,0 +1,447 @@
+// Language pack readers. Both formats are read from the file's bytes in
+// memory: one read of the file, then every field is taken from the buffer
+// with its bounds checked, so a short or damaged file ends a read cleanly
+// and never reads outside what the file holds.
+#include "localization/LangPack.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <stdexcept>
+
+#include "chunkfile/ChunkFile.h"
+#include "compat/win32/File.h"
+#include "compat/win32/StringConv.h"
+#include "compat/win32/Sync.h"
+
+namespace {
+
+// Files above this size are not language packs; the largest real packs are
+// a few megabytes.
+constexpr std::uint64_t kMaxPackFileSize = std::uint64_t{1} << 30;
+// A first-format header is read from this much of the file when scanning;
+// a larger header makes the reader fetch the whole file.
+constexpr std::size_t kHeaderPrefixSize = 0x10000;
+
+constexpr std::string_view kMagicAnsi = "LANGPACK";
+constexpr std::string_view kMagicAnsi2 = "LANGPCK2";
+constexpr std::string_view kMagicWide = "LANGPU16";
+constexpr std::uint32_t kEntryStored = 0x1;
+
+// Up to `limit` bytes of the regular file at `path`; false when it is not a
+// regular file, cannot be read, or is larger than kMaxPackFileSize.
+bool ReadFileBytes(const CString& path, std::size_t limit, std::string& bytes, std::uint64_t& fileSize) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+            static_cast<std::uint64_t>(size.QuadPart) <= kMaxPackFileSize;
+  if (ok) {
+    fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, limit)));
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+      DWORD got = 0;
+      ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr) && got > 0;
+      done += got;
+    }
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+// A cursor over little-endian fields; every read checks the bounds and
+// fails without moving when the field does not fit.
+class CFieldReader {
+ public:
+  explicit CFieldReader(std::string_view bytes) : bytes_(bytes) {}
+
+  std::size_t Position() const { return position_; }
+  std::size_t Remaining() const { return bytes_.size() - position_; }
+
+  bool U32(std::uint32_t& value) {
+    if (Remaining() < 4) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + position_);
+    value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    position_ += 4;
+    return true;
+  }
+  bool Bytes(std::uint64_t count, std::string_view& out) {
+    if (Remaining() < count) return false;
+    out = bytes_.substr(position_, static_cast<std::size_t>(count));
+    position_ += static_cast<std::size_t>(count);
+    return true;
+  }
+  // A 32-bit byte length and that many bytes.
+  bool Counted(std::string_view& out) {
+    std::uint32_t length = 0;
+    const std::size_t start = position_;
+    if (U32(length) && Bytes(length, out)) return true;
+    position_ = start;
+    return false;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t position_ = 0;
+};
+
+// Decodes `count` UTF-16LE units into `text`, which ends at the first zero
+// unit among them. `text` keeps its capacity from one string to the next.
+void DecodeWide(std::string_view bytes, std::size_t count, std::u16string& text) {
+  text.resize(count);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (count > 0) std::memcpy(text.data(), bytes.data(), 2 * count);
+  } else {
+    for (std::size_t i = 0; i < count; ++i)
+      text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                      static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  }
+  const std::size_t end = std::u16string_view(text).find(u'\0');
+  if (end != std::u16string_view::npos) text.resize(end);
+}
+
+// The text of a first-format counted string: "LANGPU16" texts are UTF-16LE,
+// the others are in the ANSI code page, and either must end in a zero unit
+// or reads as empty. The text ends at its first zero unit.
+void Format1Text(std::string_view bytes, bool wide, std::u16string& text) {
+  text.clear();
+  if (wide) {
+    if (bytes.size() % 2 == 0 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0')
+      DecodeWide(bytes, bytes.size() / 2 - 1, text);
+    return;
+  }
+  if (bytes.back() != '\0') return;
+  const int length = static_cast<int>(std::strlen(bytes.data()));
+  if (length == 0) return;
+  text.resize(static_cast<std::size_t>(length));
+  text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), length)));
+}
+
+void Assign(std::u16string& field, std::u16string_view text) { field.assign(text); }
+void Assign(CString& field, std::u16string_view text) { field = CString(text); }
+
+// A counted string into `field`, decoded through `scratch`; a length of 0
+// leaves the field as it was.
+template <class Text>
+bool ReadFormat1String(CFieldReader& reader, bool wide, std::u16string& scratch, Text& field) {
+  std::string_view bytes;
+  if (!reader.Counted(bytes)) return false;
+  if (!bytes.empty()) {
+    Format1Text(bytes, wide, scratch);
+    Assign(field, scratch);
+  }
+  return true;
+}
+
+// A chunk-file string: a 32-bit count of UTF-16 units whose last one is the
+// terminator, whatever it holds. A count of 0 is an absent string.
+bool ReadChunkString(CFieldReader& reader, std::u16string& text, bool& present) {
+  std::uint32_t count = 0;
+  std::string_view bytes;
+  if (!reader.U32(count) || !reader.Bytes(std::uint64_t{2} * count, bytes)) return false;
+  present = count > 0;
+  if (present) DecodeWide(bytes, count - 1, text);
+  else text.clear();
+  return true;
+}
+
+bool ReadChunkString(CFieldReader& reader, CString& text) {
+  std::u16string value;
+  bool present = false;
+  if (!ReadChunkString(reader, value, present)) return false;
+  text = CString(value);
+  return true;
+}
+
+// The file's bytes as a chunk-file stream that only reads: a read that does
+// not fit is refused whole, as a file refuses a read beyond its end.
+class CByteStream final : public chf::IStream {
+ public:
+  explicit CByteStream(std::string_view bytes) : bytes_(bytes) {}
+
+  void AddRef() override { ++refCount_; }
+  void Release() override {
+    if (--refCount_ == 0) delete this;
+  }
+  std::uint64_t Tell() override { return position_; }
+  std::uint64_t GetSize() override { return bytes_.size(); }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  void Read(void* buffer, std::int32_t count) override {
+    if (count < 0 || position_ > bytes_.size() || bytes_.size() - position_ < static_cast<std::uint64_t>(count))
+      throw std::out_of_range("read beyond the end of the language pack");
+    if (count > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
+    position_ += static_cast<std::uint64_t>(count);
+  }
+  void Write(const void*, std::int32_t) override { refuse(); }
+  void Insert(std::uint64_t) override { refuse(); }
+  void Remove(std::uint64_t) override { refuse(); }
+
+ private:
+  ~CByteStream() override = default;
+  [[noreturn]] static void refuse() { throw std::logic_error("language packs are read only"); }
+
+  std::string_view bytes_;
+  std::uint64_t position_ = 0;
+  std::int32_t refCount_ = 1;
+};
+
+// The data of `sequence`'s current chunk as far as the file holds it.
+std::string_view ChunkData(chf::CChunkIterator& sequence, std::string_view file) {
+  chf::TRef<chf::CChunkStream> chunk = chf::TRef<chf::CChunkStream>::adopt(sequence.OpenChunkStream());
+  const std::uint64_t start = std::min<std::uint64_t>(chunk->GetStart(), file.size());
+  const std::uint64_t size = std::min<std::uint64_t>(chunk->GetSize(), file.size() - start);
+  return file.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(size));
+}
+
+// Walks `sequence` from its beginning to the first chunk `id`; false when
+// there is none, or when a chunk other than one with `mayPrecede` comes
+// first (0: any chunk may). A chunk list that claims more than the file
+// holds ends where the file does.
+bool FindChunk(chf::CChunkIterator& sequence, std::uint32_t id, std::uint32_t mayPrecede = 0) {
+  try {
+    sequence.Rewind();
+    while (sequence.Next()) {
+      if (sequence.GetChunkId() == id) return true;
+      if (mayPrecede != 0 && sequence.GetChunkId() != mayPrecede) return false;
+    }
+  } catch (const std::out_of_range&) {
+  }
+  return false;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CLangTag
+
+CLangTag::CLangTag(std::u16string_view text) : name_(text) {
+  if (text.empty()) return;
+  std::size_t start = 0;
+  while (partCount_ < kMaxParts) {
+    const std::size_t dash = partCount_ + 1 < kMaxParts ? text.find(u'-', start) : std::u16string_view::npos;
+    const std::size_t end = dash == std::u16string_view::npos ? text.size() : dash;
+    partStart_[partCount_] = static_cast<std::uint32_t>(start);
+    partLength_[partCount_] = static_cast<std::uint32_t>(end - start);
+    ++partCount_;
+    if (dash == std::u16string_view::npos) break;
+    start = dash + 1;
+  }
+}
+
+std::u16string_view CLangTag::Part(int index) const {
+  return std::u16string_view(name_.str()).substr(partStart_[index], partLength_[index]);
+}
+
+int CLangTag::CountEqualParts(const CLangTag& other) const {
+  const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+  const auto equal = [&](std::u16string_view a, std::u16string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+  };
+  int count = 0;
+  while (count < partCount_ && count < other.partCount_ && equal(Part(count), other.Part(count))) ++count;
+  return count;
+}
+
+// ---------------------------------------------------------------------------
+// CLangPack
+
+CLangPack::CLangPack(const CString& path) : path_(path) {}
+CLangPack::~CLangPack() = default;
+int CLangPack::Format() const { return 1; }
+bool CLangPack::IsReady() const { return ready_; }
+bool CLangPack::IsWideText() const { return wideText_; }
+const CString& CLangPack::HeaderString1() const { return header_[0]; }
+const CString& CLangPack::HeaderString2() const { return header_[1]; }
+const CString& CLangPack::HeaderString3() const { return header_[2]; }
+const CLangTag& CLangPack::Tag() const { return tag_; }
+const CString& CLangPack::HeaderString4() const { return header_[3]; }
+const CString& CLangPack::FilePath() const { return path_; }
+CString CLangPack::LanguageName() const { return tag_.IsEmpty() ? header_[2] : tag_.Name(); }
+
+const CString* CLangPack::Lookup(std::u16string_view key) const {
+  const auto found = strings_.find(key);
+  return found == strings_.end() ? nullptr : &found->second;
+}
+
+CLangPack::HeaderResult CLangPack::ReadHeader() { return read(false); }
+
+bool CLangPack::Load() {
+  ready_ = read(true) == HeaderResult::kRead;
+  if (!ready_) clearTable();
+  return ready_;
+}
+
+void CLangPack::clearTable() {
+  order_.clear();
+  // The old table goes before its arena: even cleared, it keeps its buckets there.
+  LangPackStringTable(&arena_).swap(strings_);
+  arena_.release();
+}
+
+void CLangPack::reserve(std::size_t count) {
+  strings_.reserve(count);
+  order_.reserve(count);
+}
+
+void CLangPack::store(std::u16string_view key, CString text) {
+  const auto [entry, added] = strings_.try_emplace(std::pmr::u16string(key, &arena_));
+  entry->second = std::move(text);
+  if (added) order_.push_back(&*entry);
+}
+
+CLangPack::HeaderResult CLangPack::read(bool withTable) {
+  std::string bytes;
+  std::uint64_t fileSize = 0;
+  if (Format() == 2) {
+    if (!ReadFileBytes(path_, kMaxPackFileSize, bytes, fileSize)) return HeaderResult::kNotThisFormat;
+    return static_cast<CLangPack2*>(this)->parse(bytes, withTable);
+  }
+  const std::size_t limit = withTable ? kMaxPackFileSize : kHeaderPrefixSize;
+  if (!ReadFileBytes(path_, limit, bytes, fileSize)) return HeaderResult::kNotThisFormat;
+  HeaderResult result = parse(bytes, withTable);
+  // A header larger than the prefix: read it from the whole file.
+  if (result == HeaderResult::kInvalid && bytes.size() < fileSize) {
+    if (!ReadFileBytes(path_, kMaxPackFileSize, bytes, fileSize)) return HeaderResult::kNotThisFormat;
+    result = parse(bytes, withTable);
+  }
+  return result;
+}
+
+CLangPack::HeaderResult CLangPack::parse(std::string_view bytes, bool withTable) {
+  CFieldReader reader(bytes);
+  std::string_view magic;
+  if (!reader.Bytes(8, magic) || (magic != kMagicAnsi && magic != kMagicAnsi2 && magic != kMagicWide))
+    return HeaderResult::kNotThisFormat;
+  wideText_ = magic == kMagicWide;
+  std::uint32_t version = 0;
+  std::uint32_t layout = 0;
+  if (magic != kMagicAnsi && !(reader.U32(version) && reader.U32(layout))) return HeaderResult::kInvalid;
+  std::uint32_t headerSize = 0;
+  if (!reader.U32(headerSize) || version > 1) return HeaderResult::kInvalid;
+  version_ = version;
+  layout_ = layout;
+  const std::size_t headerStart = reader.Position();
+  std::u16string scratch;
+  for (CString& field : header_)
+    if (!ReadFormat1String(reader, wideText_, scratch, field)) return HeaderResult::kInvalid;
+  const std::size_t used = reader.Position() - headerStart;
+  std::string_view rest;
+  if (used > headerSize || !reader.Bytes(headerSize - used, rest)) return HeaderResult::kInvalid;
+  if (!withTable) return HeaderResult::kRead;
+
+  clearTable();
+  std::uint32_t count = 0;
+  if (!reader.U32(count)) return HeaderResult::kRead;
+  // Each entry takes at least 16 bytes: reserve no more than the file holds.
+  reserve(std::min<std::size_t>(count, reader.Remaining() / 16));
+  const auto readEntry = [this, &scratch](CFieldReader& entry, std::u16string& key, CString& text) {
+    std::string_view skipped;
+    return ReadFormat1String(entry, wideText_, scratch, key) && ReadFormat1String(entry, wideText_, scratch, text) &&
+           entry.Counted(skipped) && entry.Counted(skipped);
+  };
+  std::u16string key;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    // Each entry starts with empty fields.
+    key.clear();
+    CString text;
+    if (layout_ == 0) {
+      if (!readEntry(reader, key, text)) break;
+      store(key, std::move(text));
+      continue;
+    }
+    // Layout 1 and above: a sized entry whose flags follow its strings. An
+    // entry whose fields do not fit its own size is skipped.
+    std::uint32_t size = 0;
+    std::string_view body;
+    if (!reader.U32(size) || !reader.Bytes(size, body)) break;
+    CFieldReader entry(body);
+    std::uint32_t flags = 0;
+    if (readEntry(entry, key, text) && entry.U32(flags) && (flags & kEntryStored) != 0)
+      store(key, std::move(text));
+  }
+  return HeaderResult::kRead;
+}
+
+// ---------------------------------------------------------------------------
+// CLangPack2
+
+CLangPack2::CLangPack2(const CString& path) : CLangPack(path) { wideText_ = true; }
+CLangPack2::~CLangPack2() = default;
+int CLangPack2::Format() const { return 2; }
+
+CLangPack::HeaderResult CLangPack2::parse(std::string_view bytes, bool withTable) {
+  if (bytes.size() < chf::kFileHeaderSize) return HeaderResult::kNotThisFormat;
+  chf::TRef<chf::IStream> stream = chf::TRef<chf::IStream>::adopt(new CByteStream(bytes));
+  try {
+    chf::TRef<chf::CChunkFile> root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(stream.get()));
+    if (std::string_view(root->GetType()) != "URESFILE") return HeaderResult::kNotThisFormat;
+    if (!FindChunk(*root, chf::ChunkId("lang"), chf::ChunkId("RSID"))) return HeaderResult::kNotThisFormat;
+    // Strings that run past their chunk end its reading: what was read stays.
+    CString tag;
+    CFieldReader lang(ChunkData(*root, bytes));
+    if (ReadChunkString(lang, tag)) ReadChunkString(lang, header_[2]);
+    tag_ = CLangTag(tag.str());
+    if (FindChunk(*root, chf::ChunkId("apid"))) {
+      CFieldReader apid(ChunkData(*root, bytes));
+      if (ReadChunkString(apid, header_[0])) ReadChunkString(apid, header_[1]);
+    }
+    if (FindChunk(*root, chf::ChunkId("cmnt"))) {
+      CFieldReader comment(ChunkData(*root, bytes));
+      ReadChunkString(comment, header_[3]);
+    }
+    if (!withTable) return HeaderResult::kRead;
+
+    clearTable();
+    if (!FindChunk(*root, chf::ChunkId("STMP"))) return HeaderResult::kRead;
+    chf::TRef<chf::CChunkIterator> table = chf::TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
+    if (!FindChunk(*table, chf::ChunkId("data"))) return HeaderResult::kRead;
+    CFieldReader data(ChunkData(*table, bytes));
+    std::uint32_t count = 0;
+    if (!data.U32(count)) return HeaderResult::kRead;
+    // Each entry takes at least 20 bytes: reserve no more than the file holds.
+    reserve(std::min<std::size_t>(count, data.Remaining() / 20));
+    std::u16string key, text, unused;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint32_t value = 0;
+      bool hasKey = false, hasText = false, present = false;
+      if (!data.U32(value) || !ReadChunkString(data, key, hasKey) || !ReadChunkString(data, text, hasText) ||
+          !ReadChunkString(data, unused, present) || !ReadChunkString(data, unused, present))
+        break;
+      if (hasText) store(key, CString(text));
+    }
+    return HeaderResult::kRead;
+  } catch (const std::out_of_range&) {
+    // A file too short for its own chunk headers.
+    return HeaderResult::kNotThisFormat;
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<CLangPack> OpenLangPack(const CString& path) {
+  auto pack = std::make_unique<CLangPack>(path);
+  switch (pack->ReadHeader()) {
+    case CLangPack::HeaderResult::kRead: return pack;
+    case CLangPack::HeaderResult::kInvalid: return nullptr;
+    case CLangPack::HeaderResult::kNotThisFormat: break;
+  }
+  pack = std::make_unique<CLangPack2>(path);
+  if (pack->ReadHeader() == CLangPack::HeaderResult::kRead) return pack;
+  return nullptr;
+}
+
+std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes) {
+  auto pack = std::make_unique<CLangPack>(CString());
+  CLangPack::HeaderResult result = pack->parse(bytes, true);
+  if (result == CLangPack::HeaderResult::kNotThisFormat) {
+    auto pack2 = std::make_unique<CLangPack2>(CString());
+    result = pack2->parse(bytes, true);
+    pack = std::move(pack2);
+  }
+  if (result != CLangPack::HeaderResult::kRead) return nullptr;
+  pack->ready_ = true;
+  return pack;
+}

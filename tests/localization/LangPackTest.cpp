@@ -1,0 +1,196 @@
+// The language pack readers on files written byte by byte: both formats,
+// their odd strings and entries, the headers they refuse, and the tag.
+#include "localization/LangPack.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "localization/LangPackBytes.h"
+
+namespace {
+
+using Strings = std::vector<std::pair<std::u16string, std::u16string>>;
+
+// The table in file order, each text also checked through Lookup.
+Strings TableOf(const CLangPack& pack) {
+  Strings table;
+  for (const auto* entry : pack.Entries()) {
+    table.emplace_back(entry->first, entry->second.str());
+    EXPECT_EQ(pack.Lookup(entry->first), &entry->second);
+  }
+  return table;
+}
+
+std::vector<CString> HeadersOf(const CLangPack& pack) {
+  return {pack.HeaderString1(), pack.HeaderString2(), pack.HeaderString3(), pack.HeaderString4(), pack.LanguageName()};
+}
+
+PackBytes Header(bool wide, std::u16string_view third) {
+  return PackBytes().Text1(wide, u"Korvane").Text1(wide, u"9.12").Text1(wide, third).Text1(wide, u"By hand");
+}
+
+// magic, then version and layout unless "LANGPACK", the header with `rest`
+// skipped bytes behind it, the entry count and the entries.
+std::string Format1(std::string_view magic, std::uint32_t version, std::uint32_t layout, const PackBytes& header,
+                    std::uint32_t count, const PackBytes& entries, std::size_t rest = 3) {
+  PackBytes file;
+  file.Raw(magic);
+  if (magic != "LANGPACK") file.U32(version).U32(layout);
+  file.U32(header.Size() + static_cast<std::uint32_t>(rest)).Append(header).Raw(std::string(rest, '\x7f'));
+  return file.U32(count).Append(entries).Str();
+}
+
+// A layout-0 entry, ANSI or wide.
+PackBytes Entry0(bool wide, std::u16string_view key, std::u16string_view text) {
+  return PackBytes().Text1(wide, key).Text1(wide, text).Text1(wide, u"note").Text1(wide, u"");
+}
+
+// A layout-1 entry: its size, its strings and flags, and `padding` bytes
+// inside the size that the reader must step over.
+PackBytes Entry1(const PackBytes& strings, std::uint32_t flags, std::size_t padding = 0) {
+  PackBytes body = strings;
+  body.U32(flags).Raw(std::string(padding, '\x55'));
+  return PackBytes().U32(body.Size()).Append(body);
+}
+
+TEST(LangPackFormat1, ReadsEachMagicAndLayout) {
+  struct Case {
+    const char* magic;
+    std::uint32_t version, layout;
+    bool wide;
+  };
+  for (const Case& c : {Case{"LANGPACK", 0, 0, false}, Case{"LANGPCK2", 1, 0, false}, Case{"LANGPCK2", 0, 1, false},
+                        Case{"LANGPU16", 1, 0, true}, Case{"LANGPU16", 0, 2, true}}) {
+    SCOPED_TRACE(std::string(c.magic) + " layout " + std::to_string(c.layout));
+    PackBytes entries;
+    for (auto [key, text] : {std::pair(u"Kyrell.Title", u"Titel"), std::pair(u"A", u"Erster Text")}) {
+      PackBytes entry = Entry0(c.wide, key, text);
+      entries.Append(c.layout == 0 ? entry : Entry1(entry, 1));
+    }
+    auto pack = ReadLangPackBytes(Format1(c.magic, c.version, c.layout, Header(c.wide, u"Deutsch"), 2, entries));
+    ASSERT_TRUE(pack);
+    EXPECT_TRUE(pack->Format() == 1 && pack->IsReady() && pack->Tag().IsEmpty());
+    EXPECT_EQ(pack->IsWideText(), c.wide);
+    EXPECT_EQ(pack->Version(), c.version);
+    EXPECT_EQ(pack->Layout(), c.layout);
+    EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"Korvane", u"9.12", u"Deutsch", u"By hand", u"Deutsch"}));
+    EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"}, {u"A", u"Erster Text"}}));
+    EXPECT_EQ(pack->Lookup(u"a"), nullptr);
+  }
+}
+
+// Strings without their terminator, entries skipped by their flags or their
+// size, a key stored twice, and a table that ends early.
+TEST(LangPackFormat1, OddStringsAndEntries) {
+  PackBytes entries;
+  entries.Append(Entry1(PackBytes().Wide(u"unterminated").Wide(u"lost", false).Wide(u"").Wide(u""), 1))
+      .Append(Entry1(PackBytes().Wide(u"odd").Raw(std::string_view("\x03\x00\x00\x00" "ab\0", 7)).Wide(u"").Wide(u""), 1))
+      .Append(Entry1(Entry0(true, u"flags0", u"skipped"), 0, 5))
+      .Append(Entry1(Entry0(true, u"padded", u"kept"), 3, 9))
+      .Append(Entry1(PackBytes().Wide(u"zero").U32(0).Wide(u"").Wide(u""), 1))
+      .Append(Entry1(PackBytes().Wide(u"inner").Wide(std::u16string_view(u"halves\0rest", 11)).Wide(u"").Wide(u""), 1))
+      // Strings that run past the entry's own size: only this entry is lost.
+      .Append(PackBytes().U32(8).U32(100).U32(0))
+      .Append(Entry1(Entry0(true, u"padded", u"again"), 1))
+      // Runs past the end of the file: the table stops here.
+      .Append(PackBytes().U32(1000).Wide(u"cut"));
+  auto pack = ReadLangPackBytes(Format1("LANGPU16", 1, 1, Header(true, u"Deutsch"), 99, entries));
+  ASSERT_TRUE(pack);
+  EXPECT_EQ(TableOf(*pack), (Strings{{u"unterminated", u""}, {u"odd", u""}, {u"padded", u"again"}, {u"zero", u""},
+                                     {u"inner", u"halves"}}));
+
+  // ANSI: a text without its terminating zero, and a table ending inside an entry.
+  PackBytes ansi;
+  ansi.Append(Entry0(false, u"k1", u"v1")).Ansi("k2").Counted("open").Ansi("").Ansi("");
+  ansi.Append(Entry0(false, u"k3", u"v3")).Ansi("k4").Ansi("v4");
+  pack = ReadLangPackBytes(Format1("LANGPCK2", 0, 0, Header(false, u"Deutsch"), 4, ansi));
+  ASSERT_TRUE(pack);
+  EXPECT_EQ(TableOf(*pack), (Strings{{u"k1", u"v1"}, {u"k2", u""}, {u"k3", u"v3"}}));
+}
+
+TEST(LangPackFormat1, HeadersThatAreRefused) {
+  const PackBytes header = Header(false, u"Deutsch");
+  PackBytes shortHeader;  // states fewer bytes than its strings take
+  shortHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() - 1).Append(header).U32(0);
+  PackBytes cutHeader;  // the file ends inside the skipped rest
+  cutHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() + 10).Append(header);
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"version 2", Format1("LANGPCK2", 2, 0, header, 0, {})},
+      {"version 2, wide", Format1("LANGPU16", 2, 0, Header(true, u"x"), 0, {})},
+      {"header size smaller than its strings", shortHeader.Str()},
+      {"header rest cut", cutHeader.Str()},
+      {"no layout field", std::string("LANGPU16\x01\x00\x00\x00", 12)},
+      {"unknown magic", Format1("LANGPACX", 0, 0, header, 0, {})},
+      {"shorter than the magic", "LANGPAC"},
+      {"empty", ""},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(ReadLangPackBytes(c.bytes)) << c.what;
+
+  // A header without a table is a pack with no strings.
+  auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
+  ASSERT_TRUE(pack);
+  EXPECT_TRUE(pack->Strings().empty());
+}
+
+PackBytes Table(const PackBytes& entries, std::uint32_t count) {
+  return PackBytes::Chunk("STMP", PackBytes::Chunk("hint", PackBytes().U32(5)).Append(
+                                      PackBytes::Chunk("data", PackBytes().U32(count).Append(entries))));
+}
+
+PackBytes Lang(std::u16string_view tag, std::u16string_view name) {
+  return PackBytes::Chunk("lang", PackBytes().ChunkText(tag).ChunkText(name).ChunkText(u"extra"));
+}
+
+TEST(LangPackFormat2, ReadsChunksInAnyOrder) {
+  PackBytes entries;
+  entries.U32(1).ChunkText(u"Kyrell.Title").ChunkText(u"Titel").ChunkText(u"").ChunkText(u"");
+  entries.U32(2).ChunkText(u"NoText").U32(0).ChunkText(u"").ChunkText(u"");
+  entries.U32(3).ChunkText(u"Empty").ChunkText(u"").U32(0).U32(0);
+  // The last unit is the terminator whatever it holds.
+  entries.U32(4).ChunkText(u"Last").U32(3).Unit(u'o').Unit(u'k').Unit(u'!').U32(0).U32(0);
+  entries.U32(5).ChunkText(u"Cut").U32(50).Unit(u'x');
+  PackBytes body;
+  body.Append(PackBytes::Chunk("RSID", PackBytes().U32(9)))
+      .Append(Lang(u"de-AT", u"Deutsch (\u00d6sterreich)"))
+      .Append(Table(entries, 6))
+      .Append(PackBytes::Chunk("cmnt", PackBytes().ChunkText(u"Comment")))
+      .Append(PackBytes::Chunk("apid", PackBytes().ChunkText(u"Korvane").ChunkText(u"Orbweave")));
+  auto pack = ReadLangPackBytes(PackBytes::ChunkFile("URESFILE", body).Str());
+  ASSERT_TRUE(pack);
+  EXPECT_TRUE(pack->Format() == 2 && pack->IsWideText());
+  EXPECT_EQ(HeadersOf(*pack),
+            (std::vector<CString>{u"Korvane", u"Orbweave", u"Deutsch (\u00d6sterreich)", u"Comment", u"de-AT"}));
+  EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"}, {u"Empty", u""}, {u"Last", u"ok"}}));
+
+  // Only "lang" is needed; what is missing stays empty.
+  // A string running past its chunk ends the chunk's reading.
+  const PackBytes brokenApid = PackBytes::Chunk("apid", PackBytes().U32(100).ChunkText(u"x"));
+  pack = ReadLangPackBytes(PackBytes::ChunkFile("URESFILE", Lang(u"fr", u"Fran\u00e7ais").Append(brokenApid)).Str());
+  ASSERT_TRUE(pack);
+  EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"", u"", u"Fran\u00e7ais", u"", u"fr"}));
+  EXPECT_TRUE(pack->Strings().empty());
+}
+
+TEST(LangPackFormat2, FilesThatAreRefused) {
+  const PackBytes lang = Lang(u"de", u"Deutsch");
+  const struct {
+    const char* what;
+    PackBytes file;
+  } cases[] = {
+      {"wrong tag", PackBytes::ChunkFile("URESFILX", lang)},
+      {"another chunk before lang",
+       PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}).Append(PackBytes::Chunk("cmnt", {})).Append(lang))},
+      {"no lang", PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}))},
+      {"a chunk claiming more than the file",
+       PackBytes::ChunkFile("URESFILE", PackBytes().Raw("RSID").U32(1000).U32(0).Append(lang))},
+      {"cut file header", PackBytes().Raw("URESFILE").U32(0)},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(ReadLangPackBytes(c.file.Str())) << c.what;
+}
+
+}  // namespace
