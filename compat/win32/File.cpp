@@ -29,7 +29,6 @@
 #include "compat/win32/Path.h"
 
 namespace compat::win32 {
-namespace {
 
 // Windows tells a missing file (ERROR_FILE_NOT_FOUND) from a missing folder on
 // the way to it (ERROR_PATH_NOT_FOUND).
@@ -48,8 +47,6 @@ DWORD PathError(int err, const std::string& path) {
 bool IsReadOnly(const struct stat& st, const std::string& path) {
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
 }
-
-}  // namespace
 
 // Folders are directories; a name beginning with a dot is hidden; a regular
 // file carries the archive bit, as files written on Windows do; anything else
@@ -159,6 +156,17 @@ class FileObject final : public KernelObject {
 };
 
 }  // namespace
+
+bool SharingForbids(const struct stat& st, bool read, bool write, bool remove, DWORD share) {
+  Sharing sharing;
+  sharing.read = read;
+  sharing.write = write;
+  sharing.remove = remove;
+  sharing.share = share;
+  OpenFiles& files = Files();
+  std::lock_guard guard(files.lock);
+  return files.Conflicts({st.st_dev, st.st_ino}, sharing);
+}
 
 }  // namespace compat::win32
 
