@@ -411,15 +411,31 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
   return TRUE;
 }
 
-DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string folder = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
-  if (folder.back() != '/') folder += '/';
-  const std::u16string path = WindowsPath(folder);
-  // Too small a buffer is left alone; the answer is the size it needs.
+namespace {
+// A folder's path into the caller's buffer; too small a buffer is left
+// alone, and the answer is the size it needs.
+DWORD CopyFolderPath(const std::u16string& path, DWORD size, LPWSTR buffer) {
   if (buffer == nullptr || size <= path.size()) return static_cast<DWORD>(path.size() + 1);
   std::memcpy(buffer, path.data(), path.size() * sizeof(WCHAR));
   buffer[path.size()] = 0;
   return static_cast<DWORD>(path.size());
+}
+}  // namespace
+
+DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return CopyFolderPath(WindowsPath(folder), size, buffer);
+}
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
+  std::string folder(256, '\0');
+  while (getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return Fail<DWORD>(ErrorFromErrno(errno), 0);
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  return CopyFolderPath(WindowsPath(folder), size, buffer);
 }
 

@@ -84,6 +84,10 @@ BOOL WINAPI MoveFileW(LPCWSTR existingFileName, LPCWSTR newFileName);
 // file copied onto itself is ERROR_SHARING_VIOLATION.
 BOOL WINAPI CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
 
+// The process's current folder in its Windows form ("Z:\home\ann"), as
+// GetTempPathW answers: the length written, or the size needed with the
+// terminator when the buffer is too small.
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 // The temporary folder with a trailing backslash ($TMPDIR, else /tmp).
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 
