@@ -2,27 +2,25 @@
 
 #include <pwd.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
+#include <new>
 #include <string>
 #include <thread>
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
-#include "compat/win32/Sync.h"
 #include "compat/win32/Module.h"
-#include "compat/win32/Path.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Registry.h"
 #include "compat/win32/Shell.h"
+#include "compat/win32/Sync.h"
+#include "compat/win32/Time.h"
 #include "compat/win32/Version.h"
 #include "foundation/CString.h"
 #include "foundation/CURI.h"
@@ -104,7 +102,10 @@ P<IURI> CSystem::shellFolder(const char16_t* name, std::int32_t folderId) {
 }
 
 CSystem::CSystem(P<CMersenneTwisterRandomNumberGenerator> random)
-    : mutex(GetMutexFactory()->CreateMutex()), random(random ? std::move(random) : ProcessRandom()) {}
+    : mutex(GetMutexFactory()->CreateMutex()), random(random ? std::move(random) : ProcessRandom()) {
+  // The runtime's own generator, for whatever part of the program uses it.
+  std::srand(GetTickCount());
+}
 
 CSystem::~CSystem() = default;
 
@@ -350,8 +351,10 @@ std::uint32_t CSystem::nextRandom() {
 bool CSystem::FileExists(const P<IURI>& uri) {
   const String path = ToWindowsPath(uri, false);
   if (path.isEmpty()) return false;
-  const HANDLE file = CreateFileW(ToUTF16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Deletion can be shared on the NT family only.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (IsNT() ? FILE_SHARE_DELETE : 0);
+  const HANDLE file =
+      CreateFileW(ToUTF16(path).c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   const DWORD attributes = GetFileAttributesW(ToUTF16(path).c_str());
@@ -405,7 +408,8 @@ void CSystem::transfer(const P<IURI>& source, const P<IURI>& destination, bool o
   };
   if (attempt()) return;
   const DWORD code = GetLastError();
-  if (!overwrite || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) fail();
+  // A copy onto its own source would trash the source it is about to read.
+  if (!overwrite || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || from == to) fail();
   if (!DeleteByURI(destination) || !attempt()) fail();
 }
 

@@ -192,6 +192,7 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
       {kMoveFile, "a", "new", false, false, nullptr},  {kCopyFile, "missing", "x", true, true, nullptr},
       {kMoveFolder, "d", "e", false, true, nullptr},   {kMoveFolder, "d", "e", true, false, "<folder>"},
       {kMoveFolder, "a", "x", false, true, nullptr},   {kMoveFile, "d", "x", false, true, nullptr},
+      {kCopyFile, "a", "a", true, true, nullptr},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.from) + " to " + c.to);
@@ -210,6 +211,7 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
       // A failed copy says "moving", as a failed move does.
       EXPECT_EQ(TextOf<CFileError>(act), std::string("Error moving ") + (c.op == kMoveFolder ? "folder" : "file") +
                                              " '" + Shown(c.from) + "' to '" + Shown(c.to) + "'.");
+      EXPECT_EQ(fs::exists(Path(c.from)), std::string(c.from) != "missing");
       continue;
     }
     act();
