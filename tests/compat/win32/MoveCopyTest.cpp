@@ -70,6 +70,7 @@ TEST_F(MoveCopy, TargetsAndSourcesOfEveryKind) {
       {kCopy, "a", "b", TRUE, ERROR_FILE_EXISTS, "B", true},
       {kCopy, "a", "b", FALSE, 0, "A", true},
       {kCopy, "a", "a", FALSE, ERROR_SHARING_VIOLATION, "A", true},
+      {kCopy, "a", "a", TRUE, ERROR_FILE_EXISTS, "A", true},
       {kCopy, "a", "e", FALSE, ERROR_ACCESS_DENIED, "<folder>", true},
       {kCopy, "a", "ro", FALSE, ERROR_ACCESS_DENIED, "R", true},
       {kCopy, "d", "n", FALSE, ERROR_ACCESS_DENIED, "<none>", true},
