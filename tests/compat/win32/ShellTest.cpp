@@ -88,7 +88,8 @@ TEST_F(Shell, ShellFoldersKeyIsFilledAtFirstUseAndThenLeftAlone) {
 TEST_F(Shell, DeletingMovesItemsIntoTheTrashWithTheirRecords) {
   testing_support::WriteFile(folder() / "doc.txt", "keep me");
   fs::create_directories(folder() / "tree/inner");
-  const std::u16string both = WindowsPath(folder() / "doc.txt") + u'\0' + WindowsPath(folder() / "tree") + u'\0';
+  const std::u16string both =
+      WindowsPath(folder() / "doc.txt") + u'\0' + WindowsPath(folder() / "tree") + u"\\" + u'\0';
   SHFILEOPSTRUCTW operation{};
   operation.wFunc = FO_DELETE;
   operation.pFrom = both.c_str();
@@ -100,6 +101,9 @@ TEST_F(Shell, DeletingMovesItemsIntoTheTrashWithTheirRecords) {
   EXPECT_TRUE(fs::is_directory(trash + "/files/tree/inner"));
   const std::string info = ReadFile(trash + "/info/doc.txt.trashinfo");
   EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + (folder() / "doc.txt") + "\nDeletionDate=", 0), 0u) << info;
+  // A folder named with a trailing separator is recorded without it.
+  EXPECT_NE(ReadFile(trash + "/info/tree.trashinfo").find("Path=" + (folder() / "tree") + "\n"),
+            std::string::npos);
 
   // A second item of the same name gets a name of its own in the trash.
   testing_support::WriteFile(folder() / "doc.txt", "second");
@@ -166,6 +170,11 @@ TEST_F(Shell, ListsThatNameNoPathAndTheirEnds) {
   ILFree(longPath);
   EXPECT_EQ(ILGetSize(nullptr), 0u);
   EXPECT_EQ(ILCombine(nullptr, nullptr), nullptr);
+  const LPITEMIDLIST drive = Parse(u"Z:\\");
+  const LPITEMIDLIST alone = ILCombine(nullptr, drive);
+  EXPECT_EQ(PathOf(alone), "Z:\\");
+  ILFree(alone);
+  ILFree(drive);
 
   IMalloc* allocator = nullptr;
   ASSERT_EQ(SHGetMalloc(&allocator), S_OK);
