@@ -77,7 +77,7 @@ class ISystem : public virtual IBase {
   virtual P<IURI> CreateUniqueFile(const P<IURI>& folder, const String& prefix, const String& suffix) = 0;
   virtual P<IURI> CreateTempFolder(const String& prefix, const String& suffix) = 0;
   virtual P<IURI> CreateUniqueFolder(const P<IURI>& folder, const String& prefix, const String& suffix) = 0;
-  // The generator behind the unique names.
+  // The generator behind the unique names, one for the whole process.
   virtual P<IBase> GetRandomNumberGenerator() = 0;
 
   virtual bool FileExists(const P<IURI>& uri) = 0;
@@ -86,9 +86,17 @@ class ISystem : public virtual IBase {
   virtual void MoveFile(const P<IURI>& source, const P<IURI>& destination, bool overwrite) = 0;
   virtual void MoveFolder(const P<IURI>& source, const P<IURI>& destination, bool overwrite) = 0;
   virtual void CopyFile(const P<IURI>& source, const P<IURI>& destination, bool overwrite) = 0;
-  // Into the desktop's trash, from where the user can restore it; false when
-  // the item was already gone.
+  // The deletions below go into the desktop's trash, from where the user can
+  // restore the item, and answer false when it was already gone. The "ByURI"
+  // forms take only file URIs (or plain paths): any other scheme is
+  // CInvalidArgError before anything is touched.
+  // Deletes whatever the URI names, a file or a whole folder.
+  virtual bool DeleteByURI(const P<IURI>& uri) = 0;
+  // A file only: a folder is left alone with an error.
   virtual bool DeleteFile(const P<IURI>& uri) = 0;
+  virtual bool DeleteFileByURI(const P<IURI>& uri) = 0;
+  virtual bool DeleteFolderByURI(const P<IURI>& uri) = 0;
+  // A folder with its contents only: a file is left alone with an error.
   virtual bool DeleteFolder(const P<IURI>& uri) = 0;
   // Creates every missing folder on the way; an existing folder is an error
   // only with failIfExists.

@@ -62,6 +62,7 @@ DWORD ErrorFromErrno(int err, bool missingFolder) {
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case EISDIR: return ERROR_ACCESS_DENIED;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
     case EBADF: return ERROR_INVALID_HANDLE;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case EMFILE:

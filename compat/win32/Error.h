@@ -18,6 +18,7 @@
   X(ERROR_INVALID_DATA, 13, "The data is invalid.") \
   X(ERROR_OUTOFMEMORY, 14, "Not enough memory resources are available to complete this operation.") \
   X(ERROR_NO_MORE_FILES, 18, "There are no more files.") \
+  X(ERROR_NOT_SAME_DEVICE, 17, "The system cannot move the file to a different disk drive.") \
   X(ERROR_NOT_READY, 21, "The device is not ready.") \
   X(ERROR_WRITE_FAULT, 29, "The system cannot write to the specified device.") \
   X(ERROR_READ_FAULT, 30, "The system cannot read from the specified device.") \

@@ -29,7 +29,6 @@
 #include "compat/win32/Path.h"
 
 namespace compat::win32 {
-namespace {
 
 // Windows tells a missing file (ERROR_FILE_NOT_FOUND) from a missing folder on
 // the way to it (ERROR_PATH_NOT_FOUND).
@@ -48,8 +47,6 @@ DWORD PathError(int err, const std::string& path) {
 bool IsReadOnly(const struct stat& st, const std::string& path) {
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
 }
-
-}  // namespace
 
 // Folders are directories; a name beginning with a dot is hidden; a regular
 // file carries the archive bit, as files written on Windows do; anything else
@@ -159,6 +156,17 @@ class FileObject final : public KernelObject {
 };
 
 }  // namespace
+
+bool SharingForbids(const struct stat& st, bool read, bool write, bool remove, DWORD share) {
+  Sharing sharing;
+  sharing.read = read;
+  sharing.write = write;
+  sharing.remove = remove;
+  sharing.share = share;
+  OpenFiles& files = Files();
+  std::lock_guard guard(files.lock);
+  return files.Conflicts({st.st_dev, st.st_ino}, sharing);
+}
 
 }  // namespace compat::win32
 
@@ -403,15 +411,31 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
   return TRUE;
 }
 
-DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string folder = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
-  if (folder.back() != '/') folder += '/';
-  const std::u16string path = WindowsPath(folder);
-  // Too small a buffer is left alone; the answer is the size it needs.
+namespace {
+// A folder's path into the caller's buffer; too small a buffer is left
+// alone, and the answer is the size it needs.
+DWORD CopyFolderPath(const std::u16string& path, DWORD size, LPWSTR buffer) {
   if (buffer == nullptr || size <= path.size()) return static_cast<DWORD>(path.size() + 1);
   std::memcpy(buffer, path.data(), path.size() * sizeof(WCHAR));
   buffer[path.size()] = 0;
   return static_cast<DWORD>(path.size());
+}
+}  // namespace
+
+DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return CopyFolderPath(WindowsPath(folder), size, buffer);
+}
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
+  std::string folder(256, '\0');
+  while (getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return Fail<DWORD>(ErrorFromErrno(errno), 0);
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  return CopyFolderPath(WindowsPath(folder), size, buffer);
 }
 

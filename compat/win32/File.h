@@ -61,6 +61,33 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER
 // Writes the file's data and metadata to the device; a handle opened
 // without write access is refused with ERROR_ACCESS_DENIED.
 BOOL WINAPI FlushFileBuffers(HANDLE file);
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+
+// Renames a file or folder. An existing target fails with
+// ERROR_ALREADY_EXISTS unless MOVEFILE_REPLACE_EXISTING is given, which
+// replaces files only (a folder on either side is ERROR_ACCESS_DENIED).
+// Another file system takes MOVEFILE_COPY_ALLOWED and a file: it is copied,
+// then the original removed; without the flag, or for a folder, the call
+// fails with ERROR_NOT_SAME_DEVICE. No reboot here to delay anything to:
+// MOVEFILE_DELAY_UNTIL_REBOOT is ERROR_INVALID_PARAMETER.
+BOOL WINAPI MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
+// MoveFileExW with MOVEFILE_COPY_ALLOWED: files move across file systems,
+// folders do not.
+BOOL WINAPI MoveFileW(LPCWSTR existingFileName, LPCWSTR newFileName);
+// Copies a file's bytes, permissions and times. An existing target fails with
+// ERROR_FILE_EXISTS when `failIfExists` is set, else it is replaced; the new
+// bytes are written beside it first, so a failed copy leaves it as it was. A
+// folder on either side, or a read-only target, is ERROR_ACCESS_DENIED; a
+// file copied onto itself is ERROR_SHARING_VIOLATION.
+BOOL WINAPI CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
+
+// The process's current folder in its Windows form ("Z:\home\ann"), as
+// GetTempPathW answers: the length written, or the size needed with the
+// terminator when the buffer is too small.
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 // The temporary folder with a trailing backslash ($TMPDIR, else /tmp).
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 

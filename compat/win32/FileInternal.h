@@ -13,6 +13,19 @@ namespace compat::win32 {
 // The Windows attributes of the file `st` describes, found at `path`.
 DWORD AttributesOf(const struct stat& st, const std::string& path);
 
+// The Windows code for a failed call on `path`: a missing file
+// (ERROR_FILE_NOT_FOUND) is told from a missing folder on the way to it
+// (ERROR_PATH_NOT_FOUND).
+DWORD PathError(int err, const std::string& path);
+
+// Whether a handle of this process on the file `st` describes refuses a new
+// use of it: reading, writing or removing it while sharing `share`.
+bool SharingForbids(const struct stat& st, bool read, bool write, bool remove, DWORD share);
+
+// The read-only attribute: no write bit at all, or no write permission for
+// this user.
+bool IsReadOnly(const struct stat& st, const std::string& path);
+
 // Sets the last-error code and answers `result`: `return Fail(ERROR_..., FALSE);`.
 template <class T>
 T Fail(DWORD error, T result) {

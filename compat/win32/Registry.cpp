@@ -19,6 +19,7 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/NoDestructor.h"
 #include "compat/win32/RegistryHive.h"
+#include "compat/win32/ShellFolders.h"
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Time.h"
 
@@ -296,7 +297,8 @@ class Session {
 
   LONG OpenHive(Root root, Hive** hive) {
     std::unique_ptr<Hive>& slot = root == Root::User ? registry_.user : registry_.machine;
-    if (!slot) {
+    const bool first = !slot;
+    if (first) {
       MakeFolders(registry_.folder);
       if (root == Root::User)
         slot = std::make_unique<Hive>(registry_.folder + "/user.db",
@@ -306,7 +308,10 @@ class Session {
                                       std::initializer_list<std::u16string_view>{u"Software", u"Classes"});
     }
     *hive = slot.get();
-    return slot->Open();
+    const LONG status = slot->Open();
+    // The user's special folders are there from the first use of the hive on.
+    if (first && root == Root::User && status == ERROR_SUCCESS) compat::win32::FillShellFolders(*slot);
+    return status;
   }
 
   Registry& registry_ = TheRegistry();

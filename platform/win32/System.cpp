@@ -2,29 +2,25 @@
 
 #include <pwd.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <fstream>
-#include <optional>
-#include <sstream>
+#include <new>
 #include <string>
 #include <thread>
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
-#include "compat/win32/Sync.h"
 #include "compat/win32/Module.h"
-#include "compat/win32/Path.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Registry.h"
+#include "compat/win32/Shell.h"
+#include "compat/win32/Sync.h"
+#include "compat/win32/Time.h"
 #include "compat/win32/Version.h"
 #include "foundation/CString.h"
 #include "foundation/CURI.h"
@@ -36,8 +32,6 @@
 #include "platform/win32/SystemServices.h"
 
 namespace lumo::win32 {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -58,128 +52,23 @@ String FromUTF16(const std::u16string& text) {
   return make<CWCharString>(text.data(), static_cast<std::int32_t>(2 * text.size()));
 }
 
-// The POSIX path of a Windows path; nothing for a drive or host that is not
-// mapped.
-std::optional<fs::path> PosixOf(const String& windowsPath) {
-  if (windowsPath.isEmpty()) return std::nullopt;
-  auto posix = compat::win32::PosixPath(ToUTF16(windowsPath));
-  if (!posix) return std::nullopt;
-  return fs::path(*posix);
-}
-
 String Filled(const char* key, const char* defaultText, std::initializer_list<std::pair<const char*, String>> fill) {
   String text = Localize(key, defaultText);
   for (const auto& [placeholder, value] : fill) text = text.replace(placeholder, value);
   return text;
 }
 
-std::string PercentEncoded(const std::string& path) {
-  static const char* const kHex = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char c : path) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
-// The user's trash folder of the freedesktop desktops.
-fs::path TrashFolder() {
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return fs::path(data) / "Trash";
-  const char* home = std::getenv("HOME");
-  return fs::path(home ? home : "/") / ".local/share/Trash";
-}
-
-// Moves the item into the trash with its .trashinfo record, so the desktop's
-// file manager can put it back. The record is claimed first (exclusive
-// create), so two deletions never pick the same name.
-std::error_code MoveToTrash(const fs::path& item) {
-  std::error_code error;
-  const fs::path trash = TrashFolder();
-  fs::create_directories(trash / "files", error);
-  if (error) return error;
-  fs::create_directories(trash / "info", error);
-  if (error) return error;
-  const fs::path absolute = fs::absolute(item, error);
-  if (error) return error;
-  const std::string base = absolute.filename().string();
-  char stamp[32];
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-  for (std::int32_t n = 1;; ++n) {
-    const std::string name = n == 1 ? base : base + "." + std::to_string(n);
-    const fs::path info = trash / "info" / (name + ".trashinfo");
-    std::FILE* file = std::fopen(info.c_str(), "wx");
-    if (!file) {
-      if (errno == EEXIST) continue;
-      return {errno, std::generic_category()};
-    }
-    std::fprintf(file, "[Trash Info]\nPath=%s\nDeletionDate=%s\n", PercentEncoded(absolute.string()).c_str(), stamp);
-    std::fclose(file);
-    const fs::path target = trash / "files" / name;
-    fs::rename(absolute, target, error);
-    if (error == std::errc::cross_device_link) {
-      // Another file system: the copy lands in the trash before the
-      // original goes, so the item exists somewhere at every moment.
-      error.clear();
-      fs::copy(absolute, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-      if (!error) fs::remove_all(absolute, error);
-    }
-    if (error) fs::remove(info);
-    return error;
-  }
-}
-
 // The registry key where the desktop's special folders are kept by name.
 constexpr char16_t kShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// The folder of a freedesktop user-dirs entry ("XDG_DESKTOP_DIR") as the
-// user's user-dirs.dirs file names it, else $HOME/`fallback`.
-std::string UserDir(const std::string& entry, const std::string& fallback) {
-  const char* homeVariable = std::getenv("HOME");
-  const std::string home = homeVariable ? homeVariable : "/";
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::ifstream dirs((config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs");
-  std::string line;
-  while (std::getline(dirs, line)) {
-    if (!line.starts_with(entry + "=\"")) continue;
-    std::string value = line.substr(entry.size() + 2);
-    if (value.ends_with('"')) value.pop_back();
-    if (value.starts_with("$HOME")) value = home + value.substr(5);
-    return value;
-  }
-  return home + "/" + fallback;
+// Unique names of every system object come from one generator, so two
+// objects never walk the same sequence; it is not locked itself, so it is
+// used under a mutex of its own.
+P<CMersenneTwisterRandomNumberGenerator> MakeRandom() { return make<CMersenneTwisterRandomNumberGenerator>(); }
+P<CMersenneTwisterRandomNumberGenerator> ProcessRandom() {
+  return StaticSingleton<CMersenneTwisterRandomNumberGenerator, &MakeRandom>();
 }
-
-// The folder of a base-directory variable, else $HOME/`fallback`.
-std::string BaseDir(const char* variable, const std::string& fallback) {
-  if (const char* value = std::getenv(variable); value && *value) return value;
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "/") + "/" + fallback;
-}
-
-// What stands for a shell folder the registry does not name: the desktop's
-// own user folders.
-std::string DesktopDefault(const std::u16string& name) {
-  if (name == u"Desktop") return UserDir("XDG_DESKTOP_DIR", "Desktop");
-  if (name == u"Personal") return UserDir("XDG_DOCUMENTS_DIR", "Documents");
-  if (name == u"AppData") return BaseDir("XDG_CONFIG_HOME", ".config");
-  return BaseDir("XDG_DATA_HOME", ".local/share");
-}
-
-// Special-folder ids of the shell that have a folder here.
-constexpr std::int32_t kFolderDesktop = 0x0000;
-constexpr std::int32_t kFolderPersonal = 0x0005;
-constexpr std::int32_t kFolderAppData = 0x001a;
-constexpr std::int32_t kFolderLocalAppData = 0x001c;
-constexpr std::int32_t kFolderWindows = 0x0024;
+P<IMutex> MakeRandomMutex() { return GetMutexFactory()->CreateMutex(); }
 
 // The version record a library's "DllGetVersion" export fills.
 struct DllVersionInfo {
@@ -193,7 +82,7 @@ using DllGetVersionFunction = long (*)(DllVersionInfo*);
 
 }  // namespace
 
-P<IURI> CSystem::shellFolder(const char16_t* name) {
+P<IURI> CSystem::shellFolder(const char16_t* name, std::int32_t folderId) {
   std::u16string path;
   DWORD size = 0;
   if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) ==
@@ -206,14 +95,17 @@ P<IURI> CSystem::shellFolder(const char16_t* name) {
     }
     path.resize(path.empty() ? 0 : size / 2 - 1);
   }
-  if (path.empty()) path = compat::win32::WindowsPath(DesktopDefault(name));
+  // A value the user removed: the shell still knows where the folder is.
+  if (path.empty()) return GetSpecialFolder(folderId);
   if (!path.ends_with(u'\\') && !path.ends_with(u'/')) path += u'\\';
   return FromWindowsPath(FromUTF16(path));
 }
 
 CSystem::CSystem(P<CMersenneTwisterRandomNumberGenerator> random)
-    : mutex(GetMutexFactory()->CreateMutex()),
-      random(random ? std::move(random) : make<CMersenneTwisterRandomNumberGenerator>()) {}
+    : mutex(GetMutexFactory()->CreateMutex()), random(random ? std::move(random) : ProcessRandom()) {
+  // The runtime's own generator, for whatever part of the program uses it.
+  std::srand(GetTickCount());
+}
 
 CSystem::~CSystem() = default;
 
@@ -337,20 +229,21 @@ P<IMutex> CSystem::GetMutex() { return mutex; }
 
 // Folders of the user and the system.
 
-P<IURI> CSystem::GetAppDataFolder(bool local) { return shellFolder(local ? u"Local AppData" : u"AppData"); }
-P<IURI> CSystem::GetDesktopFolder() { return shellFolder(u"Desktop"); }
-P<IURI> CSystem::GetDocumentsFolder() { return shellFolder(u"Personal"); }
+P<IURI> CSystem::GetAppDataFolder(bool local) {
+  return local ? shellFolder(u"Local AppData", CSIDL_LOCAL_APPDATA) : shellFolder(u"AppData", CSIDL_APPDATA);
+}
+P<IURI> CSystem::GetDesktopFolder() { return shellFolder(u"Desktop", CSIDL_DESKTOPDIRECTORY); }
+P<IURI> CSystem::GetDocumentsFolder() { return shellFolder(u"Personal", CSIDL_PERSONAL); }
 
 P<IURI> CSystem::GetSpecialFolder(std::int32_t folderId) {
-  switch (folderId) {
-    case kFolderDesktop: return GetDesktopFolder();
-    case kFolderPersonal: return GetDocumentsFolder();
-    case kFolderAppData: return GetAppDataFolder(false);
-    case kFolderLocalAppData: return GetAppDataFolder(true);
-    case kFolderWindows: return GetWindowsFolder();
-    default:
-      throw CInvalidArgError(this, &typeid(*this), "GetSpecialFolder", "no such special folder");
-  }
+  ITEMIDLIST* const list = GetSpecialFolderItemIDList(folderId);
+  WCHAR path[MAX_PATH];
+  const BOOL found = SHGetPathFromIDListW(list, path);
+  FreeItemIDList(list);
+  if (!found) throw CInvalidArgError(this, &typeid(*this), "GetSpecialFolder", "no path");
+  std::u16string folder(path);
+  if (!folder.ends_with(u'\\')) folder += u'\\';
+  return FromWindowsPath(FromUTF16(folder));
 }
 
 // The logged-on user in the domain-backslash-user form; the machine is the
@@ -373,10 +266,10 @@ String CSystem::GetUserName() {
 }
 
 P<IURI> CSystem::GetCurrentFolder() {
-  std::error_code error;
-  const fs::path current = fs::current_path(error);
-  if (error) ThrowSystemError(compat::win32::ErrorFromErrno(error.value()));
-  std::u16string path = compat::win32::WindowsPath(current.string());
+  std::u16string path(520, u'\0');
+  const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
+  if (length == 0 || length >= path.size()) ThrowSystemError(length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
+  path.resize(length);
   if (!path.ends_with(u'\\')) path += u'\\';
   return FromWindowsPath(FromUTF16(path));
 }
@@ -407,7 +300,7 @@ P<IURI> CSystem::createUnique(const P<IURI>& folder, const String& prefix, const
   DWORD code = 0;
   for (std::int32_t attempt = 0; attempt < kUniqueAttempts; ++attempt) {
     char digits[9];
-    std::snprintf(digits, sizeof digits, "%08X", random->next());
+    std::snprintf(digits, sizeof digits, "%08X", nextRandom());
     String name = prefix + digits + suffix;
     if (asFolder) name = name + "/";
     const P<IURI> candidate = make<CURI>(name)->resolveAgainst(*folder);
@@ -448,13 +341,20 @@ P<IURI> CSystem::CreateTempFolder(const String& prefix, const String& suffix) {
 
 P<IBase> CSystem::GetRandomNumberGenerator() { return random; }
 
+std::uint32_t CSystem::nextRandom() {
+  CMutexGuard guard(StaticSingleton<IMutex, &MakeRandomMutex>());
+  return random->next();
+}
+
 // Files and folders.
 
 bool CSystem::FileExists(const P<IURI>& uri) {
   const String path = ToWindowsPath(uri, false);
   if (path.isEmpty()) return false;
-  const HANDLE file = CreateFileW(ToUTF16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Deletion can be shared on the NT family only.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (IsNT() ? FILE_SHARE_DELETE : 0);
+  const HANDLE file =
+      CreateFileW(ToUTF16(path).c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   const DWORD attributes = GetFileAttributesW(ToUTF16(path).c_str());
@@ -495,27 +395,22 @@ void CSystem::transfer(const P<IURI>& source, const P<IURI>& destination, bool o
         folder ? "Error moving folder '%SRC%' to '%DEST%'." : "Error moving file '%SRC%' to '%DEST%'.";
     throw CFileError(Filled(key, text, {{"%SRC%", from}, {"%DEST%", to}}), source.get());
   };
-  const auto fromPosix = PosixOf(from);
-  const auto toPosix = PosixOf(to);
-  if (!fromPosix || !toPosix) fail();
-  std::error_code error;
-  const bool targetExists = fs::exists(fs::symlink_status(*toPosix, error));
-  if (copy) {
-    // Copies only a regular file: a folder or device is not copied as one.
-    if (!fs::is_regular_file(*fromPosix, error) || (targetExists && !overwrite)) fail();
-    fs::copy_file(*fromPosix, *toPosix, fs::copy_options::overwrite_existing, error);
-    if (error) fail();
-    return;
-  }
-  if (!fs::exists(fs::symlink_status(*fromPosix, error)) || folder != fs::is_directory(*fromPosix, error)) fail();
-  if (targetExists) {
-    if (!overwrite) fail();
-    // The old item goes to the trash rather than being overwritten, so it
-    // can still be restored.
-    if (folder ? !DeleteFolder(destination) : !DeleteFile(destination)) fail();
-  }
-  fs::rename(*fromPosix, *toPosix, error);
-  if (error) fail();
+  const std::u16string fromPath = ToUTF16(from);
+  const std::u16string toPath = ToUTF16(to);
+  // A file is never moved as a folder, nor a folder as a file.
+  const DWORD attributes = GetFileAttributesW(fromPath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) fail();
+  // Neither call replaces a target: with overwrite the old one goes to the
+  // trash first, so it can still be restored.
+  const auto attempt = [&] {
+    return copy ? CopyFileW(fromPath.c_str(), toPath.c_str(), TRUE)
+                : MoveFileExW(fromPath.c_str(), toPath.c_str(), MOVEFILE_COPY_ALLOWED);
+  };
+  if (attempt()) return;
+  const DWORD code = GetLastError();
+  // A copy onto its own source would trash the source it is about to read.
+  if (!overwrite || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || from == to) fail();
+  if (!DeleteByURI(destination) || !attempt()) fail();
 }
 
 void CSystem::MoveFile(const P<IURI>& source, const P<IURI>& destination, bool overwrite) {
@@ -530,32 +425,52 @@ void CSystem::CopyFile(const P<IURI>& source, const P<IURI>& destination, bool o
   transfer(source, destination, overwrite, true, false);
 }
 
-bool CSystem::deleteItem(const P<IURI>& uri, bool folder) {
+bool CSystem::deleteItem(const P<IURI>& uri, Item kind) {
   const String path = ToWindowsPath(uri, false);
+  if (path.isEmpty()) return false;
+  const std::u16string windowsPath = ToUTF16(path);
+  const DWORD attributes = GetFileAttributesW(windowsPath.c_str());
+  const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (kind == Item::Either) kind = isFolder ? Item::Folder : Item::File;
+  const bool folder = kind == Item::Folder;
   const auto fail = [&](const String& message) {
     const char* const key = folder ? "lumo.CSystem.DeleteFolderFailed" : "lumo.CSystem.DeleteFileFailed";
     const char* const text = folder ? "Error deleting the folder '%FOLDER%' (%MSG%)."
                                     : "Error deleting the file '%FILE%' (%MSG%).";
     throw CError(Filled(key, text, {{folder ? "%FOLDER%" : "%FILE%", path}, {"%MSG%", message}}));
   };
-  const auto posix = PosixOf(path);
-  if (!posix) return false;
-  std::error_code error;
-  const fs::file_status status = fs::symlink_status(*posix, error);
-  if (!fs::exists(status)) return false;
   // Only the kind of item asked for is deleted: a folder is never taken for
-  // a file, nor a device or socket for either.
-  const bool isFolder = fs::is_directory(status);
-  const bool isFile = fs::is_regular_file(status) || fs::is_symlink(status);
-  if (folder ? !isFolder : !isFile) fail(folder ? String("not a folder") : String("not a file"));
-  error = MoveToTrash(*posix);
-  if (error) fail(FromUTF8(error.message()));
-  return true;
+  // a file, nor a file for a folder.
+  if (attributes != INVALID_FILE_ATTRIBUTES && isFolder != folder) {
+    fail(folder ? String("not a folder") : String("not a file"));
+  }
+  // One name, ended by a zero and the list by a second one.
+  const std::u16string names = windowsPath + u'\0';
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = names.c_str();
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
+  const int result = SHFileOperationW(&operation);
+  if (result == 0) return true;
+  if (!(folder ? FolderExists(uri) : FileExists(uri))) return false;
+  char message[32];
+  std::snprintf(message, sizeof message, "shell error %d", result);
+  fail(message);
+  return false;
 }
 
-bool CSystem::DeleteFile(const P<IURI>& uri) { return deleteItem(uri, false); }
+bool CSystem::deleteByURI(const P<IURI>& uri, Item kind, const char* method) {
+  if (!uri || (uri->hasScheme() && !uri->getScheme().equalsNoCase("file"))) {
+    throw CInvalidArgError(this, &typeid(*this), method, "not a file URI");
+  }
+  return deleteItem(uri, kind);
+}
 
-bool CSystem::DeleteFolder(const P<IURI>& uri) { return deleteItem(uri, true); }
+bool CSystem::DeleteByURI(const P<IURI>& uri) { return deleteByURI(uri, Item::Either, "DeleteByURI"); }
+bool CSystem::DeleteFile(const P<IURI>& uri) { return deleteItem(uri, Item::File); }
+bool CSystem::DeleteFileByURI(const P<IURI>& uri) { return deleteByURI(uri, Item::File, "DeleteFileByURI"); }
+bool CSystem::DeleteFolderByURI(const P<IURI>& uri) { return deleteByURI(uri, Item::Folder, "DeleteFolderByURI"); }
+bool CSystem::DeleteFolder(const P<IURI>& uri) { return deleteItem(uri, Item::Folder); }
 
 void CSystem::CreateFolder(const P<IURI>& uri, bool failIfExists) {
   const std::u16string path = ToUTF16(ToWindowsPath(uri, false));
@@ -636,6 +551,75 @@ bool CSystem::IsShlwapiVersion(std::uint32_t major, std::uint32_t minor) {
 }
 bool CSystem::IsComctl32Version(std::uint32_t major, std::uint32_t minor) {
   return GetComctl32Version() >= ((major << 16) | minor);
+}
+
+// The shell's item-ID lists.
+
+ITEMIDLIST* CSystem::GetNextItemID(const ITEMIDLIST* list) { return ILGetNext(list); }
+ITEMIDLIST* CSystem::GetLastItemID(const ITEMIDLIST* list) { return ILFindLastID(list); }
+std::uint32_t CSystem::GetItemIDListSize(const ITEMIDLIST* list) { return ILGetSize(list); }
+
+namespace {
+// A list the shell allocated, or the allocation failure of the runtime.
+ITEMIDLIST* Allocated(ITEMIDLIST* list) {
+  if (!list) throw std::bad_alloc();
+  return list;
+}
+}  // namespace
+
+ITEMIDLIST* CSystem::CopyItemIDList(const ITEMIDLIST* list) { return list ? Allocated(ILClone(list)) : nullptr; }
+
+ITEMIDLIST* CSystem::CombineItemIDLists(const ITEMIDLIST* first, const ITEMIDLIST* second) {
+  return first || second ? Allocated(ILCombine(first, second)) : nullptr;
+}
+
+void ShellFolderRelease::operator()(IShellFolder* folder) const {
+  if (folder) folder->Release();
+}
+
+ShellFolderPointer CSystem::GetShellDesktopFolder() {
+  IShellFolder* folder = nullptr;
+  const HRESULT result = SHGetDesktopFolder(&folder);
+  if (result != S_OK) ThrowSystemError(static_cast<DWORD>(result));
+  return ShellFolderPointer(folder);
+}
+
+P<IURI> CSystem::GetItemIDListPath(const ITEMIDLIST* list) {
+  WCHAR path[MAX_PATH];
+  if (!list || !SHGetPathFromIDListW(list, path)) return nullptr;
+  return FromWindowsPath(FromUTF16(path));
+}
+
+ITEMIDLIST* CSystem::GetItemIDListOfPath(const P<IURI>& uri) {
+  std::u16string path = ToUTF16(ToWindowsPath(uri, false));
+  if (path.empty()) return nullptr;
+  ITEMIDLIST* list = nullptr;
+  const HRESULT result =
+      GetShellDesktopFolder()->ParseDisplayName(nullptr, nullptr, path.data(), nullptr, &list, nullptr);
+  if (result == E_OUTOFMEMORY) throw std::bad_alloc();
+  return result == S_OK ? list : nullptr;
+}
+
+ITEMIDLIST* CSystem::GetSpecialFolderItemIDList(std::int32_t folderId) {
+  ITEMIDLIST* list = nullptr;
+  const HRESULT result = SHGetSpecialFolderLocation(nullptr, folderId, &list);
+  if (result == E_OUTOFMEMORY) throw std::bad_alloc();
+  if (result != S_OK) throw CInvalidArgError(this, &typeid(*this), "GetSpecialFolder", "no such special folder");
+  return list;
+}
+
+std::int32_t CSystem::GetItemIDCount(const ITEMIDLIST* list) {
+  std::int32_t count = 0;
+  for (const ITEMIDLIST* item = list; item && item->mkid.cb != 0; item = ILGetNext(item)) ++count;
+  return count;
+}
+
+// Through the shell's allocator, which every list handed out came from.
+void CSystem::FreeItemIDList(ITEMIDLIST* list) {
+  IMalloc* allocator = nullptr;
+  if (SHGetMalloc(&allocator) != S_OK) return ILFree(list);
+  allocator->Free(list);
+  allocator->Release();
 }
 
 bool CSystem::IsNT() { return GetOSVersion().platformId == VER_PLATFORM_WIN32_NT; }

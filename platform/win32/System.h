@@ -15,8 +15,8 @@ namespace lumo::win32 {
 
 class CSystem : public CObject, public virtual IWin32System {
  public:
-  // `random` names the unique files and folders; null takes a generator
-  // seeded from the clock.
+  // `random` names the unique files and folders; null takes the process's
+  // one generator, which every system object shares.
   explicit CSystem(P<CMersenneTwisterRandomNumberGenerator> random = nullptr);
 
   std::uint32_t GetProcessId() override;
@@ -53,7 +53,10 @@ class CSystem : public CObject, public virtual IWin32System {
   void MoveFile(const P<IURI>& source, const P<IURI>& destination, bool overwrite) override;
   void MoveFolder(const P<IURI>& source, const P<IURI>& destination, bool overwrite) override;
   void CopyFile(const P<IURI>& source, const P<IURI>& destination, bool overwrite) override;
+  bool DeleteByURI(const P<IURI>& uri) override;
   bool DeleteFile(const P<IURI>& uri) override;
+  bool DeleteFileByURI(const P<IURI>& uri) override;
+  bool DeleteFolderByURI(const P<IURI>& uri) override;
   bool DeleteFolder(const P<IURI>& uri) override;
   void CreateFolder(const P<IURI>& uri, bool failIfExists) override;
 
@@ -75,6 +78,17 @@ class CSystem : public CObject, public virtual IWin32System {
   bool IsShell32Version(std::uint32_t major, std::uint32_t minor) override;
   bool IsShlwapiVersion(std::uint32_t major, std::uint32_t minor) override;
   bool IsComctl32Version(std::uint32_t major, std::uint32_t minor) override;
+  ITEMIDLIST* GetNextItemID(const ITEMIDLIST* list) override;
+  ITEMIDLIST* GetLastItemID(const ITEMIDLIST* list) override;
+  std::uint32_t GetItemIDListSize(const ITEMIDLIST* list) override;
+  ITEMIDLIST* CopyItemIDList(const ITEMIDLIST* list) override;
+  ITEMIDLIST* CombineItemIDLists(const ITEMIDLIST* first, const ITEMIDLIST* second) override;
+  ShellFolderPointer GetShellDesktopFolder() override;
+  P<IURI> GetItemIDListPath(const ITEMIDLIST* list) override;
+  ITEMIDLIST* GetItemIDListOfPath(const P<IURI>& uri) override;
+  ITEMIDLIST* GetSpecialFolderItemIDList(std::int32_t folderId) override;
+  std::int32_t GetItemIDCount(const ITEMIDLIST* list) override;
+  void FreeItemIDList(ITEMIDLIST* list) override;
   bool IsNT() override;
   bool IsWin98OrLater() override;
   bool IsWinMEOrLater() override;
@@ -87,11 +101,17 @@ class CSystem : public CObject, public virtual IWin32System {
   ~CSystem() override;
 
  private:
+  enum class Item { File, Folder, Either };
+  // A shell folder by its registry name, with a separator at the end; the
+  // special folder `folderId` when the registry has no such value.
+  P<IURI> shellFolder(const char16_t* name, std::int32_t folderId);
   // Moves or copies one item; `folder` picks the folder error text.
-  // A shell folder by its registry name, with a separator at the end.
-  P<IURI> shellFolder(const char16_t* name);
   void transfer(const P<IURI>& source, const P<IURI>& destination, bool overwrite, bool copy, bool folder);
-  bool deleteItem(const P<IURI>& uri, bool folder);
+  bool deleteItem(const P<IURI>& uri, Item kind);
+  // The deletion of a URI form: the scheme is checked, then `kind` deleted.
+  bool deleteByURI(const P<IURI>& uri, Item kind, const char* method);
+  // The next number of the generator, taken under the process's lock for it.
+  std::uint32_t nextRandom();
   // Tries names until one can be created; `create` makes the item at a
   // Windows path and reports the system error code, 0 on success.
   template <class Create>

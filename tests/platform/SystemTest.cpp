@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "compat/win32/Registry.h"
+#include "compat/win32/Shell.h"
 #include "foundation/CURI.h"
 #include "foundation/Exception.h"
 #include "platform/win32/System.h"
@@ -129,71 +130,108 @@ TEST_F(System, CreateFolderMakesEveryLevelAndFailsOnExistingOnlyWhenAsked) {
                 "' (Cannot create a file when that file already exists.).");
 }
 
-TEST_F(System, DeletingPutsTheItemInTheTrashWithItsRecord) {
+TEST_F(System, DeletingTrashesOnlyTheKindOfItemAskedFor) {
   Write("doc.txt", "keep me");
   fs::create_directories(Path("tree/inner"));
+  EXPECT_EQ(TextOf<CError>([&] { system->DeleteFile(FileUri("tree")); }),
+            "Error deleting the file '" + Shown("tree") + "' (not a file).");
+  EXPECT_EQ(TextOf<CError>([&] { system->DeleteFolder(FileUri("doc.txt")); }),
+            "Error deleting the folder '" + Shown("doc.txt") + "' (not a folder).");
   EXPECT_TRUE(system->DeleteFile(FileUri("doc.txt")));
   EXPECT_TRUE(system->DeleteFolder(FileUri("tree")));
-  EXPECT_FALSE(fs::exists(Path("doc.txt")));
-  EXPECT_FALSE(fs::exists(Path("tree")));
-  const std::string trash = Path("data/Trash");
-  EXPECT_EQ(Read(trash + "/files/doc.txt"), "keep me");
-  EXPECT_TRUE(fs::is_directory(trash + "/files/tree/inner"));
-  const std::string info = Read(trash + "/info/doc.txt.trashinfo");
-  EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + Path("doc.txt") + "\nDeletionDate=", 0), 0u) << info;
-
-  // A second item of the same name gets a name of its own in the trash.
-  Write("doc.txt", "second");
-  EXPECT_TRUE(system->DeleteFile(FileUri("doc.txt")));
-  EXPECT_EQ(Read(trash + "/files/doc.txt"), "keep me");
-  EXPECT_EQ(Read(trash + "/files/doc.txt.2"), "second");
-  EXPECT_TRUE(fs::exists(trash + "/info/doc.txt.2.trashinfo"));
-
+  EXPECT_FALSE(fs::exists(Path("doc.txt")) || fs::exists(Path("tree")));
+  EXPECT_EQ(Read(Path("data/Trash/files/doc.txt")), "keep me");
+  EXPECT_TRUE(fs::exists(Path("data/Trash/info/doc.txt.trashinfo")));
+  EXPECT_TRUE(fs::is_directory(Path("data/Trash/files/tree/inner")));
   // Gone already: false and nothing raised.
   EXPECT_FALSE(system->DeleteFile(FileUri("doc.txt")));
   EXPECT_FALSE(system->DeleteFolder(FileUri("tree")));
 }
 
-TEST_F(System, DeletingTheWrongKindOfItemLeavesItAlone) {
-  Write("f");
-  fs::create_directory(Path("d"));
-  EXPECT_EQ(TextOf<CError>([&] { system->DeleteFile(FileUri("d")); }),
-            "Error deleting the file '" + Shown("d") + "' (not a file).");
-  EXPECT_EQ(TextOf<CError>([&] { system->DeleteFolder(FileUri("f")); }),
-            "Error deleting the folder '" + Shown("f") + "' (not a folder).");
-  EXPECT_TRUE(fs::is_directory(Path("d")));
-  EXPECT_TRUE(fs::is_regular_file(Path("f")));
+TEST_F(System, UriDeletionsTakeFileUrisOnly) {
+  using Delete = bool (win32::CSystem::*)(const P<IURI>&);
+  const struct {
+    Delete del;
+    const char* name;  // what is deleted: a file "f" or a folder "d"
+    bool refused;      // raises the wrong-kind error instead
+  } kCases[] = {
+      {&win32::CSystem::DeleteByURI, "f", false},      {&win32::CSystem::DeleteByURI, "d", false},
+      {&win32::CSystem::DeleteFileByURI, "f", false},  {&win32::CSystem::DeleteFileByURI, "d", true},
+      {&win32::CSystem::DeleteFolderByURI, "d", false}, {&win32::CSystem::DeleteFolderByURI, "f", true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Write("f");
+    fs::create_directories(Path("d/inner"));
+    for (const char* other : {"http://host/f", "ftp://host/d/"}) {
+      EXPECT_THROW(((*system).*c.del)(Uri(other)), CInvalidArgError);
+    }
+    if (c.refused) {
+      EXPECT_THROW(((*system).*c.del)(FileUri(c.name)), CError);
+      EXPECT_TRUE(fs::exists(Path(c.name)));
+    } else {
+      EXPECT_TRUE(((*system).*c.del)(FileUri(c.name)));
+      EXPECT_FALSE(fs::exists(Path(c.name)));
+      EXPECT_FALSE(((*system).*c.del)(FileUri(c.name)));
+    }
+  }
 }
 
-TEST_F(System, MovesAndCopiesReplaceOnlyWithOverwrite) {
-  Write("a", "A");
-  Write("b", "B");
-  const std::string failed = "Error moving file '" + Shown("a") + "' to '" + Shown("b") + "'.";
-  EXPECT_EQ(TextOf<CFileError>([&] { system->CopyFile(FileUri("a"), FileUri("b"), false); }), failed);
-  EXPECT_EQ(TextOf<CFileError>([&] { system->MoveFile(FileUri("a"), FileUri("b"), false); }), failed);
-  EXPECT_EQ(Read(Path("b")), "B");
-  system->CopyFile(FileUri("a"), FileUri("c"), false);
-  system->CopyFile(FileUri("a"), FileUri("b"), true);
-  EXPECT_EQ(Read(Path("b")), "A");
-  Write("c", "C");
-  system->MoveFile(FileUri("c"), FileUri("b"), true);
-  EXPECT_EQ(Read(Path("b")), "C");
-  EXPECT_FALSE(fs::exists(Path("c")));
-  // The replaced file went to the trash.
-  EXPECT_EQ(Read(Path("data/Trash/files/b")), "A");
-  EXPECT_EQ(TextOf<CFileError>([&] { system->CopyFile(FileUri("missing"), FileUri("x"), true); }),
-            "Error moving file '" + Shown("missing") + "' to '" + Shown("x") + "'.");
+TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
+  enum Op { kMoveFile, kMoveFolder, kCopyFile };
+  const struct {
+    Op op;
+    const char* from;
+    const char* to;
+    bool overwrite;
+    bool fails;
+    const char* trashed;  // what the trash holds afterwards under the target's name
+  } kCases[] = {
+      {kMoveFile, "a", "b", false, true, nullptr},     {kCopyFile, "a", "b", false, true, nullptr},
+      {kMoveFile, "a", "b", true, false, "B"},         {kCopyFile, "a", "b", true, false, "B"},
+      {kMoveFile, "a", "new", false, false, nullptr},  {kCopyFile, "missing", "x", true, true, nullptr},
+      {kMoveFolder, "d", "e", false, true, nullptr},   {kMoveFolder, "d", "e", true, false, "<folder>"},
+      {kMoveFolder, "a", "x", false, true, nullptr},   {kMoveFile, "d", "x", false, true, nullptr},
+      {kCopyFile, "a", "a", true, true, nullptr},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.from) + " to " + c.to);
+    fs::remove_all(Path("data"));
+    Write("a", "A");
+    Write("b", "B");
+    fs::create_directories(Path("d/inner"));
+    fs::create_directories(Path("e"));
+    const auto act = [&] {
+      if (c.op == kMoveFile) system->MoveFile(FileUri(c.from), FileUri(c.to), c.overwrite);
+      if (c.op == kMoveFolder) system->MoveFolder(FileUri(c.from), FileUri(c.to), c.overwrite);
+      if (c.op == kCopyFile) system->CopyFile(FileUri(c.from), FileUri(c.to), c.overwrite);
+    };
+    const std::string before = fs::is_regular_file(Path(c.from)) ? Read(Path(c.from)) : "";
+    if (c.fails) {
+      // A failed copy says "moving", as a failed move does.
+      EXPECT_EQ(TextOf<CFileError>(act), std::string("Error moving ") + (c.op == kMoveFolder ? "folder" : "file") +
+                                             " '" + Shown(c.from) + "' to '" + Shown(c.to) + "'.");
+      EXPECT_EQ(fs::exists(Path(c.from)), std::string(c.from) != "missing");
+      continue;
+    }
+    act();
+    EXPECT_EQ(fs::exists(Path(c.from)), c.op == kCopyFile);
+    if (c.op == kMoveFolder) {
+      EXPECT_TRUE(fs::is_directory(Path(std::string(c.to) + "/inner")));
+    } else {
+      EXPECT_EQ(Read(Path(c.to)), before);
+    }
+    const std::string trash = Path(std::string("data/Trash/files/") + c.to);
+    if (c.trashed) {
+      EXPECT_EQ(fs::is_directory(trash) ? "<folder>" : Read(trash), c.trashed);
+    } else {
+      EXPECT_FALSE(fs::exists(trash));
+    }
+    fs::remove_all(Path(c.to));
+  }
   EXPECT_THROW(system->MoveFile(Uri("http://h/a"), FileUri("x"), true), CInvalidArgError);
   // A drive that maps to nothing here.
   EXPECT_THROW(system->MoveFile(FileUri("a"), Uri("file:///C:/a"), true), CFileError);
-
-  fs::create_directories(Path("from/inner"));
-  fs::create_directory(Path("to"));
-  EXPECT_EQ(TextOf<CFileError>([&] { system->MoveFolder(FileUri("from"), FileUri("to"), false); }),
-            "Error moving folder '" + Shown("from") + "' to '" + Shown("to") + "'.");
-  system->MoveFolder(FileUri("from"), FileUri("to"), true);
-  EXPECT_TRUE(fs::is_directory(Path("to/inner")));
-  EXPECT_THROW(system->MoveFolder(FileUri("b"), FileUri("e"), false), CFileError);
 }
 
 TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
@@ -213,6 +251,10 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   const P<IURI> other = twin->CreateUniqueFile(folder, "pre", ".tmp");
   EXPECT_NE(ToUTF8(other->getText()), ToUTF8(file->getText()));
   EXPECT_TRUE(twin->FileExists(other));
+
+  // Objects made without a generator share the process's one.
+  EXPECT_EQ(make<win32::CSystem>()->GetRandomNumberGenerator().get(),
+            make<win32::CSystem>()->GetRandomNumberGenerator().get());
 
   // Every attempt fails in a missing folder: the last failure is raised.
   EXPECT_THROW(system->CreateUniqueFile(FileUri("missing/"), "x", ""), CFileNotFoundError);
@@ -254,26 +296,67 @@ TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
   }
 }
 
-TEST_F(System, ShellFoldersComeFromTheRegistryElseFromTheDesktopsUserFolders) {
-  testing_support::SetRegString(HKEY_CURRENT_USER, u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                u"Personal", u"C:\\Docs");
+TEST_F(System, ShellFoldersComeFromTheRegistryElseFromTheShell) {
   SetEnv("HOME", folder().path());
   SetEnv("XDG_CONFIG_HOME", Path("cfg"));
-  UnsetEnv("XDG_DATA_HOME");
   fs::create_directory(Path("cfg"));
-  std::ofstream(Path("cfg/user-dirs.dirs")) << "# written by the desktop\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+  std::ofstream(Path("cfg/user-dirs.dirs")) << "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+  // The first use of the registry fills the key from the user's folders;
+  // the user may then point a folder elsewhere, or remove its value.
+  constexpr char16_t kKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  testing_support::SetRegString(HKEY_CURRENT_USER, kKey, u"Personal", u"C:\\Docs");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, u"AppData"), ERROR_SUCCESS);
+  RegCloseKey(key);
+  SetEnv("XDG_CONFIG_HOME", Path("moved"));
+  EXPECT_EQ(ToUTF8(system->GetDesktopFolder()->getText()), "file:///Z:" + Path("Schreibtisch") + "/");
+  EXPECT_EQ(ToUTF8(system->GetDocumentsFolder()->getText()), "file:///C:/Docs/");
+  EXPECT_EQ(ToUTF8(system->GetAppDataFolder(false)->getText()), "file:///Z:" + Path("moved") + "/");
+  EXPECT_EQ(ToUTF8(system->GetAppDataFolder(true)->getText()), "file:///Z:" + Path("data") + "/");
+
+  // Special folders are what the shell's lists of them name.
   const struct {
     std::int32_t id;
     std::string uri;
   } kCases[] = {
-      {0x0005, "file:///C:/Docs/"},
-      {0x0000, "file:///Z:" + Path("Schreibtisch") + "/"},
-      {0x001a, "file:///Z:" + Path("cfg") + "/"},
-      {0x001c, "file:///Z:" + Path(".local/share") + "/"},
+      {0x0000, "file:///Z:" + Path("Desktop") + "/"},
+      {0x0005, "file:///Z:" + Path("Documents") + "/"},
+      {0x001a, "file:///Z:" + Path("moved") + "/"},
       {0x0024, "file:///Z:/"},
   };
   for (const auto& c : kCases) EXPECT_EQ(ToUTF8(system->GetSpecialFolder(c.id)->getText()), c.uri) << c.id;
   EXPECT_THROW(system->GetSpecialFolder(0x7777), CInvalidArgError);
+}
+
+TEST_F(System, ItemIDListsNameThePathsTheyWereMadeFrom) {
+  fs::create_directories(Path("a/b"));
+  ITEMIDLIST* const list = system->GetItemIDListOfPath(FileUri("a/b"));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ToUTF8(system->GetItemIDListPath(list)->getText()), "file:///Z:" + Path("a/b"));
+  const std::int32_t count = system->GetItemIDCount(list);
+  EXPECT_GE(count, 3);
+
+  // The parent's list and the last item make the whole again.
+  ITEMIDLIST* const copy = system->CopyItemIDList(list);
+  ITEMIDLIST* const last = system->GetLastItemID(copy);
+  ITEMIDLIST* const tail = system->CopyItemIDList(last);
+  EXPECT_EQ(system->GetItemIDCount(tail), 1);
+  last->mkid.cb = 0;
+  EXPECT_EQ(ToUTF8(system->GetItemIDListPath(copy)->getText()), "file:///Z:" + Path("a"));
+  ITEMIDLIST* const whole = system->CombineItemIDLists(copy, tail);
+  EXPECT_EQ(system->GetItemIDListSize(whole), system->GetItemIDListSize(list));
+  EXPECT_EQ(ToUTF8(system->GetItemIDListPath(whole)->getText()), "file:///Z:" + Path("a/b"));
+  EXPECT_EQ(system->GetNextItemID(system->GetLastItemID(whole))->mkid.cb, 0);
+  for (ITEMIDLIST* l : {list, copy, tail, whole}) system->FreeItemIDList(l);
+
+  // The desktop's list is empty; paths elsewhere name no item.
+  ITEMIDLIST* const desktop = system->GetSpecialFolderItemIDList(0x0000);
+  EXPECT_EQ(system->GetItemIDCount(desktop), 0);
+  system->FreeItemIDList(desktop);
+  EXPECT_EQ(system->GetItemIDListOfPath(Uri("file:///C:/x")), nullptr);
+  EXPECT_EQ(system->GetItemIDListOfPath(Uri("http://host/x")), nullptr);
+  EXPECT_NE(system->GetShellDesktopFolder(), nullptr);
 }
 
 TEST_F(System, ShellOpensTheUriTextThroughTheDesktopOpener) {

@@ -1,0 +1,210 @@
+// The shell: the Shell Folders key filled from the user directories, the
+// trash behind the file operation, and item-ID lists.
+#include "compat/win32/Shell.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "compat/win32/File.h"
+#include "compat/win32/Path.h"
+#include "compat/win32/StringConv.h"
+#include "tests/compat/win32/Win32Expect.h"
+#include "tests/support/IsolatedTest.h"
+#include "tests/support/Registry.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using compat::win32::Utf16ToUtf8;
+using compat::win32::WindowsPath;
+using testing_support::ReadFile;
+
+constexpr char16_t kShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+class Shell : public testing_support::IsolatedTest {
+ protected:
+  // A home of this test with a desktop of its own name, before the registry
+  // is first used.
+  Shell() {
+    SetEnv("HOME", folder().path());
+    SetEnv("XDG_CONFIG_HOME", folder() / "cfg");
+    UnsetEnv("XDG_DATA_HOME");
+    fs::create_directory(folder() / "cfg");
+    testing_support::WriteFile(folder() / "cfg/user-dirs.dirs",
+                               "# written by the desktop\n"
+                               "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+                               "XDG_DOCUMENTS_DIR=\"relative/is/ignored\"\n");
+  }
+  std::string Shown(const std::string& name) const { return Utf16ToUtf8(WindowsPath(folder() / name)); }
+  std::string Value(const char16_t* name) const {
+    return Utf16ToUtf8(testing_support::GetRegString(HKEY_CURRENT_USER, kShellFolders, name).value_or(u"<none>"));
+  }
+  // The path of a list, or "<none>" when it names none.
+  static std::string PathOf(LPCITEMIDLIST list) {
+    WCHAR path[MAX_PATH];
+    path[0] = u'#';
+    const BOOL found = SHGetPathFromIDListW(list, path);
+    EXPECT_EQ(found != FALSE, path[0] != 0);
+    return found ? Utf16ToUtf8(path) : "<none>";
+  }
+  static LPITEMIDLIST Parse(const std::u16string& path, HRESULT expected = S_OK) {
+    IShellFolder* desktop = nullptr;
+    EXPECT_EQ(SHGetDesktopFolder(&desktop), S_OK);
+    std::u16string name = path;
+    LPITEMIDLIST list = reinterpret_cast<LPITEMIDLIST>(1);
+    EXPECT_EQ(desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &list, nullptr), expected);
+    EXPECT_EQ(desktop->Release(), 0u);
+    return list;
+  }
+  static int Count(LPCITEMIDLIST list) {
+    int items = 0;
+    for (LPCITEMIDLIST at = list; at->mkid.cb != 0; at = ILGetNext(at)) ++items;
+    return items;
+  }
+};
+
+TEST_F(Shell, ShellFoldersKeyIsFilledAtFirstUseAndThenLeftAlone) {
+  EXPECT_EQ(Value(u"Desktop"), Shown("Schreibtisch"));
+  EXPECT_EQ(Value(u"Personal"), Shown("Documents"));
+  EXPECT_EQ(Value(u"AppData"), Shown("cfg"));
+  EXPECT_EQ(Value(u"Local AppData"), Shown(".local/share"));
+
+  // The key is the user's once it is there: a changed or removed value stays
+  // so when the hive is opened again.
+  testing_support::SetRegString(HKEY_CURRENT_USER, kShellFolders, u"Desktop", u"Z:\\elsewhere");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, u"Personal"), ERROR_SUCCESS);
+  RegCloseKey(key);
+  compat::win32::ResetRegistryForTests();
+  EXPECT_EQ(Value(u"Desktop"), "Z:\\elsewhere");
+  EXPECT_EQ(Value(u"Personal"), "<none>");
+}
+
+TEST_F(Shell, DeletingMovesItemsIntoTheTrashWithTheirRecords) {
+  testing_support::WriteFile(folder() / "doc.txt", "keep me");
+  fs::create_directories(folder() / "tree/inner");
+  const std::u16string both =
+      WindowsPath(folder() / "doc.txt") + u'\0' + WindowsPath(folder() / "tree") + u"\\" + u'\0';
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = both.c_str();
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
+  EXPECT_EQ(SHFileOperationW(&operation), 0);
+  const std::string trash = folder() / ".local/share/Trash";
+  EXPECT_FALSE(fs::exists(folder() / "doc.txt") || fs::exists(folder() / "tree"));
+  EXPECT_EQ(ReadFile(trash + "/files/doc.txt"), "keep me");
+  EXPECT_TRUE(fs::is_directory(trash + "/files/tree/inner"));
+  const std::string info = ReadFile(trash + "/info/doc.txt.trashinfo");
+  EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + (folder() / "doc.txt") + "\nDeletionDate=", 0), 0u) << info;
+  // A folder named with a trailing separator is recorded without it.
+  EXPECT_NE(ReadFile(trash + "/info/tree.trashinfo").find("Path=" + (folder() / "tree") + "\n"),
+            std::string::npos);
+
+  // A second item of the same name gets a name of its own in the trash.
+  testing_support::WriteFile(folder() / "doc.txt", "second");
+  const std::u16string one = WindowsPath(folder() / "doc.txt") + u'\0';
+  operation.pFrom = one.c_str();
+  EXPECT_EQ(SHFileOperationW(&operation), 0);
+  EXPECT_EQ(ReadFile(trash + "/files/doc.txt"), "keep me");
+  EXPECT_EQ(ReadFile(trash + "/files/doc.txt.2"), "second");
+  EXPECT_TRUE(fs::exists(trash + "/info/doc.txt.2.trashinfo"));
+
+  // Gone already; and nothing is ever deleted outright.
+  EXPECT_EQ(SHFileOperationW(&operation), ERROR_FILE_NOT_FOUND);
+  testing_support::WriteFile(folder() / "doc.txt", "third");
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+  EXPECT_EQ(SHFileOperationW(&operation), ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(ReadFile(folder() / "doc.txt"), "third");
+}
+
+TEST_F(Shell, ItemListsRoundTripPaths) {
+  const struct {
+    std::u16string path;
+    int items;
+    std::string back;
+  } kCases[] = {
+      {u"Z:\\", 1, "Z:\\"},
+      {WindowsPath(folder() / "a b/\xC3\xA9t\xC3\xA9.txt"), 0, Shown("a b/\xC3\xA9t\xC3\xA9.txt")},
+      {u"Z:\\x\\..\\y\\", 2, "Z:\\y"},
+      {u"/usr/lib", 3, "Z:\\usr\\lib"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.path));
+    const LPITEMIDLIST list = Parse(c.path);
+    ASSERT_NE(list, nullptr);
+    if (c.items > 0) {
+      EXPECT_EQ(Count(list), c.items);
+    }
+    EXPECT_EQ(PathOf(list), c.back);
+    const LPITEMIDLIST copy = ILClone(list);
+    ASSERT_EQ(ILGetSize(copy), ILGetSize(list));
+    EXPECT_EQ(std::memcmp(copy, list, ILGetSize(list)), 0);
+    // The parent's list and the last item make the whole again.
+    const LPITEMIDLIST last = ILFindLastID(copy);
+    const LPITEMIDLIST tail = ILClone(last);
+    last->mkid.cb = 0;
+    const LPITEMIDLIST whole = ILCombine(copy, tail);
+    EXPECT_EQ(PathOf(whole), c.back);
+    EXPECT_EQ(ILGetSize(whole), ILGetSize(list));
+    for (LPITEMIDLIST l : {list, copy, tail, whole}) ILFree(l);
+  }
+  // Only absolute paths of a mapped drive name items.
+  for (const char16_t* path : {u"relative\\x", u"C:\\x", u"\\\\host\\share"}) {
+    EXPECT_EQ(Parse(path, E_INVALIDARG), nullptr) << Utf16ToUtf8(path);
+  }
+}
+
+TEST_F(Shell, ListsThatNameNoPathAndTheirEnds) {
+  // "a" as the first item is no drive; a path of MAX_PATH characters does not fit.
+  const BYTE noDrive[] = {4, 0, 'a', 0, 0, 0};
+  EXPECT_EQ(PathOf(reinterpret_cast<LPCITEMIDLIST>(noDrive)), "<none>");
+  const LPITEMIDLIST longPath = Parse(u"Z:\\" + std::u16string(MAX_PATH, u'n'));
+  EXPECT_EQ(PathOf(longPath), "<none>");
+  EXPECT_EQ(ILGetNext(ILGetNext(longPath))->mkid.cb, 0);
+  EXPECT_EQ(ILGetNext(ILGetNext(ILGetNext(longPath))), nullptr);
+  ILFree(longPath);
+  EXPECT_EQ(ILGetSize(nullptr), 0u);
+  EXPECT_EQ(ILCombine(nullptr, nullptr), nullptr);
+  const LPITEMIDLIST drive = Parse(u"Z:\\");
+  const LPITEMIDLIST alone = ILCombine(nullptr, drive);
+  EXPECT_EQ(PathOf(alone), "Z:\\");
+  ILFree(alone);
+  ILFree(drive);
+
+  IMalloc* allocator = nullptr;
+  ASSERT_EQ(SHGetMalloc(&allocator), S_OK);
+  void* block = allocator->Alloc(16);
+  ASSERT_NE(block, nullptr);
+  allocator->Free(allocator->Realloc(block, 64));
+}
+
+TEST_F(Shell, SpecialFoldersAreListsOfTheUsersFolders) {
+  LPITEMIDLIST list = nullptr;
+  // The desktop is the root of the namespace: the empty list.
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &list), S_OK);
+  EXPECT_EQ(ILGetSize(list), 2u);
+  EXPECT_EQ(PathOf(list), Shown("Schreibtisch"));
+  ILFree(list);
+  const struct {
+    int folder;
+    std::string path;
+  } kCases[] = {{CSIDL_DESKTOPDIRECTORY, Shown("Schreibtisch")},
+                {CSIDL_PERSONAL, Shown("Documents")},
+                {CSIDL_APPDATA, Shown("cfg")},
+                {CSIDL_LOCAL_APPDATA, Shown(".local/share")},
+                {CSIDL_WINDOWS, "Z:\\"}};
+  for (const auto& c : kCases) {
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, c.folder, &list), S_OK) << c.folder;
+    EXPECT_EQ(PathOf(list), c.path);
+    ILFree(list);
+  }
+  EXPECT_EQ(SHGetSpecialFolderLocation(nullptr, 0x7777, &list), E_INVALIDARG);
+  EXPECT_EQ(list, nullptr);
+}
+
+}  // namespace
