@@ -244,8 +244,8 @@ TEST_F(RegistryTest, GetValueRestrictsTypesAndTerminatesText) {
        Units({u"a\0b\0\0", 5})},
       {"multi-string with one terminator", REG_MULTI_SZ, Sz(u"a"), RRF_RT_ANY, ERROR_SUCCESS, REG_MULTI_SZ,
        Units({u"a\0\0", 3})},
-      {"expanded", REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%\\x %ORBTEST_UNSET% 100%"), RRF_RT_REG_SZ, ERROR_SUCCESS,
-       REG_SZ, Sz(u"/opt/örb\\x %ORBTEST_UNSET% 100%")},
+      {"expanded", REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%\\Ω %ORBTEST_UNSET% 100%"), RRF_RT_REG_SZ, ERROR_SUCCESS,
+       REG_SZ, Sz(u"/opt/örb\\Ω %ORBTEST_UNSET% 100%")},
       {"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), kExpandOnly | RRF_NOEXPAND, ERROR_SUCCESS,
        REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
       {"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), kExpandOnly, ERROR_INVALID_PARAMETER, kPoison, {}},
@@ -263,7 +263,8 @@ TEST_F(RegistryTest, GetValueRestrictsTypesAndTerminatesText) {
       {"binary as wide number", REG_BINARY, Dword(1), RRF_RT_QWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
       {"no value of no type", REG_NONE, {}, RRF_RT_REG_NONE, ERROR_SUCCESS, REG_NONE, {}},
       {"odd type, any", 0x12345, Bytes({1}), RRF_RT_ANY, ERROR_SUCCESS, 0x12345, Bytes({1})},
-      {"odd type, restricted", 0x12345, Bytes({1}), RRF_RT_REG_BINARY, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
+      {"odd type, restricted", 0x12345, Bytes({1}), RRF_RT_REG_NONE | RRF_RT_REG_BINARY, ERROR_UNSUPPORTED_TYPE,
+       kPoison, {}},
   };
   SetEnv("ORBTEST_DIR", "/opt/örb");
   for (const Case& c : cases) {
