@@ -3,6 +3,8 @@
 #include "compat/win32/File.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -251,6 +253,23 @@ TEST_F(File, ReadWriteSeekAndSize) {
   EXPECT_WIN32(GetFileSizeEx(mutex, &size), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_WIN32(FlushFileBuffers(mutex), FALSE, ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
+}
+
+// A write the system stops part-way (here at the file-size limit) fails
+// rather than being retried for ever, and keeps what fitted.
+TEST_F(File, WriteStoppedBySystemFails) {
+  const HANDLE file = Open("limited", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  rlimit old;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit small{4, old.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  DWORD count = 0;
+  const BOOL written = WriteFile(file, "0123456789", 10, &count, nullptr);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_FALSE(written);
+  CloseHandle(file);
+  EXPECT_EQ(Contents(P("limited")), "0123");
 }
 
 TEST_F(File, ShareModesAmongTheHandlesOfTheProcess) {
