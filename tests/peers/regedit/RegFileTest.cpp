@@ -210,23 +210,21 @@ TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
 // continuing backslash may take column 79, continuation lines start with two
 // blanks.
 TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
-  const struct {
-    size_t nameLength;  // the line starts with "name"=hex: (name + 7 columns)
-    size_t bytes;
-    std::vector<size_t> perLine;
-  } cases[] = {
+  // The name's length (a line starts with "name"=hex:, name + 7 columns), the
+  // value's bytes, and how many of them each line holds.
+  const std::tuple<size_t, size_t, std::vector<size_t>> cases[] = {
       {1, 30, {23, 7}},        // 8 + 23 * 3 = 77
       {62, 28, {3, 25}},       // 69 + 9 = 78: the first line full to the column
       {63, 28, {2, 25, 1}},    // 70 + 9 = 79 would pass it
       {69, 26, {0, 25, 1}},    // 76: not even one byte fits after the head
       {63, 3, {2, 1}},         // the last byte, without a comma, wraps alike
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.nameLength);
+  for (const auto& [nameLength, count, expected] : cases) {
+    SCOPED_TRACE(nameLength);
     using enum regfile::Change::Kind;
     const regfile::Change key{kCreateKey, HKEY_CURRENT_USER, u"w", {}, REG_NONE, {}, 0};
-    const regfile::Change value{kSetValue,  HKEY_CURRENT_USER, u"w", std::u16string(c.nameLength, u'n'),
-                                REG_BINARY, std::vector<BYTE>(c.bytes, 0xa5), 0};
+    const regfile::Change value{kSetValue,  HKEY_CURRENT_USER, u"w", std::u16string(nameLength, u'n'),
+                                REG_BINARY, std::vector<BYTE>(count, 0xa5), 0};
     const std::string file = regfile::Write({regfile::Format::kRegedit4, {key, value}});
     const size_t start = file.find("]\r\n") + 3;
     const std::string text = file.substr(start, file.find("\r\n\r\n", start) - start);
@@ -239,7 +237,7 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
       perLine.push_back((line.size() - bytes + 1) / 3);  // "a5," each, the last without a comma
       at = end + 2;
     }
-    EXPECT_EQ(perLine, c.perLine) << text;
+    EXPECT_EQ(perLine, expected) << text;
     EXPECT_EQ(regfile::Parse(regfile::DecodeFile(file)).changes.at(1).data, value.data);  // reads back
   }
 }
