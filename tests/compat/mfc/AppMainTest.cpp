@@ -10,13 +10,12 @@
 namespace {
 
 using testing_support::ProcessResult;
-using testing_support::ProgramRun;
 
 // `locale` false runs the probe with no locale variable at all, as in a bare
 // container.
 ProcessResult RunProbe(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
                        const std::string& program = "compat_mfc_app_probe", bool locale = true) {
-  ProgramRun run;
+  testing_support::ProgramRun run;
   run.program = testing_support::BuildBin() + "/" + program;
   run.args = args;
   run.env = std::move(env);

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "compat/win32/StringConv.h"
@@ -51,12 +52,7 @@ TEST(CStringTest, ConcatenationAcceptsItsOwnText) {
 
 // The folding of the whole plane is checked against the C library below.
 TEST(CStringTest, CompareOrdersByUnsignedUnitsAndCompareNoCaseFoldsLettersDown) {
-  struct Row {
-    const char16_t* a;
-    const char16_t* b;
-    int ordinal, noCase;
-  };
-  const Row rows[] = {
+  const std::tuple<const char16_t*, const char16_t*, int, int> rows[] = {
       {u"abc", u"abc", 0, 0},   {u"abc", u"abd", -1, -1}, {u"ab", u"abc", -1, -1},
       {u"abc", u"ABCD", 1, -1}, {u"B", u"a", -1, 1},      {u"\uFF21", u"a", 1, 1},
       {u"_", u"a", -1, -1},  // letters fold down, not up
@@ -64,12 +60,12 @@ TEST(CStringTest, CompareOrdersByUnsignedUnitsAndCompareNoCaseFoldsLettersDown) 
       {u"\u039F\u0394\u039F\u03A3", u"\u03BF\u03B4\u03BF\u03C2", -1, 0},  // final sigma
       {u"\u0430", u"a", 1, 1},                                              // Cyrillic a is not Latin a
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::PrintToString(CString(row.a)) + " vs " + testing::PrintToString(CString(row.b)));
-    EXPECT_EQ(CString(row.a).Compare(row.b), row.ordinal);
-    EXPECT_EQ(CString(row.b).Compare(row.a), -row.ordinal);
-    EXPECT_EQ(CString(row.a).CompareNoCase(row.b), row.noCase);
-    EXPECT_EQ(CString(row.b).CompareNoCase(row.a), -row.noCase);
+  for (const auto& [a, b, ordinal, noCase] : rows) {
+    SCOPED_TRACE(testing::PrintToString(CString(a)) + " vs " + testing::PrintToString(CString(b)));
+    EXPECT_EQ(CString(a).Compare(b), ordinal);
+    EXPECT_EQ(CString(b).Compare(a), -ordinal);
+    EXPECT_EQ(CString(a).CompareNoCase(b), noCase);
+    EXPECT_EQ(CString(b).CompareNoCase(a), -noCase);
   }
 }
 
@@ -111,11 +107,7 @@ TEST(CStringTest, FindReportsPositionsOrMinusOne) {
 
 TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
   const CString s = u"abcdef";
-  struct Row {
-    CString got;
-    const char16_t* expected;
-  };
-  const Row rows[] = {
+  const std::pair<CString, const char16_t*> rows[] = {
       {s.Mid(2), u"cdef"},         {s.Mid(0), u"abcdef"},     {s.Mid(6), u""},
       {s.Mid(7), u""},             {s.Mid(-2), u"abcdef"},    {s.Mid(INT_MIN), u"abcdef"},
       {s.Mid(1, 3), u"bcd"},       {s.Mid(4, 10), u"ef"},     {s.Mid(-2, 3), u"abc"},
@@ -125,28 +117,24 @@ TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
       {s.Left(99), u"abcdef"},     {s.Right(2), u"ef"},       {s.Right(0), u""},
       {s.Right(-4), u""},          {s.Right(99), u"abcdef"},  {s.Right(INT_MAX), u"abcdef"},
   };
-  for (std::size_t i = 0; i < std::size(rows); ++i) {
-    EXPECT_EQ(rows[i].got, rows[i].expected) << "row " << i;
-  }
+  for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
 }
 
 TEST(CStringTest, ReplaceCountsNonOverlappingMatches) {
-  CString s = u"%APPNAME% and %APPNAME%";
-  EXPECT_EQ(s.Replace(u"%APPNAME%", u"Korvane Orbweave 9"), 2);
-  EXPECT_EQ(s, u"Korvane Orbweave 9 and Korvane Orbweave 9");
-
-  CString runs = u"aaaaa";
-  EXPECT_EQ(runs.Replace(u"aa", u"b"), 2);
-  EXPECT_EQ(runs, u"bba");
-  CString grow = u"a.b";
-  EXPECT_EQ(grow.Replace(u".", u"..."), 1);  // the inserted text is not searched again
-  EXPECT_EQ(grow, u"a...b");
-  CString remove = u"x-y-z";
-  EXPECT_EQ(remove.Replace(u"-", nullptr), 2);
-  EXPECT_EQ(remove, u"xyz");
-  EXPECT_EQ(remove.Replace(u"", u"q"), 0);
-  EXPECT_EQ(remove.Replace(nullptr, u"q"), 0);
-
+  const std::tuple<const char16_t*, const char16_t*, const char16_t*, int, const char16_t*> rows[] = {
+      {u"%APPNAME% and %APPNAME%", u"%APPNAME%", u"Korvane Orbweave 9", 2,
+       u"Korvane Orbweave 9 and Korvane Orbweave 9"},
+      {u"aaaaa", u"aa", u"b", 2, u"bba"},
+      {u"a.b", u".", u"...", 1, u"a...b"},  // the inserted text is not searched again
+      {u"x-y-z", u"-", nullptr, 2, u"xyz"},
+      {u"xyz", u"", u"q", 0, u"xyz"},
+      {u"xyz", nullptr, u"q", 0, u"xyz"},
+  };
+  for (const auto& [text, from, to, count, result] : rows) {
+    CString s = text;
+    EXPECT_EQ(s.Replace(from, to), count) << testing::PrintToString(CString(text));
+    EXPECT_EQ(s, result);
+  }
   CString self = u"abab";
   EXPECT_EQ(self.Replace(self.GetString() + 2, self.GetString()), 2);  // both texts inside the string
   EXPECT_EQ(self, u"abababab");

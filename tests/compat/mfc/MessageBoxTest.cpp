@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <string>
+#include <tuple>
 
 #include "compat/mfc/Backend.h"
 #include "compat/mfc/WinApp.h"
@@ -12,11 +13,6 @@
 namespace {
 
 using compat::mfc::RecordedMessages;
-
-class ProgramApp : public CWinApp {
- public:
-  ProgramApp() : CWinApp(u"Korvane Orbweave 9") { m_pszExeName = u"orbweave"; }
-};
 
 class MessageBoxTest : public testing_support::IsolatedTest {};
 
@@ -30,15 +26,10 @@ TEST_F(MessageBoxTest, WithoutDisplayTheConsoleIsChosen) {
 }
 
 TEST_F(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) {
-  ProgramApp app;
+  CWinApp app(u"Korvane Orbweave 9");
+  app.m_pszExeName = u"orbweave";
   compat::mfc::UseConsoleBackend();
-  struct Row {
-    const char16_t* text;
-    UINT type;
-    const char* written;
-    int answer;
-  };
-  const Row rows[] = {
+  const std::tuple<const char16_t*, UINT, std::string, int> rows[] = {
       {u"Could not load orbcore.dll", MB_ICONERROR, "orbweave: error: Could not load orbcore.dll\n", IDOK},
       {u"Done.", MB_OK | MB_ICONINFORMATION, "orbweave: information: Done.\n", IDOK},
       {u"Careful", MB_OKCANCEL | MB_ICONWARNING, "orbweave: warning: Careful\n", IDOK},
@@ -52,12 +43,10 @@ TEST_F(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton
   };
   SetEnv("LC_ALL", "C.UTF-8");
   std::setlocale(LC_ALL, "");
-  for (const Row& row : rows) {
+  for (const auto& [text, type, written, answer] : rows) {
     testing::internal::CaptureStderr();
-    const int answer = AfxMessageBox(row.text, row.type);
-    const std::string written = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(answer, row.answer) << row.written;
-    EXPECT_EQ(written, row.written);
+    EXPECT_EQ(AfxMessageBox(text, type), answer) << written;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), written);
   }
   std::setlocale(LC_ALL, "C");
 }

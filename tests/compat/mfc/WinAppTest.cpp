@@ -15,18 +15,13 @@ namespace {
 using testing_support::GetRegDword;
 using testing_support::GetRegString;
 
-class TestApp : public CWinApp {
- public:
-  using CWinApp::CWinApp;
-};
-
 // Each test writes into a registry of its own.
 class WinAppProfileTest : public testing_support::IsolatedTest {};
 
 TEST(WinAppTest, TheObjectRegistersForItsLifetime) {
   EXPECT_EQ(AfxGetApp(), nullptr);
   {
-    TestApp app(u"Korvane Orbweave 9");
+    CWinApp app(u"Korvane Orbweave 9");
     EXPECT_EQ(AfxGetApp(), &app);
     app.m_hInstance = reinterpret_cast<HINSTANCE>(0x1000);
     EXPECT_EQ(AfxGetInstanceHandle(), app.m_hInstance);
@@ -37,7 +32,7 @@ TEST(WinAppTest, TheObjectRegistersForItsLifetime) {
 
 TEST_F(WinAppProfileTest, ValuesGoBelowRegistryKeyAndProfileName) {
   std::u16string name = u"Orbweave";
-  TestApp app(name.c_str());
+  CWinApp app(name.c_str());
   name = u"changed";  // the framework keeps its own copy
   // Without a registry key nothing is written and reads answer the default.
   EXPECT_FALSE(app.WriteProfileInt(u"General", u"FirstStart", 0));
@@ -68,7 +63,7 @@ TEST_F(WinAppProfileTest, ValuesGoBelowRegistryKeyAndProfileName) {
 }
 
 TEST_F(WinAppProfileTest, MissingOrMistypedValuesReadAsTheDefaultAndNullsRemove) {
-  TestApp app(u"Orbweave");
+  CWinApp app(u"Orbweave");
   app.SetRegistryKey(u"korvane");
   const std::u16string section = u"Software\\korvane\\Orbweave\\General";
   testing_support::SetRegString(HKEY_CURRENT_USER, section, u"Count", u"12");

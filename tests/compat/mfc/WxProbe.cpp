@@ -5,7 +5,6 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include <wx/app.h>
@@ -100,11 +99,6 @@ class BoxAnswerer : public wxModalDialogHook, public wxTimer {
     seen_ += " text=[" + std::string(text != nullptr ? text : "") + "]";
     seen_ += " kind=" + std::string(kind >= 0 && kind < 5 ? kKindNames[kind] : "unknown");
     gtk_.free(text);
-    if (const char* shot = std::getenv("PROBE_SCREENSHOT"); shot != nullptr && !shotTaken_) {
-      shotTaken_ = true;
-      const std::string command = "import -window root '" + std::string(shot) + "'";
-      seen_ += std::system(command.c_str()) == 0 ? " screenshot" : " no-screenshot";
-    }
     gtk_.dialogResponse(window, response_);
   }
 
@@ -114,7 +108,6 @@ class BoxAnswerer : public wxModalDialogHook, public wxTimer {
   int response_ = kGtkResponseOk;
   int waits_ = 0;
   std::string seen_;
-  bool shotTaken_ = false;
 };
 
 class WxProbeApp : public CWinApp {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string>
+#include <tuple>
 
 #include "compat/win32/StringConv.h"
 #include "tests/compat/win32/Win32Expect.h"
@@ -43,22 +44,19 @@ TEST(FormatMessage, RefusesWhatItCannotDo) {
 }
 
 TEST(ErrorFromErrno, MapsToTheWindowsCode) {
-  struct Row {
-    int err;
-    bool missingFolder;
-    long expected;
+  // errno, whether a folder on the way is missing, the code.
+  const std::tuple<int, bool, long> rows[] = {
+      {0, false, ERROR_SUCCESS},           {ENOENT, false, ERROR_FILE_NOT_FOUND},
+      {ENOENT, true, ERROR_PATH_NOT_FOUND}, {ENOTDIR, false, ERROR_PATH_NOT_FOUND},
+      {EACCES, false, ERROR_ACCESS_DENIED}, {EROFS, false, ERROR_ACCESS_DENIED},
+      {EISDIR, false, ERROR_ACCESS_DENIED}, {EEXIST, false, ERROR_ALREADY_EXISTS},
+      {ENOTEMPTY, false, ERROR_DIR_NOT_EMPTY}, {EMFILE, false, ERROR_TOO_MANY_OPEN_FILES},
+      {ENOSPC, false, ERROR_DISK_FULL}, {ENAMETOOLONG, false, ERROR_FILENAME_EXCED_RANGE},
+      {EBUSY, false, ERROR_SHARING_VIOLATION}, {EIO, false, ERROR_READ_FAULT},
+      {EOPNOTSUPP, false, ERROR_NOT_SUPPORTED}, {EDOM, false, ERROR_INVALID_FUNCTION},
   };
-  for (const Row& row : {Row{0, false, ERROR_SUCCESS}, Row{ENOENT, false, ERROR_FILE_NOT_FOUND},
-                         Row{ENOENT, true, ERROR_PATH_NOT_FOUND}, Row{ENOTDIR, false, ERROR_PATH_NOT_FOUND},
-                         Row{EACCES, false, ERROR_ACCESS_DENIED}, Row{EROFS, false, ERROR_ACCESS_DENIED},
-                         Row{EISDIR, false, ERROR_ACCESS_DENIED}, Row{EEXIST, false, ERROR_ALREADY_EXISTS},
-                         Row{ENOTEMPTY, false, ERROR_DIR_NOT_EMPTY}, Row{EMFILE, false, ERROR_TOO_MANY_OPEN_FILES},
-                         Row{ENOSPC, false, ERROR_DISK_FULL}, Row{ENAMETOOLONG, false, ERROR_FILENAME_EXCED_RANGE},
-                         Row{EBUSY, false, ERROR_SHARING_VIOLATION}, Row{EIO, false, ERROR_READ_FAULT},
-                         Row{EOPNOTSUPP, false, ERROR_NOT_SUPPORTED}, Row{EDOM, false, ERROR_INVALID_FUNCTION}}) {
-    EXPECT_EQ(compat::win32::ErrorFromErrno(row.err, row.missingFolder), static_cast<DWORD>(row.expected))
-        << "errno " << row.err;
-  }
+  for (const auto& [err, missingFolder, code] : rows)
+    EXPECT_EQ(compat::win32::ErrorFromErrno(err, missingFolder), static_cast<DWORD>(code)) << "errno " << err;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "compat/win32/File.h"
@@ -20,12 +21,7 @@ using compat::win32::FileNameToUtf16;
 using compat::win32::Utf16ToFileName;
 
 TEST(FileNameCodec, ReadsAsExpectedAndWritesBackTheSameBytes) {
-  struct NameCase {
-    const char* what;
-    std::string bytes;
-    std::u16string wide;
-  };
-  const NameCase names[] = {
+  const std::tuple<const char*, std::string, std::u16string> names[] = {
       {"empty", "", u""},
       {"ASCII", "a b/c.txt", u"a b/c.txt"},
       {"two-byte letter", "caf\xC3\xA9", u"caf\u00E9"},
@@ -46,9 +42,9 @@ TEST(FileNameCodec, ReadsAsExpectedAndWritesBackTheSameBytes) {
       {"bytes never in UTF-8", "\xFF\xFE\xC1", u"\xDCFF\xDCFE\xDCC1"},
       {"character after a broken one", "\xE6\xC3\xA9", u"\xDCE6\u00E9"},
   };
-  for (const NameCase& name : names) {
-    EXPECT_EQ(FileNameToUtf16(name.bytes), name.wide) << name.what;
-    EXPECT_EQ(Utf16ToFileName(name.wide), name.bytes) << name.what;
+  for (const auto& [what, bytes, wide] : names) {
+    EXPECT_EQ(FileNameToUtf16(bytes), wide) << what;
+    EXPECT_EQ(Utf16ToFileName(wide), bytes) << what;
   }
 }
 

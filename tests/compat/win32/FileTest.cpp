@@ -3,6 +3,8 @@
 #include "compat/win32/File.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -124,13 +126,9 @@ TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
   ASSERT_LT(P("socket").copy(address.sun_path, sizeof address.sun_path - 1), sizeof address.sun_path - 1);
   ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(symlink(P("folder").c_str(), P("link").c_str()), 0);
-  struct Case {
-    std::u16string path;
-    DWORD access;
-    DWORD type;
-    BOOL deleted;  // what DeleteFileW answers; -1: not tried (never delete a device)
-  };
-  std::vector<Case> cases = {
+  // The access asked, the type (0: not opened) and what DeleteFileW answers
+  // (-1: not tried, never delete a device).
+  std::vector<std::tuple<std::u16string, DWORD, DWORD, BOOL>> cases = {
       {W("plain"), GENERIC_READ, FILE_TYPE_DISK, TRUE},
       {W("pipe"), GENERIC_READ, FILE_TYPE_PIPE, FALSE},
       {W("socket"), 0, FILE_TYPE_PIPE, FALSE},
@@ -140,20 +138,20 @@ TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
   // A device of our own to refuse deleting, where this user may make one.
   if (mknod(P("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
     cases.push_back({W("device"), GENERIC_READ, FILE_TYPE_CHAR, FALSE});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Utf16ToUtf8(c.path));
-    if (c.type != 0) {
-      const HANDLE file = CreateFileW(c.path.c_str(), c.access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  for (const auto& [path, access, type, deleted] : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(path));
+    if (type != 0) {
+      const HANDLE file = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
       ASSERT_NE(file, INVALID_HANDLE_VALUE);
-      EXPECT_WIN32(GetFileType(file), c.type, ERROR_SUCCESS);
+      EXPECT_WIN32(GetFileType(file), type, ERROR_SUCCESS);
       CloseHandle(file);
     }
-    if (c.deleted == -1) continue;
+    if (deleted == -1) continue;
     SetLastError(0);
-    EXPECT_EQ(DeleteFileW(c.path.c_str()), c.deleted);
-    EXPECT_EQ(GetLastError(), c.deleted ? 0u : static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(DeleteFileW(path.c_str()), deleted);
+    EXPECT_EQ(GetLastError(), deleted ? 0u : static_cast<DWORD>(ERROR_ACCESS_DENIED));
     struct stat st;
-    EXPECT_EQ(lstat(PosixPath(c.path)->c_str(), &st) == 0, !c.deleted);
+    EXPECT_EQ(lstat(PosixPath(path)->c_str(), &st) == 0, !deleted);
   }
   EXPECT_TRUE(FileExists(P("folder")));
   close(sock);
@@ -164,29 +162,25 @@ TEST_F(File, TypesOfWhatIsOpenedAndWhatMayBeDeleted) {
 }
 
 TEST_F(File, CreationDispositionsAndTheirErrors) {
-  struct Case {
-    DWORD creation;
-    bool exists;
-    DWORD error;          // on success too: ERROR_ALREADY_EXISTS is a note
-    const char* content;  // afterwards; null: no file
+  // The disposition, whether the file was there, the code left (on success
+  // too: ERROR_ALREADY_EXISTS is a note) and what the file holds afterwards.
+  const std::tuple<DWORD, bool, DWORD, std::string> cases[] = {
+      {CREATE_NEW, false, 0, ""},                              {CREATE_NEW, true, ERROR_FILE_EXISTS, "old!"},
+      {CREATE_ALWAYS, false, 0, ""},                           {CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS, ""},
+      {OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND, "<none>"},  {OPEN_EXISTING, true, 0, "old!"},
+      {OPEN_ALWAYS, false, 0, ""},                             {OPEN_ALWAYS, true, ERROR_ALREADY_EXISTS, "old!"},
+      {TRUNCATE_EXISTING, false, ERROR_FILE_NOT_FOUND, "<none>"}, {TRUNCATE_EXISTING, true, 0, ""},
   };
-  const Case cases[] = {
-      {CREATE_NEW, false, 0, ""},                             {CREATE_NEW, true, ERROR_FILE_EXISTS, "old!"},
-      {CREATE_ALWAYS, false, 0, ""},                          {CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS, ""},
-      {OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND, nullptr},  {OPEN_EXISTING, true, 0, "old!"},
-      {OPEN_ALWAYS, false, 0, ""},                            {OPEN_ALWAYS, true, ERROR_ALREADY_EXISTS, "old!"},
-      {TRUNCATE_EXISTING, false, ERROR_FILE_NOT_FOUND, nullptr}, {TRUNCATE_EXISTING, true, 0, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "disposition " << c.creation << (c.exists ? ", existing" : ", missing"));
-    const std::string name = "f" + std::to_string(c.creation) + (c.exists ? "e" : "m");
-    if (c.exists) Put(name, "old!");
+  for (const auto& [creation, exists, error, content] : cases) {
+    SCOPED_TRACE(::testing::Message() << "disposition " << creation << (exists ? ", existing" : ", missing"));
+    const std::string name = "f" + std::to_string(creation) + (exists ? "e" : "m");
+    if (exists) Put(name, "old!");
     SetLastError(12345);
-    const HANDLE file = Open(name, GENERIC_READ | GENERIC_WRITE, 0, c.creation);
-    EXPECT_EQ(GetLastError(), c.error);
-    EXPECT_EQ(file != INVALID_HANDLE_VALUE, c.error == 0 || c.error == ERROR_ALREADY_EXISTS);
+    const HANDLE file = Open(name, GENERIC_READ | GENERIC_WRITE, 0, creation);
+    EXPECT_EQ(GetLastError(), error);
+    EXPECT_EQ(file != INVALID_HANDLE_VALUE, error == 0 || error == ERROR_ALREADY_EXISTS);
     CloseHandle(file);
-    EXPECT_EQ(FileExists(P(name)) ? Contents(P(name)) : "<none>", c.content != nullptr ? c.content : "<none>");
+    EXPECT_EQ(FileExists(P(name)) ? Contents(P(name)) : "<none>", content);
   }
 
   Put("locked.txt", "x", 0444);
@@ -259,6 +253,23 @@ TEST_F(File, ReadWriteSeekAndSize) {
   EXPECT_WIN32(GetFileSizeEx(mutex, &size), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_WIN32(FlushFileBuffers(mutex), FALSE, ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
+}
+
+// A write the system stops part-way (here at the file-size limit) fails
+// rather than being retried for ever, and keeps what fitted.
+TEST_F(File, WriteStoppedBySystemFails) {
+  const HANDLE file = Open("limited", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  rlimit old;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit small{4, old.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  DWORD count = 0;
+  const BOOL written = WriteFile(file, "0123456789", 10, &count, nullptr);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_FALSE(written);
+  CloseHandle(file);
+  EXPECT_EQ(Contents(P("limited")), "0123");
 }
 
 TEST_F(File, ShareModesAmongTheHandlesOfTheProcess) {
@@ -352,16 +363,13 @@ TEST_F(File, TempPathIsTmpdirInWindowsForm) {
   SetEnv("TMPDIR", "/var/tmp/run");
   EXPECT_EQ(GetTempPathW(15, buffer), 16u);  // too small: untouched, the size it needs
   EXPECT_EQ(buffer[0], u'\xcccc');
-  EXPECT_EQ(GetTempPathW(32, buffer), 15u);
-  EXPECT_EQ(std::u16string(buffer), u"Z:\\var\\tmp\\run\\");
-  // Unset, empty or relative: /tmp.
-  for (const char* value : {"", "relative/dir"}) {
-    SetEnv("TMPDIR", value);
-    EXPECT_EQ(GetTempPathW(32, buffer), 7u) << value;
-    EXPECT_EQ(std::u16string(buffer), u"Z:\\tmp\\") << value;
+  // Empty, relative or unset: /tmp.
+  for (const char* value : {"/var/tmp/run", "", "relative/dir", "unset"}) {
+    value == std::string("unset") ? UnsetEnv("TMPDIR") : SetEnv("TMPDIR", value);
+    const std::u16string expected = *value == '/' ? u"Z:\\var\\tmp\\run\\" : u"Z:\\tmp\\";
+    EXPECT_EQ(GetTempPathW(32, buffer), expected.size()) << value;
+    EXPECT_EQ(std::u16string(buffer), expected) << value;
   }
-  UnsetEnv("TMPDIR");
-  EXPECT_EQ(GetTempPathW(32, buffer), 7u);
 }
 
 TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {

@@ -31,20 +31,16 @@ HANDLE Load(HINSTANCE instance, int id, UINT type, int cx, int cy, UINT flags) {
 
 TEST(Resource, AnIconPicksTheImageNearestTheAskedSize) {
   const HINSTANCE program = GetModuleHandleW(nullptr);
-  struct Case {
-    int cx, cy;
-    UINT flags;
-    int width;
-  };
-  const Case cases[] = {
+  // Asked width and height, flags, the width picked.
+  const std::tuple<int, int, UINT, int> cases[] = {
       {16, 16, 0, 16}, {48, 48, 0, 48}, {20, 20, 0, 16}, {64, 64, 0, 48},
       {24, 24, 0, 32}, {40, 40, 0, 48},                    // halfway: the larger
       {0, 30, 0, 32},                                      // one dimension given
       {0, 0, LR_DEFAULTSIZE, 32}, {0, 0, 0, 48},           // the default size, else the first image
   };
-  for (const Case& c : cases) {
-    const HANDLE icon = Load(program, 128, IMAGE_ICON, c.cx, c.cy, c.flags);
-    EXPECT_EQ(WidthOf(icon), c.width) << c.cx << "x" << c.cy << " flags " << c.flags;
+  for (const auto& [cx, cy, flags, width] : cases) {
+    const HANDLE icon = Load(program, 128, IMAGE_ICON, cx, cy, flags);
+    EXPECT_EQ(WidthOf(icon), width) << cx << "x" << cy << " flags " << flags;
     EXPECT_TRUE(DestroyIcon(static_cast<HICON>(icon)));
   }
   // The handle gives the very bytes of the file that was built in.

@@ -48,39 +48,33 @@ class LocaleScope {
 };
 
 TEST(StringConv, Utf8DecodesEveryBoundaryClass) {
-  struct Case {
-    std::string bytes;
-    std::u16string wide;  // invalid input: with one U+FFFD per maximal subpart
-    bool valid;
-  };
-  const Case cases[] = {
+  // Invalid input reads with one U+FFFD per maximal subpart, and fails when
+  // asked to.
+  const std::pair<std::string, std::u16string> cases[] = {
       // First and last sequence of each length, around the surrogates.
-      {std::string("\0", 1), std::u16string(1, u'\0'), true}, {"\x7F", u"\x7F", true},
-      {"\xC2\x80", u"\x80", true}, {"\xDF\xBF", u"\x7FF", true}, {"\xE0\xA0\x80", u"\x800", true},
-      {"\xEF\xBF\xBF", u"\xFFFF", true}, {"\xF0\x90\x80\x80", u"\xD800\xDC00", true},
-      {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF", true}, {"\xED\x9F\xBF", u"\xD7FF", true},
-      {"\xEE\x80\x80", u"\xE000", true},
-      {"abcdefghijklmnopq\xE2\x82\xAC", u"abcdefghijklmnopq\x20AC", true},
+      {std::string("\0", 1), std::u16string(1, u'\0')}, {"\x7F", u"\x7F"}, {"\xC2\x80", u"\x80"},
+      {"\xDF\xBF", u"\x7FF"}, {"\xE0\xA0\x80", u"\x800"}, {"\xEF\xBF\xBF", u"\xFFFF"},
+      {"\xF0\x90\x80\x80", u"\xD800\xDC00"}, {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
+      {"\xED\x9F\xBF", u"\xD7FF"}, {"\xEE\x80\x80", u"\xE000"},
+      {"abcdefghijklmnopq\xE2\x82\xAC", u"abcdefghijklmnopq\x20AC"},
       // Encoded surrogates, overlong forms, beyond U+10FFFF, impossible bytes.
-      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD", false}, {"\xC0\x80", u"\xFFFD\xFFFD", false},
-      {"\xE0\x80\xAF", u"\xFFFD\xFFFD\xFFFD", false}, {"\xF0\x8F\xBF\xBF", u"\xFFFD\xFFFD\xFFFD\xFFFD", false},
-      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD", false}, {"\xFE\xFF", u"\xFFFD\xFFFD", false},
+      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"}, {"\xC0\x80", u"\xFFFD\xFFFD"},
+      {"\xE0\x80\xAF", u"\xFFFD\xFFFD\xFFFD"}, {"\xF0\x8F\xBF\xBF", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"}, {"\xFE\xFF", u"\xFFFD\xFFFD"},
       // Unexpected continuations; truncated sequences, the next character kept.
-      {"a\x80z", u"a\xFFFDz", false}, {"\xE2\x82z", u"\xFFFDz", false}, {"\xF0\x9F" "A", u"\xFFFD" "A", false},
-      {"ab\xC3", u"ab\xFFFD", false},
+      {"a\x80z", u"a\xFFFDz"}, {"\xE2\x82z", u"\xFFFDz"}, {"\xF0\x9F" "A", u"\xFFFD" "A"},
+      {"ab\xC3", u"ab\xFFFD"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.bytes));
-    EXPECT_EQ(ToWide(c.bytes), c.wide);
+  for (const auto& [bytes, wide] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(bytes));
+    EXPECT_EQ(ToWide(bytes), wide);
+    const bool valid = wide.find(u'\xFFFD') == std::u16string::npos;
+    const int length = static_cast<int>(bytes.size());
     char16_t out[32];
-    const int length = static_cast<int>(c.bytes.size());
-    if (c.valid) {
-      EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, c.bytes.data(), length, out, 32),
-                static_cast<int>(c.wide.size()));
-    } else {
-      EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, c.bytes.data(), length, out, 32), 0,
-                   ERROR_NO_UNICODE_TRANSLATION);
-    }
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, out, 32),
+              valid ? static_cast<int>(wide.size()) : 0);
+    EXPECT_EQ(GetLastError(), valid ? 0u : static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
   }
 }
 

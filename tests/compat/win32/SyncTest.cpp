@@ -125,9 +125,9 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   // name, still make distinct lock files.
   const std::u16string longName(300, u'x');
   std::vector<HANDLE> handles;
-  for (const std::u16string& name : {std::u16string(u"Name"), std::u16string(u"name"), std::u16string(u"a/b"),
-                                     std::u16string(u"a%2Fb"), std::u16string(u".."), std::u16string(u"\x65E5"),
-                                     longName + u"1", longName + u"2"}) {
+  const std::u16string names[] = {u"Name", u"name", u"a/b", u"a%2Fb", u"..", u"\x65E5",
+                                  longName + u"1", longName + u"2"};
+  for (const std::u16string& name : names) {
     const auto [mutex, error] = Create(name);
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS)) << compat::win32::Utf16ToUtf8(name);
     handles.push_back(mutex);

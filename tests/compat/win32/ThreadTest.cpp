@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <thread>
+#include <utility>
 
 #include "Win32Expect.h"
 #include "compat/win32/Process.h"
@@ -43,24 +44,15 @@ TEST(BeginThread, HandleIsSignalledOnceTheThreadHasEnded) {
 }
 
 TEST(BeginThread, RefusalsSetErrnoAndTheLastError) {
-  struct Row {
-    const char* what;
-    unsigned (*start)(void*);
-    unsigned flags;
-    DWORD error;
-  };
-  const Row rows[] = {
-      {"no start routine", nullptr, 0, ERROR_INVALID_PARAMETER},
-      {"suspended start", WaitAtGate, 4 /* CREATE_SUSPENDED */, ERROR_INVALID_PARAMETER},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
+  // No start routine, and a suspended start (CREATE_SUSPENDED).
+  const std::pair<unsigned (*)(void*), unsigned> rows[] = {{nullptr, 0}, {WaitAtGate, 4}};
+  for (const auto& [start, flags] : rows) {
+    SCOPED_TRACE(flags);
     Gate gate;
     gate.open = true;
     errno = 0;
     unsigned id = 0xcccccccc;
-    EXPECT_WIN32(_beginthreadex(nullptr, 0, row.start, &gate, row.flags, &id), std::uintptr_t{0},
-                 row.error);
+    EXPECT_WIN32(_beginthreadex(nullptr, 0, start, &gate, flags, &id), 0u, ERROR_INVALID_PARAMETER);
     EXPECT_NE(errno, 0);
     EXPECT_EQ(id, 0xccccccccu);
   }

@@ -18,8 +18,6 @@
 namespace {
 
 using testing_support::GetRegDword;
-using testing_support::GetRegString;
-using testing_support::TempFolder;
 using Texts = std::vector<std::u16string>;
 
 constexpr char16_t kKey[] = u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives";
@@ -53,11 +51,11 @@ class DriveAccessTest : public testing_support::IsolatedTest {
     Texts values;
     const std::u16string key = std::u16string(kKey) + u"\\" + index;
     for (const char16_t* name : {u"Device", u"Vendor", u"Model"})
-      values.push_back(GetRegString(HKEY_CURRENT_USER, key, name).value_or(u"-"));
+      values.push_back(testing_support::GetRegString(HKEY_CURRENT_USER, key, name).value_or(u"-"));
     return values;
   }
 
-  const TempFolder& folder_ = folder();
+  const testing_support::TempFolder& folder_ = folder();
   void* library_ = nullptr;
   decltype(&InitWmiDrives) init_ = nullptr;
 };

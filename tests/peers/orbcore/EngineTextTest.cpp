@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "peers/orbcore/AboutMarkup.h"
 #include "peers/orbcore/Json.h"
@@ -13,12 +14,7 @@ using orbcore::AboutRun;
 using orbcore::JsonValue;
 
 TEST(EngineJsonTest, StringsAreEscapedAsJsonRequires) {
-  struct Case {
-    const char* what;
-    std::string in;
-    std::string out;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, std::string> cases[] = {
       {"quote and backslash", "a\"b\\c", R"("a\"b\\c")"},
       {"short escapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
       {"other control characters", std::string("\x01\x1f\x7f", 3), R"("\u0001\u001f\u007f")"},
@@ -32,10 +28,7 @@ TEST(EngineJsonTest, StringsAreEscapedAsJsonRequires) {
       {"past U+10FFFF", "\xf4\x90\x80\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
       {"cut off at the end", "ok\xe2\x82", "\"ok\xef\xbf\xbd\xef\xbf\xbd\""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(JsonValue(c.in).Serialize(), c.out);
-  }
+  for (const auto& [what, in, out] : cases) EXPECT_EQ(JsonValue(in).Serialize(), out) << what;
 }
 
 TEST(EngineJsonTest, SetReplacesAMemberInPlace) {
@@ -69,24 +62,20 @@ TEST(AboutMarkupTest, ShellDocumentBecomesParagraphsWithFilledNames) {
 }
 
 TEST(AboutMarkupTest, OddMarkupDegradesToText) {
-  struct Case {
-    const char* markup;
-    std::string text;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"<about><p>a &unknown; b</p></about>", "a &unknown; b"},
       {"<about><p>&#169;&#xA9;&#0;&#xD800;</p></about>", "\xc2\xa9\xc2\xa9&#0;&#xD800;"},
       {"<about><p>x <i>y</i> z</p></about>", "x y z"},
       {"<about><p>fish & chips</p></about>", "fish & chips"},
       {"<about><p>cut <b", "cut"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.markup);
-    const auto paragraphs = orbcore::ParseAboutMarkup(c.markup, "", "");
+  for (const auto& [markup, expected] : cases) {
+    SCOPED_TRACE(markup);
+    const auto paragraphs = orbcore::ParseAboutMarkup(markup, "", "");
     ASSERT_EQ(paragraphs.size(), 1u);
     std::string text;
     for (const AboutRun& run : paragraphs[0]) text += run.text;
-    EXPECT_EQ(text, c.text);
+    EXPECT_EQ(text, expected);
   }
   EXPECT_TRUE(orbcore::ParseAboutMarkup("", "a", "b").empty());
 }

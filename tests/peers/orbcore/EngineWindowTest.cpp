@@ -21,8 +21,6 @@
 
 namespace {
 
-using engine_test::Log;
-
 // The shell's record with a data disc list as input and the program's icon,
 // built into this test as into the program.
 struct WindowRecord : engine_test::ShellRecord {
@@ -70,7 +68,7 @@ class EngineWindowTest : public engine_test::EngineTest {
     return succeeded;
   }
 
-  static std::size_t Builds() { return std::count(Log().calls.begin(), Log().calls.end(), "build"); }
+  static std::size_t Builds() { return std::ranges::count(engine_test::Log().calls, "build"); }
 
   static inline testing_support::VirtualDisplay* display_ = nullptr;
   static inline bool wxStarted_ = false;

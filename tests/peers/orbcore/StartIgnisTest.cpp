@@ -5,6 +5,7 @@
 #include <clocale>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -136,14 +137,9 @@ TEST_F(StartIgnisTest, ScriptCallsTheShellInOrderAndRecordsTheSteps) {
 
 TEST_F(StartIgnisTest, ResultsAndUnknownSteps) {
   ShellRecord shell;
-  struct Case {
-    const char* script;
-    bool null;             // the results pointer stays null
-    std::uint32_t first;   // else its first 32 bits
-    std::size_t calls;     // callbacks made
-    bool unknownStep;      // reported on standard error
-  };
-  const Case cases[] = {
+  // The script; whether the results pointer stays null, else its first 32
+  // bits; the callbacks made; whether an unknown step is reported.
+  const std::tuple<const char*, bool, std::uint32_t, std::size_t, bool> cases[] = {
       {"", false, 1, 0, false},
       {"result:null,result:success", false, 1, 0, false},
       {"result:failure", false, 0, 0, false},
@@ -155,21 +151,21 @@ TEST_F(StartIgnisTest, ResultsAndUnknownSteps) {
       {"wait:-1", false, 0, 0, true},
       {"result:maybe", false, 0, 0, true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
+  for (const auto& [script, null, first, calls, unknownStep] : cases) {
+    SCOPED_TRACE(script);
     Log().calls.clear();
     testing::internal::CaptureStderr();
-    void* results = Start(shell.record, c.script);
+    void* results = Start(shell.record, script);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(results == nullptr, c.null);
+    EXPECT_EQ(results == nullptr, null);
     if (results != nullptr) {
-      EXPECT_EQ(*static_cast<std::uint32_t*>(results), c.first);
+      EXPECT_EQ(*static_cast<std::uint32_t*>(results), first);
     }
-    EXPECT_EQ(Log().calls.size(), c.calls);
-    EXPECT_EQ(ReadDump()["result"].String(), c.null ? "null" : c.first == 1 ? "success" : "failure");
-    EXPECT_EQ(err.find("unknown script step") != std::string::npos, c.unknownStep) << err;
+    EXPECT_EQ(Log().calls.size(), calls);
+    EXPECT_EQ(ReadDump()["result"].String(), null ? "null" : first == 1 ? "success" : "failure");
+    EXPECT_EQ(err.find("unknown script step") != std::string::npos, unknownStep) << err;
     free_(results);
-    EXPECT_EQ(ReadDump()["freedNull"].Bool(), c.null);
+    EXPECT_EQ(ReadDump()["freedNull"].Bool(), null);
   }
 }
 

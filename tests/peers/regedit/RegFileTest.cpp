@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compat/win32/Error.h"
@@ -30,7 +31,6 @@ void PrintTo(const Loss& loss, std::ostream* out) {
 
 namespace {
 
-using testing_support::TempFolder;
 using Kind = regfile::Loss::Kind;
 
 // A text value's data: UTF-16LE units, terminated unless asked otherwise.
@@ -102,16 +102,13 @@ class RegFileTest : public testing_support::IsolatedTest {
   }
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
   void UsePrefix(const std::string& name) { SetEnv("ORBWEAVE_PREFIX", folder_ / name); }
-  const TempFolder& folder_ = folder();
+  const testing_support::TempFolder& folder_ = folder();
 };
 
 TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
   const std::vector<BYTE> longBinary(200, 0xab);
-  const struct {
-    const char16_t* key;
-    const char16_t* name;
-    Value value;
-  } values[] = {
+  // Below Software\rt: key, value name, value.
+  const std::tuple<const char16_t*, const char16_t*, Value> values[] = {
       {u"", u"", {REG_SZ, Sz(u"default")}},
       {u"", u"text", {REG_SZ, Sz(u"Grüße \"quoted\" C:\\dir\\")}},
       {u"", u"na\"me\\", {REG_SZ, Sz(u"")}},
@@ -130,7 +127,8 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
       {u"\\sub\\deeper", u"ÿ", {REG_SZ, Sz(u"Ключ")}},
       {u"\\Ключ", u"x", {REG_DWORD, {1, 0, 0, 0}}},
   };
-  for (const auto& v : values) Store(HKEY_CURRENT_USER, std::u16string(u"Software\\rt") + v.key, v.name, v.value);
+  for (const auto& [key, name, value] : values)
+    Store(HKEY_CURRENT_USER, u"Software\\rt" + std::u16string(key), name, value);
   Import("REGEDIT4\n[HKCU\\Software\\rt\\empty]");
   const Snapshot original = TakeSubtree(HKEY_CURRENT_USER, u"Software\\rt");
   ASSERT_EQ(original.size(), 5u);
@@ -212,23 +210,21 @@ TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
 // continuing backslash may take column 79, continuation lines start with two
 // blanks.
 TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
-  const struct {
-    size_t nameLength;  // the line starts with "name"=hex: (name + 7 columns)
-    size_t bytes;
-    std::vector<size_t> perLine;
-  } cases[] = {
+  // The name's length (a line starts with "name"=hex:, name + 7 columns), the
+  // value's bytes, and how many of them each line holds.
+  const std::tuple<size_t, size_t, std::vector<size_t>> cases[] = {
       {1, 30, {23, 7}},        // 8 + 23 * 3 = 77
       {62, 28, {3, 25}},       // 69 + 9 = 78: the first line full to the column
       {63, 28, {2, 25, 1}},    // 70 + 9 = 79 would pass it
       {69, 26, {0, 25, 1}},    // 76: not even one byte fits after the head
       {63, 3, {2, 1}},         // the last byte, without a comma, wraps alike
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.nameLength);
+  for (const auto& [nameLength, count, expected] : cases) {
+    SCOPED_TRACE(nameLength);
     using enum regfile::Change::Kind;
     const regfile::Change key{kCreateKey, HKEY_CURRENT_USER, u"w", {}, REG_NONE, {}, 0};
-    const regfile::Change value{kSetValue,  HKEY_CURRENT_USER, u"w", std::u16string(c.nameLength, u'n'),
-                                REG_BINARY, std::vector<BYTE>(c.bytes, 0xa5), 0};
+    const regfile::Change value{kSetValue,  HKEY_CURRENT_USER, u"w", std::u16string(nameLength, u'n'),
+                                REG_BINARY, std::vector<BYTE>(count, 0xa5), 0};
     const std::string file = regfile::Write({regfile::Format::kRegedit4, {key, value}});
     const size_t start = file.find("]\r\n") + 3;
     const std::string text = file.substr(start, file.find("\r\n\r\n", start) - start);
@@ -241,7 +237,7 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
       perLine.push_back((line.size() - bytes + 1) / 3);  // "a5," each, the last without a comma
       at = end + 2;
     }
-    EXPECT_EQ(perLine, c.perLine) << text;
+    EXPECT_EQ(perLine, expected) << text;
     EXPECT_EQ(regfile::Parse(regfile::DecodeFile(file)).changes.at(1).data, value.data);  // reads back
   }
 }
@@ -251,8 +247,7 @@ TEST_F(RegFileTest, ImportsAVersion5Utf16FileWithDeletions) {
   Store(HKEY_LOCAL_MACHINE, u"Software\\v5", u"old", {REG_DWORD, {1, 0, 0, 0}});
   Store(HKEY_LOCAL_MACHINE, u"Software\\v5\\gone\\deep", u"v", {REG_DWORD, {1, 0, 0, 0}});
   const std::u16string text =
-      u"Windows Registry Editor Version 5.00\r\n"
-      u"\r\n"
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
       u"; comments and key lines never go on: \\\r\n"
       u"[HKLM\\Software\\v5\\]\r\n"
       u"\"name\"=\"Ωmega \\\\ \\\"q\\\"\"\r\n"
@@ -266,8 +261,7 @@ TEST_F(RegFileTest, ImportsAVersion5Utf16FileWithDeletions) {
       u"\"never there\"=-\n"
       u"[-HKLM\\Software\\v5\\GONE]\n"
       u"[-HKLM\\Software\\never there]\n"
-      u"[HKEY_USERS\\.DEFAULT\\Software\\v5]\n"
-      u"@=\"user\"";
+      u"[HKEY_USERS\\.DEFAULT\\Software\\v5]\n@=\"user\"";
   Import(testing_support::Utf16Bytes(text, false, true));
   Snapshot expected;
   expected[u""] = {
@@ -289,10 +283,8 @@ std::string Levels(int count, const std::string& name = "k") {
 
 TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
   const std::string k255(255, 'k'), v16383(16383, 'v');
-  const struct {
-    std::string body;
-    const char* message;  // "" for a file that is taken
-  } cases[] = {
+  // The file's body and its error message; "" for a file that is taken.
+  const std::pair<std::string, std::string> cases[] = {
       {"\"v\"=\"x\"", "line 2: a value must follow the key"},
       {"[HKEY_NOWHERE\\x]", "line 2: unknown root key \"HKEY_NOWHERE\""},
       {"[HKCU\\x", "line 2: a key line must end with ]"},
@@ -322,11 +314,11 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
       {"[HKCU\\a\\\\b]", "line 2: a key name must not be empty"},
       {"[HKCU\\\\a]", "line 2: a key name must not be empty"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.body.substr(0, 80));
-    const std::string error = ImportError("REGEDIT4\n" + c.body);
-    if (*c.message == 0) EXPECT_EQ(error, "");
-    else EXPECT_NE(error.find(c.message), std::string::npos) << error;
+  for (const auto& [body, message] : cases) {
+    SCOPED_TRACE(body.substr(0, 80));
+    const std::string error = ImportError("REGEDIT4\n" + body);
+    if (message.empty()) EXPECT_EQ(error, "");
+    else EXPECT_NE(error.find(message), std::string::npos) << error;
   }
   Snapshot taken = TakeSubtree(HKEY_CURRENT_USER, u"x");
   EXPECT_EQ(taken[u""][u"v"], (Value{REG_BINARY, {0x01, 0xAF, 0x04}}));
@@ -365,10 +357,7 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
 
   // Errors: exit status 1 and a message naming the file (and line); only
   // regular files are read or written, without blocking on a pipe.
-  const struct {
-    std::vector<std::string> args;
-    std::string message;
-  } failures[] = {
+  const std::pair<std::vector<std::string>, std::string> failures[] = {
       {{"/a", folder_ / "none.reg", "HKCU\\Software\\missing"},
        "no such key: HKEY_CURRENT_USER\\Software\\missing"},
       {{"/s", folder_ / "bad.reg"}, (folder_ / "bad.reg") + ": line 2: a value must follow"},
@@ -379,11 +368,11 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
       {{"/e", pipe, "HKCU\\Software\\p"}, pipe + ": is a named pipe"},
       {{"/e", folder_ / "folder", "HKCU\\Software\\p"}, (folder_ / "folder") + ": is a folder"},
   };
-  for (const auto& f : failures) {
-    SCOPED_TRACE(f.args[1]);
-    const auto result = run(f.args);
+  for (const auto& [args, message] : failures) {
+    SCOPED_TRACE(args[1]);
+    const auto result = run(args);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("regedit: " + f.message), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("regedit: " + message), std::string::npos) << result.err;
   }
   EXPECT_TRUE(std::filesystem::is_directory(folder_ / "folder"));
 
