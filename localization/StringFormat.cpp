@@ -1,6 +1,7 @@
 #include "localization/StringFormat.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -37,20 +38,26 @@ constexpr char kStringConversions[] = "sS";
 
 bool IsOneOf(char c, const char* set) { return c != 0 && std::strchr(set, c) != nullptr; }
 
-// `text` as UTF-8, shared when it is UTF-8 already.
+// `text` as UTF-8: itself when its bytes are UTF-8 already, as they are
+// for ASCII in Latin-1, the form of most format literals.
 String AsUTF8(const String& text) {
-  return text->hasEncoding(kUTF8EncodingId) ? text : CString::convert(*text, GetUTF8CharEncoding());
+  const std::uint8_t* data = text->data();
+  const bool same = text->hasEncoding(kUTF8EncodingId) ||
+                    (text->hasEncoding(kLatin1EncodingId) &&
+                     std::all_of(data, data + text->byteLength(), [](std::uint8_t c) { return c < 0x80; }));
+  return same ? text : CString::convert(*text, GetUTF8CharEncoding());
 }
 
 std::string Bytes(const String& text) {
-  if (text.isNull()) return {};
   const String utf8 = AsUTF8(text);
   return std::string(reinterpret_cast<const char*>(utf8->data()), static_cast<std::size_t>(utf8->byteLength()));
 }
 
 }  // namespace
 
-CStringFormat::CStringFormat(const String& format) : format(Bytes(format)), scratch(21) {}
+CStringFormat::CStringFormat(const String& format) : format(Bytes(format)), scratch(21) {
+  built.reserve(this->format.size() + 64);
+}
 
 CStringFormat& CStringFormat::push(std::int32_t value) {
   return accept({Argument::Kind::kInteger, static_cast<std::uint64_t>(std::int64_t{value}), 32, true});
@@ -87,7 +94,7 @@ CStringFormat& CStringFormat::accept(const Argument& argument) {
         const std::int32_t width =
             starValue(argument, "lumo.CStringFormat.WidthNotInteger", "CStringFormat: expected integer value (field width).");
         // A negative width is a left-justified field, as in printf.
-        if (width < 0) state.field.flags += '-';
+        if (width < 0) state.field.flags[state.field.flagCount++] = '-';
         state.field.width = width < 0 ? -width : width;
         state.step = Step::kAfterWidth;
         break;
@@ -143,7 +150,7 @@ void CStringFormat::readToArgument() {
       if (!copyText()) return;
       state.field = Field{};
       readFlags();
-      if (format.compare(state.next, 1, "*") == 0) {
+      if (peek() == '*') {
         ++state.next;
         state.step = Step::kWidthArgument;
         return;
@@ -151,9 +158,9 @@ void CStringFormat::readToArgument() {
       state.field.width = readNumber();
       [[fallthrough]];
     case Step::kAfterWidth:
-      if (format.compare(state.next, 1, ".") == 0) {
+      if (peek() == '.') {
         ++state.next;
-        if (format.compare(state.next, 1, "*") == 0) {
+        if (peek() == '*') {
           ++state.next;
           state.step = Step::kPrecisionArgument;
           return;
@@ -180,47 +187,58 @@ bool CStringFormat::copyText() {
       return false;
     }
     state.next = percent + 1;
-    if (format.compare(state.next, 1, "%") != 0) return true;
+    if (peek() != '%') return true;
     built += '%';
     ++state.next;
   }
 }
 
 void CStringFormat::readFlags() {
-  while (state.next < format.size() && IsOneOf(format[state.next], kFlags)) {
-    if (state.field.flags.size() == kMaxFlags) {
+  while (IsOneOf(peek(), kFlags)) {
+    if (state.field.flagCount == kMaxFlags) {
       fail("lumo.CStringFormat.TooManyFlags", "CStringFormat: too many field flags specified.");
     }
-    state.field.flags += format[state.next++];
+    state.field.flags[state.field.flagCount++] = format[state.next++];
   }
 }
 
 std::int32_t CStringFormat::readNumber() {
   std::int64_t number = -1;
-  for (; state.next < format.size() && format[state.next] >= '0' && format[state.next] <= '9'; ++state.next) {
-    number = std::max<std::int64_t>(number, 0) * 10 + (format[state.next] - '0');
+  for (; peek() >= '0' && peek() <= '9'; ++state.next) {
+    number = std::max<std::int64_t>(number, 0) * 10 + (peek() - '0');
     if (number > INT_MAX) fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   }
   return static_cast<std::int32_t>(number);
 }
 
 void CStringFormat::readLengthAndConversion() {
-  // The longest spelling first: "hh" before "h", "ll" before "l".
-  static constexpr struct {
-    const char* spelling;
-    Length length;
-  } kLengths[] = {{"hh", Length::kChar}, {"h", Length::kShort}, {"ll", Length::kOther}, {"l", Length::kLong},
-                  {"L", Length::kOther}, {"z", Length::kOther}, {"j", Length::kOther}, {"t", Length::kOther},
-                  {"I64", Length::kOther}};
-  for (const auto& candidate : kLengths) {
-    const std::size_t size = std::strlen(candidate.spelling);
-    if (format.compare(state.next, size, candidate.spelling) == 0) {
-      state.field.length = candidate.length;
-      state.next += size;
+  std::size_t size = 1;
+  switch (peek()) {
+    case 'h':
+      state.field.length = peek(1) == 'h' ? Length::kChar : Length::kShort;
+      size += peek(1) == 'h';
       break;
-    }
+    case 'l':
+      state.field.length = peek(1) == 'l' ? Length::kOther : Length::kLong;
+      size += peek(1) == 'l';
+      break;
+    case 'L':
+    case 'z':
+    case 'j':
+    case 't':
+      state.field.length = Length::kOther;
+      break;
+    case 'I':
+      if (peek(1) == '6' && peek(2) == '4') {
+        state.field.length = Length::kOther;
+        size = 3;
+      }
+      break;
+    default:
+      break;
   }
-  const char conversion = state.next < format.size() ? format[state.next] : 0;
+  if (state.field.length != Length::kNone) state.next += size;
+  const char conversion = peek();
   if (!IsOneOf(conversion, kIntegerConversions) && !IsOneOf(conversion, kFloatConversions) &&
       !IsOneOf(conversion, kStringConversions)) {
     fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
@@ -284,16 +302,25 @@ void CStringFormat::renderFloat(double value) {
 
 template <class T>
 void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
-  std::string spec = "%" + state.field.flags;
-  if (state.field.width >= 0) spec += std::to_string(state.field.width);
-  if (state.field.precision >= 0) spec += "." + std::to_string(state.field.precision);
-  spec += cType;
-  spec += state.field.conversion;
+  // "%", at most seven flags, two numbers of ten digits, ".", "ll", the
+  // conversion and the NUL.
+  char spec[40];
+  char* end = spec;
+  *end++ = '%';
+  end = std::copy_n(state.field.flags, state.field.flagCount, end);
+  if (state.field.width >= 0) end = std::to_chars(end, spec + sizeof spec, state.field.width).ptr;
+  if (state.field.precision >= 0) {
+    *end++ = '.';
+    end = std::to_chars(end, spec + sizeof spec, state.field.precision).ptr;
+  }
+  while (*cType) *end++ = *cType++;
+  *end++ = state.field.conversion;
+  *end = 0;
   if (scratch.size() < size + 1) scratch.resize(size + 1);
-  int written = std::snprintf(scratch.data(), scratch.size(), spec.c_str(), value);
+  int written = std::snprintf(scratch.data(), scratch.size(), spec, value);
   if (written >= 0 && static_cast<std::size_t>(written) >= scratch.size()) {
     scratch.resize(static_cast<std::size_t>(written) + 1);
-    written = std::snprintf(scratch.data(), scratch.size(), spec.c_str(), value);
+    written = std::snprintf(scratch.data(), scratch.size(), spec, value);
   }
   if (written < 0) fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   const auto bytes = static_cast<std::size_t>(written);
@@ -330,7 +357,7 @@ void CStringFormat::appendPadded(const char* text, std::size_t bytes, std::int32
   // Strings and characters are padded with blanks whatever the flags, as
   // printf pads them.
   const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
-  const bool left = state.field.flags.find('-') != std::string::npos;
+  const bool left = std::memchr(state.field.flags, '-', state.field.flagCount) != nullptr;
   if (!left) built.append(padding, ' ');
   built.append(text, bytes);
   if (left) built.append(padding, ' ');

@@ -72,7 +72,9 @@ class CStringFormat final : public CObject {
   enum class Length : std::uint8_t { kNone, kChar, kShort, kLong, kOther };
 
   struct Field {
-    std::string flags;
+    // Up to six from the format, and "-" for a negative "*" width.
+    char flags[7] = {};
+    std::uint8_t flagCount = 0;
     std::int32_t width = -1;      // -1: none
     std::int32_t precision = -1;  // -1: none
     Length length = Length::kNone;
@@ -93,6 +95,10 @@ class CStringFormat final : public CObject {
   void readToArgument();
   // Appends literal text up to the next field; false at the end.
   bool copyText();
+  // The character `ahead` places on in the format; NUL past its end.
+  char peek(std::size_t ahead = 0) const {
+    return state.next + ahead < format.size() ? format[state.next + ahead] : '\0';
+  }
   void readFlags();
   std::int32_t readNumber();
   void readLengthAndConversion();

@@ -55,6 +55,7 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
   } rows[] = {
       {"", {}, ""},
       {"no fields", {}, "no fields"},
+      {"d\xe9j\xe0 %d", {1}, "d\xc3\xa9j\xc3\xa0 1"},
       {"100%% of %d%%", {5}, "100% of 5%"},
       {"%5.2f", {3.14159}, " 3.14"},
       // Width and precision from the arguments; a negative width aligns
