@@ -314,12 +314,12 @@ void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
   *end++ = state.field.conversion;
   *end = 0;
   if (scratch.size() < size + 1) scratch.resize(size + 1);
-  int written = std::snprintf(scratch.data(), scratch.size(), spec, value);
-  if (written >= 0 && static_cast<std::size_t>(written) >= scratch.size()) {
-    scratch.resize(static_cast<std::size_t>(written) + 1);
-    written = std::snprintf(scratch.data(), scratch.size(), spec, value);
+  // The size above always suffices; a field that does not fit is refused
+  // rather than cut.
+  const int written = std::snprintf(scratch.data(), scratch.size(), spec, value);
+  if (written < 0 || static_cast<std::size_t>(written) >= scratch.size()) {
+    fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   }
-  if (written < 0) fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   const auto bytes = static_cast<std::size_t>(written);
   const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
   if (!std::all_of(scratch.data(), scratch.data() + bytes, ascii)) {
