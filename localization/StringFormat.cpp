@@ -301,14 +301,14 @@ template <class T>
 void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
   // "%", at most seven flags, two numbers of ten digits, ".", "ll", the
   // conversion and the NUL.
-  char spec[40];
-  char* end = spec;
+  char directive[40];
+  char* end = directive;
   *end++ = '%';
   end = std::copy_n(state.field.flags, state.field.flagCount, end);
-  if (state.field.width >= 0) end = std::to_chars(end, spec + sizeof spec, state.field.width).ptr;
+  if (state.field.width >= 0) end = std::to_chars(end, directive + sizeof directive, state.field.width).ptr;
   if (state.field.precision >= 0) {
     *end++ = '.';
-    end = std::to_chars(end, spec + sizeof spec, state.field.precision).ptr;
+    end = std::to_chars(end, directive + sizeof directive, state.field.precision).ptr;
   }
   while (*cType) *end++ = *cType++;
   *end++ = state.field.conversion;
@@ -316,7 +316,7 @@ void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
   if (scratch.size() < size + 1) scratch.resize(size + 1);
   // The size above always suffices; a field that does not fit is refused
   // rather than cut.
-  const int written = std::snprintf(scratch.data(), scratch.size(), spec, value);
+  const int written = std::snprintf(scratch.data(), scratch.size(), directive, value);
   if (written < 0 || static_cast<std::size_t>(written) >= scratch.size()) {
     fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   }

@@ -115,7 +115,7 @@ class CStringFormat final : public CObject {
   void renderString(const String& value);
   // Appends `text`, `chars` characters long, padded to the field's width.
   void appendPadded(const char* text, std::size_t bytes, std::int32_t chars);
-  // Renders through snprintf with the field's specification, `cType` being
+  // Renders through snprintf with the field as a printf directive, `cType` being
   // the length that names the C type of `value`.
   template <class T>
   void renderNumber(const char* cType, std::size_t size, T value);
