@@ -1,7 +1,11 @@
 // The library's localizer: stored texts by exact key, defaults otherwise,
-// and the errors' descriptions taken from it.
+// the errors' descriptions taken from it, and any thread using it at once.
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "foundation/CString.h"
 #include "foundation/Exception.h"
@@ -15,6 +19,7 @@ TEST(StringLocalizer, StoredTextsByExactKeyElseTheDefault) {
   localizer->Set("app.Title", "first");
   localizer->Set("app.Title", u"second");
   localizer->Set("app.Empty", "");
+  localizer->Set("app.Null", String());
   const std::uint8_t utf8Key[] = "app.Title";
   struct Row {
     String key;
@@ -24,6 +29,7 @@ TEST(StringLocalizer, StoredTextsByExactKeyElseTheDefault) {
       {make<CUTF8String>(utf8Key), "second"},  // a key is its characters, whatever the encoding
       {"APP.TITLE", nullptr},                 // keys differ by case
       {"app.Empty", ""},                      // an empty text is an answer
+      {"app.Null", nullptr},                  // the null string is none
       {"app.Missing", nullptr},
   };
   for (const Row& row : rows) {
@@ -35,14 +41,39 @@ TEST(StringLocalizer, StoredTextsByExactKeyElseTheDefault) {
   EXPECT_EQ(localizer->Get("app.Title", "default"), String("default"));
 }
 
-TEST(StringLocalizer, KeepsACopyOfABorrowedText) {
+TEST(StringLocalizer, KeepsCopiesOfBorrowedKeysAndTexts) {
   const P<IStringLocalizer> localizer = make<CStringLocalizer>();
   {
-    char buffer[] = "borrowed";
-    localizer->Set("key", make<CLatin1String>(buffer, -1, StringMode::kBorrow));
-    buffer[0] = 'X';
+    char key[] = "key";
+    char text[] = "borrowed";
+    localizer->Set(make<CLatin1String>(key, -1, StringMode::kBorrow),
+                   make<CLatin1String>(text, -1, StringMode::kBorrow));
+    key[0] = 'X';
+    text[0] = 'X';
   }
   EXPECT_EQ(localizer->Get("key", ""), String("borrowed"));
+}
+
+TEST(StringLocalizer, ServesThreadsStoringClearingAndReadingAtOnce) {
+  const P<IStringLocalizer> localizer = make<CStringLocalizer>();
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      // A key reads as its thread's last text or, after another thread
+      // cleared the table, as the default; never as anything else.
+      const std::string key = "thread." + std::to_string(t);
+      for (int round = 0; round < 500; ++round) {
+        const std::string text = key + " round " + std::to_string(round);
+        localizer->Set(key.c_str(), text.c_str());
+        const String read = localizer->Get(key.c_str(), "-");
+        if (!(read == String(text.c_str()) || read == String("-"))) ++wrong[t];
+        if (t == 0 && round % 50 == 0) localizer->Clear();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 TEST(StringLocalizer, TheProcessWideOneServesTheErrors) {
