@@ -1,5 +1,6 @@
 // Helpers for the foundation tests: readable Strings in failure messages,
-// byte buffers from lists, and a scoped C locale.
+// byte buffers from lists, a scoped C locale, and an object that counts its
+// destructions.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "foundation/CString.h"
 #include "foundation/ICharEncoding.h"
+#include "foundation/Object.h"
 #include "foundation/String.h"
 
 namespace lumo {
@@ -39,6 +41,17 @@ struct ScopedLocale {
   ~ScopedLocale() { std::setlocale(LC_ALL, previous.c_str()); }
   const std::string previous;  // copied before the switch overwrites setlocale's buffer
   const bool available;
+};
+
+// Adds one to `destroyed` (an int, or an atomic one across threads) when it goes.
+template <class Counter = int>
+class TCounted final : public CObject {
+ public:
+  explicit TCounted(Counter& destroyed) : destroyed(destroyed) {}
+
+ private:
+  ~TCounted() override { ++destroyed; }
+  Counter& destroyed;
 };
 
 }  // namespace lumo::test

@@ -5,24 +5,16 @@
 
 #include <iterator>
 #include <string>
-#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "FoundationTestSupport.h"
 #include "foundation/CString.h"
 #include "foundation/Exception.h"
-#include "foundation/IBucket.h"
 #include "foundation/SimpleHashTable.h"
 
 namespace lumo {
 namespace {
-
-// The bucket interfaces have no implementation here yet; they must still
-// compile and stay pure interfaces over one shared IBase.
-static_assert(std::is_abstract_v<IBucket> && std::is_abstract_v<IConstBucket> &&
-              std::is_abstract_v<IPartitionedBucket>);
-static_assert(std::is_base_of_v<IBase, IBucket> && std::is_base_of_v<IBase, IConstBucket> &&
-              std::is_base_of_v<IBase, IPartitionedBucket>);
 
 using Table = TSimpleHashTable<String, int>;
 
@@ -113,29 +105,15 @@ TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
   table.insert(UTF8("Abc").get(), 1);
   table.insert(UTF8("Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80").get(), 2);
 
-  struct Probe {
-    String key;
-    const int* expected;
+  // The value found, or 0 for none.
+  const std::pair<String, int> probes[] = {
+      {u"Abc", 1}, {"Abc", 1}, {UTF32(U"Abc"), 1}, {u"abc", 0}, {u"Ab", 0}, {u"Abcd", 0},
+      {u"Gr\u00fc\u00dfe \U0001F600", 2}, {UTF32(U"Gr\u00fc\u00dfe \U0001F600"), 2},
+      {u"Gr\u00fc\u00dfe \U0001F601", 0},
   };
-  const int one = 1, two = 2;
-  const Probe probes[] = {
-      {u"Abc", &one},
-      {"Abc", &one},
-      {UTF32(U"Abc"), &one},
-      {u"abc", nullptr},
-      {u"Ab", nullptr},
-      {u"Abcd", nullptr},
-      {u"Gr\u00fc\u00dfe \U0001F600", &two},
-      {UTF32(U"Gr\u00fc\u00dfe \U0001F600"), &two},
-      {u"Gr\u00fc\u00dfe \U0001F601", nullptr},
-  };
-  for (const Probe& probe : probes) {
-    SCOPED_TRACE(ToUTF8(probe.key));
-    const int* found = table.find(*probe.key);
-    ASSERT_EQ(found != nullptr, probe.expected != nullptr);
-    if (found) {
-      EXPECT_EQ(*found, *probe.expected);
-    }
+  for (const auto& [key, expected] : probes) {
+    const int* found = table.find(*key);
+    EXPECT_EQ(found ? *found : 0, expected) << ToUTF8(key);
   }
 
   // The same text in UTF-16 sets the value; the key keeps its first spelling.
@@ -167,60 +145,41 @@ TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
   EXPECT_EQ(table.getCount(), 3);
 }
 
-struct Counters {
-  int keysDestroyed = 0;
-  int valuesDestroyed = 0;
-};
-
+// A key that counts its destructions.
 class CCountedKey final : public CLatin1String {
  public:
-  CCountedKey(const char* text, Counters& counters) : CLatin1String(text), counters(counters) {}
+  CCountedKey(const char* text, int& destroyed) : CLatin1String(text), destroyed(destroyed) {}
 
  private:
-  ~CCountedKey() override { ++counters.keysDestroyed; }
-  Counters& counters;
-};
-
-class CCountedValue final : public CObject {
- public:
-  explicit CCountedValue(Counters& counters) : counters(counters) {}
-
- private:
-  ~CCountedValue() override { ++counters.valuesDestroyed; }
-  Counters& counters;
+  ~CCountedKey() override { ++destroyed; }
+  int& destroyed;
 };
 
 TEST(SimpleHashTable, ReleasesKeyAndValueOfRemovedAndReplacedNodes) {
-  Counters counters;
+  int keysDestroyed = 0, valuesDestroyed = 0;
+  const auto destroyed = [&] { return std::pair{keysDestroyed, valuesDestroyed}; };
   {
-    TSimpleHashTable<String, P<CCountedValue>> table;
+    TSimpleHashTable<String, P<test::TCounted<>>> table;
     EXPECT_EQ(table.find(u"a"), nullptr);  // no buckets yet
     EXPECT_FALSE(table.remove(u"a"));
     for (const char* name : {"a", "b", "c", "d"}) {
-      table.insert(make<CCountedKey>(name, counters), make<CCountedValue>(counters));
+      table.insert(make<CCountedKey>(name, keysDestroyed), make<test::TCounted<>>(valuesDestroyed));
     }
-    EXPECT_EQ(counters.keysDestroyed + counters.valuesDestroyed, 0);
-
+    EXPECT_EQ(destroyed(), std::pair(0, 0));
     EXPECT_TRUE(table.remove(u"b"));
-    EXPECT_EQ(counters.keysDestroyed, 1);
-    EXPECT_EQ(counters.valuesDestroyed, 1);
-
+    EXPECT_EQ(destroyed(), std::pair(1, 1));
     // A new value for a present key releases the old value, not the key.
-    table.insert(u"c", make<CCountedValue>(counters));
-    EXPECT_EQ(counters.keysDestroyed, 1);
-    EXPECT_EQ(counters.valuesDestroyed, 2);
+    table.insert(u"c", make<test::TCounted<>>(valuesDestroyed));
+    EXPECT_EQ(destroyed(), std::pair(1, 2));
 
     table.clear();
     EXPECT_EQ(table.getCount(), 0);
     EXPECT_EQ(table.getBucketCount(), 10);  // a table never shrinks
     EXPECT_TRUE(table.begin() == table.end());
-    EXPECT_EQ(counters.keysDestroyed, 4);
-    EXPECT_EQ(counters.valuesDestroyed, 5);
-
-    table.insert(make<CCountedKey>("e", counters), make<CCountedValue>(counters));
+    EXPECT_EQ(destroyed(), std::pair(4, 5));
+    table.insert(make<CCountedKey>("e", keysDestroyed), make<test::TCounted<>>(valuesDestroyed));
   }
-  EXPECT_EQ(counters.keysDestroyed, 5);
-  EXPECT_EQ(counters.valuesDestroyed, 6);
+  EXPECT_EQ(destroyed(), std::pair(5, 6));
 }
 
 }  // namespace

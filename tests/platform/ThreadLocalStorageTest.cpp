@@ -8,29 +8,16 @@
 
 #include "foundation/Object.h"
 #include "platform/ThreadLocalStorage.h"
+#include "tests/foundation/FoundationTestSupport.h"
 
 namespace lumo {
 namespace {
 
-class CCounted final : public CObject {
- public:
-  explicit CCounted(int& destroyed) : destroyed(destroyed) {}
-
- protected:
-  ~CCounted() override { ++destroyed; }
-
- private:
-  int& destroyed;
-};
+using CCounted = test::TCounted<>;
 
 // A manager of its own, so that index counts start at zero.
 P<CThreadLocalStorageManager> FreshManager() {
   return make<CThreadLocalStorageManager>(GetSimpleThreadLocalStorageFactory()->CreateStorage());
-}
-
-template <class Body>
-void InOtherThread(Body body) {
-  std::thread(body).join();
 }
 
 TEST(ThreadLocalStorage, EachThreadSeesOnlyWhatItSet) {
@@ -44,11 +31,11 @@ TEST(ThreadLocalStorage, EachThreadSeesOnlyWhatItSet) {
   const P<CThreadLocalStorage> newer = make<CThreadLocalStorage>(manager);
   EXPECT_EQ(newer->GetValue(), 0u);
   EXPECT_EQ(newer->GetObject(), nullptr);
-  InOtherThread([&] {
+  std::thread([&] {
     EXPECT_EQ(variable->GetValue(), 0u);
     EXPECT_EQ(variable->GetObject(), nullptr);
     variable->SetValue(5);
-  });
+  }).join();
   EXPECT_EQ(variable->GetValue(), 41u);
   EXPECT_EQ(variable->GetObject(), mine);
   // Replacing releases the old object; the new one lives on in the slot.
@@ -112,7 +99,7 @@ TEST(ThreadLocalStorage, DestroyingAVariableReleasesItsObjectInEveryThread) {
   P<CThreadLocalStorage> variable = make<CThreadLocalStorage>(manager);
   int destroyed = 0;
   variable->SetObject(make<CCounted>(destroyed));
-  InOtherThread([&] { variable->SetObject(make<CCounted>(destroyed)); });
+  std::thread([&] { variable->SetObject(make<CCounted>(destroyed)); }).join();
   EXPECT_EQ(destroyed, 0);  // a thread not started by the manager keeps its record
   variable = nullptr;
   EXPECT_EQ(destroyed, 2);

@@ -1,22 +1,19 @@
-// Threads started by the thread manager, thread-local variables, and the
-// process-wide instances of the platform layer.
+// Threads started by the thread manager, and thread-local variables in
+// them. The platform's process-wide instances are static singletons, whose
+// first use from racing threads the foundation tests cover.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <atomic>
-#include <barrier>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
-#include <vector>
 
 #include "foundation/Exception.h"
-#include "foundation/Object.h"
-#include "platform/IMutex.h"
 #include "platform/IThread.h"
 #include "platform/ThreadLocalStorage.h"
+#include "tests/foundation/FoundationTestSupport.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define UNDER_SANITIZER 1
@@ -29,17 +26,7 @@
 namespace lumo {
 namespace {
 
-// Counts its destructions, so a test sees exactly when a reference went.
-class CCounted final : public CObject {
- public:
-  explicit CCounted(std::atomic<int>& destroyed) : destroyed(destroyed) {}
-
- protected:
-  ~CCounted() override { ++destroyed; }
-
- private:
-  std::atomic<int>& destroyed;
-};
+using CCounted = test::TCounted<std::atomic<int>>;
 
 struct RunContext {
   IBase* seenObject = nullptr;
@@ -124,45 +111,6 @@ TEST(Thread, StartFailureNamesTheSystemReason) {
   EXPECT_EXIT(CreateThreadWithoutRoom(), testing::ExitedWithCode(0),
               "^Error creating thread \\(Not enough memory resources are available to process this command\\.\\)\\.");
 }
-
-// Each process-wide instance, first reached by two threads at once: both
-// get the one instance.
-using Accessor = IBase* (*)();
-struct ProcessWide {
-  const char* name;
-  Accessor get;
-};
-
-void PrintTo(const ProcessWide& instance, std::ostream* out) { *out << instance.name; }
-
-class FirstUse : public testing::TestWithParam<ProcessWide> {};
-
-TEST_P(FirstUse, TwoRacingThreadsGetTheSameInstance) {
-  IBase* seen[2] = {nullptr, nullptr};
-  std::barrier start(2);
-  std::vector<std::thread> threads;
-  for (IBase*& slot : seen) {
-    threads.emplace_back([&] {
-      start.arrive_and_wait();
-      slot = GetParam().get();
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_NE(seen[0], nullptr);
-  EXPECT_EQ(seen[0], seen[1]);
-  EXPECT_EQ(seen[0], GetParam().get());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Platform, FirstUse,
-    testing::Values(
-        ProcessWide{"MutexFactory", [] { return static_cast<IBase*>(GetMutexFactory().get()); }},
-        ProcessWide{"ThreadManager", [] { return static_cast<IBase*>(GetThreadManager().get()); }},
-        ProcessWide{"SimpleStorageFactory",
-                    [] { return static_cast<IBase*>(GetSimpleThreadLocalStorageFactory().get()); }},
-        ProcessWide{"SimpleStorage", [] { return static_cast<IBase*>(GetSimpleThreadLocalStorage().get()); }},
-        ProcessWide{"StorageManager", [] { return static_cast<IBase*>(GetThreadLocalStorageManager().get()); }}),
-    [](const testing::TestParamInfo<ProcessWide>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumo

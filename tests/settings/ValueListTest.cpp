@@ -107,8 +107,7 @@ struct NumberCase {
 TEST(ValueConversion, TruncatesTowardZeroAndGivesTheIndefiniteValueOutOfRange) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const NumberCase cases[] = {
-      {"2.9", make<CDouble>(2.9), 2, 2},
-      {"-2.9", make<CDouble>(-2.9), -2, -2},
+      {"2.9", make<CDouble>(2.9), 2, 2}, {"-2.9", make<CDouble>(-2.9), -2, -2},
       {"1e12", make<CDouble>(1e12), kIntMin, 1000000000000},
       {"-1e12", make<CDouble>(-1e12), kIntMin, -1000000000000},
       {"2^31 - 0.5", make<CDouble>(2147483647.5), 2147483647, 2147483647},
@@ -117,12 +116,10 @@ TEST(ValueConversion, TruncatesTowardZeroAndGivesTheIndefiniteValueOutOfRange) {
       {"-2^31 + 0.5", make<CDouble>(-2147483647.5), -2147483647, -2147483647},
       {"1e19", make<CDouble>(1e19), kIntMin, kInt64Min},
       {"2^63 - 1024", make<CDouble>(9223372036854774784.0), kIntMin, 9223372036854774784},
-      {"NaN", make<CDouble>(nan), kIntMin, kInt64Min},
-      {"float -2.5", make<CFloat>(-2.5f), -2, -2},
+      {"NaN", make<CDouble>(nan), kIntMin, kInt64Min}, {"float -2.5", make<CFloat>(-2.5f), -2, -2},
       {"float -3e9", make<CFloat>(-3e9f), kIntMin, -3000000000},
       {"int64 2^32 + 5", make<CInt64>((std::int64_t{1} << 32) + 5), 5, (std::int64_t{1} << 32) + 5},
-      {"int64 -1", make<CInt64>(-1), -1, -1},
-      {"int -7", make<CInt>(-7), -7, -7},
+      {"int64 -1", make<CInt64>(-1), -1, -1}, {"int -7", make<CInt>(-7), -7, -7},
   };
   for (const NumberCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -220,28 +217,19 @@ TEST(ValueList, TypedGettersGiveTheDefaultForMissingNullAndOtherKinds) {
   EXPECT_EQ(list->getURI(u"text", uri), uri);
 }
 
-// Counts the live instances, so tests see exactly what a list releases.
-class CCounted final : public CObject {
- public:
-  explicit CCounted(int& alive) : alive(alive) { ++alive; }
-
- private:
-  ~CCounted() override { --alive; }
-  int& alive;
-};
-
 TEST(ValueList, ReleasesWhatItHoldsAndSharesItThroughClones) {
-  int alive = 0;
+  using test::TCounted;
+  int destroyed = 0;
   P<CValueList> list = List(false);
-  list->set(u"a", make<CCounted>(alive));
-  list->set(u"b", make<CCounted>(alive));
-  list->set(u"c", make<CCounted>(alive));
+  list->set(u"a", make<TCounted<>>(destroyed));
+  list->set(u"b", make<TCounted<>>(destroyed));
+  list->set(u"c", make<TCounted<>>(destroyed));
   EXPECT_FALSE(list->remove(u"missing"));
   EXPECT_TRUE(list->remove(u"A"));
   EXPECT_FALSE(list->contains(u"a"));
-  EXPECT_EQ(alive, 2);
-  list->set(u"B", make<CCounted>(alive));  // replaces: the old value goes
-  EXPECT_EQ(alive, 2);
+  EXPECT_EQ(destroyed, 1);
+  list->set(u"B", make<TCounted<>>(destroyed));  // replaces: the old value goes
+  EXPECT_EQ(destroyed, 2);
 
   const P<CValueList> nested = List(true);
   list->set(u"nested", nested);
@@ -254,7 +242,7 @@ TEST(ValueList, ReleasesWhatItHoldsAndSharesItThroughClones) {
 
   list->clear();
   EXPECT_EQ(Names(*list).size(), 0u);
-  EXPECT_EQ(alive, 2);  // the clone still holds them
+  EXPECT_EQ(destroyed, 2);  // the clone still holds them
   list->setInt(u"stale", 1);
   list->assign(*copy);
   EXPECT_FALSE(list->contains(u"stale"));
@@ -263,9 +251,9 @@ TEST(ValueList, ReleasesWhatItHoldsAndSharesItThroughClones) {
   EXPECT_FALSE(list->isCaseSensitive());
   list = nullptr;
   inner = nullptr;
-  EXPECT_EQ(alive, 2);
+  EXPECT_EQ(destroyed, 2);
   copy->clear();
-  EXPECT_EQ(alive, 0);
+  EXPECT_EQ(destroyed, 4);
   // A case-sensitive source makes the target case-sensitive.
   const P<CValueList> exact = List(true);
   exact->setInt(u"X", 1);
@@ -334,10 +322,11 @@ TEST(ValueList, AgreesWithAReferenceMapUnderRandomOperations) {
 }
 
 TEST(PartitionedBucket, KeepsOnePartitionPerCaseBlindKey) {
-  int alive = 0;
+  int destroyed = 0;
   {
     const P<IPartitionedBucket> bucket = make<CPartitionedBucket>();
-    const P<IBase> a = make<CCounted>(alive), b = make<CCounted>(alive), c = make<CCounted>(alive);
+    const P<IBase> a = make<test::TCounted<>>(destroyed), b = make<test::TCounted<>>(destroyed),
+                   c = make<test::TCounted<>>(destroyed);
     bucket->add(u"CD", a);
     bucket->add(u"cd", b);
     bucket->add(u"dvd", c);
@@ -365,7 +354,7 @@ TEST(PartitionedBucket, KeepsOnePartitionPerCaseBlindKey) {
     bucket->clear();
     EXPECT_EQ(bucket->getKeyCount(), 0);
   }
-  EXPECT_EQ(alive, 0);
+  EXPECT_EQ(destroyed, 3);
 }
 
 }  // namespace

@@ -42,9 +42,7 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
   for (const Case& c : cases) {
     EXPECT_EQ(Tokens(c.line), c.tokens) << "case " << (&c - cases);
   }
-}
-
-TEST(CommandLine, IndexOutsideTheTokensIsEmpty) {
+  // An index outside the tokens gives an empty one.
   const CCommandLine line(u"-open a.prj");
   EXPECT_TRUE(line.Token(2).IsEmpty() && line.Token(-1).IsEmpty());
 }
