@@ -128,6 +128,9 @@ void WriteNewFile(const fs::path& path, const std::string& bytes, bool& created)
 
 void WritePack(const Catalog& catalog, int format, const fs::path& target) {
   if (format != 1 && format != 2) throw Error("there are pack formats 1 and 2, not " + std::to_string(format));
+  if (format == 2 && catalog.language.empty()) {
+    throw Error("the catalog's header names no Language, which a format 2 pack needs");
+  }
   ReplaceFile(target, [&](const fs::path& temporary, bool& created) {
     if (format == 1) return WriteNewFile(temporary, Format1Bytes(catalog), created);
     WriteFormat2(catalog, temporary, created);

@@ -21,7 +21,8 @@ namespace langpack {
 // The bytes of a format 1 pack.
 std::string Format1Bytes(const Catalog& catalog);
 
-// Writes `catalog` as a pack of `format` (1 or 2) at `target`.
+// Writes `catalog` as a pack of `format` (1 or 2) at `target`; format 2
+// needs the catalog's language tag.
 void WritePack(const Catalog& catalog, int format, const std::filesystem::path& target);
 
 // Reads a pack of either format, with its whole string table in file order.

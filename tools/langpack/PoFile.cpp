@@ -48,7 +48,7 @@ class PoReader {
       start = end + 1;
     }
     Finish();
-    if (!sawHeader_) Fail(0, "no header entry (msgid \"\") with the Language");
+    if (!sawHeader_) Fail(0, "no header entry (msgid \"\")");
     return std::move(catalog_);
   }
 
@@ -183,7 +183,6 @@ class PoReader {
       if (name == "Language-Team") catalog_.languageName = Trimmed(value.substr(0, value.find('<')));
       if (name == "Content-Type") CheckCharset(value);
     }
-    if (catalog_.language.empty()) Fail(keyLine_, "the header names no Language");
   }
 
   void CheckCharset(std::string value) const {
