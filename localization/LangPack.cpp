@@ -5,6 +5,7 @@
 #include "localization/LangPack.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -87,45 +88,51 @@ class CFieldReader {
   std::size_t position_ = 0;
 };
 
-char16_t UnitAt(std::string_view bytes, std::size_t index) {
-  return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * index]) |
-                               static_cast<unsigned char>(bytes[2 * index + 1]) << 8);
-}
-
-// UTF-16LE units up to the first zero unit among the first `count`.
-std::u16string WideText(std::string_view bytes, std::size_t count) {
-  std::u16string text;
-  text.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const char16_t unit = UnitAt(bytes, i);
-    if (unit == 0) break;
-    text.push_back(unit);
+// Decodes `count` UTF-16LE units into `text`, which ends at the first zero
+// unit among them. `text` keeps its capacity from one string to the next.
+void DecodeWide(std::string_view bytes, std::size_t count, std::u16string& text) {
+  text.resize(count);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (count > 0) std::memcpy(text.data(), bytes.data(), 2 * count);
+  } else {
+    for (std::size_t i = 0; i < count; ++i)
+      text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                      static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
-  return text;
+  const std::size_t end = std::u16string_view(text).find(u'\0');
+  if (end != std::u16string_view::npos) text.resize(end);
 }
 
 // The text of a first-format counted string: "LANGPU16" texts are UTF-16LE,
 // the others are in the ANSI code page, and either must end in a zero unit
 // or reads as empty. The text ends at its first zero unit.
-std::u16string Format1Text(std::string_view bytes, bool wide) {
+void Format1Text(std::string_view bytes, bool wide, std::u16string& text) {
+  text.clear();
   if (wide) {
-    if (bytes.size() % 2 != 0 || UnitAt(bytes, bytes.size() / 2 - 1) != 0) return {};
-    return WideText(bytes, bytes.size() / 2 - 1);
+    if (bytes.size() % 2 == 0 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0')
+      DecodeWide(bytes, bytes.size() / 2 - 1, text);
+    return;
   }
-  if (bytes.back() != '\0') return {};
+  if (bytes.back() != '\0') return;
   const int length = static_cast<int>(std::strlen(bytes.data()));
-  if (length == 0) return {};
-  std::u16string text(static_cast<std::size_t>(length), u'\0');
+  if (length == 0) return;
+  text.resize(static_cast<std::size_t>(length));
   text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), length)));
-  return text;
 }
 
-// A counted string into `field`; a length of 0 leaves the field as it was.
+void Assign(std::u16string& field, std::u16string_view text) { field.assign(text); }
+void Assign(CString& field, std::u16string_view text) { field = CString(text); }
+
+// A counted string into `field`, decoded through `scratch`; a length of 0
+// leaves the field as it was.
 template <class Text>
-bool ReadFormat1String(CFieldReader& reader, bool wide, Text& field) {
+bool ReadFormat1String(CFieldReader& reader, bool wide, std::u16string& scratch, Text& field) {
   std::string_view bytes;
   if (!reader.Counted(bytes)) return false;
-  if (!bytes.empty()) field = Text(Format1Text(bytes, wide));
+  if (!bytes.empty()) {
+    Format1Text(bytes, wide, scratch);
+    Assign(field, scratch);
+  }
   return true;
 }
 
@@ -136,7 +143,8 @@ bool ReadChunkString(CFieldReader& reader, std::u16string& text, bool& present) 
   std::string_view bytes;
   if (!reader.U32(count) || !reader.Bytes(std::uint64_t{2} * count, bytes)) return false;
   present = count > 0;
-  text = present ? WideText(bytes, count - 1) : std::u16string();
+  if (present) DecodeWide(bytes, count - 1, text);
+  else text.clear();
   return true;
 }
 
@@ -269,8 +277,10 @@ bool CLangPack::Load() {
 }
 
 void CLangPack::clearTable() {
-  strings_.clear();
   order_.clear();
+  // The old table goes before its arena: even cleared, it keeps its buckets there.
+  LangPackStringTable(&arena_).swap(strings_);
+  arena_.release();
 }
 
 void CLangPack::reserve(std::size_t count) {
@@ -278,8 +288,8 @@ void CLangPack::reserve(std::size_t count) {
   order_.reserve(count);
 }
 
-void CLangPack::store(std::u16string key, CString text) {
-  const auto [entry, added] = strings_.try_emplace(std::move(key));
+void CLangPack::store(std::u16string_view key, CString text) {
+  const auto [entry, added] = strings_.try_emplace(std::pmr::u16string(key, &arena_));
   entry->second = std::move(text);
   if (added) order_.push_back(&*entry);
 }
@@ -316,8 +326,9 @@ CLangPack::HeaderResult CLangPack::parse(std::string_view bytes, bool withTable)
   version_ = version;
   layout_ = layout;
   const std::size_t headerStart = reader.Position();
+  std::u16string scratch;
   for (CString& field : header_)
-    if (!ReadFormat1String(reader, wideText_, field)) return HeaderResult::kInvalid;
+    if (!ReadFormat1String(reader, wideText_, scratch, field)) return HeaderResult::kInvalid;
   const std::size_t used = reader.Position() - headerStart;
   std::string_view rest;
   if (used > headerSize || !reader.Bytes(headerSize - used, rest)) return HeaderResult::kInvalid;
@@ -328,17 +339,19 @@ CLangPack::HeaderResult CLangPack::parse(std::string_view bytes, bool withTable)
   if (!reader.U32(count)) return HeaderResult::kRead;
   // Each entry takes at least 16 bytes: reserve no more than the file holds.
   reserve(std::min<std::size_t>(count, reader.Remaining() / 16));
-  const auto readEntry = [this](CFieldReader& entry, std::u16string& key, CString& text) {
+  const auto readEntry = [this, &scratch](CFieldReader& entry, std::u16string& key, CString& text) {
     std::string_view skipped;
-    return ReadFormat1String(entry, wideText_, key) && ReadFormat1String(entry, wideText_, text) &&
+    return ReadFormat1String(entry, wideText_, scratch, key) && ReadFormat1String(entry, wideText_, scratch, text) &&
            entry.Counted(skipped) && entry.Counted(skipped);
   };
+  std::u16string key;
   for (std::uint32_t i = 0; i < count; ++i) {
-    std::u16string key;
+    // Each entry starts with empty fields.
+    key.clear();
     CString text;
     if (layout_ == 0) {
       if (!readEntry(reader, key, text)) break;
-      store(std::move(key), std::move(text));
+      store(key, std::move(text));
       continue;
     }
     // Layout 1 and above: a sized entry whose flags follow its strings. An
@@ -349,7 +362,7 @@ CLangPack::HeaderResult CLangPack::parse(std::string_view bytes, bool withTable)
     CFieldReader entry(body);
     std::uint32_t flags = 0;
     if (readEntry(entry, key, text) && entry.U32(flags) && (flags & kEntryStored) != 0)
-      store(std::move(key), std::move(text));
+      store(key, std::move(text));
   }
   return HeaderResult::kRead;
 }
@@ -392,14 +405,14 @@ CLangPack::HeaderResult CLangPack2::parse(std::string_view bytes, bool withTable
     if (!data.U32(count)) return HeaderResult::kRead;
     // Each entry takes at least 20 bytes: reserve no more than the file holds.
     reserve(std::min<std::size_t>(count, data.Remaining() / 20));
+    std::u16string key, text, unused;
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint32_t value = 0;
-      std::u16string key, text, unused;
       bool hasKey = false, hasText = false, present = false;
       if (!data.U32(value) || !ReadChunkString(data, key, hasKey) || !ReadChunkString(data, text, hasText) ||
           !ReadChunkString(data, unused, present) || !ReadChunkString(data, unused, present))
         break;
-      if (hasText) store(std::move(key), CString(text));
+      if (hasText) store(key, CString(text));
     }
     return HeaderResult::kRead;
   } catch (const std::out_of_range&) {

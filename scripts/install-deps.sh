@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libicu-dev
+  gettext
   unicode-data
   xvfb xauth imagemagick
 )

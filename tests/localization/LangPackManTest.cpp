@@ -1,38 +1,164 @@
-// The language pack manager's view of the user's language: the tag taken
-// from the locale variables.
+// The pack manager: which pack a language name finds, the fall-backs of
+// FindBest, scanning a folder, selecting, and the system language's tag.
 #include "localization/LangPackMan.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
+#include "compat/win32/StringConv.h"
+#include "foundation/CString.h"
+#include "foundation/IStringLocalizer.h"
+#include "tests/localization/LangPackBytes.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {
 
-using LangPackMan = testing_support::IsolatedTest;
+// A pack of either format: with a tag, the chunk-file format; without, the
+// first format named by `name` alone. Its key "Which" names the pack.
+std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16string_view which) {
+  if (tag.empty()) {
+    PackBytes header;
+    header.Wide(u"").Wide(u"").Wide(name).Wide(u"");
+    PackBytes file;
+    file.Raw("LANGPU16").U32(0).U32(0).U32(header.Size()).Append(header).U32(1);
+    return file.Wide(u"Which").Wide(which).Wide(u"").Wide(u"").Str();
+  }
+  PackBytes entries;
+  entries.U32(0).ChunkText(u"Which").ChunkText(which).U32(0).U32(0);
+  entries.U32(0).ChunkText(u"lumo.CError.Title").ChunkText(which).U32(0).U32(0);
+  const PackBytes lang = PackBytes::Chunk("lang", PackBytes().ChunkText(tag).ChunkText(name).ChunkText(u""));
+  const PackBytes table = PackBytes::Chunk("STMP", PackBytes::Chunk("data", PackBytes().U32(2).Append(entries)));
+  return PackBytes::ChunkFile("URESFILE", PackBytes(lang).Append(table)).Str();
+}
 
-// The variables count in the order the C library consults them; the first
-// one set decides, and "C" or "POSIX" there means no language of its own.
-TEST_F(LangPackMan, SystemLanguageIsTheTagOfTheFirstLocaleVariable) {
-  const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
-  const struct {
-    const char* values[4];  // nullptr: unset
+class LangPackManTest : public testing_support::IsolatedTest {
+ protected:
+  struct Pack {
     const char16_t* tag;
-  } cases[] = {
-      {{nullptr, nullptr, nullptr, nullptr}, u"en-us"},
-      {{"de_AT:en", "fr_FR.UTF-8", nullptr, "it_IT"}, u"de-at"},
-      {{"", "fr_FR.UTF-8", "es_ES", "it_IT"}, u"fr-fr"},
-      {{nullptr, nullptr, "pt_BR@euro", "it_IT"}, u"pt-br"},
-      {{nullptr, nullptr, nullptr, "ZA_AZ.UTF-8"}, u"za-az"},
-      {{nullptr, "C.UTF-8", nullptr, "it_IT"}, u"en-us"},
-      {{"POSIX", nullptr, nullptr, "it_IT"}, u"en-us"},
-      {{nullptr, nullptr, ".UTF-8", "it_IT"}, u"en-us"},
+    const char16_t* name;
   };
-  for (const auto& c : cases) {
-    for (int i = 0; i < 4; ++i) {
-      if (c.values[i] == nullptr) UnsetEnv(variables[i]);
-      else SetEnv(variables[i], c.values[i]);
+
+  // Adds the packs in this order, each from a file of its own.
+  void Add(std::initializer_list<Pack> packs) {
+    for (const Pack& pack : packs) {
+      const std::string path = folder() / ("pack" + std::to_string(files_++) + ".kvnLang");
+      testing_support::WriteFile(path, PackFile(pack.tag, pack.name, pack.tag[0] ? pack.tag : pack.name));
+      ASSERT_TRUE(manager_.AddPack(Path(path)));
     }
-    EXPECT_EQ(CLangPackMan().SystemLanguageName().str(), c.tag) << (&c - cases);
+  }
+  static CString Path(const std::string& path) { return CString(compat::win32::Utf8ToUtf16(path)); }
+  std::u16string Which() const {
+    const CLangPack* pack = manager_.Current();
+    const CString* which = pack ? pack->Lookup(u"Which") : nullptr;
+    return which ? which->GetString() : u"(none)";
+  }
+
+  CLangPackMan manager_;
+  int files_ = 0;
+};
+
+TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
+  EXPECT_EQ(manager_.Find(u"en"), -1);
+  Add({{u"", u"English (UK)"},
+       {u"en-us", u"English (US)"},
+       {u"EN", u"English"},
+       {u"de-de", u"Deutsch"},
+       {u"fr", u"Fran\u00e7ais"},
+       {u"fr", u"Fran\u00e7ais (Qu\u00e9bec)"},
+       {u"pt-br", u"Portugu\u00eas"}});
+  const struct {
+    const char16_t* name;
+    int index;
+  } cases[] = {
+      {u"en-us", 1},    // pass 1, before the more general "en"
+      {u"en-gb", 2},    // pass 2: en-us shares too little
+      {u"en", 2},       // pass 1, case-blind
+      {u"de", 3},       // pass 3
+      {u"de-at", -1},   // de-de is neither the request nor more general
+      {u"fr", 4},       // two packs for one language: the first wins
+      {u"pt-br-x", 6},  // pass 2
+      {u"english", 0},  // the third header string, lower-cased, contains the name
+      {u"ENGL", 0},     // four characters without a "-": a name
+      {u"eng", -1},     // three characters: a tag, and the first-format pack has none
+      {u"(us)", 1},
+      {u"zz-en", -1},
+      {u"", -1},
+      {u"qu\u00e9bec", 5},
+  };
+  for (const auto& c : cases) EXPECT_EQ(manager_.Find(c.name), c.index) << (&c - cases);
+}
+
+TEST_F(LangPackManTest, FindBestFallsBackToSystemThenEnglish) {
+  SetEnv("LANG", "de_AT.UTF-8");
+  UnsetEnv("LANGUAGE");
+  UnsetEnv("LC_ALL");
+  UnsetEnv("LC_MESSAGES");
+  EXPECT_EQ(manager_.FindBest(u"fr"), -1);
+  Add({{u"", u"English (UK)"}});
+  EXPECT_EQ(manager_.FindBest(u"fr"), 0);  // "english"
+  Add({{u"en-us", u"English"}});
+  EXPECT_EQ(manager_.FindBest(u"fr"), 1);  // "en", pass 3
+  Add({{u"de", u"Deutsch"}});
+  EXPECT_EQ(manager_.FindBest(u"fr"), 2);  // the system's de-at, pass 2
+  EXPECT_EQ(manager_.FindBest(u"en-us"), 1);
+}
+
+// Select reads the table and shares the library's texts; a file removed
+// after the scan leaves no pack current.
+TEST_F(LangPackManTest, SelectReadsTheTable) {
+  Add({{u"de", u"Deutsch"}, {u"", u"Fran\u00e7ais"}, {u"it", u"Italiano"}});
+  EXPECT_EQ(manager_.Current(), nullptr);
+  EXPECT_FALSE(manager_.Get(0)->IsReady());
+  for (int index : {1, 0}) {
+    EXPECT_TRUE(manager_.Select(index));
+    EXPECT_EQ(manager_.CurrentIndex(), index);
+    EXPECT_EQ(manager_.Current(), manager_.Get(index));
+  }
+  EXPECT_EQ(Which(), u"de");
+  // The library's texts come from the pack that was selected last.
+  const lumo::String title = lumo::CString::convert(*lumo::Localize(u"lumo.CError.Title", u"Error"),
+                                                     lumo::GetUTF16CharEncoding());
+  EXPECT_EQ(std::u16string_view(reinterpret_cast<const char16_t*>(title->data()), title->byteLength() / 2), u"de");
+  lumo::GetStringLocalizer()->Clear();
+
+  std::remove(std::filesystem::path(manager_.PathAt(2).str()).c_str());
+  EXPECT_FALSE(manager_.Select(2));
+  EXPECT_EQ(manager_.CurrentIndex(), -1);
+  EXPECT_EQ(Which(), u"(none)");
+  for (int index : {-1, 3}) {
+    EXPECT_FALSE(manager_.Select(index));
+    EXPECT_EQ(manager_.Current(), nullptr);
+  }
+}
+
+TEST_F(LangPackManTest, ScanKeepsTheMatchingFilesThatRead) {
+  const std::string lang = folder() / "lang";
+  std::filesystem::create_directories(lang + "/Orbweave_dir.kvnLang");
+  testing_support::WriteFile(lang + "/Orbweave_de.kvnLang", PackFile(u"de", u"Deutsch", u"de"));
+  testing_support::WriteFile(lang + "/Orbweave.kvnLang", PackFile(u"", u"English", u"en"));
+  testing_support::WriteFile(lang + "/Orbweave_bad.kvnLang", "LANGPCK2 not a pack");
+  testing_support::WriteFile(lang + "/Other_fr.kvnLang", PackFile(u"fr", u"Fran\u00e7ais", u"fr"));
+  testing_support::WriteFile(lang + "/Orbweave_it.kvnLang.bak", PackFile(u"it", u"Italiano", u"it"));
+  Add({{u"es", u"Espa\u00f1ol"}});
+  manager_.Scan(Path(lang + "/"), u"Orbweave");
+  ASSERT_EQ(manager_.Count(), 2);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(manager_.Get(i)->FilePath(), manager_.PathAt(i));
+  EXPECT_GE(manager_.Find(u"de"), 0);
+  EXPECT_GE(manager_.Find(u"english"), 0);
+  manager_.Scan(Path(folder() / "missing/"), u"Orbweave");
+  EXPECT_EQ(manager_.Count(), 0);
+}
+
+TEST_F(LangPackManTest, SystemLanguageNameIsTheLocalesTag) {
+  UnsetEnv("LANGUAGE");
+  UnsetEnv("LC_ALL");
+  UnsetEnv("LC_MESSAGES");
+  for (auto [lang, tag] : {std::pair("de_AT.UTF-8", u"de-at"), std::pair("pt", u"pt-pt"), std::pair("C", u"en-us"),
+                           std::pair("zh_TW", u"zh-tw")}) {
+    SetEnv("LANG", lang);
+    EXPECT_EQ(manager_.SystemLanguageName(), tag) << lang;
   }
 }
 

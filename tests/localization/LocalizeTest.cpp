@@ -1,25 +1,67 @@
-// The application's Localize: the library's lookup seen through the
-// framework's CString, in either direction of the text conversion.
+// The application's Localize over the current language pack.
+#include "localization/Localize.h"
 
 #include <gtest/gtest.h>
 
-#include "foundation/IStringLocalizer.h"
-#include "localization/Localize.h"
+#include <filesystem>
+
+#include "compat/mfc/Exception.h"
+#include "compat/win32/StringConv.h"
+#include "localization/LangPackMan.h"
+#include "tests/localization/LangPackBytes.h"
+#include "tests/support/IsolatedTest.h"
 
 namespace {
 
-TEST(Localize, AnswersTheLibraryLookupElseTheDefault) {
-  EXPECT_EQ(Localize(u"Test.Missing", u"Hello %NAME%"), CString(u"Hello %NAME%"));
-  const lumo::P<lumo::IStringLocalizer>& localizer = lumo::GetStringLocalizer();
-  localizer->Set("Test.Latin1", "Gr\xfc\xdf dich, %NAME%");
-  localizer->Set(u"Test.Wide", u"\u041f\u0440\u0438\u0432\u0435\u0442, %NAME%");
-  localizer->Set(u"Test.Empty", u"");
-  CString latin1 = Localize(u"Test.Latin1", u"Hello %NAME%");
-  EXPECT_EQ(ReplacePlaceholder(latin1, u"%NAME%", u"Ann"), CString(u"Gr\u00fc\u00df dich, Ann"));
-  EXPECT_EQ(Localize(u"Test.Wide", u"Hello"), CString(u"\u041f\u0440\u0438\u0432\u0435\u0442, %NAME%"));
-  EXPECT_EQ(Localize(u"Test.Empty", u"Hello"), CString(u""));
-  EXPECT_EQ(Localize(u"test.wide", u"Hello"), CString(u"Hello"));
-  localizer->Clear();
+class LocalizeTest : public testing_support::IsolatedTest {
+ protected:
+  ~LocalizeTest() override {
+    LangPackMan().Scan(Folder("none"), u"Orbweave");
+    LangPackMan().Select(-1);
+  }
+  // Writes Orbweave<n>.kvnLang packs into `name` and scans them.
+  void ScanPacks(const std::string& name, int count) {
+    std::filesystem::create_directories(folder() / name);
+    PackBytes entries;
+    entries.U32(0).ChunkText(u"Kyrell.Title").ChunkText(u"Titel").U32(0).U32(0);
+    entries.U32(0).ChunkText(u"Empty").ChunkText(u"").U32(0).U32(0);
+    PackBytes body = PackBytes::Chunk("lang", PackBytes().ChunkText(u"de").ChunkText(u"Deutsch").ChunkText(u""));
+    body.Append(PackBytes::Chunk("STMP", PackBytes::Chunk("data", PackBytes().U32(2).Append(entries))));
+    for (int i = 0; i < count; ++i)
+      testing_support::WriteFile(folder() / (name + "/Orbweave" + std::to_string(i) + ".kvnLang"),
+                                 PackBytes::ChunkFile("URESFILE", body).Str());
+    LangPackMan().Scan(Folder(name), u"Orbweave");
+    ASSERT_EQ(LangPackMan().Count(), count);
+  }
+  CString Folder(const std::string& name) const { return CString(compat::win32::Utf8ToUtf16(folder() / name + "/")); }
+};
+
+TEST_F(LocalizeTest, AnswersTheCurrentPacksTextElseTheDefaultItself) {
+  const char16_t* const title = u"Title";
+  EXPECT_EQ(Localize(u"Kyrell.Title", title), title);
+  ScanPacks("lang", 2);
+  EXPECT_EQ(Localize(u"Kyrell.Title", title), title);  // scanned, not selected
+  ASSERT_TRUE(LangPackMan().Select(1));
+  const CString text = Localize(u"Kyrell.Title", title);
+  EXPECT_EQ(text, u"Titel");
+  // The pack's own text, the same each time, for the life of the pack.
+  EXPECT_EQ(Localize(u"Kyrell.Title", title), LangPackMan().Current()->Lookup(u"Kyrell.Title")->GetString());
+  EXPECT_EQ(std::u16string_view(Localize(u"Empty", title)), u"");
+  EXPECT_EQ(Localize(u"kyrell.title", title), title);
+  EXPECT_EQ(Localize(u"Missing", title), title);
+  EXPECT_EQ(Localize(nullptr, title), title);
+}
+
+// The current index is kept across a scan: with fewer packs than it names
+// the lookup raises the framework's invalid-argument error, with none it
+// answers the default.
+TEST_F(LocalizeTest, CurrentIndexOutsideTheListRaises) {
+  ScanPacks("two", 2);
+  ASSERT_TRUE(LangPackMan().Select(1));
+  ScanPacks("one", 1);
+  EXPECT_THROW(Localize(u"Kyrell.Title", u"Title"), CInvalidArgException);
+  ScanPacks("zero", 0);
+  EXPECT_EQ(std::u16string_view(Localize(u"Kyrell.Title", u"Title")), u"Title");
 }
 
 }  // namespace
