@@ -23,7 +23,7 @@ class IStringLocalizer : public virtual IBase {
   // Stores or replaces the text of `key`.
   virtual void Set(const String& key, const String& text) = 0;
   // The stored text of `key`, or `defaultText` when the key is absent. An
-  // empty stored text is an answer; only a missing key falls back.
+  // empty stored text is an answer; a stored null string is none.
   virtual String Get(const String& key, const String& defaultText) const = 0;
 };
 

@@ -6,17 +6,19 @@
 // read, every lookup answers its English default.
 #pragma once
 
-#include <mutex>
-#include <string>
-#include <unordered_map>
-
 #include "foundation/IStringLocalizer.h"
 #include "foundation/Object.h"
+#include "platform/IMutex.h"
+#include "settings/ValueList.h"
 
 namespace lumo {
 
+// A case-sensitive value list of key-to-text pairs behind a lock of its own,
+// so that any thread may look texts up while another stores them.
 class CStringLocalizer final : public CObject, public IStringLocalizer {
  public:
+  CStringLocalizer();
+
   void Clear() override;
   void Set(const String& key, const String& text) override;
   String Get(const String& key, const String& defaultText) const override;
@@ -24,10 +26,10 @@ class CStringLocalizer final : public CObject, public IStringLocalizer {
  private:
   ~CStringLocalizer() override = default;
 
-  // Keys by their code points, so that equal text in different encodings is
-  // one key and keys that differ only in case are two.
-  std::unordered_map<std::u32string, String> texts;
-  mutable std::mutex lock;
+  // Keys compare by their characters, whatever their encodings, and with
+  // case: "app.Title" and "APP.TITLE" are two keys.
+  const P<CValueList> texts;
+  const P<IMutex> mutex;
 };
 
 }  // namespace lumo

@@ -1,0 +1,128 @@
+// printf-style formatting of the library's messages, with the arguments
+// pushed one at a time in the order of the fields.
+//
+//   const lumo::P<lumo::CStringFormat> format =
+//       lumo::make<lumo::CStringFormat>(u"Sector %u of '%s' (%5.1f%%)");
+//   format->push(std::uint32_t{1024}).push(path).push(42.5);
+//   lumo::String text = format->getResult();   // "Sector 1024 of 'a.iso' ( 42.5%)"
+//
+// A field is "%" [flags] [width] [.precision] [length] conversion, read as
+// printf reads it; "*" takes a width or precision from the next pushed
+// integer. Each push is checked against the field it fills: a malformed
+// field or an argument of the wrong kind raises CInvalidArgError at that
+// push and leaves the formatter as it was, so what was built so far never
+// leaves it.
+//
+// The formatter knows the type of each pushed value, so a length modifier
+// only narrows: "h" and "hh" cut an integer to 16 and 8 bits, as printf's
+// conversion to short and char does; "l", "ll", "L", "z", "j", "t" and "I64"
+// are accepted and leave the value as pushed. Integers are read as signed
+// for "d" and "i" and as unsigned otherwise, at the width they were pushed
+// with (-1 pushed as 32 bits prints "4294967295" with "%u").
+//
+// The result is UTF-8. "s" and "S" take a string of any encoding and
+// convert it, so neither loses a character; width and precision count
+// characters, not bytes. "c" writes the low 8 bits of an integer as a
+// Latin-1 character, "C" and "lc" the integer as a code point ("?" when it
+// is none). Numbers follow the process locale's decimal point, as printf's
+// do.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/Object.h"
+#include "foundation/String.h"
+
+namespace lumo {
+
+class CStringFormat final : public CObject {
+ public:
+  // A null format is the empty format.
+  explicit CStringFormat(const String& format);
+
+  // The argument of the next field, or of its "*" width or precision.
+  CStringFormat& push(std::int32_t value);
+  CStringFormat& push(std::uint32_t value);
+  CStringFormat& push(std::int64_t value);
+  CStringFormat& push(std::uint64_t value);
+  CStringFormat& push(double value);
+  CStringFormat& push(const String& value);
+
+  // The formatted text once every field has its argument; before that,
+  // CInvalidObjectStateError. A malformed field still ahead raises the same
+  // CInvalidArgError a push would.
+  String getResult();
+
+ private:
+  struct Argument;
+
+  // Where the reading of the format stands.
+  enum class Step : std::uint8_t {
+    kText,               // between fields: literal text comes next
+    kWidthArgument,      // the field's "*" width waits for an integer
+    kAfterWidth,         // the precision comes next
+    kPrecisionArgument,  // the field's "*" precision waits for an integer
+    kAfterPrecision,     // the length modifier and conversion come next
+    kValueArgument,      // the field is read and waits for its value
+  };
+
+  enum class Length : std::uint8_t { kNone, kChar, kShort, kLong, kOther };
+
+  struct Field {
+    // Up to six from the format, and "-" for a negative "*" width.
+    char flags[7] = {};
+    std::uint8_t flagCount = 0;
+    std::int32_t width = -1;      // -1: none
+    std::int32_t precision = -1;  // -1: none
+    Length length = Length::kNone;
+    char conversion = 0;
+  };
+
+  struct State {
+    std::size_t next = 0;  // byte offset into `format`
+    Step step = Step::kText;
+    Field field;
+  };
+
+  ~CStringFormat() override = default;
+
+  CStringFormat& accept(const Argument& argument);
+  // Reads the format on until the next place that takes an argument, or
+  // its end; appends the literal text passed on the way.
+  void readToArgument();
+  // Appends literal text up to the next field; false at the end.
+  bool copyText();
+  // The character `ahead` places on in the format; NUL past its end.
+  char peek(std::size_t ahead = 0) const {
+    return state.next + ahead < format.size() ? format[state.next + ahead] : '\0';
+  }
+  void readFlags();
+  std::int32_t readNumber();
+  void readLengthAndConversion();
+  std::int32_t starValue(const Argument& argument, const char* key, const char* text);
+
+  void render(const Argument& argument);
+  void renderInteger(const Argument& argument);
+  void renderFloat(double value);
+  void renderCharacter(const Argument& argument);
+  void renderString(const String& value);
+  // Appends `text`, `chars` characters long, padded to the field's width.
+  void appendPadded(const char* text, std::size_t bytes, std::int32_t chars);
+  // Renders through snprintf with the field's specification, `cType` being
+  // the length that names the C type of `value`.
+  template <class T>
+  void renderNumber(const char* cType, std::size_t size, T value);
+
+  [[noreturn]] void fail(const char* key, const char* text);
+
+  const std::string format;  // UTF-8
+  State state;
+  std::string built;  // UTF-8
+  std::vector<char> scratch;
+  const char* operation = "push";
+};
+
+}  // namespace lumo

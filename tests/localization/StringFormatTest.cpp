@@ -1,0 +1,184 @@
+// The printf-style formatter: fields rendered as printf renders them, string
+// arguments of any encoding, and every error at the push that meets it.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "foundation/CString.h"
+#include "foundation/Exception.h"
+#include "foundation/IStringLocalizer.h"
+#include "localization/StringFormat.h"
+
+namespace lumo {
+namespace {
+
+// const char* pushes a Latin-1 string (nullptr the null string), const
+// char16_t* a UTF-16 one.
+using Arg = std::variant<std::int32_t, std::uint32_t, std::int64_t, std::uint64_t, double, const char*,
+                         const char16_t*>;
+
+void Push(CStringFormat& format, const Arg& arg) {
+  std::visit(
+      [&](auto value) {
+        if constexpr (std::is_pointer_v<decltype(value)>) {
+          format.push(String(value));
+        } else {
+          format.push(value);
+        }
+      },
+      arg);
+}
+
+std::string Bytes(const String& text) {
+  EXPECT_TRUE(text->hasEncoding(kUTF8EncodingId));
+  return std::string(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(text->byteLength()));
+}
+
+std::string Format(const char* format, const std::vector<Arg>& args) {
+  const P<CStringFormat> formatter = make<CStringFormat>(format);
+  for (const Arg& arg : args) Push(*formatter, arg);
+  return Bytes(formatter->getResult());
+}
+
+TEST(StringFormat, RendersFieldsAsPrintfDoes) {
+  constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
+  constexpr auto kUInt64Max = std::numeric_limits<std::uint64_t>::max();
+  struct Row {
+    const char* format;
+    std::vector<Arg> args;
+    const char* expected;  // UTF-8
+  } rows[] = {
+      {"", {}, ""},
+      {"no fields", {}, "no fields"},
+      {"d\xe9j\xe0 %d", {1}, "d\xc3\xa9j\xc3\xa0 1"},
+      {"100%% of %d%%", {5}, "100% of 5%"},
+      {"%5.2f", {3.14159}, " 3.14"},
+      // Width and precision from the arguments; a negative width aligns
+      // left, a negative precision is none.
+      {"%*d", {4, 7}, "   7"},
+      {"%*d|", {-4, 7}, "7   |"},
+      {"%*.*f", {8, 3, 3.14159}, "   3.142"},
+      {"%*d|%*d", {std::int64_t{3}, 7, std::uint64_t{2}, 8}, "  7| 8"},
+      {"%.*f", {-1, 2.5}, "2.500000"},
+      {"%.f|%.d", {2.5, 0}, "2|"},
+      // Flags, six flag characters being the most.
+      {"%+d % d %05d %-5d|", {5, 5, -42, 42}, "+5  5 -0042 42   |"},
+      {"%#o %#x %#X %X", {8, 255, 255u, 255}, "010 0xff 0XFF FF"},
+      {"%--++00d|", {1}, "+1|"},
+      // Every integer conversion, at the width the value was pushed with.
+      {"%d %i %o %u %x %X", {-3, -3, 8, 3u, 254, 254}, "-3 -3 10 3 fe FE"},
+      {"%u %u", {-1, std::int64_t{-1}}, "4294967295 18446744073709551615"},
+      {"%d %d", {4294967295u, kUInt64Max}, "-1 -1"},
+      {"%lld %I64u", {kInt64Min, kUInt64Max}, "-9223372036854775808 18446744073709551615"},
+      {"%ld %zu %jd %td %.3d", {123, 7u, std::int64_t{3}, 4, 7}, "123 7 3 4 007"},
+      // "h" and "hh" narrow as printf's conversion to short and char does.
+      {"%hhd %hhu %hhx %hd %hu", {300, -1, -1, 40000, 70000}, "44 255 ff -25536 4464"},
+      {"%hd", {std::int64_t{0x123456789}}, "26505"},
+      {"%e %E %g %G %Lf", {12345.678, 12345.678, 0.0001, 1e-10, 1.5}, "1.234568e+04 1.234568E+04 0.0001 1E-10 1.500000"},
+      {"%+.0e %10.3g|", {12345.0, 3.14159}, "+1e+04       3.14|"},
+      // Characters: "c" the low byte as Latin-1, "C" and "lc" a code point.
+      {"%c%c%3c|%-3c|", {65, 0x1E9, 'x', 'y'}, "A\xc3\xa9  x|y  |"},
+      {"%C %lc %C", {0x3A9, 0x1F600, 0x110000}, "\xce\xa9 \xf0\x9f\x98\x80 ?"},
+      // Strings of any encoding; width and precision count characters.
+      {"%s|%5s|%-5s|%.2s|%05s", {"abc", "abc", "abc", "abc", "ab"}, "abc|  abc|abc  |ab|   ab"},
+      {"%S %.1s %3s|", {u"\u03a9mega", u"\u03a9mega", u"\u03a9"}, "\xce\xa9mega \xce\xa9   \xce\xa9|"},
+      {"%s %s", {"caf\xe9", static_cast<const char*>(nullptr)}, "caf\xc3\xa9 (null)"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(Format(row.format, row.args), row.expected) << row.format;
+
+  // The largest double in full: 309 digits before the point.
+  const std::string huge = Format("%f", {std::numeric_limits<double>::max()});
+  EXPECT_EQ(huge.size(), 316u);
+  EXPECT_EQ(huge.substr(0, 6) + huge.substr(309), "179769.000000");
+  EXPECT_EQ(Format("%400d|%.300d", {1, 2}).size(), 701u);
+}
+
+TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
+  constexpr const char* kWidth = "CStringFormat: expected integer value (field width).";
+  constexpr const char* kPrecision = "CStringFormat: expected integer value (field precision).";
+  constexpr const char* kFlags = "CStringFormat: too many field flags specified.";
+  constexpr const char* kInvalid = "CStringFormat: invalid format string.";
+  constexpr const char* kMismatch = "CStringFormat: argument does not match the field's format specification.";
+  constexpr const char* kNotAll = "CStringFormat: not all parameters have been pushed in yet.";
+  constexpr const char* kNoField = "CStringFormat: every field already has its parameter.";
+  struct Row {
+    const char* format;
+    std::vector<Arg> args;
+    const char* message;
+    bool atRead;  // else the last push raises
+  } rows[] = {
+      {"%*d", {"4"}, kWidth, false},
+      {"%*d", {4.0}, kWidth, false},
+      {"%*d", {2147483648u}, kWidth, false},
+      {"%*d", {std::int64_t{-2147483648LL}}, kWidth, false},
+      {"%.*f", {"2"}, kPrecision, false},
+      {"%-+0 #--d", {1}, kFlags, false},
+      {"%q", {1}, kInvalid, false},
+      {"%5", {1}, kInvalid, false},
+      {"%", {1}, kInvalid, false},
+      {"%2147483648d", {1}, kInvalid, false},
+      {"%*q", {4, 1}, kInvalid, false},
+      {"%d %q", {1, 2}, kInvalid, false},
+      {"%d", {"1"}, kMismatch, false},
+      {"%d", {1.5}, kMismatch, false},
+      {"%f", {1}, kMismatch, false},
+      {"%s", {1}, kMismatch, false},
+      {"%c", {1.0}, kMismatch, false},
+      {"%d", {}, kNotAll, true},
+      {"%*d", {4}, kNotAll, true},
+      {"%d%%", {1, 2}, kNoField, false},
+      {"%d %q", {1}, kInvalid, true},
+  };
+  for (const Row& row : rows) {
+    const P<CStringFormat> formatter = make<CStringFormat>(row.format);
+    const std::size_t passing = row.atRead ? row.args.size() : row.args.size() - 1;
+    for (std::size_t i = 0; i < passing; ++i) Push(*formatter, row.args[i]);
+    const bool stateError = row.message == kNotAll || row.message == kNoField;
+    try {
+      if (row.atRead) {
+        formatter->getResult();
+      } else {
+        Push(*formatter, row.args.back());
+      }
+      ADD_FAILURE() << row.format << " (row " << &row - rows << "): nothing raised";
+    } catch (const CInvalidObjectStateError& error) {
+      EXPECT_TRUE(stateError) << row.format;
+      EXPECT_TRUE(error.getDescription().endsWith(row.message)) << row.format;
+    } catch (const CInvalidArgError& error) {
+      EXPECT_FALSE(stateError) << row.format;
+      EXPECT_TRUE(error.getDescription().endsWith(row.message)) << row.format;
+      EXPECT_EQ(error.getObject(), static_cast<IBase*>(formatter.get())) << row.format;
+    }
+  }
+
+  // The texts come from the localizer.
+  GetStringLocalizer()->Set("lumo.CStringFormat.InvalidFormat", u"Ung\u00fcltiges Format.");
+  try {
+    make<CStringFormat>("%y")->push(1);
+    ADD_FAILURE() << "nothing raised";
+  } catch (const CInvalidArgError& error) {
+    EXPECT_TRUE(error.getDescription().endsWith(u"Ung\u00fcltiges Format."));
+  }
+  GetStringLocalizer()->Clear();
+}
+
+TEST(StringFormat, AFailedPushChangesNothing) {
+  const P<CStringFormat> formatter = make<CStringFormat>("a%db%*dc%%%s");
+  formatter->push(1);
+  EXPECT_THROW(formatter->push("not a width"), CInvalidArgError);
+  formatter->push(3);
+  EXPECT_THROW(formatter->push(2.5), CInvalidArgError);
+  EXPECT_THROW(formatter->getResult(), CInvalidObjectStateError);
+  formatter->push(2).push(u"end");
+  EXPECT_EQ(Bytes(formatter->getResult()), "a1b  2c%end");
+  // Reading again gives the same text.
+  EXPECT_EQ(Bytes(formatter->getResult()), "a1b  2c%end");
+}
+
+}  // namespace
+}  // namespace lumo
