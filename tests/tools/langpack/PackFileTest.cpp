@@ -96,7 +96,7 @@ TEST(PackFileTest, TargetsThatAreNoRegularFileAreRefused) {
 // pack decompiled to what was compiled.
 TEST(PackFileTest, CommandLine) {
   TempFolder folder;
-  const std::string header = "msgid \"\"\nmsgstr \"Language: de\\n\"\n\n";
+  const std::string header = "msgid \"\"\nmsgstr \"Language: de\\nContent-Type: text/plain\\n\"\n\n";
   testing_support::WriteFile(folder / "en.po", header + "msgid \"k\"\nmsgstr \"Copy %DISC%\"\n");
   testing_support::WriteFile(folder / "de.po", header + "msgid \"k\"\nmsgstr \"%DISK% kopieren\"\n");
   testing_support::WriteFile(folder / "bad.po", header + "msgid \"k\"\nmsgstr \"x\n");
@@ -122,7 +122,7 @@ TEST(PackFileTest, CommandLine) {
     EXPECT_FALSE(fs::exists(out));
   }
   for (const char* format : {"1", "2"}) {
-    ASSERT_EQ(langpack({"compile", "--format", format, folder / "de.po", out}).exitCode, 0);
+    ASSERT_EQ(langpack({"compile", folder / "de.po", out, "--format", format}).exitCode, 0);
     ASSERT_EQ(langpack({"decompile", out, folder / "back.po"}).exitCode, 0);
     EXPECT_EQ(langpack::ReadPo(ReadFile(folder / "back.po"), "back.po").messages,
               langpack::ReadPo(ReadFile(folder / "de.po"), "de.po").messages);

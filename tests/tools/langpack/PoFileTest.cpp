@@ -16,21 +16,24 @@ std::vector<std::string> Header(const Catalog& c) {
 // out: fuzzy, obsolete and untranslated entries, references, flags.
 TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
   const Catalog catalog = langpack::ReadPo(
+      "msgid \"plain\"\n"
+      "msgstr \"Einfach\"\n"
+      "\n"
       "# German texts.\n"
       "#\n"
       "# Second line.\n"
       "msgid \"\"\n"
       "msgstr \"\"\n"
       "\"Project-Id-Version: Orbweave 9.12\\n\"\n"
-      "\"PO-Revision-Date: 2026-12-01\\n\"\n"
+      "\"PO-Revision-Date:2026-12-01\\n\"\n"
       "\"Language-Team: Deutsch <de@example.org>\\n\"\n"
       "  \"Language: de-at\\n\"\r\n"
       "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
       "\n"
       "#: shell/Kyrell.cpp:12\n"
       "#, c-format\n"
-      "msgid \"plain\"\n"
-      "msgstr \"Einfach\"\n"
+      "msgid \"flagged\"\n"
+      "msgstr \"Markiert\"\n"
       "#, fuzzy\n"
       "msgid \"fuzzy\"\n"
       "msgstr \"Ungefähr\"\n"
@@ -46,15 +49,16 @@ TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
       "\"eins\\n\"\n"
       "\"zwei\"\n"
       "msgid \"escapes\"\n"
-      "msgstr \"\\t\\\"q\\\"\\\\ \\101\\x42\\a\\r\\?\\'\"\n"
+      "msgstr \"\\t\\\"q\\\"\\\\ \\101\\x4aB\\xA\\a\\r\\?\\'\"\n"
       "msgid \"after fuzzy header flag\"\n"
       "msgstr \"Ä\"",
       "de.po");
   EXPECT_EQ(Header(catalog), std::vector<std::string>({"de-at", "Deutsch", "Orbweave 9.12", "2026-12-01",
                                                        "German texts.\n\nSecond line."}));
   const std::vector<Message> expected = {{"plain", "Einfach"},
+                                         {"flagged", "Markiert"},
                                          {"multi.line", "eins\nzwei"},
-                                         {"escapes", "\t\"q\"\\ AB\a\r?'"},
+                                         {"escapes", "\t\"q\"\\ AJB\n\a\r?'"},
                                          {"after fuzzy header flag", "Ä"}};
   EXPECT_EQ(catalog.messages, expected);
 }
