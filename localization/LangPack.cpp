@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <exception>
 #include <stdexcept>
 
 #include "chunkfile/ChunkFile.h"
@@ -172,7 +171,7 @@ class CByteStream final : public chf::IStream {
   void Read(void* buffer, std::int32_t count) override {
     if (count < 0 || position_ > bytes_.size() || bytes_.size() - position_ < static_cast<std::uint64_t>(count))
       throw std::out_of_range("read beyond the end of the language pack");
-    std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
+    if (count > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
     position_ += static_cast<std::uint64_t>(count);
   }
   void Write(const void*, std::int32_t) override { refuse(); }
@@ -198,9 +197,8 @@ std::string_view ChunkData(chf::CChunkIterator& sequence, std::string_view file)
 
 // Walks `sequence` from its beginning to the first chunk `id`; false when
 // there is none, or when a chunk other than one with `mayPrecede` comes
-// first (0: any chunk may).
-// A chunk list that claims more than the file holds ends where the file
-// does.
+// first (0: any chunk may). A chunk list that claims more than the file
+// holds ends where the file does.
 bool FindChunk(chf::CChunkIterator& sequence, std::uint32_t id, std::uint32_t mayPrecede = 0) {
   try {
     sequence.Rewind();

@@ -16,7 +16,7 @@
 #include "compat/win32/StringConv.h"
 #include "localization/LangPackMan.h"
 #include "localization/Localize.h"
-#include "tests/localization/LangPackBytes.h"
+#include "localization/LangPackBytes.h"
 
 namespace {
 

@@ -10,17 +10,18 @@
 #include "compat/win32/StringConv.h"
 #include "foundation/CString.h"
 #include "foundation/IStringLocalizer.h"
-#include "tests/localization/LangPackBytes.h"
+#include "localization/LangPackBytes.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {
 
 // A pack of either format: with a tag, the chunk-file format; without, the
-// first format named by `name` alone. Its key "Which" names the pack.
+// first format named by `name` alone, with a header larger than what a scan
+// reads first. Its key "Which" names the pack.
 std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16string_view which) {
   if (tag.empty()) {
     PackBytes header;
-    header.Wide(u"").Wide(u"").Wide(name).Wide(u"");
+    header.Wide(u"").Wide(u"").Wide(name).Wide(u"").Raw(std::string(70000, '\0'));
     PackBytes file;
     file.Raw("LANGPU16").U32(0).U32(0).U32(header.Size()).Append(header).U32(1);
     return file.Wide(u"Which").Wide(which).Wide(u"").Wide(u"").Str();
@@ -67,7 +68,8 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
        {u"de-de", u"Deutsch"},
        {u"fr", u"Fran\u00e7ais"},
        {u"fr", u"Fran\u00e7ais (Qu\u00e9bec)"},
-       {u"pt-br", u"Portugu\u00eas"}});
+       {u"pt-br", u"Portugu\u00eas"},
+       {u"ZH-Hant-TW-x", u"Chinese"}});
   const struct {
     const char16_t* name;
     int index;
@@ -86,15 +88,18 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
       {u"zz-en", -1},
       {u"", -1},
       {u"qu\u00e9bec", 5},
+      {u"zh-hant", 7},     // pass 3; a fourth part stays with the third
+      {u"zh-hant-tw", -1},
   };
   for (const auto& c : cases) EXPECT_EQ(manager_.Find(c.name), c.index) << (&c - cases);
 }
 
 TEST_F(LangPackManTest, FindBestFallsBackToSystemThenEnglish) {
-  SetEnv("LANG", "de_AT.UTF-8");
-  UnsetEnv("LANGUAGE");
-  UnsetEnv("LC_ALL");
-  UnsetEnv("LC_MESSAGES");
+  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) UnsetEnv(variable);
+  for (auto [lang, tag] : {std::pair("pt", u"pt-pt"), std::pair("C", u"en-us"), std::pair("de_AT.UTF-8", u"de-at")}) {
+    SetEnv("LANG", lang);
+    EXPECT_EQ(manager_.SystemLanguageName(), tag) << lang;
+  }
   EXPECT_EQ(manager_.FindBest(u"fr"), -1);
   Add({{u"", u"English (UK)"}});
   EXPECT_EQ(manager_.FindBest(u"fr"), 0);  // "english"
@@ -109,13 +114,13 @@ TEST_F(LangPackManTest, FindBestFallsBackToSystemThenEnglish) {
 // after the scan leaves no pack current.
 TEST_F(LangPackManTest, SelectReadsTheTable) {
   Add({{u"de", u"Deutsch"}, {u"", u"Fran\u00e7ais"}, {u"it", u"Italiano"}});
-  EXPECT_EQ(manager_.Current(), nullptr);
-  EXPECT_FALSE(manager_.Get(0)->IsReady());
+  EXPECT_TRUE(manager_.Current() == nullptr && !manager_.Get(1)->IsReady() && manager_.Get(1)->Strings().empty());
   for (int index : {1, 0}) {
     EXPECT_TRUE(manager_.Select(index));
     EXPECT_EQ(manager_.CurrentIndex(), index);
     EXPECT_EQ(manager_.Current(), manager_.Get(index));
   }
+  EXPECT_EQ(manager_.Get(1)->Lookup(u"Which")->str(), u"Fran\u00e7ais");
   EXPECT_EQ(Which(), u"de");
   // The library's texts come from the pack that was selected last.
   const lumo::String title = lumo::CString::convert(*lumo::Localize(u"lumo.CError.Title", u"Error"),
@@ -123,10 +128,12 @@ TEST_F(LangPackManTest, SelectReadsTheTable) {
   EXPECT_EQ(std::u16string_view(reinterpret_cast<const char16_t*>(title->data()), title->byteLength() / 2), u"de");
   lumo::GetStringLocalizer()->Clear();
 
-  std::remove(std::filesystem::path(manager_.PathAt(2).str()).c_str());
-  EXPECT_FALSE(manager_.Select(2));
+  std::remove(std::filesystem::path(manager_.PathAt(0).str()).c_str());
+  EXPECT_FALSE(manager_.Select(0));
   EXPECT_EQ(manager_.CurrentIndex(), -1);
   EXPECT_EQ(Which(), u"(none)");
+  EXPECT_TRUE(manager_.Get(0)->Strings().empty() && manager_.Get(0)->Entries().empty());
+  EXPECT_FALSE(manager_.Get(0)->IsReady());
   for (int index : {-1, 3}) {
     EXPECT_FALSE(manager_.Select(index));
     EXPECT_EQ(manager_.Current(), nullptr);
@@ -149,17 +156,6 @@ TEST_F(LangPackManTest, ScanKeepsTheMatchingFilesThatRead) {
   EXPECT_GE(manager_.Find(u"english"), 0);
   manager_.Scan(Path(folder() / "missing/"), u"Orbweave");
   EXPECT_EQ(manager_.Count(), 0);
-}
-
-TEST_F(LangPackManTest, SystemLanguageNameIsTheLocalesTag) {
-  UnsetEnv("LANGUAGE");
-  UnsetEnv("LC_ALL");
-  UnsetEnv("LC_MESSAGES");
-  for (auto [lang, tag] : {std::pair("de_AT.UTF-8", u"de-at"), std::pair("pt", u"pt-pt"), std::pair("C", u"en-us"),
-                           std::pair("zh_TW", u"zh-tw")}) {
-    SetEnv("LANG", lang);
-    EXPECT_EQ(manager_.SystemLanguageName(), tag) << lang;
-  }
 }
 
 }  // namespace

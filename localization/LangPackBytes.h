@@ -1,5 +1,6 @@
-// Language pack files spelled out byte by byte, for the reader tests and the
-// benchmarks: little-endian fields, counted strings of both formats, chunks.
+// Language pack files spelled out field by field, for the reader tests and
+// the benchmarks: little-endian fields, counted strings of both formats,
+// chunks. Nothing here checks that the result is a valid pack.
 //
 //   PackBytes pack;
 //   pack.Raw("LANGPU16").U32(1).U32(0).U32(header.Size()).Append(header);
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "compat/win32/StringConv.h"
 
 class PackBytes {
  public:
@@ -38,6 +41,10 @@ class PackBytes {
     U32(static_cast<std::uint32_t>(2 * (text.size() + (terminated ? 1 : 0))));
     for (char16_t unit : text) Unit(unit);
     return terminated ? Unit(0) : *this;
+  }
+  // A first-format text: UTF-16LE for "LANGPU16" packs, else ANSI (UTF-8).
+  PackBytes& Text1(bool wide, std::u16string_view text) {
+    return wide ? Wide(text) : Ansi(compat::win32::Utf16ToUtf8(text));
   }
   // A chunk-file string: the unit count including the terminator.
   PackBytes& ChunkText(std::u16string_view text) {
