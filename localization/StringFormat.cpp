@@ -82,17 +82,27 @@ CStringFormat& CStringFormat::push(const String& value) {
   return accept(argument);
 }
 
-CStringFormat& CStringFormat::accept(const Argument& argument) {
-  // A push that fails leaves everything as it was before it.
+template <class Work>
+void CStringFormat::undoOnError(const char* name, Work&& work) {
   const State before = state;
   const std::size_t builtBefore = built.size();
+  operation = name;
   try {
-    operation = "push";
+    work();
+  } catch (...) {
+    state = before;
+    built.resize(builtBefore);
+    throw;
+  }
+}
+
+CStringFormat& CStringFormat::accept(const Argument& argument) {
+  undoOnError("push", [&] {
     readToArgument();
     switch (state.step) {
       case Step::kWidthArgument: {
-        const std::int32_t width =
-            starValue(argument, "lumo.CStringFormat.WidthNotInteger", "CStringFormat: expected integer value (field width).");
+        const std::int32_t width = starValue(argument, "lumo.CStringFormat.WidthNotInteger",
+                                             "CStringFormat: expected integer value (field width).");
         // A negative width is a left-justified field, as in printf.
         if (width < 0) state.field.flags[state.field.flagCount++] = '-';
         state.field.width = width < 0 ? -width : width;
@@ -112,29 +122,16 @@ CStringFormat& CStringFormat::accept(const Argument& argument) {
         state.step = Step::kText;
         break;
       default:
-        throw CInvalidObjectStateError(this, nullptr,
-                                       Localize("lumo.CStringFormat.NoFieldLeft",
-                                                "CStringFormat: every field already has its parameter"));
+        throw CInvalidObjectStateError(
+            this, nullptr,
+            Localize("lumo.CStringFormat.NoFieldLeft", "CStringFormat: every field already has its parameter"));
     }
-  } catch (...) {
-    state = before;
-    built.resize(builtBefore);
-    throw;
-  }
+  });
   return *this;
 }
 
 String CStringFormat::getResult() {
-  const State before = state;
-  const std::size_t builtBefore = built.size();
-  try {
-    operation = "getResult";
-    readToArgument();
-  } catch (...) {
-    state = before;
-    built.resize(builtBefore);
-    throw;
-  }
+  undoOnError("getResult", [&] { readToArgument(); });
   if (state.step != Step::kText) {
     throw CInvalidObjectStateError(
         this, nullptr,
@@ -317,14 +314,15 @@ void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
   *end++ = state.field.conversion;
   *end = 0;
   if (scratch.size() < size + 1) scratch.resize(size + 1);
-  int written = std::snprintf(scratch.data(), scratch.size(), spec, value);
-  if (written >= 0 && static_cast<std::size_t>(written) >= scratch.size()) {
-    scratch.resize(static_cast<std::size_t>(written) + 1);
-    written = std::snprintf(scratch.data(), scratch.size(), spec, value);
+  // The size above always suffices; a field that does not fit is refused
+  // rather than cut.
+  const int written = std::snprintf(scratch.data(), scratch.size(), spec, value);
+  if (written < 0 || static_cast<std::size_t>(written) >= scratch.size()) {
+    fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   }
-  if (written < 0) fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   const auto bytes = static_cast<std::size_t>(written);
-  if (std::any_of(scratch.data(), scratch.data() + bytes, [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+  const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+  if (!std::all_of(scratch.data(), scratch.data() + bytes, ascii)) {
     // A decimal point or sign of the locale outside ASCII, in its code page.
     built += Bytes(make<CCPString>(reinterpret_cast<const std::uint8_t*>(scratch.data()), written));
   } else {

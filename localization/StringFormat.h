@@ -89,6 +89,10 @@ class CStringFormat final : public CObject {
 
   ~CStringFormat() override = default;
 
+  // Runs `work` as the operation `name` (for error texts); when it raises,
+  // the position, field and text are put back as they were.
+  template <class Work>
+  void undoOnError(const char* name, Work&& work);
   CStringFormat& accept(const Argument& argument);
   // Reads the format on until the next place that takes an argument, or
   // its end; appends the literal text passed on the way.

@@ -1,17 +1,20 @@
-// The printf-style formatter: fields rendered as printf renders them, string
-// arguments of any encoding, and every error at the push that meets it.
+// Named placeholders, and the printf-style formatter: fields rendered as
+// printf renders them, string arguments of any encoding, and every error at
+// the push that meets it.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
 #include "foundation/CString.h"
 #include "foundation/Exception.h"
 #include "foundation/IStringLocalizer.h"
+#include "localization/Placeholder.h"
 #include "localization/StringFormat.h"
 
 namespace lumo {
@@ -25,11 +28,8 @@ using Arg = std::variant<std::int32_t, std::uint32_t, std::int64_t, std::uint64_
 void Push(CStringFormat& format, const Arg& arg) {
   std::visit(
       [&](auto value) {
-        if constexpr (std::is_pointer_v<decltype(value)>) {
-          format.push(String(value));
-        } else {
-          format.push(value);
-        }
+        using Pushed = std::conditional_t<std::is_pointer_v<decltype(value)>, String, decltype(value)>;
+        format.push(Pushed(value));
       },
       arg);
 }
@@ -43,6 +43,14 @@ std::string Format(const char* format, const std::vector<Arg>& args) {
   const P<CStringFormat> formatter = make<CStringFormat>(format);
   for (const Arg& arg : args) Push(*formatter, arg);
   return Bytes(formatter->getResult());
+}
+
+TEST(Placeholder, ReplacesEveryWholeOccurrenceOnceWithCase) {
+  EXPECT_EQ(Replace("%APP% and %APP% but %app%", "%APP%", "Orbweave"), String("Orbweave and Orbweave but %app%"));
+  EXPECT_EQ(Replace("no placeholder", "%APP%", "Orbweave"), String("no placeholder"));
+  // What was inserted is not searched again.
+  EXPECT_EQ(Replace("[%A%]", "%A%", "%A%%A%"), String("[%A%%A%]"));
+  EXPECT_EQ(Replace(u"\u00bb%F%\u00ab", "%F%", u"\u03a9.iso"), String(u"\u00bb\u03a9.iso\u00ab"));
 }
 
 TEST(StringFormat, RendersFieldsAsPrintfDoes) {
@@ -64,7 +72,8 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%*d|", {-4, 7}, "7   |"},
       {"%*.*f", {8, 3, 3.14159}, "   3.142"},
       {"%*d|%*d", {std::int64_t{3}, 7, std::uint64_t{2}, 8}, "  7| 8"},
-      {"%.*f", {-1, 2.5}, "2.500000"},
+      {"%.*f|%.*f", {-1, 2.5, 0, 2.5}, "2.500000|2"},
+      {"%.*s|%.*s|%.*s", {2147483647u, "ab", -2147483647, "cd", std::int64_t{2147483647}, "ef"}, "ab|cd|ef"},
       {"%.f|%.d", {2.5, 0}, "2|"},
       // Flags, six flag characters being the most.
       {"%+d % d %05d %-5d|", {5, 5, -42, 42}, "+5  5 -0042 42   |"},
@@ -79,7 +88,8 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       // "h" and "hh" narrow as printf's conversion to short and char does.
       {"%hhd %hhu %hhx %hd %hu", {300, -1, -1, 40000, 70000}, "44 255 ff -25536 4464"},
       {"%hd", {std::int64_t{0x123456789}}, "26505"},
-      {"%e %E %g %G %Lf", {12345.678, 12345.678, 0.0001, 1e-10, 1.5}, "1.234568e+04 1.234568E+04 0.0001 1E-10 1.500000"},
+      {"%e %E %g %G %Lf", {12345.678, 12345.678, 0.0001, 1e-10, 1.5},
+       "1.234568e+04 1.234568E+04 0.0001 1E-10 1.500000"},
       {"%+.0e %10.3g|", {12345.0, 3.14159}, "+1e+04       3.14|"},
       // Characters: "c" the low byte as Latin-1, "C" and "lc" a code point.
       {"%c%c%3c|%-3c|", {65, 0x1E9, 'x', 'y'}, "A\xc3\xa9  x|y  |"},
