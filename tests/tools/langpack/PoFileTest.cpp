@@ -21,7 +21,7 @@ TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
       "\n"
       "# German texts.\n"
       "#\n"
-      "# Second line.\n"
+      "# 2\n"
       "msgid \"\"\n"
       "msgstr \"\"\n"
       "\"Project-Id-Version: Orbweave 9.12\\n\"\n"
@@ -54,7 +54,7 @@ TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
       "msgstr \"Ä\"",
       "de.po");
   EXPECT_EQ(Header(catalog), std::vector<std::string>({"de-at", "Deutsch", "Orbweave 9.12", "2026-12-01",
-                                                       "German texts.\n\nSecond line."}));
+                                                       "German texts.\n\n2"}));
   const std::vector<Message> expected = {{"plain", "Einfach"},
                                          {"flagged", "Markiert"},
                                          {"multi.line", "eins\nzwei"},
