@@ -1,0 +1,136 @@
+// The project's own catalogs against the sources: every text the program and
+// the library look up is in the English catalog with the default written at
+// its call, and every translation has every key.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "tests/support/TestSupport.h"
+#include "tools/langpack/PackFile.h"
+#include "tools/langpack/PoFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using langpack::Catalog;
+
+struct Lookup {
+  std::string key;
+  std::string defaultText;
+  std::string where;
+};
+
+// The value of a run of adjacent literals ("a" u"b" over several lines).
+std::string LiteralValue(const std::string& run) {
+  static const std::regex piece(R"re(u?"((?:[^"\\]|\\.)*)")re");
+  std::string value;
+  for (std::sregex_iterator it(run.begin(), run.end(), piece), end; it != end; ++it) {
+    const std::string body = (*it)[1];
+    for (std::size_t i = 0; i < body.size(); ++i) {
+      const bool escape = body[i] == '\\' && i + 1 < body.size();
+      const char c = body[i += escape];
+      value += !escape ? c : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    }
+  }
+  return value;
+}
+
+// The product's sources with their line comments cut (examples in comments
+// do not count), by file name.
+std::vector<std::pair<std::string, std::string>> Sources() {
+  static const std::regex comment("//[^\n]*");
+  std::vector<std::pair<std::string, std::string>> sources;
+  for (const char* folder : {"shell", "localization", "settings", "chunkfile", "platform", "foundation"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(testing_support::SourceDir()) / folder)) {
+      if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
+      sources.emplace_back(entry.path().filename(),
+                           std::regex_replace(testing_support::ReadFile(entry.path()), comment, ""));
+    }
+  }
+  return sources;
+}
+
+// Every key and default the sources look up: the first two arguments of a
+// call to Localize, and any dotted key ("CAboutBox.Graphics") followed by its
+// default in a table or a helper's arguments.
+std::vector<Lookup> Lookups(const std::vector<std::pair<std::string, std::string>>& sources) {
+  static const std::regex pair(
+      R"re((Localize\s*\(\s*)?((?:u?"(?:[^"\\\n]|\\.)*"\s*)+),\s*(?=((?:u?"(?:[^"\\\n]|\\.)*"\s*)+)))re");
+  static const std::regex dottedKey(R"(([A-Za-z]\w*(\.\w+)+))");
+  std::vector<Lookup> found;
+  for (const auto& [name, text] : sources) {
+    for (std::sregex_iterator it(text.begin(), text.end(), pair), end; it != end; ++it) {
+      const std::string key = LiteralValue((*it)[2]);
+      if ((*it)[1].matched || std::regex_match(key, dottedKey)) found.push_back({key, LiteralValue((*it)[3]), name});
+    }
+  }
+  return found;
+}
+
+std::map<std::string, std::string> Texts(const fs::path& po, Catalog* catalog = nullptr) {
+  const Catalog read = langpack::ReadPo(testing_support::ReadFile(po), po.filename());
+  std::map<std::string, std::string> texts;
+  for (const auto& message : read.messages) texts.emplace(message.key, message.text);
+  if (catalog) *catalog = read;
+  return texts;
+}
+
+fs::path Catalogs() { return fs::path(testing_support::SourceDir()) / "resources/lang"; }
+
+// Keys chosen at run time (one of two literals) are not seen as pairs; the
+// English catalog still may hold only keys that the sources name.
+TEST(CatalogsTest, EnglishCatalogHoldsEveryLookupWithItsDefault) {
+  const auto sources = Sources();
+  const std::vector<Lookup> lookups = Lookups(sources);
+  ASSERT_GE(lookups.size(), 20u) << "the scanner finds the calls";
+  const auto english = Texts(Catalogs() / "en.po");
+  for (const auto& [key, text] : english) {
+    const std::string literal = "\"" + key + "\"";
+    EXPECT_TRUE(std::any_of(sources.begin(), sources.end(),
+                            [&](const auto& source) { return source.second.find(literal) != std::string::npos; }))
+        << "en.po has " << key << ", which no source names";
+  }
+  for (const Lookup& lookup : lookups) {
+    const auto found = english.find(lookup.key);
+    if (found == english.end()) {
+      ADD_FAILURE() << lookup.where << ": \"" << lookup.key << "\" is not in en.po";
+    } else {
+      EXPECT_EQ(found->second, lookup.defaultText) << lookup.where << ": the default of " << lookup.key;
+    }
+  }
+}
+
+// Every catalog names its language as its file does, has exactly the English
+// keys with their placeholders, and reads back from a pack of either format
+// as it was compiled.
+TEST(CatalogsTest, CatalogsAreCompleteAndRoundTrip) {
+  Catalog english;
+  const auto englishTexts = Texts(Catalogs() / "en.po", &english);
+  std::set<std::string> languages;
+  testing_support::TempFolder folder;
+  for (const auto& entry : fs::directory_iterator(Catalogs())) {
+    const std::string language = entry.path().stem();
+    Catalog catalog;
+    const auto texts = Texts(entry.path(), &catalog);
+    languages.insert(language);
+    EXPECT_EQ(catalog.language, language);
+    EXPECT_TRUE(std::equal(texts.begin(), texts.end(), englishTexts.begin(), englishTexts.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first; }))
+        << language << ".po has other keys than en.po";
+    EXPECT_NO_THROW(langpack::CheckPlaceholders(catalog, english, language));
+    for (const int format : {1, 2}) {
+      langpack::WritePack(catalog, format, folder / "pack");
+      const Catalog back = langpack::ReadPack(folder / "pack");
+      EXPECT_EQ(back.messages, catalog.messages) << language << " format " << format;
+      EXPECT_EQ(back.language, format == 2 ? catalog.language : "");
+      EXPECT_EQ(back.languageName, catalog.languageName);
+    }
+  }
+  EXPECT_TRUE(languages.contains("de") && languages.contains("fr"));
+}
+
+}  // namespace

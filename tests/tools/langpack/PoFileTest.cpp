@@ -1,0 +1,141 @@
+// The .po reader and writer, and the placeholder check.
+#include "tools/langpack/PoFile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using langpack::Catalog;
+using langpack::Message;
+
+std::vector<std::string> Header(const Catalog& c) {
+  return {c.language, c.languageName, c.project, c.revision, c.comment};
+}
+
+// Everything a translator's file holds that a pack keeps, and what it leaves
+// out: fuzzy, obsolete and untranslated entries, references, flags.
+TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
+  const Catalog catalog = langpack::ReadPo(
+      "msgid \"plain\"\n"
+      "msgstr \"Einfach\"\n"
+      "\n"
+      "# German texts.\n"
+      "#\n"
+      "# 2\n"
+      "msgid \"\"\n"
+      "msgstr \"\"\n"
+      "\"Project-Id-Version: Orbweave 9.12\\n\"\n"
+      "\"PO-Revision-Date:2026-12-01\\n\"\n"
+      "\"Language-Team: Deutsch <de@example.org>\\n\"\n"
+      "  \"Language: de-at\\n\"\r\n"
+      "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+      "\n"
+      "#: shell/Kyrell.cpp:12\n"
+      "#, c-format\n"
+      "msgid \"flagged\"\n"
+      "msgstr \"Markiert\"\n"
+      "#, fuzzy\n"
+      "msgid \"fuzzy\"\n"
+      "msgstr \"Ungefähr\"\n"
+      "#~ msgid \"gone\"\n"
+      "#~ msgstr \"Weg\"\n"
+      "msgid \"untranslated\"\n"
+      "msgstr \"\"\n"
+      "\n"
+      "msgid \"\"\n"
+      "\"multi.\"\n"
+      "\"line\"\n"
+      "msgstr \"\"\n"
+      "\"eins\\n\"\n"
+      "\"zwei\"\n"
+      "msgid \"escapes\"\n"
+      "msgstr \"\\t\\\"q\\\"\\\\ \\101\\x4aB\\xA\\a\\r\\?\\'\"\n"
+      "msgid \"after fuzzy header flag\"\n"
+      "msgstr \"Ä\"",
+      "de.po");
+  EXPECT_EQ(Header(catalog), std::vector<std::string>({"de-at", "Deutsch", "Orbweave 9.12", "2026-12-01",
+                                                       "German texts.\n\n2"}));
+  const std::vector<Message> expected = {{"plain", "Einfach"},
+                                         {"flagged", "Markiert"},
+                                         {"multi.line", "eins\nzwei"},
+                                         {"escapes", "\t\"q\"\\ AJB\n\a\r?'"},
+                                         {"after fuzzy header flag", "Ä"}};
+  EXPECT_EQ(catalog.messages, expected);
+}
+
+// Every refusal names the file and, for syntax, the line where it is.
+TEST(PoFileTest, RefusalsNameFileLineAndFault) {
+  const std::string h = "msgid \"\"\nmsgstr \"Language: de\\n\"\n";
+  const std::pair<std::string, const char*> cases[] = {
+      {h + "msgid \"a\"\nmsgstr \"open\n", "x.po:4: the string has no closing quote"},
+      {h + "msgid \"a\"\nmsgid_plural \"as\"\n", "x.po:4: plural forms"},
+      {h + "msgid \"a\"\nmsgstr[0] \"x\"\n", "x.po:4: plural forms"},
+      {"msgctxt \"menu\"\nmsgid \"a\"\nmsgstr \"x\"\n", "x.po:1: message contexts"},
+      {h + "msgid \"a\"\nmsgstr \"\\q\"\n", "x.po:4: unknown escape sequence \\q"},
+      {h + "msgid \"a\"\nmsgstr \"\\0\"\n", "x.po:4: a zero character"},
+      {h + "msgid \"a\"\nmsgstr \"x\" y\n", "x.po:4: text after the closing quote"},
+      {h + "\n\"stray\"\n", "x.po:4: a string that belongs to no msgid"},
+      {h + "msgid \"a\"\n\nmsgid \"b\"\nmsgstr \"x\"\n", "x.po:3: msgid without a msgstr"},
+      {h + "msgid \"a\"\nmsgstr \"x\"\nmsgstr \"y\"\n", "x.po:5: a second msgstr"},
+      {h + "\nmsgstr \"y\"\n", "x.po:4: msgstr without a msgid"},
+      {h + "msgid \"a\"\nmsgstr \"x\"\n\nmsgid \"a\"\nmsgstr \"y\"\n",
+       "x.po:6: msgid \"a\" is there twice (first at line 3)"},
+      {h + "msgid \"a\"\nmsgstr \"caf\xE9\"\n", "x.po:4: the text is not UTF-8"},
+      {h + "msgid \"a\"\nmsgstr \"\\xE9\"\n", "x.po:3: an escape sequence"},
+      {"msgid \"\"\nmsgstr \"Language: de\\nContent-Type: text/plain; charset=ISO-8859-1\\n\"\n",
+       "x.po:1: the charset is iso-8859-1"},
+      {"msgid \"a\"\nmsgstr \"x\"\n", "x.po: no header entry"},
+      {h + "msgid \"\"\nmsgstr \"Language: fr\\n\"\n", "x.po:3: a second header"},
+      {h + "msgid\"a\"\n", "x.po:3: unexpected text"},
+  };
+  for (const auto& [text, expected] : cases) {
+    try {
+      langpack::ReadPo(text, "x.po");
+      ADD_FAILURE() << "read without an error: " << text;
+    } catch (const langpack::Error& error) {
+      EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
+    }
+  }
+}
+
+// What the writer makes of any text, the reader reads back unchanged.
+TEST(PoFileTest, WrittenCatalogReadsBackTheSame) {
+  const Catalog catalog{"fr", "Français", "Orbweave 9.12", "2026-12-06", "Line one.\n\nLine three.",
+                        {{"plain", "Texte"}, {"lines", "un\ndeux\n"}, {"trailing", "fin\n"},
+                         {"quotes", "\"q\" \\ \t\r\x01 «»"}, {"multi\nkey", "x"}}};
+  const std::string po = langpack::WritePo(catalog);
+  const Catalog back = langpack::ReadPo(po, "back.po");
+  EXPECT_EQ(back.messages, catalog.messages) << po;
+  EXPECT_EQ(Header(back), Header(catalog));
+}
+
+// Placeholders are names between percent signs; a translation must use the
+// same ones as its key's default, in any order and number.
+TEST(PoFileTest, TranslationsKeepTheDefaultsPlaceholders) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"no placeholder, 100% sure", {}},
+      {"%B% and %A% and %B%", {"%A%", "%B%"}},
+      {"%%APP_NAME%% at 50%", {"%APP_NAME%"}},
+      {"%a b% %x1%", {"%x1%"}},
+      {"%", {}},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(langpack::Placeholders(text), expected) << text;
+
+  Catalog english;
+  english.messages = {{"a", "Copy %DISC% to %FILE%"}, {"b", "Done"}};
+  Catalog german;
+  german.messages = {{"a", "%FILE% von %DISC% %DISC%"}, {"b", "Fertig"}, {"unknown", "%ANY%"}};
+  EXPECT_NO_THROW(langpack::CheckPlaceholders(german, english, "de.po"));
+  german.messages = {{"a", "%FILE% kopieren"}, {"b", "Fertig %X%"}};
+  try {
+    langpack::CheckPlaceholders(german, english, "de.po");
+    ADD_FAILURE() << "a missing and an extra placeholder passed";
+  } catch (const langpack::Error& error) {
+    EXPECT_STREQ(error.what(),
+                 "de.po: placeholders differ from the default:\n"
+                 "  a: the translation has %FILE%, the default %DISC% %FILE%\n"
+                 "  b: the translation has %X%, the default none");
+  }
+}
+
+}  // namespace
