@@ -52,10 +52,13 @@ String FromUTF16(const std::u16string& text) {
   return make<CWCharString>(text.data(), static_cast<std::int32_t>(2 * text.size()));
 }
 
-String Filled(const char* key, const char* defaultText, std::initializer_list<std::pair<const char*, String>> fill) {
-  String text = Localize(key, defaultText);
+String Fill(String text, std::initializer_list<std::pair<const char*, String>> fill) {
   for (const auto& [placeholder, value] : fill) text = text.replace(placeholder, value);
   return text;
+}
+
+String Filled(const char* key, const char* defaultText, std::initializer_list<std::pair<const char*, String>> fill) {
+  return Fill(Localize(key, defaultText), fill);
 }
 
 // The registry key where the desktop's special folders are kept by name.
@@ -390,10 +393,9 @@ void CSystem::transfer(const P<IURI>& source, const P<IURI>& destination, bool o
                            from.isEmpty() ? "source" : "destination");
   }
   const auto fail = [&] {
-    const char* const key = folder ? "lumo.CSystem.MoveFolderFailed" : "lumo.CSystem.MoveFileFailed";
-    const char* const text =
-        folder ? "Error moving folder '%SRC%' to '%DEST%'." : "Error moving file '%SRC%' to '%DEST%'.";
-    throw CFileError(Filled(key, text, {{"%SRC%", from}, {"%DEST%", to}}), source.get());
+    const String text = folder ? Localize("lumo.CSystem.MoveFolderFailed", "Error moving folder '%SRC%' to '%DEST%'.")
+                               : Localize("lumo.CSystem.MoveFileFailed", "Error moving file '%SRC%' to '%DEST%'.");
+    throw CFileError(Fill(text, {{"%SRC%", from}, {"%DEST%", to}}), source.get());
   };
   const std::u16string fromPath = ToUTF16(from);
   const std::u16string toPath = ToUTF16(to);
@@ -434,10 +436,9 @@ bool CSystem::deleteItem(const P<IURI>& uri, Item kind) {
   if (kind == Item::Either) kind = isFolder ? Item::Folder : Item::File;
   const bool folder = kind == Item::Folder;
   const auto fail = [&](const String& message) {
-    const char* const key = folder ? "lumo.CSystem.DeleteFolderFailed" : "lumo.CSystem.DeleteFileFailed";
-    const char* const text = folder ? "Error deleting the folder '%FOLDER%' (%MSG%)."
-                                    : "Error deleting the file '%FILE%' (%MSG%).";
-    throw CError(Filled(key, text, {{folder ? "%FOLDER%" : "%FILE%", path}, {"%MSG%", message}}));
+    const String text = folder ? Localize("lumo.CSystem.DeleteFolderFailed", "Error deleting the folder '%FOLDER%' (%MSG%).")
+                               : Localize("lumo.CSystem.DeleteFileFailed", "Error deleting the file '%FILE%' (%MSG%).");
+    throw CError(Fill(text, {{folder ? "%FOLDER%" : "%FILE%", path}, {"%MSG%", message}}));
   };
   // Only the kind of item asked for is deleted: a folder is never taken for
   // a file, nor a file for a folder.
