@@ -261,20 +261,66 @@ const CString& CLangPack::HeaderString4() const { return header_[3]; }
 const CString& CLangPack::FilePath() const { return path_; }
 CString CLangPack::LanguageName() const { return tag_.IsEmpty() ? header_[2] : tag_.Name(); }
 
+namespace {
+
+// The key's length and its first, middle and last four code units, mixed by
+// independent multiplications: dotted key names differ in one of those
+// places, and equal hashes only cost a further probe.
+std::uint64_t IndexHash(std::u16string_view key) {
+  const std::size_t n = key.size();
+  std::uint64_t first = 0, middle = 0, last = 0;
+  if (n >= 4) {
+    std::memcpy(&first, key.data(), 8);
+    std::memcpy(&middle, key.data() + (n - 4) / 2, 8);
+    std::memcpy(&last, key.data() + n - 4, 8);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) first |= std::uint64_t{key[i]} << (16 * i);
+    middle = last = first;
+  }
+  std::uint64_t h = (first * 0x9E3779B97F4A7C15ull) ^ (((middle << 21) | (middle >> 43)) * 0xC2B2AE3D27D4EB4Full) ^
+                    (last * 0x165667B19E3779F9ull) ^ n;
+  return h ^ (h >> 29);
+}
+
+}  // namespace
+
+void CLangPack::buildIndex() {
+  std::size_t slots = 8;
+  while (slots < 2 * order_.size()) slots *= 2;
+  index_.assign(slots, IndexSlot{});
+  for (const LangPackStringTable::value_type* entry : order_) {
+    const std::uint64_t h = IndexHash(entry->first);
+    std::size_t at = h & (slots - 1);
+    while (index_[at].entry != nullptr) at = (at + 1) & (slots - 1);
+    index_[at] = {static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(entry->first.size()), entry};
+  }
+}
+
 const CString* CLangPack::Lookup(std::u16string_view key) const {
-  const auto found = strings_.find(key);
-  return found == strings_.end() ? nullptr : &found->second;
+  if (index_.empty()) return nullptr;
+  const std::uint64_t h = IndexHash(key);
+  const std::size_t mask = index_.size() - 1;
+  for (std::size_t at = h & mask;; at = (at + 1) & mask) {
+    const IndexSlot& slot = index_[at];
+    if (slot.entry == nullptr) return nullptr;
+    if (slot.check == static_cast<std::uint32_t>(h >> 32) && slot.length == key.size() &&
+        std::memcmp(slot.entry->first.data(), key.data(), 2 * key.size()) == 0) {
+      return &slot.entry->second;
+    }
+  }
 }
 
 CLangPack::HeaderResult CLangPack::ReadHeader() { return read(false); }
 
 bool CLangPack::Load() {
   ready_ = read(true) == HeaderResult::kRead;
+  if (ready_) buildIndex();
   if (!ready_) clearTable();
   return ready_;
 }
 
 void CLangPack::clearTable() {
+  index_.clear();
   order_.clear();
   // The old table goes before its arena: even cleared, it keeps its buckets there.
   LangPackStringTable(&arena_).swap(strings_);
@@ -443,5 +489,6 @@ std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes) {
   }
   if (result != CLangPack::HeaderResult::kRead) return nullptr;
   pack->ready_ = true;
+  pack->buildIndex();
   return pack;
 }

@@ -124,6 +124,17 @@ class CLangPack {
   bool ready_ = false;
   bool wideText_ = false;
 
+  // An open-addressed index over a loaded table, for the hot lookups of the
+  // program's texts: a key is hashed from its length and three 8-byte
+  // windows, one flat slot array is probed, and the key is compared once.
+  struct IndexSlot {
+    std::uint32_t check = 0;   // the hash's upper half
+    std::uint32_t length = 0;  // the key's length in code units
+    const LangPackStringTable::value_type* entry = nullptr;
+  };
+  std::vector<IndexSlot> index_;
+  void buildIndex();
+
  private:
   friend class CLangPack2;
   friend std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes);

@@ -65,19 +65,24 @@ TEST(LangPackFormat1, ReadsEachMagicAndLayout) {
                         Case{"LANGPU16", 1, 0, true}, Case{"LANGPU16", 0, 2, true}}) {
     SCOPED_TRACE(std::string(c.magic) + " layout " + std::to_string(c.layout));
     PackBytes entries;
-    for (auto [key, text] : {std::pair(u"Kyrell.Title", u"Titel"), std::pair(u"A", u"Erster Text")}) {
+    // The two long keys differ only where the lookup's hash does not look.
+    for (auto [key, text] : {std::pair(u"Kyrell.Title", u"Titel"), std::pair(u"A", u"Erster Text"),
+                             std::pair(u"aaaabbbbXcccc", u"X"), std::pair(u"aaaabbbbYcccc", u"Y")}) {
       PackBytes entry = Entry0(c.wide, key, text);
       entries.Append(c.layout == 0 ? entry : Entry1(entry, 1));
     }
-    auto pack = ReadLangPackBytes(Format1(c.magic, c.version, c.layout, Header(c.wide, u"Deutsch"), 2, entries));
+    auto pack = ReadLangPackBytes(Format1(c.magic, c.version, c.layout, Header(c.wide, u"Deutsch"), 4, entries));
     ASSERT_TRUE(pack);
     EXPECT_TRUE(pack->Format() == 1 && pack->IsReady() && pack->Tag().IsEmpty());
     EXPECT_EQ(pack->IsWideText(), c.wide);
     EXPECT_EQ(pack->Version(), c.version);
     EXPECT_EQ(pack->Layout(), c.layout);
     EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"Korvane", u"9.12", u"Deutsch", u"By hand", u"Deutsch"}));
-    EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"}, {u"A", u"Erster Text"}}));
-    EXPECT_EQ(pack->Lookup(u"a"), nullptr);
+    EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"},
+                                       {u"A", u"Erster Text"},
+                                       {u"aaaabbbbXcccc", u"X"},
+                                       {u"aaaabbbbYcccc", u"Y"}}));
+    for (const char16_t* missing : {u"a", u"aaaabbbbZcccc", u"Kyrell.Titl"}) EXPECT_EQ(pack->Lookup(missing), nullptr);
   }
 }
 
