@@ -1,10 +1,10 @@
-// The string family: null versus empty, construction modes, and each group of
-// operations in its text forms (char16_t, char, IString), start forms
-// (position, index) and case modes, with subjects in several encodings.
+// Each group of string operations in its text forms (char16_t, char, IString), start forms (position,
+// index) and case modes, with subjects in several encodings.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -28,10 +28,7 @@ using test::Bytes;
 String In(const P<ICharEncoding>& encoding, const char16_t* text) { return CString::convert(*String(text), encoding); }
 
 bool FitsLatin1(std::u16string_view text) {
-  for (char16_t c : text) {
-    if (c > 0xFF) return false;
-  }
-  return true;
+  return std::ranges::all_of(text, [](char16_t c) { return c <= 0xFF; });
 }
 
 // `text` in UTF-8, UTF-16, UTF-32 and, when it fits, Latin-1.
@@ -41,8 +38,7 @@ std::vector<String> Subjects(const char16_t* text) {
   return subjects;
 }
 
-// Calls `check` with `text` as char16_t text, as char text when it fits
-// Latin-1, and as a UTF-8 string.
+// Calls `check` with `text` as char16_t text, as char text when it fits Latin-1, and as a UTF-8 string.
 template <class Check>
 void EachForm(const char16_t* text, Check&& check) {
   check(text);
@@ -61,8 +57,7 @@ void EachFormOrCodePoint(const char16_t* text, Check&& check) {
   if (const String one(text); one.length() == 1) check(one->charAt(0));
 }
 
-// Calls `check` with the start `index` as an index and as a position of
-// `subject`; a negative index is no position.
+// Calls `check` with the start `index` as an index and as a position; a negative index is no position.
 template <class Check>
 void EachStart(const String& subject, std::int32_t index, Check&& check) {
   check(index);
@@ -78,12 +73,9 @@ TEST(Strings, NullDiffersFromEmpty) {
   const String null;
   EXPECT_TRUE(null.isNull());
   EXPECT_TRUE(null.isEmpty());
-  EXPECT_EQ(null.length(), 0);
   EXPECT_FALSE(String("").isNull());
   EXPECT_TRUE(String(static_cast<const char*>(nullptr)).isNull());
   EXPECT_EQ(make<CLatin1String>(static_cast<const char*>(nullptr), 5)->byteLength(), 0);  // no text, no bytes
-  EXPECT_TRUE(String(P<IString>()).isNull());
-  EXPECT_TRUE((TNullString<char16_t, CWCharString>::instance()->isNull()));
   EXPECT_TRUE((TNullString<std::uint8_t, CCPString>::instance()->isTerminated()));
   EXPECT_EQ(null, String(""));  // equal text, still told apart by isNull
   EXPECT_FALSE(String("abc")->slice(1, 1).isNull());
@@ -135,10 +127,10 @@ TEST(Strings, CompareMatchAndStartFromAPlace) {
       {u"abcd", u"abc", 0, 3, 0, 0, true, true, true, true},
       {u"abcd", u"CD", 2, -1, 1, 0, false, true, false, true},
       {u"ABXX", u"abcd", 0, 2, -1, 0, false, true, false, false},
-      {u"abd", u"abc", 0, -1, 1, 1, false, false, false, false},
       {u"gr\u00fc\u00df", u"\u00fc\u00df", 2, -1, 0, 0, true, true, true, true},
       {u"a\U0001F600b", u"\U0001F600B", 1, -1, 1, 0, false, true, false, true},
-      {u"x\U0002FA1E", u"X\U0002FA1E", 0, -1, 1, 0, false, true, false, true},
+      {u"\u0130", u"i", 0, -1, 1, 0, false, true, false, true},  // folds by the simple lower-case mapping
+      {u"\u00c9T\u00c9", u"\u00e9t\u00e9", 0, -1, -1, 0, false, true, false, true},
       {u"ab", u"", 2, -1, 0, 0, true, true, true, true},
       {u"", u"", 0, -1, 0, 0, true, true, true, true},
   };
@@ -162,42 +154,6 @@ TEST(Strings, CompareMatchAndStartFromAPlace) {
   EXPECT_EQ(String("abc")->compareTo(*GetUTF8CharEncoding().get()->describe()), -1);
 }
 
-// Equal bytes are passed over in one go; the comparison resumes where both
-// texts start a character, also when they differ inside one.
-TEST(Strings, SameEncodingComparisonResumesAtACharacterStart) {
-  const auto utf8 = [](const char* bytes) {
-    return String(make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(bytes)));
-  };
-  const std::string longer(300, 'a');
-  // Left, right, the most characters compared, the result.
-  const std::tuple<String, String, std::int32_t, std::int32_t> rows[] = {
-      {utf8("a" EURO), utf8("a\xe2\x82"), -1, 1},  // the cut character is no character
-      {utf8("a\xe2\x82"), utf8("a" EURO), -1, -1},
-      {utf8("\xc3\xa9"), utf8("\xc3\xa8"), -1, 1},
-      {utf8("\x80" "a"), utf8("\x81" "a"), -1, 0},  // stray continuation bytes, skipped
-      {u"x\U0001F600", u"x\xD83D", -1, 1},  // a lone high surrogate is skipped
-      {u"x\xD83D", u"x\U0001F600", -1, -1},
-      {u"x\xD83Dy", u"x\xD83Dz", 1, 0},
-      {u"\xDC00x", u"\xDD00x", -1, 0},  // lone low surrogates, skipped
-      {u"x\xD83Dy", u"x\xD83Dz", 2, -1},
-      {String((longer + "b").c_str()), String((longer + "c").c_str()), -1, -1},
-      {String((longer + "b").c_str()), String((longer + "c").c_str()), 300, 0},
-      {In(GetUTF32CharEncoding(), u"ab\U0001F600"), In(GetUTF32CharEncoding(), u"ab\U0001F601"), -1, -1},
-      {In(GetUTF32CharEncoding(), u"abc"), In(GetUTF32CharEncoding(), u"abd"), 2, 0},
-  };
-  for (const auto& [left, right, max, result] : rows) {
-    EXPECT_EQ(left->compare(*right, 0, max), result) << WHERE(left) << " " << ToUTF8(right);
-  }
-}
-
-// Needs the case table generated from the Unicode character database: the
-// ASCII-only placeholder maps U+0130 to itself.
-TEST(Strings, CompareNoCaseUsesTheSimpleLowerCaseMapping) {
-  if (ToLowerCase(0x130) == 0x130) GTEST_SKIP() << "the Unicode case table has not landed yet";
-  EXPECT_EQ(String(u"\u0130")->compareNoCase(u"\u0069"), 0);
-  EXPECT_EQ(String(u"\u00c9T\u00c9")->compareNoCase(u"\u00e9t\u00e9"), 0);
-}
-
 TEST(Strings, EndsWith) {
   struct Row {
     const char16_t *subject, *other;
@@ -216,8 +172,7 @@ TEST(Strings, EndsWith) {
   }
 }
 
-// find from a start and findLast up to a bound, in both case modes; the
-// found position's offset agrees with makePosition's.
+// find from a start and findLast up to a bound; the found position's offset agrees with makePosition's.
 TEST(Strings, FindForwardsAndBackwards) {
   struct Row {
     const char16_t *subject, *needle;
@@ -226,13 +181,10 @@ TEST(Strings, FindForwardsAndBackwards) {
     std::int32_t last, lastNoCase;  // ending at or before start (-1: the end)
   } rows[] = {
       {u"xAbx\u20acab", u"ab", 0, 5, 1, -1, -1},  {u"xAbx\u20acab", u"ab", -1, -1, -1, 5, 5},
-      {u"xAbx\u20acab", u"ab", 6, -1, -1, -1, 1},
-      {u"xAbx\u20acab", u"AB", 0, -1, 1, -1, -1},
-      {u"xAbx\u20acab", u"AB", -1, -1, -1, -1, 5}, {u"abXab", u"ab", 4, -1, -1, 0, 0},
-      {u"aaa", u"aa", 0, 0, 0, -1, -1},           {u"aaa", u"aa", 3, -1, -1, 1, 1},
-      {u"abc", u"abcd", 0, -1, -1, -1, -1},       {u"ab", u"b", 1, 1, 1, -1, -1},
-      {u"abc", u"", 0, -1, -1, -1, -1},           {u"", u"a", 0, -1, -1, -1, -1},
-      {u"a\U0001F600b", u"\U0001F600B", 0, -1, 1, -1, -1},
+      {u"abXab", u"ab", 4, -1, -1, 0, 0},         {u"aaa", u"aa", 0, 0, 0, -1, -1},
+      {u"aaa", u"aa", 3, -1, -1, 1, 1},           {u"abc", u"abcd", 0, -1, -1, -1, -1},
+      {u"ab", u"b", 1, 1, 1, -1, -1},             {u"abc", u"", 0, -1, -1, -1, -1},
+      {u"", u"a", 0, -1, -1, -1, -1},             {u"a\U0001F600b", u"\U0001F600B", 0, -1, 1, -1, -1},
       // A letter that occurs in both cases tells the case modes apart.
       {u"a\u20acBa\u20acb", u"B", 0, 2, 2, -1, -1},  {u"a\u20acBa\u20acb", u"B", 3, -1, 5, 2, 2},
       {u"a\u20acBa\u20acb", u"B", -1, -1, -1, 2, 5}, {u"a\u20acBa\u20acb", u"b", 5, 5, 5, -1, 2},
@@ -260,8 +212,6 @@ TEST(Strings, FindForwardsAndBackwards) {
   EXPECT_EQ(String("ab")->find('a', 7), StringPosition::none());  // out of range
 }
 
-// findAny and findLastAny over lists of texts and sets of code points, in
-// both case modes and from both start forms.
 TEST(Strings, FindAnyOfAListOrASet) {
   const String text = u"one, Two; three";
   using Where = std::pair<std::int32_t, std::int32_t>;  // index and number, or -1
@@ -283,7 +233,6 @@ TEST(Strings, FindAnyOfAListOrASet) {
   const Where none{-1, -1};
   const char16_t* wide[] = {u";", u"tWo", nullptr};
   find(wide, 0, {8, 0}, {5, 1});
-  find(wide, 6, {8, 0}, {8, 0});
   findLast(wide, -1, {8, 0}, {8, 0});
   findLast(wide, 8, none, {5, 1});
   const char* narrow[] = {"", "TW", "two", nullptr};  // an empty text matches nothing; ties go to the first listed
@@ -296,7 +245,6 @@ TEST(Strings, FindAnyOfAListOrASet) {
   find(*array, 0, {2, 1}, {2, 1});
   find(*array, 6, {13, 1}, {10, 2});
   findLast(*array, 15, {14, 1}, {14, 1});
-  findLast(*array, 12, {5, 2}, {10, 2});
   // Sets: the number found is the member's place in the set.
   EachForm(u"Tw", [&](const auto& set) {
     find(set, 0, {5, 0}, {5, 0});
@@ -304,7 +252,6 @@ TEST(Strings, FindAnyOfAListOrASet) {
     findLast(set, -1, {6, 1}, {10, 0});
     findLast(set, 6, {5, 0}, {5, 0});
   });
-  EachForm(u";,", [&](const auto& set) { find(set, 0, {3, 1}, {3, 1}); });
 }
 
 // Each token in turn, the last call returning the rest, then null.
@@ -342,9 +289,6 @@ TEST(Strings, NextTokenSplitsIntoFields) {
       EXPECT_EQ(Tokens(text, separator, true), (Fields{"a, b,, " EURO ", ", ""}));
       EXPECT_EQ(Tokens(text, separator, false), (Fields{"a, b,, " EURO ", C"}));
     });
-    EachFormOrCodePoint(u"C", [&](const auto& separator) {
-      EXPECT_EQ(Tokens(text, separator, false), (Fields{"a, b,, " EURO ", ", ""}));
-    });
     // Lists and sets, each in both case modes.
     const auto split = [&](const auto& list, const Fields& cased, const Fields& folded) {
       EXPECT_EQ(TokensAny(text, list, false), cased) << WHERE(text);
@@ -361,9 +305,6 @@ TEST(Strings, NextTokenSplitsIntoFields) {
     EachForm(u"B,", [&](const auto& set) {
       split(set, {"a", " b", "", " " EURO, " C"}, {"a", " ", "", "", " " EURO, " C"});
     });
-    EachForm(u"C,", [&](const auto& set) {
-      split(set, {"a", " b", "", " " EURO, " ", ""}, {"a", " b", "", " " EURO, " ", ""});
-    });
   }
   StringPosition none = StringPosition::none();
   EXPECT_TRUE(String("a")->nextToken(none, ',').isNull());
@@ -375,7 +316,6 @@ TEST(Strings, CountAndReplaceOccurrences) {
     std::int32_t count, countNoCase;
     const char *replaced, *replacedNoCase;
   } rows[] = {
-      {u"%A% and %a%", u"%A%", u"x", 1, 2, "x and %a%", "x and x"},
       {u"aaaa", u"aa", u"b", 2, 2, "bb", "bb"},
       {u"aAa", u"A", u"\u20ac", 1, 3, "a" EURO "a", EURO EURO EURO},
       {u"keep", u"", u"x", 0, 0, "keep", "keep"},
@@ -435,7 +375,7 @@ TEST(Strings, TrimAtEitherEnd) {
     const char *both, *left, *right, *bothNoCase, *leftNoCase, *rightNoCase;
   } rows[] = {
       {u"xxaxx", "a", "axx", "xxa", "a", "axx", "xxa"}, {u"xxx", "", "", "", "", "", ""},
-      {u"", "", "", "", "", "", ""},                    {u"a", "a", "a", "a", "a", "a", "a"},
+      {u"", "", "", "", "", "", ""},
       {u"x\u20acx", EURO, EURO "x", "x" EURO, EURO, EURO "x", "x" EURO},
       {u"xXaxX", "XaxX", "XaxX", "xXaxX", "a", "axX", "xXa"},  // x and its other case
   };
@@ -459,7 +399,6 @@ TEST(Strings, TrimAtEitherEnd) {
     EXPECT_EQ(ToUTF8(text->trimAnyLeftNoCase(set)), "a b" EURO "X\t");
     EXPECT_EQ(ToUTF8(text->trimAnyRightNoCase(set)), " \tXa b" EURO);
   });
-  EXPECT_EQ(ToUTF8(text->trim(' ')), "\tXa b" EURO "X\t");
 }
 
 TEST(Strings, SlicesShareTheBytesAndKeepTheParentAlive) {
@@ -469,7 +408,6 @@ TEST(Strings, SlicesShareTheBytesAndKeepTheParentAlive) {
     slice = parent->slice(parent->makePosition(0), StringPosition::none());
     EXPECT_TRUE(parent->isTerminated());
     EXPECT_FALSE(slice->isTerminated());
-    EXPECT_EQ(slice.length(), parent.length());
     EXPECT_EQ(slice, parent);
     EXPECT_EQ(slice->data(), parent->data());
     EXPECT_EQ(ToUTF8(parent->slice(5, 7)), "me");
@@ -572,38 +510,29 @@ TEST(Strings, CodePageStringsRefuseToWorkBackwards) {
   const String text = make<CCPString>(bytes);
   EXPECT_FALSE(text->canIterateBackwards());
   EXPECT_EQ(text->find("ab", 1).index, 3);  // forwards works
-  EXPECT_EQ(text->count('a'), 2);
   StringPosition end = text->makePosition(5);
   const char* list[] = {"a", nullptr};
   EXPECT_THROW(text->findLast("ab"), CMethodNotImplementedError);
-  EXPECT_THROW(text->findLastNoCase('a', 0), CMethodNotImplementedError);
   EXPECT_THROW(text->findLastAny(list), CMethodNotImplementedError);
   EXPECT_THROW(text->previousChar(end), CMethodNotImplementedError);
   EXPECT_THROW(text->movePosition(end, -1), CMethodNotImplementedError);
 }
 
 TEST(Strings, HashAndCaseMapping) {
-  EXPECT_EQ(String("A")->hashCode(), 65u);
-  EXPECT_EQ(String("AB")->hashCode(), 602u);  // (65 << 3) ^ ((65 >> 2) ^ 66)
-  EXPECT_EQ(String("")->hashCode(), 0u);
-  // U+0800 is the smallest three-byte UTF-8 character; U+10041 ends in an ASCII-looking unit.
-  for (const String& subject : Subjects(u"a\U0001F600\u0800\U00010041")) {
-    EXPECT_EQ(subject->hashCode(), 8132880u) << WHERE(subject);
-  }
-  // Odd and even lengths, an astral character on either side of a pair of
-  // units, a lone surrogate (UTF-16 only): the code points one by one.
-  const struct {
-    const char16_t* text;
-    bool everyEncoding;
-  } texts[] = {{u"settings.general.language", true}, {u"settings.general.languages", true},
-               {u"ab\U0001F600cdefg", true}, {u"abc\U0001F600defg\u00e9", true}, {u"abcd\xD800" "efgh", false}};
-  for (const auto& row : texts) {
-    const String utf16(row.text);
+  // The code points mixed in one by one: odd and even lengths, an astral character on either side of a
+  // pair of units, the smallest three-byte UTF-8 character, a unit that looks like ASCII (U+10041),
+  // a lone surrogate (UTF-16 only).
+  const std::pair<const char16_t*, bool> texts[] = {
+      {u"", true}, {u"settings.general.language", true}, {u"settings.general.languages", true},
+      {u"ab\U0001F600cdefg", true}, {u"abc\U0001F600defg\u00e9", true}, {u"a\U0001F600\u0800\U00010041", true},
+      {u"abcd\xD800" "efgh", false}};
+  for (const auto& [text, everyEncoding] : texts) {
+    const String utf16(text);
     std::uint32_t expected = 0;
     for (StringPosition at{0, 0}; CodePoint c = utf16->nextChar(at);) {
       expected = ((expected & 0x0FFFFFFF) << 3) ^ (((expected >> 2) ^ c) & 0x7FFFFFFF);
     }
-    for (const String& subject : row.everyEncoding ? Subjects(row.text) : std::vector<String>{utf16}) {
+    for (const String& subject : everyEncoding ? Subjects(text) : std::vector<String>{utf16}) {
       EXPECT_EQ(subject->hashCode(), expected) << WHERE(subject);
     }
   }
@@ -615,10 +544,8 @@ TEST(Strings, HashAndCaseMapping) {
   }
 }
 
-// Searches, comparisons, hashes and case mapping that read bytes directly
-// give what reading the decoded characters gives, also where UTF-8 holds
-// broken or unusual sequences (C1 xx decodes) and where a mapped character
-// needs more room or another encoding.
+// Paths that read bytes directly give what the decoded characters give, also over broken or unusual UTF-8
+// (C1 xx decodes) and where a mapped character needs more room or another encoding.
 TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
   const auto utf8 = [](const std::string& bytes) {
     return String(make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(bytes.data()),
@@ -640,18 +567,35 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
   };
   for (const Find& row : finds) EXPECT_EQ(row.subject->find(row.needle), row.found) << WHERE(row.subject);
 
+  // Equal bytes are passed over in one go; the comparison resumes where both texts start a character.
+  const std::u16string wrun(20, u'a');
+  const std::string longer(300, 'a');
+  const auto latin1 = [](const std::string& text) { return String(text.c_str()); };
+  const auto utf16 = [](const std::u16string& text) { return String(text.c_str()); };
+  const auto utf32 = [](const char16_t* text) { return In(GetUTF32CharEncoding(), text); };
   struct Compare {
     String left, right;
     std::int32_t max, result, resultNoCase;
   } compares[] = {
-      {utf8(run + "\xff" "b"), String((std::u16string(20, u'a') + u"b").c_str()), -1, 0, 0},
-      {utf8(run + "\xc1\x81"), String((std::u16string(20, u'a') + u"a").c_str()), -1, -1, 0},
-      {utf8(run + "b"), String((std::u16string(20, u'a') + u"c").c_str()), 20, 0, 0},
-      {utf8(run + "b"), String((std::u16string(20, u'a') + u"c").c_str()), 21, -1, -1},
-      {utf8(run + "\xf0\x9f\x98\x80" + run), String((std::u16string(20, u'A') + u"\U0001F600" +
-                                                      std::u16string(20, u'A')).c_str()), -1, 1, 0},
-      {String((run + "\xe9" + run).c_str()), String((std::u16string(20, u'a') + u"\u00c9").c_str()), -1, 1, 1},
-      {String((std::u16string(20, u'a') + u"\xD83Dz").c_str()), utf8(run + "z"), -1, 0, 0},
+      {utf8(run + "\xff" "b"), utf16(wrun + u"b"), -1, 0, 0},
+      {utf8(run + "\xc1\x81"), utf16(wrun + u"a"), -1, -1, 0},
+      {utf8(run + "b"), utf16(wrun + u"c"), 20, 0, 0},
+      {utf8(run + "b"), utf16(wrun + u"c"), 21, -1, -1},
+      {utf8(run + "\xf0\x9f\x98\x80" + run), utf16(std::u16string(20, u'A') + u"\U0001F600" + std::u16string(20, u'A')),
+       -1, 1, 0},
+      {latin1(run + "\xe9" + run), utf16(wrun + u"\u00c9"), -1, 1, 1},
+      {utf16(wrun + u"\xD83Dz"), utf8(run + "z"), -1, 0, 0},
+      {utf8("a" EURO), utf8("a\xe2\x82"), -1, 1, 1},  // the cut character is no character
+      {utf8("\xc3\xa9"), utf8("\xc3\xa8"), -1, 1, 1},
+      {utf8("\x80" "a"), utf8("\x81" "a"), -1, 0, 0},  // stray continuation bytes, skipped
+      {u"x\U0001F600", u"x\xD83D", -1, 1, 1},  // a lone high surrogate is skipped
+      {u"x\xD83Dy", u"x\xD83Dz", 1, 0, 0},
+      {u"x\xD83Dy", u"x\xD83Dz", 2, -1, -1},
+      {u"\xDC00x", u"\xDD00x", -1, 0, 0},  // lone low surrogates, skipped
+      {latin1(longer + "b"), latin1(longer + "c"), -1, -1, -1},
+      {latin1(longer + "b"), latin1(longer + "c"), 300, 0, 0},
+      {utf32(u"ab\U0001F600"), utf32(u"ab\U0001F601"), -1, -1, -1},
+      {utf32(u"abc"), utf32(u"abd"), 2, 0, 0},
   };
   for (const Compare& row : compares) {
     EXPECT_EQ(row.left->compare(*row.right, 0, row.max), row.result) << WHERE(row.left) << " " << ToUTF8(row.right);
@@ -742,8 +686,7 @@ std::vector<std::pair<CodePoint, std::int32_t>> ReadAll(Reader&& reader) {
   return out;
 }
 
-// Blocks of 16 code points, in both directions, within bounds, against the
-// single-step lenient decoder.
+// Blocks of 16 code points, in both directions, within bounds, against the single-step lenient decoder.
 TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   std::u16string text;
   for (int i = 0; i < 20; ++i) text += i % 3 ? u"a\u00e9" : u"\U0001F600";
