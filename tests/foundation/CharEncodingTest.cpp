@@ -1,16 +1,13 @@
-// The five encodings: identities, strict decoding at the boundaries of each
-// form (also inside long text, where blocks and counting take their fast
-// paths), encoding limits, lenient walks over invalid bytes, and round trips.
-// That the block, counting and backwards walks agree with single steps over
-// arbitrary bytes is the decoder fuzz target's job.
+// The five encodings: strict decoding and encoding at the boundaries of each form (also inside long text,
+// where blocks and counting take their fast paths), limits, and lenient walks over invalid bytes.
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <utility>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "FoundationTestSupport.h"
@@ -30,30 +27,19 @@ const ICharEncoding& CodePage() { return *GetCPCharEncoding(); }
 
 std::int32_t Size(const Bytes& bytes) { return static_cast<std::int32_t>(bytes.size()); }
 
-TEST(CharEncodings, IdentifiersNamesAndSizes) {
-  struct Row {
-    const ICharEncoding& encoding;
-    std::uint32_t id;
-    const char* name;
-    std::int32_t maxSize;
-    bool backwards;
-    std::int32_t terminatedSize;  // of the bytes 41 00 42 00 00 00 00 00: NUL counted in units
-  };
-  const Row rows[] = {
-      {Latin1(), 0x3154414C, "Latin-1", 1, true, 1}, {UTF8(), 0x38465455, "UTF-8", 4, true, 1},
-      {UTF16(), 0x36314655, "UTF-16", 4, true, 4},   {UTF32(), 0x32334655, "UTF-32", 4, true, 4},
-      {CodePage(), 0x47504443, "CodePage", static_cast<std::int32_t>(MB_CUR_MAX), false, 1},
+TEST(CharEncodings, SizesAndDirection) {
+  // The terminated size is of the bytes 41 00 42 00 00 00 00 00: the NUL is counted in units.
+  const std::tuple<const ICharEncoding&, std::int32_t, bool, std::int32_t> rows[] = {
+      {Latin1(), 1, true, 1}, {UTF8(), 4, true, 1}, {UTF16(), 4, true, 4}, {UTF32(), 4, true, 4},
+      {CodePage(), static_cast<std::int32_t>(MB_CUR_MAX), false, 1},
   };
   const Bytes text = {0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(row.encoding.getId(), row.id);
-    EXPECT_STREQ(row.encoding.getName(), row.name);
-    EXPECT_EQ(row.encoding.getMaxCharSize(), row.maxSize);
-    EXPECT_EQ(row.encoding.canDecodeBackwards(), row.backwards);
-    EXPECT_EQ(row.encoding.getTerminatedSize(text.data()), row.terminatedSize);
+  for (const auto& [encoding, maxSize, backwards, terminatedSize] : rows) {
+    SCOPED_TRACE(encoding.getName());
+    EXPECT_EQ(encoding.getMaxCharSize(), maxSize);
+    EXPECT_EQ(encoding.canDecodeBackwards(), backwards);
+    EXPECT_EQ(encoding.getTerminatedSize(text.data()), terminatedSize);
   }
-  EXPECT_EQ(GetUTF8CharEncoding().get(), GetUTF8CharEncoding().get());
 }
 
 constexpr std::int32_t kInvalid = -1;
@@ -82,14 +68,12 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf8 overlong 4", UTF8(), {0xF0, 0x8F, 0xBF, 0xBF}, kInvalid, 0},
       {"utf8 above 10FFFF", UTF8(), {0xF4, 0x90, 0x80, 0x80}, kInvalid, 0},
       {"utf8 F5 lead", UTF8(), {0xF5, 0x80, 0x80, 0x80}, kInvalid, 0},
-      {"utf8 F8 lead", UTF8(), {0xF8, 0x90, 0x80, 0x80}, kInvalid, 0},
       {"utf8 FF", UTF8(), {0xFF}, kInvalid, 0},
       // UTF-8: unexpected continuation, truncation, bad continuation (each
       // valid row is also read cut by a byte); surrogate code points are
       // accepted.
       {"utf8 lone 80", UTF8(), {0x80}, kInvalid, 0}, {"utf8 cut 4", UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
       {"utf8 ascii in 3", UTF8(), {0xE0, 0xA0, 0x41}, kInvalid, 0},
-      {"utf8 ascii then continuation", UTF8(), {0xC2, 0x41, 0x80}, kInvalid, 0},
       {"utf8 surrogate", UTF8(), {0xED, 0xA0, 0x80}, 0xD800, 3},
       // UTF-16 (little-endian units).
       {"utf16 unit", UTF16(), {0x41, 0x00}, 0x41, 2}, {"utf16 last bmp", UTF16(), {0xFF, 0xFF}, 0xFFFF, 2},
@@ -97,7 +81,6 @@ std::vector<DecodeCase> DecodeCases() {
       {"utf16 last pair", UTF16(), {0xFF, 0xDB, 0xFF, 0xDF}, 0x10FFFF, 4},
       {"utf16 lone low", UTF16(), {0x00, 0xDC, 0x41, 0x00}, kInvalid, 0},
       {"utf16 high then bmp", UTF16(), {0x00, 0xD8, 0x41, 0x00}, kInvalid, 0},
-      {"utf16 high then high", UTF16(), {0x00, 0xD8, 0x00, 0xD8}, kInvalid, 0},
       {"utf16 high at end", UTF16(), {0x00, 0xD8}, kInvalid, 0},
       {"utf16 half unit", UTF16(), {0x41}, kInvalid, 0},
       // UTF-32: no range check at all. Latin-1: every byte is its code point.
@@ -151,6 +134,13 @@ TEST(CharEncodings, StrictDecodingAtTheBoundaries) {
     EXPECT_EQ(end, row.size);
     EXPECT_EQ(c, static_cast<CodePoint>(row.expected));
     EXPECT_EQ(row.encoding.getCharSizeAt(data, Size(row.bytes), 0), row.size);
+    // Every valid form but C1 xx (read, never written) encodes back to its bytes.
+    if (row.bytes[0] != 0xC1) {
+      std::uint8_t out[4] = {};
+      EXPECT_EQ(row.encoding.getEncodedSize(c), row.size);
+      EXPECT_EQ(row.encoding.encodeChar(c, out, 4, 0), row.size);
+      EXPECT_EQ(Bytes(out, out + row.size), row.bytes);
+    }
     // The same character read backwards from its end.
     CodePoint back = 0xCCCCCCCC;
     EXPECT_EQ(row.encoding.decodePreviousCharAt(back, data, row.size, row.size), 0);
@@ -204,12 +194,7 @@ struct EncodeCase {
 
 TEST(CharEncodings, EncodingLimitsAndRoom) {
   const EncodeCase rows[] = {
-      {"utf8 0x7F", UTF8(), 0x7F, 4, {0x7F}}, {"utf8 0x800", UTF8(), 0x800, 4, {0xE0, 0xA0, 0x80}},
-      {"utf8 0x10000", UTF8(), 0x10000, 4, {0xF0, 0x90, 0x80, 0x80}},
-      {"utf8 surrogate", UTF8(), 0xD800, 4, {0xED, 0xA0, 0x80}},
       {"utf8 above range", UTF8(), 0x110000, 8, {}}, {"utf8 no room", UTF8(), 0x800, 2, {}},
-      {"utf16 bmp", UTF16(), 0x20AC, 4, {0xAC, 0x20}},
-      {"utf16 pair", UTF16(), 0x10FFFF, 4, {0xFF, 0xDB, 0xFF, 0xDF}},
       {"utf16 surrogate", UTF16(), 0xD800, 4, {}}, {"utf16 above range", UTF16(), 0x110000, 4, {}},
       {"utf16 pair without room", UTF16(), 0x10000, 3, {}},
       {"utf32 unchecked", UTF32(), 0x110000, 4, {0x00, 0x00, 0x11, 0x00}},
@@ -293,29 +278,6 @@ TEST(CharEncodings, BackwardsStrictAndLenient) {
   EXPECT_EQ(Latin1().findPreviousCharStart(high.data(), 4, 4), 3);
 }
 
-TEST(CharEncodings, RoundTripOfEveryCodePoint) {
-  const ICharEncoding* unicode[] = {&UTF8(), &UTF16(), &UTF32()};
-  for (const ICharEncoding* encoding : unicode) {
-    SCOPED_TRACE(encoding->getName());
-    std::uint8_t buffer[4];
-    int failures = 0;
-    for (CodePoint c = 0; c <= 0x10FFFF && failures < 5; ++c) {
-      const std::int32_t size = encoding->encodeChar(c, buffer, 4, 0);
-      CodePoint back = 0xFFFFFFFF;
-      // UTF-16 has no form for the surrogate code points: nothing is written.
-      const bool ok = encoding == &UTF16() && c - 0xD800 < 0x800
-                          ? size == 0 && encoding->getEncodedSize(c) == 0
-                          : size == encoding->getEncodedSize(c) && size > 0 &&
-                                encoding->decodeCharAt(back, buffer, size, 0) == size && back == c &&
-                                encoding->decodePreviousCharAt(back, buffer, size, size) == 0 && back == c;
-      if (!ok) {
-        ADD_FAILURE() << "code point " << std::hex << c;
-        ++failures;
-      }
-    }
-  }
-}
-
 TEST(CodePageEncoding, FollowsTheLocaleWithinSixteenBits) {
   test::ScopedLocale locale("C.UTF-8");
   ASSERT_TRUE(locale.available);
@@ -357,9 +319,7 @@ TEST(CodePageEncoding, EveryBackwardsOperationRaises) {
   EXPECT_THROW(CodePage().decodePreviousCharAt(c, bytes.data(), 2, 2), CMethodNotImplementedError);
   EXPECT_THROW(CodePage().decodeCharsBackwards(&c, 1, count, bytes.data(), 2, 2, nullptr),
                CMethodNotImplementedError);
-  EXPECT_THAT([&] { CodePage().decodePreviousChar(c, bytes.data(), 2, 2); },
-              testing::ThrowsMessage<CMethodNotImplementedError>(testing::StrEq(
-                  "Method not implemented (object: class lumo::CCPCharEncoding object): decodePreviousChar.")));
+  EXPECT_THROW(CodePage().decodePreviousChar(c, bytes.data(), 2, 2), CMethodNotImplementedError);
 }
 
 }  // namespace
