@@ -45,48 +45,39 @@ TEST(CharEncodings, SizesAndDirection) {
 constexpr std::int32_t kInvalid = -1;
 
 struct DecodeCase {
-  const char* what;
   const ICharEncoding& encoding;
   Bytes bytes;
   std::int64_t expected;  // code point, or kInvalid
   std::int32_t size;      // bytes of the character when valid
 };
 
+std::string Describe(const DecodeCase& row) {
+  return testing::PrintToString(row.bytes) + " in " + row.encoding.getName();
+}
+
 std::vector<DecodeCase> DecodeCases() {
   return {
       // UTF-8: first and last sequence of each length.
-      {"utf8 first 1", UTF8(), {0x00}, 0x00, 1}, {"utf8 last 1", UTF8(), {0x7F}, 0x7F, 1},
-      {"utf8 first 2", UTF8(), {0xC2, 0x80}, 0x80, 2}, {"utf8 last 2", UTF8(), {0xDF, 0xBF}, 0x7FF, 2},
-      {"utf8 first 3", UTF8(), {0xE0, 0xA0, 0x80}, 0x800, 3},
-      {"utf8 last 3", UTF8(), {0xEF, 0xBF, 0xBF}, 0xFFFF, 3},
-      {"utf8 first 4", UTF8(), {0xF0, 0x90, 0x80, 0x80}, 0x10000, 4},
-      {"utf8 last 4", UTF8(), {0xF4, 0x8F, 0xBF, 0xBF}, 0x10FFFF, 4},
-      // UTF-8: overlong forms (only C1 of the two-byte ones is let through),
-      // out of range, impossible leads.
-      {"utf8 C0 80", UTF8(), {0xC0, 0x80}, kInvalid, 0}, {"utf8 C1 81", UTF8(), {0xC1, 0x81}, 0x41, 2},
-      {"utf8 overlong 3", UTF8(), {0xE0, 0x9F, 0xBF}, kInvalid, 0},
-      {"utf8 overlong 4", UTF8(), {0xF0, 0x8F, 0xBF, 0xBF}, kInvalid, 0},
-      {"utf8 above 10FFFF", UTF8(), {0xF4, 0x90, 0x80, 0x80}, kInvalid, 0},
-      {"utf8 F5 lead", UTF8(), {0xF5, 0x80, 0x80, 0x80}, kInvalid, 0},
-      {"utf8 FF", UTF8(), {0xFF}, kInvalid, 0},
-      // UTF-8: unexpected continuation, truncation, bad continuation (each
-      // valid row is also read cut by a byte); surrogate code points are
-      // accepted.
-      {"utf8 lone 80", UTF8(), {0x80}, kInvalid, 0}, {"utf8 cut 4", UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
-      {"utf8 ascii in 3", UTF8(), {0xE0, 0xA0, 0x41}, kInvalid, 0},
-      {"utf8 surrogate", UTF8(), {0xED, 0xA0, 0x80}, 0xD800, 3},
+      {UTF8(), {0x00}, 0x00, 1}, {UTF8(), {0x7F}, 0x7F, 1}, {UTF8(), {0xC2, 0x80}, 0x80, 2},
+      {UTF8(), {0xDF, 0xBF}, 0x7FF, 2}, {UTF8(), {0xE0, 0xA0, 0x80}, 0x800, 3},
+      {UTF8(), {0xEF, 0xBF, 0xBF}, 0xFFFF, 3}, {UTF8(), {0xF0, 0x90, 0x80, 0x80}, 0x10000, 4},
+      {UTF8(), {0xF4, 0x8F, 0xBF, 0xBF}, 0x10FFFF, 4},
+      // UTF-8: overlong forms (only C1 of the two-byte ones is let through), out of range, impossible leads.
+      {UTF8(), {0xC0, 0x80}, kInvalid, 0}, {UTF8(), {0xC1, 0x81}, 0x41, 2}, {UTF8(), {0xFF}, kInvalid, 0},
+      {UTF8(), {0xE0, 0x9F, 0xBF}, kInvalid, 0}, {UTF8(), {0xF0, 0x8F, 0xBF, 0xBF}, kInvalid, 0},
+      {UTF8(), {0xF4, 0x90, 0x80, 0x80}, kInvalid, 0}, {UTF8(), {0xF5, 0x80, 0x80, 0x80}, kInvalid, 0},
+      // UTF-8: unexpected continuation, truncation, bad continuation (each valid row is also read cut by a
+      // byte); surrogate code points are accepted.
+      {UTF8(), {0x80}, kInvalid, 0}, {UTF8(), {0xF0, 0x90, 0x80}, kInvalid, 0},
+      {UTF8(), {0xE0, 0xA0, 0x41}, kInvalid, 0}, {UTF8(), {0xED, 0xA0, 0x80}, 0xD800, 3},
       // UTF-16 (little-endian units).
-      {"utf16 unit", UTF16(), {0x41, 0x00}, 0x41, 2}, {"utf16 last bmp", UTF16(), {0xFF, 0xFF}, 0xFFFF, 2},
-      {"utf16 first pair", UTF16(), {0x00, 0xD8, 0x00, 0xDC}, 0x10000, 4},
-      {"utf16 last pair", UTF16(), {0xFF, 0xDB, 0xFF, 0xDF}, 0x10FFFF, 4},
-      {"utf16 lone low", UTF16(), {0x00, 0xDC, 0x41, 0x00}, kInvalid, 0},
-      {"utf16 high then bmp", UTF16(), {0x00, 0xD8, 0x41, 0x00}, kInvalid, 0},
-      {"utf16 high at end", UTF16(), {0x00, 0xD8}, kInvalid, 0},
-      {"utf16 half unit", UTF16(), {0x41}, kInvalid, 0},
+      {UTF16(), {0x41, 0x00}, 0x41, 2}, {UTF16(), {0xFF, 0xFF}, 0xFFFF, 2},
+      {UTF16(), {0x00, 0xD8, 0x00, 0xDC}, 0x10000, 4}, {UTF16(), {0xFF, 0xDB, 0xFF, 0xDF}, 0x10FFFF, 4},
+      {UTF16(), {0x00, 0xDC, 0x41, 0x00}, kInvalid, 0}, {UTF16(), {0x00, 0xD8, 0x41, 0x00}, kInvalid, 0},
+      {UTF16(), {0x00, 0xD8}, kInvalid, 0}, {UTF16(), {0x41}, kInvalid, 0},
       // UTF-32: no range check at all. Latin-1: every byte is its code point.
-      {"utf32 any value", UTF32(), {0x01, 0x02, 0x03, 0x04}, 0x04030201, 4},
-      {"utf32 short", UTF32(), {0x41, 0x00, 0x00}, kInvalid, 0}, {"latin1 e9", Latin1(), {0xE9}, 0xE9, 1},
-      {"latin1 empty", Latin1(), {}, kInvalid, 0},
+      {UTF32(), {0x01, 0x02, 0x03, 0x04}, 0x04030201, 4}, {UTF32(), {0x41, 0x00, 0x00}, kInvalid, 0},
+      {Latin1(), {0xE9}, 0xE9, 1}, {Latin1(), {}, kInvalid, 0},
   };
 }
 
@@ -122,7 +113,7 @@ Walked Blocks(const ICharEncoding& encoding, const Bytes& text, std::int32_t fro
 
 TEST(CharEncodings, StrictDecodingAtTheBoundaries) {
   for (const DecodeCase& row : DecodeCases()) {
-    SCOPED_TRACE(row.what);
+    SCOPED_TRACE(Describe(row));
     const std::uint8_t* data = row.bytes.data();
     CodePoint c = 0xCCCCCCCC;
     const std::int32_t end = row.encoding.decodeCharAt(c, data, Size(row.bytes), 0);
@@ -168,7 +159,7 @@ void ExpectWalksAgree(const ICharEncoding& encoding, const Bytes& text, std::int
 TEST(CharEncodings, BlocksAndCountsInsideLongTextReadWhatSingleStepsRead) {
   Bytes allUTF8;
   for (const DecodeCase& row : DecodeCases()) {
-    SCOPED_TRACE(row.what);
+    SCOPED_TRACE(Describe(row));
     // The case at every place of a 16-byte stretch, between ASCII letters.
     for (std::int32_t shift = 0; shift < 20; shift += row.encoding.getId() == kUTF16EncodingId ? 2 : 1) {
       SCOPED_TRACE(shift);
@@ -184,25 +175,19 @@ TEST(CharEncodings, BlocksAndCountsInsideLongTextReadWhatSingleStepsRead) {
   ExpectWalksAgree(UTF8(), allUTF8, 7);
 }
 
-struct EncodeCase {
-  const char* what;
-  const ICharEncoding& encoding;
-  CodePoint c;
-  std::int32_t room;
-  Bytes expected;  // empty: nothing written, offset unchanged
-};
-
 TEST(CharEncodings, EncodingLimitsAndRoom) {
-  const EncodeCase rows[] = {
-      {"utf8 above range", UTF8(), 0x110000, 8, {}}, {"utf8 no room", UTF8(), 0x800, 2, {}},
-      {"utf16 surrogate", UTF16(), 0xD800, 4, {}}, {"utf16 above range", UTF16(), 0x110000, 4, {}},
-      {"utf16 pair without room", UTF16(), 0x10000, 3, {}},
-      {"utf32 unchecked", UTF32(), 0x110000, 4, {0x00, 0x00, 0x11, 0x00}},
-      {"utf32 no room", UTF32(), 0x41, 3, {}}, {"latin1 euro", Latin1(), 0x20AC, 1, {'?'}},
-      {"latin1 no room", Latin1(), 0x41, 0, {}},
+  struct EncodeCase {
+    const ICharEncoding& encoding;
+    CodePoint c;
+    std::int32_t room;
+    Bytes expected;  // empty: nothing written, offset unchanged
+  } rows[] = {
+      {UTF8(), 0x110000, 8, {}},  {UTF8(), 0x800, 2, {}},    {UTF16(), 0xD800, 4, {}},
+      {UTF16(), 0x110000, 4, {}}, {UTF16(), 0x10000, 3, {}}, {UTF32(), 0x110000, 4, {0x00, 0x00, 0x11, 0x00}},
+      {UTF32(), 0x41, 3, {}},     {Latin1(), 0x20AC, 1, {'?'}}, {Latin1(), 0x41, 0, {}},
   };
   for (const EncodeCase& row : rows) {
-    SCOPED_TRACE(row.what);
+    SCOPED_TRACE(testing::Message() << std::hex << row.c << " in " << row.encoding.getName());
     Bytes buffer(8, 0xCC);
     const std::int32_t end = row.encoding.encodeChar(row.c, buffer.data(), 1 + row.room, 1);
     const std::int32_t written = end - 1;

@@ -254,27 +254,20 @@ TEST(Strings, FindAnyOfAListOrASet) {
   });
 }
 
-// Each token in turn, the last call returning the rest, then null.
-template <class Separator>
+// Each token in turn, by a separator or (Any) by a list or set, the last call returning the rest, then null.
+template <bool Any, class Separator>
 std::vector<std::string> Tokens(const String& text, const Separator& separator, bool noCase) {
   std::vector<std::string> tokens;
   StringPosition at{0, 0};
-  for (int guard = 0; guard < 10; ++guard) {
-    const String token = noCase ? text->nextTokenNoCase(at, separator) : text->nextToken(at, separator);
+  for (String token; tokens.size() < 10; tokens.push_back(ToUTF8(token))) {
+    if constexpr (Any) {
+      token = noCase ? text->nextTokenAnyNoCase(at, separator) : text->nextTokenAny(at, separator);
+    } else {
+      token = noCase ? text->nextTokenNoCase(at, separator) : text->nextToken(at, separator);
+    }
     if (token.isNull()) break;
-    tokens.push_back(ToUTF8(token));
   }
   EXPECT_TRUE(at.isNone());
-  return tokens;
-}
-
-template <class List>
-std::vector<std::string> TokensAny(const String& text, const List& list, bool noCase) {
-  std::vector<std::string> tokens;
-  StringPosition at{0, 0};
-  for (String token; !(token = noCase ? text->nextTokenAnyNoCase(at, list) : text->nextTokenAny(at, list)).isNull();) {
-    tokens.push_back(ToUTF8(token));
-  }
   return tokens;
 }
 
@@ -282,17 +275,17 @@ TEST(Strings, NextTokenSplitsIntoFields) {
   using Fields = std::vector<std::string>;
   for (const String& text : Subjects(u"a, b,, \u20ac, C")) {
     EachForm(u", ", [&](const auto& separator) {
-      EXPECT_EQ(Tokens(text, separator, false), (Fields{"a", "b,", EURO, "C"})) << WHERE(text);
+      EXPECT_EQ(Tokens<false>(text, separator, false), (Fields{"a", "b,", EURO, "C"})) << WHERE(text);
     });
-    EXPECT_EQ(Tokens(text, CodePoint(','), false), (Fields{"a", " b", "", " " EURO, " C"}));
+    EXPECT_EQ(Tokens<false>(text, CodePoint(','), false), (Fields{"a", " b", "", " " EURO, " C"}));
     EachFormOrCodePoint(u"c", [&](const auto& separator) {
-      EXPECT_EQ(Tokens(text, separator, true), (Fields{"a, b,, " EURO ", ", ""}));
-      EXPECT_EQ(Tokens(text, separator, false), (Fields{"a, b,, " EURO ", C"}));
+      EXPECT_EQ(Tokens<false>(text, separator, true), (Fields{"a, b,, " EURO ", ", ""}));
+      EXPECT_EQ(Tokens<false>(text, separator, false), (Fields{"a, b,, " EURO ", C"}));
     });
     // Lists and sets, each in both case modes.
     const auto split = [&](const auto& list, const Fields& cased, const Fields& folded) {
-      EXPECT_EQ(TokensAny(text, list, false), cased) << WHERE(text);
-      EXPECT_EQ(TokensAny(text, list, true), folded) << WHERE(text);
+      EXPECT_EQ(Tokens<true>(text, list, false), cased) << WHERE(text);
+      EXPECT_EQ(Tokens<true>(text, list, true), folded) << WHERE(text);
     };
     const char16_t* wide[] = {u", ", u"C", nullptr};
     split(wide, {"a", "b,", EURO, "", ""}, {"a", "b,", EURO, "", ""});

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 #include "compat/win32/File.h"
@@ -20,23 +19,21 @@ using compat::win32::FileNameToUtf16;
 using compat::win32::Utf16ToFileName;
 
 TEST(FileNameCodec, ReadsAsExpectedAndWritesBackTheSameBytes) {
-  const std::tuple<const char*, std::string, std::u16string> names[] = {
-      {"empty", "", u""},
-      {"ASCII", "a b/c.txt", u"a b/c.txt"},
-      {"two-byte letter", "caf\xC3\xA9", u"caf\u00E9"},
-      {"four-byte character", "\xF0\x9F\x92\xBF", u"\U0001F4BF"},
-      {"Latin-1 letter", "caf\xE9.txt", u"caf\xDCE9.txt"},
-      {"lone continuation", "\x80x\xBF", u"\xDC80x\xDCBF"},
-      {"three-byte sequence cut", "\xE6\x97/", u"\xDCE6\xDC97/"},
-      {"overlong slash", "\xC0\xAF", u"\xDCC0\xDCAF"},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
-      {"high surrogate encoded", "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
-      {"bytes never in UTF-8", "\xFF\xFE\xC1", u"\xDCFF\xDCFE\xDCC1"},
-      {"character after a broken one", "\xE6\xC3\xA9", u"\xDCE6\u00E9"},
+  const std::pair<std::string, std::u16string> names[] = {
+      {"", u""}, {"a b/c.txt", u"a b/c.txt"}, {"caf\xC3\xA9", u"caf\u00E9"},
+      {"\xF0\x9F\x92\xBF", u"\U0001F4BF"},
+      {"caf\xE9.txt", u"caf\xDCE9.txt"},                 // Latin-1
+      {"\x80x\xBF", u"\xDC80x\xDCBF"},                   // lone continuations
+      {"\xE6\x97/", u"\xDCE6\xDC97/"},                   // a sequence cut short
+      {"\xC0\xAF", u"\xDCC0\xDCAF"},                     // an overlong slash
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // beyond U+10FFFF
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},           // an encoded surrogate
+      {"\xFF\xFE\xC1", u"\xDCFF\xDCFE\xDCC1"},           // bytes never in UTF-8
+      {"\xE6\xC3\xA9", u"\xDCE6\u00E9"},                 // a character after a broken one
   };
-  for (const auto& [what, bytes, wide] : names) {
-    EXPECT_EQ(FileNameToUtf16(bytes), wide) << what;
-    EXPECT_EQ(Utf16ToFileName(wide), bytes) << what;
+  for (const auto& [bytes, wide] : names) {
+    EXPECT_EQ(FileNameToUtf16(bytes), wide) << testing::PrintToString(bytes);
+    EXPECT_EQ(Utf16ToFileName(wide), bytes) << testing::PrintToString(bytes);
   }
 }
 
