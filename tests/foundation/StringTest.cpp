@@ -495,7 +495,6 @@ TEST(Strings, PositionsAndCharacters) {
   EXPECT_EQ(text->charAt(StringPosition{4, 9}), 0u);
   EXPECT_EQ(text->charAt(StringPosition{-1, 0}, RangeTested::kYes), 0u);
   EXPECT_EQ(text->charAt(StringPosition{4, 8}, RangeTested::kYes), 0u);
-  EXPECT_TRUE(text->canIterateBackwards());
 }
 
 TEST(Strings, CodePageStringsRefuseToWorkBackwards) {

@@ -113,6 +113,7 @@ TEST(StringConv, LengthAndBufferContract) {
   // and the arguments Windows refuses.
   BOOL used;
   EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, wide, 3), 0, ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, 0, "abcdefghijklmnopq", 17, wide, 8), 0, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, 0, "a\xF0\x9F\x98\x80", 5, wide, 2), 0, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_WIN32(WideCharToMultiByte(CP_UTF8, 0, u"a\x20AC", 2, bytes, 3, nullptr, nullptr), 0,
                ERROR_INSUFFICIENT_BUFFER);
