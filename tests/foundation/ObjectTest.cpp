@@ -51,16 +51,10 @@ TEST(ReferenceCounting, LastReleaseDestroysExactlyOnceEvenWhenTheDestructorShare
 
 TEST(SmartPointers, AdoptShareAndDetachKeepTheCountRight) {
   int destroyed = 0;
-  CCounted* raw = new CCounted(destroyed);
-  P<CCounted> adopted = P<CCounted>::adopt(raw);  // takes the creation reference
-  P<CCounted>::share(raw) = nullptr;              // adds one and drops it
-  EXPECT_EQ(destroyed, 0);
-  CCounted* detached = adopted.detach();
+  P<CCounted> adopted = P<CCounted>::adopt(new CCounted(destroyed));  // takes the creation reference
+  P<CCounted>::share(adopted.get()) = nullptr;                          // adds one and drops it
+  PC<CCounted> readOnly = P<CCounted>::adopt(adopted.detach());
   EXPECT_FALSE(adopted);
-  EXPECT_EQ(destroyed, 0);
-  P<CCounted> readopted = P<CCounted>::adopt(detached);
-  PC<CCounted> readOnly = readopted;
-  readopted = nullptr;
   EXPECT_EQ(destroyed, 0);
   readOnly = nullptr;
   EXPECT_EQ(destroyed, 1);
