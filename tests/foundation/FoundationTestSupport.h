@@ -43,14 +43,17 @@ struct ScopedLocale {
   const bool available;
 };
 
-// Adds one to `destroyed` (an int, or an atomic one across threads) when it goes.
+// Adds one to `destroyed` (an int, or an atomic one across threads) when it
+// goes. A copy counts into the same counter.
 template <class Counter = int>
-class TCounted final : public CObject {
+class TCounted : public CObject {
  public:
   explicit TCounted(Counter& destroyed) : destroyed(destroyed) {}
 
- private:
+ protected:
   ~TCounted() override { ++destroyed; }
+
+ private:
   Counter& destroyed;
 };
 
