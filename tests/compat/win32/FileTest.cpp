@@ -393,6 +393,7 @@ TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {
   };
   for (const auto& [pattern, expected] : cases) EXPECT_EQ(names(pattern), expected) << Utf16ToUtf8(pattern);
   EXPECT_EQ(names(u"Z:\\*").find(". .."), std::string::npos);  // the root has neither
+  EXPECT_WIN32(FindFirstFileW(W("*").c_str(), nullptr), INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
 
   WIN32_FIND_DATAW data;
   ASSERT_EQ(truncate(P("a.txt").c_str(), 0x100000005), 0);  // beyond 32 bits
