@@ -47,7 +47,6 @@ TEST(Mutex, GuardsExcludeEachOtherAndUnlockOnError) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(counter, long{kThreads} * kRounds);
-
   try {
     CMutexGuard guard(mutex);
     throw 1;

@@ -67,10 +67,8 @@ TEST(ThreadLocalStorage, ThreeVariablesLoseTheSecondThenTheThird) {
   while (!stored) std::this_thread::yield();
   EXPECT_EQ(variables[1]->GetIndex(), 1u);
   variables[1] = nullptr;
-  EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(manager->GetIndexCount(), 3u);  // a free index below the top stays counted
   variables[2] = nullptr;
-  EXPECT_EQ(destroyed, 2);
   EXPECT_EQ(manager->GetIndexCount(), 1u);
   variables[1] = make<CThreadLocalStorage>(manager);
   EXPECT_EQ(variables[1]->GetIndex(), 1u);

@@ -39,7 +39,6 @@ TEST_F(WinAppProfileTest, ValuesGoBelowRegistryKeyAndProfileName) {
   EXPECT_FALSE(app.WriteProfileStringW(u"General", nullptr, nullptr));
   EXPECT_EQ(app.GetProfileIntW(u"General", u"Negative", 7), 7u);
   EXPECT_EQ(app.GetProfileStringW(u"General", u"Language", u"english"), u"english");
-
   app.SetRegistryKey(u"korvane\\Korvane Orbweave 9");
   const std::u16string text = u"fran\u00E7ais \u65E5\u672C";
   ASSERT_TRUE(app.WriteProfileInt(u"General", u"Negative", -2));

@@ -36,7 +36,6 @@ TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   const HMODULE module = LoadLibraryW(u"compat_testmodule.dll");
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(FileNameOf(module), WindowsPath(ProgramFolder() + "/libcompat_testmodule.so"));
-
   const auto answer = reinterpret_cast<int (*)()>(GetProcAddress(module, "TestModuleAnswer"));
   ASSERT_NE(answer, nullptr);
   EXPECT_EQ(answer(), 42);

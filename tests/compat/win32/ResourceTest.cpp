@@ -55,7 +55,6 @@ TEST(Resource, SharedHandlesLastOwnHandlesAreFreed) {
   EXPECT_NE(Load(program, 128, IMAGE_ICON, 16, 16, LR_SHARED), shared);
   EXPECT_TRUE(DestroyIcon(static_cast<HICON>(shared)));
   EXPECT_EQ(WidthOf(shared), 32);
-
   const HANDLE own = Load(program, 128, IMAGE_ICON, 32, 32, 0);
   EXPECT_NE(own, Load(program, 128, IMAGE_ICON, 32, 32, 0));
   EXPECT_TRUE(DestroyIcon(static_cast<HICON>(own)));
