@@ -30,6 +30,7 @@ TEST_F(Version, TheEmulatedSystemAnswersAsItself) {
   };
   const Case cases[] = {
       // The 9x family carries major and minor in the build number's high word.
+      {u"win95", 4, 0, 0x040003B6, VER_PLATFORM_WIN32_WINDOWS, u"", 0, 0},
       {u"winme", 4, 90, 0x045A0BB8, VER_PLATFORM_WIN32_WINDOWS, u"", 0, 0},
       {u"win2003", 5, 2, 3790, VER_PLATFORM_WIN32_NT, u"Service Pack 2", 2, VER_NT_SERVER},
       // Names compare without case; an unknown one is the default.
