@@ -16,8 +16,7 @@ TEST(Mutex, OwnerMayLockAgainAndIsFreeAfterAsManyUnlocks) {
   const P<IMutex> mutex = GetMutexFactory()->CreateMutex();
   mutex->Lock();
   mutex->Lock();
-  mutex->Unlock();
-  // Still held once: another thread must not get in.
+  mutex->Unlock();  // still held once: another thread must not get in
   std::atomic<bool> entered = false;
   std::thread other([&] {
     CMutexGuard guard(mutex);
@@ -32,8 +31,7 @@ TEST(Mutex, OwnerMayLockAgainAndIsFreeAfterAsManyUnlocks) {
 
 TEST(Mutex, GuardsExcludeEachOtherAndUnlockOnError) {
   const P<IMutex> mutex = GetMutexFactory()->CreateMutex();
-  // A plain counter, not an atomic: lost updates (and ThreadSanitizer)
-  // show a lock that does not exclude.
+  // A plain counter: lost updates (and ThreadSanitizer) show a lock that does not exclude.
   long counter = 0;
   constexpr int kThreads = 4;
   constexpr int kRounds = 20000;
@@ -49,7 +47,6 @@ TEST(Mutex, GuardsExcludeEachOtherAndUnlockOnError) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(counter, long{kThreads} * kRounds);
-
   try {
     CMutexGuard guard(mutex);
     throw 1;

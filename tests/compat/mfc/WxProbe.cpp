@@ -1,11 +1,10 @@
-// A framework program for the display test. It starts wxWidgets the way the
-// shell does, shows message boxes through AfxMessageBox, and answers each box
-// from a timer once the box is on screen. One line per box on standard
-// output says what the window showed and what AfxMessageBox returned.
+// A framework program for the display test: it starts wxWidgets as the shell does, shows message
+// boxes, answers each from a timer once it is on screen, and prints what it showed and returned.
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -26,40 +25,34 @@ constexpr int kGtkResponseYes = -8;
 // GTK's message types, in the order of their numbers.
 constexpr const char* kKindNames[] = {"info", "warning", "question", "error", "other"};
 
-// The few GTK calls the probe needs, found in the GTK library that the
-// window system loaded (the probe has no GTK headers).
-struct Gtk {
-  int (*widgetGetMapped)(void*) = nullptr;
-  const char* (*windowGetTitle)(void*) = nullptr;
-  void (*objectGet)(void*, const char*, ...) = nullptr;
-  void (*free)(void*) = nullptr;
-  void (*dialogResponse)(void*, int) = nullptr;
+template <typename Function>
+Function Find(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+}
 
-  bool Load() {
-    widgetGetMapped = reinterpret_cast<int (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_widget_get_mapped"));
-    windowGetTitle = reinterpret_cast<const char* (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_window_get_title"));
-    objectGet = reinterpret_cast<void (*)(void*, const char*, ...)>(dlsym(RTLD_DEFAULT, "g_object_get"));
-    free = reinterpret_cast<void (*)(void*)>(dlsym(RTLD_DEFAULT, "g_free"));
-    dialogResponse = reinterpret_cast<void (*)(void*, int)>(dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
-    return widgetGetMapped && windowGetTitle && objectGet && free && dialogResponse;
-  }
+// The few GTK calls the probe needs, from the GTK library the window system loaded.
+struct Gtk {
+  int (*widgetGetMapped)(void*) = Find<int (*)(void*)>("gtk_widget_get_mapped");
+  const char* (*windowGetTitle)(void*) = Find<const char* (*)(void*)>("gtk_window_get_title");
+  void (*objectGet)(void*, const char*, ...) = Find<void (*)(void*, const char*, ...)>("g_object_get");
+  void (*free)(void*) = Find<void (*)(void*)>("g_free");
+  void (*dialogResponse)(void*, int) = Find<void (*)(void*, int)>("gtk_dialog_response");
+
+  bool Loaded() const { return widgetGetMapped && windowGetTitle && objectGet && free && dialogResponse; }
 };
 
 std::string Describe(long style) {
   std::string text = (style & wxYES_NO) ? "yes+no" : "ok";
-  if (style & wxCANCEL) text += "+cancel";
-  if (style & wxNO_DEFAULT) text += " no-default";
-  if (style & wxCANCEL_DEFAULT) text += " cancel-default";
-  if (style & wxICON_ERROR) text += " icon-error";
-  if (style & wxICON_WARNING) text += " icon-warning";
-  if (style & wxICON_QUESTION) text += " icon-question";
-  if (style & wxICON_INFORMATION) text += " icon-information";
-  if (style & wxICON_NONE) text += " icon-none";
+  const std::pair<long, const char*> flags[] = {
+      {wxCANCEL, "+cancel"},           {wxNO_DEFAULT, " no-default"},   {wxCANCEL_DEFAULT, " cancel-default"},
+      {wxICON_ERROR, " icon-error"},   {wxICON_WARNING, " icon-warning"}, {wxICON_QUESTION, " icon-question"},
+      {wxICON_INFORMATION, " icon-information"}, {wxICON_NONE, " icon-none"}};
+  for (const auto& [flag, name] : flags)
+    if (style & flag) text += name;
   return text;
 }
 
-// Watches every modal dialog: remembers what wx was asked to show, then,
-// once the dialog is on screen, reads the real window and answers it.
+// Watches every modal dialog: remembers what wx was asked to show, then reads and answers the window.
 class BoxAnswerer : public wxModalDialogHook, public wxTimer {
  public:
   explicit BoxAnswerer(const Gtk& gtk) : gtk_(gtk) {}
@@ -81,9 +74,7 @@ class BoxAnswerer : public wxModalDialogHook, public wxTimer {
 
   void Notify() override {
     if (dialog_ == nullptr) return;
-    // Wait until the window is on the screen (a loaded machine may take a
-    // while), but not for ever: an unmapped box is answered all the same and
-    // reported as such.
+    // Waits for the window to be mapped, for a while: an unmapped box is answered all the same.
     void* window = dialog_->GetHandle();
     if (window == nullptr || (!gtk_.widgetGetMapped(window) && ++waits_ < 100)) {
       StartOnce(100);
@@ -123,15 +114,14 @@ class WxProbeApp : public CWinApp {
     const wxAppConsole* app = wxAppConsole::GetInstance();
     std::printf("started=%s gui=%s\n", started ? "yes" : "no", app != nullptr && app->IsGUI() ? "yes" : "no");
     Gtk gtk;
-    if (started && gtk.Load()) {
+    if (started && gtk.Loaded()) {
       BoxAnswerer answerer(gtk);
       answerer.Register();
       Show(answerer, 1, u"Could not load orbcore.dll", MB_ICONERROR, kGtkResponseOk);
       Show(answerer, 2, u"Replace the disc?", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, kGtkResponseYes);
       Show(answerer, 3, u"Low on space", MB_OKCANCEL | MB_ICONWARNING, kGtkResponseDeleteEvent);
       Show(answerer, 4, u"Keep the files?", MB_YESNOCANCEL | MB_DEFBUTTON3, kGtkResponseDeleteEvent);
-      Show(answerer, 5, u"Keep?", MB_YESNO, kGtkResponseDeleteEvent);
-      Show(answerer, 6, u"Gr\u00FC\u00DFe \u65E5\u672C", MB_OK, kGtkResponseOk);
+      Show(answerer, 5, u"Gr\u00FC\u00DFe \u65E5\u672C", MB_YESNO, kGtkResponseDeleteEvent);
       answerer.Unregister();
     }
     if (started) wxEntryCleanup();

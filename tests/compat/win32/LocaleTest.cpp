@@ -1,5 +1,4 @@
-// GetUserDefaultUILanguage from the locale variables, and GetLocaleInfoW's
-// names and buffer contract.
+// The user's language from the locale variables, and GetLocaleInfoW's names and buffer contract.
 #include "compat/win32/Locale.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// A module for the loader tests: LoadLibraryW finds it as
-// "compat_testmodule.dll" in the program folder.
+// A module for the loader tests, found as "compat_testmodule.dll" in the program folder.
 #include <cstdlib>
 
 extern "C" int TestModuleAnswer() { return 42; }

@@ -1,7 +1,5 @@
-// A second process for the tests of named mutexes and module loading.
-//
-//   win32_probe mutex <name> <result file>   creates the mutex, writes the
-//                                            last-error code and waits to be killed
+// A second process for the named-mutex and module tests:
+//   win32_probe mutex <name> <result file>   creates the mutex, writes the code left, waits to be killed
 //   win32_probe module <dll> <export>        loads the module and prints what it found
 #include <unistd.h>
 
