@@ -52,9 +52,7 @@ TEST_F(LocalizeTest, AnswersTheCurrentPacksTextElseTheDefaultItself) {
   EXPECT_EQ(Localize(nullptr, title), title);
 }
 
-// The current index is kept across a scan: with fewer packs than it names
-// the lookup raises the framework's invalid-argument error, with none it
-// answers the default.
+// A scan keeps the current index: past the fewer packs it raises, with no packs the default answers.
 TEST_F(LocalizeTest, CurrentIndexOutsideTheListRaises) {
   ScanPacks("two", 2);
   ASSERT_TRUE(LangPackMan().Select(1));
