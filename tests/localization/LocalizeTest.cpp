@@ -25,8 +25,11 @@ class LocalizeTest : public testing_support::IsolatedTest {
     PackBytes entries;
     entries.U32(0).ChunkText(u"Kyrell.Title").ChunkText(u"Titel").U32(0).U32(0);
     entries.U32(0).ChunkText(u"Empty").ChunkText(u"").U32(0).U32(0);
+    // Keys of every length modulo four, as the key is measured four units a step.
+    entries.U32(0).ChunkText(u"Key").ChunkText(u"Drei").U32(0).U32(0);
+    entries.U32(0).ChunkText(u"Key.Ab").ChunkText(u"Sechs").U32(0).U32(0);
     PackBytes body = PackBytes::Chunk("lang", PackBytes().ChunkText(u"de").ChunkText(u"Deutsch").ChunkText(u""));
-    body.Append(PackBytes::Chunk("STMP", PackBytes::Chunk("data", PackBytes().U32(2).Append(entries))));
+    body.Append(PackBytes::Chunk("STMP", PackBytes::Chunk("data", PackBytes().U32(4).Append(entries))));
     for (int i = 0; i < count; ++i)
       testing_support::WriteFile(folder() / (name + "/Orbweave" + std::to_string(i) + ".kvnLang"),
                                  PackBytes::ChunkFile("URESFILE", body).Str());
@@ -47,14 +50,14 @@ TEST_F(LocalizeTest, AnswersTheCurrentPacksTextElseTheDefaultItself) {
   // The pack's own text, the same each time, for the life of the pack.
   EXPECT_EQ(Localize(u"Kyrell.Title", title), LangPackMan().Current()->Lookup(u"Kyrell.Title")->GetString());
   EXPECT_EQ(std::u16string_view(Localize(u"Empty", title)), u"");
+  EXPECT_EQ(std::u16string_view(Localize(u"Key", title)), u"Drei");
+  EXPECT_EQ(std::u16string_view(Localize(u"Key.Ab", title)), u"Sechs");
   EXPECT_EQ(Localize(u"kyrell.title", title), title);
   EXPECT_EQ(Localize(u"Missing", title), title);
   EXPECT_EQ(Localize(nullptr, title), title);
 }
 
-// The current index is kept across a scan: with fewer packs than it names
-// the lookup raises the framework's invalid-argument error, with none it
-// answers the default.
+// A scan keeps the current index: past the fewer packs it raises, with no packs the default answers.
 TEST_F(LocalizeTest, CurrentIndexOutsideTheListRaises) {
   ScanPacks("two", 2);
   ASSERT_TRUE(LangPackMan().Select(1));

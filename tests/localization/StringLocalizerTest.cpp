@@ -1,6 +1,4 @@
-// The library's localizer: stored texts by exact key, defaults otherwise,
-// the errors' descriptions taken from it, and any thread using it at once.
-
+// The library's localizer: texts by exact key else the default, and threads using it at once.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,13 +6,12 @@
 #include <vector>
 
 #include "foundation/CString.h"
-#include "foundation/Exception.h"
 #include "localization/StringLocalizer.h"
 
 namespace lumo {
 namespace {
 
-TEST(StringLocalizer, StoredTextsByExactKeyElseTheDefault) {
+TEST(StringLocalizer, StoredCopiesByExactKeyElseTheDefault) {
   const P<IStringLocalizer> localizer = make<CStringLocalizer>();
   localizer->Set("app.Title", "first");
   localizer->Set("app.Title", u"second");
@@ -39,10 +36,7 @@ TEST(StringLocalizer, StoredTextsByExactKeyElseTheDefault) {
   }
   localizer->Clear();
   EXPECT_EQ(localizer->Get("app.Title", "default"), String("default"));
-}
-
-TEST(StringLocalizer, KeepsCopiesOfBorrowedKeysAndTexts) {
-  const P<IStringLocalizer> localizer = make<CStringLocalizer>();
+  // Borrowed keys and texts are copied.
   {
     char key[] = "key";
     char text[] = "borrowed";
@@ -74,14 +68,6 @@ TEST(StringLocalizer, ServesThreadsStoringClearingAndReadingAtOnce) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong, std::vector<int>(4, 0));
-}
-
-TEST(StringLocalizer, TheProcessWideOneServesTheErrors) {
-  EXPECT_EQ(GetStringLocalizer().get(), GetStringLocalizer().get());
-  EXPECT_EQ(CFileNotFoundError().getDescription(), String("The file was not found."));
-  GetStringLocalizer()->Set("lumo.CFileNotFoundError.GeneralDesc", u"Datei nicht gefunden.");
-  EXPECT_EQ(CFileNotFoundError().getDescription(), String("Datei nicht gefunden."));
-  GetStringLocalizer()->Clear();
 }
 
 }  // namespace

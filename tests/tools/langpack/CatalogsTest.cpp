@@ -1,6 +1,5 @@
-// The project's own catalogs against the sources: every text the program and
-// the library look up is in the English catalog with the default written at
-// its call, and every translation has every key.
+// The project's catalogs against the sources: every lookup is in the English catalog with the
+// default written at its call, and every translation has every key.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -104,9 +103,8 @@ TEST(CatalogsTest, EnglishCatalogHoldsEveryLookupWithItsDefault) {
   }
 }
 
-// Every catalog names its language as its file does, has exactly the English
-// keys with their placeholders, and reads back from a pack of either format
-// as it was compiled.
+// Every catalog names its file's language, has the English keys and placeholders, and reads
+// back from a pack of either format as it was compiled.
 TEST(CatalogsTest, CatalogsAreCompleteAndRoundTrip) {
   Catalog english;
   const auto englishTexts = Texts(Catalogs() / "en.po", &english);

@@ -12,46 +12,24 @@ std::vector<std::string> Header(const Catalog& c) {
   return {c.language, c.languageName, c.project, c.revision, c.comment};
 }
 
-// Everything a translator's file holds that a pack keeps, and what it leaves
-// out: fuzzy, obsolete and untranslated entries, references, flags.
+// What a pack keeps of a translator's file, and what not: fuzzy, obsolete, untranslated entries.
 TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
   const Catalog catalog = langpack::ReadPo(
-      "msgid \"plain\"\n"
-      "msgstr \"Einfach\"\n"
-      "\n"
-      "# German texts.\n"
-      "#\n"
-      "# 2\n"
-      "msgid \"\"\n"
-      "msgstr \"\"\n"
+      "msgid \"plain\"\nmsgstr \"Einfach\"\n\n"
+      "# German texts.\n#\n# 2\n"
+      "msgid \"\"\nmsgstr \"\"\n"
       "\"Project-Id-Version: Orbweave 9.12\\n\"\n"
       "\"PO-Revision-Date:2026-12-01\\n\"\n"
       "\"Language-Team: Deutsch <de@example.org>\\n\"\n"
       "  \"Language: de-at\\n\"\r\n"
-      "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
-      "\n"
-      "#: shell/Kyrell.cpp:12\n"
-      "#, c-format\n"
-      "msgid \"flagged\"\n"
-      "msgstr \"Markiert\"\n"
-      "#, fuzzy\n"
-      "msgid \"fuzzy\"\n"
-      "msgstr \"Ungefähr\"\n"
-      "#~ msgid \"gone\"\n"
-      "#~ msgstr \"Weg\"\n"
-      "msgid \"untranslated\"\n"
-      "msgstr \"\"\n"
-      "\n"
-      "msgid \"\"\n"
-      "\"multi.\"\n"
-      "\"line\"\n"
-      "msgstr \"\"\n"
-      "\"eins\\n\"\n"
-      "\"zwei\"\n"
-      "msgid \"escapes\"\n"
-      "msgstr \"\\t\\\"q\\\"\\\\ \\101\\x4aB\\xA\\a\\r\\?\\'\"\n"
-      "msgid \"after fuzzy header flag\"\n"
-      "msgstr \"Ä\"",
+      "\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+      "#: shell/Kyrell.cpp:12\n#, c-format\nmsgid \"flagged\"\nmsgstr \"Markiert\"\n"
+      "#, fuzzy\nmsgid \"fuzzy\"\nmsgstr \"Ungefähr\"\n"
+      "#~ msgid \"gone\"\n#~ msgstr \"Weg\"\n"
+      "msgid \"untranslated\"\nmsgstr \"\"\n\n"
+      "msgid \"\"\n\"multi.\"\n\"line\"\nmsgstr \"\"\n\"eins\\n\"\n\"zwei\"\n"
+      "msgid \"escapes\"\nmsgstr \"\\t\\\"q\\\"\\\\ \\101\\x4aB\\xA\\a\\r\\?\\'\"\n"
+      "msgid \"after fuzzy header flag\"\nmsgstr \"Ä\"",
       "de.po");
   EXPECT_EQ(Header(catalog), std::vector<std::string>({"de-at", "Deutsch", "Orbweave 9.12", "2026-12-01",
                                                        "German texts.\n\n2"}));
@@ -109,8 +87,7 @@ TEST(PoFileTest, WrittenCatalogReadsBackTheSame) {
   EXPECT_EQ(Header(back), Header(catalog));
 }
 
-// Placeholders are names between percent signs; a translation must use the
-// same ones as its key's default, in any order and number.
+// A translation uses the placeholders (%NAME%) of its key's default, in any order and number.
 TEST(PoFileTest, TranslationsKeepTheDefaultsPlaceholders) {
   const std::pair<const char*, std::vector<std::string>> cases[] = {
       {"no placeholder, 100% sure", {}},
@@ -120,7 +97,6 @@ TEST(PoFileTest, TranslationsKeepTheDefaultsPlaceholders) {
       {"%", {}},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(langpack::Placeholders(text), expected) << text;
-
   Catalog english;
   english.messages = {{"a", "Copy %DISC% to %FILE%"}, {"b", "Done"}};
   Catalog german;
