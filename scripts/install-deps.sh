@@ -10,6 +10,7 @@ packages=(
   libwxgtk3.2-dev libwxbase3.2-1
   libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev
   libicu-dev
   gettext
   unicode-data

@@ -1,6 +1,5 @@
-// An engine library that lacks the start and free exports (or, built with
-// ENGINE_START_ONLY, only the free export), for the tests of a broken
-// installation.
+// An engine library without the start and free exports (built with
+// ENGINE_START_ONLY, without the free export), for a broken installation.
 #include "compat/win32/WinTypes.h"
 
 #define ENGINE_EXPORT extern "C" __attribute__((visibility("default")))

@@ -1,15 +1,15 @@
 // Runs the real program with its engine and reads what the engine received.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
-#include "tests/support/Json.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -33,60 +33,41 @@ class StartupTest : public testing_support::IsolatedTest {
     return run;
   }
 
-  ProcessResult Regedit(std::vector<std::string> args) {
-    return testing_support::Run(ProgramRun{bin_ + "/regedit", std::move(args), {}, {}, std::chrono::seconds(20)});
+  static std::optional<std::uint32_t> FirstStart() {
+    return testing_support::GetRegDword(HKEY_CURRENT_USER, kKey + u"\\General", u"FirstStart");
   }
 
-  // Imports a .reg file into the test's hives with the registry tool.
-  void Seed(const std::string& regText) {
-    testing_support::WriteFile(folder_ / "seed.reg", regText);
-    const ProcessResult result = Regedit({"/s", folder_ / "seed.reg"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-  }
-
-  std::string RegExport(const std::string& key) {
-    const std::string file = folder_ / "export.reg";
-    return Regedit({"/a", file, key}).exitCode == 0 ? testing_support::ReadFile(file) : std::string();
-  }
-
+  static inline const std::u16string kKey = u"SOFTWARE\\korvane\\Korvane Orbweave 9";
   std::string bin_ = testing_support::BuildBin();
   const testing_support::TempFolder& folder_ = folder();
   std::string dumpPath_ = folder_ / "dump.json";
 };
 
-// The unit tests check the record field by field; here a real start shows
-// that every step the record needs ran, in the program as built.
-TEST_F(StartupTest, WithoutSettingsEveryDefaultReachesTheEngine) {
+// What only a real start shows (the record's fields are the unit tests'): the
+// program's icons and about text, the results freed once, the first start done.
+TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) {
   const ProcessResult result = testing_support::Run(Program({}));
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const Json dump = Json::ParseFile(dumpPath_);
-  const Json& record = dump["record"];
-  EXPECT_EQ(dump["textForm"].String(), "wide");
-  EXPECT_EQ(dump["result"].String(), "success");
-  EXPECT_EQ(dump["freeCalls"].Number(), 1);
-  EXPECT_EQ(record["272"].String(), "the successor of Korvane Orbweave 9");
-  // The program's icon, in both sizes, and the three callbacks.
-  for (const char* at : {"16", "20", "40", "44", "228"}) EXPECT_TRUE(record[at].Bool()) << at;
-  EXPECT_EQ(record["64"]["4"].Number(), 85);
-  EXPECT_NE(record["32"].String().find("%APPNAME%,version %APPVER%"), std::string::npos);
-  // The engine ran its script: the menu build and one idle call.
-  EXPECT_EQ(dump["steps"].Size(), 3u);
-  // The first start has been recorded as done.
-  EXPECT_NE(RegExport("HKEY_CURRENT_USER\\SOFTWARE\\korvane\\Korvane Orbweave 9\\General")
-                .find("\"FirstStart\"=dword:00000000"),
-            std::string::npos);
+  nlohmann::json dump = testing_support::ReadJson(dumpPath_);
+  EXPECT_EQ(dump["freeCalls"], 1);
+  EXPECT_EQ(dump["record"]["16"], true);
+  EXPECT_EQ(dump["record"]["20"], true);
+  EXPECT_NE(dump["record"]["32"].get<std::string>().find("%APPNAME%,version %APPVER%"), std::string::npos);
+  EXPECT_EQ(FirstStart(), 0u);
 }
 
-// A user hive locked by another process, then a damaged one: the user is
-// told once, the run takes every default rather than the machine's values
-// beside the user's, and the damaged file stays as it was.
+// A user hive locked by another process, then a damaged one: the user is told
+// once, the run takes no machine value either, and the damaged file is kept.
 TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
   const std::string hive = folder_ / "registry/user.db";
   for (bool locked : {true, false}) {
     SCOPED_TRACE(locked ? "locked" : "damaged");
-    Seed("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\korvane\\Korvane Orbweave 9]\r\n"
-         "\"Edition\"=\"user's\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\korvane\\Korvane Orbweave 9]\r\n"
-         "\"Version\"=\"7.7\"\r\n");
+    // Seeded by the registry tool, so that this process holds no hive open.
+    testing_support::WriteFile(folder_ / "seed.reg",
+                               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\korvane\\Korvane Orbweave 9]\r\n"
+                               "\"Edition\"=\"user's\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\korvane\\Korvane "
+                               "Orbweave 9]\r\n\"Version\"=\"7.7\"\r\n");
+    ASSERT_EQ(testing_support::Run({bin_ + "/regedit", {"/s", folder_ / "seed.reg"}, {}, {}}).exitCode, 0);
     const std::string junk(4096, 'x');
     std::unique_ptr<testing_support::ForeignLock> lock;
     if (locked) {
@@ -102,15 +83,13 @@ TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
     EXPECT_NE(first, std::string::npos) << result.err;
     EXPECT_EQ(result.err.find(told, first + 1), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(locked ? "locked" : "corrupt"), std::string::npos) << result.err;
-    EXPECT_EQ(Json::ParseFile(dumpPath_)["record"]["144"].String(), "9.12");
+    EXPECT_EQ(testing_support::ReadJson(dumpPath_)["record"]["144"], "9.12");
     EXPECT_TRUE(locked || testing_support::ReadFile(hive) == junk);
   }
 }
 
-// With no locale at all, as in a bare container, the paths in a list file
-// named with letters beyond ASCII reach the engine intact, and the list's own
-// name, in Latin-1 bytes that are no UTF-8, reaches the very file: the
-// program reads it and removes it.
+// With no locale at all, paths in a list file reach the engine intact, and the
+// list's own name, in Latin-1 bytes that are no UTF-8, still finds the file.
 TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   const std::string folder = folder_ / "fotos \xC3\xA9t\xC3\xA9";
   std::filesystem::create_directory(folder);
@@ -124,35 +103,61 @@ TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   run.unsetEnv.insert(run.unsetEnv.end(), {"LC_ALL", "LC_CTYPE", "LANG", "LANGUAGE"});
   const ProcessResult result = testing_support::Run(run);
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const Json dump = Json::ParseFile(dumpPath_);
-  const Json& input = dump["record"]["60"];
-  ASSERT_EQ(input["8"].Number(), 1);
-  EXPECT_EQ(input["12"][0]["0"].Number(), 3);
-  EXPECT_TRUE(input["12"][0]["4"].String().ends_with("\\fotos \xC3\xA9t\xC3\xA9\\*.*"))
-      << input["12"][0]["4"].String();
+  nlohmann::json dump = testing_support::ReadJson(dumpPath_);
+  nlohmann::json& item = dump["record"]["60"]["12"][0];
+  EXPECT_EQ(dump["record"]["60"]["8"], 1);
+  EXPECT_TRUE(item["4"].get<std::string>().ends_with("\\fotos \xC3\xA9t\xC3\xA9\\*.*")) << item;
   EXPECT_FALSE(testing_support::FileExists(list));
+}
+
+// The locale, or the "Language" setting before it, picks the pack in "lang"; an
+// unknown language falls to the system's, then to English, found by its name.
+TEST_F(StartupTest, LocaleOrSettingPicksThePackTheEngineSees) {
+  const struct {
+    const char* locale;
+    const char16_t* setting;
+    const char* language;
+    const char* pack;
+    const char* upgradeName;
+  } cases[] = {
+      {"de_DE.UTF-8", nullptr, "de", "Orbweave_de.kvnLang", "der Nachfolger von Korvane Orbweave 9"},
+      {"pt_BR.UTF-8", u"tlh", "English", "Orbweave_en.kvnLang", "the successor of Korvane Orbweave 9"},
+      {"en_US.UTF-8", u"fr-ca", "fr", "Orbweave_fr.kvnLang", "le successeur de Korvane Orbweave 9"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale);
+    if (c.setting) {
+      testing_support::SetRegString(HKEY_CURRENT_USER, kKey + u"\\General", u"Language", c.setting);
+    }
+    ProgramRun run = Program({});
+    run.env.erase("LC_ALL");
+    run.env["LANG"] = c.locale;
+    run.unsetEnv.insert(run.unsetEnv.end(), {"LC_ALL", "LC_MESSAGES", "LANGUAGE"});
+    const ProcessResult result = testing_support::Run(run);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    nlohmann::json record = testing_support::ReadJson(dumpPath_)["record"];
+    EXPECT_EQ(record["12"], c.language);
+    EXPECT_TRUE(record["72"].get<std::string>().ends_with(std::string("\\lang\\") + c.pack)) << record["72"];
+    EXPECT_EQ(record["272"], c.upgradeName);
+  }
 }
 
 TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
   testing_support::BackgroundProgram first(Program({}, "wait:4000,result:success"));
-  // The engine writes its dump as soon as it starts.
   ASSERT_TRUE(testing_support::WaitForFile(dumpPath_, std::chrono::seconds(20)));
 
   const std::string secondDump = folder_ / "second.json";
   const ProcessResult second = testing_support::Run(Program({"-autoplay", "-rip"}, "", secondDump));
   EXPECT_EQ(second.exitCode, 0);
-  EXPECT_EQ(second.err, "");
-  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err + second.out, "");
   EXPECT_FALSE(testing_support::FileExists(secondDump));
 
   const ProcessResult firstResult = first.Wait();
   EXPECT_EQ(firstResult.exitCode, 0) << firstResult.err;
 }
 
-// A program folder with the program but without the engine it expects:
-// none at all (and no drive library), one without its exports, or one with
-// the start export only. Each is reported, nothing is launched, and the
-// first start is still to come.
+// A program folder without an engine (nor drive library), with one lacking
+// its exports, or with the start export only: reported, nothing launched, and
+// the first start still to come.
 TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
   for (const char* engine : {"", "libengine_without_exports.so", "libengine_start_only.so"}) {
     const bool withEngine = *engine != 0;
@@ -172,8 +177,7 @@ TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
     EXPECT_EQ(result.err.find("Could not load kvn_spti.dll") != std::string::npos, !withEngine) << result.err;
     EXPECT_NE(result.err.find("Could not load orbcore.dll"), std::string::npos) << result.err;
     EXPECT_FALSE(testing_support::FileExists(dumpPath_));
-    EXPECT_EQ(RegExport("HKEY_CURRENT_USER\\SOFTWARE\\korvane\\Korvane Orbweave 9\\General").find("FirstStart"),
-              std::string::npos);
+    EXPECT_EQ(FirstStart(), std::nullopt);
   }
 }
 

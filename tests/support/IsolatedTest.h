@@ -1,11 +1,7 @@
 // The fixture every test that touches the registry, the runtime folder or
 // the environment derives from: each test gets hives and a runtime folder of
-// its own, and leaves the environment as it found it.
-//
-//   class RegistryTest : public testing_support::IsolatedTest {};
-//   TEST_F(RegistryTest, ...) { ... folder() / "x.reg" ... }
-//
-// A parameterised fixture adds ::testing::WithParamInterface<T>.
+// its own, and leaves the environment as it found it. A parameterised
+// fixture adds ::testing::WithParamInterface<T>.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -40,8 +40,7 @@ TEST(IsolatedTest, GivesFoldersOfItsOwnAndRestoresEveryVariable) {
     runtime = second.runtimeFolder();
     struct stat st;
     ASSERT_EQ(stat(runtime.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_mode & (S_IFMT | 0777), S_IFDIR | 0700u);
 
     // Changed twice: the first value is the one put back.
     second.SetEnv("ISOLATED_SET", "inner");

@@ -1,7 +1,6 @@
 // The main of every test program. A program that stops before its tests are
-// done (a call to exit() deep inside the code under test, as the
-// single-instance check makes) must not look like a pass, and neither must a
-// run whose filter matched no test: both end with a failing exit code here.
+// done (an exit() deep inside the code under test) and a run whose filter
+// matched no test both end with a failing exit code.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,29 +11,20 @@
 namespace {
 
 // GoogleTest creates this file when its tests start and removes it when they
-// have finished; if it is still there when the program exits, the program
-// stopped early.
-struct PrematureExit {
-  std::string path;
-  pid_t owner = 0;  // children forked by a test exit without this check
-};
-
-PrematureExit& Marker() {
-  static PrematureExit marker;
-  return marker;
-}
+// have finished: still there at exit, the program stopped early. Children
+// forked by a test (not the owner) exit without this check.
+std::string g_markerPath;
+pid_t g_owner = 0;
 
 void FailIfStoppedEarly() {
-  const PrematureExit& marker = Marker();
-  if (getpid() != marker.owner || access(marker.path.c_str(), F_OK) != 0) return;
-  unlink(marker.path.c_str());
+  if (getpid() != g_owner || access(g_markerPath.c_str(), F_OK) != 0) return;
+  unlink(g_markerPath.c_str());
   std::fputs("\n[  FAILED  ] the test program exited before its tests finished\n", stderr);
   std::fflush(nullptr);
   _exit(1);
 }
 
-// Once GoogleTest has created the file, the programs the tests start need not
-// see its name.
+// Once GoogleTest has created the file, the programs the tests start need not see its name.
 class ForgetMarkerName : public ::testing::EmptyTestEventListener {
   void OnTestProgramStart(const ::testing::UnitTest&) override { unsetenv("TEST_PREMATURE_EXIT_FILE"); }
 };
@@ -44,11 +34,10 @@ class ForgetMarkerName : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   const char* tmp = std::getenv("TMPDIR");
-  PrematureExit& marker = Marker();
-  marker.owner = getpid();
-  marker.path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/orbweave-test-running-" +
-                std::to_string(marker.owner);
-  setenv("TEST_PREMATURE_EXIT_FILE", marker.path.c_str(), 1);
+  g_owner = getpid();
+  g_markerPath = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/orbweave-test-running-" +
+                 std::to_string(g_owner);
+  setenv("TEST_PREMATURE_EXIT_FILE", g_markerPath.c_str(), 1);
   ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetMarkerName);
   std::atexit(FailIfStoppedEarly);
 

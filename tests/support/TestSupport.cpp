@@ -2,6 +2,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -58,7 +59,6 @@ ProcessResult Collect(int pid, std::chrono::milliseconds timeout, const std::str
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
-      result.timedOut = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -70,6 +70,12 @@ ProcessResult Collect(int pid, std::chrono::milliseconds timeout, const std::str
   std::remove(outPath.c_str());
   std::remove(errPath.c_str());
   return result;
+}
+
+std::string SetByCtest(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) throw std::runtime_error(std::string(name) + " is not set: run the tests with ctest");
+  return value;
 }
 
 std::string OutputPath(const char* kind) {
@@ -87,16 +93,13 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
+  namespace fs = std::filesystem;
   std::error_code ignored;
   // Read-only folders made by tests must not keep their contents.
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-  }
-  std::filesystem::remove_all(path_, ignored);
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (fs::recursive_directory_iterator it(path_, ignored), end; it != end; it.increment(ignored))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
 }
 
 ProcessResult Run(const ProgramRun& run) { return BackgroundProgram(run).Wait(); }
@@ -118,16 +121,6 @@ ProcessResult BackgroundProgram::Wait() {
   pid_ = -1;
   return result;
 }
-
-namespace {
-std::string SetByCtest(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr) {
-    throw std::runtime_error(std::string(name) + " is not set; run the tests through ctest");
-  }
-  return value;
-}
-}  // namespace
 
 std::string BuildBin() { return SetByCtest("ORBWEAVE_BUILD_BIN"); }
 std::string SourceDir() { return SetByCtest("ORBWEAVE_SOURCE_DIR"); }
@@ -160,6 +153,11 @@ std::string Utf16Bytes(const std::u16string& text, bool bigEndian, bool withBom)
     bytes += bigEndian ? low : high;
   }
   return bytes;
+}
+
+nlohmann::json ReadJson(const std::string& path) {
+  if (!FileExists(path)) throw std::runtime_error("cannot open " + path);
+  return nlohmann::json::parse(ReadFile(path));
 }
 
 bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {

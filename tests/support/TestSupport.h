@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 namespace testing_support {
 
 // A fresh folder below $TMPDIR (or /tmp), removed with everything in it.
@@ -26,9 +28,7 @@ class TempFolder {
 struct ProcessResult {
   int exitCode = -1;     // -1 when killed by a signal or timed out
   int signal = 0;
-  bool timedOut = false;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 struct ProgramRun {
@@ -65,6 +65,8 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 // UTF-16 text with or without byte order mark, in either byte order.
 std::string Utf16Bytes(const std::u16string& text, bool bigEndian, bool withBom);
+// A JSON file a program wrote; throws when it is missing or malformed.
+nlohmann::json ReadJson(const std::string& path);
 // Polls until `path` exists or the time is up.
 bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout);
 

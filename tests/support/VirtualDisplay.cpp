@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <string>
+
 #include "tests/support/TestSupport.h"
 
 namespace testing_support {
@@ -29,15 +32,12 @@ VirtualDisplay::VirtualDisplay() {
     _exit(127);
   }
   close(fds[1]);
-  char number[16] = {};
-  std::size_t got = 0;
-  while (pid_ > 0 && got < sizeof(number) - 1) {
-    const ssize_t n = read(fds[0], number + got, 1);
-    if (n <= 0 || number[got] == '\n') break;
-    ++got;
+  // The number, or end of file when the server could not start.
+  if (FILE* pipeEnd = fdopen(fds[0], "r")) {
+    int number = 0;
+    if (std::fscanf(pipeEnd, "%d", &number) == 1) name_ = ":" + std::to_string(number);
+    std::fclose(pipeEnd);
   }
-  close(fds[0]);
-  if (got > 0) name_ = ":" + std::string(number, got);
 }
 
 VirtualDisplay::~VirtualDisplay() {

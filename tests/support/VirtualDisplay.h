@@ -1,8 +1,5 @@
-// An X server of the test's own (Xvfb), for tests that open real windows.
-//
-//   testing_support::VirtualDisplay display;
-//   if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
-//   setenv("DISPLAY", display.name().c_str(), 1);
+// An X server of the test's own (Xvfb), for tests that open real windows;
+// name() is empty when there is no Xvfb, and the test skips.
 #pragma once
 
 #include <string>
@@ -11,7 +8,6 @@ namespace testing_support {
 
 class VirtualDisplay {
  public:
-  // Starts the server; name() stays empty when there is no Xvfb.
   VirtualDisplay();
   ~VirtualDisplay();
   VirtualDisplay(const VirtualDisplay&) = delete;

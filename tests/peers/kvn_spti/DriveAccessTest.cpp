@@ -25,7 +25,6 @@ constexpr char16_t kKey[] = u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives";
 class DriveAccessTest : public testing_support::IsolatedTest {
  protected:
   void SetUp() override {
-    SetEnv("ORBWEAVE_PREFIX", folder_ / "hives");
     SetEnv("KVN_SPTI_SYSFS", folder_ / "sys");
     library_ = dlopen((testing_support::BuildBin() + "/libkvn_spti.so").c_str(), RTLD_NOW);
     ASSERT_NE(library_, nullptr) << dlerror();
@@ -45,8 +44,7 @@ class DriveAccessTest : public testing_support::IsolatedTest {
       if (!text.empty()) testing_support::WriteFile(device + "/" + attribute, text);
   }
 
-  // What the registry holds for one drive: device, vendor and model, "-" for
-  // what is not there.
+  // Device, vendor and model of one drive in the registry; "-" for what is missing.
   static Texts Drive(const char16_t* index) {
     Texts values;
     const std::u16string key = std::u16string(kKey) + u"\\" + index;
@@ -104,9 +102,8 @@ TEST_F(DriveAccessTest, WithoutAKeyOrAWritableHiveNothingIsRecorded) {
   AddDevice("sr0", "5\n");
   EXPECT_EQ(init_(nullptr), -1);
   EXPECT_EQ(init_(u""), -1);
-  std::filesystem::create_directories(folder_ / "hives");
-  std::filesystem::permissions(folder_ / "hives", std::filesystem::perms::owner_read |
-                                                      std::filesystem::perms::owner_exec);
+  const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec;
+  std::filesystem::permissions(registryFolder(), readOnly);
   EXPECT_EQ(init_(kKey), -1);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), std::nullopt);
 }

@@ -1,21 +1,19 @@
-// The engine as the shell meets it, for the engine's tests: liborbcore.so
-// loaded from the program folder with a private registry, mutex folder and
-// dump file, a launch record as the shell fills it, and shell callbacks that
-// log what the engine called.
+// The engine as the shell meets it: liborbcore.so from the program folder with
+// a private registry, mutex folder and dump file, a launch record as the shell
+// fills it, and shell callbacks that log what the engine called.
 #pragma once
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "compat/win32/Menu.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "tests/support/IsolatedTest.h"
-#include "tests/support/Json.h"
 #include "tests/support/TestSupport.h"
 
 namespace engine_test {
@@ -30,25 +28,17 @@ struct CallbackLog {
   GetOWMainWindowProc mainWindow = nullptr;
 };
 
-inline CallbackLog& Log() {
-  static CallbackLog log;
-  return log;
-}
-
+inline CallbackLog g_log;
 // Idle calls counted apart, for a thread that watches the engine's loop.
-inline std::atomic<int>& IdleCalls() {
-  static std::atomic<int> count{0};
-  return count;
-}
+inline std::atomic<int> g_idleCalls{0};
 
 // The shell's way: append to the second menu, insert a pop-up at 2.
 inline void WINAPI BuildMenu(HMENU bar) {
-  CallbackLog& log = Log();
-  log.calls.push_back("build");
-  log.windowDuringBuild = log.mainWindow();
-  if (testing_support::FileExists(log.dumpPath)) {
-    log.dumpSeenDuringBuild = true;
-    log.resultInEntryDump = Json::ParseFile(log.dumpPath).Has("result");
+  g_log.calls.push_back("build");
+  g_log.windowDuringBuild = g_log.mainWindow();
+  if (testing_support::FileExists(g_log.dumpPath)) {
+    g_log.dumpSeenDuringBuild = true;
+    g_log.resultInEntryDump = testing_support::ReadJson(g_log.dumpPath).contains("result");
   }
   AppendMenuW(GetSubMenu(bar, 1), MF_STRING, 2000, u"Languages...");
   HMENU internet = CreatePopupMenu();
@@ -59,13 +49,13 @@ inline void WINAPI BuildMenu(HMENU bar) {
 }
 
 inline std::uint32_t WINAPI MenuCommand(std::uint32_t command, std::uint32_t unused) {
-  Log().calls.push_back("command " + std::to_string(command) + " " + std::to_string(unused));
+  g_log.calls.push_back("command " + std::to_string(command) + " " + std::to_string(unused));
   return command == 107 ? 7 : 0;
 }
 
 inline void WINAPI Idle(std::uint32_t) {
-  Log().calls.push_back("idle");
-  ++IdleCalls();
+  g_log.calls.push_back("idle");
+  ++g_idleCalls;
 }
 
 // A record as the shell fills it, with the texts it builds kept alive beside
@@ -120,18 +110,17 @@ class EngineTest : public testing_support::IsolatedTest {
     free_ = reinterpret_cast<FreeIgnisResultsProc>(dlsym(module_, "FreeIgnisResults"));
     mainWindow_ = reinterpret_cast<GetOWMainWindowProc>(dlsym(module_, "GetOWMainWindow"));
     ASSERT_TRUE(start_ && free_ && mainWindow_);
-    Log() = CallbackLog{};
-    Log().dumpPath = dumpPath_;
-    Log().mainWindow = mainWindow_;
-    IdleCalls() = 0;
+    g_log = CallbackLog{};
+    g_log.dumpPath = dumpPath_;
+    g_log.mainWindow = mainWindow_;
+    g_idleCalls = 0;
   }
 
   void TearDown() override {
     if (module_ != nullptr) dlclose(module_);
   }
 
-  // Runs the engine, with `script` when one is given; the results pointer as
-  // it came back.
+  // Runs the engine, with `script` when one is given; the results pointer it gave.
   void* Start(LaunchRecord& record, const char* script = nullptr) {
     if (script != nullptr) SetEnv("ORBCORE_SCRIPT", script);
     void* results = nullptr;
@@ -139,10 +128,9 @@ class EngineTest : public testing_support::IsolatedTest {
     return results;
   }
 
-  Json ReadDump() const { return Json::ParseFile(dumpPath_); }
+  nlohmann::json ReadDump() const { return testing_support::ReadJson(dumpPath_); }
 
-  const testing_support::TempFolder& folder_ = folder();
-  std::string dumpPath_ = folder_ / "dump.json";
+  std::string dumpPath_ = folder() / "dump.json";
   void* module_ = nullptr;
   StartIgnisProc start_ = nullptr;
   FreeIgnisResultsProc free_ = nullptr;

