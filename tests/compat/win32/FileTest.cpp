@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -390,8 +391,12 @@ TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {
       {W("*b*"), "B.TXT sub "},
       {W("nothing*"), "error 2"}, {W("sub\\"), "error 2"}, {W("none\\*"), "error 3"},
       {u"Q:\\x\\*", "error 3"}, {W("s*\\x"), "error 123"},
+      {u"c*", "c.log "}, {u"Z:?.txt", "a.txt B.TXT "},  // relative to the current folder
   };
+  const std::filesystem::path outside = std::filesystem::current_path();
+  std::filesystem::current_path(root_);
   for (const auto& [pattern, expected] : cases) EXPECT_EQ(names(pattern), expected) << Utf16ToUtf8(pattern);
+  std::filesystem::current_path(outside);
   EXPECT_EQ(names(u"Z:\\*").find(". .."), std::string::npos);  // the root has neither
   EXPECT_WIN32(FindFirstFileW(W("*").c_str(), nullptr), INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
 
