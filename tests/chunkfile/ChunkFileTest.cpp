@@ -166,8 +166,9 @@ TEST_F(ChunkFiles, GrowthOfAnEmptyNestedChunkReachesTheDiskAfterRelease) {
   EXPECT_EQ(ReadFile(path()), layout("0123456789", "MM"));
 }
 
-// Space inserted from a chunk's first byte to its end, by the chunk or its holder, grows that chunk.
-TEST_F(ChunkFiles, InsertionsInsideAChunkMoveTheOpenChunksAfterIt) {
+// Space inserted from a chunk's first byte to its end, by the chunk or its holder, grows that chunk;
+// space removed from there shrinks it.
+TEST_F(ChunkFiles, ChangesInsideAChunkResizeItAndMoveTheOpenChunksAfterIt) {
   const std::tuple<bool, std::uint64_t, std::uint64_t, const char*> cases[] = {
       {false, 0, 3, "+++aaaa"}, {false, 2, 1, "aa+aa"}, {false, 4, 2, "aaaa++"},
       {true, 0, 3, "+++aaaa"},  {true, 2, 1, "aa+aa"},  {true, 4, 2, "aaaa++"}};
@@ -190,6 +191,11 @@ TEST_F(ChunkFiles, InsertionsInsideAChunkMoveTheOpenChunksAfterIt) {
     root.reset();
     EXPECT_EQ(ReadFile(path()), File(Chunk("aaaa", grown) + Chunk("bbbb", "bBbb")));
   }
+  TRef<chf::CChunkFile> root = Open(File(Chunk("aaaa", "aaaa") + Chunk("bbbb", "bbbb")), true);
+  TRef<chf::CChunkStream> a = Stream(*root, "aaaa");
+  a->Seek(4);
+  a->Remove(2);
+  EXPECT_EQ(a->GetSize(), 2u);
 }
 
 TEST_F(ChunkFiles, DeletingAChunkRemovesItsStreamsAndMovesTheRest) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "compat/win32/Registry.h"
 #include "compat/win32/Shell.h"
@@ -87,20 +88,18 @@ TEST_F(System, WindowsPathsBecomeFileUris) {
 
 TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
   Write("f", "12345");
-  fs::create_directory(Path("d"));
-  EXPECT_TRUE(system->FileExists(FileUri("f")));
-  EXPECT_FALSE(system->FileExists(FileUri("d")));
-  EXPECT_FALSE(system->FileExists(FileUri("missing")));
-  EXPECT_FALSE(system->FileExists(Uri("http://host/f")));
-  EXPECT_TRUE(system->FolderExists(FileUri("d")));
-  EXPECT_TRUE(system->FolderExists(FileUri("d/")));
-  EXPECT_TRUE(system->FolderExists(Uri("file:///Z:")));
-  EXPECT_TRUE(system->FolderExists(system->FromWindowsPath("\\\\?\\Z:\\")));
-  EXPECT_FALSE(system->FolderExists(FileUri("f")));
   const std::string deep = "d/" + std::string(240, 'n');  // long enough for the "\\?\" form
-  fs::create_directory(Path(deep));
-  EXPECT_TRUE(system->FolderExists(FileUri(deep + "/")));
-  EXPECT_FALSE(system->FolderExists(FileUri("missing")));
+  fs::create_directories(Path(deep));
+  enum Kind { kNone, kFile, kFolder };
+  const std::pair<P<IURI>, Kind> kKinds[] = {
+      {FileUri("f"), kFile},          {FileUri("d"), kFolder},        {FileUri("d/"), kFolder},
+      {FileUri(deep), kFolder},       {FileUri(deep + "/"), kFolder}, {FileUri("missing"), kNone},
+      {Uri("http://host/f"), kNone},  {Uri("file:///Z:"), kFolder},
+      {system->FromWindowsPath("\\\\?\\Z:\\"), kFolder}};
+  for (const auto& [uri, kind] : kKinds) {
+    EXPECT_EQ(system->FileExists(uri), kind == kFile) << ToUTF8(uri->getText());
+    EXPECT_EQ(system->FolderExists(uri), kind == kFolder) << ToUTF8(uri->getText());
+  }
   EXPECT_EQ(system->GetFileSize(FileUri("f")), 5u);
   EXPECT_THROW(system->GetFileSize(FileUri("missing")), CFileNotFoundError);
   // Folders are made at every level; an existing one fails only when asked to.
@@ -110,6 +109,9 @@ TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
   EXPECT_EQ(TextOf<CError>([&] { system->CreateFolder(FileUri("a/b"), true); }),
             "Error creating the folder 'file:///Z:" + Path("a/b") +
                 "' (Cannot create a file when that file already exists.).");
+  // A level that is a file, or a URI that names no path, fails whether or not the folder may exist.
+  for (const P<IURI>& bad : {FileUri("f/sub"), Uri("http://host/x")})
+    EXPECT_THROW(system->CreateFolder(bad, false), CError) << ToUTF8(bad->getText());
 }
 
 TEST_F(System, DeletingTrashesOnlyTheKindOfItemAskedFor) {
@@ -238,32 +240,26 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_EQ(ToUTF8(temp->getText()), "file:///Z:" + folder().path() + "/");
   EXPECT_TRUE(system->FileExists(system->CreateTempFile("t", "")));
   EXPECT_TRUE(system->FolderExists(system->CreateTempFolder("t", "")));
-  EXPECT_TRUE(system->FolderExists(system->GetCurrentFolder()));
-  EXPECT_TRUE(ToUTF8(system->GetCurrentFolder()->getText()).ends_with("/"));
+  EXPECT_EQ(ToUTF8(system->GetCurrentFolder()->getText()), "file:///Z:" + fs::current_path().string() + "/");
 }
 
 TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
   const struct {
     const char16_t* version;
     const char* name;
-    bool nt, win98, winME, win2000, winXP, vista;
+    const char* passes;  // IsNT, then IsWin98, IsWinME, IsWin2000, IsWinXP and IsVistaOrLater
   } kCases[] = {
-      {u"win95", "Windows 95", false, false, false, false, false, false},
-      {u"win98", "Windows 98", false, true, false, false, false, false},
-      {u"winme", "Windows ME", false, true, true, false, false, false},
-      {u"nt40", "Windows NT 4.0", true, false, false, false, false, false},
-      {u"win2k", "Windows 2000", true, true, true, true, false, false},
-      {u"winxp", "Windows XP", true, true, true, true, true, false},
-      {u"win2003", "Windows 2003 Server", true, true, true, true, true, false},
-      {u"vista", "Windows NT 6.0", true, true, true, true, true, true},
+      {u"win95", "Windows 95", "000000"},   {u"win98", "Windows 98", "010000"},
+      {u"winme", "Windows ME", "011000"},   {u"nt40", "Windows NT 4.0", "100000"},
+      {u"win2k", "Windows 2000", "111100"}, {u"winxp", "Windows XP", "111110"},
+      {u"win2003", "Windows 2003 Server", "111110"}, {u"vista", "Windows NT 6.0", "111111"},
   };
   for (const auto& c : kCases) {
     testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", c.version);
     EXPECT_TRUE(ToUTF8(system->GetOSName()).starts_with(c.name)) << c.name;
     const bool flags[] = {system->IsNT(),           system->IsWin98OrLater(), system->IsWinMEOrLater(),
                           system->IsWin2000OrLater(), system->IsWinXPOrLater(), system->IsVistaOrLater()};
-    const bool want[] = {c.nt, c.win98, c.winME, c.win2000, c.winXP, c.vista};
-    for (std::size_t i = 0; i < std::size(want); ++i) EXPECT_EQ(flags[i], want[i]) << c.name << " test " << i;
+    for (std::size_t i = 0; i < std::size(flags); ++i) EXPECT_EQ(flags[i], c.passes[i] == '1') << c.name << i;
   }
 }
 
@@ -330,6 +326,13 @@ TEST_F(System, ShellOpensTheUriTextThroughTheDesktopOpener) {
   system->OpenInShell(Uri("https://example.org/a b"));
   testing_support::WaitForFile(Path("opened"), std::chrono::seconds(5));
   EXPECT_EQ(ReadFile(Path("opened")), "https://example.org/a b");
+  // The opener is reaped when it ends: no child is left, not even a zombie.
+  const std::string children = "/proc/self/task/" + std::to_string(getpid()) + "/children";
+  for (int i = 0; i < 500 && !ReadFile(children).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadFile(children), "");
+  SetEnv("PATH", Path("none"));
+  EXPECT_THROW(system->OpenInShell(Uri("https://example.org/")), CFileNotFoundError);
 }
 
 TEST_F(System, FiguresComeFromTheRunningSystem) {

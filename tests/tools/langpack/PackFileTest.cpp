@@ -2,8 +2,10 @@
 #include "tools/langpack/PackFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "tests/support/TestSupport.h"
@@ -65,6 +67,14 @@ TEST(PackFileTest, TargetsThatAreNoRegularFileAreRefused) {
   }
   EXPECT_TRUE(fs::is_directory(folder / "dir"));
   EXPECT_TRUE(fs::is_symlink(folder / "link"));
+  // A write cut short (here at the file size limit) is refused: the old file stays, no temporary is left.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit small{16, old.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(langpack::WritePack(Tiny(), 1, kept), langpack::Error);
+  setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(ReadFile(kept), "old");
   EXPECT_THROW(langpack::WritePack(Tiny(), 3, kept), langpack::Error);
   EXPECT_THROW(langpack::WritePack({"", "D", "P", "", "", {{"k", "v"}}}, 2, kept), langpack::Error);

@@ -28,7 +28,7 @@ TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
       "#~ msgid \"gone\"\n#~ msgstr \"Weg\"\n"
       "msgid \"untranslated\"\nmsgstr \"\"\n\n"
       "msgid \"\"\n\"multi.\"\n\"line\"\nmsgstr \"\"\n\"eins\\n\"\n\"zwei\"\n"
-      "msgid \"escapes\"\nmsgstr \"\\t\\\"q\\\"\\\\ \\101\\x4aB\\xA\\a\\r\\?\\'\"\n"
+      "msgid \"escapes\"\nmsgstr \"\\t\\\"q\\\"\\\\ \\101\\x4aB\\xA\\x30\\x39\\x6f\\x4F\\a\\r\\?\\'\"\n"
       "msgid \"after fuzzy header flag\"\nmsgstr \"Ä\"",
       "de.po");
   EXPECT_EQ(Header(catalog), std::vector<std::string>({"de-at", "Deutsch", "Orbweave 9.12", "2026-12-01",
@@ -36,7 +36,7 @@ TEST(PoFileTest, ReadsTranslatedEntriesAndTheHeader) {
   const std::vector<Message> expected = {{"plain", "Einfach"},
                                          {"flagged", "Markiert"},
                                          {"multi.line", "eins\nzwei"},
-                                         {"escapes", "\t\"q\"\\ AJB\n\a\r?'"},
+                                         {"escapes", "\t\"q\"\\ AJB\n09oO\a\r?'"},
                                          {"after fuzzy header flag", "Ä"}};
   EXPECT_EQ(catalog.messages, expected);
 }
@@ -46,6 +46,7 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
   const std::string h = "msgid \"\"\nmsgstr \"Language: de\\n\"\n";
   const std::pair<std::string, const char*> cases[] = {
       {h + "msgid \"a\"\nmsgstr \"open\n", "x.po:4: the string has no closing quote"},
+      {h + "msgid \"a\"\nmsgstr \"open\\\n", "x.po:4: the string has no closing quote"},
       {h + "msgid \"a\"\nmsgid_plural \"as\"\n", "x.po:4: plural forms"},
       {h + "msgid \"a\"\nmsgstr[0] \"x\"\n", "x.po:4: plural forms"},
       {"msgctxt \"menu\"\nmsgid \"a\"\nmsgstr \"x\"\n", "x.po:1: message contexts"},
@@ -91,7 +92,7 @@ TEST(PoFileTest, WrittenCatalogReadsBackTheSame) {
 TEST(PoFileTest, TranslationsKeepTheDefaultsPlaceholders) {
   const std::pair<const char*, std::vector<std::string>> cases[] = {
       {"no placeholder, 100% sure", {}},
-      {"%B% and %A% and %B%", {"%A%", "%B%"}},
+      {"%B%%A% and %B%", {"%A%", "%B%"}},
       {"%%APP_NAME%% at 50%", {"%APP_NAME%"}},
       {"%a b% %x1%", {"%x1%"}},
       {"%", {}},
