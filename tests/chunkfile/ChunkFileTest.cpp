@@ -44,7 +44,6 @@ class ChunkFiles : public testing_support::IsolatedTest {
                                                  : TRef<chf::CBaseStream>::adopt(new chf::CLumoFileStream(uri, lumo::kShareRead));
     return TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(file.get()));
   }
-  // Steps `sequence` from the start to the chunk `id`.
   static void Find(chf::CChunkIterator& sequence, const char (&id)[5]) {
     sequence.Rewind();
     while (sequence.Next())
@@ -166,8 +165,7 @@ TEST_F(ChunkFiles, GrowthOfAnEmptyNestedChunkReachesTheDiskAfterRelease) {
   EXPECT_EQ(ReadFile(path()), layout("0123456789", "MM"));
 }
 
-// Space inserted from a chunk's first byte to its end, by the chunk or its holder, grows that chunk;
-// space removed from there shrinks it.
+// Space inserted from a chunk's first byte to its end, by it or its holder, grows it; removed, shrinks it.
 TEST_F(ChunkFiles, ChangesInsideAChunkResizeItAndMoveTheOpenChunksAfterIt) {
   const std::tuple<bool, std::uint64_t, std::uint64_t, const char*> cases[] = {
       {false, 0, 3, "+++aaaa"}, {false, 2, 1, "aa+aa"}, {false, 4, 2, "aaaa++"},

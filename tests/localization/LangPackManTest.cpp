@@ -74,8 +74,7 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
       {u"english", 0},  // the third header string, lower-cased, contains the name
       {u"ENGL", 0},     // four characters without a "-": a name
       {u"eng", -1},     // three characters: a tag, and the first-format pack has none
-      {u"zz-en", -1},
-      {u"", -1},
+      {u"zz-en", -1},   {u"", -1},
       {u"qu\u00e9bec", 5},
       {u"zh-hant", 6},     // pass 3; a fourth part stays with the third
       {u"zh-hant-tw", -1},

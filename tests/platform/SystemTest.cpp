@@ -186,7 +186,6 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
       if (c.op == kMoveFolder) system->MoveFolder(FileUri(c.from), FileUri(c.to), c.overwrite);
       if (c.op == kCopyFile) system->CopyFile(FileUri(c.from), FileUri(c.to), c.overwrite);
     };
-    const std::string before = fs::is_regular_file(Path(c.from)) ? ReadFile(Path(c.from)) : "";
     if (c.fails) {
       // A failed copy says "moving", as a failed move does.
       EXPECT_EQ(TextOf<CFileError>(act), std::string("Error moving ") + (c.op == kMoveFolder ? "folder" : "file") +
@@ -199,7 +198,7 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
     if (c.op == kMoveFolder) {
       EXPECT_TRUE(fs::is_directory(Path(std::string(c.to) + "/inner")));
     } else {
-      EXPECT_EQ(ReadFile(Path(c.to)), before);
+      EXPECT_EQ(ReadFile(Path(c.to)), "A");
     }
     const std::string trash = Path(std::string("data/Trash/files/") + c.to);
     if (c.trashed) {
@@ -268,8 +267,7 @@ TEST_F(System, ShellFoldersComeFromTheRegistryElseFromTheShell) {
   SetEnv("XDG_CONFIG_HOME", Path("cfg"));
   fs::create_directory(Path("cfg"));
   Write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-  // The first use of the registry fills the key from the user's folders;
-  // the user may then point a folder elsewhere, or remove its value.
+  // The registry's key is filled from the user's folders; the user may point one elsewhere or remove it.
   constexpr char16_t kKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   testing_support::SetRegString(HKEY_CURRENT_USER, kKey, u"Personal", u"C:\\Docs");
   HKEY key = nullptr;

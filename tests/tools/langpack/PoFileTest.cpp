@@ -1,12 +1,16 @@
 // The .po reader and writer, and the placeholder check.
 #include "tools/langpack/PoFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 using langpack::Catalog;
 using langpack::Message;
+using testing::HasSubstr;
+using testing::StrEq;
+using testing::ThrowsMessage;
 
 std::vector<std::string> Header(const Catalog& c) {
   return {c.language, c.languageName, c.project, c.revision, c.comment};
@@ -68,12 +72,8 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
       {h + "msgid\"a\"\n", "x.po:3: unexpected text"},
   };
   for (const auto& [text, expected] : cases) {
-    try {
-      langpack::ReadPo(text, "x.po");
-      ADD_FAILURE() << "read without an error: " << text;
-    } catch (const langpack::Error& error) {
-      EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
-    }
+    EXPECT_THAT([&] { langpack::ReadPo(text, "x.po"); }, ThrowsMessage<langpack::Error>(HasSubstr(expected)))
+        << text;
   }
 }
 
@@ -104,15 +104,11 @@ TEST(PoFileTest, TranslationsKeepTheDefaultsPlaceholders) {
   german.messages = {{"a", "%FILE% von %DISC% %DISC%"}, {"b", "Fertig"}, {"unknown", "%ANY%"}};
   EXPECT_NO_THROW(langpack::CheckPlaceholders(german, english, "de.po"));
   german.messages = {{"a", "%FILE% kopieren"}, {"b", "Fertig %X%"}};
-  try {
-    langpack::CheckPlaceholders(german, english, "de.po");
-    ADD_FAILURE() << "a missing and an extra placeholder passed";
-  } catch (const langpack::Error& error) {
-    EXPECT_STREQ(error.what(),
-                 "de.po: placeholders differ from the default:\n"
-                 "  a: the translation has %FILE%, the default %DISC% %FILE%\n"
-                 "  b: the translation has %X%, the default none");
-  }
+  EXPECT_THAT([&] { langpack::CheckPlaceholders(german, english, "de.po"); },
+              ThrowsMessage<langpack::Error>(StrEq(
+                  "de.po: placeholders differ from the default:\n"
+                  "  a: the translation has %FILE%, the default %DISC% %FILE%\n"
+                  "  b: the translation has %X%, the default none")));
 }
 
 }  // namespace
