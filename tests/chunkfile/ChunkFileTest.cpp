@@ -54,6 +54,11 @@ class ChunkFiles : public testing_support::IsolatedTest {
     Find(sequence, id);
     return TRef<chf::CChunkStream>::adopt(sequence.OpenChunkStream());
   }
+  // Lets go of each in turn: a stream writes its size back when released.
+  template <class... Refs>
+  static void Release(Refs&... refs) {
+    (refs.reset(), ...);
+  }
   static std::string ReadAll(chf::IStream& stream) {
     std::string bytes(stream.GetSize(), '\0');
     stream.Seek(0);
@@ -131,8 +136,7 @@ TEST_F(ChunkFiles, ReadOnlyFilesRefuseEveryChangeAndKeepTheirBytes) {
     // Changes of no bytes change nothing, so they need no writable file.
     data->Insert(0);
     data->Remove(0);
-    data.reset();
-    root.reset();
+    Release(data, root);
     EXPECT_EQ(ReadFile(path()), original);
   }
 }
@@ -158,10 +162,7 @@ TEST_F(ChunkFiles, GrowthOfAnEmptyNestedChunkReachesTheDiskAfterRelease) {
   EXPECT_EQ(ReadAll(*last), "LL");
   last->Seek(0);
   last->Write("MM", 2);
-  empty.reset();
-  outer.reset();
-  last.reset();
-  root.reset();
+  Release(empty, outer, last, root);
   EXPECT_EQ(ReadFile(path()), layout("0123456789", "MM"));
 }
 
@@ -184,9 +185,7 @@ TEST_F(ChunkFiles, ChangesInsideAChunkResizeItAndMoveTheOpenChunksAfterIt) {
     EXPECT_EQ(ReadAll(*b), "bbbb");
     b->Seek(1);
     b->Write("B", 1);
-    a.reset();
-    b.reset();
-    root.reset();
+    Release(a, b, root);
     EXPECT_EQ(ReadFile(path()), File(Chunk("aaaa", grown) + Chunk("bbbb", "bBbb")));
   }
   TRef<chf::CChunkFile> root = Open(File(Chunk("aaaa", "aaaa") + Chunk("bbbb", "bbbb")), true);
@@ -227,10 +226,7 @@ TEST_F(ChunkFiles, DeletingAChunkRemovesItsStreamsAndMovesTheRest) {
     }
     EXPECT_EQ(ReadAll(*open[doomed == 0 ? 1 : 0]), items[doomed == 0 ? 1 : 0].substr(12));
     EXPECT_EQ(ReadAll(*last), "L");
-    for (auto& stream : open) stream.reset();
-    list.reset();
-    last.reset();
-    root.reset();
+    Release(open[0], open[1], open[2], list, last, root);
     EXPECT_EQ(ReadFile(path()), layout(doomed));
   }
 }
@@ -247,9 +243,7 @@ TEST_F(ChunkFiles, ATailBeyondTheCopyBufferMovesWholeBothWays) {
   head->Remove(1);
   head->Remove(4);
   EXPECT_EQ(ReadAll(*tail), big);
-  head.reset();
-  tail.reset();
-  root.reset();
+  Release(head, tail, root);
   EXPECT_EQ(ReadFile(path()), original);
   // Growing the file once the copy buffer has held data still adds zeros.
   const TRef<chf::CBaseStream> file = chf::OpenReadWriteFileStream(path());
@@ -272,8 +266,7 @@ TEST_F(ChunkFiles, CreatingAndAppendingWriteExactlyTheFormatsBytes) {
   Find(*root, "dir ");
   TRef<chf::CChunkIterator> dir = TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
   chf::AppendChunk(*dir, chf::ChunkId("item"), "123", 3);
-  dir.reset();
-  root.reset();
+  Release(dir, root);
   EXPECT_EQ(ReadFile(path()), File(Chunk("lang", "en") + Chunk("dir ", Chunk("item", "123"))));
 }
 
