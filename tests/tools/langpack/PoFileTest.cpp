@@ -70,6 +70,7 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
       {"msgid \"a\"\nmsgstr \"x\"\n", "x.po: no header entry"},
       {h + "msgid \"\"\nmsgstr \"Language: fr\\n\"\n", "x.po:3: a second header"},
       {h + "msgid\"a\"\n", "x.po:3: unexpected text"},
+      {h + "msgid \n", "x.po:3: unexpected text \"msgid\""},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_THAT([&] { langpack::ReadPo(text, "x.po"); }, ThrowsMessage<langpack::Error>(HasSubstr(expected)))
@@ -79,10 +80,12 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
 
 // What the writer makes of any text, the reader reads back unchanged.
 TEST(PoFileTest, WrittenCatalogReadsBackTheSame) {
-  const Catalog catalog{"fr", "Français", "Orbweave 9.12", "2026-12-06", "Line one.\n\nLine three.",
-                        {{"plain", "Texte"}, {"lines", "un\ndeux\n"}, {"trailing", "fin\n"},
+  const Catalog catalog{"fr", "Français", "Orbweave 9.12", "2026-12-06", "Line one.\n\nC",
+                        {{"plain", "Le texte"}, {"lines", "un\ndeux\n"}, {"trailing", "fin\n"},
                          {"quotes", "\"q\" \\ \t\r\x01 «»"}, {"multi\nkey", "x"}}};
   const std::string po = langpack::WritePo(catalog);
+  // Written as a translator would: blanks as they are, an empty comment line a bare "#".
+  EXPECT_TRUE(po.starts_with("# Line one.\n#\n# C\n") && po.find("\nmsgstr \"Le texte\"\n") != po.npos) << po;
   const Catalog back = langpack::ReadPo(po, "back.po");
   EXPECT_EQ(back.messages, catalog.messages) << po;
   EXPECT_EQ(Header(back), Header(catalog));
