@@ -68,6 +68,14 @@ TEST_F(System, SubsystemsAreFoundInRegistrationOrderAndUnregisteredOnce) {
   EXPECT_EQ(system->GetSubSystems("IDevices")->getCount(), 0);
   EXPECT_EQ(TextOf<CNoSuchObjectError>([&] { system->GetSubSystem("IDevices"); }),
             "No sub system of type IDevices was found.");
+  // A registration waits while another thread holds the system's mutex.
+  system->GetMutex()->Lock();
+  std::thread late([&] { system->RegisterSubSystem("ILate", first); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(system->FindSubSystem("ILate").get(), nullptr);
+  system->GetMutex()->Unlock();
+  late.join();
+  EXPECT_EQ(system->FindSubSystem("ILate").get(), first.get());
 }
 
 TEST_F(System, WindowsPathsBecomeFileUris) {
