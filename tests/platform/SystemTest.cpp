@@ -62,8 +62,7 @@ TEST_F(System, SubsystemsAreFoundInRegistrationOrderAndUnregisteredOnce) {
   EXPECT_TRUE(system->UnregisterSubSystem("IDevices", first));
   EXPECT_EQ(system->GetSubSystem("IDevices").get(), second.get());
   EXPECT_FALSE(system->UnregisterSubSystem("IOther", second));
-  EXPECT_TRUE(system->UnregisterSubSystem("IDevices", second));
-  EXPECT_TRUE(system->UnregisterSubSystem("IDevices", first));
+  for (const P<IBase>& object : {second, first}) EXPECT_TRUE(system->UnregisterSubSystem("IDevices", object));
   EXPECT_FALSE(system->UnregisterSubSystem("IDevices", first));
   EXPECT_EQ(system->GetSubSystems("IDevices")->getCount(), 0);
   EXPECT_EQ(TextOf<CNoSuchObjectError>([&] { system->GetSubSystem("IDevices"); }),
@@ -85,7 +84,7 @@ TEST_F(System, WindowsPathsBecomeFileUris) {
       {"\\\\server\\share\\x", "file://server/share/x"},
       {"\\\\?\\UNC\\server\\share", "file://server/share"},
       {"\\\\server", "file://server"},
-      {"a\\b", "a/b"},
+      {"a\\b", "a/b"}, {"C:", "file:///C:"},
   };
   for (const auto& [path, uri] : kCases) {
     EXPECT_EQ(ToUTF8(system->FromWindowsPath(path)->getText()), uri) << path;
@@ -222,8 +221,7 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_EQ(fileName.size(), 3u + 8 + 4);
   EXPECT_EQ(fileName.find_first_not_of("0123456789ABCDEF", 3), 11u) << fileName;
   EXPECT_TRUE(fs::is_regular_file(Path(fileName)));
-  EXPECT_TRUE(ToUTF8(sub->getText()).ends_with("/"));
-  EXPECT_TRUE(system->FolderExists(sub));
+  EXPECT_TRUE(ToUTF8(sub->getText()).ends_with("/") && system->FolderExists(sub));
   // A generator repeating the first one's numbers meets the taken name first and takes the next.
   const auto twin = make<win32::CSystem>(make<CMersenneTwisterRandomNumberGenerator>(7u));
   const P<IURI> other = twin->CreateUniqueFile(here, "pre", ".tmp");
@@ -241,6 +239,11 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_TRUE(system->FileExists(system->CreateTempFile("t", "")));
   EXPECT_TRUE(system->FolderExists(system->CreateTempFolder("t", "")));
   EXPECT_EQ(ToUTF8(system->GetCurrentFolder()->getText()), "file:///Z:" + fs::current_path().string() + "/");
+  // A current folder deleted meanwhile has no path.
+  fs::create_directory(Path("gone"));
+  fs::current_path(Path("gone"));
+  fs::remove(Path("gone"));
+  EXPECT_THROW(system->GetCurrentFolder(), CFileNotFoundError);
 }
 
 TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
