@@ -73,8 +73,8 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
       {h + "msgid \n", "x.po:3: unexpected text \"msgid\""},
   };
   for (const auto& [text, expected] : cases) {
-    EXPECT_THAT([&] { langpack::ReadPo(text, "x.po"); }, ThrowsMessage<langpack::Error>(HasSubstr(expected)))
-        << text;
+    const auto read = [&input = text] { langpack::ReadPo(input, "x.po"); };
+    EXPECT_THAT(read, ThrowsMessage<langpack::Error>(HasSubstr(expected))) << text;
   }
 }
 
