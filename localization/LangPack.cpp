@@ -419,7 +419,6 @@ CLangPack2::~CLangPack2() = default;
 int CLangPack2::Format() const { return 2; }
 
 CLangPack::HeaderResult CLangPack2::parse(std::string_view bytes, bool withTable) {
-  if (bytes.size() < chf::kFileHeaderSize) return HeaderResult::kNotThisFormat;
   chf::TRef<chf::IStream> stream = chf::TRef<chf::IStream>::adopt(new CByteStream(bytes));
   try {
     chf::TRef<chf::CChunkFile> root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(stream.get()));

@@ -286,7 +286,6 @@ P<IURI> CSystem::GetTempFolder() {
   std::u16string buffer(200, u'\0');
   for (;;) {
     const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length == 0) ThrowSystemError(GetLastError());
     if (length < buffer.size()) {
       buffer.resize(length);
       break;
@@ -592,8 +591,8 @@ P<IURI> CSystem::GetItemIDListPath(const ITEMIDLIST* list) {
 }
 
 ITEMIDLIST* CSystem::GetItemIDListOfPath(const P<IURI>& uri) {
+  // A URI that names no path converts to "", which the desktop refuses to parse.
   std::u16string path = ToUTF16(ToWindowsPath(uri, false));
-  if (path.empty()) return nullptr;
   ITEMIDLIST* list = nullptr;
   const HRESULT result =
       GetShellDesktopFolder()->ParseDisplayName(nullptr, nullptr, path.data(), nullptr, &list, nullptr);

@@ -44,7 +44,6 @@ class ChunkFiles : public testing_support::IsolatedTest {
                                                  : TRef<chf::CBaseStream>::adopt(new chf::CLumoFileStream(uri, lumo::kShareRead));
     return TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(file.get()));
   }
-  // Steps `sequence` from the start to the chunk `id`.
   static void Find(chf::CChunkIterator& sequence, const char (&id)[5]) {
     sequence.Rewind();
     while (sequence.Next())
@@ -54,6 +53,11 @@ class ChunkFiles : public testing_support::IsolatedTest {
   static TRef<chf::CChunkStream> Stream(chf::CChunkIterator& sequence, const char (&id)[5]) {
     Find(sequence, id);
     return TRef<chf::CChunkStream>::adopt(sequence.OpenChunkStream());
+  }
+  // Lets go of each in turn: a stream writes its size back when released.
+  template <class... Refs>
+  static void Release(Refs&... refs) {
+    (refs.reset(), ...);
   }
   static std::string ReadAll(chf::IStream& stream) {
     std::string bytes(stream.GetSize(), '\0');
@@ -132,8 +136,7 @@ TEST_F(ChunkFiles, ReadOnlyFilesRefuseEveryChangeAndKeepTheirBytes) {
     // Changes of no bytes change nothing, so they need no writable file.
     data->Insert(0);
     data->Remove(0);
-    data.reset();
-    root.reset();
+    Release(data, root);
     EXPECT_EQ(ReadFile(path()), original);
   }
 }
@@ -159,15 +162,12 @@ TEST_F(ChunkFiles, GrowthOfAnEmptyNestedChunkReachesTheDiskAfterRelease) {
   EXPECT_EQ(ReadAll(*last), "LL");
   last->Seek(0);
   last->Write("MM", 2);
-  empty.reset();
-  outer.reset();
-  last.reset();
-  root.reset();
+  Release(empty, outer, last, root);
   EXPECT_EQ(ReadFile(path()), layout("0123456789", "MM"));
 }
 
-// Space inserted from a chunk's first byte to its end, by the chunk or its holder, grows that chunk.
-TEST_F(ChunkFiles, InsertionsInsideAChunkMoveTheOpenChunksAfterIt) {
+// Space inserted from a chunk's first byte to its end, by it or its holder, grows it; removed, shrinks it.
+TEST_F(ChunkFiles, ChangesInsideAChunkResizeItAndMoveTheOpenChunksAfterIt) {
   const std::tuple<bool, std::uint64_t, std::uint64_t, const char*> cases[] = {
       {false, 0, 3, "+++aaaa"}, {false, 2, 1, "aa+aa"}, {false, 4, 2, "aaaa++"},
       {true, 0, 3, "+++aaaa"},  {true, 2, 1, "aa+aa"},  {true, 4, 2, "aaaa++"}};
@@ -185,11 +185,14 @@ TEST_F(ChunkFiles, InsertionsInsideAChunkMoveTheOpenChunksAfterIt) {
     EXPECT_EQ(ReadAll(*b), "bbbb");
     b->Seek(1);
     b->Write("B", 1);
-    a.reset();
-    b.reset();
-    root.reset();
+    Release(a, b, root);
     EXPECT_EQ(ReadFile(path()), File(Chunk("aaaa", grown) + Chunk("bbbb", "bBbb")));
   }
+  TRef<chf::CChunkFile> root = Open(File(Chunk("aaaa", "aaaa") + Chunk("bbbb", "bbbb")), true);
+  TRef<chf::CChunkStream> a = Stream(*root, "aaaa");
+  a->Seek(4);
+  a->Remove(2);
+  EXPECT_EQ(a->GetSize(), 2u);
 }
 
 TEST_F(ChunkFiles, DeletingAChunkRemovesItsStreamsAndMovesTheRest) {
@@ -211,7 +214,7 @@ TEST_F(ChunkFiles, DeletingAChunkRemovesItsStreamsAndMovesTheRest) {
     for (int i = 0; i < 3; ++i) open[i] = Stream(*list, ids[i]);
     Find(*list, ids[doomed]);
     chf::DeleteChunk(*list);
-    EXPECT_FALSE(list->IsOnChunk());
+    EXPECT_TRUE(!list->IsOnChunk() && list->GetChunkId() == 0 && list->GetChunkSize() == 0);
     // The enclosing cursor stays on the list, which shrank.
     EXPECT_TRUE(root->IsOnChunk());
     EXPECT_EQ(root->GetChunkSize(), layout(doomed).size() - 16 - 12 - 13);
@@ -223,10 +226,7 @@ TEST_F(ChunkFiles, DeletingAChunkRemovesItsStreamsAndMovesTheRest) {
     }
     EXPECT_EQ(ReadAll(*open[doomed == 0 ? 1 : 0]), items[doomed == 0 ? 1 : 0].substr(12));
     EXPECT_EQ(ReadAll(*last), "L");
-    for (auto& stream : open) stream.reset();
-    list.reset();
-    last.reset();
-    root.reset();
+    Release(open[0], open[1], open[2], list, last, root);
     EXPECT_EQ(ReadFile(path()), layout(doomed));
   }
 }
@@ -243,9 +243,7 @@ TEST_F(ChunkFiles, ATailBeyondTheCopyBufferMovesWholeBothWays) {
   head->Remove(1);
   head->Remove(4);
   EXPECT_EQ(ReadAll(*tail), big);
-  head.reset();
-  tail.reset();
-  root.reset();
+  Release(head, tail, root);
   EXPECT_EQ(ReadFile(path()), original);
   // Growing the file once the copy buffer has held data still adds zeros.
   const TRef<chf::CBaseStream> file = chf::OpenReadWriteFileStream(path());
@@ -268,8 +266,7 @@ TEST_F(ChunkFiles, CreatingAndAppendingWriteExactlyTheFormatsBytes) {
   Find(*root, "dir ");
   TRef<chf::CChunkIterator> dir = TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
   chf::AppendChunk(*dir, chf::ChunkId("item"), "123", 3);
-  dir.reset();
-  root.reset();
+  Release(dir, root);
   EXPECT_EQ(ReadFile(path()), File(Chunk("lang", "en") + Chunk("dir ", Chunk("item", "123"))));
 }
 

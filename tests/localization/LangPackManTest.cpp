@@ -58,24 +58,23 @@ class LangPackManTest : public testing_support::IsolatedTest {
 TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
   EXPECT_EQ(manager_.Find(u"en"), -1);
   Add({{u"", u"English (UK)"},
-       {u"en-us", u"English (US)"},
        {u"EN", u"English"},
+       {u"en-us", u"English (US)"},
        {u"de-de", u"Deutsch"},
        {u"fr", u"Fran\u00e7ais"},
        {u"fr", u"Fran\u00e7ais (Qu\u00e9bec)"},
        {u"ZH-Hant-TW-x", u"Chinese"}});
   const std::pair<const char16_t*, int> cases[] = {
-      {u"en-us", 1},    // pass 1, before the more general "en"
-      {u"en-gb", 2},    // pass 2: en-us shares too little
-      {u"en", 2},       // pass 1, case-blind
+      {u"en-us", 2},    // pass 1, before the more general "en" listed first
+      {u"en-gb", 1},    // pass 2: en-us shares too little
+      {u"en", 1},       // pass 1, case-blind
       {u"de", 3},       // pass 3
       {u"de-at", -1},   // de-de is neither the request nor more general
       {u"fr", 4},       // two packs for one language: the first wins
       {u"english", 0},  // the third header string, lower-cased, contains the name
       {u"ENGL", 0},     // four characters without a "-": a name
       {u"eng", -1},     // three characters: a tag, and the first-format pack has none
-      {u"zz-en", -1},
-      {u"", -1},
+      {u"zz-en", -1},   {u"", -1},
       {u"qu\u00e9bec", 5},
       {u"zh-hant", 6},     // pass 3; a fourth part stays with the third
       {u"zh-hant-tw", -1},

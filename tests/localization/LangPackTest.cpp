@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "localization/LangPackBytes.h"
@@ -40,7 +41,6 @@ std::string Format1(std::string_view magic, std::uint32_t version, std::uint32_t
   return file.U32(count).Append(entries).Str();
 }
 
-// A layout-0 entry, ANSI or wide.
 PackBytes Entry0(bool wide, std::u16string_view key, std::u16string_view text) {
   return PackBytes().Text1(wide, key).Text1(wide, text).Text1(wide, u"note").Text1(wide, u"");
 }
@@ -125,10 +125,21 @@ TEST(LangPackFormat1, HeadersThatAreRefused) {
       {"shorter than the magic", "LANGPAC"},
   };
   for (const auto& [what, bytes] : cases) EXPECT_FALSE(ReadLangPackBytes(bytes)) << what;
+  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on.
+  EXPECT_FALSE(OpenLangPack(CString(u"/sys/devices/system/cpu/online")));
   // A header without a table is a pack with no strings.
   auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
   ASSERT_TRUE(pack);
   EXPECT_TRUE(pack->Strings().empty());
+}
+
+TEST(LangTag, CountsTheLeadingPartsBothShareWhateverTheCase) {
+  const std::tuple<const char16_t*, const char16_t*, int> cases[] = {
+      {u"en", u"en-", 1}, {u"EN-us", u"en-US-x", 2}, {u"zh-Hant-TW-x", u"zh-hant-tw-X", 3}, {u"de", u"", 0}};
+  for (const auto& [a, b, shared] : cases) {
+    EXPECT_EQ(CLangTag(a).CountEqualParts(CLangTag(b)), shared) << testing::PrintToString(std::u16string(a));
+    EXPECT_EQ(CLangTag(b).CountEqualParts(CLangTag(a)), shared) << testing::PrintToString(std::u16string(b));
+  }
 }
 
 PackBytes Table(const PackBytes& entries, std::uint32_t count) {

@@ -37,14 +37,12 @@ TEST(StringLocalizer, StoredCopiesByExactKeyElseTheDefault) {
   localizer->Clear();
   EXPECT_EQ(localizer->Get("app.Title", "default"), String("default"));
   // Borrowed keys and texts are copied.
-  {
-    char key[] = "key";
-    char text[] = "borrowed";
-    localizer->Set(make<CLatin1String>(key, -1, StringMode::kBorrow),
-                   make<CLatin1String>(text, -1, StringMode::kBorrow));
-    key[0] = 'X';
-    text[0] = 'X';
-  }
+  char key[] = "key";
+  char text[] = "borrowed";
+  localizer->Set(make<CLatin1String>(key, -1, StringMode::kBorrow),
+                 make<CLatin1String>(text, -1, StringMode::kBorrow));
+  key[0] = 'X';
+  text[0] = 'X';
   EXPECT_EQ(localizer->Get("key", ""), String("borrowed"));
 }
 
@@ -54,8 +52,7 @@ TEST(StringLocalizer, ServesThreadsStoringClearingAndReadingAtOnce) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
-      // A key reads as its thread's last text or, after another thread
-      // cleared the table, as the default; never as anything else.
+      // A key reads as its thread's last text or, once another thread cleared the table, the default.
       const std::string key = "thread." + std::to_string(t);
       for (int round = 0; round < 500; ++round) {
         const std::string text = key + " round " + std::to_string(round);

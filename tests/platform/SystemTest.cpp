@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "compat/win32/Registry.h"
 #include "compat/win32/Shell.h"
@@ -61,12 +62,19 @@ TEST_F(System, SubsystemsAreFoundInRegistrationOrderAndUnregisteredOnce) {
   EXPECT_TRUE(system->UnregisterSubSystem("IDevices", first));
   EXPECT_EQ(system->GetSubSystem("IDevices").get(), second.get());
   EXPECT_FALSE(system->UnregisterSubSystem("IOther", second));
-  EXPECT_TRUE(system->UnregisterSubSystem("IDevices", second));
-  EXPECT_TRUE(system->UnregisterSubSystem("IDevices", first));
+  for (const P<IBase>& object : {second, first}) EXPECT_TRUE(system->UnregisterSubSystem("IDevices", object));
   EXPECT_FALSE(system->UnregisterSubSystem("IDevices", first));
   EXPECT_EQ(system->GetSubSystems("IDevices")->getCount(), 0);
   EXPECT_EQ(TextOf<CNoSuchObjectError>([&] { system->GetSubSystem("IDevices"); }),
             "No sub system of type IDevices was found.");
+  // A registration waits while another thread holds the system's mutex.
+  system->GetMutex()->Lock();
+  std::thread late([&] { system->RegisterSubSystem("ILate", first); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(system->FindSubSystem("ILate").get(), nullptr);
+  system->GetMutex()->Unlock();
+  late.join();
+  EXPECT_EQ(system->FindSubSystem("ILate").get(), first.get());
 }
 
 TEST_F(System, WindowsPathsBecomeFileUris) {
@@ -76,7 +84,7 @@ TEST_F(System, WindowsPathsBecomeFileUris) {
       {"\\\\server\\share\\x", "file://server/share/x"},
       {"\\\\?\\UNC\\server\\share", "file://server/share"},
       {"\\\\server", "file://server"},
-      {"a\\b", "a/b"},
+      {"a\\b", "a/b"}, {"C:", "file:///C:"},
   };
   for (const auto& [path, uri] : kCases) {
     EXPECT_EQ(ToUTF8(system->FromWindowsPath(path)->getText()), uri) << path;
@@ -87,20 +95,18 @@ TEST_F(System, WindowsPathsBecomeFileUris) {
 
 TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
   Write("f", "12345");
-  fs::create_directory(Path("d"));
-  EXPECT_TRUE(system->FileExists(FileUri("f")));
-  EXPECT_FALSE(system->FileExists(FileUri("d")));
-  EXPECT_FALSE(system->FileExists(FileUri("missing")));
-  EXPECT_FALSE(system->FileExists(Uri("http://host/f")));
-  EXPECT_TRUE(system->FolderExists(FileUri("d")));
-  EXPECT_TRUE(system->FolderExists(FileUri("d/")));
-  EXPECT_TRUE(system->FolderExists(Uri("file:///Z:")));
-  EXPECT_TRUE(system->FolderExists(system->FromWindowsPath("\\\\?\\Z:\\")));
-  EXPECT_FALSE(system->FolderExists(FileUri("f")));
   const std::string deep = "d/" + std::string(240, 'n');  // long enough for the "\\?\" form
-  fs::create_directory(Path(deep));
-  EXPECT_TRUE(system->FolderExists(FileUri(deep + "/")));
-  EXPECT_FALSE(system->FolderExists(FileUri("missing")));
+  fs::create_directories(Path(deep));
+  enum Kind { kNone, kFile, kFolder };
+  const std::pair<P<IURI>, Kind> kKinds[] = {
+      {FileUri("f"), kFile},          {FileUri("d"), kFolder},        {FileUri("d/"), kFolder},
+      {FileUri(deep), kFolder},       {FileUri(deep + "/"), kFolder}, {FileUri("missing"), kNone},
+      {Uri("http://host/f"), kNone},  {Uri("file:///Z:"), kFolder},
+      {system->FromWindowsPath("\\\\?\\Z:\\"), kFolder}};
+  for (const auto& [uri, kind] : kKinds) {
+    EXPECT_EQ(system->FileExists(uri), kind == kFile) << ToUTF8(uri->getText());
+    EXPECT_EQ(system->FolderExists(uri), kind == kFolder) << ToUTF8(uri->getText());
+  }
   EXPECT_EQ(system->GetFileSize(FileUri("f")), 5u);
   EXPECT_THROW(system->GetFileSize(FileUri("missing")), CFileNotFoundError);
   // Folders are made at every level; an existing one fails only when asked to.
@@ -110,6 +116,9 @@ TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
   EXPECT_EQ(TextOf<CError>([&] { system->CreateFolder(FileUri("a/b"), true); }),
             "Error creating the folder 'file:///Z:" + Path("a/b") +
                 "' (Cannot create a file when that file already exists.).");
+  // A level that is a file, or a URI that names no path, fails whether or not the folder may exist.
+  for (const P<IURI>& bad : {FileUri("f/sub"), Uri("http://host/x")})
+    EXPECT_THROW(system->CreateFolder(bad, false), CError) << ToUTF8(bad->getText());
 }
 
 TEST_F(System, DeletingTrashesOnlyTheKindOfItemAskedFor) {
@@ -164,13 +173,13 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
     const char* to;
     bool overwrite;
     bool fails;
-    const char* trashed;  // what the trash holds afterwards under the target's name
+    const char* trashed;  // what the trash holds afterwards under the target's name, "" nothing
   } kCases[] = {
-      {kMoveFile, "a", "b", false, true, nullptr},     {kMoveFile, "a", "b", true, false, "B"},
-      {kCopyFile, "a", "b", true, false, "B"},         {kMoveFile, "a", "new", false, false, nullptr},
-      {kCopyFile, "missing", "x", true, true, nullptr}, {kMoveFolder, "d", "e", true, false, "<folder>"},
-      {kMoveFolder, "a", "x", false, true, nullptr},   {kMoveFile, "d", "x", false, true, nullptr},
-      {kCopyFile, "a", "a", true, true, nullptr},
+      {kMoveFile, "a", "b", false, true, ""},      {kMoveFile, "a", "b", true, false, "B"},
+      {kCopyFile, "a", "b", true, false, "B"},     {kMoveFile, "a", "new", false, false, ""},
+      {kCopyFile, "missing", "x", true, true, ""}, {kMoveFolder, "d", "e", true, false, "<folder>"},
+      {kMoveFolder, "a", "x", false, true, ""},    {kMoveFile, "d", "x", false, true, ""},
+      {kCopyFile, "a", "a", true, true, ""},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.from) + " to " + c.to);
@@ -184,7 +193,6 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
       if (c.op == kMoveFolder) system->MoveFolder(FileUri(c.from), FileUri(c.to), c.overwrite);
       if (c.op == kCopyFile) system->CopyFile(FileUri(c.from), FileUri(c.to), c.overwrite);
     };
-    const std::string before = fs::is_regular_file(Path(c.from)) ? ReadFile(Path(c.from)) : "";
     if (c.fails) {
       // A failed copy says "moving", as a failed move does.
       EXPECT_EQ(TextOf<CFileError>(act), std::string("Error moving ") + (c.op == kMoveFolder ? "folder" : "file") +
@@ -194,17 +202,10 @@ TEST_F(System, MovesAndCopiesTrashTheOldTargetOnlyWithOverwrite) {
     }
     act();
     EXPECT_EQ(fs::exists(Path(c.from)), c.op == kCopyFile);
-    if (c.op == kMoveFolder) {
-      EXPECT_TRUE(fs::is_directory(Path(std::string(c.to) + "/inner")));
-    } else {
-      EXPECT_EQ(ReadFile(Path(c.to)), before);
-    }
+    const std::string to = Path(c.to);
+    EXPECT_TRUE(c.op == kMoveFolder ? fs::is_directory(to + "/inner") : ReadFile(to) == "A");
     const std::string trash = Path(std::string("data/Trash/files/") + c.to);
-    if (c.trashed) {
-      EXPECT_EQ(fs::is_directory(trash) ? "<folder>" : ReadFile(trash), c.trashed);
-    } else {
-      EXPECT_FALSE(fs::exists(trash));
-    }
+    EXPECT_EQ(!fs::exists(trash) ? "" : fs::is_directory(trash) ? "<folder>" : ReadFile(trash), c.trashed);
     fs::remove_all(Path(c.to));
   }
   EXPECT_THROW(system->MoveFile(Uri("http://h/a"), FileUri("x"), true), CInvalidArgError);
@@ -220,8 +221,7 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_EQ(fileName.size(), 3u + 8 + 4);
   EXPECT_EQ(fileName.find_first_not_of("0123456789ABCDEF", 3), 11u) << fileName;
   EXPECT_TRUE(fs::is_regular_file(Path(fileName)));
-  EXPECT_TRUE(ToUTF8(sub->getText()).ends_with("/"));
-  EXPECT_TRUE(system->FolderExists(sub));
+  EXPECT_TRUE(ToUTF8(sub->getText()).ends_with("/") && system->FolderExists(sub));
   // A generator repeating the first one's numbers meets the taken name first and takes the next.
   const auto twin = make<win32::CSystem>(make<CMersenneTwisterRandomNumberGenerator>(7u));
   const P<IURI> other = twin->CreateUniqueFile(here, "pre", ".tmp");
@@ -238,32 +238,31 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_EQ(ToUTF8(temp->getText()), "file:///Z:" + folder().path() + "/");
   EXPECT_TRUE(system->FileExists(system->CreateTempFile("t", "")));
   EXPECT_TRUE(system->FolderExists(system->CreateTempFolder("t", "")));
-  EXPECT_TRUE(system->FolderExists(system->GetCurrentFolder()));
-  EXPECT_TRUE(ToUTF8(system->GetCurrentFolder()->getText()).ends_with("/"));
+  EXPECT_EQ(ToUTF8(system->GetCurrentFolder()->getText()), "file:///Z:" + fs::current_path().string() + "/");
+  // A current folder deleted meanwhile has no path.
+  fs::create_directory(Path("gone"));
+  fs::current_path(Path("gone"));
+  fs::remove(Path("gone"));
+  EXPECT_THROW(system->GetCurrentFolder(), CFileNotFoundError);
 }
 
 TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
   const struct {
     const char16_t* version;
     const char* name;
-    bool nt, win98, winME, win2000, winXP, vista;
+    const char* passes;  // IsNT, then IsWin98, IsWinME, IsWin2000, IsWinXP and IsVistaOrLater
   } kCases[] = {
-      {u"win95", "Windows 95", false, false, false, false, false, false},
-      {u"win98", "Windows 98", false, true, false, false, false, false},
-      {u"winme", "Windows ME", false, true, true, false, false, false},
-      {u"nt40", "Windows NT 4.0", true, false, false, false, false, false},
-      {u"win2k", "Windows 2000", true, true, true, true, false, false},
-      {u"winxp", "Windows XP", true, true, true, true, true, false},
-      {u"win2003", "Windows 2003 Server", true, true, true, true, true, false},
-      {u"vista", "Windows NT 6.0", true, true, true, true, true, true},
+      {u"win95", "Windows 95", "000000"},   {u"win98", "Windows 98", "010000"},
+      {u"winme", "Windows ME", "011000"},   {u"nt40", "Windows NT 4.0", "100000"},
+      {u"win2k", "Windows 2000", "111100"}, {u"winxp", "Windows XP", "111110"},
+      {u"win2003", "Windows 2003 Server", "111110"}, {u"vista", "Windows NT 6.0", "111111"},
   };
   for (const auto& c : kCases) {
     testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", c.version);
     EXPECT_TRUE(ToUTF8(system->GetOSName()).starts_with(c.name)) << c.name;
     const bool flags[] = {system->IsNT(),           system->IsWin98OrLater(), system->IsWinMEOrLater(),
                           system->IsWin2000OrLater(), system->IsWinXPOrLater(), system->IsVistaOrLater()};
-    const bool want[] = {c.nt, c.win98, c.winME, c.win2000, c.winXP, c.vista};
-    for (std::size_t i = 0; i < std::size(want); ++i) EXPECT_EQ(flags[i], want[i]) << c.name << " test " << i;
+    for (std::size_t i = 0; i < std::size(flags); ++i) EXPECT_EQ(flags[i], c.passes[i] == '1') << c.name << i;
   }
 }
 
@@ -272,8 +271,7 @@ TEST_F(System, ShellFoldersComeFromTheRegistryElseFromTheShell) {
   SetEnv("XDG_CONFIG_HOME", Path("cfg"));
   fs::create_directory(Path("cfg"));
   Write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-  // The first use of the registry fills the key from the user's folders;
-  // the user may then point a folder elsewhere, or remove its value.
+  // The registry's key is filled from the user's folders; the user may point one elsewhere or remove it.
   constexpr char16_t kKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   testing_support::SetRegString(HKEY_CURRENT_USER, kKey, u"Personal", u"C:\\Docs");
   HKEY key = nullptr;
@@ -317,8 +315,8 @@ TEST_F(System, ItemIDListsNameThePathsTheyWereMadeFrom) {
   ITEMIDLIST* const desktop = system->GetSpecialFolderItemIDList(0x0000);
   EXPECT_EQ(system->GetItemIDCount(desktop), 0);
   system->FreeItemIDList(desktop);
-  EXPECT_EQ(system->GetItemIDListOfPath(Uri("file:///C:/x")), nullptr);
-  EXPECT_EQ(system->GetItemIDListOfPath(Uri("http://host/x")), nullptr);
+  for (const char* elsewhere : {"file:///C:/x", "http://host/x"})
+    EXPECT_EQ(system->GetItemIDListOfPath(Uri(elsewhere)), nullptr) << elsewhere;
   EXPECT_NE(system->GetShellDesktopFolder(), nullptr);
 }
 
@@ -330,6 +328,13 @@ TEST_F(System, ShellOpensTheUriTextThroughTheDesktopOpener) {
   system->OpenInShell(Uri("https://example.org/a b"));
   testing_support::WaitForFile(Path("opened"), std::chrono::seconds(5));
   EXPECT_EQ(ReadFile(Path("opened")), "https://example.org/a b");
+  // The opener is reaped when it ends: no child is left, not even a zombie.
+  const std::string children = "/proc/self/task/" + std::to_string(getpid()) + "/children";
+  for (int i = 0; i < 500 && !ReadFile(children).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadFile(children), "");
+  SetEnv("PATH", Path("none"));
+  EXPECT_THROW(system->OpenInShell(Uri("https://example.org/")), CFileNotFoundError);
 }
 
 TEST_F(System, FiguresComeFromTheRunningSystem) {

@@ -107,20 +107,19 @@ class PoReader {
     rest = Trimmed(rest);
     if (rest.empty() || rest.front() != '"') Fail(line_, "a string in double quotes is expected");
     std::string out;
-    std::size_t at = 1;
-    for (;;) {
-      if (at >= rest.size()) Fail(line_, "the string has no closing quote");
-      const char c = rest[at++];
-      if (c == '"') break;
-      if (c != '\\') {
-        out += c;
-        continue;
+    // Plain runs up to the next quote or backslash are taken whole.
+    for (std::size_t at = 1;;) {
+      const std::size_t stop = rest.find_first_of("\"\\", at);
+      if (stop == std::string_view::npos) Fail(line_, "the string has no closing quote");
+      out.append(rest.substr(at, stop - at));
+      at = stop + 1;
+      if (rest[stop] == '"') {
+        if (at != rest.size()) Fail(line_, "text after the closing quote");
+        return out;
       }
-      if (at >= rest.size()) Fail(line_, "the string has no closing quote");
+      if (at == rest.size()) Fail(line_, "the string has no closing quote");
       out += Escape(rest, at);
     }
-    if (at != rest.size()) Fail(line_, "text after the closing quote");
-    return out;
   }
 
   // The character of the escape sequence whose letter is at `at`.

@@ -1,5 +1,4 @@
-// The project's catalogs against the sources: every lookup is in the English catalog with the
-// default written at its call, and every translation has every key.
+// The catalogs against the sources: each lookup is in en.po with its default, each translation has each key.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,8 +37,7 @@ std::string LiteralValue(const std::string& run) {
   return value;
 }
 
-// The product's sources with their line comments cut (examples in comments
-// do not count), by file name.
+// The product's sources by file name, line comments cut (examples in comments do not count).
 std::vector<std::pair<std::string, std::string>> Sources() {
   static const std::regex comment("//[^\n]*");
   std::vector<std::pair<std::string, std::string>> sources;
@@ -53,9 +51,8 @@ std::vector<std::pair<std::string, std::string>> Sources() {
   return sources;
 }
 
-// Every key and default the sources look up: the first two arguments of a
-// call to Localize, and any dotted key ("CAboutBox.Graphics") followed by its
-// default in a table or a helper's arguments.
+// Every key and default the sources look up: the first two arguments of a call to Localize, and
+// any dotted key ("CAboutBox.Graphics") followed by its default in a table or a helper's arguments.
 std::vector<Lookup> Lookups(const std::vector<std::pair<std::string, std::string>>& sources) {
   static const std::regex pair(
       R"re((Localize\s*\(\s*)?((?:u?"(?:[^"\\\n]|\\.)*"\s*)+),\s*(?=((?:u?"(?:[^"\\\n]|\\.)*"\s*)+)))re");
@@ -80,8 +77,7 @@ std::map<std::string, std::string> Texts(const fs::path& po, Catalog* catalog = 
 
 fs::path Catalogs() { return fs::path(testing_support::SourceDir()) / "resources/lang"; }
 
-// Keys chosen at run time (one of two literals) are not seen as pairs; the
-// English catalog still may hold only keys that the sources name.
+// Keys chosen at run time (one of two literals) are not seen as pairs; en.po still holds only named keys.
 TEST(CatalogsTest, EnglishCatalogHoldsEveryLookupWithItsDefault) {
   const auto sources = Sources();
   const std::vector<Lookup> lookups = Lookups(sources);
@@ -103,8 +99,7 @@ TEST(CatalogsTest, EnglishCatalogHoldsEveryLookupWithItsDefault) {
   }
 }
 
-// Every catalog names its file's language, has the English keys and placeholders, and reads
-// back from a pack of either format as it was compiled.
+// Every catalog names its language, has the English keys and placeholders, and reads back from either format.
 TEST(CatalogsTest, CatalogsAreCompleteAndRoundTrip) {
   Catalog english;
   const auto englishTexts = Texts(Catalogs() / "en.po", &english);

@@ -2,8 +2,10 @@
 #include "tools/langpack/PackFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "tests/support/TestSupport.h"
@@ -17,31 +19,26 @@ using testing_support::TempFolder;
 
 Catalog Tiny() { return {"de", "D", "P", "", "", {{"k", "v"}}}; }
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (const int v : values) out += static_cast<char>(v);
-  return out;
-}
-
 // The two formats of one tiny pack, byte for byte.
 TEST(PackFileTest, TinyPackBytesInBothFormats) {
   const std::string format1 =
-      "LANGPU16" + Bytes({1, 0, 0, 0, 1, 0, 0, 0, 24, 0, 0, 0,    // version, table layout, header size
-                          4, 0, 0, 0, 'P', 0, 0, 0, 0, 0, 0, 0,   // the project; no revision date
-                          4, 0, 0, 0, 'D', 0, 0, 0, 0, 0, 0, 0,   // the language name; no comment
-                          1, 0, 0, 0, 28, 0, 0, 0,                // entry count, entry size
-                          4, 0, 0, 0, 'k', 0, 0, 0,               // key
-                          4, 0, 0, 0, 'v', 0, 0, 0,               // text
-                          0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0});   // two absent strings; flags: stored
+      "LANGPU16" + std::string{1, 0, 0, 0, 1, 0, 0, 0, 24, 0, 0, 0,    // version, table layout, header size
+                               4, 0, 0, 0, 'P', 0, 0, 0, 0, 0, 0, 0,   // the project; no revision date
+                               4, 0, 0, 0, 'D', 0, 0, 0, 0, 0, 0, 0,   // the language name; no comment
+                               1, 0, 0, 0, 28, 0, 0, 0,                // entry count, entry size
+                               4, 0, 0, 0, 'k', 0, 0, 0,               // key
+                               4, 0, 0, 0, 'v', 0, 0, 0,               // text
+                               0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};    // two absent strings; flags: stored
   const std::string format2 =
-      "URESFILE" + Bytes({130, 0, 0, 0, 0, 0, 0, 0}) +
-      "lang" + Bytes({22, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'd', 0, 'e', 0, 0, 0,  // tag
-                      2, 0, 0, 0, 'D', 0, 0, 0, 0, 0, 0, 0}) +  // language name; a further string, absent
-      "apid" + Bytes({12, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 'P', 0, 0, 0, 0, 0, 0, 0}) +
-      "cmnt" + Bytes({4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) + "STMP" + Bytes({44, 0, 0, 0, 0, 0, 0, 0}) +
-      "data" + Bytes({32, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // entry count, an unused value
-                      2, 0, 0, 0, 'k', 0, 0, 0, 2, 0, 0, 0, 'v', 0, 0, 0,  // key, text
-                      0, 0, 0, 0, 0, 0, 0, 0});  // two absent strings
+      "URESFILE" + std::string{'\x82', 0, 0, 0, 0, 0, 0, 0} +
+      "lang" + std::string{22, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'd', 0, 'e', 0, 0, 0,  // tag
+                           2, 0, 0, 0, 'D', 0, 0, 0, 0, 0, 0, 0} +  // language name; a further string, absent
+      "apid" + std::string{12, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 'P', 0, 0, 0, 0, 0, 0, 0} +
+      "cmnt" + std::string{4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0} +
+      "STMP" + std::string{44, 0, 0, 0, 0, 0, 0, 0} +
+      "data" + std::string{32, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // entry count, an unused value
+                           2, 0, 0, 0, 'k', 0, 0, 0, 2, 0, 0, 0, 'v', 0, 0, 0,  // key, text
+                           0, 0, 0, 0, 0, 0, 0, 0};  // two absent strings
   EXPECT_EQ(langpack::Format1Bytes(Tiny()), format1);
   TempFolder folder;
   for (const auto& [format, expected] : {std::pair{1, format1}, std::pair{2, format2}}) {
@@ -65,6 +62,14 @@ TEST(PackFileTest, TargetsThatAreNoRegularFileAreRefused) {
   }
   EXPECT_TRUE(fs::is_directory(folder / "dir"));
   EXPECT_TRUE(fs::is_symlink(folder / "link"));
+  // A write cut short (here at the file size limit) is refused: the old file stays, no temporary is left.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit small{16, old.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(langpack::WritePack(Tiny(), 1, kept), langpack::Error);
+  setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(ReadFile(kept), "old");
   EXPECT_THROW(langpack::WritePack(Tiny(), 3, kept), langpack::Error);
   EXPECT_THROW(langpack::WritePack({"", "D", "P", "", "", {{"k", "v"}}}, 2, kept), langpack::Error);
