@@ -66,11 +66,15 @@ bool CLangPackMan::AddPack(const CString& path) {
 CString CLangPackMan::SystemLanguageName() const {
   const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
   CString tag = LocaleInfo(locale, LOCALE_SISO639LANGNAME);
-  const CString country = LocaleInfo(locale, LOCALE_SISO3166CTRYNAME);
-  if (!country.IsEmpty()) {
-    tag += u'-';
-    tag += country;
+  if (tag.IsEmpty()) tag = LocaleInfo(locale, LOCALE_SABBREVLANGNAME).Left(2);
+  tag += u'-';
+  CString country = LocaleInfo(locale, LOCALE_SISO3166CTRYNAME);
+  if (country.IsEmpty()) {
+    country = LocaleInfo(locale, LOCALE_SABBREVCTRYNAME);
+    if (country.GetLength() != 2) country.Empty();
   }
+  tag += country;
+  if (country.IsEmpty()) tag = tag.Left(tag.GetLength() - 1);
   std::u16string lower = tag.str();
   for (char16_t& c : lower)
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
