@@ -106,12 +106,17 @@ TEST(PackFileTest, CommandLine) {
     EXPECT_NE(result.err.find(told), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(out));
   }
-  for (const char* format : {"1", "2"}) {
-    ASSERT_EQ(langpack({"compile", folder / "de.po", out, "--format", format}).exitCode, 0);
+  std::vector<std::string> packs;
+  for (const std::string format : {"1", "2", ""}) {
+    std::vector<std::string> args = {"compile", folder / "de.po", out};
+    if (!format.empty()) args.insert(args.end(), {"--format", format});
+    ASSERT_EQ(langpack(args).exitCode, 0);
+    packs.push_back(ReadFile(out));
     ASSERT_EQ(langpack({"decompile", out, folder / "back.po"}).exitCode, 0);
     EXPECT_EQ(langpack::ReadPo(ReadFile(folder / "back.po"), "back.po").messages,
               langpack::ReadPo(ReadFile(folder / "de.po"), "de.po").messages);
   }
+  EXPECT_EQ(packs[2], packs[1]);  // the second format unless another is asked for
 }
 
 }  // namespace
