@@ -96,11 +96,12 @@ Walked Blocks(const ICharEncoding& encoding, const Bytes& text, std::int32_t fro
               bool backwards = false) {
   Walked out;
   std::vector<CodePoint> chars(static_cast<std::size_t>(block), 0xCCCCCCCC);
-  std::vector<std::int32_t> starts(static_cast<std::size_t>(block), -2);
+  std::vector<std::int32_t> starts(static_cast<std::size_t>(block) + 1, -2);  // the last one is never written
   for (std::int32_t at = from, count = 1; count > 0;) {
     const auto walk = backwards ? &ICharEncoding::decodeCharsBackwards : &ICharEncoding::decodeChars;
     const std::int32_t end = (encoding.*walk)(chars.data(), block, count, text.data(), Size(text), at, starts.data());
     for (std::int32_t i = 0; i < count; ++i) out.emplace_back(chars[i], starts[i]);
+    EXPECT_EQ(starts[static_cast<std::size_t>(block)], -2);
     // Forwards the end offset is behind the last character decoded.
     if (count > 0 && !backwards) {
       EXPECT_EQ(encoding.getCharSizeAt(text.data(), Size(text), starts[count - 1]), end - starts[count - 1]);
