@@ -161,7 +161,6 @@ void CKyrellApp::LoadEngine() {
   version.dwOSVersionInfoSize = sizeof version;
   m_isUnicodePlatform = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
   m_texts.SetUnicode(m_isUnicodePlatform);
-  m_inputTexts.SetUnicode(m_isUnicodePlatform);
   m_projectTexts.SetUnicode(m_isUnicodePlatform);
   m_engine = LoadLibraryReporting(kEngineLibrary, true);
 }
