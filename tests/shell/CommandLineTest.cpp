@@ -20,11 +20,7 @@ std::vector<std::u16string> Tokens(const char16_t* line) {
 }
 
 TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
-  struct Case {
-    const char16_t* line;
-    std::vector<std::u16string> tokens;
-  };
-  const Case cases[] = {
+  const std::pair<const char16_t*, std::vector<std::u16string>> cases[] = {
       {u"   ", {}},
       {u"  -autoplay   -selectdrive E:  -copy ", {u"-autoplay", u"-selectdrive", u"E:", u"-copy"}},
       {u"-open \"Z:\\My Projects\\a b.prj\"", {u"-open", u"Z:\\My Projects\\a b.prj"}},
@@ -39,8 +35,7 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
       // Each quote toggles; runs of quotes hold nothing.
       {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Tokens(c.line), c.tokens) << "case " << (&c - cases);
-  // An index outside the tokens gives an empty one.
+  for (const auto& [line, tokens] : cases) EXPECT_EQ(Tokens(line), tokens);
   const CCommandLine line(u"-open a.prj");
   EXPECT_TRUE(line.Token(2).IsEmpty() && line.Token(-1).IsEmpty());
 }
