@@ -201,7 +201,6 @@ IgnisText CKyrellApp::PlaceListPath(int index) {
 
 void CKyrellApp::SetAudioCdList() {
   std::vector<IgnisText>& paths = m_list.audioPaths;
-  paths.clear();
   paths.reserve(static_cast<std::size_t>(m_list.file.Count()));
   for (int i = 0; i < m_list.file.Count(); ++i) paths.push_back(PlaceListPath(i));
   m_list.audio = AudioCdListInput{0, static_cast<std::uint32_t>(paths.size()), paths.data()};
@@ -209,7 +208,6 @@ void CKyrellApp::SetAudioCdList() {
 
 void CKyrellApp::SetDataDiscList() {
   std::vector<DataDiscItem>& items = m_list.dataItems;
-  items.clear();
   items.reserve(static_cast<std::size_t>(m_list.file.Count()));
   for (int i = 0; i < m_list.file.Count(); ++i) {
     const char16_t* path = m_list.file.Path(i);
