@@ -79,8 +79,9 @@ TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
     }
     const ProcessResult result = testing_support::Run(Program({}));
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::string told = "could not be read: ";
+    const std::string told = "Korvane Orbweave 9 could not be read: ";
     const size_t first = result.err.find(told);
+    EXPECT_NE(first, std::string::npos) << result.err;
     EXPECT_EQ(result.err.find(told, first + 1), std::string::npos) << result.err;
     const std::string reason = locked ? "of the file. The program" : "is corrupt. The program";
     EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;

@@ -117,6 +117,11 @@ TEST_F(StartIgnisTest, ScriptCallsTheShellInOrderAndRecordsTheSteps) {
   EXPECT_EQ(ReadDump()["steps"], json::parse(R"([{"name": "build", "called": false, "returned": null},
       {"name": "command:3", "called": false, "returned": null},
       {"name": "idle", "called": false, "returned": null}])"));
+
+  // Without a record the run fails at once, and the dump says so.
+  start_(nullptr, &results);
+  EXPECT_EQ(ReadDump(), json::parse(R"({"record": null, "result": "failure"})"));
+  free_(results);
 }
 
 TEST_F(StartIgnisTest, ResultsAndUnknownSteps) {
@@ -158,11 +163,8 @@ TEST_F(StartIgnisTest, WithoutDisplayOrScriptPrintsASummary) {
   shell.record.taskCode = kTaskCopyDisc;
   shell.record.startMode = kStartWithInput;
   testing::internal::CaptureStdout();
-  void* results = Start(shell.record);
+  free_(Start(shell.record));
   const std::string out = testing::internal::GetCapturedStdout();
-  ASSERT_NE(results, nullptr);
-  EXPECT_EQ(*static_cast<std::uint32_t*>(results), 1u);
-  free_(results);
 
   for (const char* expected : {"Korvane Orbweave 9 \xc3\x84ra", "9.12.0.194 (2210)", "Deutsch", "wide", "copy a disc",
                                "E:", "deutsch.chm", "&Options", "Languages...  [2000]", "Internet"}) {
