@@ -78,7 +78,6 @@ bool CKyrellApp::LaunchEngine() {
 }
 
 LaunchRecord& CKyrellApp::BuildLaunchRecord() {
-  m_texts.Clear();
   m_record = LaunchRecord{};
   LaunchRecord& r = m_record;
   // The layout tag, the registry root and the values only the engine gives
