@@ -88,7 +88,6 @@ TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
   EXPECT_EQ(app.GetSettingString(u"", u"Edition", u"x").str(), u"machine edition");
   EXPECT_EQ(app.GetSettingString(u"", u"ProductCode", u"x").str(), u"user code");
   EXPECT_EQ(app.GetSettingString(u"", u"Version", u"9.12").str(), u"9.12");
-  EXPECT_EQ(app.GetSettingString(u"", u"Absent", u"fallback").str(), u"fallback");
   EXPECT_EQ(app.GetSettingInt(u"", u"UpdateType", 2), 1);
 }
 
@@ -116,6 +115,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_TRUE(Wide(r.reportUrl).ends_with(u"/report/index2.py/sendreport"));
   EXPECT_TRUE(Wide(r.reportTaskDescription).starts_with(u"Please fill out the form completely"));
   EXPECT_EQ(r.taskInput, nullptr);
+  EXPECT_EQ(std::pair(app.UpgradeType(), app.UpdateType()), std::pair(0, 2));
 
   ASSERT_NE(r.font, nullptr);
   const LOGFONTW font{-12, 0, 0, 0, 700, 0, 0, 0, 1, 7, 0, 4, 2, u"MS Shell Dlg"};
@@ -214,6 +214,10 @@ TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
     EXPECT_EQ(app.LaunchEngine(), success);
     EXPECT_EQ(app.IsFirstStart(), first);
   }
+  // Without the engine's exports nothing runs and the user is told.
+  TestableKyrellApp bare;
+  EXPECT_FALSE(bare.LaunchEngine());
+  EXPECT_EQ(compat::mfc::RecordedMessages().at(0).text, u"Could not load orbcore.dll");
 }
 
 // A start-up that ended before the manager and wxWidgets were up shuts down

@@ -107,7 +107,6 @@ TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   ASSERT_EQ(result.exitCode, 0) << result.err;
   nlohmann::json dump = testing_support::ReadJson(dumpPath_);
   nlohmann::json& item = dump["record"]["60"]["12"][0];
-  EXPECT_EQ(dump["record"]["60"]["8"], 1);
   EXPECT_TRUE(item["4"].get<std::string>().ends_with("\\fotos \xC3\xA9t\xC3\xA9\\*.*")) << item;
   EXPECT_FALSE(testing_support::FileExists(list));
 }
