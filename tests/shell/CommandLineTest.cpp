@@ -45,8 +45,8 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
 TEST(ListFile, ReadsPathsOnePerLine) {
   using testing_support::Utf16Bytes;
   const testing_support::TempFolder folder;
-  const std::u16string text = u"Z:\\music\\a.wav\r\n\t Z:\\music\\b \u00e9.wav  \r\n\r\n\nZ:\\last";
-  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9.wav", u"Z:\\last"};
+  const std::u16string text = u"Z:\\music\\a.wav\r\n\t Z:\\music\\b \u00e9\u20ac.wav  \r\n\r\n\nZ:\\last";
+  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9\u20ac.wav", u"Z:\\last"};
   const std::u16string nul = u"Z:\\a\r\nZ:\\b" + std::u16string(1, u'\0') + u"c\r\nZ:\\d";
   const std::pair<std::optional<std::string>, std::vector<std::u16string>> cases[] = {
       {Utf16Bytes(text, false, true), expected},

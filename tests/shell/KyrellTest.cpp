@@ -140,7 +140,6 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
 }
 
 TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
-  // The command line; the task, start mode and drive (null: none) it gives.
   const std::tuple<const char16_t*, std::uint32_t, std::uint32_t, const char16_t*> cases[] = {
       {u"", kTaskDataDisc, kStartNormal, nullptr},
       {u"-open", kTaskDataDisc, kStartNormal, nullptr},
@@ -187,7 +186,6 @@ TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   EXPECT_EQ(r.taskCode, kTaskDataDisc);
   EXPECT_EQ(r.startMode, kStartDataDiscList);
   const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
-  ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->count, 2u);
   EXPECT_EQ(data->items[0].kind, kDataItemFolder);
   EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
@@ -220,8 +218,7 @@ TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
   EXPECT_EQ(compat::mfc::RecordedMessages().at(0).text, u"Could not load orbcore.dll");
 }
 
-// A start-up that ended before the manager and wxWidgets were up shuts down
-// neither: a wxWidgets started elsewhere in the process stays up.
+// Shut-down leaves alone a manager and a wxWidgets this object did not start.
 TEST_F(KyrellTest, ShutDownLeavesAloneWhatItDidNotStart) {
   int argc = 0;
   ASSERT_TRUE(wxEntryStart(argc, static_cast<wxChar**>(nullptr)));

@@ -169,9 +169,8 @@ TEST_F(StartIgnisTest, WithoutDisplayOrScriptPrintsASummary) {
     EXPECT_NE(out.find(expected), std::string::npos) << expected << " missing from:\n" << out;
   }
   EXPECT_EQ(g_log.calls, std::vector<std::string>{"build"});
-  json dump = ReadDump();
-  EXPECT_EQ(dump["result"], "success");
-  EXPECT_EQ(dump["window"], "none");
+  EXPECT_EQ(ReadDump()["result"], "success");
+  EXPECT_EQ(ReadDump()["window"], "none");
 }
 
 TEST_F(StartIgnisTest, AnsiPlatformsGetCodePageTexts) {
