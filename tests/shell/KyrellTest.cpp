@@ -225,7 +225,7 @@ TEST_F(KyrellTest, ShutDownLeavesAloneWhatItDidNotStart) {
   TestableKyrellApp app;
   app.ShutDownApplicationManager();
   app.StopWxWidgets();
-  EXPECT_NE(wxTheApp, nullptr);
+  EXPECT_NE(wxAppConsole::GetInstance(), nullptr);
   wxEntryCleanup();
 }
 
