@@ -23,11 +23,12 @@ constexpr AutoplayHandler kHandlers[] = {
     {u"RIPONARRIVAL", u"CKyrell.Autoplay.RipAudioCD", u"Rip Audio-CD"},
 };
 
-// The prompt that offers handlers exists from Windows XP (5.1) on.
+// The prompt that offers handlers exists from Windows XP (5.1) on; only the
+// NT family ever reached version 5, so the version alone tells.
 bool SystemHasAutoplayHandlers() {
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExW(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) return false;
+  if (!GetVersionExW(&version)) return false;
   return (version.dwMajorVersion == 5 && version.dwMinorVersion != 0) || version.dwMajorVersion >= 6;
 }
 

@@ -17,6 +17,9 @@ class CEngineTexts {
   explicit CEngineTexts(bool unicode = true) : unicode_(unicode) {}
   CEngineTexts(const CEngineTexts&) = delete;
   CEngineTexts& operator=(const CEngineTexts&) = delete;
+  // Moving keeps every text where it is.
+  CEngineTexts(CEngineTexts&&) = default;
+  CEngineTexts& operator=(CEngineTexts&&) = default;
 
   void SetUnicode(bool unicode) { unicode_ = unicode; }
   bool IsUnicode() const { return unicode_; }

@@ -1,6 +1,8 @@
 // Help file choice and the help topic table.
 #include "shell/HelpTopics.h"
 
+#include <algorithm>
+
 #include "compat/win32/File.h"
 
 namespace {
@@ -104,11 +106,7 @@ bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FI
 
 // The file name without folder and extension.
 CString BaseName(const CString& path) {
-  int nameStart = 0;
-  for (int i = 0; i < path.GetLength(); ++i) {
-    if (path[i] == u'\\' || path[i] == u'/') nameStart = i + 1;
-  }
-  CString name = path.Mid(nameStart);
+  CString name = path.Mid(std::max(path.ReverseFind(u'\\'), path.ReverseFind(u'/')) + 1);
   const int dot = name.ReverseFind(u'.');
   return dot < 0 ? name : name.Left(dot);
 }

@@ -1,6 +1,9 @@
 // The application object and its start-up sequence.
 #include "shell/Kyrell.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <wx/init.h>
 
 #include "compat/mfc/MessageBox.h"
@@ -35,7 +38,7 @@ CString SettingsPath(const CString& subkey) {
 CString ErrorText(LONG status) {
   WCHAR text[512] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                static_cast<DWORD>(status), 0, text, 512, nullptr);
+                                static_cast<DWORD>(status), 0, text, std::size(text), nullptr);
   while (length > 0 && (text[length - 1] == u'\r' || text[length - 1] == u'\n')) --length;
   return CString(text, static_cast<int>(length));
 }
@@ -161,7 +164,6 @@ void CKyrellApp::LoadEngine() {
   version.dwOSVersionInfoSize = sizeof version;
   m_isUnicodePlatform = GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
   m_texts.SetUnicode(m_isUnicodePlatform);
-  m_inputTexts.SetUnicode(m_isUnicodePlatform);
   m_projectTexts.SetUnicode(m_isUnicodePlatform);
   m_engine = LoadLibraryReporting(kEngineLibrary, true);
 }
@@ -289,11 +291,7 @@ CString CKyrellApp::ProgramFolder() {
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   const CString file(path, static_cast<int>(length));
   // Drive and folder: everything up to and including the last separator.
-  int nameStart = 0;
-  for (int i = 0; i < file.GetLength(); ++i) {
-    if (file[i] == u'\\' || file[i] == u'/') nameStart = i + 1;
-  }
-  return file.Left(nameStart);
+  return file.Left(std::max(file.ReverseFind(u'\\'), file.ReverseFind(u'/')) + 1);
 }
 
 HMODULE CKyrellApp::LoadLibraryReporting(const CString& fileName, bool report) {

@@ -151,13 +151,18 @@ class CKyrellApp : public CWinApp {
   CHelpTopics m_helpTopics;
   CEngineTexts m_texts;
   LaunchTask m_task;
-  // The task input and its texts; the two lists are freed after the run.
-  CPathnameListFile m_listFile;
-  CEngineTexts m_inputTexts;
-  AudioCdListInput m_audioList{};
-  std::vector<IgnisText> m_audioPaths;
-  DataDiscListInput m_dataList{};
-  std::vector<DataDiscItem> m_dataItems;
+  // The list file of the command line, the input made from it and the texts
+  // that input points to: released as a whole once the engine has returned.
+  struct ListInput {
+    CPathnameListFile file;
+    CEngineTexts texts;
+    std::vector<IgnisText> audioPaths;
+    AudioCdListInput audio{};
+    std::vector<DataDiscItem> dataItems;
+    DataDiscListInput data{};
+  };
+  ListInput m_list;
+  // The project file stays until the process ends.
   ProjectFileInput m_project{};
   CEngineTexts m_projectTexts;
 };

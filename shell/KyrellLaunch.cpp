@@ -78,7 +78,6 @@ bool CKyrellApp::LaunchEngine() {
 }
 
 LaunchRecord& CKyrellApp::BuildLaunchRecord() {
-  m_texts.Clear();
   m_record = LaunchRecord{};
   LaunchRecord& r = m_record;
   // The layout tag, the registry root and the values only the engine gives
@@ -165,8 +164,9 @@ void CKyrellApp::ApplyCommandLine(LaunchRecord& record) {
   // The list is read for any other switch, but used and deleted only for the
   // two that take one; the file is deleted only once it was read whole, so
   // only a regular file is ever deleted.
-  if (!m_listFile.Read(arg1)) {
-    if (m_listFile.Error() == CPathnameListFile::kNotAFile) {
+  m_list.texts.SetUnicode(m_isUnicodePlatform);
+  if (!m_list.file.Read(arg1)) {
+    if (m_list.file.Error() == CPathnameListFile::kNotAFile) {
       CString message = Localize(u"Kyrell.ListFileNotAFile",
                                  u"\"%FILE%\" is not a file and cannot be read as a list of files.");
       ReplacePlaceholder(message, u"%FILE%", arg1);
@@ -178,47 +178,47 @@ void CKyrellApp::ApplyCommandLine(LaunchRecord& record) {
     m_task.code = kTaskAudioCd;
     m_task.startMode = kStartWithInput;
     SetAudioCdList();
-    record.taskInput = &m_audioList;
+    record.taskInput = &m_list.audio;
     DeleteFileW(arg1);
   } else if (arg0.CompareNoCase(u"-datacd") == 0) {
     m_task.code = kTaskDataDisc;
     m_task.startMode = kStartDataDiscList;
     SetDataDiscList();
-    record.taskInput = &m_dataList;
+    record.taskInput = &m_list.data;
     DeleteFileW(arg1);
   } else {
-    m_listFile.Clear();
+    m_list.file.Clear();
   }
 }
 
 // On the NT family the engine reads the list's own zero-terminated paths;
 // otherwise each gets its ANSI copy.
 IgnisText CKyrellApp::PlaceListPath(int index) {
-  if (m_isUnicodePlatform) return m_listFile.Path(index);
-  return m_inputTexts.Place(CString(m_listFile.Path(index)));
+  if (m_isUnicodePlatform) return m_list.file.Path(index);
+  return m_list.texts.Place(CString(m_list.file.Path(index)));
 }
 
 void CKyrellApp::SetAudioCdList() {
-  m_audioPaths.clear();
-  m_audioPaths.reserve(static_cast<std::size_t>(m_listFile.Count()));
-  for (int i = 0; i < m_listFile.Count(); ++i) m_audioPaths.push_back(PlaceListPath(i));
-  m_audioList = AudioCdListInput{0, static_cast<std::uint32_t>(m_audioPaths.size()), m_audioPaths.data()};
+  std::vector<IgnisText>& paths = m_list.audioPaths;
+  paths.reserve(static_cast<std::size_t>(m_list.file.Count()));
+  for (int i = 0; i < m_list.file.Count(); ++i) paths.push_back(PlaceListPath(i));
+  m_list.audio = AudioCdListInput{0, static_cast<std::uint32_t>(paths.size()), paths.data()};
 }
 
 void CKyrellApp::SetDataDiscList() {
-  m_dataItems.clear();
-  m_dataItems.reserve(static_cast<std::size_t>(m_listFile.Count()));
-  for (int i = 0; i < m_listFile.Count(); ++i) {
-    const char16_t* path = m_listFile.Path(i);
+  std::vector<DataDiscItem>& items = m_list.dataItems;
+  items.reserve(static_cast<std::size_t>(m_list.file.Count()));
+  for (int i = 0; i < m_list.file.Count(); ++i) {
+    const char16_t* path = m_list.file.Path(i);
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) continue;  // gone since the list was written
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      m_dataItems.push_back({kDataItemFolder, m_inputTexts.Place(CString(path) + u"\\*.*"), u"\\"});
+      items.push_back({kDataItemFolder, m_list.texts.Place(CString(path) + u"\\*.*"), u"\\"});
     } else {
-      m_dataItems.push_back({kDataItemFile, PlaceListPath(i), u"\\"});
+      items.push_back({kDataItemFile, PlaceListPath(i), u"\\"});
     }
   }
-  m_dataList = DataDiscListInput{0, 0, static_cast<std::uint32_t>(m_dataItems.size()), m_dataItems.data()};
+  m_list.data = DataDiscListInput{0, 0, static_cast<std::uint32_t>(items.size()), items.data()};
 }
 
 void CKyrellApp::SetProjectFile(const CString& path) {
@@ -226,14 +226,5 @@ void CKyrellApp::SetProjectFile(const CString& path) {
   m_project = ProjectFileInput{0, m_projectTexts.Place(path)};
 }
 
-void CKyrellApp::FreeTaskInput() {
-  if (m_task.code == kTaskAudioCd) {
-    std::vector<IgnisText>().swap(m_audioPaths);
-    m_audioList = AudioCdListInput{};
-  } else if (m_task.code == kTaskDataDisc) {
-    std::vector<DataDiscItem>().swap(m_dataItems);
-    m_dataList = DataDiscListInput{};
-  }
-  m_inputTexts.Clear();
-  m_listFile.Clear();
-}
+// A list that was not used is empty already; the project file is kept.
+void CKyrellApp::FreeTaskInput() { m_list = ListInput(); }

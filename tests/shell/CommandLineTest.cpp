@@ -20,11 +20,7 @@ std::vector<std::u16string> Tokens(const char16_t* line) {
 }
 
 TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
-  struct Case {
-    const char16_t* line;
-    std::vector<std::u16string> tokens;
-  };
-  const Case cases[] = {
+  const std::pair<const char16_t*, std::vector<std::u16string>> cases[] = {
       {u"   ", {}},
       {u"  -autoplay   -selectdrive E:  -copy ", {u"-autoplay", u"-selectdrive", u"E:", u"-copy"}},
       {u"-open \"Z:\\My Projects\\a b.prj\"", {u"-open", u"Z:\\My Projects\\a b.prj"}},
@@ -39,8 +35,7 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
       // Each quote toggles; runs of quotes hold nothing.
       {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Tokens(c.line), c.tokens) << "case " << (&c - cases);
-  // An index outside the tokens gives an empty one.
+  for (const auto& [line, tokens] : cases) EXPECT_EQ(Tokens(line), tokens);
   const CCommandLine line(u"-open a.prj");
   EXPECT_TRUE(line.Token(2).IsEmpty() && line.Token(-1).IsEmpty());
 }
@@ -50,8 +45,8 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
 TEST(ListFile, ReadsPathsOnePerLine) {
   using testing_support::Utf16Bytes;
   const testing_support::TempFolder folder;
-  const std::u16string text = u"Z:\\music\\a.wav\r\n  Z:\\music\\b \u00e9.wav  \r\n\r\n\nZ:\\last";
-  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9.wav", u"Z:\\last"};
+  const std::u16string text = u"Z:\\music\\a.wav\r\n\t Z:\\music\\b \u00e9\u20ac.wav  \r\n\r\n\nZ:\\last";
+  const std::vector<std::u16string> expected{u"Z:\\music\\a.wav", u"Z:\\music\\b \u00e9\u20ac.wav", u"Z:\\last"};
   const std::u16string nul = u"Z:\\a\r\nZ:\\b" + std::u16string(1, u'\0') + u"c\r\nZ:\\d";
   const std::pair<std::optional<std::string>, std::vector<std::u16string>> cases[] = {
       {Utf16Bytes(text, false, true), expected},

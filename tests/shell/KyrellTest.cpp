@@ -5,8 +5,13 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include <wx/app.h>
+#include <wx/init.h>
 
 #include "compat/mfc/Backend.h"
 #include "compat/win32/StringConv.h"
@@ -27,6 +32,9 @@ const std::u16string kBase = u"SOFTWARE\\korvane\\Korvane Orbweave 9";
 // Runs the start-up steps that prepare the record, without the engine.
 class TestableKyrellApp : public CKyrellApp {
  public:
+  using CKyrellApp::ShutDownApplicationManager;
+  using CKyrellApp::StopWxWidgets;
+
   const LaunchRecord& Launch(const std::u16string& commandLine) {
     commandLine_ = commandLine;
     m_lpCmdLine = commandLine_.data();
@@ -47,20 +55,9 @@ std::u16string Wide(const void* text) { return text ? static_cast<const char16_t
 std::string Ansi(const void* text) { return text ? static_cast<const char*>(text) : "<null>"; }
 std::u16string U16(const std::string& s) { return compat::win32::Utf8ToUtf16(s); }
 
-// The paths of a list input, wide and ANSI alike.
-template <class Text>
-std::vector<std::basic_string<Text>> Paths(const AudioCdListInput* input) {
-  std::vector<std::basic_string<Text>> paths;
-  for (std::uint32_t i = 0; input != nullptr && i < input->count; ++i) {
-    paths.emplace_back(static_cast<const Text*>(input->paths[i]));
-  }
-  return paths;
-}
-
 class KyrellTest : public testing_support::IsolatedTest {
  protected:
   void SetUp() override {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) UnsetEnv(name);
     compat::mfc::UseRecordingBackend();
     compat::mfc::ClearRecordedMessages();
     // Two application objects alive at once would end the test program.
@@ -71,12 +68,11 @@ class KyrellTest : public testing_support::IsolatedTest {
 
   // A UTF-16LE list file with byte order mark.
   std::string WriteList(const std::string& name, const std::u16string& text) {
-    const std::string path = folder_ / name;
+    const std::string path = folder() / name;
     testing_support::WriteFile(path, testing_support::Utf16Bytes(text, false, true));
     return path;
   }
 
-  const testing_support::TempFolder& folder_ = folder();
   CKyrellApp::SecondInstanceHandler previous_ = nullptr;
 };
 
@@ -87,22 +83,18 @@ TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
   SetRegDword(HKEY_CURRENT_USER, kBase, u"Version", 912);       // wrong type for a text
   SetRegString(HKEY_CURRENT_USER, kBase, u"UpdateType", u"3");  // wrong type for a number
   SetRegDword(HKEY_LOCAL_MACHINE, kBase, u"UpdateType", 1);
-  SetRegDword(HKEY_CURRENT_USER, kBase + u"\\General", u"FirstStart", 0);
 
   TestableKyrellApp app;
   EXPECT_EQ(app.GetSettingString(u"", u"Edition", u"x").str(), u"machine edition");
   EXPECT_EQ(app.GetSettingString(u"", u"ProductCode", u"x").str(), u"user code");
   EXPECT_EQ(app.GetSettingString(u"", u"Version", u"9.12").str(), u"9.12");
-  EXPECT_EQ(app.GetSettingString(u"", u"Absent", u"fallback").str(), u"fallback");
   EXPECT_EQ(app.GetSettingInt(u"", u"UpdateType", 2), 1);
-  EXPECT_EQ(app.GetSettingInt(u"General", u"FirstStart", 1), 0);
 }
 
 TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   TestableKyrellApp app;
   const LaunchRecord& r = app.Launch(u"");
 
-  // Every constant slot, each 32-bit slot of it.
   const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
   for (const IgnisConstantSlots& slots : kLaunchRecordConstants) {
     for (unsigned i = 0; i < slots.count; ++i) {
@@ -123,6 +115,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_TRUE(Wide(r.reportUrl).ends_with(u"/report/index2.py/sendreport"));
   EXPECT_TRUE(Wide(r.reportTaskDescription).starts_with(u"Please fill out the form completely"));
   EXPECT_EQ(r.taskInput, nullptr);
+  EXPECT_EQ(std::pair(app.UpgradeType(), app.UpdateType()), std::pair(0, 2));
 
   ASSERT_NE(r.font, nullptr);
   const LOGFONTW font{-12, 0, 0, 0, 700, 0, 0, 0, 1, 7, 0, 4, 2, u"MS Shell Dlg"};
@@ -147,13 +140,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
 }
 
 TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
-  struct Case {
-    const char16_t* line;
-    std::uint32_t task;
-    std::uint32_t mode;
-    const char16_t* drive;  // null: none
-  };
-  const Case cases[] = {
+  const std::tuple<const char16_t*, std::uint32_t, std::uint32_t, const char16_t*> cases[] = {
       {u"", kTaskDataDisc, kStartNormal, nullptr},
       {u"-open", kTaskDataDisc, kStartNormal, nullptr},
       {u"-autoplay -rip", kTaskRipAudioCd, kStartWithInput, nullptr},
@@ -162,66 +149,92 @@ TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
       {u"-datacd Z:\\nowhere\\list.txt", kTaskDataDisc, kStartNormal, nullptr},
       {u"-open \"Z:\\my projects\\x.prj\"", kTaskOpenProject, kStartWithInput, nullptr},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
+  for (const auto& [line, task, mode, drive] : cases) {
+    SCOPED_TRACE(compat::win32::Utf16ToUtf8(line));
     TestableKyrellApp app;
-    const LaunchRecord& r = app.Launch(c.line);
-    EXPECT_EQ(r.taskCode, c.task);
-    EXPECT_EQ(r.startMode, c.mode);
-    EXPECT_EQ(Wide(r.selectedDrive), c.drive ? c.drive : u"<null>");
-    if (c.task != kTaskOpenProject) continue;
-    ASSERT_NE(r.taskInput, nullptr);
-    EXPECT_EQ(Wide(static_cast<const ProjectFileInput*>(r.taskInput)->path), u"Z:\\my projects\\x.prj");
+    const LaunchRecord& r = app.Launch(line);
+    EXPECT_EQ(r.taskCode, task);
+    EXPECT_EQ(r.startMode, mode);
+    EXPECT_EQ(Wide(r.selectedDrive), drive ? drive : u"<null>");
   }
   EXPECT_TRUE(compat::mfc::RecordedMessages().empty());
 }
 
-TEST_F(KyrellTest, AudioListIsPassedUncheckedDeletedAndReleased) {
+// An audio list is passed unchecked, a data disc list keeps what exists and
+// marks folders; both list files are deleted and both inputs released.
+TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   const std::string list = WriteList("audio.txt", u"Z:\\missing\\one.wav\r\nZ:\\missing\\two.wav\r\n");
   TestableKyrellApp app;
   const LaunchRecord& r = app.Launch(u"-audiocd " + U16(list));
   EXPECT_EQ(r.taskCode, kTaskAudioCd);
   EXPECT_EQ(r.startMode, kStartWithInput);
   const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
-  EXPECT_EQ(Paths<char16_t>(audio),
-            (std::vector<std::u16string>{u"Z:\\missing\\one.wav", u"Z:\\missing\\two.wav"}));
+  ASSERT_EQ(audio->count, 2u);
+  EXPECT_EQ(Wide(audio->paths[0]), u"Z:\\missing\\one.wav");
+  EXPECT_EQ(Wide(audio->paths[1]), u"Z:\\missing\\two.wav");
   EXPECT_FALSE(testing_support::FileExists(list));
   app.FreeTaskInput();
   EXPECT_EQ(audio->count, 0u);
-  EXPECT_EQ(audio->paths, nullptr);
-}
 
-TEST_F(KyrellTest, DataDiscListKeepsWhatExistsAndMarksFolders) {
-  const std::string music = folder_ / "music";
-  const std::string song = folder_ / "song.mp3";
+  const std::string music = folder() / "music";
+  const std::string song = folder() / "song.mp3";
   std::filesystem::create_directory(music);
   testing_support::WriteFile(song, "x");
-  const std::string list =
-      WriteList("data.txt", U16(music + "\n" + folder_ / "gone.txt" + "\n" + song + "\n"));
-  TestableKyrellApp app;
-  const LaunchRecord& r = app.Launch(u"-DATACD " + U16(list));
+  const std::string dataList =
+      WriteList("data.txt", U16(music + "\n" + folder() / "gone.txt" + "\n" + song + "\n"));
+  app.Launch(u"-DATACD " + U16(dataList));
   EXPECT_EQ(r.taskCode, kTaskDataDisc);
   EXPECT_EQ(r.startMode, kStartDataDiscList);
   const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
-  ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->count, 2u);
   EXPECT_EQ(data->items[0].kind, kDataItemFolder);
   EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
   EXPECT_EQ(data->items[1].kind, kDataItemFile);
   EXPECT_EQ(Wide(data->items[1].path), U16(song));
   EXPECT_EQ(std::u16string(data->items[1].targetFolder), u"\\");
-  EXPECT_FALSE(testing_support::FileExists(list));
+  EXPECT_FALSE(testing_support::FileExists(dataList));
   app.FreeTaskInput();
   EXPECT_EQ(data->count, 0u);
-  EXPECT_EQ(data->items, nullptr);
+}
+
+// The engine's verdict is the launch's result. "FirstStart" is read before the
+// launch marks it done: missing or any value but 0 is a first start.
+TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
+  const std::tuple<const char*, std::optional<std::uint32_t>, bool, bool> runs[] = {
+      {"result:success", std::nullopt, true, true}, {"result:failure", 0, false, false},
+      {"result:null", 7, false, true}};
+  for (const auto& [script, firstStart, success, first] : runs) {
+    SCOPED_TRACE(script);
+    if (firstStart) SetRegDword(HKEY_CURRENT_USER, kBase + u"\\General", u"FirstStart", *firstStart);
+    SetEnv("ORBCORE_SCRIPT", script);
+    TestableKyrellApp app;
+    app.Launch(u"");
+    EXPECT_EQ(app.LaunchEngine(), success);
+    EXPECT_EQ(app.IsFirstStart(), first);
+  }
+  // Without the engine's exports nothing runs and the user is told.
+  TestableKyrellApp bare;
+  EXPECT_FALSE(bare.LaunchEngine());
+  EXPECT_EQ(compat::mfc::RecordedMessages().at(0).text, u"Could not load orbcore.dll");
+}
+
+// Shut-down leaves alone a manager and a wxWidgets this object did not start.
+TEST_F(KyrellTest, ShutDownLeavesAloneWhatItDidNotStart) {
+  int argc = 0;
+  ASSERT_TRUE(wxEntryStart(argc, static_cast<wxChar**>(nullptr)));
+  TestableKyrellApp app;
+  app.ShutDownApplicationManager();
+  app.StopWxWidgets();
+  EXPECT_NE(wxAppConsole::GetInstance(), nullptr);
+  wxEntryCleanup();
 }
 
 // Only a regular file read whole for -audiocd or -datacd is used and deleted:
 // a folder (refused by name) or a pipe (by its handle) is said so and kept,
 // and any other switch reads its list but neither uses nor deletes it.
 TEST_F(KyrellTest, ListsNotTakenAreKept) {
-  const std::string fifo = folder_ / "pipe";
-  const std::string dir = folder_ / "folder";
+  const std::string fifo = folder() / "pipe";
+  const std::string dir = folder() / "folder";
   const std::string other = WriteList("other.txt", u"Z:\\a.wav");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::filesystem::create_directory(dir);
@@ -230,7 +243,6 @@ TEST_F(KyrellTest, ListsNotTakenAreKept) {
     TestableKyrellApp app;
     const LaunchRecord& r = app.Launch(option + U16(path));
     EXPECT_EQ(r.taskInput, nullptr) << path;
-    EXPECT_EQ(r.startMode, kStartNormal) << path;
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(path))) << path;
     const auto& messages = compat::mfc::RecordedMessages();
     ASSERT_EQ(messages.size(), path == other ? 0u : 1u) << path;
@@ -244,21 +256,19 @@ TEST_F(KyrellTest, NonNtPlatformGetsAnsiTextsAndNoUpgradeName) {
   SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"win98");
   SetRegString(HKEY_CURRENT_USER, kBase, u"ProductCode", u"");
   const std::string list = WriteList("audio.txt", u"Z:\\a.wav\nZ:\\b.wav");
-  {
-    TestableKyrellApp app;
-    const LaunchRecord& r = app.Launch(u"-open Z:\\p.prj");
-    EXPECT_EQ(Ansi(r.displayName), "Korvane Orbweave 9");
-    EXPECT_EQ(Ansi(static_cast<const ProjectFileInput*>(r.taskInput)->path), "Z:\\p.prj");
-    EXPECT_EQ(Ansi(r.helpTopics->entries[0].topic), "::/proginf.htm");
-    // Wide always, or null off the NT family; an empty product code is null.
-    EXPECT_EQ(r.upgradeName, nullptr);
-    EXPECT_NE(std::u16string(r.supportEmail).find(u'@'), std::u16string::npos);
-    EXPECT_EQ(r.productCode, nullptr);
-  }
+  TestableKyrellApp app;
+  const LaunchRecord& r = app.Launch(u"-open Z:\\p.prj");
+  EXPECT_EQ(Ansi(r.displayName), "Korvane Orbweave 9");
+  EXPECT_EQ(Ansi(static_cast<const ProjectFileInput*>(r.taskInput)->path), "Z:\\p.prj");
+  EXPECT_EQ(Ansi(r.helpTopics->entries[0].topic), "::/proginf.htm");
+  // Wide always, or null off the NT family; an empty product code is null.
+  EXPECT_EQ(r.upgradeName, nullptr);
+  EXPECT_NE(std::u16string(r.supportEmail).find(u'@'), std::u16string::npos);
+  EXPECT_EQ(r.productCode, nullptr);
   // List paths get their ANSI copies too.
-  TestableKyrellApp audio;
-  const auto* input = static_cast<const AudioCdListInput*>(audio.Launch(u"-audiocd " + U16(list)).taskInput);
-  EXPECT_EQ(Paths<char>(input), (std::vector<std::string>{"Z:\\a.wav", "Z:\\b.wav"}));
+  const auto* input = static_cast<const AudioCdListInput*>(app.Launch(u"-audiocd " + U16(list)).taskInput);
+  ASSERT_EQ(input->count, 2u);
+  EXPECT_EQ(Ansi(input->paths[0]) + Ansi(input->paths[1]), "Z:\\a.wavZ:\\b.wav");
 }
 
 // Each handler's key and its "Action" text, terminator included, as Explorer
@@ -294,7 +304,7 @@ TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
 // short name with the active language, the pack's third header string, the
 // default language, the "DefaultHelpFile" setting and "english.chm".
 TEST_F(KyrellTest, HelpFileIsTheFirstCandidateThatExists) {
-  const std::string lang = folder_ / "lang";
+  const std::string lang = folder() / "lang";
   std::filesystem::create_directory(lang);
   const char* const candidates[] = {"Orbweave-de.chm",      "Orbweave-deutsch.chm", "Orbweave-de-de.chm",
                                     "Orbweave-english.chm", "fallback.chm",         "english.chm"};

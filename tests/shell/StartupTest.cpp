@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
@@ -33,6 +34,14 @@ class StartupTest : public testing_support::IsolatedTest {
     return run;
   }
 
+  // A program folder of its own, with copies of `files` (or folders) from the build's.
+  std::string Install(const std::string& name, std::initializer_list<const char*> files) {
+    const std::string install = folder_ / name;
+    std::filesystem::create_directory(install);
+    for (const char* file : files) std::filesystem::copy(bin_ + "/" + file, install + "/" + file);
+    return install;
+  }
+
   static std::optional<std::uint32_t> FirstStart() {
     return testing_support::GetRegDword(HKEY_CURRENT_USER, kKey + u"\\General", u"FirstStart");
   }
@@ -50,8 +59,7 @@ TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) 
   ASSERT_EQ(result.exitCode, 0) << result.err;
   nlohmann::json dump = testing_support::ReadJson(dumpPath_);
   EXPECT_EQ(dump["freeCalls"], 1);
-  EXPECT_EQ(dump["record"]["16"], true);
-  EXPECT_EQ(dump["record"]["20"], true);
+  EXPECT_TRUE(dump["record"]["16"] == true && dump["record"]["20"] == true);
   EXPECT_NE(dump["record"]["32"].get<std::string>().find("%APPNAME%,version %APPVER%"), std::string::npos);
   EXPECT_EQ(FirstStart(), 0u);
 }
@@ -78,11 +86,12 @@ TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
     }
     const ProcessResult result = testing_support::Run(Program({}));
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::string told = "could not be read: ";
+    const std::string told = "Korvane Orbweave 9 could not be read: ";
     const size_t first = result.err.find(told);
     EXPECT_NE(first, std::string::npos) << result.err;
     EXPECT_EQ(result.err.find(told, first + 1), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find(locked ? "locked" : "corrupt"), std::string::npos) << result.err;
+    const std::string reason = locked ? "of the file. The program" : "is corrupt. The program";
+    EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
     EXPECT_EQ(testing_support::ReadJson(dumpPath_)["record"]["144"], "9.12");
     EXPECT_TRUE(locked || testing_support::ReadFile(hive) == junk);
   }
@@ -103,41 +112,37 @@ TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   run.unsetEnv.insert(run.unsetEnv.end(), {"LC_ALL", "LC_CTYPE", "LANG", "LANGUAGE"});
   const ProcessResult result = testing_support::Run(run);
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  nlohmann::json dump = testing_support::ReadJson(dumpPath_);
-  nlohmann::json& item = dump["record"]["60"]["12"][0];
-  EXPECT_EQ(dump["record"]["60"]["8"], 1);
+  const nlohmann::json item = testing_support::ReadJson(dumpPath_)["record"]["60"]["12"][0];
   EXPECT_TRUE(item["4"].get<std::string>().ends_with("\\fotos \xC3\xA9t\xC3\xA9\\*.*")) << item;
   EXPECT_FALSE(testing_support::FileExists(list));
 }
 
 // The locale, or the "Language" setting before it, picks the pack in "lang"; an
 // unknown language falls to the system's, then to English, found by its name.
+// The current pack names the help file first, before the language alone.
 TEST_F(StartupTest, LocaleOrSettingPicksThePackTheEngineSees) {
-  const struct {
-    const char* locale;
-    const char16_t* setting;
-    const char* language;
-    const char* pack;
-    const char* upgradeName;
-  } cases[] = {
+  const std::string install = Install("install", {"orbweave", "libcompat_win32.so", "liborbcore.so", "lang"});
+  for (const char* help : {"/lang/de.chm", "/lang/Orbweave_de.chm"}) testing_support::WriteFile(install + help, "");
+  const std::tuple<const char*, const char16_t*, const char*, const char*, const char*> cases[] = {
       {"de_DE.UTF-8", nullptr, "de", "Orbweave_de.kvnLang", "der Nachfolger von Korvane Orbweave 9"},
       {"pt_BR.UTF-8", u"tlh", "English", "Orbweave_en.kvnLang", "the successor of Korvane Orbweave 9"},
       {"en_US.UTF-8", u"fr-ca", "fr", "Orbweave_fr.kvnLang", "le successeur de Korvane Orbweave 9"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.locale);
-    if (c.setting) {
-      testing_support::SetRegString(HKEY_CURRENT_USER, kKey + u"\\General", u"Language", c.setting);
-    }
+  for (const auto& [locale, setting, language, pack, upgradeName] : cases) {
+    SCOPED_TRACE(locale);
+    if (setting) testing_support::SetRegString(HKEY_CURRENT_USER, kKey + u"\\General", u"Language", setting);
     ProgramRun run = Program({});
+    run.program = install + "/orbweave";
     run.env.erase("LC_ALL");
-    run.env["LANG"] = c.locale;
+    run.env["LANG"] = locale;
     run.unsetEnv.insert(run.unsetEnv.end(), {"LC_ALL", "LC_MESSAGES", "LANGUAGE"});
     const ProcessResult result = testing_support::Run(run);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     nlohmann::json record = testing_support::ReadJson(dumpPath_)["record"];
-    EXPECT_EQ(record["12"], c.language);
-    EXPECT_TRUE(record["72"].get<std::string>().ends_with(std::string("\\lang\\") + c.pack)) << record["72"];
-    EXPECT_EQ(record["272"], c.upgradeName);
+    EXPECT_EQ(record["12"], language);
+    EXPECT_TRUE(record["72"].get<std::string>().ends_with(std::string("\\lang\\") + pack)) << record["72"];
+    EXPECT_EQ(record["272"], upgradeName);
+    const std::string help = record["64"]["16"];
+    EXPECT_EQ(help.ends_with("\\lang\\Orbweave_de.chm"), language == std::string("de")) << help;
   }
 }
 
@@ -151,8 +156,7 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
   EXPECT_EQ(second.err + second.out, "");
   EXPECT_FALSE(testing_support::FileExists(secondDump));
 
-  const ProcessResult firstResult = first.Wait();
-  EXPECT_EQ(firstResult.exitCode, 0) << firstResult.err;
+  EXPECT_EQ(first.Wait().exitCode, 0);
 }
 
 // A program folder without an engine (nor drive library), with one lacking
@@ -161,11 +165,7 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
 TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
   for (const char* engine : {"", "libengine_without_exports.so", "libengine_start_only.so"}) {
     const bool withEngine = *engine != 0;
-    const std::string install = folder_ / (withEngine ? engine : "bare");
-    std::filesystem::create_directory(install);
-    for (const char* file : {"orbweave", "libcompat_win32.so"}) {
-      std::filesystem::copy_file(bin_ + "/" + file, install + "/" + file);
-    }
+    const std::string install = Install(withEngine ? engine : "bare", {"orbweave", "libcompat_win32.so"});
     if (withEngine) {
       std::filesystem::copy_file(bin_ + "/libkvn_spti.so", install + "/libkvn_spti.so");
       std::filesystem::copy_file(bin_ + "/" + engine, install + "/liborbcore.so");

@@ -94,8 +94,6 @@ struct ShellRecord {
     record.fullVersion = u"9.12.0.194 (2210)";
     record.appManager = &record;
   }
-  ShellRecord(const ShellRecord&) = delete;
-  ShellRecord& operator=(const ShellRecord&) = delete;
 };
 
 // Without a display or script, with the engine loaded and the log cleared.

@@ -94,7 +94,6 @@ TEST_F(EngineWindowTest, WithoutApplicationTheWindowBringsItsOwn) {
   EXPECT_LE(engine_test::g_idleCalls, 30);
   // The request to close ended the run, not the test's patience.
   EXPECT_GE(ran, std::chrono::milliseconds(5500));
-  EXPECT_LT(ran, std::chrono::seconds(20));
   EXPECT_EQ(wxTheApp, nullptr) << "the engine's own application outlived its window";
   EXPECT_EQ(ReadDump()["window"], "shown");
 }
