@@ -282,6 +282,9 @@ TEST(Strings, NextTokenSplitsIntoFields) {
       EXPECT_EQ(Tokens<false>(text, separator, true), (Fields{"a, b,, " EURO ", ", ""}));
       EXPECT_EQ(Tokens<false>(text, separator, false), (Fields{"a, b,, " EURO ", C"}));
     });
+    EachFormOrCodePoint(u"C", [&](const auto& separator) {
+      EXPECT_EQ(Tokens<false>(text, separator, false), (Fields{"a, b,, " EURO ", ", ""}));
+    });
     // Lists and sets, each in both case modes.
     const auto split = [&](const auto& list, const Fields& cased, const Fields& folded) {
       EXPECT_EQ(Tokens<true>(text, list, false), cased) << WHERE(text);
@@ -326,11 +329,11 @@ TEST(Strings, CountAndReplaceOccurrences) {
     }
   }
   const String text = "Hello HELLO";
-  EXPECT_EQ(ToUTF8(text->replace(u"lo", u"p")), "Help HELLO");
+  EXPECT_EQ(ToUTF8(text->replace(u"LO", u"p")), "Hello HELp");
   EXPECT_EQ(ToUTF8(text->replaceNoCase(u"LO", u"p")), "Help HELp");
   EXPECT_EQ(ToUTF8(text->replace("L", "l")), "Hello HEllO");
   EXPECT_EQ(ToUTF8(text->replaceNoCase("HeLLo", "")), " ");
-  EXPECT_EQ(ToUTF8(text->replace('l', 0x20ac)), "He" EURO EURO "o HELLO");
+  EXPECT_EQ(ToUTF8(text->replace('L', 0x20ac)), "Hello HE" EURO EURO "O");
   EXPECT_EQ(ToUTF8(text->replaceNoCase('L', '_')), "He__o HE__O");
   EXPECT_TRUE(text->replace("x", "y")->hasEncoding(kLatin1EncodingId));
   EXPECT_TRUE(text->replace(u"o", u"\u20ac")->hasEncoding(kUTF16EncodingId));  // converted where it does not fit
