@@ -231,6 +231,8 @@ TEST(CharEncodings, CharOffsetsUpToTheEnd) {
   const Bytes utf16 = {0x41, 0x00, 0x3D, 0xD8, 0x00, 0xDE};
   EXPECT_EQ(UTF16().getCharOffset(utf16.data(), 6, 2), 6);
   EXPECT_EQ(UTF16().getCharOffset(utf16.data(), 6, 3), -1);
+  for (const ICharEncoding* encoding : {&UTF8(), &UTF16(), &UTF32(), &Latin1()})
+    EXPECT_EQ(encoding->getCharOffset(utf8.data(), 8, -1), -1) << encoding->getName();
 }
 
 TEST(CharEncodings, BackwardsStrictAndLenient) {

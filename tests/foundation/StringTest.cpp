@@ -231,13 +231,13 @@ TEST(Strings, FindAnyOfAListOrASet) {
     });
   };
   const Where none{-1, -1};
-  const char16_t* wide[] = {u";", u"tWo", nullptr};
-  find(wide, 0, {8, 0}, {5, 1});
+  const char16_t* wide[] = {u";", u"tWo", u"Tw", nullptr};
+  find(wide, 0, {5, 2}, {5, 1});
   findLast(wide, -1, {8, 0}, {8, 0});
-  findLast(wide, 8, none, {5, 1});
-  const char* narrow[] = {"", "TW", "two", nullptr};  // an empty text matches nothing; ties go to the first listed
-  find(narrow, 0, none, {5, 1});
-  findLast(narrow, 15, none, {5, 1});
+  findLast(wide, 8, {5, 2}, {5, 1});
+  const char* narrow[] = {"", "TW", "two", "T", nullptr};  // an empty text matches nothing; ties go to the first listed
+  find(narrow, 0, {5, 3}, {5, 1});
+  findLast(narrow, 15, {5, 3}, {10, 3});
   const P<CConstArray> array = make<CConstArray>();
   array->add(PC<IBase>(make<CConstArray>()));  // no string: matches nothing
   array->add(String(u"e").get());
