@@ -57,10 +57,8 @@ bool CPathnameListFile::Read(const CString& path) {
   // more slot leaves room for the last line's terminator.
   const auto bytes = static_cast<DWORD>(size.QuadPart);
   std::u16string text(bytes / 2 + 1, u'\0');
-  // Never more than the buffer holds, should the file have grown meanwhile.
-  const auto room = static_cast<DWORD>(std::min<std::size_t>(bytes, text.size() * sizeof(char16_t)));
   DWORD read = 0;
-  if (bytes > 0 && (!ReadFile(file.get(), text.data(), room, &read, nullptr) || read != bytes)) return false;
+  if (bytes > 0 && (!ReadFile(file.get(), text.data(), bytes, &read, nullptr) || read != bytes)) return false;
   error_ = kNone;
   const std::size_t units = bytes / 2;
   if (units == 0) return true;
