@@ -170,6 +170,7 @@ TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   EXPECT_EQ(r.startMode, kStartWithInput);
   const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
   ASSERT_EQ(audio->count, 2u);
+  EXPECT_EQ(audio->reserved, 0u);
   EXPECT_EQ(Wide(audio->paths[0]), u"Z:\\missing\\one.wav");
   EXPECT_EQ(Wide(audio->paths[1]), u"Z:\\missing\\two.wav");
   EXPECT_FALSE(testing_support::FileExists(list));
@@ -187,6 +188,7 @@ TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   EXPECT_EQ(r.startMode, kStartDataDiscList);
   const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
   ASSERT_EQ(data->count, 2u);
+  EXPECT_EQ(data->reserved0 | data->reserved1, 0u);
   EXPECT_EQ(data->items[0].kind, kDataItemFolder);
   EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
   EXPECT_EQ(data->items[1].kind, kDataItemFile);
