@@ -1,6 +1,4 @@
-// The growable arrays (growth, ownership of smart-pointer elements, frail
-// entries), the object arrays, and the enumerators over one array, over none
-// and over several.
+// The growable arrays, the object arrays, and the enumerators over one array, over none and over several.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -115,15 +113,6 @@ TEST(SimpleArray, GrowsByTheStepOrToWhatIsNeededAndRefusesIndexesOutside) {
 }
 
 template <class Ptr>
-Ptr Hold(const P<CItem>& item) {
-  if constexpr (std::is_same_v<Ptr, PFrail<IBase>>) {
-    return PFrail<IBase>::share(item.get());
-  } else {
-    return Ptr(item);
-  }
-}
-
-template <class Ptr>
 class CleaningArray : public testing::Test {};
 using PointerKinds = testing::Types<P<IBase>, PC<IBase>, PFrail<IBase>, P<IComparable>>;
 TYPED_TEST_SUITE(CleaningArray, PointerKinds);
@@ -132,18 +121,18 @@ TYPED_TEST(CleaningArray, ReleasesExactlyTheElementsItDrops) {
   Tally tally;
   {
     TCleaningSimpleArray<TypeParam> array;
-    for (int key = 0; key < 6; ++key) array.add(Hold<TypeParam>(make<CItem>(tally, key)));
+    for (int key = 0; key < 6; ++key) array.add(TypeParam(make<CItem>(tally, key)));
     array.setCount(3);
     EXPECT_EQ(tally.destroyed, (Keys{3, 4, 5}));  // the cut-off elements
     array.setCount(4);
     EXPECT_EQ(array.getObject(3), nullptr);
-    array.set(1, Hold<TypeParam>(make<CItem>(tally, 10)));
+    array.set(1, TypeParam(make<CItem>(tally, 10)));
     array.set(3, array.get(0));  // the same object twice: two references
     array.remove(0);
     EXPECT_EQ(tally.destroyed, (Keys{3, 4, 5, 1}));
     EXPECT_EQ(array.indexOf(array.getObject(2)), 2);
-    array.insert(0, Hold<TypeParam>(make<CItem>(tally, 11)));
-    EXPECT_THROW(array.insert(9, Hold<TypeParam>(make<CItem>(tally, 12))), CInvalidArgError);
+    array.insert(0, TypeParam(make<CItem>(tally, 11)));
+    EXPECT_THROW(array.insert(9, TypeParam(make<CItem>(tally, 12))), CInvalidArgError);
     EXPECT_EQ(tally.destroyed, (Keys{3, 4, 5, 1, 12}));  // the refused one is not leaked
     EXPECT_EQ(array.getCount(), 4);
   }

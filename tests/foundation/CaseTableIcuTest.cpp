@@ -1,5 +1,4 @@
-// Every code point of the case table against ICU's simple mappings, when
-// ICU was built from the same version of the character database.
+// Every code point of the case table against ICU's simple mappings, when both are of one Unicode version.
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>

@@ -1,5 +1,4 @@
-// The Unicode case table: the lookup at its edges, the unpacking of the compressed form, and the rejection
-// of a damaged table. CaseTableIcuTest.cpp compares every code point with ICU.
+// The Unicode case table: lookup at its edges, unpacking of the compressed form, rejection of a damaged one.
 
 #include <gtest/gtest.h>
 

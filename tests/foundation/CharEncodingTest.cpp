@@ -1,5 +1,4 @@
-// The five encodings: strict decoding and encoding at the boundaries of each form (also inside long text,
-// where blocks and counting take their fast paths), limits, and lenient walks over invalid bytes.
+// The five encodings: strict forms at their boundaries, block and counting fast paths, lenient walks.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// Titles and descriptions of every error class, clones, and the narrow text
-// of `what`.
+// Titles and descriptions of every error class, clones, and the narrow text of `what`.
 
 #include <gtest/gtest.h>
 

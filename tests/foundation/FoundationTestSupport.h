@@ -1,6 +1,4 @@
-// Helpers for the foundation tests: readable Strings in failure messages,
-// byte buffers from lists, a scoped C locale, and an object that counts its
-// destructions.
+// Helpers for the foundation tests: readable Strings, byte buffers, a scoped C locale, a counted object.
 #pragma once
 
 #include <gtest/gtest.h>

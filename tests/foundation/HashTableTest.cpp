@@ -1,5 +1,4 @@
-// The chained hash table: where it grows, keys matched across encodings,
-// and release of what it holds.
+// The chained hash table: where it grows, keys matched across encodings, and release of what it holds.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The growable byte buffer's exact growth and truncation, and the
-// pseudo-random generator against the MT19937 reference sequence.
+// The growable byte buffer's exact growth and truncation, and the MT19937 reference sequence.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// Each group of string operations in its text forms (char16_t, char, IString), start forms (position,
-// index) and case modes, with subjects in several encodings.
+// String operations in each text form, start form and case mode, with subjects in several encodings.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// URIs: splitting texts, building from components with escaping, the
-// derived path and query forms, resolution against a base (RFC 2396
-// appendix C), making relative, and the new URIs built from old ones.
+// URIs: splitting, building with escaping, derived forms, resolving, making relative, new URIs from old.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
