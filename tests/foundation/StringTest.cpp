@@ -217,39 +217,36 @@ TEST(Strings, FindAnyOfAListOrASet) {
   const auto match = [&](Where where) {
     return where.first < 0 ? StringMatch{} : StringMatch{text->makePosition(where.first), where.second};
   };
-  const auto find = [&](const auto& list, std::int32_t start, Where cased, Where folded) {
+  // The first match from `start` or, with `last`, the last one ending at or before it, in both case modes.
+  const auto check = [&](bool last, const auto& list, std::int32_t start, Where cased, Where folded) {
     EachStart(text, start, [&](auto from) {
-      EXPECT_EQ(text->findAny(list, from), match(cased)) << start;
-      EXPECT_EQ(text->findAnyNoCase(list, from), match(folded)) << start;
+      EXPECT_EQ(last ? text->findLastAny(list, from) : text->findAny(list, from), match(cased)) << start;
+      EXPECT_EQ(last ? text->findLastAnyNoCase(list, from) : text->findAnyNoCase(list, from), match(folded))
+          << start;
     });
   };
-  const auto findLast = [&](const auto& list, std::int32_t bound, Where cased, Where folded) {
-    EachStart(text, bound, [&](auto from) {
-      EXPECT_EQ(text->findLastAny(list, from), match(cased)) << bound;
-      EXPECT_EQ(text->findLastAnyNoCase(list, from), match(folded)) << bound;
-    });
-  };
+  constexpr bool kFirst = false, kLast = true;
   const Where none{-1, -1};
   const char16_t* wide[] = {u";", u"tWo", u"Tw", nullptr};
-  find(wide, 0, {5, 2}, {5, 1});
-  findLast(wide, -1, {8, 0}, {8, 0});
-  findLast(wide, 8, {5, 2}, {5, 1});
+  check(kFirst, wide, 0, {5, 2}, {5, 1});
+  check(kLast, wide, -1, {8, 0}, {8, 0});
+  check(kLast, wide, 8, {5, 2}, {5, 1});
   const char* narrow[] = {"", "TW", "two", "T", nullptr};  // an empty text matches nothing; ties go to the first listed
-  find(narrow, 0, {5, 3}, {5, 1});
-  findLast(narrow, 15, {5, 3}, {10, 3});
+  check(kFirst, narrow, 0, {5, 3}, {5, 1});
+  check(kLast, narrow, 15, {5, 3}, {10, 3});
   const P<CConstArray> array = make<CConstArray>();
   array->add(PC<IBase>(make<CConstArray>()));  // no string: matches nothing
   array->add(String(u"e").get());
   array->add(String("T").get());
-  find(*array, 0, {2, 1}, {2, 1});
-  find(*array, 6, {13, 1}, {10, 2});
-  findLast(*array, 15, {14, 1}, {14, 1});
+  check(kFirst, *array, 0, {2, 1}, {2, 1});
+  check(kFirst, *array, 6, {13, 1}, {10, 2});
+  check(kLast, *array, 15, {14, 1}, {14, 1});
   // Sets: the number found is the member's place in the set.
   EachForm(u"Tw", [&](const auto& set) {
-    find(set, 0, {5, 0}, {5, 0});
-    find(set, 7, none, {10, 0});
-    findLast(set, -1, {6, 1}, {10, 0});
-    findLast(set, 6, {5, 0}, {5, 0});
+    check(kFirst, set, 0, {5, 0}, {5, 0});
+    check(kFirst, set, 7, none, {10, 0});
+    check(kLast, set, -1, {6, 1}, {10, 0});
+    check(kLast, set, 6, {5, 0}, {5, 0});
   });
 }
 
