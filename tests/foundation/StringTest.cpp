@@ -543,11 +543,7 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
                                     static_cast<std::int32_t>(bytes.size())));
   };
   const std::string run(20, 'a');
-  struct Find {
-    String subject;
-    const char16_t* needle;
-    StringPosition found;
-  } finds[] = {
+  const std::tuple<String, const char16_t*, StringPosition> finds[] = {
       {utf8("a\xff" "b"), u"ab", {0, 0}},  // the broken byte between is skipped
       {utf8(run + "\xc1\x81"), u"A", {20, 20}},
       {utf8("\xe2" EURO), u"\u20ac", {0, 1}},
@@ -556,7 +552,7 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
       {utf8(run + "\xc3\xa9xy"), u"xyz", StringPosition::none()},
       {String((run + "\xe9xyz").c_str()), u"\u00e9xy", {20, 20}},
   };
-  for (const Find& row : finds) EXPECT_EQ(row.subject->find(row.needle), row.found) << WHERE(row.subject);
+  for (const auto& [subject, needle, found] : finds) EXPECT_EQ(subject->find(needle), found) << WHERE(subject);
 
   // Equal bytes are passed over in one go; the comparison resumes where both texts start a character.
   const std::u16string wrun(20, u'a');
@@ -595,23 +591,19 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
   }
 
   EXPECT_EQ(utf8("a\xff\xc3\xa9")->hashCode(), String(u"a\u00e9")->hashCode());
-  struct Mapping {
-    String subject;
-    bool upper;
-    std::string mapped;
-    std::uint32_t encoding;
-  } mappings[] = {
+  // The subject, upper (or lower) case, the mapped text and its encoding.
+  const std::tuple<String, bool, std::string, std::uint32_t> mappings[] = {
       {utf8("A\xff" "B\xc4\xb0"), false, "abi", kUTF8EncodingId},       // broken byte dropped, U+0130 shrinks
       {utf8(run + "\xc8\xba"), false, run + "\xe2\xb1\xa5", kUTF8EncodingId},  // U+023A grows to U+2C65
       {String("\xff\xb5x"), true, "\xc5\xb8\xce\x9cX", kUTF16EncodingId},     // beyond Latin-1
       {String(u"\u023a\U00010428"), true, "\xc8\xba\xf0\x90\x90\x80", kUTF16EncodingId},
   };
-  for (const Mapping& row : mappings) {
-    const String mapped = row.upper ? row.subject->toUpperCase() : row.subject->toLowerCase();
-    EXPECT_EQ(ToUTF8(mapped), row.mapped) << WHERE(row.subject);
-    EXPECT_EQ(mapped->getEncodingId(), row.encoding) << WHERE(row.subject);
+  for (const auto& [subject, upper, text, encoding] : mappings) {
+    const String mapped = upper ? subject->toUpperCase() : subject->toLowerCase();
+    EXPECT_EQ(ToUTF8(mapped), text) << WHERE(subject);
+    EXPECT_EQ(mapped->getEncodingId(), encoding) << WHERE(subject);
     const String recounted = make<CString>(mapped->data(), mapped->byteLength(), -1, false, mapped->getEncoding());
-    EXPECT_EQ(mapped->length(), recounted->length()) << WHERE(row.subject);
+    EXPECT_EQ(mapped->length(), recounted->length()) << WHERE(subject);
   }
 }
 

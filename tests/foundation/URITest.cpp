@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "FoundationTestSupport.h"
 #include "foundation/CURI.h"
@@ -26,6 +27,8 @@ std::string Joined(const P<IConstArray>& parts) {
 }
 
 P<IURI> Parse(const char16_t* text) { return make<CURI>(text); }
+
+using TextCase = std::pair<const char16_t*, const char*>;  // a text and what is expected of it
 
 TEST(URI, SplitsTextIntoComponentsAndTellsEmptyFromAbsent) {
   struct Row {
@@ -77,15 +80,12 @@ TEST(URI, SplitsTextIntoComponentsAndTellsEmptyFromAbsent) {
 }
 
 TEST(URI, UnescapesRunsAsUTF8AndKeepsWhatIsNoCharacter) {
-  const struct {
-    const char16_t* path;
-    const char* plain;
-  } rows[] = {
+  const TextCase rows[] = {
       {u"%41%62", "Ab"}, {u"%c3%A9", "é"}, {u"%e2%82%ac!", "€!"}, {u"%f0%9f%98%80", "😀"},
       {u"%ff%41", "%ffA"}, {u"%c3", "%c3"}, {u"%c0%80", "%c0%80"}, {u"%ed%a0%80", "%ed%a0%80"},
       {u"%4", "%4"}, {u"%g1%", "%g1%"}, {u"a%2fb", "a/b"},
   };
-  for (const auto& row : rows) EXPECT_EQ(Shown(Parse(row.path)->getPath()), row.plain) << Shown(row.path);
+  for (const auto& [path, plain] : rows) EXPECT_EQ(Shown(Parse(path)->getPath()), plain) << Shown(path);
 }
 
 TEST(URI, BuildsTextFromEscapedComponents) {
@@ -119,10 +119,7 @@ TEST(URI, BuildsTextFromEscapedComponents) {
 
 TEST(URI, ResolvesTheReferenceExamplesOfRFC2396) {
   const P<IURI> base = Parse(u"http://a/b/c/d;p?q");
-  const struct {
-    const char16_t* reference;
-    const char* resolved;
-  } rows[] = {
+  const TextCase rows[] = {
       {u"g:h", "g:h"}, {u"./g", "http://a/b/c/g"}, {u"g/", "http://a/b/c/g/"}, {u"/g", "http://a/g"},
       {u"//g", "http://g"}, {u"?y", "http://a/b/c/?y"}, {u"#s", "http://a/b/c/d;p?q#s"}, {u"..", "http://a/b/"},
       {u"g?y#s", "http://a/b/c/g?y#s"}, {u".", "http://a/b/c/"}, {u"../", "http://a/b/"}, {u"../..", "http://a/"},
@@ -131,8 +128,8 @@ TEST(URI, ResolvesTheReferenceExamplesOfRFC2396) {
       {u"./g/.", "http://a/b/c/g/"}, {u"g/../h", "http://a/b/c/h"}, {u"g;x=1/../y", "http://a/b/c/y"},
       {u"g?y/../x", "http://a/b/c/g?y/../x"}, {u"g#s/../x", "http://a/b/c/g#s/../x"}, {u"http:g", "http:g"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(Shown(Parse(row.reference)->resolveAgainst(*base)->getText()), row.resolved) << Shown(row.reference);
+  for (const auto& [reference, resolved] : rows) {
+    EXPECT_EQ(Shown(Parse(reference)->resolveAgainst(*base)->getText()), resolved) << Shown(reference);
   }
   // A base with an authority and no path stands for its root; the result
   // keeps the base's user information and port.
@@ -142,10 +139,7 @@ TEST(URI, ResolvesTheReferenceExamplesOfRFC2396) {
 
 TEST(URI, MakesRelativeReferences) {
   const P<IURI> base = Parse(u"http://a/b/c/d;p?q");
-  const struct {
-    const char16_t* uri;
-    const char* relative;
-  } rows[] = {
+  const TextCase rows[] = {
       {u"http://a/b/c/g", "g"}, {u"http://a/b/c/g/h", "g/h"}, {u"http://a/b/g", "../g"},
       {u"http://a/g?y#s", "../../g?y#s"}, {u"HTTP://A/b/c/g", "g"}, {u"http://a/b/c/d;p?q#s", "#s"},
       {u"http://a/b/c/d;p?q", ""},
@@ -156,8 +150,8 @@ TEST(URI, MakesRelativeReferences) {
       {u"https://a/b/c/g", "https://a/b/c/g"}, {u"http://u@a/b/c/g", "http://u@a/b/c/g"},
       {u"http://a:80/b", "http://a:80/b"}, {u"g", "g"}, {u"mailto:x", "mailto:x"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(Shown(Parse(row.uri)->makeRelativeTo(*base)->getText()), row.relative) << Shown(row.uri);
+  for (const auto& [uri, relative] : rows) {
+    EXPECT_EQ(Shown(Parse(uri)->makeRelativeTo(*base)->getText()), relative) << Shown(uri);
   }
   EXPECT_EQ(Shown(Parse(u"http://a/x")->makeRelativeTo(*Parse(u"http://a/../b/c"))->getText()), "http://a/x");
 }
@@ -197,10 +191,7 @@ TEST(URI, SplitsPathIntoSegmentsAndQueryIntoParameters) {
 
 TEST(URI, BuildsNewURIsFromOldOnes) {
   const P<IURI> uri = Parse(u"http://u@h:8/a/./b?q#f");
-  const struct {
-    P<IURI> made;
-    const char* text;
-  } rows[] = {
+  const std::pair<P<IURI>, const char*> rows[] = {
       {uri->getParent(), "http://u@h:8/a/./"},
       {Parse(u"http://h/a/b/")->getParent(), "http://h/a/"},
       {Parse(u"http://h/")->getParent(), "http://h/"},
@@ -219,7 +210,7 @@ TEST(URI, BuildsNewURIsFromOldOnes) {
       {uri->replace(URIComponent::kFragment, nullptr), "http://u@h:8/a/./b?q"},
       {Parse(u"a/b")->replace(URIComponent::kHost, "h"), "//h/a/b"},
   };
-  for (const auto& row : rows) EXPECT_EQ(Shown(row.made->getText()), row.text);
+  for (const auto& [made, text] : rows) EXPECT_EQ(Shown(made->getText()), text);
   EXPECT_EQ(Shown(uri->replace(URIComponent::kPort, "9")->getAuthority()), "u@h:9");
 }
 
@@ -246,15 +237,12 @@ TEST(URI, ComparesSchemeAndHostWithoutCase) {
 }
 
 TEST(URI, ShowsFileURIsAsPaths) {
-  const struct {
-    const char16_t* text;
-    const char* shown;
-  } rows[] = {
+  const TextCase rows[] = {
       {u"file:///C:/a%20b/c.txt", "C:\\a b\\c.txt"}, {u"file:C:/x", "C:\\x"}, {u"FILE://localhost/c|/x", "c:\\x"},
       {u"file://server/share/a", "\\\\server\\share\\a"}, {u"file:///home/ann/a%20b", "/home/ann/a b"},
       {u"http://h/a%20b", "http://h/a%20b"},
   };
-  for (const auto& row : rows) EXPECT_EQ(Shown(Parse(row.text)->getDisplayText()), row.shown);
+  for (const auto& [text, shown] : rows) EXPECT_EQ(Shown(Parse(text)->getDisplayText()), shown);
 }
 
 }  // namespace
