@@ -85,9 +85,7 @@ TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
   table.insert(String(u"Abc").get(), 3);
   EXPECT_EQ(table.getCount(), 2);
   EXPECT_EQ(*table.find(*String("Abc")), 3);
-  for (const auto& node : table) {
-    EXPECT_EQ(node.key->getEncodingId(), UTF8("x")->getEncodingId());
-  }
+  for (const auto& node : table) EXPECT_EQ(node.key->getEncodingId(), kUTF8EncodingId);
   // Keys of equal hashes stay apart: "ay" and "ba", and "ay" behind a NUL.
   const String colliding[] = {u"ay", u"ba", make<CWCharString>(u"\0ay", 6)};
   for (int i = 0; i < 3; ++i) table.insert(colliding[i].get(), 10 + i);

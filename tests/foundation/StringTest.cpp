@@ -1,6 +1,5 @@
 // String operations in each text form, start form and case mode, with subjects in several encodings.
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -448,18 +447,16 @@ TEST(Strings, SpliceAndConcatConvertWhenTheTextDoesNotFit) {
                 Bytes(static_cast<std::size_t>(nulSize), 0));
     }
   }
+  // Each form of the other text, spliced in at an index and at a position, and appended.
   const String text = "ab";
-  EXPECT_EQ(ToUTF8(text->splice(1, 0, u"\u20ac")), "a" EURO "b");
-  EXPECT_EQ(ToUTF8(text->splice(text->makePosition(1), 1, u"")), "a");
-  EXPECT_EQ(ToUTF8(text->splice(0, 1, "x")), "xb");
-  EXPECT_EQ(ToUTF8(text->splice(text->makePosition(2), 0, "c")), "abc");
+  EachFormOrCodePoint(u"\u00e9", [&](const auto& other) {
+    EachStart(text, 1, [&](auto at) { EXPECT_EQ(ToUTF8(text->splice(at, 1, other)), "a\xc3\xa9"); });
+    EXPECT_EQ(ToUTF8(text->concat(other)), "ab\xc3\xa9");
+    EXPECT_TRUE(text->concat(other)->hasEncoding(kLatin1EncodingId));
+  });
   EXPECT_EQ(ToUTF8(text->splice(1, -1, CodePoint(0x1F600))), "a\xf0\x9f\x98\x80");
-  EXPECT_EQ(ToUTF8(text->splice(text->makePosition(0), 0, CodePoint('_'))), "_ab");
-  EXPECT_EQ(ToUTF8(text->concat(u"\u20ac")), "ab" EURO);
   EXPECT_EQ(ToUTF8(text->concat("c") + u"d" + "e"), "abcde");
   EXPECT_EQ(ToUTF8(text->concat(*text)), "abab");
-  EXPECT_EQ(ToUTF8(text->concat(CodePoint(0xe9))), "ab\xc3\xa9");
-  EXPECT_TRUE(text->concat(CodePoint(0xe9))->hasEncoding(kLatin1EncodingId));
 }
 
 TEST(Strings, PositionsAndCharacters) {
@@ -499,7 +496,6 @@ TEST(Strings, PositionsAndCharacters) {
 TEST(Strings, CodePageStringsRefuseToWorkBackwards) {
   const std::uint8_t bytes[] = "abcab";
   const String text = make<CCPString>(bytes);
-  EXPECT_FALSE(text->canIterateBackwards());
   EXPECT_EQ(text->find("ab", 1).index, 3);  // forwards works
   StringPosition end = text->makePosition(5);
   const char* list[] = {"a", nullptr};
@@ -645,7 +641,6 @@ TEST(Strings, ParseIntegers) {
       EXPECT_THROW(parseInt(row.text, row.base), CParseError) << ToUTF8(row.text);
     }
   }
-  EXPECT_THAT([] { parseInt("", 10); }, testing::ThrowsMessage<CParseError>(testing::StrEq("Error parsing integer.")));
 }
 
 TEST(StringEngine, FitsInEncodingAtTheBoundaries) {
