@@ -112,30 +112,33 @@ TEST(Strings, ConstructionModesAndTermination) {
   }
 }
 
-// compare, matchesAt and startsWith from a start, in both case modes.
-TEST(Strings, CompareMatchAndStartFromAPlace) {
+// compare, matchesAt and startsWith from a start, and endsWith, in both case modes.
+TEST(Strings, CompareMatchStartAndEnd) {
   struct Row {
     const char16_t *subject, *other;
     std::int32_t start, max;
     std::int32_t compare, compareNoCase;
-    bool matches, matchesNoCase, starts, startsNoCase;
+    bool matches, matchesNoCase, starts, startsNoCase, ends, endsNoCase;
   } rows[] = {
-      {u"abc", u"abcd", 0, -1, -1, -1, false, false, false, false},
-      {u"abcd", u"abc", 0, -1, 1, 1, false, false, true, true},
-      {u"abcd", u"abc", 0, 3, 0, 0, true, true, true, true},
-      {u"abcd", u"CD", 2, -1, 1, 0, false, true, false, true},
-      {u"ABXX", u"abcd", 0, 2, -1, 0, false, true, false, false},
-      {u"gr\u00fc\u00df", u"\u00fc\u00df", 2, -1, 0, 0, true, true, true, true},
-      {u"a\U0001F600b", u"\U0001F600B", 1, -1, 1, 0, false, true, false, true},
-      {u"\u0130", u"i", 0, -1, 1, 0, false, true, false, true},  // folds by the simple lower-case mapping
-      {u"\u00c9T\u00c9", u"\u00e9t\u00e9", 0, -1, -1, 0, false, true, false, true},
-      {u"ab", u"", 2, -1, 0, 0, true, true, true, true},
-      {u"", u"", 0, -1, 0, 0, true, true, true, true},
+      {u"abc", u"abcd", 0, -1, -1, -1, false, false, false, false, false, false},
+      {u"abcd", u"abc", 0, -1, 1, 1, false, false, true, true, false, false},
+      {u"abcd", u"abc", 0, 3, 0, 0, true, true, true, true, false, false},
+      {u"abcd", u"CD", 2, -1, 1, 0, false, true, false, true, false, true},
+      {u"ABXX", u"abcd", 0, 2, -1, 0, false, true, false, false, false, false},
+      {u"gr\u00fc\u00df", u"\u00fc\u00df", 2, -1, 0, 0, true, true, true, true, true, true},
+      {u"a\U0001F600b", u"\U0001F600B", 1, -1, 1, 0, false, true, false, true, false, true},
+      // U+0130 folds to i by the simple lower-case mapping.
+      {u"\u0130", u"i", 0, -1, 1, 0, false, true, false, true, false, true},
+      {u"\u00c9T\u00c9", u"\u00e9t\u00e9", 0, -1, -1, 0, false, true, false, true, false, true},
+      {u"ab", u"", 2, -1, 0, 0, true, true, true, true, true, true},
+      {u"", u"", 0, -1, 0, 0, true, true, true, true, true, true},
   };
   for (const Row& row : rows) {
     for (const String& subject : Subjects(row.subject)) {
       EachForm(row.other, [&](const auto& other) {
         SCOPED_TRACE(testing::Message() << WHERE(subject) << " against " << ToUTF8(row.other));
+        EXPECT_EQ(subject->endsWith(other), row.ends);
+        EXPECT_EQ(subject->endsWithNoCase(other), row.endsNoCase);
         EachStart(subject, row.start, [&](auto start) {
           EXPECT_EQ(subject->compare(other, start, row.max), row.compare);
           EXPECT_EQ(subject->compareNoCase(other, start, row.max), row.compareNoCase);
@@ -150,24 +153,6 @@ TEST(Strings, CompareMatchAndStartFromAPlace) {
   EXPECT_FALSE(String("ab")->startsWith("", 3));  // no such place
   EXPECT_EQ(String("abc")->compareTo(*String(u"abc")), 0);
   EXPECT_EQ(String("abc")->compareTo(*GetUTF8CharEncoding().get()->describe()), -1);
-}
-
-TEST(Strings, EndsWith) {
-  struct Row {
-    const char16_t *subject, *other;
-    bool ends, endsNoCase;
-  } rows[] = {
-      {u"abcd", u"cd", true, true},     {u"abcd", u"CD", false, true}, {u"cd", u"abcd", false, false},
-      {u"abcd", u"", true, true},       {u"abcd", u"bc", false, false}, {u"x\u20acY", u"\u20acy", false, true},
-  };
-  for (const Row& row : rows) {
-    for (const String& subject : Subjects(row.subject)) {
-      EachForm(row.other, [&](const auto& other) {
-        EXPECT_EQ(subject->endsWith(other), row.ends) << WHERE(subject) << " " << ToUTF8(row.other);
-        EXPECT_EQ(subject->endsWithNoCase(other), row.endsNoCase) << WHERE(subject) << " " << ToUTF8(row.other);
-      });
-    }
-  }
 }
 
 // find from a start and findLast up to a bound; the found position's offset agrees with makePosition's.
