@@ -463,17 +463,14 @@ TEST(Strings, PositionsAndCharacters) {
   EXPECT_EQ(forwards, (std::vector<CodePoint>{'a', 0x20ac, 0x1F600, 'b'}));
   EXPECT_EQ(backwards, (std::vector<CodePoint>{'b', 0x1F600, 0x20ac, 'a'}));
 
-  for (std::int32_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(text->charAt(i), forwards[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(text->charAt(text->makePosition(i)), forwards[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(text->charAt(i, RangeTested::kYes), forwards[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(text->charAt(text->makePosition(i), RangeTested::kYes), forwards[static_cast<std::size_t>(i)]);
+  // Each character by index and by position, with and without the range tested first; 0 outside.
+  for (std::int32_t i : {-1, 0, 1, 2, 3, 4, 99}) {
+    const CodePoint c = i >= 0 && i < 4 ? forwards[static_cast<std::size_t>(i)] : 0;
+    EachStart(text, i, [&](auto at) {
+      EXPECT_EQ(text->charAt(at), c) << i;
+      EXPECT_EQ(text->charAt(at, RangeTested::kYes), c) << i;
+    });
   }
-  for (std::int32_t outside : {-1, 4, 99}) {
-    EXPECT_EQ(text->charAt(outside), 0u);
-    EXPECT_EQ(text->charAt(outside, RangeTested::kYes), 0u);
-  }
-  EXPECT_EQ(text->charAt(StringPosition{4, 9}), 0u);
   EXPECT_EQ(text->charAt(StringPosition{-1, 0}, RangeTested::kYes), 0u);
   EXPECT_EQ(text->charAt(StringPosition{4, 8}, RangeTested::kYes), 0u);
 }
@@ -594,8 +591,7 @@ TEST(Strings, CollateInTheProcessLocale) {
   EachForm(u"a\u00e9", [&](const auto& other) { EXPECT_GT(b->collate(other), 0); });
   EachForm(u"c", [&](const auto& other) { EXPECT_LT(b->collate(other, b->makePosition(0)), 0); });
   EachForm(u"\u00e9", [&](const auto& other) {
-    EXPECT_EQ(b->collate(other, 1), 0);
-    EXPECT_EQ(b->collate(other, b->makePosition(1)), 0);
+    EachStart(b, 1, [&](auto at) { EXPECT_EQ(b->collate(other, at), 0); });
   });
 }
 
