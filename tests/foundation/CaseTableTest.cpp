@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,10 +14,8 @@ namespace lumo {
 namespace {
 
 TEST(CaseTable, MapsByTheSimpleMappingsOfEveryPlane) {
-  struct Row {
-    CodePoint c, lower, upper, title;
-  };
-  const Row rows[] = {
+  // A code point and its lower, upper and title case.
+  const std::tuple<CodePoint, CodePoint, CodePoint, CodePoint> rows[] = {
       {u'A', u'a', u'A', u'A'},
       {0x130, 0x69, 0x130, 0x130},  // capital I with dot above lowers to plain i
       {0x1C4, 0x1C6, 0x1C4, 0x1C5},  // DZ with caron: three forms, the title one its own
@@ -29,11 +28,11 @@ TEST(CaseTable, MapsByTheSimpleMappingsOfEveryPlane) {
       {kCaseTableSize, kCaseTableSize, kCaseTableSize, kCaseTableSize},
       {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "U+" << std::hex << row.c);
-    EXPECT_EQ(ToLowerCase(row.c), row.lower);
-    EXPECT_EQ(ToUpperCase(row.c), row.upper);
-    EXPECT_EQ(ToTitleCase(row.c), row.title);
+  for (const auto& [c, lower, upper, title] : rows) {
+    SCOPED_TRACE(testing::Message() << "U+" << std::hex << c);
+    EXPECT_EQ(ToLowerCase(c), lower);
+    EXPECT_EQ(ToUpperCase(c), upper);
+    EXPECT_EQ(ToTitleCase(c), title);
   }
 }
 

@@ -176,22 +176,18 @@ TEST(CharEncodings, BlocksAndCountsInsideLongTextReadWhatSingleStepsRead) {
 }
 
 TEST(CharEncodings, EncodingLimitsAndRoom) {
-  struct EncodeCase {
-    const ICharEncoding& encoding;
-    CodePoint c;
-    std::int32_t room;
-    Bytes expected;  // empty: nothing written, offset unchanged
-  } rows[] = {
+  // The code point, the room for it, and the bytes written (none: the offset stays).
+  const std::tuple<const ICharEncoding&, CodePoint, std::int32_t, Bytes> rows[] = {
       {UTF8(), 0x110000, 8, {}},  {UTF8(), 0x800, 2, {}},    {UTF16(), 0xD800, 4, {}},
       {UTF16(), 0x110000, 4, {}}, {UTF16(), 0x10000, 3, {}}, {UTF32(), 0x110000, 4, {0x00, 0x00, 0x11, 0x00}},
       {UTF32(), 0x41, 3, {}},     {Latin1(), 0x20AC, 1, {'?'}}, {Latin1(), 0x41, 0, {}},
   };
-  for (const EncodeCase& row : rows) {
-    SCOPED_TRACE(testing::Message() << std::hex << row.c << " in " << row.encoding.getName());
+  for (const auto& [encoding, c, room, written] : rows) {
+    SCOPED_TRACE(testing::Message() << std::hex << c << " in " << encoding.getName());
     // The bytes go in behind the first; nothing else of the buffer changes.
     Bytes buffer(8, 0xCC), expected(8, 0xCC);
-    std::copy(row.expected.begin(), row.expected.end(), expected.begin() + 1);
-    EXPECT_EQ(row.encoding.encodeChar(row.c, buffer.data(), 1 + row.room, 1), 1 + Size(row.expected));
+    std::copy(written.begin(), written.end(), expected.begin() + 1);
+    EXPECT_EQ(encoding.encodeChar(c, buffer.data(), 1 + room, 1), 1 + Size(written));
     EXPECT_EQ(buffer, expected);
   }
   EXPECT_EQ(UTF8().getEncodedSize(0x110000), 0);

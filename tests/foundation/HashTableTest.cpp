@@ -5,6 +5,7 @@
 
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -23,15 +24,9 @@ String Key(int n) { return String(("key" + std::to_string(n)).c_str()); }
 String UTF8(const char* text) { return make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(text)); }
 String UTF32(const char32_t* text) { return make<CUTF32String>(reinterpret_cast<const std::uint32_t*>(text)); }
 
-struct GrowthCase {
-  std::int32_t initialBuckets;
-  double loadFactor;
-  double growthFactor;
-  std::vector<std::int32_t> bucketsAfterEachInsertion;
-};
-
 TEST(SimpleHashTable, GrowsBeforeTheInsertionThatReachesTheLoadFactor) {
-  const GrowthCase cases[] = {
+  // Buckets at the start, load and growth factors, and the buckets after each insertion.
+  const std::tuple<std::int32_t, double, double, std::vector<std::int32_t>> cases[] = {
       // Nothing allocated until the first insertion, which makes 10; the
       // 8th insertion finds 7 + 1 >= 10 x 0.8 and doubles; the 16th again.
       {0, 0.8, 2.0, {10, 10, 10, 10, 10, 10, 10, 20, 20, 20, 20, 20, 20, 20, 20, 40}},
@@ -42,13 +37,13 @@ TEST(SimpleHashTable, GrowsBeforeTheInsertionThatReachesTheLoadFactor) {
       // One bucket is allocated as given; chains may grow longer than 1.
       {1, 2.0, 2.0, {1, 2, 2, 4}},
   };
-  for (const GrowthCase& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.initialBuckets << " buckets, load " << c.loadFactor);
-    Table table(c.initialBuckets, c.loadFactor, c.growthFactor);
-    EXPECT_EQ(table.getBucketCount(), c.initialBuckets);
-    EXPECT_EQ(table.getBuckets() == nullptr, c.initialBuckets == 0);
+  for (const auto& [initialBuckets, loadFactor, growthFactor, bucketsAfterEachInsertion] : cases) {
+    SCOPED_TRACE(::testing::Message() << initialBuckets << " buckets, load " << loadFactor);
+    Table table(initialBuckets, loadFactor, growthFactor);
+    EXPECT_EQ(table.getBucketCount(), initialBuckets);
+    EXPECT_EQ(table.getBuckets() == nullptr, initialBuckets == 0);
     int n = 0;
-    for (const std::int32_t expected : c.bucketsAfterEachInsertion) {
+    for (const std::int32_t expected : bucketsAfterEachInsertion) {
       table.insert(Key(n), n);
       ++n;
       ASSERT_EQ(table.getBucketCount(), expected) << "after insertion " << n;

@@ -405,13 +405,8 @@ TEST(Strings, SlicesShareTheBytesAndKeepTheParentAlive) {
 
 TEST(Strings, SpliceAndConcatConvertWhenTheTextDoesNotFit) {
   const std::uint32_t beyondUnicode[] = {0x110000, 0};
-  struct Row {
-    String subject;
-    std::int32_t start, count;
-    String other;
-    std::uint32_t encoding;
-    const char* result;
-  } rows[] = {
+  // The subject, where and how many characters go, the text put in, and the result's encoding and text.
+  const std::tuple<String, std::int32_t, std::int32_t, String, std::uint32_t, const char*> rows[] = {
       {"abcdef", 1, 2, "XY", kLatin1EncodingId, "aXYdef"},
       {"abcdef", 2, -1, u"\u00ff", kLatin1EncodingId, "ab\xc3\xbf"},  // the last Latin-1 character fits
       {"abcdef", 0, 0, u"\u0100", kUTF16EncodingId, "\xc4\x80" "abcdef"},
@@ -420,12 +415,12 @@ TEST(Strings, SpliceAndConcatConvertWhenTheTextDoesNotFit) {
       {u"\u20ac!", 1, 1, make<CUTF32String>(beyondUnicode), kUTF32EncodingId, nullptr},
       {In(GetUTF8CharEncoding(), u"a\u20acb"), 1, 1, "-", kUTF8EncodingId, "a-b"},
   };
-  for (const Row& row : rows) {
-    for (const String& result : {row.subject->splice(row.start, row.count, *row.other),
-                                 row.subject->splice(row.subject->makePosition(row.start), row.count, *row.other)}) {
-      EXPECT_TRUE(result->hasEncoding(row.encoding)) << ToUTF8(result);
-      if (row.result) {
-        EXPECT_EQ(ToUTF8(result), row.result);
+  for (const auto& [subject, start, count, other, encoding, text] : rows) {
+    const String byIndex = subject->splice(start, count, *other);
+    for (const String& result : {byIndex, subject->splice(subject->makePosition(start), count, *other)}) {
+      EXPECT_TRUE(result->hasEncoding(encoding)) << ToUTF8(result);
+      if (text) {
+        EXPECT_EQ(ToUTF8(result), text);
       }
       const std::int32_t nulSize = result->getEncoding()->getEncodedSize(0);
       EXPECT_EQ(Bytes(result->data() + result->byteLength(), result->data() + result->byteLength() + nulSize),
@@ -530,7 +525,7 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
       {utf8(run + "\xc3\xa9xy"), u"xyz", StringPosition::none()},
       {String((run + "\xe9xyz").c_str()), u"\u00e9xy", {20, 20}},
   };
-  for (const auto& [subject, needle, found] : finds) EXPECT_EQ(subject->find(needle), found) << WHERE(subject);
+  for (const auto& [subject, needle, at] : finds) EXPECT_EQ(subject->find(needle), at) << WHERE(subject);
 
   // Equal bytes are passed over in one go; the comparison resumes where both texts start a character.
   const std::u16string wrun(20, u'a');
@@ -538,10 +533,8 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
   const auto latin1 = [](const std::string& text) { return String(text.c_str()); };
   const auto utf16 = [](const std::u16string& text) { return String(text.c_str()); };
   const auto utf32 = [](const char16_t* text) { return In(GetUTF32CharEncoding(), text); };
-  struct Compare {
-    String left, right;
-    std::int32_t max, result, resultNoCase;
-  } compares[] = {
+  // Both texts, the most characters compared, and the result in either case mode.
+  const std::tuple<String, String, std::int32_t, std::int32_t, std::int32_t> compares[] = {
       {utf8(run + "\xff" "b"), utf16(wrun + u"b"), -1, 0, 0},
       {utf8(run + "\xc1\x81"), utf16(wrun + u"a"), -1, -1, 0},
       {utf8(run + "b"), utf16(wrun + u"c"), 20, 0, 0},
@@ -562,10 +555,10 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
       {utf32(u"ab\U0001F600"), utf32(u"ab\U0001F601"), -1, -1, -1},
       {utf32(u"abc"), utf32(u"abd"), 2, 0, 0},
   };
-  for (const Compare& row : compares) {
-    EXPECT_EQ(row.left->compare(*row.right, 0, row.max), row.result) << WHERE(row.left) << " " << ToUTF8(row.right);
-    EXPECT_EQ(row.right->compare(*row.left, 0, row.max), -row.result) << WHERE(row.right);
-    EXPECT_EQ(row.left->compareNoCase(*row.right, 0, row.max), row.resultNoCase) << WHERE(row.left);
+  for (const auto& [left, right, max, result, resultNoCase] : compares) {
+    EXPECT_EQ(left->compare(*right, 0, max), result) << WHERE(left) << " " << ToUTF8(right);
+    EXPECT_EQ(right->compare(*left, 0, max), -result) << WHERE(right);
+    EXPECT_EQ(left->compareNoCase(*right, 0, max), resultNoCase) << WHERE(left);
   }
 
   EXPECT_EQ(utf8("a\xff\xc3\xa9")->hashCode(), String(u"a\u00e9")->hashCode());
@@ -596,30 +589,26 @@ TEST(Strings, CollateInTheProcessLocale) {
 }
 
 TEST(Strings, ParseIntegers) {
-  struct Row {
-    const char16_t* text;
-    std::int32_t base;
-    bool parses;
-    std::int32_t value, consumed;
-  } rows[] = {
-      {u"1f", 16, true, 31, 2},           {u"0x1F", 16, true, 0, 1},  // the x stops the digits
-      {u"-5", 10, false, 0, 0},           {u"", 10, false, 0, 0},
-      {u"Zz", 36, true, 1295, 2},         {u"129", 2, true, 1, 1},
-      {u"4294967297", 10, true, 1, 10},   // 32-bit arithmetic, no overflow test
-      {u" 1", 10, false, 0, 0},           {u"7\u0661", 10, true, 7, 1},
+  // The text, the base, the value and the characters it takes; none taken: refused.
+  const std::tuple<const char16_t*, std::int32_t, std::int32_t, std::int32_t> rows[] = {
+      {u"1f", 16, 31, 2},          {u"0x1F", 16, 0, 1},  // the x stops the digits
+      {u"-5", 10, 0, 0},           {u"", 10, 0, 0},
+      {u"Zz", 36, 1295, 2},        {u"129", 2, 1, 1},
+      {u"4294967297", 10, 1, 10},  // 32-bit arithmetic, no overflow test
+      {u" 1", 10, 0, 0},           {u"7\u0661", 10, 7, 1},
   };
-  for (const Row& row : rows) {
+  for (const auto& [text, base, value, taken] : rows) {
     std::int32_t consumed = -1;
-    if (!row.parses) {
-      EXPECT_THROW(parseIntPrefix(row.text, row.base, consumed), CParseError) << ToUTF8(row.text);
+    if (taken == 0) {
+      EXPECT_THROW(parseIntPrefix(text, base, consumed), CParseError) << ToUTF8(text);
       continue;
     }
-    EXPECT_EQ(parseIntPrefix(row.text, row.base, consumed), row.value) << ToUTF8(row.text);
-    EXPECT_EQ(consumed, row.consumed) << ToUTF8(row.text);
-    if (row.consumed == String(row.text).length()) {
-      EXPECT_EQ(parseInt(row.text, row.base), row.value);
+    EXPECT_EQ(parseIntPrefix(text, base, consumed), value) << ToUTF8(text);
+    EXPECT_EQ(consumed, taken) << ToUTF8(text);
+    if (taken == String(text).length()) {
+      EXPECT_EQ(parseInt(text, base), value);
     } else {
-      EXPECT_THROW(parseInt(row.text, row.base), CParseError) << ToUTF8(row.text);
+      EXPECT_THROW(parseInt(text, base), CParseError) << ToUTF8(text);
     }
   }
 }
