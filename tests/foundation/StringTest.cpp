@@ -225,6 +225,7 @@ TEST(Strings, FindAnyOfAListOrASet) {
   check(kFirst, *array, 0, {2, 1}, {2, 1});
   check(kFirst, *array, 6, {13, 1}, {10, 2});
   check(kLast, *array, 15, {14, 1}, {14, 1});
+  check(kLast, *array, 12, {5, 2}, {10, 2});
   // Sets: the number found is the member's place in the set.
   EachForm(u"Tw", [&](const auto& set) {
     check(kFirst, set, 0, {5, 0}, {5, 0});
