@@ -276,6 +276,8 @@ TEST(CodePageEncoding, FollowsTheLocaleWithinSixteenBits) {
   EXPECT_EQ(CodePage().encodeChar(0x20AC, buffer.data(), 2, 0), 0);  // no room
   EXPECT_EQ(CodePage().encodeChar(0x10000, buffer.data(), 8, 0), 0);
   EXPECT_EQ(CodePage().getEncodedSize(0x10000), 0);
+  EXPECT_EQ(CodePage().getEncodedSize(0xFFFF), 3);  // the last of sixteen bits
+  EXPECT_EQ(CodePage().encodeChar(0xFFFF, buffer.data(), 8, 0), 3);
   EXPECT_EQ(CodePage().getEncodedSize(0xD800), 0);
 }
 
