@@ -124,8 +124,12 @@ TEST(MenuTest, DestroyTakesOwnedPopupsAlong) {
   ASSERT_TRUE(AppendMenuW(inner, MF_STRING, 1, u"deep"));
   ASSERT_TRUE(AppendMenuW(m.options, MF_POPUP, reinterpret_cast<UINT_PTR>(inner), u"inner"));
   EXPECT_EQ(GetMenuState(m.bar, 1, MF_BYCOMMAND), static_cast<UINT>(MF_STRING));
-  ASSERT_TRUE(DestroyMenu(m.bar));
-  for (HMENU gone : {m.options, inner}) EXPECT_WIN32(GetMenuItemCount(gone), -1, ERROR_INVALID_HANDLE);
+  // A pop-up destroyed on its own leaves an item that searches and destroying pass over.
+  ASSERT_TRUE(DestroyMenu(m.help));
+  HMENU holder = CreateMenu();
+  EXPECT_TRUE(AppendMenuW(holder, MF_POPUP, reinterpret_cast<UINT_PTR>(m.bar), u"bar"));
+  ASSERT_TRUE(DestroyMenu(holder));
+  for (HMENU gone : {m.bar, m.options, inner}) EXPECT_WIN32(GetMenuItemCount(gone), -1, ERROR_INVALID_HANDLE);
   // A new menu never gets the handle of a destroyed one.
   HMENU fresh = CreateMenu();
   for (HMENU gone : {m.bar, m.options, inner}) EXPECT_NE(fresh, gone);
