@@ -1,5 +1,4 @@
-// Runs small framework programs: the start-up that main does before the
-// application object's InitInstance, and how the process ends.
+// Runs small framework programs: the start-up before InitInstance, and how the process ends.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,7 +63,6 @@ TEST(AppMainTest, TheProcessEndsWithExitInstancesCodeOrFailsWithoutAnApplication
   const ProcessResult early = RunProbe({}, {{"PROBE_EXIT_IN_CONSTRUCTOR", "0"}});
   EXPECT_EQ(early.exitCode, 0);
   EXPECT_EQ(early.out, "");
-  // A program without application object fails.
   const ProcessResult result = RunProbe({}, {}, "compat_mfc_no_app_probe");
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("no application object"), std::string::npos) << result.err;

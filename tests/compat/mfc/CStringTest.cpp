@@ -100,19 +100,6 @@ TEST(CStringTest, FindReportsPositionsOrMinusOne) {
   for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
 }
 
-TEST(CStringTest, MidLeftRightClampInsteadOfFailing) {
-  const CString s = u"abcdef";
-  const std::pair<CString, const char16_t*> rows[] = {
-      {s.Mid(2), u"cdef"},         {s.Mid(6), u""},           {s.Mid(7), u""},
-      {s.Mid(INT_MIN), u"abcdef"}, {s.Mid(1, 3), u"bcd"},     {s.Mid(4, 10), u"ef"},
-      {s.Mid(-2, 3), u"abc"},      {s.Mid(2, -1), u""},       {s.Mid(3, INT_MAX), u"def"},
-      {s.Mid(INT_MAX, INT_MAX), u""}, {s.Left(2), u"ab"},     {s.Left(-1), u""},
-      {s.Left(99), u"abcdef"},     {s.Right(2), u"ef"},       {s.Right(-4), u""},
-      {s.Right(INT_MAX), u"abcdef"},
-  };
-  for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
-}
-
 TEST(CStringTest, ReplaceCountsNonOverlappingMatches) {
   const std::tuple<const char16_t*, const char16_t*, const char16_t*, int, const char16_t*> rows[] = {
       {u"%APPNAME% and %APPNAME%", u"%APPNAME%", u"Korvane Orbweave 9", 2,
@@ -137,16 +124,22 @@ TEST(CStringTest, ReplaceCountsNonOverlappingMatches) {
   EXPECT_EQ(path.Replace(u'\\', u'\\'), 0);
 }
 
-TEST(CStringTest, TrimRemovesWhiteSpaceOrChosenCharacters) {
+// Mid, Left and Right clamp instead of failing; Trim takes white space or the chosen characters.
+TEST(CStringTest, PiecesClampAndTrimmingTakesOnlyWhatItShould) {
+  const CString s = u"abcdef";
   CString all = u"abba";
   const std::pair<CString, const char16_t*> rows[] = {
+      {s.Mid(2), u"cdef"},         {s.Mid(6), u""},           {s.Mid(7), u""},
+      {s.Mid(INT_MIN), u"abcdef"}, {s.Mid(1, 3), u"bcd"},     {s.Mid(4, 10), u"ef"},
+      {s.Mid(-2, 3), u"abc"},      {s.Mid(2, -1), u""},       {s.Mid(3, INT_MAX), u"def"},
+      {s.Mid(INT_MAX, INT_MAX), u""}, {s.Left(2), u"ab"},     {s.Left(-1), u""},
+      {s.Left(99), u"abcdef"},     {s.Right(2), u"ef"},       {s.Right(-4), u""},
+      {s.Right(INT_MAX), u"abcdef"},
       {CString(u" \t\r\n\v\fx y\f\v\n\r\t ").Trim(), u"x y"},
-      {CString(u"  x  ").TrimLeft(), u"x  "},
-      {CString(u"  x  ").TrimRight(), u"  x"},
+      {CString(u"  x  ").TrimLeft(), u"x  "},      {CString(u"  x  ").TrimRight(), u"  x"},
       {CString(u"\u00A0x\u3000").Trim(), u"\u00A0x\u3000"},  // not white space here
       {CString(u"\"C:\\a b\\\"").Trim(u"\""), u"C:\\a b\\"},
-      {CString(u"--==x=-").Trim(u"-="), u"x"},
-      {CString(u"xx").Trim(nullptr), u"xx"},
+      {CString(u"--==x=-").Trim(u"-="), u"x"},     {CString(u"xx").Trim(nullptr), u"xx"},
       {all.Trim(all.GetString()), u""},  // the set may be the string itself
   };
   for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;

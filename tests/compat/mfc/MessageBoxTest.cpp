@@ -16,15 +16,12 @@ using compat::mfc::RecordedMessages;
 
 class MessageBoxTest : public testing_support::IsolatedTest {};
 
-TEST_F(MessageBoxTest, WithoutDisplayTheConsoleIsChosen) {
+TEST_F(MessageBoxTest, WithoutDisplayTheConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) {
   UnsetEnv("DISPLAY");
   UnsetEnv("WAYLAND_DISPLAY");
   EXPECT_STREQ(compat::mfc::ChooseBackend(), "console");
   SetEnv("WAYLAND_DISPLAY", "");  // set but empty names no display either
   EXPECT_STREQ(compat::mfc::ChooseBackend(), "console");
-}
-
-TEST_F(MessageBoxTest, ConsoleWritesOneBlockPerMessageAndAnswersTheDefaultButton) {
   CWinApp app(u"Korvane Orbweave 9");
   app.m_pszExeName = u"orbweave";
   compat::mfc::UseConsoleBackend();

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "compat/win32/Error.h"
 #include "compat/win32/Registry.h"
 #include "tests/support/IsolatedTest.h"
@@ -12,7 +10,6 @@
 
 namespace {
 
-using testing_support::GetRegDword;
 using testing_support::GetRegString;
 
 class WinAppProfileTest : public testing_support::IsolatedTest {};
@@ -44,7 +41,7 @@ TEST_F(WinAppProfileTest, ValuesGoBelowRegistryKeyAndProfileName) {
   ASSERT_TRUE(app.WriteProfileInt(u"General", u"Negative", -2));
   ASSERT_TRUE(app.WriteProfileStringW(u"General", u"Language", text.c_str()));
   const std::u16string section = u"Software\\korvane\\Korvane Orbweave 9\\Orbweave\\General";
-  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, section, u"Negative"), 0xFFFFFFFEu);
+  EXPECT_EQ(testing_support::GetRegDword(HKEY_CURRENT_USER, section, u"Negative"), 0xFFFFFFFEu);
   EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, section, u"Language"), text);
   EXPECT_EQ(app.GetProfileIntW(u"general", u"negative", 1), 0xFFFFFFFEu);  // registry names ignore case
   EXPECT_EQ(app.GetProfileStringW(u"General", u"Language"), text.c_str());

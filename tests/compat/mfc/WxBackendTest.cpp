@@ -24,8 +24,8 @@ TEST(WxBackendTest, MessageBoxesAppearOnTheDisplayAndAnswerAsTheFrameworkDoes) {
   if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
   const testing_support::ProcessResult result = RunProbe(display.name());
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
-  // Before wxWidgets starts and after it ends boxes go to the console. Closed without a
-  // button, a box answers Cancel, or its last button when it has no Cancel.
+  // Before wxWidgets starts and after it ends boxes go to the console. Closed without a button, a box
+  // answers Cancel, or its last button when it has no Cancel.
   EXPECT_EQ(result.out,
             "display=yes\nbefore=1\nstarted=yes gui=yes\n"
             "box1 answer=1 style=[ok icon-error] mapped=1 title=[Korvane Orbweave 9] "
@@ -45,8 +45,7 @@ TEST(WxBackendTest, MessageBoxesAppearOnTheDisplayAndAnswerAsTheFrameworkDoes) {
   EXPECT_EQ(result.err.find("Could not load"), std::string::npos) << "a shown box also went to the console";
 }
 
-// A DISPLAY of a server that is gone keeps the boxes on the console, answering their default
-// button, and wxWidgets starts without windows.
+// A DISPLAY of a server that is gone keeps the boxes on the console, and wxWidgets starts without windows.
 TEST(WxBackendTest, ADisplayThatDoesNotAnswerLeavesMessagesOnTheConsole) {
   int number = 400 + getpid() % 100;
   while (testing_support::FileExists("/tmp/.X11-unix/X" + std::to_string(number))) ++number;

@@ -64,9 +64,8 @@ class BoxAnswerer : public wxModalDialogHook, public wxTimer {
   int Enter(wxDialog* dialog) override {
     dialog_ = dialog;
     seen_.clear();
-    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
+    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog))
       seen_ = "style=[" + Describe(box->GetMessageDialogStyle()) + "]";
-    }
     StartOnce(200);
     return wxID_NONE;  // show it for real
   }

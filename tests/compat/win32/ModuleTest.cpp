@@ -1,11 +1,8 @@
-// The module calls: where modules are found, what counts as an export, and
-// module file names in Windows form and their truncation.
+// The module calls: where modules are found, what counts as an export, and module file names.
 #include "compat/win32/Module.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -24,13 +21,8 @@ std::u16string FileNameOf(HMODULE module) {
   return std::u16string(name, n);
 }
 
-std::string ProgramPath() {
-  char buffer[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
-  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
-
-std::string ProgramFolder() { return std::filesystem::path(ProgramPath()).parent_path().string(); }
+std::string ProgramPath() { return std::filesystem::read_symlink("/proc/self/exe"); }
+std::string ProgramFolder() { return std::filesystem::path(ProgramPath()).parent_path(); }
 
 TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   const HMODULE module = LoadLibraryW(u"compat_testmodule.dll");
@@ -39,17 +31,13 @@ TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   const auto answer = reinterpret_cast<int (*)()>(GetProcAddress(module, "TestModuleAnswer"));
   ASSERT_NE(answer, nullptr);
   EXPECT_EQ(answer(), 42);
-  // Names the module does not define itself: missing, one of its dependency's
-  // (the C library's), and an ordinal in place of a name.
+  // Names the module does not define itself: missing, its dependency's (the C library's), an ordinal.
   for (const char* name : {"NoSuchExport", "malloc", reinterpret_cast<const char*>(1)})
     EXPECT_WIN32(GetProcAddress(module, name), nullptr, ERROR_PROC_NOT_FOUND);
-  // The same module by its Windows path, by its POSIX file, and as already loaded.
-  const std::u16string windowsPath = WindowsPath(ProgramFolder() + "/compat_testmodule.dll");
-  EXPECT_EQ(LoadLibraryW(windowsPath.c_str()), module);
+  EXPECT_EQ(LoadLibraryW(WindowsPath(ProgramFolder() + "/compat_testmodule.dll").c_str()), module);
   const std::u16string posixPath = compat::win32::Utf8ToUtf16(ProgramFolder() + "/libcompat_testmodule.so");
   EXPECT_EQ(LoadLibraryW(posixPath.c_str()), module);
   EXPECT_EQ(GetModuleHandleW(u"compat_testmodule.dll"), module);
-  // Three loads, three frees; then the handle is gone and refused.
   for (int load = 0; load < 3; ++load) EXPECT_TRUE(FreeLibrary(module));
   EXPECT_WIN32(FreeLibrary(module), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_WIN32(GetProcAddress(module, "TestModuleAnswer"), nullptr, ERROR_INVALID_HANDLE);

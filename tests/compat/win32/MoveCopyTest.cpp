@@ -22,8 +22,7 @@ using testing_support::WriteFile;
 
 class MoveCopy : public testing_support::IsolatedTest {
  protected:
-  // A file "a" (A), a file "b" (B), a read-only file "ro" (R), a folder "d"
-  // with a file in it and an empty folder "e", in their own folder.
+  // Files "a" (A), "b" (B), read-only "ro" (R), a folder "d" with a file and an empty folder "e".
   std::string Populate(const std::string& name) const {
     const std::string root = folder() / name;
     fs::create_directories(root + "/d");
@@ -47,11 +46,9 @@ TEST_F(MoveCopy, TargetsAndSourcesOfEveryKind) {
   enum Op { kMove, kCopy };
   const struct {
     Op op;
-    const char* from;
-    const char* to;
-    DWORD flags;  // the move's flags; for a copy, failIfExists
-    DWORD error;  // 0: the call succeeds
-    const char* after;  // what the target holds afterwards
+    const char *from, *to;
+    DWORD flags, error;  // the move's flags (for a copy, failIfExists); 0: the call succeeds
+    const char* after;   // what the target holds afterwards
     bool sourceStays;
   } kCases[] = {
       {kMove, "a", "n", 0, 0, "A", false},
@@ -85,16 +82,13 @@ TEST_F(MoveCopy, TargetsAndSourcesOfEveryKind) {
     const BOOL done = c.op == kMove ? MoveFileExW(Windows(from).c_str(), Windows(to).c_str(), c.flags)
                                     : CopyFileW(Windows(from).c_str(), Windows(to).c_str(), c.flags);
     EXPECT_EQ(done, c.error == 0 ? TRUE : FALSE);
-    if (c.error != 0) {
-      EXPECT_EQ(GetLastError(), c.error);
-    }
+    EXPECT_EQ(c.error == 0 ? 0u : GetLastError(), c.error);  // the code left on failure
     EXPECT_EQ(Shown(to), c.after);
     EXPECT_EQ(Shown(from), c.sourceStays ? source : "<none>");
     // No temporary copy is left behind, whatever happened.
     for (const auto& entry : fs::directory_iterator(root))
       EXPECT_FALSE(entry.path().filename().string().starts_with(".~")) << entry.path();
   }
-  // Unmapped drives and null names.
   EXPECT_WIN32(MoveFileExW(u"C:\\a", Windows(folder() / "x").c_str(), 0), FALSE, ERROR_PATH_NOT_FOUND);
   EXPECT_WIN32(CopyFileW(Windows(folder() / "case0/n").c_str(), u"C:\\x", FALSE), FALSE, ERROR_PATH_NOT_FOUND);
   EXPECT_WIN32(MoveFileExW(Windows(folder() / "case0/n").c_str(), nullptr, 0), FALSE, ERROR_INVALID_PARAMETER);
@@ -131,9 +125,8 @@ TEST_F(MoveCopy, OpenFilesRefuseWhatTheirSharingForbids) {
 TEST_F(MoveCopy, AnotherFileSystemTakesFilesOnlyByCopy) {
   struct stat here, there;
   if (stat(folder().path().c_str(), &here) != 0 || stat("/dev/shm", &there) != 0 || here.st_dev == there.st_dev ||
-      access("/dev/shm", W_OK) != 0) {
+      access("/dev/shm", W_OK) != 0)
     GTEST_SKIP() << "no second file system to move to";
-  }
   SetEnv("TMPDIR", "/dev/shm");
   const testing_support::TempFolder away;  // on the other file system
   const std::string root = Populate("x");

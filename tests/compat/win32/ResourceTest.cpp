@@ -22,24 +22,23 @@ int WidthOf(HANDLE image) {
   return width;
 }
 
-HANDLE Load(HINSTANCE instance, int id, UINT type, int cx, int cy, UINT flags) {
+HANDLE Load(int id, UINT type, int cx, int cy, UINT flags, HINSTANCE instance = GetModuleHandleW(nullptr)) {
   return LoadImageW(instance, MAKEINTRESOURCEW(id), type, cx, cy, flags);
 }
 
 TEST(Resource, AnIconPicksTheImageNearestTheAskedSize) {
-  const HINSTANCE program = GetModuleHandleW(nullptr);
   // Asked width and height, flags, the width picked.
   const std::tuple<int, int, UINT, int> cases[] = {
       {20, 20, 0, 16}, {64, 64, 0, 48}, {24, 24, 0, 32}, {40, 40, 0, 48},  // halfway: the larger
       {0, 30, 0, 32}, {0, 0, LR_DEFAULTSIZE, 32}, {0, 0, 0, 48},         // no size: the first image
   };
   for (const auto& [cx, cy, flags, width] : cases) {
-    const HANDLE icon = Load(program, 128, IMAGE_ICON, cx, cy, flags);
+    const HANDLE icon = Load(128, IMAGE_ICON, cx, cy, flags);
     EXPECT_EQ(WidthOf(icon), width) << cx << "x" << cy << " flags " << flags;
     EXPECT_TRUE(DestroyIcon(static_cast<HICON>(icon)));
   }
   // The handle gives the very bytes of the file that was built in.
-  const HANDLE small = Load(program, 128, IMAGE_ICON, 16, 16, 0);  // an exact size
+  const HANDLE small = Load(128, IMAGE_ICON, 16, 16, 0);  // an exact size
   const unsigned char* bytes = nullptr;
   std::size_t size = 0;
   ASSERT_TRUE(compat::win32::ImageOfHandle(small, &bytes, &size, nullptr, nullptr));
@@ -49,19 +48,18 @@ TEST(Resource, AnIconPicksTheImageNearestTheAskedSize) {
 }
 
 TEST(Resource, SharedHandlesLastOwnHandlesAreFreed) {
-  const HINSTANCE program = GetModuleHandleW(nullptr);
-  const HANDLE shared = Load(program, 128, IMAGE_ICON, 32, 32, LR_SHARED);
-  EXPECT_EQ(Load(program, 128, IMAGE_ICON, 30, 30, LR_SHARED), shared);  // the same image
-  EXPECT_NE(Load(program, 128, IMAGE_ICON, 16, 16, LR_SHARED), shared);
+  const HANDLE shared = Load(128, IMAGE_ICON, 32, 32, LR_SHARED);
+  EXPECT_EQ(Load(128, IMAGE_ICON, 30, 30, LR_SHARED), shared);  // the same image
+  EXPECT_NE(Load(128, IMAGE_ICON, 16, 16, LR_SHARED), shared);
   EXPECT_TRUE(DestroyIcon(static_cast<HICON>(shared)));
   EXPECT_EQ(WidthOf(shared), 32);
-  const HANDLE own = Load(program, 128, IMAGE_ICON, 32, 32, 0);
-  EXPECT_NE(own, Load(program, 128, IMAGE_ICON, 32, 32, 0));
+  const HANDLE own = Load(128, IMAGE_ICON, 32, 32, 0);
+  EXPECT_NE(own, Load(128, IMAGE_ICON, 32, 32, 0));
   EXPECT_TRUE(DestroyIcon(static_cast<HICON>(own)));
   EXPECT_EQ(WidthOf(own), -1);
   EXPECT_WIN32(DestroyIcon(static_cast<HICON>(own)), FALSE, ERROR_INVALID_CURSOR_HANDLE);
   // A bitmap is freed with DeleteObject, not DestroyIcon.
-  const HANDLE bitmap = Load(program, 104, IMAGE_BITMAP, 0, 0, 0);
+  const HANDLE bitmap = Load(104, IMAGE_BITMAP, 0, 0, 0);
   EXPECT_EQ(WidthOf(bitmap), 48);
   EXPECT_FALSE(DestroyIcon(static_cast<HICON>(bitmap)));
   EXPECT_TRUE(DeleteObject(bitmap));
@@ -71,15 +69,15 @@ TEST(Resource, SharedHandlesLastOwnHandlesAreFreed) {
 TEST(Resource, EachModuleHasItsOwnResources) {
   const HINSTANCE program = GetModuleHandleW(nullptr);
   const HMODULE module = LoadLibraryW(u"compat_testmodule.dll");
-  const HANDLE fromModule = Load(module, 7, IMAGE_ICON, 16, 16, 0);
+  const HANDLE fromModule = Load(7, IMAGE_ICON, 16, 16, 0, module);
   EXPECT_EQ(WidthOf(fromModule), 16);
   DestroyIcon(static_cast<HICON>(fromModule));
-  EXPECT_WIN32(Load(module, 128, IMAGE_ICON, 32, 32, 0), nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
+  EXPECT_WIN32(Load(128, IMAGE_ICON, 32, 32, 0, module), nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
   EXPECT_WIN32(LoadImageW(program, u"ICON", IMAGE_ICON, 32, 32, 0), nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
-  EXPECT_WIN32(Load(program, 128, IMAGE_CURSOR, 32, 32, 0), nullptr, ERROR_RESOURCE_TYPE_NOT_FOUND);
-  EXPECT_WIN32(Load(program, 128, 7, 32, 32, 0), nullptr, ERROR_INVALID_PARAMETER);
-  EXPECT_WIN32(Load(nullptr, 128, IMAGE_ICON, 32, 32, 0), nullptr, ERROR_RESOURCE_DATA_NOT_FOUND);
-  EXPECT_WIN32(Load(GetModuleHandleW(u"compat_win32.dll"), 128, IMAGE_ICON, 32, 32, 0), nullptr,
+  EXPECT_WIN32(Load(128, IMAGE_CURSOR, 32, 32, 0), nullptr, ERROR_RESOURCE_TYPE_NOT_FOUND);
+  EXPECT_WIN32(Load(128, 7, 32, 32, 0), nullptr, ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(Load(128, IMAGE_ICON, 32, 32, 0, nullptr), nullptr, ERROR_RESOURCE_DATA_NOT_FOUND);
+  EXPECT_WIN32(Load(128, IMAGE_ICON, 32, 32, 0, GetModuleHandleW(u"compat_win32.dll")), nullptr,
                ERROR_RESOURCE_DATA_NOT_FOUND);
   EXPECT_TRUE(FreeLibrary(module));
 }

@@ -1,5 +1,4 @@
-// MultiByteToWideChar / WideCharToMultiByte: the UTF-8 boundaries, the
-// buffer contract, and the ANSI code page in the locales it follows.
+// MultiByteToWideChar / WideCharToMultiByte: UTF-8 boundaries, the buffer contract, the ANSI code page.
 #include "compat/win32/StringConv.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +15,7 @@ namespace {
 
 constexpr char16_t kPoison = 0xCCCC;
 
-// Converts into a poisoned buffer of exactly the size the size query gave,
-// and checks that nothing beyond it was touched.
+// Converts into a poisoned buffer of the size the size query gave; nothing beyond it may be touched.
 std::u16string ToWide(std::string_view bytes, UINT codePage = CP_UTF8) {
   const int length = static_cast<int>(bytes.size());
   const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
@@ -44,8 +42,7 @@ struct LocaleScope {
 };
 
 TEST(StringConv, Utf8DecodesEveryBoundaryClass) {
-  // Invalid input reads with one U+FFFD per maximal subpart, and fails when
-  // asked to.
+  // Invalid input reads with one U+FFFD per maximal subpart, and fails when asked to.
   const std::pair<std::string, std::u16string> cases[] = {
       // First and last sequence of each length, around the surrogates.
       {std::string("\0", 1), std::u16string(1, u'\0')}, {"\x7F", u"\x7F"}, {"\xC2\x80", u"\x80"},
@@ -76,11 +73,10 @@ TEST(StringConv, Utf8DecodesEveryBoundaryClass) {
 TEST(StringConv, Utf16EncodesPairsAndReplacesLoneSurrogates) {
   std::u16string all;  // every code point but the surrogates
   for (char32_t cp = 1; cp <= 0x10FFFF; ++cp) {
-    if (cp >= 0x10000) {
+    if (cp >= 0x10000)
       all += {static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
-    } else if (cp < 0xD800 || cp > 0xDFFF) {
+    else if (cp < 0xD800 || cp > 0xDFFF)
       all += static_cast<char16_t>(cp);
-    }
   }
   const std::string utf8 = compat::win32::Utf16ToUtf8(all);
   EXPECT_EQ(utf8.size(), 0x7Fu + 2 * 0x780u + 3 * 0xF000u + 4 * 0x100000u);
@@ -96,8 +92,7 @@ TEST(StringConv, Utf16EncodesPairsAndReplacesLoneSurrogates) {
 }
 
 TEST(StringConv, LengthAndBufferContract) {
-  char16_t wide[8];
-  std::fill(std::begin(wide), std::end(wide), kPoison);
+  char16_t wide[8] = {kPoison, kPoison, kPoison, kPoison};
   // -1 counts and writes the terminator; an explicit length writes none.
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "h\xC3\xA9", -1, nullptr, 0), 3);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "h\xC3\xA9", -1, wide, 8), 3);
@@ -109,8 +104,7 @@ TEST(StringConv, LengthAndBufferContract) {
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\x20AC", -1, bytes, 8, nullptr, nullptr), 4);
   EXPECT_STREQ(bytes, "\xE2\x82\xAC");
 
-  // Too small, also for a pair or a character that would have to be split;
-  // and the arguments Windows refuses.
+  // Too small, also for a pair or a character that would have to be split; and the arguments Windows refuses.
   BOOL used;
   EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, wide, 3), 0, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, 0, "abcdefghijklmnopq", 17, wide, 8), 0, ERROR_INSUFFICIENT_BUFFER);

@@ -1,5 +1,4 @@
-// Named mutexes across processes (and their end by SIGKILL), mutex ownership
-// within a process, handle closing, and the clock and process calls.
+// Named mutexes across processes (and their end by SIGKILL), mutex ownership, and the process calls.
 #include "compat/win32/Sync.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +11,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,16 +24,11 @@
 
 namespace {
 
-// The line a holder writes for a handle and the code left beside it.
 std::string HandleWith(long code) { return "handle " + std::to_string(code) + "\n"; }
 
 // Each test has its own runtime folder and lock-folder variables, which the holders inherit.
 class NamedMutex : public testing_support::IsolatedTest {
  protected:
-  void Use(const std::string& name, std::optional<std::string> value) {
-    value ? SetEnv(name, *value) : UnsetEnv(name);
-  }
-
   // Another process that creates the mutex, writes "handle <code>" or "null <code>" and waits.
   struct Holder {
     std::unique_ptr<testing_support::BackgroundProgram> program;
@@ -75,11 +68,6 @@ TEST_F(NamedMutex, ASecondProcessSeesItUntilTheFirstIsKilled) {
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_TRUE(CloseHandle(mutex));
   EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + compat::win32::Utf16ToUtf8(name) + ".mutex"));
-  // Letters and digits at both ends of their ranges stay as they are.
-  auto [edges, edgesError] = Create(u"azAZ09");
-  EXPECT_EQ(edgesError, static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/azAZ09.mutex"));
-  EXPECT_TRUE(CloseHandle(edges));
   // Killed without a chance to clean up: the mark goes with the process.
   first.Kill();
   std::tie(mutex, error) = Create(name);
@@ -107,15 +95,14 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   const auto [two, opened] = Create(u"Global\\shared");
   EXPECT_EQ(created, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(opened, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  EXPECT_TRUE(CloseHandle(one));
-  EXPECT_TRUE(CloseHandle(two));
+  EXPECT_TRUE(CloseHandle(one) && CloseHandle(two));
   const auto [three, again] = Create(u"shared");
   EXPECT_EQ(again, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(CloseHandle(three));
   // Names compare as written; any characters and over-long names make distinct lock files.
   const std::u16string longName(300, u'x');
   std::vector<HANDLE> handles;
-  const std::u16string names[] = {u"Name", u"name", u"a/b", u"a%2Fb", u"..", u"\x65E5",
+  const std::u16string names[] = {u"Name", u"name", u"a/b", u"a%2Fb", u"..", u"\x65E5", u"azAZ09",
                                   longName + u"1", longName + u"2"};
   for (const std::u16string& name : names) {
     const auto [mutex, error] = Create(name);
@@ -123,6 +110,8 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
     handles.push_back(mutex);
   }
   for (HANDLE handle : handles) EXPECT_TRUE(CloseHandle(handle));
+  // Letters and digits at both ends of their ranges stay as they are.
+  EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/azAZ09.mutex"));
   // A long name keeps 160 bytes of its start, then "~" and its 64-bit hash in hex.
   EXPECT_TRUE(testing_support::FileExists(runtimeFolder() + "/" + std::string(160, 'x') + "~1E685F5BFF0918EC.mutex"));
   // An empty name, like none, makes a new unnamed mutex every time.
@@ -132,34 +121,34 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   EXPECT_TRUE(CloseHandle(unnamed) && CloseHandle(another));
 }
 
-// An unusable runtime folder or lock file moves the lock to a private folder of ours, and
-// what was planted in the way stays.
+// An unusable runtime folder or lock file moves the lock to a private folder; what was in the way stays.
 struct Unusable {
   const char* what;
   bool runtimeSet;
   std::function<void(const std::string& root, const std::string& stem)> plant;
-  const char* lockFolder;  // below the test's root, where the lock ends up
+  bool inCache = false;  // the lock ends up below XDG_CACHE_HOME rather than TMPDIR
 };
 
 class NamedMutexFallback : public NamedMutex, public ::testing::WithParamInterface<Unusable> {};
 
 const std::string kUser = std::to_string(getuid());
+const std::string kTemporary = "tmp/win32compat-" + kUser;
 
 TEST_P(NamedMutexFallback, KeepsOneInstance) {
   testing_support::TempFolder root;
   const std::string run = root / "run";
   ASSERT_EQ(mkdir(run.c_str(), 0700), 0);
   ASSERT_EQ(mkdir((root / "tmp").c_str(), 0700), 0);
-  Use("XDG_RUNTIME_DIR", GetParam().runtimeSet ? std::optional<std::string>(run) : std::nullopt);
-  Use("TMPDIR", root / "tmp");
-  Use("XDG_CACHE_HOME", root / "cache");
+  GetParam().runtimeSet ? SetEnv("XDG_RUNTIME_DIR", run) : UnsetEnv("XDG_RUNTIME_DIR");
+  SetEnv("TMPDIR", root / "tmp");
+  SetEnv("XDG_CACHE_HOME", root / "cache");
   const std::string name = "instance";
   testing_support::WriteFile(root / "planted", "keep");
   GetParam().plant(root.path(), name);
   const auto [mutex, error] = Create(compat::win32::Utf8ToUtf16(name));
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(CloseHandle(mutex));
-  const std::string folder = root / GetParam().lockFolder;
+  const std::string folder = root / (GetParam().inCache ? "cache/win32compat-" + kUser : kTemporary);
   struct stat st;
   ASSERT_EQ(lstat(folder.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -170,46 +159,38 @@ TEST_P(NamedMutexFallback, KeepsOneInstance) {
 
 void Link(const std::string& target, const std::string& at) { ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0); }
 
-const std::string kTemporary = "tmp/win32compat-" + kUser;
-const std::string kCache = "cache/win32compat-" + kUser;
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, NamedMutexFallback,
     ::testing::Values(
-        Unusable{"NoRuntimeFolder", false, [](auto&, auto&) {}, kTemporary.c_str()},
+        Unusable{"NoRuntimeFolder", false, [](auto&, auto&) {}},
         Unusable{"RuntimeFolderIsAFile", true,
-                 [](auto& root, auto&) { rmdir((root + "/run").c_str()); Link(root + "/planted", root + "/run"); },
-                 kTemporary.c_str()},
+                 [](auto& root, auto&) { rmdir((root + "/run").c_str()); Link(root + "/planted", root + "/run"); }},
         Unusable{"LockFileIsAFolder", true,
-                 [](auto& root, auto& stem) { mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700); },
-                 kTemporary.c_str()},
+                 [](auto& root, auto& stem) { mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700); }},
         Unusable{"LockFileIsALink", true,
-                 [](auto& root, auto& stem) { Link(root + "/planted", root + "/run/" + stem + ".mutex"); },
-                 kTemporary.c_str()},
+                 [](auto& root, auto& stem) { Link(root + "/planted", root + "/run/" + stem + ".mutex"); }},
         Unusable{"GateIsAPipe", true,
-                 [](auto& root, auto& stem) { mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600); },
-                 kTemporary.c_str()},
+                 [](auto& root, auto& stem) { mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600); }},
         Unusable{"RuntimeFolderOpenPrivateFolderIsALink", true,
                  [](auto& root, auto&) {
                    chmod((root + "/run").c_str(), 0755);
                    mkdir((root + "/elsewhere").c_str(), 0700);
                    Link(root + "/elsewhere", root + "/" + kTemporary);
                  },
-                 kCache.c_str()},
+                 true},
         Unusable{"PrivateFolderOpenToOthers", false,
                  [](auto& root, auto&) {
                    mkdir((root + "/" + kTemporary).c_str(), 0755);
                    chmod((root + "/" + kTemporary).c_str(), 0755);
-                 },
-                 kTemporary.c_str()}),
+                 }}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(NamedMutex, FailsWhenNoFolderCanHoldItsLock) {
   testing_support::TempFolder root;
-  Use("XDG_RUNTIME_DIR", std::nullopt);
-  Use("TMPDIR", root.path());
-  Use("XDG_CACHE_HOME", std::nullopt);
-  Use("HOME", std::nullopt);
+  UnsetEnv("XDG_RUNTIME_DIR");
+  SetEnv("TMPDIR", root.path());
+  UnsetEnv("XDG_CACHE_HOME");
+  UnsetEnv("HOME");
   testing_support::WriteFile(root / ("win32compat-" + kUser), "keep");
   EXPECT_WIN32(CreateMutexW(nullptr, TRUE, u"nowhere"), nullptr, ERROR_ACCESS_DENIED);
   EXPECT_EQ(testing_support::ReadFile(root / ("win32compat-" + kUser)), "keep");

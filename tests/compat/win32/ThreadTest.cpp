@@ -45,8 +45,7 @@ TEST(BeginThread, RefusalsSetErrnoAndTheLastError) {
   const std::pair<unsigned (*)(void*), unsigned> rows[] = {{nullptr, 0}, {WaitAtGate, 4}};
   for (const auto& [start, flags] : rows) {
     SCOPED_TRACE(flags);
-    Gate gate;
-    gate.open = true;
+    Gate gate{true};
     errno = 0;
     unsigned id = 0xcccccccc;
     EXPECT_WIN32(_beginthreadex(nullptr, 0, start, &gate, flags, &id), 0u, ERROR_INVALID_PARAMETER);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "compat/win32/StringConv.h"
 #include "tests/compat/win32/Win32Expect.h"
@@ -13,12 +14,7 @@
 
 namespace {
 
-class Version : public testing_support::IsolatedTest {
- protected:
-  static void Emulate(const std::u16string& name) {
-    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", name);
-  }
-};
+using Version = testing_support::IsolatedTest;
 
 TEST_F(Version, TheEmulatedSystemAnswersAsItself) {
   struct Case {
@@ -39,19 +35,16 @@ TEST_F(Version, TheEmulatedSystemAnswersAsItself) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(compat::win32::Utf16ToUtf8(c.name));
-    Emulate(c.name);
+    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", c.name);
     OSVERSIONINFOEXW info;
     std::memset(&info, 0xcc, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     ASSERT_TRUE(GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)));
-    EXPECT_EQ(info.dwMajorVersion, c.major);
-    EXPECT_EQ(info.dwMinorVersion, c.minor);
-    EXPECT_EQ(info.dwBuildNumber, c.build);
-    EXPECT_EQ(info.dwPlatformId, c.platform);
+    EXPECT_EQ(std::tie(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber, info.dwPlatformId,
+                       info.wServicePackMajor, info.wProductType),
+              std::tie(c.major, c.minor, c.build, c.platform, c.servicePackMajor, c.productType));
     EXPECT_EQ(std::u16string(info.szCSDVersion), c.servicePack);
-    EXPECT_EQ(info.wServicePackMajor, c.servicePackMajor);
     EXPECT_EQ(info.wServicePackMinor + info.wSuiteMask + info.wReserved, 0);
-    EXPECT_EQ(info.wProductType, c.productType);
   }
 }
 
