@@ -530,6 +530,9 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
   EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\orbtest").status, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Make(HKEY_CURRENT_USER, u"Software\\orbtest", KEY_WRITE).status, ERROR_ACCESS_DENIED);
   EXPECT_FALSE(testing_support::FileExists(folder_ + "/user.db"));
+  // The empty hive read so far takes no writes, which it would only keep in memory, once the folder opens up.
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  EXPECT_EQ(Make(HKEY_CURRENT_USER, u"Software\\orbtest", KEY_WRITE).status, ERROR_ACCESS_DENIED);
 }
 
 TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
