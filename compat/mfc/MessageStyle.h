@@ -11,7 +11,8 @@
 
 namespace compat::mfc {
 
-// The answers of the buttons, in the order they stand in the box.
+// The answers of the buttons, in the order they stand in the box; the places
+// after the last button hold 0.
 struct ButtonSet {
   int answers[3];
   int count;
@@ -21,13 +22,13 @@ struct ButtonSet {
 constexpr ButtonSet ButtonsOf(UINT type) {
   switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:
-      return {{IDOK, IDCANCEL, 0}, 2};
+      return {{IDOK, IDCANCEL}, 2};
     case MB_YESNOCANCEL:
       return {{IDYES, IDNO, IDCANCEL}, 3};
     case MB_YESNO:
-      return {{IDYES, IDNO, 0}, 2};
+      return {{IDYES, IDNO}, 2};
     default:
-      return {{IDOK, 0, 0}, 1};
+      return {{IDOK}, 1};
   }
 }
 

@@ -22,11 +22,17 @@ DWORD WINAPI GetLastError() { return g_lastError; }
 
 void WINAPI SetLastError(DWORD code) { g_lastError = code; }
 
-DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/,
+DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD languageId,
                             LPWSTR buffer, DWORD size, void* /*arguments*/) {
   if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0 ||
       buffer == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  // A language id is 16 bits: the primary language in the low ten.
+  const DWORD primary = languageId & 0x3ff;
+  if (languageId > 0xffff || (primary != LANG_NEUTRAL && primary != LANG_ENGLISH)) {
+    SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
     return 0;
   }
   for (const MessageText& m : kMessages) {

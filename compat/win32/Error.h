@@ -67,7 +67,9 @@
   X(ERROR_UNSUPPORTED_TYPE, 1630, "Data of this type is not supported.") \
   X(ERROR_RESOURCE_DATA_NOT_FOUND, 1812, "The specified image file did not contain a resource section.") \
   X(ERROR_RESOURCE_TYPE_NOT_FOUND, 1813, "The specified resource type cannot be found in the image file.") \
-  X(ERROR_RESOURCE_NAME_NOT_FOUND, 1814, "The specified resource name cannot be found in the image file.")
+  X(ERROR_RESOURCE_NAME_NOT_FOUND, 1814, "The specified resource name cannot be found in the image file.") \
+  X(ERROR_RESOURCE_LANG_NOT_FOUND, 1815, \
+    "The specified resource language ID cannot be found in the image file.")
 
 #define COMPAT_WIN32_ERROR_CONSTANT(name, code, text) inline constexpr long name = code;
 COMPAT_WIN32_ERRORS(COMPAT_WIN32_ERROR_CONSTANT)
@@ -80,10 +82,16 @@ void WINAPI SetLastError(DWORD code);
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define LANG_NEUTRAL 0x00
+#define LANG_ENGLISH 0x09
+#define SUBLANG_DEFAULT 0x01
+#define MAKELANGID(primary, sub) static_cast<WORD>((static_cast<WORD>(sub) << 10) | static_cast<WORD>(primary))
 
 // Only FORMAT_MESSAGE_FROM_SYSTEM (optionally with IGNORE_INSERTS) into a
 // caller's buffer: the English text of a system error code, with its
 // trailing "\r\n" as Windows writes it. Returns the characters written.
+// The texts are English: `languageId` is 0 (the usual search) or a neutral or
+// English language id; any other is ERROR_RESOURCE_LANG_NOT_FOUND.
 DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                             LPWSTR buffer, DWORD size, void* arguments);
 

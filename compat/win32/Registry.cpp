@@ -473,11 +473,12 @@ void ResetRegistryForTests() {
 
 }  // namespace compat::win32
 
-LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR keyClass,
+LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
                             DWORD /*options*/, REGSAM access, LPSECURITY_ATTRIBUTES /*security*/,
                             PHKEY result, LPDWORD disposition) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
+  if (reserved != 0) return ERROR_INVALID_PARAMETER;
   std::vector<std::u16string_view> levels;
   LONG status = SplitPath(subKey, &levels);
   if (status != ERROR_SUCCESS) return status;
@@ -508,9 +509,10 @@ LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
+LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
+  if ((options & ~DWORD{REG_OPTION_OPEN_LINK}) != 0) return ERROR_INVALID_PARAMETER;
   std::vector<std::u16string_view> levels;
   LONG status = SplitPath(subKey, &levels);
   if (status != ERROR_SUCCESS) return status;
@@ -606,8 +608,9 @@ LONG WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flag
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,
+LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
                            const BYTE* data, DWORD dataSize) {
+  if (reserved != 0) return ERROR_INVALID_PARAMETER;
   if (data == nullptr && dataSize != 0) return kErrorNoAccess;
   Session session;
   Target at;

@@ -60,9 +60,13 @@
 
 #define REG_OPTION_NON_VOLATILE 0x0000
 #define REG_OPTION_VOLATILE 0x0001
+#define REG_OPTION_OPEN_LINK 0x0008
 #define REG_CREATED_NEW_KEY 1
 #define REG_OPENED_EXISTING_KEY 2
 
+// Reserved arguments must be zero, and RegOpenKeyExW takes no option but
+// REG_OPTION_OPEN_LINK (the hives hold no links, so it opens the key itself):
+// anything else is ERROR_INVALID_PARAMETER, as a caller's slip should show.
 LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                             LPDWORD disposition);

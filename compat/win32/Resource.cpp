@@ -7,6 +7,8 @@
 // a resource does on Windows: it is good while the module stays loaded.
 #include "compat/win32/Resource.h"
 
+#include <endian.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -63,7 +65,9 @@ bool PngSize(const unsigned char* data, std::size_t size, int& width, int& heigh
   static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (size < 24 || std::memcmp(data, kSignature, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0) return false;
   const auto bigEndian = [](const unsigned char* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+    std::uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return be32toh(value);
   };
   const std::uint32_t w = bigEndian(data + 16);
   const std::uint32_t h = bigEndian(data + 20);

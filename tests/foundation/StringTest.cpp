@@ -658,5 +658,46 @@ TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
+// Calls through the concrete class take its own default arguments: they must be the interface's.
+TEST(Strings, ConcreteClassDefaultsAreTheInterfaces) {
+  const P<CString> subject = make<CWCharString>(u"abAB");
+  const CString& c = *subject;
+  const IString& i = c;
+#define SAME(call) EXPECT_EQ(c.call, i.call) << #call
+  EachForm(u"abAB", [&](const auto& whole) {
+    SAME(compare(whole));
+    SAME(compareNoCase(whole));
+    SAME(collate(whole));
+    SAME(matchesAt(whole));
+    SAME(matchesAtNoCase(whole));
+  });
+  const auto each = [&](const auto& ab) {  // a text, a set or a list
+    SAME(findAny(ab));
+    SAME(findAnyNoCase(ab));
+    SAME(findLastAny(ab));
+    SAME(findLastAnyNoCase(ab));
+  };
+  EachForm(u"ab", [&](const auto& ab) {
+    each(ab);
+    SAME(startsWith(ab));
+    SAME(startsWithNoCase(ab));
+  });
+  EachFormOrCodePoint(u"a", [&](const auto& a) {
+    SAME(find(a));
+    SAME(findNoCase(a));
+    SAME(findLast(a));
+    SAME(findLastNoCase(a));
+  });
+  const char16_t* wide[] = {u"ab", nullptr};
+  const char* narrow[] = {"ab", nullptr};
+  const P<CConstArray> array = make<CConstArray>();
+  array->add(String(u"ab").get());
+  each(wide);
+  each(narrow);
+  each(*array);
+  SAME(slice(1));
+#undef SAME
+}
+
 }  // namespace
 }  // namespace lumo

@@ -515,6 +515,9 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
   EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\orbtest").status, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Make(HKEY_CURRENT_USER, u"Software\\orbtest", KEY_WRITE).status, ERROR_ACCESS_DENIED);
   EXPECT_FALSE(testing_support::FileExists(folder_ + "/user.db"));
+  // The empty hive read so far takes no writes, which it would only keep in memory, once the folder opens up.
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  EXPECT_EQ(Make(HKEY_CURRENT_USER, u"Software\\orbtest", KEY_WRITE).status, ERROR_ACCESS_DENIED);
 }
 
 TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
@@ -677,6 +680,26 @@ TEST_F(RegistryTest, HiveFolderFollowsTheEnvironment) {
   UnsetEnv("XDG_CONFIG_HOME");
   SetEnv("HOME", "/home/ann");
   EXPECT_EQ(compat::win32::HiveFolder(), "/home/ann/.config/orbweave/registry");
+}
+
+// Reserved arguments must be zero and an open takes no option but REG_OPTION_OPEN_LINK; a slip changes nothing.
+TEST_F(RegistryTest, NonZeroReservedArgumentsAreRefused) {
+  HKEY key = kPoisonKey;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest", 1, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(key, nullptr);
+  EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\orbtest").status, ERROR_FILE_NOT_FOUND);
+  key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  const std::vector<BYTE> one = Dword(1);
+  EXPECT_EQ(RegSetValueExW(key, u"v", 1, REG_DWORD, one.data(), 4), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Get(key, u"v").status, ERROR_FILE_NOT_FOUND);
+  HKEY opened = kPoisonKey;
+  EXPECT_EQ(RegOpenKeyExW(key, nullptr, REG_OPTION_VOLATILE, KEY_READ, &opened), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(opened, nullptr);
+  ASSERT_EQ(RegOpenKeyExW(key, nullptr, REG_OPTION_OPEN_LINK, KEY_READ, &opened), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(opened), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
 }  // namespace
