@@ -53,27 +53,23 @@ PackBytes Entry1(const PackBytes& strings, std::uint32_t flags, std::size_t padd
 }
 
 TEST(LangPackFormat1, ReadsEachMagicAndLayout) {
-  struct Case {
-    const char* magic;
-    std::uint32_t version, layout;
-    bool wide;
-  };
-  for (const Case& c : {Case{"LANGPACK", 0, 0, false}, Case{"LANGPCK2", 1, 0, false}, Case{"LANGPCK2", 0, 1, false},
-                        Case{"LANGPU16", 1, 0, true}, Case{"LANGPU16", 0, 2, true}}) {
-    SCOPED_TRACE(std::string(c.magic) + " layout " + std::to_string(c.layout));
+  // Magic, version, layout, wide text.
+  const std::tuple<const char*, std::uint32_t, std::uint32_t, bool> cases[] = {
+      {"LANGPACK", 0, 0, false}, {"LANGPCK2", 1, 0, false}, {"LANGPCK2", 0, 1, false},
+      {"LANGPU16", 1, 0, true},  {"LANGPU16", 0, 2, true}};
+  for (const auto& [magic, version, layout, wide] : cases) {
+    SCOPED_TRACE(std::string(magic) + " layout " + std::to_string(layout));
     PackBytes entries;
     // The two long keys differ only where the lookup's hash does not look.
     for (auto [key, text] : {std::pair(u"Kyrell.Title", u"Titel"), std::pair(u"A", u"Erster Text"),
                              std::pair(u"aaaabbbbXcccc", u"X"), std::pair(u"aaaabbbbYcccc", u"Y")}) {
-      PackBytes entry = Entry0(c.wide, key, text);
-      entries.Append(c.layout == 0 ? entry : Entry1(entry, 1));
+      PackBytes entry = Entry0(wide, key, text);
+      entries.Append(layout == 0 ? entry : Entry1(entry, 1));
     }
-    auto pack = ReadLangPackBytes(Format1(c.magic, c.version, c.layout, Header(c.wide, u"Deutsch"), 4, entries));
+    auto pack = ReadLangPackBytes(Format1(magic, version, layout, Header(wide, u"Deutsch"), 4, entries));
     ASSERT_TRUE(pack);
     EXPECT_TRUE(pack->Format() == 1 && pack->IsReady() && pack->Tag().IsEmpty());
-    EXPECT_EQ(pack->IsWideText(), c.wide);
-    EXPECT_EQ(pack->Version(), c.version);
-    EXPECT_EQ(pack->Layout(), c.layout);
+    EXPECT_EQ(std::tuple(pack->IsWideText(), pack->Version(), pack->Layout()), std::tuple(wide, version, layout));
     EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"Korvane", u"9.12", u"Deutsch", u"By hand", u"Deutsch"}));
     EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"},
                                        {u"A", u"Erster Text"},

@@ -1,12 +1,11 @@
-// Value lists: the conversions of the typed getters, the case rule and the
-// first spelling, sharing through clones, the name enumerator, and the
-// partitioned bucket built on a list.
+// Value lists: the typed getters' conversions, the case rule, clones, names, and the partitioned bucket.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <typeinfo>
 
 #include "foundation/CString.h"
@@ -60,14 +59,9 @@ T Got(bool (*convert)(IBase*, T&), IBase* value) {
   return convert(value, result) ? result : T{};
 }
 
-// What each conversion takes from the object; 0 when it finds nothing.
-struct OrderCase {
-  int mask;
-  int toInt, toInt64, toFloat, toDouble;
-};
-
 TEST(ValueConversion, TriesTheInterfacesInTheOrderOfEachConversion) {
-  const OrderCase cases[] = {
+  // The mask, then what toInt, toInt64, toFloat and toDouble take from the object; 0 when they find nothing.
+  const int cases[][5] = {
       {kInt | kInt64 | kFloat | kDouble, 1, 2, 3, 4},
       {kInt64 | kFloat | kDouble, 2, 2, 3, 4},
       {kFloat | kDouble, 4, 4, 3, 4},
@@ -79,27 +73,20 @@ TEST(ValueConversion, TriesTheInterfacesInTheOrderOfEachConversion) {
       {kFloat, 3, 3, 3, 3},
       {0, 0, 0, 0, 0},
   };
-  for (const OrderCase& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "mask " << c.mask);
-    const P<CNumbers> value = make<CNumbers>(c.mask);
-    EXPECT_EQ(Got(toInt, value.get()), c.toInt);
-    EXPECT_EQ(Got(toInt64, value.get()), c.toInt64);
-    EXPECT_EQ(Got(toFloat, value.get()), static_cast<float>(c.toFloat));
-    EXPECT_EQ(Got(toDouble, value.get()), c.toDouble);
+  for (const auto& [mask, asInt, asInt64, asFloat, asDouble] : cases) {
+    SCOPED_TRACE(::testing::Message() << "mask " << mask);
+    const P<CNumbers> value = make<CNumbers>(mask);
+    EXPECT_EQ(Got(toInt, value.get()), asInt);
+    EXPECT_EQ(Got(toInt64, value.get()), asInt64);
+    EXPECT_EQ(Got(toFloat, value.get()), static_cast<float>(asFloat));
+    EXPECT_EQ(Got(toDouble, value.get()), asDouble);
     EXPECT_FALSE(Got(toBool, value.get()));  // nothing numeric converts into a bool
   }
 }
 
-struct NumberCase {
-  const char* name;
-  P<IBase> value;
-  std::int32_t asInt;
-  std::int64_t asInt64;
-};
-
 TEST(ValueConversion, TruncatesTowardZeroAndGivesTheIndefiniteValueOutOfRange) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const NumberCase cases[] = {
+  const std::tuple<const char*, P<IBase>, std::int32_t, std::int64_t> cases[] = {
       {"2.9", make<CDouble>(2.9), 2, 2}, {"-2.9", make<CDouble>(-2.9), -2, -2},
       {"1e12", make<CDouble>(1e12), kIntMin, 1000000000000},
       {"2^31 - 0.5", make<CDouble>(2147483647.5), 2147483647, 2147483647},
@@ -111,10 +98,10 @@ TEST(ValueConversion, TruncatesTowardZeroAndGivesTheIndefiniteValueOutOfRange) {
       {"float -3e9", make<CFloat>(-3e9f), kIntMin, -3000000000},
       {"int64 2^32 + 5", make<CInt64>((std::int64_t{1} << 32) + 5), 5, (std::int64_t{1} << 32) + 5},
   };
-  for (const NumberCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Got(toInt, c.value.get()), c.asInt);
-    EXPECT_EQ(Got(toInt64, c.value.get()), c.asInt64);
+  for (const auto& [name, value, asInt, asInt64] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Got(toInt, value.get()), asInt);
+    EXPECT_EQ(Got(toInt64, value.get()), asInt64);
   }
 }
 
