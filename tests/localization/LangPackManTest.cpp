@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "compat/win32/StringConv.h"
 #include "foundation/CString.h"
@@ -34,14 +35,11 @@ std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16
 
 class LangPackManTest : public testing_support::IsolatedTest {
  protected:
-  struct Pack {
-    const char16_t* tag;
-    const char16_t* name;
-  };
-  void Add(std::initializer_list<Pack> packs) {
-    for (const Pack& pack : packs) {
+  // Packs by tag and name, each in a file of its own.
+  void Add(std::initializer_list<std::pair<const char16_t*, const char16_t*>> packs) {
+    for (const auto& [tag, name] : packs) {
       const std::string path = folder() / ("pack" + std::to_string(files_++) + ".kvnLang");
-      testing_support::WriteFile(path, PackFile(pack.tag, pack.name, pack.tag[0] ? pack.tag : pack.name));
+      testing_support::WriteFile(path, PackFile(tag, name, tag[0] ? tag : name));
       ASSERT_TRUE(manager_.AddPack(Path(path)));
     }
   }

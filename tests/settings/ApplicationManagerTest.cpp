@@ -1,5 +1,4 @@
-// The installed edition's application manager: its life cycle and its
-// temporary folder.
+// The installed edition's application manager: its life cycle and its temporary folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>

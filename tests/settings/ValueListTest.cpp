@@ -24,9 +24,8 @@ namespace {
 constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt64Min = std::numeric_limits<std::int64_t>::min();
 
-// One object that answers the four numeric interfaces with the values 1
-// (IInt), 2 (IInt64), 3 (IFloat) and 4 (IDouble), but lets a cast succeed
-// only for the interfaces named in its mask.
+// One object that answers the four numeric interfaces with the values 1 (IInt), 2 (IInt64), 3 (IFloat) and 4
+// (IDouble), but lets a cast succeed only for the interfaces named in its mask.
 enum Kind { kInt = 1, kInt64 = 2, kFloat = 4, kDouble = 8 };
 template <class Interface, class Value, int kValue>
 class TFixed : public Interface {

@@ -51,19 +51,16 @@ void Take(HKEY key, const std::u16string& path, Snapshot* snapshot) {
     DWORD nameSize = 512;
     if (RegEnumKeyExW(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     if (nameSize == 0) continue;  // a damaged hive's nameless key opens its parent again
-    HKEY sub = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(key, name, 0, KEY_READ, &sub), ERROR_SUCCESS);
-    Take(sub, path + u"\\" + std::u16string(name, nameSize), snapshot);
-    RegCloseKey(sub);
+    compat::win32::ScopedKey sub;
+    ASSERT_EQ(RegOpenKeyExW(key, name, 0, KEY_READ, sub.Receive()), ERROR_SUCCESS);
+    Take(sub.Get(), path + u"\\" + std::u16string(name, nameSize), snapshot);
   }
 }
 
 Snapshot TakeSubtree(HKEY root, const char16_t* path) {
   Snapshot snapshot;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return snapshot;
-  Take(key, u"", &snapshot);
-  RegCloseKey(key);
+  compat::win32::ScopedKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS) Take(key.Get(), u"", &snapshot);
   return snapshot;
 }
 
@@ -96,7 +93,6 @@ class RegFileTest : public testing_support::IsolatedTest {
 };
 
 TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
-  const std::vector<BYTE> longBinary(200, 0xab);
   // Below Software\rt: key, value name, value.
   const std::tuple<const char16_t*, const char16_t*, Value> values[] = {
       {u"", u"", {REG_SZ, Sz(u"default")}},
@@ -110,7 +106,7 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
       {u"", u"dword", {REG_DWORD, {0x2a, 0, 0, 0x80}}},
       {u"", u"short dword", {REG_DWORD, {1, 2, 3}}},
       {u"", u"qword", {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}}},
-      {u"", u"binary", {REG_BINARY, longBinary}},
+      {u"", u"binary", {REG_BINARY, std::vector<BYTE>(200, 0xab)}},
       {u"", u"none", {REG_NONE, {}}},
       {u"", u"big type", {0x12345, {9}}},
       {u"\\sub\\deeper", u"ÿ", {REG_SZ, Sz(u"Ключ")}},
@@ -158,8 +154,7 @@ TEST_F(RegFileTest, ExportNamesWhatTheFormatCannotHold) {
   const std::u16string rt = u"HKEY_CURRENT_USER\\Software\\rt";
   const regfile::Loss omittedValue{Kind::kOmittedValue, rt, u"two\r\nlines"};
   const regfile::Loss omittedKey{Kind::kOmittedKey, rt + u"\\Ω", u""};
-  // REGEDIT4 writes what it lacks as well as it can and says so; values and
-  // subkeys come in the hive's order.
+  // REGEDIT4 writes what it lacks as well as it can and says so; values and subkeys come in the hive's order.
   std::vector<regfile::Loss> losses;
   regfile::Export(u"HKCU\\Software\\rt", regfile::Format::kRegedit4, &losses);
   EXPECT_EQ(losses, (std::vector<regfile::Loss>{{Kind::kInexactValue, rt, u"odd"},
