@@ -77,9 +77,8 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
       {u"zh-hant", 6},     // pass 3; a fourth part stays with the third
       {u"zh-hant-tw", -1},
   };
-  for (const auto& [name, index] : cases) {
+  for (const auto& [name, index] : cases)
     EXPECT_EQ(manager_.Find(name), index) << testing::PrintToString(std::u16string(name));
-  }
 }
 
 TEST_F(LangPackManTest, FindBestFallsBackToSystemThenEnglish) {

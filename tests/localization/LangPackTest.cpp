@@ -106,29 +106,6 @@ TEST(LangPackFormat1, OddStringsAndEntries) {
   EXPECT_EQ(TableOf(*pack), (Strings{{u"k1", u"v1"}, {u"k2", u""}, {u"k3", u"v3"}}));
 }
 
-TEST(LangPackFormat1, HeadersThatAreRefused) {
-  const PackBytes header = Header(false, u"Deutsch");
-  PackBytes shortHeader;  // states fewer bytes than its strings take
-  shortHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() - 1).Append(header).U32(0);
-  PackBytes cutHeader;  // the file ends inside the skipped rest
-  cutHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() + 10).Append(header);
-  const std::pair<const char*, std::string> cases[] = {
-      {"version 2", Format1("LANGPCK2", 2, 0, header, 0, {})},
-      {"header size smaller than its strings", shortHeader.Str()},
-      {"header rest cut", cutHeader.Str()},
-      {"no layout field", std::string("LANGPU16\x01\x00\x00\x00", 12)},
-      {"unknown magic", Format1("LANGPACX", 0, 0, header, 0, {})},
-      {"shorter than the magic", "LANGPAC"},
-  };
-  for (const auto& [what, bytes] : cases) EXPECT_FALSE(ReadLangPackBytes(bytes)) << what;
-  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on.
-  EXPECT_FALSE(OpenLangPack(CString(u"/sys/devices/system/cpu/online")));
-  // A header without a table is a pack with no strings.
-  auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
-  ASSERT_TRUE(pack);
-  EXPECT_TRUE(pack->Strings().empty());
-}
-
 TEST(LangTag, CountsTheLeadingPartsBothShareWhateverTheCase) {
   const std::tuple<const char16_t*, const char16_t*, int> cases[] = {
       {u"en", u"en-", 1}, {u"EN-us", u"en-US-x", 2}, {u"zh-Hant-TW-x", u"zh-hant-tw-X", 3}, {u"de", u"", 0}};
@@ -175,18 +152,35 @@ TEST(LangPackFormat2, ReadsChunksInAnyOrder) {
   EXPECT_TRUE(pack->Strings().empty());
 }
 
-TEST(LangPackFormat2, FilesThatAreRefused) {
-  const PackBytes lang = Lang(u"de", u"Deutsch");
-  const std::pair<const char*, PackBytes> cases[] = {
-      {"wrong tag", PackBytes::ChunkFile("URESFILX", lang)},
+TEST(LangPack, FilesThatAreRefused) {
+  const PackBytes header = Header(false, u"Deutsch"), lang = Lang(u"de", u"Deutsch");
+  PackBytes shortHeader;  // states fewer bytes than its strings take
+  shortHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() - 1).Append(header).U32(0);
+  PackBytes cutHeader;  // the file ends inside the skipped rest
+  cutHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() + 10).Append(header);
+  const std::pair<const char*, std::string> cases[] = {
+      {"version 2", Format1("LANGPCK2", 2, 0, header, 0, {})},
+      {"header size smaller than its strings", shortHeader.Str()},
+      {"header rest cut", cutHeader.Str()},
+      {"no layout field", std::string("LANGPU16\x01\x00\x00\x00", 12)},
+      {"unknown magic", Format1("LANGPACX", 0, 0, header, 0, {})},
+      {"shorter than the magic", "LANGPAC"},
+      {"wrong tag", PackBytes::ChunkFile("URESFILX", lang).Str()},
       {"another chunk before lang",
-       PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}).Append(PackBytes::Chunk("cmnt", {})).Append(lang))},
-      {"no lang", PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}))},
+       PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}).Append(PackBytes::Chunk("cmnt", {})).Append(lang))
+           .Str()},
+      {"no lang", PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {})).Str()},
       {"a chunk claiming more than the file",
-       PackBytes::ChunkFile("URESFILE", PackBytes().Raw("RSID").U32(1000).U32(0).Append(lang))},
-      {"cut file header", PackBytes().Raw("URESFILE").U32(0)},
+       PackBytes::ChunkFile("URESFILE", PackBytes().Raw("RSID").U32(1000).U32(0).Append(lang)).Str()},
+      {"cut file header", PackBytes().Raw("URESFILE").U32(0).Str()},
   };
-  for (const auto& [what, file] : cases) EXPECT_FALSE(ReadLangPackBytes(file.Str())) << what;
+  for (const auto& [what, bytes] : cases) EXPECT_FALSE(ReadLangPackBytes(bytes)) << what;
+  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on.
+  EXPECT_FALSE(OpenLangPack(CString(u"/sys/devices/system/cpu/online")));
+  // A header without a table is a pack with no strings.
+  auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
+  ASSERT_TRUE(pack);
+  EXPECT_TRUE(pack->Strings().empty());
 }
 
 }  // namespace

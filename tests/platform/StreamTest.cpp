@@ -129,9 +129,8 @@ TEST_F(Streams, OpeningFailuresRaiseWhateverFormWasUsed) {
     EXPECT_THROW(factory->OpenIOStream(FileUri(name), kShareRead, kOpenExisting, false), CFileNotFoundError);
   }
   // No URI, another scheme, or no path, and modes outside their ranges.
-  for (const P<IURI>& uri : {P<IURI>(), Uri("http://host/x"), Uri("file://host")}) {
+  for (const P<IURI>& uri : {P<IURI>(), Uri("http://host/x"), Uri("file://host")})
     EXPECT_THROW((void)make<CDiskIOStream>(uri, 0, 1, CDiskIOStream::kRead, false), CFileNotFoundError);
-  }
   const struct {
     ShareMode share;
     CreationMode creation;
@@ -272,9 +271,8 @@ TEST_F(Streams, ClosedStreamsRaiseFromEveryOperationButThree) {
       [&] { in->SeekFromEnd(0); },   [&] { out->WriteFully(b, 1); }, [&] { out->Write(b, 1); },
       [&] { out->Flush(); },         [&] { out->SeekFromStart(0); }, [&] { out->SeekRelative(0); },
   };
-  for (const auto& operation : kOperations) {
+  for (const auto& operation : kOperations)
     EXPECT_EQ(TextOf<CStreamClosedError>(operation), "The stream has been closed.");
-  }
   EXPECT_EQ(ToUTF8(CEndOfStreamError(FileUri("f").get()).getDescription()),
             "Unexpected end of data stream (uri: 'file:///Z:" + Path("f") + "').");
 }
@@ -292,9 +290,8 @@ TEST_F(Streams, ConcurrentWritesToOneStreamStayWhole) {
   for (std::thread& thread : threads) thread.join();
   const std::string all = testing_support::ReadFile(Path("f"));
   ASSERT_EQ(all.size(), std::size_t{kThreads * kWrites * kRecord});
-  for (std::size_t at = 0; at < all.size(); at += kRecord) {
+  for (std::size_t at = 0; at < all.size(); at += kRecord)
     ASSERT_EQ(all.compare(at, kRecord, std::string(kRecord, all[at])), 0) << "at " << at;
-  }
 }
 
 TEST(SystemErrorRule, MissingFilesAndDescribedCodes) {
@@ -324,9 +321,8 @@ TEST_F(WindowsPaths, OfFileUrisAndOthers) {
       {"file:///C:/" + long239 + "b", false, "\\\\?\\C:\\" + long239 + "b"},
       {"file://server/" + long239, false, "\\\\?\\UNC\\server\\" + long239},
   };
-  for (const auto& [uri, keepOthers, path] : kCases) {
+  for (const auto& [uri, keepOthers, path] : kCases)
     EXPECT_EQ(ToUTF8(win32::ToWindowsPath(Uri(uri).get(), keepOthers)), path) << uri;
-  }
   EXPECT_EQ(ToUTF8(win32::ToWindowsPath(nullptr, true)), "");
   EXPECT_EQ(TextOf<CError>([&] { win32::ToWindowsPath(Uri("rel/" + long239).get(), false); }),
             "Error: Windows path is longer than MAX_PATH and the limit cannot be circumvented (path='rel\\" +

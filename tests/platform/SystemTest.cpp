@@ -66,9 +66,8 @@ TEST_F(System, WindowsPathsBecomeFileUris) {
       {"\\\\server", "file://server"},
       {"a\\b", "a/b"}, {"C:", "file:///C:"},
   };
-  for (const auto& [path, uri] : kCases) {
+  for (const auto& [path, uri] : kCases)
     EXPECT_EQ(ToUTF8(system->FromWindowsPath(path)->getText()), uri) << path;
-  }
   // Back again, as far as the Windows form goes.
   EXPECT_EQ(ToUTF8(system->ToWindowsPath(system->FromWindowsPath("\\\\host\\s\\x"), false)), "\\\\host\\s\\x");
 }

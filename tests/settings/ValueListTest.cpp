@@ -109,9 +109,8 @@ P<CValueList> List(bool caseSensitive) { return make<CValueList>(caseSensitive);
 // The names the list enumerates, sorted: their order is the table's.
 std::vector<std::string> Names(const IValueList& list) {
   std::vector<std::string> names;
-  for (P<IConstEnum> e = list.getNames(); e->hasMore();) {
+  for (P<IConstEnum> e = list.getNames(); e->hasMore();)
     names.push_back(ToUTF8(P<IString>::share(cast<IString>(const_cast<IBase*>(e->next().get())))));
-  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -166,9 +165,8 @@ TEST(ValueList, TypedGettersGiveTheDefaultForMissingNullAndOtherKinds) {
   EXPECT_EQ(ToUTF8(list->getString(u"text", fallback)), "x");
   EXPECT_EQ(list->getString(u"text", fallback).get(), list->get(u"text"));  // shared, not copied
   EXPECT_EQ(ToUTF8(list->getString(u"empty", fallback)), "");
-  for (const char16_t* name : {u"nulltext", u"int", u"missing", u"null"}) {
+  for (const char16_t* name : {u"nulltext", u"int", u"missing", u"null"})
     EXPECT_EQ(list->getString(name, fallback).get(), fallback.get()) << ToUTF8(String(name));
-  }
   EXPECT_EQ(list->getURI(u"uri", nullptr), uri);
   EXPECT_EQ(list->getURI(u"text", uri), uri);
 }

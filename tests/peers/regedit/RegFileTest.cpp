@@ -22,6 +22,7 @@
 namespace {
 
 using Kind = regfile::Loss::Kind;
+using testing_support::SetRegValue;
 
 // A text value's data: UTF-16LE units, terminated unless asked otherwise.
 std::vector<BYTE> Sz(std::u16string text, bool terminated = true) {
@@ -64,9 +65,6 @@ Snapshot TakeSubtree(HKEY root, const char16_t* path) {
   return snapshot;
 }
 
-void Store(HKEY root, const std::u16string& path, const std::u16string& name, const Value& value) {
-  testing_support::SetRegValue(root, path, name, value.type, value.data);
-}
 
 void Import(const std::string& bytes) { regfile::Apply(regfile::Parse(regfile::DecodeFile(bytes))); }
 
@@ -113,7 +111,7 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
       {u"\\Ключ", u"x", {REG_DWORD, {1, 0, 0, 0}}},
   };
   for (const auto& [key, name, value] : values)
-    Store(HKEY_CURRENT_USER, u"Software\\rt" + std::u16string(key), name, value);
+    SetRegValue(HKEY_CURRENT_USER, u"Software\\rt" + std::u16string(key), name, value.type, value.data);
   Import("REGEDIT4\n[HKCU\\Software\\rt\\empty]");
   const Snapshot original = TakeSubtree(HKEY_CURRENT_USER, u"Software\\rt");
   ASSERT_EQ(original.size(), 5u);
@@ -144,13 +142,13 @@ void AddNamelessKey(const std::string& hive, const char* parent) {
 
 TEST_F(RegFileTest, ExportNamesWhatTheFormatCannotHold) {
   const char16_t lone[] = {u'x', 0xD800, 0};
-  Store(HKEY_CURRENT_USER, u"Software\\rt", u"odd", {REG_SZ, {'a', 0, 'b'}});
-  Store(HKEY_CURRENT_USER, u"Software\\rt", lone, {REG_DWORD, {1, 0, 0, 0}});
-  Store(HKEY_CURRENT_USER, u"Software\\rt", u"two\r\nlines", {REG_DWORD, {2, 0, 0, 0}});
-  Store(HKEY_CURRENT_USER, u"Software\\rt\\Ω", u"", {REG_DWORD, {3, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt", u"odd", REG_SZ, {'a', 0, 'b'});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt", lone, REG_DWORD, {1, 0, 0, 0});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt", u"two\r\nlines", REG_DWORD, {2, 0, 0, 0});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt\\Ω", u"", REG_DWORD, {3, 0, 0, 0});
   AddNamelessKey(folder_ / "a/user.db", "Ω");
   const char16_t loneKey[] = {u'k', 0xDC00, 0};
-  Store(HKEY_CURRENT_USER, std::u16string(u"Software\\rt\\") + loneKey, u"", {REG_DWORD, {4, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, std::u16string(u"Software\\rt\\") + loneKey, u"", REG_DWORD, {4, 0, 0, 0});
   const std::u16string rt = u"HKEY_CURRENT_USER\\Software\\rt";
   const regfile::Loss omittedValue{Kind::kOmittedValue, rt, u"two\r\nlines"};
   const regfile::Loss omittedKey{Kind::kOmittedKey, rt + u"\\Ω", u""};
@@ -227,8 +225,8 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
 
 // Deleting what is not there is no failure.
 TEST_F(RegFileTest, ImportsAVersion5Utf16FileWithDeletions) {
-  Store(HKEY_LOCAL_MACHINE, u"Software\\v5", u"old", {REG_DWORD, {1, 0, 0, 0}});
-  Store(HKEY_LOCAL_MACHINE, u"Software\\v5\\gone\\deep", u"v", {REG_DWORD, {1, 0, 0, 0}});
+  SetRegValue(HKEY_LOCAL_MACHINE, u"Software\\v5", u"old", REG_DWORD, {1, 0, 0, 0});
+  SetRegValue(HKEY_LOCAL_MACHINE, u"Software\\v5\\gone\\deep", u"v", REG_DWORD, {1, 0, 0, 0});
   const std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n"
       u"; comments and key lines never go on: \\\r\n"
@@ -362,7 +360,7 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   // A value a file cannot hold: the rest is written, the loss named.
   const std::string cut = folder_ / "cut.reg";
   UsePrefix("program");
-  Store(HKEY_CURRENT_USER, u"Software\\p", u"a line\nbreak\x01", {REG_DWORD, {1, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\p", u"a line\nbreak\x01", REG_DWORD, {1, 0, 0, 0});
   const auto incomplete = run({"/e", cut, "HKCU\\Software\\p"});
   EXPECT_EQ(incomplete.exitCode, 1);
   EXPECT_NE(incomplete.err.find(cut + ": value \"a line\\nbreak\\x01\" of HKEY_CURRENT_USER\\Software\\p "
@@ -376,7 +374,7 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   // The hive has no depth limit of its own (files are held to Windows' 512 levels).
   std::u16string deep = u"Software\\deep";
   for (int i = 0; i < 3000; ++i) deep += u"\\k";
-  Store(HKEY_CURRENT_USER, deep, u"v", {REG_DWORD, {7, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, deep, u"v", REG_DWORD, {7, 0, 0, 0});
   const std::string deepFile = folder_ / "deep.reg";
   EXPECT_EQ(run({"/a", deepFile, "HKCU\\Software\\deep"}).exitCode, 0);
   const std::string exported = testing_support::ReadFile(deepFile);

@@ -57,9 +57,8 @@ TEST(PackFileTest, TargetsThatAreNoRegularFileAreRefused) {
   fs::create_directory(folder / "dir");
   fs::create_symlink(kept, folder / "link");
   ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
-  for (const char* name : {"dir", "link", "fifo"}) {
+  for (const char* name : {"dir", "link", "fifo"})
     EXPECT_THROW(langpack::WritePack(Tiny(), 2, folder / name), langpack::Error) << name;
-  }
   EXPECT_TRUE(fs::is_directory(folder / "dir"));
   EXPECT_TRUE(fs::is_symlink(folder / "link"));
   // A write cut short (here at the file size limit) is refused: the old file stays, no temporary is left.
