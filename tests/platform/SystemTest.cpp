@@ -209,8 +209,7 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_THROW(system->CreateUniqueFile(FileUri("missing/"), "x", ""), CFileNotFoundError);
   // The temporary and current folders are folder URIs.
   SetEnv("TMPDIR", folder().path());
-  const P<IURI> temp = system->GetTempFolder();
-  EXPECT_EQ(ToUTF8(temp->getText()), "file:///Z:" + folder().path() + "/");
+  EXPECT_EQ(ToUTF8(system->GetTempFolder()->getText()), "file:///Z:" + folder().path() + "/");
   EXPECT_TRUE(system->FileExists(system->CreateTempFile("t", "")));
   EXPECT_TRUE(system->FolderExists(system->CreateTempFolder("t", "")));
   EXPECT_EQ(ToUTF8(system->GetCurrentFolder()->getText()), "file:///Z:" + fs::current_path().string() + "/");

@@ -72,8 +72,7 @@ TEST_F(ApplicationManagerTest, TemporaryFolderLivesUntilStop) {
   manager->Stop();
   EXPECT_FALSE(FolderExists(temp));
   manager->Start();
-  const std::u16string next = manager->GetTempFolder();
-  EXPECT_NE(next, temp);
+  EXPECT_NE(manager->GetTempFolder(), temp);
   manager->Stop();
   manager->Destroy();
 }

@@ -30,9 +30,7 @@ class DriveAccessTest : public testing_support::IsolatedTest {
     init_ = reinterpret_cast<decltype(&InitWmiDrives)>(dlsym(library_, "InitWmiDrives"));
     ASSERT_NE(init_, nullptr);
   }
-  void TearDown() override {
-    if (library_ != nullptr) dlclose(library_);
-  }
+  void TearDown() override { if (library_ != nullptr) dlclose(library_); }
 
   // A block device with the given sysfs attributes ("" leaves one out).
   void AddDevice(const std::string& name, const std::string& type, const std::string& vendor = "",

@@ -1,6 +1,7 @@
 // Registry files: round trips in both formats, exact text and wrapping, bad files, the program.
 #include "peers/regedit/RegFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -22,6 +23,8 @@
 namespace {
 
 using Kind = regfile::Loss::Kind;
+using testing::HasSubstr;
+using testing::ThrowsMessage;
 using testing_support::SetRegValue;
 
 // A text value's data: UTF-16LE units, terminated unless asked otherwise.
@@ -67,16 +70,6 @@ Snapshot TakeSubtree(HKEY root, const char16_t* path) {
 
 
 void Import(const std::string& bytes) { regfile::Apply(regfile::Parse(regfile::DecodeFile(bytes))); }
-
-// The error an import raises, or "" when it succeeds.
-std::string ImportError(const std::string& bytes) {
-  try {
-    Import(bytes);
-  } catch (const regfile::Error& error) {
-    return error.what();
-  }
-  return "";
-}
 
 class RegFileTest : public testing_support::IsolatedTest {
  protected:
@@ -296,16 +289,17 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
   };
   for (const auto& [body, message] : cases) {
     SCOPED_TRACE(body.substr(0, 80));
-    const std::string error = ImportError("REGEDIT4\n" + body);
-    if (message.empty()) EXPECT_EQ(error, "");
-    else EXPECT_NE(error.find(message), std::string::npos) << error;
+    const auto import = [file = "REGEDIT4\n" + body] { Import(file); };
+    if (message.empty()) EXPECT_NO_THROW(import());
+    else EXPECT_THAT(import, ThrowsMessage<regfile::Error>(HasSubstr(message)));
   }
   Snapshot taken = TakeSubtree(HKEY_CURRENT_USER, u"x");
   EXPECT_EQ(taken[u""][u"v"], (Value{REG_BINARY, {0x01, 0xAF, 0x04}}));
   // The whole file is read before anything changes.
-  EXPECT_NE(ImportError("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n\"v\"=banana\n"), "");
-  EXPECT_NE(ImportError("junk\nREGEDIT4\n"), "");
-  EXPECT_NE(ImportError(""), "");
+  EXPECT_THROW(Import("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n\"v\"=banana\n"),
+               regfile::Error);
+  EXPECT_THROW(Import("junk\nREGEDIT4\n"), regfile::Error);
+  EXPECT_THROW(Import(""), regfile::Error);
   EXPECT_TRUE(TakeSubtree(HKEY_CURRENT_USER, u"Software\\sentinel").empty());
   EXPECT_THROW(regfile::Export(u"HKCU\\Software\\missing", regfile::Format::kRegedit4), regfile::Error);
 }
