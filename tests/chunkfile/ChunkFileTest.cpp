@@ -57,9 +57,7 @@ class ChunkFiles : public testing_support::IsolatedTest {
   }
   // Lets go of each in turn: a stream writes its size back when released.
   template <class... Refs>
-  static void Release(Refs&... refs) {
-    (refs.reset(), ...);
-  }
+  static void Release(Refs&... refs) { (refs.reset(), ...); }
   static std::string ReadAll(chf::IStream& stream) {
     std::string bytes(stream.GetSize(), '\0');
     stream.Seek(0);

@@ -175,9 +175,7 @@ TEST(ValueList, ReleasesWhatItHoldsAndSharesItThroughClones) {
   using test::TCounted;
   int destroyed = 0;
   P<CValueList> list = List(false);
-  list->set(u"a", make<TCounted<>>(destroyed));
-  list->set(u"b", make<TCounted<>>(destroyed));
-  list->set(u"c", make<TCounted<>>(destroyed));
+  for (const char16_t* name : {u"a", u"b", u"c"}) list->set(name, make<TCounted<>>(destroyed));
   EXPECT_FALSE(list->remove(u"missing"));
   EXPECT_TRUE(list->remove(u"A"));
   EXPECT_EQ(destroyed, 1);
