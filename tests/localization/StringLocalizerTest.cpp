@@ -36,8 +36,7 @@ TEST(StringLocalizer, StoredCopiesByExactKeyElseTheDefault) {
   localizer->Clear();
   EXPECT_EQ(localizer->Get("app.Title", "default"), String("default"));
   // Borrowed keys and texts are copied.
-  char key[] = "key";
-  char text[] = "borrowed";
+  char key[] = "key", text[] = "borrowed";
   localizer->Set(make<CLatin1String>(key, -1, StringMode::kBorrow),
                  make<CLatin1String>(text, -1, StringMode::kBorrow));
   key[0] = 'X';

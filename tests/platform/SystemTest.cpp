@@ -221,8 +221,7 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
 }
 
 TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
-  // The emulated version, its name, and which tests pass: IsNT, then IsWin98, IsWinME, IsWin2000, IsWinXP and
-  // IsVistaOrLater.
+  // A version, its name, and which of IsNT, IsWin98, IsWinME, IsWin2000, IsWinXP and IsVistaOrLater pass.
   const std::tuple<const char16_t*, const char*, const char*> kCases[] = {
       {u"win95", "Windows 95", "000000"},   {u"win98", "Windows 98", "010000"},
       {u"winme", "Windows ME", "011000"},   {u"nt40", "Windows NT 4.0", "100000"},
