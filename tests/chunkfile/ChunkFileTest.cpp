@@ -89,10 +89,8 @@ TEST_F(ChunkFiles, WalksSequencesInOrderUpToTheLastWholeHeader) {
       for (const auto& [id, size, offset] : found) {
         ASSERT_TRUE(root->Next());
         const std::uint32_t wanted = chf::ChunkId({id[0], id[1], id[2], id[3], '\0'});
-        EXPECT_EQ(root->GetChunkId(), wanted);
-        EXPECT_EQ(root->GetChunkSize(), size);
-        EXPECT_EQ(root->GetChunkOffset(), offset);
-        EXPECT_EQ(root->Tell(), offset + chf::kChunkHeaderSize);
+        EXPECT_EQ(std::tuple(root->GetChunkId(), root->GetChunkSize(), root->GetChunkOffset(), root->Tell()),
+                  std::tuple(wanted, size, offset, offset + chf::kChunkHeaderSize));
       }
       EXPECT_FALSE(root->Next());
       EXPECT_FALSE(root->Next());

@@ -19,11 +19,9 @@ namespace {
 // scan reads first. Its key "Which" names the pack.
 std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16string_view which) {
   if (tag.empty()) {
-    PackBytes header;
-    header.Wide(u"").Wide(u"").Wide(name).Wide(u"").Raw(std::string(70000, '\0'));
-    PackBytes file;
-    file.Raw("LANGPU16").U32(0).U32(0).U32(header.Size()).Append(header).U32(1);
-    return file.Wide(u"Which").Wide(which).Wide(u"").Wide(u"").Str();
+    const PackBytes header = PackBytes().Wide(u"").Wide(u"").Wide(name).Wide(u"").Raw(std::string(70000, 0));
+    return PackBytes().Raw("LANGPU16").U32(0).U32(0).U32(header.Size()).Append(header).U32(1)
+        .Wide(u"Which").Wide(which).Wide(u"").Wide(u"").Str();
   }
   PackBytes entries;
   entries.U32(0).ChunkText(u"Which").ChunkText(which).U32(0).U32(0);

@@ -82,10 +82,9 @@ TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
       {FileUri(deep), kFolder},       {FileUri(deep + "/"), kFolder}, {FileUri("missing"), kNone},
       {Uri("http://host/f"), kNone},  {Uri("file:///Z:"), kFolder},
       {system->FromWindowsPath("\\\\?\\Z:\\"), kFolder}};
-  for (const auto& [uri, kind] : kKinds) {
-    EXPECT_EQ(system->FileExists(uri), kind == kFile) << ToUTF8(uri->getText());
-    EXPECT_EQ(system->FolderExists(uri), kind == kFolder) << ToUTF8(uri->getText());
-  }
+  for (const auto& [uri, kind] : kKinds)
+    EXPECT_EQ(std::pair(system->FileExists(uri), system->FolderExists(uri)),
+              std::pair(kind == kFile, kind == kFolder)) << ToUTF8(uri->getText());
   EXPECT_EQ(system->GetFileSize(FileUri("f")), 5u);
   EXPECT_THROW(system->GetFileSize(FileUri("missing")), CFileNotFoundError);
   // Folders are made at every level; an existing one fails only when asked to.
