@@ -166,8 +166,7 @@ TEST_F(ChunkFiles, ChangesInsideAChunkResizeItAndMoveTheOpenChunksAfterIt) {
   for (const auto& [byHolder, at, count, grown] : cases) {
     SCOPED_TRACE(testing::Message() << at << (byHolder ? " by the holder" : ""));
     TRef<chf::CChunkFile> root = Open(File(Chunk("aaaa", "aaaa") + Chunk("bbbb", "bbbb")), true);
-    TRef<chf::CChunkStream> a = Stream(*root, "aaaa");
-    TRef<chf::CChunkStream> b = Stream(*root, "bbbb");
+    TRef<chf::CChunkStream> a = Stream(*root, "aaaa"), b = Stream(*root, "bbbb");
     chf::IStream& inserter = byHolder ? static_cast<chf::IStream&>(*root) : *a;
     inserter.Seek(byHolder ? chf::kChunkHeaderSize + at : at);
     inserter.Insert(count);
@@ -227,8 +226,7 @@ TEST_F(ChunkFiles, ATailBeyondTheCopyBufferMovesWholeBothWays) {
   const std::string big = Pattern(3 * chf::CBaseStream::kCopyBufferSize + 1234);
   const std::string original = File(Chunk("head", "h") + Chunk("big ", big));
   TRef<chf::CChunkFile> root = Open(original, true);
-  TRef<chf::CChunkStream> head = Stream(*root, "head");
-  TRef<chf::CChunkStream> tail = Stream(*root, "big ");
+  TRef<chf::CChunkStream> head = Stream(*root, "head"), tail = Stream(*root, "big ");
   head->Insert(5);
   EXPECT_EQ(ReadAll(*tail), big);
   head->Seek(0);

@@ -237,8 +237,7 @@ class ForeignMarker : public CObject, public IStreamMarker {
 };
 
 TEST_F(Streams, MarkersWorkAcrossDiskStreamsOnly) {
-  const P<CDiskIOStream> a = WithBytes("a", "0123456789");
-  const P<CDiskIOStream> b = WithBytes("b", "abcdefghij");
+  const P<CDiskIOStream> a = WithBytes("a", "0123456789"), b = WithBytes("b", "abcdefghij");
   a->SeekFromStart(7);
   const P<IStreamMarker> at7 = a->CreateMarker();
   a->SeekFromStart(1);

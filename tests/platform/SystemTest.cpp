@@ -31,8 +31,7 @@ class System : public test::FileTest {
 };
 
 TEST_F(System, SubsystemsAreFoundInRegistrationOrderAndUnregisteredOnce) {
-  const P<IBase> first = Uri("first");
-  const P<IBase> second = Uri("second");
+  const P<IBase> first = Uri("first"), second = Uri("second");
   system->RegisterSubSystem("IDevices", first);
   system->RegisterSubSystem("IDevices", second);
   system->RegisterSubSystem("IDevices", first);
