@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -56,9 +57,7 @@ class ChunkFiles : public testing_support::IsolatedTest {
   }
   // Lets go of each in turn: a stream writes its size back when released.
   template <class... Refs>
-  static void Release(Refs&... refs) {
-    (refs.reset(), ...);
-  }
+  static void Release(Refs&... refs) { (refs.reset(), ...); }
   static std::string ReadAll(chf::IStream& stream) {
     std::string bytes(stream.GetSize(), '\0');
     stream.Seek(0);
@@ -67,16 +66,11 @@ class ChunkFiles : public testing_support::IsolatedTest {
   }
 };
 
-// What one walk of the body finds: identifier, data size and header offset.
-struct Walk {
-  const char* name;
-  std::string body;
-  std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>> found;
-};
-
 TEST_F(ChunkFiles, WalksSequencesInOrderUpToTheLastWholeHeader) {
   const std::string lang = Chunk("lang", "en-GB");
-  const std::vector<Walk> walks = {
+  // A body and what one walk of it finds: identifier, data size and header offset.
+  using Found = std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>>;
+  const std::tuple<const char*, std::string, Found> walks[] = {
       {"empty body", "", {}},
       {"11 bytes are no header", std::string(11, 'x'), {}},
       {"two chunks", lang + Chunk("cmnt", "hi"), {{"lang", 5, 0}, {"cmnt", 2, 12 + 5}}},
@@ -84,21 +78,19 @@ TEST_F(ChunkFiles, WalksSequencesInOrderUpToTheLastWholeHeader) {
       {"size past the end", Chunk("long", "ab").replace(4, 8, Size64(1000)) + lang, {{"long", 1000, 0}}},
       {"size at 64 bits", Chunk("huge", "").replace(4, 8, std::string(8, '\xff')) + lang, {{"huge", ~0ull, 0}}},
   };
-  for (const Walk& walk : walks) {
-    SCOPED_TRACE(walk.name);
-    TRef<chf::CChunkFile> root = Open(File(walk.body), false);
+  for (const auto& [name, body, found] : walks) {
+    SCOPED_TRACE(name);
+    TRef<chf::CChunkFile> root = Open(File(body), false);
     EXPECT_STREQ(root->GetType(), "URESFILE");
     for (int pass = 0; pass < 2; ++pass) {
       root->Rewind();
       EXPECT_EQ(root->Tell(), 0u);
       EXPECT_EQ(root->GetChunkId(), 0u);
-      for (const auto& [id, size, offset] : walk.found) {
+      for (const auto& [id, size, offset] : found) {
         ASSERT_TRUE(root->Next());
         const std::uint32_t wanted = chf::ChunkId({id[0], id[1], id[2], id[3], '\0'});
-        EXPECT_EQ(root->GetChunkId(), wanted);
-        EXPECT_EQ(root->GetChunkSize(), size);
-        EXPECT_EQ(root->GetChunkOffset(), offset);
-        EXPECT_EQ(root->Tell(), offset + chf::kChunkHeaderSize);
+        EXPECT_EQ(std::tuple(root->GetChunkId(), root->GetChunkSize(), root->GetChunkOffset(), root->Tell()),
+                  std::tuple(wanted, size, offset, offset + chf::kChunkHeaderSize));
       }
       EXPECT_FALSE(root->Next());
       EXPECT_FALSE(root->Next());
@@ -174,8 +166,7 @@ TEST_F(ChunkFiles, ChangesInsideAChunkResizeItAndMoveTheOpenChunksAfterIt) {
   for (const auto& [byHolder, at, count, grown] : cases) {
     SCOPED_TRACE(testing::Message() << at << (byHolder ? " by the holder" : ""));
     TRef<chf::CChunkFile> root = Open(File(Chunk("aaaa", "aaaa") + Chunk("bbbb", "bbbb")), true);
-    TRef<chf::CChunkStream> a = Stream(*root, "aaaa");
-    TRef<chf::CChunkStream> b = Stream(*root, "bbbb");
+    TRef<chf::CChunkStream> a = Stream(*root, "aaaa"), b = Stream(*root, "bbbb");
     chf::IStream& inserter = byHolder ? static_cast<chf::IStream&>(*root) : *a;
     inserter.Seek(byHolder ? chf::kChunkHeaderSize + at : at);
     inserter.Insert(count);
@@ -235,8 +226,7 @@ TEST_F(ChunkFiles, ATailBeyondTheCopyBufferMovesWholeBothWays) {
   const std::string big = Pattern(3 * chf::CBaseStream::kCopyBufferSize + 1234);
   const std::string original = File(Chunk("head", "h") + Chunk("big ", big));
   TRef<chf::CChunkFile> root = Open(original, true);
-  TRef<chf::CChunkStream> head = Stream(*root, "head");
-  TRef<chf::CChunkStream> tail = Stream(*root, "big ");
+  TRef<chf::CChunkStream> head = Stream(*root, "head"), tail = Stream(*root, "big ");
   head->Insert(5);
   EXPECT_EQ(ReadAll(*tail), big);
   head->Seek(0);

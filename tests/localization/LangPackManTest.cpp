@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "compat/win32/StringConv.h"
 #include "foundation/CString.h"
@@ -18,11 +19,9 @@ namespace {
 // scan reads first. Its key "Which" names the pack.
 std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16string_view which) {
   if (tag.empty()) {
-    PackBytes header;
-    header.Wide(u"").Wide(u"").Wide(name).Wide(u"").Raw(std::string(70000, '\0'));
-    PackBytes file;
-    file.Raw("LANGPU16").U32(0).U32(0).U32(header.Size()).Append(header).U32(1);
-    return file.Wide(u"Which").Wide(which).Wide(u"").Wide(u"").Str();
+    const PackBytes header = PackBytes().Wide(u"").Wide(u"").Wide(name).Wide(u"").Raw(std::string(70000, 0));
+    return PackBytes().Raw("LANGPU16").U32(0).U32(0).U32(header.Size()).Append(header).U32(1)
+        .Wide(u"Which").Wide(which).Wide(u"").Wide(u"").Str();
   }
   PackBytes entries;
   entries.U32(0).ChunkText(u"Which").ChunkText(which).U32(0).U32(0);
@@ -34,14 +33,11 @@ std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16
 
 class LangPackManTest : public testing_support::IsolatedTest {
  protected:
-  struct Pack {
-    const char16_t* tag;
-    const char16_t* name;
-  };
-  void Add(std::initializer_list<Pack> packs) {
-    for (const Pack& pack : packs) {
+  // Packs by tag and name, each in a file of its own.
+  void Add(std::initializer_list<std::pair<const char16_t*, const char16_t*>> packs) {
+    for (const auto& [tag, name] : packs) {
       const std::string path = folder() / ("pack" + std::to_string(files_++) + ".kvnLang");
-      testing_support::WriteFile(path, PackFile(pack.tag, pack.name, pack.tag[0] ? pack.tag : pack.name));
+      testing_support::WriteFile(path, PackFile(tag, name, tag[0] ? tag : name));
       ASSERT_TRUE(manager_.AddPack(Path(path)));
     }
   }
@@ -79,9 +75,8 @@ TEST_F(LangPackManTest, FindByTagInThreePassesElseByName) {
       {u"zh-hant", 6},     // pass 3; a fourth part stays with the third
       {u"zh-hant-tw", -1},
   };
-  for (const auto& [name, index] : cases) {
+  for (const auto& [name, index] : cases)
     EXPECT_EQ(manager_.Find(name), index) << testing::PrintToString(std::u16string(name));
-  }
 }
 
 TEST_F(LangPackManTest, FindBestFallsBackToSystemThenEnglish) {

@@ -53,27 +53,23 @@ PackBytes Entry1(const PackBytes& strings, std::uint32_t flags, std::size_t padd
 }
 
 TEST(LangPackFormat1, ReadsEachMagicAndLayout) {
-  struct Case {
-    const char* magic;
-    std::uint32_t version, layout;
-    bool wide;
-  };
-  for (const Case& c : {Case{"LANGPACK", 0, 0, false}, Case{"LANGPCK2", 1, 0, false}, Case{"LANGPCK2", 0, 1, false},
-                        Case{"LANGPU16", 1, 0, true}, Case{"LANGPU16", 0, 2, true}}) {
-    SCOPED_TRACE(std::string(c.magic) + " layout " + std::to_string(c.layout));
+  // Magic, version, layout, wide text.
+  const std::tuple<const char*, std::uint32_t, std::uint32_t, bool> cases[] = {
+      {"LANGPACK", 0, 0, false}, {"LANGPCK2", 1, 0, false}, {"LANGPCK2", 0, 1, false},
+      {"LANGPU16", 1, 0, true},  {"LANGPU16", 0, 2, true}};
+  for (const auto& [magic, version, layout, wide] : cases) {
+    SCOPED_TRACE(std::string(magic) + " layout " + std::to_string(layout));
     PackBytes entries;
     // The two long keys differ only where the lookup's hash does not look.
     for (auto [key, text] : {std::pair(u"Kyrell.Title", u"Titel"), std::pair(u"A", u"Erster Text"),
                              std::pair(u"aaaabbbbXcccc", u"X"), std::pair(u"aaaabbbbYcccc", u"Y")}) {
-      PackBytes entry = Entry0(c.wide, key, text);
-      entries.Append(c.layout == 0 ? entry : Entry1(entry, 1));
+      PackBytes entry = Entry0(wide, key, text);
+      entries.Append(layout == 0 ? entry : Entry1(entry, 1));
     }
-    auto pack = ReadLangPackBytes(Format1(c.magic, c.version, c.layout, Header(c.wide, u"Deutsch"), 4, entries));
+    auto pack = ReadLangPackBytes(Format1(magic, version, layout, Header(wide, u"Deutsch"), 4, entries));
     ASSERT_TRUE(pack);
     EXPECT_TRUE(pack->Format() == 1 && pack->IsReady() && pack->Tag().IsEmpty());
-    EXPECT_EQ(pack->IsWideText(), c.wide);
-    EXPECT_EQ(pack->Version(), c.version);
-    EXPECT_EQ(pack->Layout(), c.layout);
+    EXPECT_EQ(std::tuple(pack->IsWideText(), pack->Version(), pack->Layout()), std::tuple(wide, version, layout));
     EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"Korvane", u"9.12", u"Deutsch", u"By hand", u"Deutsch"}));
     EXPECT_EQ(TableOf(*pack), (Strings{{u"Kyrell.Title", u"Titel"},
                                        {u"A", u"Erster Text"},
@@ -108,29 +104,6 @@ TEST(LangPackFormat1, OddStringsAndEntries) {
   pack = ReadLangPackBytes(Format1("LANGPCK2", 0, 0, Header(false, u"Deutsch"), 4, ansi));
   ASSERT_TRUE(pack);
   EXPECT_EQ(TableOf(*pack), (Strings{{u"k1", u"v1"}, {u"k2", u""}, {u"k3", u"v3"}}));
-}
-
-TEST(LangPackFormat1, HeadersThatAreRefused) {
-  const PackBytes header = Header(false, u"Deutsch");
-  PackBytes shortHeader;  // states fewer bytes than its strings take
-  shortHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() - 1).Append(header).U32(0);
-  PackBytes cutHeader;  // the file ends inside the skipped rest
-  cutHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() + 10).Append(header);
-  const std::pair<const char*, std::string> cases[] = {
-      {"version 2", Format1("LANGPCK2", 2, 0, header, 0, {})},
-      {"header size smaller than its strings", shortHeader.Str()},
-      {"header rest cut", cutHeader.Str()},
-      {"no layout field", std::string("LANGPU16\x01\x00\x00\x00", 12)},
-      {"unknown magic", Format1("LANGPACX", 0, 0, header, 0, {})},
-      {"shorter than the magic", "LANGPAC"},
-  };
-  for (const auto& [what, bytes] : cases) EXPECT_FALSE(ReadLangPackBytes(bytes)) << what;
-  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on.
-  EXPECT_FALSE(OpenLangPack(CString(u"/sys/devices/system/cpu/online")));
-  // A header without a table is a pack with no strings.
-  auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
-  ASSERT_TRUE(pack);
-  EXPECT_TRUE(pack->Strings().empty());
 }
 
 TEST(LangTag, CountsTheLeadingPartsBothShareWhateverTheCase) {
@@ -179,18 +152,35 @@ TEST(LangPackFormat2, ReadsChunksInAnyOrder) {
   EXPECT_TRUE(pack->Strings().empty());
 }
 
-TEST(LangPackFormat2, FilesThatAreRefused) {
-  const PackBytes lang = Lang(u"de", u"Deutsch");
-  const std::pair<const char*, PackBytes> cases[] = {
-      {"wrong tag", PackBytes::ChunkFile("URESFILX", lang)},
+TEST(LangPack, FilesThatAreRefused) {
+  const PackBytes header = Header(false, u"Deutsch"), lang = Lang(u"de", u"Deutsch");
+  PackBytes shortHeader;  // states fewer bytes than its strings take
+  shortHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() - 1).Append(header).U32(0);
+  PackBytes cutHeader;  // the file ends inside the skipped rest
+  cutHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() + 10).Append(header);
+  const std::pair<const char*, std::string> cases[] = {
+      {"version 2", Format1("LANGPCK2", 2, 0, header, 0, {})},
+      {"header size smaller than its strings", shortHeader.Str()},
+      {"header rest cut", cutHeader.Str()},
+      {"no layout field", std::string("LANGPU16\x01\x00\x00\x00", 12)},
+      {"unknown magic", Format1("LANGPACX", 0, 0, header, 0, {})},
+      {"shorter than the magic", "LANGPAC"},
+      {"wrong tag", PackBytes::ChunkFile("URESFILX", lang).Str()},
       {"another chunk before lang",
-       PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}).Append(PackBytes::Chunk("cmnt", {})).Append(lang))},
-      {"no lang", PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}))},
+       PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {}).Append(PackBytes::Chunk("cmnt", {})).Append(lang))
+           .Str()},
+      {"no lang", PackBytes::ChunkFile("URESFILE", PackBytes::Chunk("RSID", {})).Str()},
       {"a chunk claiming more than the file",
-       PackBytes::ChunkFile("URESFILE", PackBytes().Raw("RSID").U32(1000).U32(0).Append(lang))},
-      {"cut file header", PackBytes().Raw("URESFILE").U32(0)},
+       PackBytes::ChunkFile("URESFILE", PackBytes().Raw("RSID").U32(1000).U32(0).Append(lang)).Str()},
+      {"cut file header", PackBytes().Raw("URESFILE").U32(0).Str()},
   };
-  for (const auto& [what, file] : cases) EXPECT_FALSE(ReadLangPackBytes(file.Str())) << what;
+  for (const auto& [what, bytes] : cases) EXPECT_FALSE(ReadLangPackBytes(bytes)) << what;
+  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on.
+  EXPECT_FALSE(OpenLangPack(CString(u"/sys/devices/system/cpu/online")));
+  // A header without a table is a pack with no strings.
+  auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
+  ASSERT_TRUE(pack);
+  EXPECT_TRUE(pack->Strings().empty());
 }
 
 }  // namespace

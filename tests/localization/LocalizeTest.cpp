@@ -44,8 +44,7 @@ TEST_F(LocalizeTest, AnswersTheCurrentPacksTextElseTheDefaultItself) {
   ScanPacks("lang", 2);
   EXPECT_EQ(Localize(u"Kyrell.Title", title), title);  // scanned, not selected
   ASSERT_TRUE(LangPackMan().Select(1));
-  const CString text = Localize(u"Kyrell.Title", title);
-  EXPECT_EQ(text, u"Titel");
+  EXPECT_EQ(std::u16string_view(Localize(u"Kyrell.Title", title)), u"Titel");
   // The pack's own text, the same each time, for the life of the pack.
   EXPECT_EQ(Localize(u"Kyrell.Title", title), LangPackMan().Current()->Lookup(u"Kyrell.Title")->GetString());
   for (auto [key, text] : {std::pair(u"Empty", u""), std::pair(u"Key", u"Drei"), std::pair(u"Key.Ab", u"6")})

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -52,11 +53,8 @@ TEST(Placeholder, ReplacesEveryWholeOccurrenceOnceWithCase) {
 TEST(StringFormat, RendersFieldsAsPrintfDoes) {
   constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
   constexpr auto kUInt64Max = std::numeric_limits<std::uint64_t>::max();
-  struct Row {
-    const char* format;
-    std::vector<Arg> args;
-    const char* expected;  // UTF-8
-  } rows[] = {
+  // The format, what is pushed, the text it makes in UTF-8.
+  const std::tuple<const char*, std::vector<Arg>, const char*> rows[] = {
       {"", {}, ""},
       {"d\xe9j\xe0 %d", {1}, "d\xc3\xa9j\xc3\xa0 1"},
       {"100%% of %d%%", {5}, "100% of 5%"},
@@ -91,7 +89,7 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%S %.1s %3s|", {u"\u03a9mega", u"\u03a9mega", u"\u03a9"}, "\xce\xa9mega \xce\xa9   \xce\xa9|"},
       {"%s %s", {"caf\xe9", static_cast<const char*>(nullptr)}, "caf\xc3\xa9 (null)"},
   };
-  for (const Row& row : rows) EXPECT_EQ(Format(row.format, row.args), row.expected) << row.format;
+  for (const auto& [format, args, expected] : rows) EXPECT_EQ(Format(format, args), expected) << format;
   // The largest double in full: 309 digits before the point.
   const std::string huge = Format("%f", {std::numeric_limits<double>::max()});
   EXPECT_EQ(huge.size(), 316u);
@@ -107,12 +105,8 @@ TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
   constexpr const char* kMismatch = "CStringFormat: argument does not match the field's format specification.";
   constexpr const char* kNotAll = "CStringFormat: not all parameters have been pushed in yet.";
   constexpr const char* kNoField = "CStringFormat: every field already has its parameter.";
-  struct Row {
-    const char* format;
-    std::vector<Arg> args;
-    const char* message;
-    bool atRead;  // else the last push raises
-  } rows[] = {
+  // The format, what is pushed, the error's text, and whether reading the result raises it (else the last push).
+  const std::tuple<const char*, std::vector<Arg>, const char*, bool> rows[] = {
       {"%*d", {"4"}, kWidth, false},
       {"%*d", {2147483648u}, kWidth, false},
       {"%*d", {std::int64_t{-2147483648LL}}, kWidth, false},
@@ -131,19 +125,20 @@ TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
       {"%d %q", {1}, kInvalid, true},
   };
   GetStringLocalizer()->Set("lumo.CStringFormat.InvalidFormat", kInvalid);
-  for (const Row& row : rows) {
-    const P<CStringFormat> formatter = make<CStringFormat>(row.format);
-    const std::size_t passing = row.atRead ? row.args.size() : row.args.size() - 1;
-    for (std::size_t i = 0; i < passing; ++i) Push(*formatter, row.args[i]);
+  for (const auto& [format, args, message, atRead] : rows) {
+    SCOPED_TRACE(format);
+    const P<CStringFormat> formatter = make<CStringFormat>(format);
+    const std::size_t passing = atRead ? args.size() : args.size() - 1;
+    for (std::size_t i = 0; i < passing; ++i) Push(*formatter, args[i]);
     try {
-      row.atRead ? (void)formatter->getResult() : Push(*formatter, row.args.back());
-      ADD_FAILURE() << row.format << " (row " << &row - rows << "): nothing raised";
+      atRead ? (void)formatter->getResult() : Push(*formatter, args.back());
+      ADD_FAILURE() << "nothing raised";
     } catch (const CObjectError& error) {
-      const bool stateError = row.message == kNotAll || row.message == kNoField;
+      const bool stateError = message == kNotAll || message == kNoField;
       EXPECT_TRUE(stateError ? dynamic_cast<const CInvalidObjectStateError*>(&error) != nullptr
-                             : dynamic_cast<const CInvalidArgError*>(&error) != nullptr) << row.format;
-      EXPECT_TRUE(error.getDescription().endsWith(row.message)) << row.format;
-      EXPECT_EQ(error.getObject(), static_cast<IBase*>(formatter.get())) << row.format;
+                             : dynamic_cast<const CInvalidArgError*>(&error) != nullptr);
+      EXPECT_TRUE(error.getDescription().endsWith(message));
+      EXPECT_EQ(error.getObject(), static_cast<IBase*>(formatter.get()));
     }
   }
   GetStringLocalizer()->Clear();

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "foundation/CString.h"
@@ -18,10 +19,8 @@ TEST(StringLocalizer, StoredCopiesByExactKeyElseTheDefault) {
   localizer->Set("app.Empty", "");
   localizer->Set("app.Null", String());
   const std::uint8_t utf8Key[] = "app.Title";
-  struct Row {
-    String key;
-    const char* expected;  // nullptr: the default
-  } rows[] = {
+  // A key and its text; nullptr for the default.
+  const std::pair<String, const char*> rows[] = {
       {"app.Title", "second"},                // the later text replaces the first
       {make<CUTF8String>(utf8Key), "second"},  // a key is its characters, whatever the encoding
       {"APP.TITLE", nullptr},                 // keys differ by case
@@ -29,16 +28,15 @@ TEST(StringLocalizer, StoredCopiesByExactKeyElseTheDefault) {
       {"app.Null", nullptr},                  // the null string is none
       {"app.Missing", nullptr},
   };
-  for (const Row& row : rows) {
-    const String text = localizer->Get(row.key, "default");
-    EXPECT_EQ(text, String(row.expected ? row.expected : "default")) << row.expected;
+  for (const auto& [key, expected] : rows) {
+    const String text = localizer->Get(key, "default");
+    EXPECT_EQ(text, String(expected ? expected : "default")) << expected;
     EXPECT_FALSE(text.isNull());
   }
   localizer->Clear();
   EXPECT_EQ(localizer->Get("app.Title", "default"), String("default"));
   // Borrowed keys and texts are copied.
-  char key[] = "key";
-  char text[] = "borrowed";
+  char key[] = "key", text[] = "borrowed";
   localizer->Set(make<CLatin1String>(key, -1, StringMode::kBorrow),
                  make<CLatin1String>(text, -1, StringMode::kBorrow));
   key[0] = 'X';

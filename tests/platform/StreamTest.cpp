@@ -1,43 +1,29 @@
 // The stream manager, disk streams, the system error rule and the Windows path of a URI.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "compat/win32/Error.h"
-#include "foundation/CURI.h"
 #include "platform/StreamError.h"
 #include "platform/StreamManager.h"
 #include "platform/win32/DiskStream.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/SystemServices.h"
-#include "tests/foundation/FoundationTestSupport.h"
-#include "tests/support/IsolatedTest.h"
+#include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/Registry.h"
 
 namespace {
 
 using namespace lumo;
 using lumo::win32::CDiskIOStream;
+using test::TextOf;
+using test::Uri;
 using testing_support::FileExists;
-
-P<IURI> Uri(const std::string& text) { return make<CURI>(String(text.c_str())); }
-
-// The text of the E that `call` raises.
-template <class E>
-std::string TextOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const E& error) {
-    return ToUTF8(error.getDescription());
-  }
-  ADD_FAILURE() << "no " << typeid(E).name();
-  return "";
-}
 
 // Every open of a factory, try form and throwing form, by kind.
 struct Kind {
@@ -63,16 +49,8 @@ const Kind kKinds[] = {
 };
 #undef KIND
 
-class Streams : public testing_support::IsolatedTest {
+class Streams : public test::FileTest {
  protected:
-  std::string Path(const std::string& name) const { return folder() / name; }
-  // How users are shown the file's URI.
-  std::string Shown(const std::string& name) const {
-    std::string path = "Z:" + Path(name);
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-  }
-  P<IURI> FileUri(const std::string& name) const { return Uri("file:///Z:" + Path(name)); }
   P<CDiskIOStream> OpenIO(const std::string& name, ShareMode share = kShareExclusive,
                           CreationMode creation = kOpenAlways, bool deleteOnClose = false) const {
     return make<CDiskIOStream>(FileUri(name), share, creation, CDiskIOStream::kReadWrite, deleteOnClose);
@@ -124,9 +102,8 @@ TEST_F(Streams, ManagerAsksItsFactoriesInRegistrationOrder) {
   const P<IStreamFactory> disk = make<win32::CDiskStreamFactory>();
   const P<IStreamManager> manager = make<CStreamManager>();
   EXPECT_FALSE(manager->TryOpenInStream(uri, kShareRead));
-  for (const P<IStreamFactory>& factory : std::initializer_list<P<IStreamFactory>>{disk, none, first, second}) {
+  for (const P<IStreamFactory>& factory : std::initializer_list<P<IStreamFactory>>{disk, none, first, second})
     manager->AddFactory(factory);
-  }
   EXPECT_EQ(manager->OpenInStream(uri, kShareRead), a);
   EXPECT_EQ(none->calls + first->calls + second->calls, 2);  // the empty answer went on, the first ended the walk
   testing_support::WriteFile(Path("c"), "");
@@ -152,9 +129,8 @@ TEST_F(Streams, OpeningFailuresRaiseWhateverFormWasUsed) {
     EXPECT_THROW(factory->OpenIOStream(FileUri(name), kShareRead, kOpenExisting, false), CFileNotFoundError);
   }
   // No URI, another scheme, or no path, and modes outside their ranges.
-  for (const P<IURI>& uri : {P<IURI>(), Uri("http://host/x"), Uri("file://host")}) {
+  for (const P<IURI>& uri : {P<IURI>(), Uri("http://host/x"), Uri("file://host")})
     EXPECT_THROW((void)make<CDiskIOStream>(uri, 0, 1, CDiskIOStream::kRead, false), CFileNotFoundError);
-  }
   const struct {
     ShareMode share;
     CreationMode creation;
@@ -261,8 +237,7 @@ class ForeignMarker : public CObject, public IStreamMarker {
 };
 
 TEST_F(Streams, MarkersWorkAcrossDiskStreamsOnly) {
-  const P<CDiskIOStream> a = WithBytes("a", "0123456789");
-  const P<CDiskIOStream> b = WithBytes("b", "abcdefghij");
+  const P<CDiskIOStream> a = WithBytes("a", "0123456789"), b = WithBytes("b", "abcdefghij");
   a->SeekFromStart(7);
   const P<IStreamMarker> at7 = a->CreateMarker();
   a->SeekFromStart(1);
@@ -295,9 +270,8 @@ TEST_F(Streams, ClosedStreamsRaiseFromEveryOperationButThree) {
       [&] { in->SeekFromEnd(0); },   [&] { out->WriteFully(b, 1); }, [&] { out->Write(b, 1); },
       [&] { out->Flush(); },         [&] { out->SeekFromStart(0); }, [&] { out->SeekRelative(0); },
   };
-  for (const auto& operation : kOperations) {
+  for (const auto& operation : kOperations)
     EXPECT_EQ(TextOf<CStreamClosedError>(operation), "The stream has been closed.");
-  }
   EXPECT_EQ(ToUTF8(CEndOfStreamError(FileUri("f").get()).getDescription()),
             "Unexpected end of data stream (uri: 'file:///Z:" + Path("f") + "').");
 }
@@ -315,9 +289,8 @@ TEST_F(Streams, ConcurrentWritesToOneStreamStayWhole) {
   for (std::thread& thread : threads) thread.join();
   const std::string all = testing_support::ReadFile(Path("f"));
   ASSERT_EQ(all.size(), std::size_t{kThreads * kWrites * kRecord});
-  for (std::size_t at = 0; at < all.size(); at += kRecord) {
+  for (std::size_t at = 0; at < all.size(); at += kRecord)
     ASSERT_EQ(all.compare(at, kRecord, std::string(kRecord, all[at])), 0) << "at " << at;
-  }
 }
 
 TEST(SystemErrorRule, MissingFilesAndDescribedCodes) {
@@ -347,9 +320,8 @@ TEST_F(WindowsPaths, OfFileUrisAndOthers) {
       {"file:///C:/" + long239 + "b", false, "\\\\?\\C:\\" + long239 + "b"},
       {"file://server/" + long239, false, "\\\\?\\UNC\\server\\" + long239},
   };
-  for (const auto& [uri, keepOthers, path] : kCases) {
+  for (const auto& [uri, keepOthers, path] : kCases)
     EXPECT_EQ(ToUTF8(win32::ToWindowsPath(Uri(uri).get(), keepOthers)), path) << uri;
-  }
   EXPECT_EQ(ToUTF8(win32::ToWindowsPath(nullptr, true)), "");
   EXPECT_EQ(TextOf<CError>([&] { win32::ToWindowsPath(Uri("rel/" + long239).get(), false); }),
             "Error: Windows path is longer than MAX_PATH and the limit cannot be circumvented (path='rel\\" +
@@ -359,19 +331,16 @@ TEST_F(WindowsPaths, OfFileUrisAndOthers) {
 }  // namespace
 
 TEST_F(WindowsPaths, FollowTheSystemFamilyAndVersion) {
-  const struct {
-    const char16_t* system;
-    std::int32_t ntMajor, ntMinor, otherMajor, otherMinor;
-    bool atLeast;
-  } kCases[] = {
+  // The emulated system, the NT family's least version, the other family's, and whether it passes.
+  const std::tuple<const char16_t*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, bool> kCases[] = {
       {u"win98", 5, 0, -1, -1, false}, {u"win98", 0, 0, 4, 10, true}, {u"win98", 0, 0, 4, 11, false},
       {u"win98", 0, 0, 3, 99, true},   {u"win2k", 5, 0, -1, -1, true}, {u"win2k", 5, 1, 4, 0, false},
       {u"win2k", 4, 99, 9, 9, true},   {u"nt40", 5, 0, -1, -1, false}, {u"win10", -1, 0, 4, 0, false},
   };
-  for (const auto& c : kCases) {
-    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", c.system);
-    EXPECT_EQ(win32::IsSystemVersionAtLeast(c.ntMajor, c.ntMinor, c.otherMajor, c.otherMinor), c.atLeast)
-        << ToUTF8(c.system) << " " << c.ntMajor << "." << c.ntMinor << " " << c.otherMajor << "." << c.otherMinor;
+  for (const auto& [system, ntMajor, ntMinor, otherMajor, otherMinor, atLeast] : kCases) {
+    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", system);
+    EXPECT_EQ(win32::IsSystemVersionAtLeast(ntMajor, ntMinor, otherMajor, otherMinor), atLeast)
+        << ToUTF8(system) << " " << ntMajor << "." << ntMinor << " " << otherMajor << "." << otherMinor;
   }
   // Outside the NT family long paths have no way round the limit.
   testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"win98");

@@ -2,48 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "compat/win32/Registry.h"
 #include "compat/win32/Shell.h"
-#include "foundation/CURI.h"
 #include "foundation/Exception.h"
 #include "platform/win32/System.h"
-#include "tests/foundation/FoundationTestSupport.h"
-#include "tests/support/IsolatedTest.h"
+#include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/Registry.h"
 
 namespace lumo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::TextOf;
+using test::Uri;
 using testing_support::ReadFile;
 
-P<IURI> Uri(const std::string& text) { return make<CURI>(String(text.c_str())); }
-
-template <class Error>
-std::string TextOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return ToUTF8(error.getDescription());
-  }
-  return "<nothing raised>";
-}
-
-class System : public testing_support::IsolatedTest {
+class System : public test::FileTest {
  protected:
   System() { SetEnv("XDG_DATA_HOME", folder() / "data"); }
-  std::string Path(const std::string& name) const { return folder() / name; }
-  P<IURI> FileUri(const std::string& name) const { return Uri("file:///Z:" + Path(name)); }
-  // How the system shows the path to users.
-  std::string Shown(const std::string& name) const {
-    std::string path = "Z:" + Path(name);
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-  }
   void Write(const std::string& name, const std::string& content = "x") const {
     testing_support::WriteFile(Path(name), content);
   }
@@ -51,8 +31,7 @@ class System : public testing_support::IsolatedTest {
 };
 
 TEST_F(System, SubsystemsAreFoundInRegistrationOrderAndUnregisteredOnce) {
-  const P<IBase> first = Uri("first");
-  const P<IBase> second = Uri("second");
+  const P<IBase> first = Uri("first"), second = Uri("second");
   system->RegisterSubSystem("IDevices", first);
   system->RegisterSubSystem("IDevices", second);
   system->RegisterSubSystem("IDevices", first);
@@ -86,9 +65,8 @@ TEST_F(System, WindowsPathsBecomeFileUris) {
       {"\\\\server", "file://server"},
       {"a\\b", "a/b"}, {"C:", "file:///C:"},
   };
-  for (const auto& [path, uri] : kCases) {
+  for (const auto& [path, uri] : kCases)
     EXPECT_EQ(ToUTF8(system->FromWindowsPath(path)->getText()), uri) << path;
-  }
   // Back again, as far as the Windows form goes.
   EXPECT_EQ(ToUTF8(system->ToWindowsPath(system->FromWindowsPath("\\\\host\\s\\x"), false)), "\\\\host\\s\\x");
 }
@@ -103,10 +81,9 @@ TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
       {FileUri(deep), kFolder},       {FileUri(deep + "/"), kFolder}, {FileUri("missing"), kNone},
       {Uri("http://host/f"), kNone},  {Uri("file:///Z:"), kFolder},
       {system->FromWindowsPath("\\\\?\\Z:\\"), kFolder}};
-  for (const auto& [uri, kind] : kKinds) {
-    EXPECT_EQ(system->FileExists(uri), kind == kFile) << ToUTF8(uri->getText());
-    EXPECT_EQ(system->FolderExists(uri), kind == kFolder) << ToUTF8(uri->getText());
-  }
+  for (const auto& [uri, kind] : kKinds)
+    EXPECT_EQ(std::pair(system->FileExists(uri), system->FolderExists(uri)),
+              std::pair(kind == kFile, kind == kFolder)) << ToUTF8(uri->getText());
   EXPECT_EQ(system->GetFileSize(FileUri("f")), 5u);
   EXPECT_THROW(system->GetFileSize(FileUri("missing")), CFileNotFoundError);
   // Folders are made at every level; an existing one fails only when asked to.
@@ -138,29 +115,25 @@ TEST_F(System, DeletingTrashesOnlyTheKindOfItemAskedFor) {
 
 TEST_F(System, UriDeletionsTakeFileUrisOnly) {
   using Delete = bool (win32::CSystem::*)(const P<IURI>&);
-  const struct {
-    Delete del;
-    const char* name;  // what is deleted: a file "f" or a folder "d"
-    bool refused;      // raises the wrong-kind error instead
-  } kCases[] = {
+  // The deletion, what it is given (a file "f" or a folder "d"), and whether it raises the wrong-kind error.
+  const std::tuple<Delete, const char*, bool> kCases[] = {
       {&win32::CSystem::DeleteByURI, "f", false},      {&win32::CSystem::DeleteByURI, "d", false},
       {&win32::CSystem::DeleteFileByURI, "f", false},  {&win32::CSystem::DeleteFileByURI, "d", true},
       {&win32::CSystem::DeleteFolderByURI, "d", false}, {&win32::CSystem::DeleteFolderByURI, "f", true},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [del, name, refused] : kCases) {
+    SCOPED_TRACE(name);
     Write("f");
     fs::create_directories(Path("d/inner"));
-    for (const char* other : {"http://host/f", "ftp://host/d/"}) {
-      EXPECT_THROW(((*system).*c.del)(Uri(other)), CInvalidArgError);
-    }
-    if (c.refused) {
-      EXPECT_THROW(((*system).*c.del)(FileUri(c.name)), CError);
-      EXPECT_TRUE(fs::exists(Path(c.name)));
+    for (const char* other : {"http://host/f", "ftp://host/d/"})
+      EXPECT_THROW(((*system).*del)(Uri(other)), CInvalidArgError);
+    if (refused) {
+      EXPECT_THROW(((*system).*del)(FileUri(name)), CError);
+      EXPECT_TRUE(fs::exists(Path(name)));
     } else {
-      EXPECT_TRUE(((*system).*c.del)(FileUri(c.name)));
-      EXPECT_FALSE(fs::exists(Path(c.name)));
-      EXPECT_FALSE(((*system).*c.del)(FileUri(c.name)));
+      EXPECT_TRUE(((*system).*del)(FileUri(name)));
+      EXPECT_FALSE(fs::exists(Path(name)));
+      EXPECT_FALSE(((*system).*del)(FileUri(name)));
     }
   }
 }
@@ -234,8 +207,7 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
   EXPECT_THROW(system->CreateUniqueFile(FileUri("missing/"), "x", ""), CFileNotFoundError);
   // The temporary and current folders are folder URIs.
   SetEnv("TMPDIR", folder().path());
-  const P<IURI> temp = system->GetTempFolder();
-  EXPECT_EQ(ToUTF8(temp->getText()), "file:///Z:" + folder().path() + "/");
+  EXPECT_EQ(ToUTF8(system->GetTempFolder()->getText()), "file:///Z:" + folder().path() + "/");
   EXPECT_TRUE(system->FileExists(system->CreateTempFile("t", "")));
   EXPECT_TRUE(system->FolderExists(system->CreateTempFolder("t", "")));
   EXPECT_EQ(ToUTF8(system->GetCurrentFolder()->getText()), "file:///Z:" + fs::current_path().string() + "/");
@@ -247,22 +219,19 @@ TEST_F(System, UniqueNamesAreNewAndStepPastTakenOnes) {
 }
 
 TEST_F(System, OSNameAndVersionTestsFollowTheEmulatedVersion) {
-  const struct {
-    const char16_t* version;
-    const char* name;
-    const char* passes;  // IsNT, then IsWin98, IsWinME, IsWin2000, IsWinXP and IsVistaOrLater
-  } kCases[] = {
+  // A version, its name, and which of IsNT, IsWin98, IsWinME, IsWin2000, IsWinXP and IsVistaOrLater pass.
+  const std::tuple<const char16_t*, const char*, const char*> kCases[] = {
       {u"win95", "Windows 95", "000000"},   {u"win98", "Windows 98", "010000"},
       {u"winme", "Windows ME", "011000"},   {u"nt40", "Windows NT 4.0", "100000"},
       {u"win2k", "Windows 2000", "111100"}, {u"winxp", "Windows XP", "111110"},
       {u"win2003", "Windows 2003 Server", "111110"}, {u"vista", "Windows NT 6.0", "111111"},
   };
-  for (const auto& c : kCases) {
-    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", c.version);
-    EXPECT_TRUE(ToUTF8(system->GetOSName()).starts_with(c.name)) << c.name;
+  for (const auto& [version, name, passes] : kCases) {
+    testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", version);
+    EXPECT_TRUE(ToUTF8(system->GetOSName()).starts_with(name)) << name;
     const bool flags[] = {system->IsNT(),           system->IsWin98OrLater(), system->IsWinMEOrLater(),
                           system->IsWin2000OrLater(), system->IsWinXPOrLater(), system->IsVistaOrLater()};
-    for (std::size_t i = 0; i < std::size(flags); ++i) EXPECT_EQ(flags[i], c.passes[i] == '1') << c.name << i;
+    for (std::size_t i = 0; i < std::size(flags); ++i) EXPECT_EQ(flags[i], passes[i] == '1') << name << i;
   }
 }
 
@@ -274,10 +243,9 @@ TEST_F(System, ShellFoldersComeFromTheRegistryElseFromTheShell) {
   // The registry's key is filled from the user's folders; the user may point one elsewhere or remove it.
   constexpr char16_t kKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   testing_support::SetRegString(HKEY_CURRENT_USER, kKey, u"Personal", u"C:\\Docs");
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteValueW(key, u"AppData"), ERROR_SUCCESS);
-  RegCloseKey(key);
+  compat::win32::ScopedKey key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, key.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key.Get(), u"AppData"), ERROR_SUCCESS);
   SetEnv("XDG_CONFIG_HOME", Path("moved"));
   EXPECT_EQ(ToUTF8(system->GetDesktopFolder()->getText()), "file:///Z:" + Path("Schreibtisch") + "/");
   EXPECT_EQ(ToUTF8(system->GetDocumentsFolder()->getText()), "file:///C:/Docs/");

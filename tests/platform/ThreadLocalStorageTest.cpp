@@ -55,8 +55,7 @@ TEST(ThreadLocalStorage, ThreeVariablesLoseTheSecondThenTheThird) {
     variable->SetObject(make<CCounted>(destroyed));
     variable->SetValue(9);
   }
-  std::atomic<bool> release = false;
-  std::atomic<bool> stored = false;
+  std::atomic<bool> release = false, stored = false;
   std::thread other([&] {
     variables[1]->SetValue(3);
     stored = true;

@@ -32,9 +32,7 @@ struct RunContext {
 };
 
 void RecordRun(IBase* object, void* context) {
-  auto& run = *static_cast<RunContext*>(context);
-  run.seenObject = object;
-  run.threadId = GetThreadManager()->GetCurrentThreadId();
+  *static_cast<RunContext*>(context) = {object, GetThreadManager()->GetCurrentThreadId()};
 }
 
 TEST(Thread, RunsTheCallableOnItsOwnThreadAndHoldsTheObjectOnlyWhenAsked) {

@@ -1,5 +1,4 @@
-// The installed edition's application manager: its life cycle and its
-// temporary folder.
+// The installed edition's application manager: its life cycle and its temporary folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -73,8 +72,7 @@ TEST_F(ApplicationManagerTest, TemporaryFolderLivesUntilStop) {
   manager->Stop();
   EXPECT_FALSE(FolderExists(temp));
   manager->Start();
-  const std::u16string next = manager->GetTempFolder();
-  EXPECT_NE(next, temp);
+  EXPECT_NE(manager->GetTempFolder(), temp);
   manager->Stop();
   manager->Destroy();
 }

@@ -1,12 +1,11 @@
-// Value lists: the conversions of the typed getters, the case rule and the
-// first spelling, sharing through clones, the name enumerator, and the
-// partitioned bucket built on a list.
+// Value lists: the typed getters' conversions, the case rule, clones, names, and the partitioned bucket.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <typeinfo>
 
 #include "foundation/CString.h"
@@ -25,9 +24,8 @@ namespace {
 constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt64Min = std::numeric_limits<std::int64_t>::min();
 
-// One object that answers the four numeric interfaces with the values 1
-// (IInt), 2 (IInt64), 3 (IFloat) and 4 (IDouble), but lets a cast succeed
-// only for the interfaces named in its mask.
+// One object that answers the four numeric interfaces with the values 1 (IInt), 2 (IInt64), 3 (IFloat) and 4
+// (IDouble), but lets a cast succeed only for the interfaces named in its mask.
 enum Kind { kInt = 1, kInt64 = 2, kFloat = 4, kDouble = 8 };
 template <class Interface, class Value, int kValue>
 class TFixed : public Interface {
@@ -60,14 +58,9 @@ T Got(bool (*convert)(IBase*, T&), IBase* value) {
   return convert(value, result) ? result : T{};
 }
 
-// What each conversion takes from the object; 0 when it finds nothing.
-struct OrderCase {
-  int mask;
-  int toInt, toInt64, toFloat, toDouble;
-};
-
 TEST(ValueConversion, TriesTheInterfacesInTheOrderOfEachConversion) {
-  const OrderCase cases[] = {
+  // The mask, then what toInt, toInt64, toFloat and toDouble take from the object; 0 when they find nothing.
+  const int cases[][5] = {
       {kInt | kInt64 | kFloat | kDouble, 1, 2, 3, 4},
       {kInt64 | kFloat | kDouble, 2, 2, 3, 4},
       {kFloat | kDouble, 4, 4, 3, 4},
@@ -79,27 +72,20 @@ TEST(ValueConversion, TriesTheInterfacesInTheOrderOfEachConversion) {
       {kFloat, 3, 3, 3, 3},
       {0, 0, 0, 0, 0},
   };
-  for (const OrderCase& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "mask " << c.mask);
-    const P<CNumbers> value = make<CNumbers>(c.mask);
-    EXPECT_EQ(Got(toInt, value.get()), c.toInt);
-    EXPECT_EQ(Got(toInt64, value.get()), c.toInt64);
-    EXPECT_EQ(Got(toFloat, value.get()), static_cast<float>(c.toFloat));
-    EXPECT_EQ(Got(toDouble, value.get()), c.toDouble);
+  for (const auto& [mask, asInt, asInt64, asFloat, asDouble] : cases) {
+    SCOPED_TRACE(::testing::Message() << "mask " << mask);
+    const P<CNumbers> value = make<CNumbers>(mask);
+    EXPECT_EQ(Got(toInt, value.get()), asInt);
+    EXPECT_EQ(Got(toInt64, value.get()), asInt64);
+    EXPECT_EQ(Got(toFloat, value.get()), static_cast<float>(asFloat));
+    EXPECT_EQ(Got(toDouble, value.get()), asDouble);
     EXPECT_FALSE(Got(toBool, value.get()));  // nothing numeric converts into a bool
   }
 }
 
-struct NumberCase {
-  const char* name;
-  P<IBase> value;
-  std::int32_t asInt;
-  std::int64_t asInt64;
-};
-
 TEST(ValueConversion, TruncatesTowardZeroAndGivesTheIndefiniteValueOutOfRange) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const NumberCase cases[] = {
+  const std::tuple<const char*, P<IBase>, std::int32_t, std::int64_t> cases[] = {
       {"2.9", make<CDouble>(2.9), 2, 2}, {"-2.9", make<CDouble>(-2.9), -2, -2},
       {"1e12", make<CDouble>(1e12), kIntMin, 1000000000000},
       {"2^31 - 0.5", make<CDouble>(2147483647.5), 2147483647, 2147483647},
@@ -111,10 +97,10 @@ TEST(ValueConversion, TruncatesTowardZeroAndGivesTheIndefiniteValueOutOfRange) {
       {"float -3e9", make<CFloat>(-3e9f), kIntMin, -3000000000},
       {"int64 2^32 + 5", make<CInt64>((std::int64_t{1} << 32) + 5), 5, (std::int64_t{1} << 32) + 5},
   };
-  for (const NumberCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Got(toInt, c.value.get()), c.asInt);
-    EXPECT_EQ(Got(toInt64, c.value.get()), c.asInt64);
+  for (const auto& [name, value, asInt, asInt64] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Got(toInt, value.get()), asInt);
+    EXPECT_EQ(Got(toInt64, value.get()), asInt64);
   }
 }
 
@@ -123,9 +109,8 @@ P<CValueList> List(bool caseSensitive) { return make<CValueList>(caseSensitive);
 // The names the list enumerates, sorted: their order is the table's.
 std::vector<std::string> Names(const IValueList& list) {
   std::vector<std::string> names;
-  for (P<IConstEnum> e = list.getNames(); e->hasMore();) {
+  for (P<IConstEnum> e = list.getNames(); e->hasMore();)
     names.push_back(ToUTF8(P<IString>::share(cast<IString>(const_cast<IBase*>(e->next().get())))));
-  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -180,9 +165,8 @@ TEST(ValueList, TypedGettersGiveTheDefaultForMissingNullAndOtherKinds) {
   EXPECT_EQ(ToUTF8(list->getString(u"text", fallback)), "x");
   EXPECT_EQ(list->getString(u"text", fallback).get(), list->get(u"text"));  // shared, not copied
   EXPECT_EQ(ToUTF8(list->getString(u"empty", fallback)), "");
-  for (const char16_t* name : {u"nulltext", u"int", u"missing", u"null"}) {
+  for (const char16_t* name : {u"nulltext", u"int", u"missing", u"null"})
     EXPECT_EQ(list->getString(name, fallback).get(), fallback.get()) << ToUTF8(String(name));
-  }
   EXPECT_EQ(list->getURI(u"uri", nullptr), uri);
   EXPECT_EQ(list->getURI(u"text", uri), uri);
 }
@@ -191,9 +175,7 @@ TEST(ValueList, ReleasesWhatItHoldsAndSharesItThroughClones) {
   using test::TCounted;
   int destroyed = 0;
   P<CValueList> list = List(false);
-  list->set(u"a", make<TCounted<>>(destroyed));
-  list->set(u"b", make<TCounted<>>(destroyed));
-  list->set(u"c", make<TCounted<>>(destroyed));
+  for (const char16_t* name : {u"a", u"b", u"c"}) list->set(name, make<TCounted<>>(destroyed));
   EXPECT_FALSE(list->remove(u"missing"));
   EXPECT_TRUE(list->remove(u"A"));
   EXPECT_EQ(destroyed, 1);

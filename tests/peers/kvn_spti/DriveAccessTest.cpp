@@ -1,6 +1,5 @@
-// The drive-access library, loaded and called as the shell does, over a fake
-// sysfs tree: which block devices count as optical drives and what the
-// registry holds afterwards.
+// The drive-access library, loaded and called as the shell does, over a fake sysfs tree: which block devices
+// count as optical drives and what the registry holds afterwards.
 #include "peers/kvn_spti/DriveAccess.h"
 
 #include <dlfcn.h>
@@ -31,9 +30,7 @@ class DriveAccessTest : public testing_support::IsolatedTest {
     init_ = reinterpret_cast<decltype(&InitWmiDrives)>(dlsym(library_, "InitWmiDrives"));
     ASSERT_NE(init_, nullptr);
   }
-  void TearDown() override {
-    if (library_ != nullptr) dlclose(library_);
-  }
+  void TearDown() override { if (library_ != nullptr) dlclose(library_); }
 
   // A block device with the given sysfs attributes ("" leaves one out).
   void AddDevice(const std::string& name, const std::string& type, const std::string& vendor = "",
@@ -74,9 +71,8 @@ TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
   EXPECT_EQ(Drive(u"3"), (Texts{u"-", u"-", u"-"}));
 }
 
-// A later start sees the machine as it is now: a drive that went and an
-// attribute a drive no longer reports leave nothing behind; no drive at all,
-// or no sysfs, records a count of 0.
+// A later start sees the machine as it is now: a drive that went and an attribute a drive no longer reports
+// leave nothing behind; no drive at all, or no sysfs, records a count of 0.
 TEST_F(DriveAccessTest, ALaterStartKeepsOnlyWhatTheDrivesReportNow) {
   AddDevice("sr0", "5\n", "HL-DT-ST", "GH24");
   AddDevice("sr1", "5\n", "ASUS", "BW-16");

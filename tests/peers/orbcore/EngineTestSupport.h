@@ -114,9 +114,7 @@ class EngineTest : public testing_support::IsolatedTest {
     g_idleCalls = 0;
   }
 
-  void TearDown() override {
-    if (module_ != nullptr) dlclose(module_);
-  }
+  void TearDown() override { if (module_ != nullptr) dlclose(module_); }
 
   // Runs the engine, with `script` when one is given; the results pointer it gave.
   void* Start(LaunchRecord& record, const char* script = nullptr) {

@@ -75,9 +75,8 @@ TEST_F(EngineWindowTest, WithoutApplicationTheWindowBringsItsOwn) {
   std::atomic<bool> windowFound{false};
   std::thread observer([&] {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (engine_test::g_idleCalls == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (engine_test::g_idleCalls == 0 && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     windowFound = std::system("xwininfo -name 'Korvane Orbweave 9 9.12' >/dev/null 2>&1") == 0;
   });

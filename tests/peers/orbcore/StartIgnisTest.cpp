@@ -179,9 +179,8 @@ TEST_F(StartIgnisTest, AnsiPlatformsGetCodePageTexts) {
   ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
   ShellRecord shell;
   LaunchRecord& record = shell.record;
-  for (IgnisText* text : {&record.languageName, &record.reportContentType, &record.version, &record.fullVersion}) {
+  for (IgnisText* text : {&record.languageName, &record.reportContentType, &record.version, &record.fullVersion})
     *text = nullptr;
-  }
   record.helpTopics = nullptr;
   const std::string name = "Korvane Orbweave 9 \xc3\x84ra";
   record.displayName = name.c_str();

@@ -1,6 +1,7 @@
 // Registry files: round trips in both formats, exact text and wrapping, bad files, the program.
 #include "peers/regedit/RegFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -22,6 +23,9 @@
 namespace {
 
 using Kind = regfile::Loss::Kind;
+using testing::HasSubstr;
+using testing::ThrowsMessage;
+using testing_support::SetRegValue;
 
 // A text value's data: UTF-16LE units, terminated unless asked otherwise.
 std::vector<BYTE> Sz(std::u16string text, bool terminated = true) {
@@ -51,37 +55,21 @@ void Take(HKEY key, const std::u16string& path, Snapshot* snapshot) {
     DWORD nameSize = 512;
     if (RegEnumKeyExW(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     if (nameSize == 0) continue;  // a damaged hive's nameless key opens its parent again
-    HKEY sub = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(key, name, 0, KEY_READ, &sub), ERROR_SUCCESS);
-    Take(sub, path + u"\\" + std::u16string(name, nameSize), snapshot);
-    RegCloseKey(sub);
+    compat::win32::ScopedKey sub;
+    ASSERT_EQ(RegOpenKeyExW(key, name, 0, KEY_READ, sub.Receive()), ERROR_SUCCESS);
+    Take(sub.Get(), path + u"\\" + std::u16string(name, nameSize), snapshot);
   }
 }
 
 Snapshot TakeSubtree(HKEY root, const char16_t* path) {
   Snapshot snapshot;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return snapshot;
-  Take(key, u"", &snapshot);
-  RegCloseKey(key);
+  compat::win32::ScopedKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS) Take(key.Get(), u"", &snapshot);
   return snapshot;
 }
 
-void Store(HKEY root, const std::u16string& path, const std::u16string& name, const Value& value) {
-  testing_support::SetRegValue(root, path, name, value.type, value.data);
-}
 
 void Import(const std::string& bytes) { regfile::Apply(regfile::Parse(regfile::DecodeFile(bytes))); }
-
-// The error an import raises, or "" when it succeeds.
-std::string ImportError(const std::string& bytes) {
-  try {
-    Import(bytes);
-  } catch (const regfile::Error& error) {
-    return error.what();
-  }
-  return "";
-}
 
 class RegFileTest : public testing_support::IsolatedTest {
  protected:
@@ -96,7 +84,6 @@ class RegFileTest : public testing_support::IsolatedTest {
 };
 
 TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
-  const std::vector<BYTE> longBinary(200, 0xab);
   // Below Software\rt: key, value name, value.
   const std::tuple<const char16_t*, const char16_t*, Value> values[] = {
       {u"", u"", {REG_SZ, Sz(u"default")}},
@@ -110,14 +97,14 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
       {u"", u"dword", {REG_DWORD, {0x2a, 0, 0, 0x80}}},
       {u"", u"short dword", {REG_DWORD, {1, 2, 3}}},
       {u"", u"qword", {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}}},
-      {u"", u"binary", {REG_BINARY, longBinary}},
+      {u"", u"binary", {REG_BINARY, std::vector<BYTE>(200, 0xab)}},
       {u"", u"none", {REG_NONE, {}}},
       {u"", u"big type", {0x12345, {9}}},
       {u"\\sub\\deeper", u"ÿ", {REG_SZ, Sz(u"Ключ")}},
       {u"\\Ключ", u"x", {REG_DWORD, {1, 0, 0, 0}}},
   };
   for (const auto& [key, name, value] : values)
-    Store(HKEY_CURRENT_USER, u"Software\\rt" + std::u16string(key), name, value);
+    SetRegValue(HKEY_CURRENT_USER, u"Software\\rt" + std::u16string(key), name, value.type, value.data);
   Import("REGEDIT4\n[HKCU\\Software\\rt\\empty]");
   const Snapshot original = TakeSubtree(HKEY_CURRENT_USER, u"Software\\rt");
   ASSERT_EQ(original.size(), 5u);
@@ -148,18 +135,17 @@ void AddNamelessKey(const std::string& hive, const char* parent) {
 
 TEST_F(RegFileTest, ExportNamesWhatTheFormatCannotHold) {
   const char16_t lone[] = {u'x', 0xD800, 0};
-  Store(HKEY_CURRENT_USER, u"Software\\rt", u"odd", {REG_SZ, {'a', 0, 'b'}});
-  Store(HKEY_CURRENT_USER, u"Software\\rt", lone, {REG_DWORD, {1, 0, 0, 0}});
-  Store(HKEY_CURRENT_USER, u"Software\\rt", u"two\r\nlines", {REG_DWORD, {2, 0, 0, 0}});
-  Store(HKEY_CURRENT_USER, u"Software\\rt\\Ω", u"", {REG_DWORD, {3, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt", u"odd", REG_SZ, {'a', 0, 'b'});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt", lone, REG_DWORD, {1, 0, 0, 0});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt", u"two\r\nlines", REG_DWORD, {2, 0, 0, 0});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\rt\\Ω", u"", REG_DWORD, {3, 0, 0, 0});
   AddNamelessKey(folder_ / "a/user.db", "Ω");
   const char16_t loneKey[] = {u'k', 0xDC00, 0};
-  Store(HKEY_CURRENT_USER, std::u16string(u"Software\\rt\\") + loneKey, u"", {REG_DWORD, {4, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, std::u16string(u"Software\\rt\\") + loneKey, u"", REG_DWORD, {4, 0, 0, 0});
   const std::u16string rt = u"HKEY_CURRENT_USER\\Software\\rt";
   const regfile::Loss omittedValue{Kind::kOmittedValue, rt, u"two\r\nlines"};
   const regfile::Loss omittedKey{Kind::kOmittedKey, rt + u"\\Ω", u""};
-  // REGEDIT4 writes what it lacks as well as it can and says so; values and
-  // subkeys come in the hive's order.
+  // REGEDIT4 writes what it lacks as well as it can and says so; values and subkeys come in the hive's order.
   std::vector<regfile::Loss> losses;
   regfile::Export(u"HKCU\\Software\\rt", regfile::Format::kRegedit4, &losses);
   EXPECT_EQ(losses, (std::vector<regfile::Loss>{{Kind::kInexactValue, rt, u"odd"},
@@ -232,8 +218,8 @@ TEST_F(RegFileTest, HexLinesWrapAtTheExactColumn) {
 
 // Deleting what is not there is no failure.
 TEST_F(RegFileTest, ImportsAVersion5Utf16FileWithDeletions) {
-  Store(HKEY_LOCAL_MACHINE, u"Software\\v5", u"old", {REG_DWORD, {1, 0, 0, 0}});
-  Store(HKEY_LOCAL_MACHINE, u"Software\\v5\\gone\\deep", u"v", {REG_DWORD, {1, 0, 0, 0}});
+  SetRegValue(HKEY_LOCAL_MACHINE, u"Software\\v5", u"old", REG_DWORD, {1, 0, 0, 0});
+  SetRegValue(HKEY_LOCAL_MACHINE, u"Software\\v5\\gone\\deep", u"v", REG_DWORD, {1, 0, 0, 0});
   const std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n"
       u"; comments and key lines never go on: \\\r\n"
@@ -303,16 +289,17 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
   };
   for (const auto& [body, message] : cases) {
     SCOPED_TRACE(body.substr(0, 80));
-    const std::string error = ImportError("REGEDIT4\n" + body);
-    if (message.empty()) EXPECT_EQ(error, "");
-    else EXPECT_NE(error.find(message), std::string::npos) << error;
+    const auto import = [file = "REGEDIT4\n" + body] { Import(file); };
+    if (message.empty()) EXPECT_NO_THROW(import());
+    else EXPECT_THAT(import, ThrowsMessage<regfile::Error>(HasSubstr(message)));
   }
   Snapshot taken = TakeSubtree(HKEY_CURRENT_USER, u"x");
   EXPECT_EQ(taken[u""][u"v"], (Value{REG_BINARY, {0x01, 0xAF, 0x04}}));
   // The whole file is read before anything changes.
-  EXPECT_NE(ImportError("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n\"v\"=banana\n"), "");
-  EXPECT_NE(ImportError("junk\nREGEDIT4\n"), "");
-  EXPECT_NE(ImportError(""), "");
+  EXPECT_THROW(Import("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n\"v\"=banana\n"),
+               regfile::Error);
+  EXPECT_THROW(Import("junk\nREGEDIT4\n"), regfile::Error);
+  EXPECT_THROW(Import(""), regfile::Error);
   EXPECT_TRUE(TakeSubtree(HKEY_CURRENT_USER, u"Software\\sentinel").empty());
   EXPECT_THROW(regfile::Export(u"HKCU\\Software\\missing", regfile::Format::kRegedit4), regfile::Error);
 }
@@ -367,7 +354,7 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   // A value a file cannot hold: the rest is written, the loss named.
   const std::string cut = folder_ / "cut.reg";
   UsePrefix("program");
-  Store(HKEY_CURRENT_USER, u"Software\\p", u"a line\nbreak\x01", {REG_DWORD, {1, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, u"Software\\p", u"a line\nbreak\x01", REG_DWORD, {1, 0, 0, 0});
   const auto incomplete = run({"/e", cut, "HKCU\\Software\\p"});
   EXPECT_EQ(incomplete.exitCode, 1);
   EXPECT_NE(incomplete.err.find(cut + ": value \"a line\\nbreak\\x01\" of HKEY_CURRENT_USER\\Software\\p "
@@ -381,7 +368,7 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   // The hive has no depth limit of its own (files are held to Windows' 512 levels).
   std::u16string deep = u"Software\\deep";
   for (int i = 0; i < 3000; ++i) deep += u"\\k";
-  Store(HKEY_CURRENT_USER, deep, u"v", {REG_DWORD, {7, 0, 0, 0}});
+  SetRegValue(HKEY_CURRENT_USER, deep, u"v", REG_DWORD, {7, 0, 0, 0});
   const std::string deepFile = folder_ / "deep.reg";
   EXPECT_EQ(run({"/a", deepFile, "HKCU\\Software\\deep"}).exitCode, 0);
   const std::string exported = testing_support::ReadFile(deepFile);

@@ -6,6 +6,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <tuple>
 
 #include "tests/support/TestSupport.h"
 #include "tools/langpack/PackFile.h"
@@ -16,11 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 using langpack::Catalog;
 
-struct Lookup {
-  std::string key;
-  std::string defaultText;
-  std::string where;
-};
+// A key looked up, its default, and the file that looks it up.
+using Lookup = std::tuple<std::string, std::string, std::string>;
 
 // The value of a run of adjacent literals ("a" u"b" over several lines).
 std::string LiteralValue(const std::string& run) {
@@ -85,17 +83,12 @@ TEST(CatalogsTest, EnglishCatalogHoldsEveryLookupWithItsDefault) {
   const auto english = Texts(Catalogs() / "en.po");
   for (const auto& [key, text] : english) {
     const std::string literal = "\"" + key + "\"";
-    EXPECT_TRUE(std::any_of(sources.begin(), sources.end(),
-                            [&](const auto& source) { return source.second.find(literal) != std::string::npos; }))
-        << "en.po has " << key << ", which no source names";
+    const auto names = [&](const auto& source) { return source.second.find(literal) != std::string::npos; };
+    EXPECT_TRUE(std::ranges::any_of(sources, names)) << "en.po has " << key << ", which no source names";
   }
-  for (const Lookup& lookup : lookups) {
-    const auto found = english.find(lookup.key);
-    if (found == english.end()) {
-      ADD_FAILURE() << lookup.where << ": \"" << lookup.key << "\" is not in en.po";
-    } else {
-      EXPECT_EQ(found->second, lookup.defaultText) << lookup.where << ": the default of " << lookup.key;
-    }
+  for (const auto& [key, defaultText, where] : lookups) {
+    const auto found = english.find(key);
+    EXPECT_EQ(found == english.end() ? "<not in en.po>" : found->second, defaultText) << where << ": " << key;
   }
 }
 

@@ -101,9 +101,8 @@ TEST(PoFileTest, TranslationsKeepTheDefaultsPlaceholders) {
       {"%", {}},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(langpack::Placeholders(text), expected) << text;
-  Catalog english;
+  Catalog english, german;
   english.messages = {{"a", "Copy %DISC% to %FILE%"}, {"b", "Done"}};
-  Catalog german;
   german.messages = {{"a", "%FILE% von %DISC% %DISC%"}, {"b", "Fertig"}, {"unknown", "%ANY%"}};
   EXPECT_NO_THROW(langpack::CheckPlaceholders(german, english, "de.po"));
   german.messages = {{"a", "%FILE% kopieren"}, {"b", "Fertig %X%"}};
