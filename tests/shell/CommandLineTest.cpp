@@ -24,16 +24,11 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
       {u"   ", {}},
       {u"  -autoplay   -selectdrive E:  -copy ", {u"-autoplay", u"-selectdrive", u"E:", u"-copy"}},
       {u"-open \"Z:\\My Projects\\a b.prj\"", {u"-open", u"Z:\\My Projects\\a b.prj"}},
-      // Quotes delimit: text glued to a quote becomes a token of its own.
-      {u"a\"b c\"d", {u"a", u"b c", u"d"}},
-      // Empty stretches between delimiters are no tokens.
-      {u"\"\" x \"\"", {u"x"}},
-      // An unclosed quote runs to the end of the line.
-      {u"-datacd \"Z:\\tmp\\list with blanks.txt", {u"-datacd", u"Z:\\tmp\\list with blanks.txt"}},
-      // Tabs are trimmed at the ends but do not separate tokens.
-      {u"\t-rip\t", {u"-rip"}},
-      // Each quote toggles; runs of quotes hold nothing.
-      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},
+      {u"a\"b c\"d", {u"a", u"b c", u"d"}},  // text glued to a quote is a token of its own
+      {u"\"\" x \"\"", {u"x"}},                  // empty stretches are no tokens
+      {u"-datacd \"Z:\\a b.txt", {u"-datacd", u"Z:\\a b.txt"}},  // an unclosed quote runs to the end
+      {u"\t-rip\t", {u"-rip"}},                   // tabs are trimmed at the ends, never separate
+      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},  // each quote toggles
   };
   for (const auto& [line, tokens] : cases) EXPECT_EQ(Tokens(line), tokens);
   const CCommandLine line(u"-open a.prj");

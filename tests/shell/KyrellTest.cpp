@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -123,12 +122,10 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_TRUE(r.menuBuild && r.menuCommand && r.idle);
 
   ASSERT_NE(r.helpTopics, nullptr);
-  EXPECT_EQ(r.helpTopics->layoutTag, 2u);
-  EXPECT_EQ(r.helpTopics->reserved, 0u);
+  EXPECT_EQ(std::tuple(r.helpTopics->layoutTag, r.helpTopics->reserved), std::tuple(2u, 0u));
   ASSERT_EQ(r.helpTopics->count, 85u);
   EXPECT_EQ(Wide(r.helpTopics->helpFile), u"");
-  // No help file, so every page is "::/<page>": the table as a fingerprint
-  // (FNV-1a over each entry), so that a slip in any of the 85 shows.
+  // No help file, so every topic is "::/<page>"; an FNV-1a fingerprint shows a slip in any of the 85.
   std::uint64_t hash = 14695981039346656037u;
   for (std::uint32_t i = 0; i < r.helpTopics->count; ++i) {
     const HelpTopicEntry& entry = r.helpTopics->entries[i];
@@ -153,26 +150,22 @@ TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
     SCOPED_TRACE(compat::win32::Utf16ToUtf8(line));
     TestableKyrellApp app;
     const LaunchRecord& r = app.Launch(line);
-    EXPECT_EQ(r.taskCode, task);
-    EXPECT_EQ(r.startMode, mode);
-    EXPECT_EQ(Wide(r.selectedDrive), drive ? drive : u"<null>");
+    EXPECT_EQ(std::tuple(r.taskCode, r.startMode, Wide(r.selectedDrive)),
+              std::tuple(task, mode, drive ? drive : u"<null>"));
   }
   EXPECT_TRUE(compat::mfc::RecordedMessages().empty());
 }
 
-// An audio list is passed unchecked, a data disc list keeps what exists and
-// marks folders; both list files are deleted and both inputs released.
+// An audio list goes unchecked, a data disc list keeps what exists; both are deleted and released.
 TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   const std::string list = WriteList("audio.txt", u"Z:\\missing\\one.wav\r\nZ:\\missing\\two.wav\r\n");
   TestableKyrellApp app;
   const LaunchRecord& r = app.Launch(u"-audiocd " + U16(list));
-  EXPECT_EQ(r.taskCode, kTaskAudioCd);
-  EXPECT_EQ(r.startMode, kStartWithInput);
+  EXPECT_EQ(std::tuple(r.taskCode, r.startMode), std::tuple(kTaskAudioCd, kStartWithInput));
   const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
-  ASSERT_EQ(audio->count, 2u);
-  EXPECT_EQ(audio->reserved, 0u);
-  EXPECT_EQ(Wide(audio->paths[0]), u"Z:\\missing\\one.wav");
-  EXPECT_EQ(Wide(audio->paths[1]), u"Z:\\missing\\two.wav");
+  ASSERT_EQ(std::tuple(audio->count, audio->reserved), std::tuple(2u, 0u));
+  EXPECT_EQ(std::tuple(Wide(audio->paths[0]), Wide(audio->paths[1])),
+            std::tuple(u"Z:\\missing\\one.wav", u"Z:\\missing\\two.wav"));
   EXPECT_FALSE(testing_support::FileExists(list));
   app.FreeTaskInput();
   EXPECT_EQ(audio->count, 0u);
@@ -184,23 +177,20 @@ TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   const std::string dataList =
       WriteList("data.txt", U16(music + "\n" + folder() / "gone.txt" + "\n" + song + "\n"));
   app.Launch(u"-DATACD " + U16(dataList));
-  EXPECT_EQ(r.taskCode, kTaskDataDisc);
-  EXPECT_EQ(r.startMode, kStartDataDiscList);
+  EXPECT_EQ(std::tuple(r.taskCode, r.startMode), std::tuple(kTaskDataDisc, kStartDataDiscList));
   const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
-  ASSERT_EQ(data->count, 2u);
-  EXPECT_EQ(data->reserved0 | data->reserved1, 0u);
-  EXPECT_EQ(data->items[0].kind, kDataItemFolder);
-  EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
-  EXPECT_EQ(data->items[1].kind, kDataItemFile);
-  EXPECT_EQ(Wide(data->items[1].path), U16(song));
-  EXPECT_EQ(std::u16string(data->items[1].targetFolder), u"\\");
+  ASSERT_EQ(std::tuple(data->count, data->reserved0 | data->reserved1), std::tuple(2u, 0u));
+  EXPECT_EQ(std::tuple(data->items[0].kind, Wide(data->items[0].path)),
+            std::tuple(kDataItemFolder, U16(music) + u"\\*.*"));
+  const DataDiscItem& file = data->items[1];
+  EXPECT_EQ(std::tuple(file.kind, Wide(file.path), std::u16string(file.targetFolder)),
+            std::tuple(kDataItemFile, U16(song), u"\\"));
   EXPECT_FALSE(testing_support::FileExists(dataList));
   app.FreeTaskInput();
   EXPECT_EQ(data->count, 0u);
 }
 
-// The engine's verdict is the launch's result. "FirstStart" is read before the
-// launch marks it done: missing or any value but 0 is a first start.
+// The engine's verdict is the result; "FirstStart" missing or not 0 before the launch is a first start.
 TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
   const std::tuple<const char*, std::optional<std::uint32_t>, bool, bool> runs[] = {
       {"result:success", std::nullopt, true, true}, {"result:failure", 0, false, false},
@@ -231,9 +221,8 @@ TEST_F(KyrellTest, ShutDownLeavesAloneWhatItDidNotStart) {
   wxEntryCleanup();
 }
 
-// Only a regular file read whole for -audiocd or -datacd is used and deleted:
-// a folder (refused by name) or a pipe (by its handle) is said so and kept,
-// and any other switch reads its list but neither uses nor deletes it.
+// Only a regular file for -audiocd or -datacd is used and deleted: a folder or a pipe is reported
+// and kept, and any other switch reads its list but neither uses nor deletes it.
 TEST_F(KyrellTest, ListsNotTakenAreKept) {
   const std::string fifo = folder() / "pipe";
   const std::string dir = folder() / "folder";
@@ -273,8 +262,7 @@ TEST_F(KyrellTest, NonNtPlatformGetsAnsiTextsAndNoUpgradeName) {
   EXPECT_EQ(Ansi(input->paths[0]) + Ansi(input->paths[1]), "Z:\\a.wavZ:\\b.wav");
 }
 
-// Each handler's key and its "Action" text, terminator included, as Explorer
-// reads them; nothing before Windows XP.
+// Each handler's key and its "Action" text, terminator included; nothing before Windows XP.
 TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
   const std::pair<const char16_t*, std::u16string> handlers[] = {
       {u"BURNONARRIVAL", u"Burn CD/DVD"}, {u"COPYONARRIVAL", u"Copy CD/DVD"}, {u"RIPONARRIVAL", u"Rip Audio-CD"}};
@@ -296,15 +284,14 @@ TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
       EXPECT_EQ(RegQueryValueExW(key, u"Action", nullptr, &type, data, &size), 0);
       RegCloseKey(key);
       EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-      const std::string expected = testing_support::Utf16Bytes(text + u'\0', false, false);
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), expected) << compat::win32::Utf16ToUtf8(action);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size),
+                testing_support::Utf16Bytes(text + u'\0', false, false));
     }
   }
 }
 
-// Candidates in order: the pack's own name (or the active language), then
-// short name with the active language, the pack's third header string, the
-// default language, the "DefaultHelpFile" setting and "english.chm".
+// Candidates in order: the pack's own name (or the active language), short name with the active
+// language, the pack's third header, the default language, "DefaultHelpFile" and "english.chm".
 TEST_F(KyrellTest, HelpFileIsTheFirstCandidateThatExists) {
   const std::string lang = folder() / "lang";
   std::filesystem::create_directory(lang);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -52,8 +51,7 @@ class StartupTest : public testing_support::IsolatedTest {
   std::string dumpPath_ = folder_ / "dump.json";
 };
 
-// What only a real start shows (the record's fields are the unit tests'): the
-// program's icons and about text, the results freed once, the first start done.
+// What only a real start shows: the icons and about text, the results freed once, the first start done.
 TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) {
   const ProcessResult result = testing_support::Run(Program({}));
   ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -64,8 +62,7 @@ TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) 
   EXPECT_EQ(FirstStart(), 0u);
 }
 
-// A user hive locked by another process, then a damaged one: the user is told
-// once, the run takes no machine value either, and the damaged file is kept.
+// A user hive locked, then damaged: told once, no machine value taken either, the damaged file kept.
 TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
   const std::string hive = folder_ / "registry/user.db";
   for (bool locked : {true, false}) {
@@ -77,10 +74,9 @@ TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
                                "Orbweave 9]\r\n\"Version\"=\"7.7\"\r\n");
     ASSERT_EQ(testing_support::Run({bin_ + "/regedit", {"/s", folder_ / "seed.reg"}, {}, {}}).exitCode, 0);
     const std::string junk(4096, 'x');
-    std::unique_ptr<testing_support::ForeignLock> lock;
+    std::optional<testing_support::ForeignLock> lock;
     if (locked) {
-      lock = std::make_unique<testing_support::ForeignLock>(hive);
-      ASSERT_TRUE(lock->held());
+      ASSERT_TRUE(lock.emplace(hive).held());
     } else {
       testing_support::WriteFile(hive, junk);
     }
@@ -90,15 +86,14 @@ TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
     const size_t first = result.err.find(told);
     EXPECT_NE(first, std::string::npos) << result.err;
     EXPECT_EQ(result.err.find(told, first + 1), std::string::npos) << result.err;
-    const std::string reason = locked ? "of the file. The program" : "is corrupt. The program";
-    EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(locked ? "of the file. The program" : "is corrupt. The program"),
+              std::string::npos);
     EXPECT_EQ(testing_support::ReadJson(dumpPath_)["record"]["144"], "9.12");
     EXPECT_TRUE(locked || testing_support::ReadFile(hive) == junk);
   }
 }
 
-// With no locale at all, paths in a list file reach the engine intact, and the
-// list's own name, in Latin-1 bytes that are no UTF-8, still finds the file.
+// With no locale, list paths reach the engine intact and a list named in Latin-1 bytes is still found.
 TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   const std::string folder = folder_ / "fotos \xC3\xA9t\xC3\xA9";
   std::filesystem::create_directory(folder);
@@ -117,9 +112,8 @@ TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   EXPECT_FALSE(testing_support::FileExists(list));
 }
 
-// The locale, or the "Language" setting before it, picks the pack in "lang"; an
-// unknown language falls to the system's, then to English, found by its name.
-// The current pack names the help file first, before the language alone.
+// The locale, or the "Language" setting before it, picks the pack in "lang"; an unknown language
+// falls to the system's, then to English. The current pack names the help file first.
 TEST_F(StartupTest, LocaleOrSettingPicksThePackTheEngineSees) {
   const std::string install = Install("install", {"orbweave", "libcompat_win32.so", "liborbcore.so", "lang"});
   for (const char* help : {"/lang/de.chm", "/lang/Orbweave_de.chm"}) testing_support::WriteFile(install + help, "");
@@ -159,9 +153,8 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
   EXPECT_EQ(first.Wait().exitCode, 0);
 }
 
-// A program folder without an engine (nor drive library), with one lacking
-// its exports, or with the start export only: reported, nothing launched, and
-// the first start still to come.
+// An install without engine (nor drive library), without its exports, or with the start export only:
+// reported, nothing launched, the first start still to come.
 TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
   for (const char* engine : {"", "libengine_without_exports.so", "libengine_start_only.so"}) {
     const bool withEngine = *engine != 0;
