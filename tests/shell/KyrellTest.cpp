@@ -113,8 +113,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   for (const auto& [text, expected] : texts) EXPECT_EQ(Wide(text), expected);
   EXPECT_TRUE(Wide(r.reportUrl).ends_with(u"/report/index2.py/sendreport"));
   EXPECT_TRUE(Wide(r.reportTaskDescription).starts_with(u"Please fill out the form completely"));
-  EXPECT_EQ(r.taskInput, nullptr);
-  EXPECT_EQ(std::pair(app.UpgradeType(), app.UpdateType()), std::pair(0, 2));
+  EXPECT_EQ(std::tuple(r.taskInput, app.UpgradeType(), app.UpdateType()), std::tuple(nullptr, 0, 2));
 
   ASSERT_NE(r.font, nullptr);
   const LOGFONTW font{-12, 0, 0, 0, 700, 0, 0, 0, 1, 7, 0, 4, 2, u"MS Shell Dlg"};
@@ -122,9 +121,9 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_TRUE(r.menuBuild && r.menuCommand && r.idle);
 
   ASSERT_NE(r.helpTopics, nullptr);
-  EXPECT_EQ(std::tuple(r.helpTopics->layoutTag, r.helpTopics->reserved), std::tuple(2u, 0u));
+  EXPECT_EQ(std::tuple(r.helpTopics->layoutTag, r.helpTopics->reserved, Wide(r.helpTopics->helpFile)),
+            std::tuple(2u, 0u, u""));
   ASSERT_EQ(r.helpTopics->count, 85u);
-  EXPECT_EQ(Wide(r.helpTopics->helpFile), u"");
   // No help file, so every topic is "::/<page>"; an FNV-1a fingerprint shows a slip in any of the 85.
   std::uint64_t hash = 14695981039346656037u;
   for (std::uint32_t i = 0; i < r.helpTopics->count; ++i) {
@@ -201,8 +200,7 @@ TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
     SetEnv("ORBCORE_SCRIPT", script);
     TestableKyrellApp app;
     app.Launch(u"");
-    EXPECT_EQ(app.LaunchEngine(), success);
-    EXPECT_EQ(app.IsFirstStart(), first);
+    EXPECT_EQ((std::tuple{app.LaunchEngine(), app.IsFirstStart()}), std::tuple(success, first));
   }
   // Without the engine's exports nothing runs and the user is told.
   TestableKyrellApp bare;
@@ -249,13 +247,12 @@ TEST_F(KyrellTest, NonNtPlatformGetsAnsiTextsAndNoUpgradeName) {
   const std::string list = WriteList("audio.txt", u"Z:\\a.wav\nZ:\\b.wav");
   TestableKyrellApp app;
   const LaunchRecord& r = app.Launch(u"-open Z:\\p.prj");
-  EXPECT_EQ(Ansi(r.displayName), "Korvane Orbweave 9");
-  EXPECT_EQ(Ansi(static_cast<const ProjectFileInput*>(r.taskInput)->path), "Z:\\p.prj");
-  EXPECT_EQ(Ansi(r.helpTopics->entries[0].topic), "::/proginf.htm");
+  EXPECT_EQ(std::tuple(Ansi(r.displayName), Ansi(static_cast<const ProjectFileInput*>(r.taskInput)->path),
+                       Ansi(r.helpTopics->entries[0].topic)),
+            std::tuple("Korvane Orbweave 9", "Z:\\p.prj", "::/proginf.htm"));
   // Wide always, or null off the NT family; an empty product code is null.
-  EXPECT_EQ(r.upgradeName, nullptr);
+  EXPECT_EQ(std::tuple(r.upgradeName, r.productCode), std::tuple(nullptr, nullptr));
   EXPECT_NE(std::u16string(r.supportEmail).find(u'@'), std::u16string::npos);
-  EXPECT_EQ(r.productCode, nullptr);
   // List paths get their ANSI copies too.
   const auto* input = static_cast<const AudioCdListInput*>(app.Launch(u"-audiocd " + U16(list)).taskInput);
   ASSERT_EQ(input->count, 2u);
@@ -283,9 +280,8 @@ TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
       DWORD size = sizeof data, type = 0;
       EXPECT_EQ(RegQueryValueExW(key, u"Action", nullptr, &type, data, &size), 0);
       RegCloseKey(key);
-      EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size),
-                testing_support::Utf16Bytes(text + u'\0', false, false));
+      EXPECT_EQ(std::tuple(type, std::string(reinterpret_cast<const char*>(data), size)),
+                std::tuple(DWORD{REG_SZ}, testing_support::Utf16Bytes(text + u'\0', false, false)));
     }
   }
 }
@@ -309,8 +305,7 @@ TEST_F(KyrellTest, HelpFileIsTheFirstCandidateThatExists) {
   }
   // Without a pack: the active language's own name first, no header string.
   choice.packCurrent = false;
-  std::filesystem::remove(lang + "/Orbweave-de.chm");
-  std::filesystem::remove(lang + "/Orbweave-deutsch.chm");
+  for (const char* gone : {"/Orbweave-de.chm", "/Orbweave-deutsch.chm"}) std::filesystem::remove(lang + gone);
   EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/Orbweave-english.chm"));
   testing_support::WriteFile(lang + "/deutsch.chm", "");
   EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/deutsch.chm"));
