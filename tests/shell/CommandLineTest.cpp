@@ -25,11 +25,11 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
       {u"   ", {}},
       {u"  -autoplay   -selectdrive E:  -copy ", {u"-autoplay", u"-selectdrive", u"E:", u"-copy"}},
       {u"-open \"Z:\\My Projects\\a b.prj\"", {u"-open", u"Z:\\My Projects\\a b.prj"}},
-      {u"a\"b c\"d", {u"a", u"b c", u"d"}},  // text glued to a quote is a token of its own
-      {u"\"\" x \"\"", {u"x"}},                  // empty stretches are no tokens
+      {u"a\"b c\"d", {u"a", u"b c", u"d"}},                      // text glued to a quote is a token
+      {u"\"\" x \"\"", {u"x"}},                                  // empty stretches are no tokens
       {u"-datacd \"Z:\\a b.txt", {u"-datacd", u"Z:\\a b.txt"}},  // an unclosed quote runs to the end
-      {u"\t-rip\t", {u"-rip"}},                   // tabs are trimmed at the ends, never separate
-      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},  // each quote toggles
+      {u"\t-rip\t", {u"-rip"}},                                  // tabs trim the ends, never separate
+      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},                 // each quote toggles
   };
   for (const auto& [line, tokens] : cases) EXPECT_EQ(Texts(CCommandLine(line), &CCommandLine::Token), tokens);
   const CCommandLine line(u"-open a.prj");

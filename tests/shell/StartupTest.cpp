@@ -29,8 +29,7 @@ class StartupTest : public testing_support::IsolatedTest {
             .unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"}};
   }
 
-  // A program folder of its own, which the later runs start from, with copies of `files` (or folders)
-  // from the build's.
+  // A program folder of its own that later runs start from, with copies of `files` from the build's.
   std::string Install(const std::string& name, std::initializer_list<const char*> files) {
     const std::string install = folder() / name;
     std::filesystem::create_directory(install);
