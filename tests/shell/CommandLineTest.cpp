@@ -12,11 +12,12 @@
 
 namespace {
 
-std::vector<std::u16string> Tokens(const char16_t* line) {
-  CCommandLine commandLine(line);
-  std::vector<std::u16string> tokens;
-  for (int i = 0; i < commandLine.Count(); ++i) tokens.push_back(commandLine.Token(i).str());
-  return tokens;
+// What a command line or a list file holds, in order.
+template <class List>
+std::vector<std::u16string> Texts(const List& list, CString (List::*get)(int) const) {
+  std::vector<std::u16string> texts;
+  for (int i = 0; i < list.Count(); ++i) texts.push_back((list.*get)(i).str());
+  return texts;
 }
 
 TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
@@ -24,18 +25,13 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
       {u"   ", {}},
       {u"  -autoplay   -selectdrive E:  -copy ", {u"-autoplay", u"-selectdrive", u"E:", u"-copy"}},
       {u"-open \"Z:\\My Projects\\a b.prj\"", {u"-open", u"Z:\\My Projects\\a b.prj"}},
-      // Quotes delimit: text glued to a quote becomes a token of its own.
-      {u"a\"b c\"d", {u"a", u"b c", u"d"}},
-      // Empty stretches between delimiters are no tokens.
-      {u"\"\" x \"\"", {u"x"}},
-      // An unclosed quote runs to the end of the line.
-      {u"-datacd \"Z:\\tmp\\list with blanks.txt", {u"-datacd", u"Z:\\tmp\\list with blanks.txt"}},
-      // Tabs are trimmed at the ends but do not separate tokens.
-      {u"\t-rip\t", {u"-rip"}},
-      // Each quote toggles; runs of quotes hold nothing.
-      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},
+      {u"a\"b c\"d", {u"a", u"b c", u"d"}},                      // text glued to a quote is a token
+      {u"\"\" x \"\"", {u"x"}},                                  // empty stretches are no tokens
+      {u"-datacd \"Z:\\a b.txt", {u"-datacd", u"Z:\\a b.txt"}},  // an unclosed quote runs to the end
+      {u"\t-rip\t", {u"-rip"}},                                  // tabs trim the ends, never separate
+      {u"x\"\"\"y z\" w", {u"x", u"y z", u"w"}},                 // each quote toggles
   };
-  for (const auto& [line, tokens] : cases) EXPECT_EQ(Tokens(line), tokens);
+  for (const auto& [line, tokens] : cases) EXPECT_EQ(Texts(CCommandLine(line), &CCommandLine::Token), tokens);
   const CCommandLine line(u"-open a.prj");
   EXPECT_TRUE(line.Token(2).IsEmpty() && line.Token(-1).IsEmpty());
 }
@@ -56,17 +52,14 @@ TEST(ListFile, ReadsPathsOnePerLine) {
       {"", {}},
       {std::nullopt, {}},
   };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(i);
-    const auto& [bytes, paths] = cases[i];
-    const std::string path = folder / ("list" + std::to_string(i) + ".txt");
+  for (const auto& [bytes, paths] : cases) {
+    SCOPED_TRACE(testing::PrintToString(paths));
+    const std::string path = folder / (bytes ? "list.txt" : "missing.txt");
     if (bytes) testing_support::WriteFile(path, *bytes);
     CPathnameListFile list;
     EXPECT_EQ(list.Read(CString(std::u16string(path.begin(), path.end()))), bytes.has_value());
     EXPECT_EQ(list.Error(), bytes ? CPathnameListFile::kNone : CPathnameListFile::kUnreadable);
-    std::vector<std::u16string> read;
-    for (int n = 0; n < list.Count(); ++n) read.push_back(list.Get(n).str());
-    EXPECT_EQ(read, paths);
+    EXPECT_EQ(Texts(list, &CPathnameListFile::Get), paths);
   }
 }
 

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -114,8 +113,7 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   for (const auto& [text, expected] : texts) EXPECT_EQ(Wide(text), expected);
   EXPECT_TRUE(Wide(r.reportUrl).ends_with(u"/report/index2.py/sendreport"));
   EXPECT_TRUE(Wide(r.reportTaskDescription).starts_with(u"Please fill out the form completely"));
-  EXPECT_EQ(r.taskInput, nullptr);
-  EXPECT_EQ(std::pair(app.UpgradeType(), app.UpdateType()), std::pair(0, 2));
+  EXPECT_EQ(std::tuple(r.taskInput, app.UpgradeType(), app.UpdateType()), std::tuple(nullptr, 0, 2));
 
   ASSERT_NE(r.font, nullptr);
   const LOGFONTW font{-12, 0, 0, 0, 700, 0, 0, 0, 1, 7, 0, 4, 2, u"MS Shell Dlg"};
@@ -123,12 +121,10 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_TRUE(r.menuBuild && r.menuCommand && r.idle);
 
   ASSERT_NE(r.helpTopics, nullptr);
-  EXPECT_EQ(r.helpTopics->layoutTag, 2u);
-  EXPECT_EQ(r.helpTopics->reserved, 0u);
+  EXPECT_EQ(std::tuple(r.helpTopics->layoutTag, r.helpTopics->reserved, Wide(r.helpTopics->helpFile)),
+            std::tuple(2u, 0u, u""));
   ASSERT_EQ(r.helpTopics->count, 85u);
-  EXPECT_EQ(Wide(r.helpTopics->helpFile), u"");
-  // No help file, so every page is "::/<page>": the table as a fingerprint
-  // (FNV-1a over each entry), so that a slip in any of the 85 shows.
+  // No help file, so every topic is "::/<page>"; an FNV-1a fingerprint shows a slip in any of the 85.
   std::uint64_t hash = 14695981039346656037u;
   for (std::uint32_t i = 0; i < r.helpTopics->count; ++i) {
     const HelpTopicEntry& entry = r.helpTopics->entries[i];
@@ -153,26 +149,22 @@ TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {
     SCOPED_TRACE(compat::win32::Utf16ToUtf8(line));
     TestableKyrellApp app;
     const LaunchRecord& r = app.Launch(line);
-    EXPECT_EQ(r.taskCode, task);
-    EXPECT_EQ(r.startMode, mode);
-    EXPECT_EQ(Wide(r.selectedDrive), drive ? drive : u"<null>");
+    EXPECT_EQ(std::tuple(r.taskCode, r.startMode, Wide(r.selectedDrive)),
+              std::tuple(task, mode, drive ? drive : u"<null>"));
   }
   EXPECT_TRUE(compat::mfc::RecordedMessages().empty());
 }
 
-// An audio list is passed unchecked, a data disc list keeps what exists and
-// marks folders; both list files are deleted and both inputs released.
+// An audio list goes unchecked, a data disc list keeps what exists; both are deleted and released.
 TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   const std::string list = WriteList("audio.txt", u"Z:\\missing\\one.wav\r\nZ:\\missing\\two.wav\r\n");
   TestableKyrellApp app;
   const LaunchRecord& r = app.Launch(u"-audiocd " + U16(list));
-  EXPECT_EQ(r.taskCode, kTaskAudioCd);
-  EXPECT_EQ(r.startMode, kStartWithInput);
+  EXPECT_EQ(std::tuple(r.taskCode, r.startMode), std::tuple(kTaskAudioCd, kStartWithInput));
   const auto* audio = static_cast<const AudioCdListInput*>(r.taskInput);
-  ASSERT_EQ(audio->count, 2u);
-  EXPECT_EQ(audio->reserved, 0u);
-  EXPECT_EQ(Wide(audio->paths[0]), u"Z:\\missing\\one.wav");
-  EXPECT_EQ(Wide(audio->paths[1]), u"Z:\\missing\\two.wav");
+  ASSERT_EQ(std::tuple(audio->count, audio->reserved), std::tuple(2u, 0u));
+  EXPECT_EQ(std::tuple(Wide(audio->paths[0]), Wide(audio->paths[1])),
+            std::tuple(u"Z:\\missing\\one.wav", u"Z:\\missing\\two.wav"));
   EXPECT_FALSE(testing_support::FileExists(list));
   app.FreeTaskInput();
   EXPECT_EQ(audio->count, 0u);
@@ -184,23 +176,20 @@ TEST_F(KyrellTest, ListInputsArePassedDeletedAndReleased) {
   const std::string dataList =
       WriteList("data.txt", U16(music + "\n" + folder() / "gone.txt" + "\n" + song + "\n"));
   app.Launch(u"-DATACD " + U16(dataList));
-  EXPECT_EQ(r.taskCode, kTaskDataDisc);
-  EXPECT_EQ(r.startMode, kStartDataDiscList);
+  EXPECT_EQ(std::tuple(r.taskCode, r.startMode), std::tuple(kTaskDataDisc, kStartDataDiscList));
   const auto* data = static_cast<const DataDiscListInput*>(r.taskInput);
-  ASSERT_EQ(data->count, 2u);
-  EXPECT_EQ(data->reserved0 | data->reserved1, 0u);
-  EXPECT_EQ(data->items[0].kind, kDataItemFolder);
-  EXPECT_EQ(Wide(data->items[0].path), U16(music) + u"\\*.*");
-  EXPECT_EQ(data->items[1].kind, kDataItemFile);
-  EXPECT_EQ(Wide(data->items[1].path), U16(song));
-  EXPECT_EQ(std::u16string(data->items[1].targetFolder), u"\\");
+  ASSERT_EQ(std::tuple(data->count, data->reserved0 | data->reserved1), std::tuple(2u, 0u));
+  EXPECT_EQ(std::tuple(data->items[0].kind, Wide(data->items[0].path)),
+            std::tuple(kDataItemFolder, U16(music) + u"\\*.*"));
+  const DataDiscItem& file = data->items[1];
+  EXPECT_EQ(std::tuple(file.kind, Wide(file.path), std::u16string(file.targetFolder)),
+            std::tuple(kDataItemFile, U16(song), u"\\"));
   EXPECT_FALSE(testing_support::FileExists(dataList));
   app.FreeTaskInput();
   EXPECT_EQ(data->count, 0u);
 }
 
-// The engine's verdict is the launch's result. "FirstStart" is read before the
-// launch marks it done: missing or any value but 0 is a first start.
+// The engine's verdict is the result; "FirstStart" missing or not 0 before the launch is a first start.
 TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
   const std::tuple<const char*, std::optional<std::uint32_t>, bool, bool> runs[] = {
       {"result:success", std::nullopt, true, true}, {"result:failure", 0, false, false},
@@ -211,8 +200,7 @@ TEST_F(KyrellTest, LaunchReportsTheEnginesResultAndTheFirstStart) {
     SetEnv("ORBCORE_SCRIPT", script);
     TestableKyrellApp app;
     app.Launch(u"");
-    EXPECT_EQ(app.LaunchEngine(), success);
-    EXPECT_EQ(app.IsFirstStart(), first);
+    EXPECT_EQ((std::tuple{app.LaunchEngine(), app.IsFirstStart()}), std::tuple(success, first));
   }
   // Without the engine's exports nothing runs and the user is told.
   TestableKyrellApp bare;
@@ -231,9 +219,8 @@ TEST_F(KyrellTest, ShutDownLeavesAloneWhatItDidNotStart) {
   wxEntryCleanup();
 }
 
-// Only a regular file read whole for -audiocd or -datacd is used and deleted:
-// a folder (refused by name) or a pipe (by its handle) is said so and kept,
-// and any other switch reads its list but neither uses nor deletes it.
+// Only a regular file for -audiocd or -datacd is used and deleted: a folder or a pipe is reported
+// and kept, and any other switch reads its list but neither uses nor deletes it.
 TEST_F(KyrellTest, ListsNotTakenAreKept) {
   const std::string fifo = folder() / "pipe";
   const std::string dir = folder() / "folder";
@@ -260,21 +247,19 @@ TEST_F(KyrellTest, NonNtPlatformGetsAnsiTextsAndNoUpgradeName) {
   const std::string list = WriteList("audio.txt", u"Z:\\a.wav\nZ:\\b.wav");
   TestableKyrellApp app;
   const LaunchRecord& r = app.Launch(u"-open Z:\\p.prj");
-  EXPECT_EQ(Ansi(r.displayName), "Korvane Orbweave 9");
-  EXPECT_EQ(Ansi(static_cast<const ProjectFileInput*>(r.taskInput)->path), "Z:\\p.prj");
-  EXPECT_EQ(Ansi(r.helpTopics->entries[0].topic), "::/proginf.htm");
+  EXPECT_EQ(std::tuple(Ansi(r.displayName), Ansi(static_cast<const ProjectFileInput*>(r.taskInput)->path),
+                       Ansi(r.helpTopics->entries[0].topic)),
+            std::tuple("Korvane Orbweave 9", "Z:\\p.prj", "::/proginf.htm"));
   // Wide always, or null off the NT family; an empty product code is null.
-  EXPECT_EQ(r.upgradeName, nullptr);
+  EXPECT_EQ(std::tuple(r.upgradeName, r.productCode), std::tuple(nullptr, nullptr));
   EXPECT_NE(std::u16string(r.supportEmail).find(u'@'), std::u16string::npos);
-  EXPECT_EQ(r.productCode, nullptr);
   // List paths get their ANSI copies too.
   const auto* input = static_cast<const AudioCdListInput*>(app.Launch(u"-audiocd " + U16(list)).taskInput);
   ASSERT_EQ(input->count, 2u);
   EXPECT_EQ(Ansi(input->paths[0]) + Ansi(input->paths[1]), "Z:\\a.wavZ:\\b.wav");
 }
 
-// Each handler's key and its "Action" text, terminator included, as Explorer
-// reads them; nothing before Windows XP.
+// Each handler's key and its "Action" text, terminator included; nothing before Windows XP.
 TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
   const std::pair<const char16_t*, std::u16string> handlers[] = {
       {u"BURNONARRIVAL", u"Burn CD/DVD"}, {u"COPYONARRIVAL", u"Copy CD/DVD"}, {u"RIPONARRIVAL", u"Rip Audio-CD"}};
@@ -295,16 +280,14 @@ TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
       DWORD size = sizeof data, type = 0;
       EXPECT_EQ(RegQueryValueExW(key, u"Action", nullptr, &type, data, &size), 0);
       RegCloseKey(key);
-      EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-      const std::string expected = testing_support::Utf16Bytes(text + u'\0', false, false);
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), expected) << compat::win32::Utf16ToUtf8(action);
+      EXPECT_EQ(std::tuple(type, std::string(reinterpret_cast<const char*>(data), size)),
+                std::tuple(DWORD{REG_SZ}, testing_support::Utf16Bytes(text + u'\0', false, false)));
     }
   }
 }
 
-// Candidates in order: the pack's own name (or the active language), then
-// short name with the active language, the pack's third header string, the
-// default language, the "DefaultHelpFile" setting and "english.chm".
+// Candidates in order: the pack's own name (or the active language), short name with the active
+// language, the pack's third header, the default language, "DefaultHelpFile" and "english.chm".
 TEST_F(KyrellTest, HelpFileIsTheFirstCandidateThatExists) {
   const std::string lang = folder() / "lang";
   std::filesystem::create_directory(lang);
@@ -322,8 +305,7 @@ TEST_F(KyrellTest, HelpFileIsTheFirstCandidateThatExists) {
   }
   // Without a pack: the active language's own name first, no header string.
   choice.packCurrent = false;
-  std::filesystem::remove(lang + "/Orbweave-de.chm");
-  std::filesystem::remove(lang + "/Orbweave-deutsch.chm");
+  for (const char* gone : {"/Orbweave-de.chm", "/Orbweave-deutsch.chm"}) std::filesystem::remove(lang + gone);
   EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/Orbweave-english.chm"));
   testing_support::WriteFile(lang + "/deutsch.chm", "");
   EXPECT_EQ(ChooseHelpFile(choice).str(), U16(lang + "/deutsch.chm"));

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -24,21 +23,18 @@ class StartupTest : public testing_support::IsolatedTest {
   // The program run with a private registry, mutex folder and dump file.
   ProgramRun Program(std::vector<std::string> args, const std::string& script = "",
                      const std::string& dump = "") {
-    ProgramRun run;
-    run.program = bin_ + "/orbweave";
-    run.args = std::move(args);
-    run.env["LC_ALL"] = "C.UTF-8";
-    run.env["ORBCORE_DUMP"] = dump.empty() ? dumpPath_ : dump;
-    run.env["ORBCORE_SCRIPT"] = script.empty() ? "build,idle,result:success" : script;
-    run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
-    return run;
+    return {.program = program_, .args = std::move(args),
+            .env = {{"LC_ALL", "C.UTF-8"}, {"ORBCORE_DUMP", dump.empty() ? dumpPath_ : dump},
+                    {"ORBCORE_SCRIPT", script.empty() ? "build,idle,result:success" : script}},
+            .unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"}};
   }
 
-  // A program folder of its own, with copies of `files` (or folders) from the build's.
+  // A program folder of its own that later runs start from, with copies of `files` from the build's.
   std::string Install(const std::string& name, std::initializer_list<const char*> files) {
-    const std::string install = folder_ / name;
+    const std::string install = folder() / name;
     std::filesystem::create_directory(install);
     for (const char* file : files) std::filesystem::copy(bin_ + "/" + file, install + "/" + file);
+    program_ = install + "/orbweave";
     return install;
   }
 
@@ -48,12 +44,11 @@ class StartupTest : public testing_support::IsolatedTest {
 
   static inline const std::u16string kKey = u"SOFTWARE\\korvane\\Korvane Orbweave 9";
   std::string bin_ = testing_support::BuildBin();
-  const testing_support::TempFolder& folder_ = folder();
-  std::string dumpPath_ = folder_ / "dump.json";
+  std::string program_ = bin_ + "/orbweave";
+  std::string dumpPath_ = folder() / "dump.json";
 };
 
-// What only a real start shows (the record's fields are the unit tests'): the
-// program's icons and about text, the results freed once, the first start done.
+// What only a real start shows: the icons and about text, the results freed once, the first start done.
 TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) {
   const ProcessResult result = testing_support::Run(Program({}));
   ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -64,46 +59,42 @@ TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) 
   EXPECT_EQ(FirstStart(), 0u);
 }
 
-// A user hive locked by another process, then a damaged one: the user is told
-// once, the run takes no machine value either, and the damaged file is kept.
+// A user hive locked, then damaged: told once, no machine value taken either, the damaged file kept.
 TEST_F(StartupTest, UnreadableUserHiveIsReportedOnceAndMixesNothing) {
-  const std::string hive = folder_ / "registry/user.db";
+  const std::string hive = folder() / "registry/user.db";
   for (bool locked : {true, false}) {
     SCOPED_TRACE(locked ? "locked" : "damaged");
     // Seeded by the registry tool, so that this process holds no hive open.
-    testing_support::WriteFile(folder_ / "seed.reg",
+    testing_support::WriteFile(folder() / "seed.reg",
                                "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\korvane\\Korvane Orbweave 9]\r\n"
                                "\"Edition\"=\"user's\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\korvane\\Korvane "
                                "Orbweave 9]\r\n\"Version\"=\"7.7\"\r\n");
-    ASSERT_EQ(testing_support::Run({bin_ + "/regedit", {"/s", folder_ / "seed.reg"}, {}, {}}).exitCode, 0);
+    ASSERT_EQ(testing_support::Run({bin_ + "/regedit", {"/s", folder() / "seed.reg"}, {}, {}}).exitCode, 0);
     const std::string junk(4096, 'x');
-    std::unique_ptr<testing_support::ForeignLock> lock;
+    std::optional<testing_support::ForeignLock> lock;
     if (locked) {
-      lock = std::make_unique<testing_support::ForeignLock>(hive);
-      ASSERT_TRUE(lock->held());
+      ASSERT_TRUE(lock.emplace(hive).held());
     } else {
       testing_support::WriteFile(hive, junk);
     }
     const ProcessResult result = testing_support::Run(Program({}));
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string told = "Korvane Orbweave 9 could not be read: ";
-    const size_t first = result.err.find(told);
-    EXPECT_NE(first, std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find(told, first + 1), std::string::npos) << result.err;
-    const std::string reason = locked ? "of the file. The program" : "is corrupt. The program";
-    EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(told), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(told, result.err.find(told) + 1), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(locked ? "of the file. The program" : "is corrupt. The program"),
+              std::string::npos);
     EXPECT_EQ(testing_support::ReadJson(dumpPath_)["record"]["144"], "9.12");
     EXPECT_TRUE(locked || testing_support::ReadFile(hive) == junk);
   }
 }
 
-// With no locale at all, paths in a list file reach the engine intact, and the
-// list's own name, in Latin-1 bytes that are no UTF-8, still finds the file.
+// With no locale, list paths reach the engine intact and a list named in Latin-1 bytes is still found.
 TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
-  const std::string folder = folder_ / "fotos \xC3\xA9t\xC3\xA9";
-  std::filesystem::create_directory(folder);
-  const std::string list = folder_ / "liste caf\xE9.txt";
-  std::u16string text = compat::win32::Utf8ToUtf16("Z:" + folder + "\r\nZ:\\no\\such\\file.txt\r\n");
+  const std::string photos = folder() / "fotos \xC3\xA9t\xC3\xA9";
+  std::filesystem::create_directory(photos);
+  const std::string list = folder() / "liste caf\xE9.txt";
+  std::u16string text = compat::win32::Utf8ToUtf16("Z:" + photos + "\r\nZ:\\no\\such\\file.txt\r\n");
   std::replace(text.begin(), text.end(), u'/', u'\\');
   testing_support::WriteFile(list, testing_support::Utf16Bytes(text, false, true));
 
@@ -117,9 +108,8 @@ TEST_F(StartupTest, NonAsciiPathsNeedNoLocale) {
   EXPECT_FALSE(testing_support::FileExists(list));
 }
 
-// The locale, or the "Language" setting before it, picks the pack in "lang"; an
-// unknown language falls to the system's, then to English, found by its name.
-// The current pack names the help file first, before the language alone.
+// The locale, or the "Language" setting before it, picks the pack in "lang"; an unknown language
+// falls to the system's, then to English. The current pack names the help file first.
 TEST_F(StartupTest, LocaleOrSettingPicksThePackTheEngineSees) {
   const std::string install = Install("install", {"orbweave", "libcompat_win32.so", "liborbcore.so", "lang"});
   for (const char* help : {"/lang/de.chm", "/lang/Orbweave_de.chm"}) testing_support::WriteFile(install + help, "");
@@ -131,7 +121,6 @@ TEST_F(StartupTest, LocaleOrSettingPicksThePackTheEngineSees) {
     SCOPED_TRACE(locale);
     if (setting) testing_support::SetRegString(HKEY_CURRENT_USER, kKey + u"\\General", u"Language", setting);
     ProgramRun run = Program({});
-    run.program = install + "/orbweave";
     run.env.erase("LC_ALL");
     run.env["LANG"] = locale;
     run.unsetEnv.insert(run.unsetEnv.end(), {"LC_ALL", "LC_MESSAGES", "LANGUAGE"});
@@ -150,18 +139,16 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
   testing_support::BackgroundProgram first(Program({}, "wait:4000,result:success"));
   ASSERT_TRUE(testing_support::WaitForFile(dumpPath_, std::chrono::seconds(20)));
 
-  const std::string secondDump = folder_ / "second.json";
+  const std::string secondDump = folder() / "second.json";
   const ProcessResult second = testing_support::Run(Program({"-autoplay", "-rip"}, "", secondDump));
-  EXPECT_EQ(second.exitCode, 0);
-  EXPECT_EQ(second.err + second.out, "");
-  EXPECT_FALSE(testing_support::FileExists(secondDump));
+  EXPECT_EQ(std::tuple(second.exitCode, second.err + second.out, testing_support::FileExists(secondDump)),
+            std::tuple(0, "", false));
 
   EXPECT_EQ(first.Wait().exitCode, 0);
 }
 
-// A program folder without an engine (nor drive library), with one lacking
-// its exports, or with the start export only: reported, nothing launched, and
-// the first start still to come.
+// An install without engine (nor drive library), without its exports, or with the start export only:
+// reported, nothing launched, the first start still to come.
 TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
   for (const char* engine : {"", "libengine_without_exports.so", "libengine_start_only.so"}) {
     const bool withEngine = *engine != 0;
@@ -170,14 +157,11 @@ TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {
       std::filesystem::copy_file(bin_ + "/libkvn_spti.so", install + "/libkvn_spti.so");
       std::filesystem::copy_file(bin_ + "/" + engine, install + "/liborbcore.so");
     }
-    ProgramRun run = Program({});
-    run.program = install + "/orbweave";
-    const ProcessResult result = testing_support::Run(run);
-    EXPECT_EQ(result.exitCode, 0);
+    const ProcessResult result = testing_support::Run(Program({}));
     EXPECT_EQ(result.err.find("Could not load kvn_spti.dll") != std::string::npos, !withEngine) << result.err;
     EXPECT_NE(result.err.find("Could not load orbcore.dll"), std::string::npos) << result.err;
-    EXPECT_FALSE(testing_support::FileExists(dumpPath_));
-    EXPECT_EQ(FirstStart(), std::nullopt);
+    EXPECT_EQ(std::tuple(result.exitCode, testing_support::FileExists(dumpPath_), FirstStart()),
+              std::tuple(0, false, std::nullopt));
   }
 }
 

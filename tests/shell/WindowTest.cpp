@@ -1,5 +1,4 @@
-// Runs the program under a virtual display: the engine opens its real main
-// window, and a screenshot of it is kept in the build folder.
+// Under a virtual display the engine opens its real main window; a screenshot is kept in the build folder.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -12,8 +11,6 @@
 
 namespace {
 
-using testing_support::ProgramRun;
-
 using EngineWindow = testing_support::IsolatedTest;
 
 TEST_F(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
@@ -22,21 +19,18 @@ TEST_F(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
 
   const std::string bin = testing_support::BuildBin();
   const std::string dump = folder() / "dump.json";
-  ProgramRun run;
-  run.program = bin + "/orbweave";
-  run.args = {"-autoplay", "-selectdrive", "E:", "-copy"};
-  run.env = {{"DISPLAY", display.name()}, {"LC_ALL", "C.UTF-8"}, {"ORBCORE_DUMP", dump},
-             {"ORBCORE_CLOSE_AFTER", "5000"}};
-  run.unsetEnv = {"ORBCORE_SCRIPT", "WAYLAND_DISPLAY"};
-  run.timeout = std::chrono::seconds(60);
-  testing_support::BackgroundProgram program(run);
+  testing_support::BackgroundProgram program({.program = bin + "/orbweave",
+                                              .args = {"-autoplay", "-selectdrive", "E:", "-copy"},
+                                              .env = {{"DISPLAY", display.name()}, {"ORBCORE_DUMP", dump},
+                                                      {"LC_ALL", "C.UTF-8"}, {"ORBCORE_CLOSE_AFTER", "5000"}},
+                                              .unsetEnv = {"ORBCORE_SCRIPT", "WAYLAND_DISPLAY"},
+                                              .timeout = std::chrono::seconds(60)});
 
   ASSERT_TRUE(testing_support::WaitForFile(dump, std::chrono::seconds(30)));
   // Give the window time to map and paint before the picture is taken.
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  const std::string shots = bin + "/../screenshots";
-  std::filesystem::create_directories(shots);
-  const std::string shot = shots + "/engine-window.png";
+  std::filesystem::create_directories(bin + "/../screenshots");
+  const std::string shot = bin + "/../screenshots/engine-window.png";
   EXPECT_TRUE(display.Screenshot(shot));
 
   const auto result = program.Wait();
