@@ -44,8 +44,8 @@ void RegisterAutoplayHandlers(const CString& displayName) {
   if (!SystemHasAutoplayHandlers()) return;
   for (const AutoplayHandler& handler : kHandlers) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AutoplayHandlerKey(displayName, handler.action), 0,
-                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AutoplayHandlerKey(displayName, handler.action), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
       continue;
     }
     CString text = Localize(handler.textKey, handler.defaultText);
