@@ -1,5 +1,6 @@
-// The desktop shell: deleting into the trash, the user's special folders,
-// and item-ID lists that name folders and files in the shell's namespace.
+// The desktop shell: opening documents and web addresses, deleting into the
+// trash, the user's special folders, and item-ID lists that name folders and
+// files in the shell's namespace.
 //
 //   LPITEMIDLIST list = nullptr;
 //   if (SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, &list) == S_OK) {
@@ -45,6 +46,27 @@ using LPSHFILEOPSTRUCTW = SHFILEOPSTRUCTW*;
 // item that fails and answers its Win32 code (ERROR_FILE_NOT_FOUND for a name
 // that is gone), 0 when all went.
 int WINAPI SHFileOperationW(LPSHFILEOPSTRUCTW operation);
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOWDEFAULT 10
+#define SE_ERR_FNF 2
+#define SE_ERR_ACCESSDENIED 5
+#define SE_ERR_NOASSOC 31
+
+// Opens `file` (a web address, or a Windows or POSIX path) with the desktop's
+// handler through `xdg-open`, started directly with the file as its one
+// argument: no shell sees the text, so quotes, blanks, newlines and "$(...)"
+// reach the handler unchanged. `verb` must be null or "open"; parameters are
+// not supported (null or empty); `directory`, when given, is where xdg-open
+// runs. Waits for xdg-open, which ends once the handler has started.
+// Answers a value above 32 on success; on failure one of 32 or less:
+// SE_ERR_FNF when there is no xdg-open on PATH or the path is not mapped,
+// SE_ERR_ACCESSDENIED when no display is named (DISPLAY, WAYLAND_DISPLAY),
+// SE_ERR_NOASSOC for another verb, parameters, or a handler that failed
+// (xdg-open ended with a non-zero status).
+HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                               INT showCommand);
 
 #define S_OK (static_cast<HRESULT>(0))
 #define E_NOTIMPL (static_cast<HRESULT>(0x80004001))

@@ -187,3 +187,66 @@ TEST_F(Shell, SpecialFoldersAreListsOfTheUsersFolders) {
 }
 
 }  // namespace
+
+// ShellExecuteW runs the xdg-open first on PATH: here a script that keeps the
+// argument it was given and ends with $OPENER_EXIT.
+class ShellExecute : public testing_support::IsolatedTest {
+ protected:
+  ShellExecute() {
+    fs::create_directory(folder() / "bin");
+    testing_support::WriteFile(folder() / "bin/xdg-open",
+                               "#!/bin/sh\nprintf '%s' \"$1\" > \"$OPENER_ARG\"\n"
+                               "exit ${OPENER_EXIT:-0}\n");
+    fs::permissions(folder() / "bin/xdg-open", fs::perms::owner_all);
+    SetEnv("PATH", folder() / "bin");
+    SetEnv("OPENER_ARG", folder() / "arg");
+    SetEnv("DISPLAY", ":99");
+    UnsetEnv("WAYLAND_DISPLAY");
+  }
+  static INT_PTR Open(const std::u16string& file, LPCWSTR verb = nullptr, LPCWSTR parameters = nullptr) {
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), parameters, u".", SW_SHOWDEFAULT));
+  }
+  std::string Received() const {
+    return testing_support::FileExists(folder() / "arg") ? ReadFile(folder() / "arg") : "<not started>";
+  }
+};
+
+TEST_F(ShellExecute, HandsTheAddressOverAsOneArgumentUntouched) {
+  // Quotes, blanks, a newline, a command substitution and non-ASCII text.
+  const std::u16string address = u"https://example.com/a b?q=\"x\"&r='y'\n$(touch pwned);`id`&l=\u00e9\u4e2d";
+  EXPECT_GT(Open(address), 32);
+  EXPECT_EQ(Received(), Utf16ToUtf8(address));
+  EXPECT_FALSE(testing_support::FileExists("pwned"));
+  // A Windows path becomes the POSIX file it names; "open" is the default verb.
+  EXPECT_GT(Open(u"Z:\\tmp\\a file.txt", u"open"), 32);
+  EXPECT_EQ(Received(), "/tmp/a file.txt");
+}
+
+TEST_F(ShellExecute, FailuresAnswerThirtyTwoOrLess) {
+  const struct {
+    const char* what;
+    const char* exit;
+    const char* path;
+    const char* display;
+    std::u16string file;
+    LPCWSTR verb;
+    LPCWSTR parameters;
+    INT_PTR expected;
+  } rows[] = {
+      {"opener fails", "3", nullptr, ":99", u"https://example.com/", nullptr, nullptr, SE_ERR_NOASSOC},
+      {"no opener on PATH", "0", "/nonexistent", ":99", u"https://example.com/", nullptr, nullptr, SE_ERR_FNF},
+      {"no display", "0", nullptr, "", u"https://example.com/", nullptr, nullptr, SE_ERR_ACCESSDENIED},
+      {"another verb", "0", nullptr, ":99", u"https://example.com/", u"print", nullptr, SE_ERR_NOASSOC},
+      {"parameters", "0", nullptr, ":99", u"https://example.com/", nullptr, u"-x", SE_ERR_NOASSOC},
+      {"option-like name", "0", nullptr, ":99", u"--help", nullptr, nullptr, SE_ERR_FNF},
+      {"unmapped drive", "0", nullptr, ":99", u"C:\\a.txt", nullptr, nullptr, SE_ERR_FNF},
+      {"empty name", "0", nullptr, ":99", u"", nullptr, nullptr, SE_ERR_FNF},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetEnv("OPENER_EXIT", row.exit);
+    SetEnv("PATH", row.path != nullptr ? row.path : folder() / "bin");
+    SetEnv("DISPLAY", row.display);
+    EXPECT_EQ(Open(row.file, row.verb, row.parameters), row.expected);
+  }
+}
