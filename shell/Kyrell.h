@@ -64,6 +64,10 @@ class CKyrellApp : public CWinApp {
   const CString& ShortName() const { return m_shortName; }
   const CString& FullVersion() const { return m_fullVersion; }
   const CString& ActiveLanguage() const { return m_activeLanguage; }
+  const CString& Version() const { return m_version; }
+  const CString& Edition() const { return m_edition; }
+  const CString& ProductCode() const { return m_productCode; }
+  const CString& UpgradeName() const { return m_upgradeName; }
   bool IsUnicodePlatform() const { return m_isUnicodePlatform; }
   bool IsFirstStart() const { return m_firstStart; }
   int UpgradeType() const { return m_upgradeType; }

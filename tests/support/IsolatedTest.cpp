@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace testing_support {
 
@@ -36,6 +37,17 @@ void IsolatedTest::Remember(const std::string& name) {
 void IsolatedTest::SetEnv(const std::string& name, const std::string& value) {
   Remember(name);
   setenv(name.c_str(), value.c_str(), 1);
+}
+
+void IsolatedTest::UseFakeOpener() {
+  std::filesystem::create_directory(folder_ / "bin");
+  const std::string opener = folder_ / "bin/xdg-open";
+  WriteFile(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$OPENED\"\nexit ${OPENER_EXIT:-0}\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  SetEnv("PATH", folder_ / "bin");
+  SetEnv("OPENED", openedFile());
+  SetEnv("DISPLAY", ":99");
+  UnsetEnv("WAYLAND_DISPLAY");
 }
 
 void IsolatedTest::UnsetEnv(const std::string& name) {

@@ -27,6 +27,13 @@ class IsolatedTest : public ::testing::Test {
   void SetEnv(const std::string& name, const std::string& value);
   void UnsetEnv(const std::string& name);
 
+  // The desktop's opener (ShellExecuteW) for this test: an xdg-open in
+  // <folder>/bin, alone on PATH, that appends each address it is given to
+  // <folder>/opened, one a line, and ends with $OPENER_EXIT (0 when unset).
+  // A display is named, as the opener needs one.
+  void UseFakeOpener();
+  std::string openedFile() const { return folder_ / "opened"; }
+
   // Scratch space of this test, removed afterwards.
   const TempFolder& folder() const { return folder_; }
   std::string registryFolder() const { return folder_ / "registry"; }

@@ -189,25 +189,19 @@ TEST_F(Shell, SpecialFoldersAreListsOfTheUsersFolders) {
 }  // namespace
 
 // ShellExecuteW runs the xdg-open first on PATH: here a script that keeps the
-// argument it was given and ends with $OPENER_EXIT.
+// addresses it was given.
 class ShellExecute : public testing_support::IsolatedTest {
  protected:
-  ShellExecute() {
-    fs::create_directory(folder() / "bin");
-    testing_support::WriteFile(folder() / "bin/xdg-open",
-                               "#!/bin/sh\nprintf '%s' \"$1\" > \"$OPENER_ARG\"\n"
-                               "exit ${OPENER_EXIT:-0}\n");
-    fs::permissions(folder() / "bin/xdg-open", fs::perms::owner_all);
-    SetEnv("PATH", folder() / "bin");
-    SetEnv("OPENER_ARG", folder() / "arg");
-    SetEnv("DISPLAY", ":99");
-    UnsetEnv("WAYLAND_DISPLAY");
-  }
+  ShellExecute() { UseFakeOpener(); }
   static INT_PTR Open(const std::u16string& file, LPCWSTR verb = nullptr, LPCWSTR parameters = nullptr) {
     return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), parameters, u".", SW_SHOWDEFAULT));
   }
-  std::string Received() const {
-    return testing_support::FileExists(folder() / "arg") ? ReadFile(folder() / "arg") : "<not started>";
+  // What the opener was given, one address a line; then forgets it.
+  std::string Opened() const {
+    if (!testing_support::FileExists(openedFile())) return "<not started>";
+    std::string lines = ReadFile(openedFile());
+    fs::remove(openedFile());
+    return lines;
   }
 };
 
@@ -215,11 +209,11 @@ TEST_F(ShellExecute, HandsTheAddressOverAsOneArgumentUntouched) {
   // Quotes, blanks, a newline, a command substitution and non-ASCII text.
   const std::u16string address = u"https://example.com/a b?q=\"x\"&r='y'\n$(touch pwned);`id`&l=\u00e9\u4e2d";
   EXPECT_GT(Open(address), 32);
-  EXPECT_EQ(Received(), Utf16ToUtf8(address));
+  EXPECT_EQ(Opened(), Utf16ToUtf8(address) + "\n");
   EXPECT_FALSE(testing_support::FileExists("pwned"));
   // A Windows path becomes the POSIX file it names; "open" is the default verb.
   EXPECT_GT(Open(u"Z:\\tmp\\a file.txt", u"open"), 32);
-  EXPECT_EQ(Received(), "/tmp/a file.txt");
+  EXPECT_EQ(Opened(), "/tmp/a file.txt\n");
 }
 
 TEST_F(ShellExecute, FailuresAnswerThirtyTwoOrLess) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "Win32Expect.h"
+#include "compat/win32/Message.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Sync.h"
 #include "compat/win32/Thread.h"
@@ -73,3 +74,16 @@ TEST(Tls, ValuesArePerThreadAndAFreedIndexIsRefused) {
 }
 
 }  // namespace
+
+TEST(PostQuitMessage, EachThreadTakesOnlyItsOwnQuitMessageOnce) {
+  int code = -7;
+  EXPECT_FALSE(compat::win32::TakeQuitMessage(&code));
+  PostQuitMessage(3);
+  PostQuitMessage(0);  // the latest code counts
+  bool otherSaw = true;
+  std::thread([&otherSaw] { otherSaw = compat::win32::TakeQuitMessage(nullptr); }).join();
+  EXPECT_FALSE(otherSaw);
+  EXPECT_TRUE(compat::win32::TakeQuitMessage(&code));
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(compat::win32::TakeQuitMessage(&code));
+}
