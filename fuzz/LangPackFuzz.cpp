@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "localization/LangPack.h"
+#include "langpacks/LangPack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::unique_ptr<CLangPack> pack =

@@ -1,7 +1,7 @@
 // The about box markup.
 #include "shell/AboutBox.h"
 
-#include "localization/Localize.h"
+#include "langpacks/Localize.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/Registry.h"
 #include "compat/win32/Version.h"
-#include "localization/Localize.h"
+#include "langpacks/Localize.h"
 
 namespace {
 

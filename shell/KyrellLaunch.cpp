@@ -5,7 +5,7 @@
 #include "compat/win32/Module.h"
 #include "compat/win32/Resource.h"
 #include "compat/win32/Registry.h"
-#include "localization/Localize.h"
+#include "langpacks/Localize.h"
 #include "shell/CommandLine.h"
 #include "shell/Kyrell.h"
 #include "shell/Menus.h"

@@ -1,7 +1,7 @@
 // The problem report's texts.
 #include "shell/ProblemReport.h"
 
-#include "localization/Localize.h"
+#include "langpacks/Localize.h"
 
 ProblemReportTexts LocalizeProblemReportTexts() {
   ProblemReportTexts texts;

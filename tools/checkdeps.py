@@ -38,12 +38,16 @@ OUTSIDE_KINDS = [
 # What each folder may include, top of the stack first. A folder may always
 # include its own files. An entry names a folder (and everything below it) or
 # one header. No key lies inside another.
-_LUMO_BELOW_SHELL = ["localization", "settings", "chunkfile", "platform", "foundation"]
+_LUMO = ["localization", "settings", "chunkfile", "platform", "foundation"]
+_BELOW_SHELL = ["langpacks"] + _LUMO
 _COMPAT = ["compat/mfc", "compat/win32"]
 LAYERS = {
     # The program. It shares exactly one header with the burn engine: the
     # contract of the launch record.
-    "shell": (_LUMO_BELOW_SHELL + _COMPAT + ["peers/orbcore/IgnisLaunch.h"], {"wx"}),
+    "shell": (_BELOW_SHELL + _COMPAT + ["peers/orbcore/IgnisLaunch.h"], {"wx"}),
+    # The application's language packs, written against the framework over
+    # the base library.
+    "langpacks": (_LUMO + _COMPAT, {"wx"}),
     # The base library lumo, in its folders.
     "localization": (["settings", "chunkfile", "platform", "foundation"] + _COMPAT, {"wx"}),
     "settings": (["chunkfile", "platform", "foundation"] + _COMPAT, {"wx"}),
@@ -58,12 +62,12 @@ LAYERS = {
     "peers/kvn_spti": (_COMPAT, {"system"}),
     "peers/regedit": (_COMPAT, {"system"}),
     "peers/kvn_inet": (_COMPAT, {"system"}),
-    "tools": (_LUMO_BELOW_SHELL + _COMPAT, {"system"}),
+    "tools": (_BELOW_SHELL + _COMPAT, {"system"}),
     # Tests, benchmarks and fuzz targets reach whatever they check.
-    "tests": (["shell", "peers", "tools", "tests"] + _LUMO_BELOW_SHELL + _COMPAT,
+    "tests": (["shell", "peers", "tools", "tests"] + _BELOW_SHELL + _COMPAT,
               {"system", "wx", "test", "icu"}),
-    "bench": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "wx", "bench", "icu"}),
-    "fuzz": (["shell", "peers"] + _LUMO_BELOW_SHELL + _COMPAT, {"system", "fuzz"}),
+    "bench": (["shell", "peers"] + _BELOW_SHELL + _COMPAT, {"system", "wx", "bench", "icu"}),
+    "fuzz": (["shell", "peers"] + _BELOW_SHELL + _COMPAT, {"system", "fuzz"}),
 }
 
 # The C++ standard library, with the C library's headers in both spellings,

@@ -14,14 +14,14 @@ import checkdeps  # noqa: E402
 
 # Headers of the small tree the cases include.
 TREE = ["compat/win32/File.h", "compat/win32/ModuleInternal.h", "compat/mfc/CString.h",
-        "foundation/String.h", "settings/lapp/Manager.h", "localization/Localize.h",
+        "foundation/String.h", "settings/lapp/Manager.h", "langpacks/Localize.h",
         "shell/Kyrell.h", "peers/orbcore/IgnisLaunch.h", "peers/orbcore/IgnisLaunch.hpp",
         "peers/orbcore/Json.h",
         "tests/support/TestSupport.h", "tests/foundation/Helper.h"]
 
 CASES = [
     # (including file, include line, complaint or None)
-    ("shell/A.cpp", '#include "localization/Localize.h"', None),
+    ("shell/A.cpp", '#include "langpacks/Localize.h"', None),
     ("shell/A.cpp", '#include "peers/orbcore/IgnisLaunch.h"', None),
     ("shell/A.cpp", '#include "peers/orbcore/Json.h"', "against the layering"),
     ("shell/A.cpp", '#include "peers/orbcore/IgnisLaunch.hpp"', "against the layering"),
@@ -30,7 +30,8 @@ CASES = [
     ("peers/orbcore/E.cpp", '#include "shell/Kyrell.h"', "against the layering"),
     ("peers/orbcore/E.cpp", "#include <dlfcn.h>", None),
     ("localization/L.cpp", '#include "settings/lapp/Manager.h"', None),
-    ("settings/lapp/M.cpp", '#include "localization/Localize.h"', "against the layering"),
+    ("settings/lapp/M.cpp", '#include "langpacks/Localize.h"', "against the layering"),
+    ("localization/L.cpp", '#include "langpacks/Localize.h"', "against the layering"),
     ("foundation/S.cpp", '#include "compat/win32/File.h"', None),
     ("foundation/S.cpp", '#include "settings/lapp/Manager.h"', "against the layering"),
     ("foundation/S.cpp", "#include <sys/stat.h>", "system header"),

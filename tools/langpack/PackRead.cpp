@@ -3,7 +3,7 @@
 #include <system_error>
 
 #include "compat/win32/StringConv.h"
-#include "localization/LangPack.h"
+#include "langpacks/LangPack.h"
 #include "tools/langpack/PackFile.h"
 
 namespace fs = std::filesystem;

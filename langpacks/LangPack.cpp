@@ -2,7 +2,7 @@
 // memory: one read of the file, then every field is taken from the buffer
 // with its bounds checked, so a short or damaged file ends a read cleanly
 // and never reads outside what the file holds.
-#include "localization/LangPack.h"
+#include "langpacks/LangPack.h"
 
 #include <algorithm>
 #include <bit>

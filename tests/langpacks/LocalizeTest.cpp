@@ -1,5 +1,5 @@
 // The application's Localize over the current language pack.
-#include "localization/Localize.h"
+#include "langpacks/Localize.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 
 #include "compat/mfc/Exception.h"
 #include "compat/win32/StringConv.h"
-#include "localization/LangPackMan.h"
-#include "localization/LangPackBytes.h"
+#include "langpacks/LangPackMan.h"
+#include "langpacks/LangPackBytes.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "compat/win32/StringConv.h"
-#include "localization/LangPackMan.h"
-#include "localization/Localize.h"
-#include "localization/LangPackBytes.h"
+#include "langpacks/LangPackMan.h"
+#include "langpacks/Localize.h"
+#include "langpacks/LangPackBytes.h"
 
 namespace {
 

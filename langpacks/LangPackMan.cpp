@@ -1,7 +1,7 @@
 // The language pack manager: the packs of the "lang\" folder in the order
 // the folder lists them, the three-pass choice of a pack for a language, and
 // the current pack.
-#include "localization/LangPackMan.h"
+#include "langpacks/LangPackMan.h"
 
 #include "compat/win32/File.h"
 #include "compat/win32/Locale.h"

@@ -1,5 +1,5 @@
 // The language pack readers on files written byte by byte: both formats, odd entries, refused headers.
-#include "localization/LangPack.h"
+#include "langpacks/LangPack.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "localization/LangPackBytes.h"
+#include "langpacks/LangPackBytes.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The pack manager: finding a pack for a language, scanning a folder, selecting, the system's language.
-#include "localization/LangPackMan.h"
+#include "langpacks/LangPackMan.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "compat/win32/StringConv.h"
 #include "foundation/CString.h"
 #include "foundation/IStringLocalizer.h"
-#include "localization/LangPackBytes.h"
+#include "langpacks/LangPackBytes.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {

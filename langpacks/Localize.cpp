@@ -1,12 +1,12 @@
 // The application's text lookup over the current language pack. It runs on
 // the main thread for every text the shell shows: it takes no lock and
 // builds nothing, the key is searched as a view of the caller's text.
-#include "localization/Localize.h"
+#include "langpacks/Localize.h"
 
 #include <string_view>
 
 #include "compat/mfc/Exception.h"
-#include "localization/LangPackMan.h"
+#include "langpacks/LangPackMan.h"
 
 namespace {
 

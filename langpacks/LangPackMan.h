@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "compat/mfc/CString.h"
-#include "localization/LangPack.h"
+#include "langpacks/LangPack.h"
 
 class CLangPackMan {
  public:
