@@ -16,8 +16,9 @@
 #include "compat/win32/Registry.h"
 #include "compat/win32/Shell.h"
 #include "compat/win32/StringConv.h"
-#include "localization/LangPackMan.h"
-#include "localization/Localize.h"
+#include "langpacks/LangPackMan.h"
+#include "langpacks/Languages.h"
+#include "langpacks/Localize.h"
 #include "shell/Kyrell.h"
 
 namespace {
@@ -235,6 +236,17 @@ void RunUpdateCheck(std::uint32_t flags) {
   lib.UpdateManagerDestroy(manager);
 }
 
+// The language dialog; the choice counts from the next start.
+void ChooseLanguage(CKyrellApp& app) {
+  CLanguages dialog(LangPackMan());
+  dialog.SetLinkHandler([] { OpenWebLink("translation"); });
+  if (dialog.DoModal() != IDOK) return;
+  AfxMessageBox(Localize(u"Languages.NewLanguageActive",
+                         u"The application will use the new language the next time the application is started"),
+                MB_ICONINFORMATION);
+  app.WriteProfileStringW(u"General", u"Language", dialog.ChosenLanguage());
+}
+
 void UpdateCommand(int type, const char* link, std::uint32_t checkFlags) {
   switch (type) {
     case 1: OpenWebLink(link); break;
@@ -339,6 +351,7 @@ std::uint32_t WINAPI ShellMenuCommand(std::uint32_t command, std::uint32_t /*unu
     }
   }
   switch (command) {
+    case kCommandLanguages: ChooseLanguage(*state.app); break;
     case kCommandUpdate: UpdateCommand(state.app->UpdateType(), kUpdateLink, kCheckUpdate); break;
     case kCommandUpgrade: UpdateCommand(state.app->UpgradeType(), kUpgradeLink, kCheckUpgrade); break;
     case kCommandChannels:

@@ -16,7 +16,7 @@
 #include "compat/win32/Menu.h"
 #include "compat/win32/Message.h"
 #include "compat/win32/StringConv.h"
-#include "localization/LangPackMan.h"
+#include "langpacks/LangPackMan.h"
 #include "shell/Kyrell.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
@@ -36,6 +36,7 @@ class MenuApp : public CKyrellApp {
  public:
   MenuApp() {
     ComputePaths();
+    DirectFrameworkRegistry();
     LoadEngine();
     ReadIdentitySettings();
     SelectLanguage();
@@ -289,6 +290,28 @@ TEST_F(MenusTest, UpdateCheckAndChannelCheckCanEndTheProgram) {
   ShellIdle(0);
   EXPECT_TRUE(Calls().empty());
   EXPECT_FALSE(compat::win32::TakeQuitMessage(nullptr));
+}
+
+TEST_F(MenusTest, LanguageChosenInTheDialogIsKeptForTheNextStart) {
+  MenuApp app;
+  const int french = LangPackMan().Find(u"fr");
+  ASSERT_GE(french, 0);
+  SetEnv("ORBWEAVE_LANGUAGES_SCRIPT", "link,check:" + std::to_string(french) + ",ok");
+  ShellMenuCommand(2000, 0);
+  EXPECT_EQ(Messages(), std::vector<std::u16string>{
+                            u"The application will use the new language the next time the application is started"});
+  EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, kBase + u"\\General", u"Language"), u"fr");
+  // The link opened the translation page.
+  const Lines calls = Calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_TRUE(calls.back().starts_with("kinet_MakeLinkTargetURL \"translation\""));
+
+  // Cancelled: nothing said, nothing written.
+  compat::mfc::ClearRecordedMessages();
+  SetEnv("ORBWEAVE_LANGUAGES_SCRIPT", "check:0,cancel");
+  ShellMenuCommand(2000, 0);
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, kBase + u"\\General", u"Language"), u"fr");
 }
 
 // The real program and engine, installed with and without the Internet
