@@ -221,6 +221,11 @@ class Session {
           steps_.Push(JsonValue::Object().Set("name", text));
           break;
       }
+      // The shell's quit message ends the session as closing the window would.
+      if (ShellAskedToQuit()) {
+        steps_.Push(JsonValue::Object().Set("name", "quit"));
+        break;
+      }
     }
     return result;
   }

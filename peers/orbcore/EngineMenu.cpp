@@ -1,6 +1,7 @@
 // Building and reading the engine's menu bar.
 #include "peers/orbcore/EngineMenu.h"
 
+#include "compat/win32/Message.h"
 #include "compat/win32/StringConv.h"
 
 namespace orbcore {
@@ -10,6 +11,8 @@ bool IsEngineOption(std::uint32_t id) { return id == kCommandEjectAfterWriting |
 bool IsEngineCommand(std::uint32_t id) {
   return IsEngineOption(id) || id == kCommandAbout || id == kCommandExit || id == kCommandHelpTopics;
 }
+
+bool ShellAskedToQuit() { return compat::win32::TakeQuitMessage(nullptr); }
 
 HMENU CreateEngineMenuBar(std::string_view productName) {
   using compat::win32::Utf8ToUtf16;

@@ -22,6 +22,10 @@ enum : std::uint32_t {
 };
 
 bool IsEngineCommand(std::uint32_t id);
+// True once the shell posted its quit message from a callback (an update
+// that must end the program, a channel check that asks to); takes it, so
+// the main window closes once.
+bool ShellAskedToQuit();
 // Options the user switches on and off from the menu.
 bool IsEngineOption(std::uint32_t id);
 

@@ -344,4 +344,25 @@ TEST_F(MenusTest, ProgramRunsWithAndWithoutTheInternetLibrary) {
   }
 }
 
+// An update check that must end the program closes the engine's session:
+// the engine takes the shell's quit message and runs no further step.
+TEST_F(MenusTest, QuitFromAnUpdateCheckEndsTheEngineSession) {
+  const std::string feed = folder() / "feed.txt";
+  testing_support::WriteFile(feed, "version=9.13\nend=1\n");
+  testing_support::SetRegString(HKEY_CURRENT_USER, kInet, u"UpdateFeed", compat::win32::Utf8ToUtf16(feed));
+  SetNumber(u"UpdateType", 3);
+  const std::string dump = folder() / "dump.json";
+  const testing_support::ProcessResult result = testing_support::Run(
+      {.program = testing_support::BuildBin() + "/orbweave",
+       .args = {},
+       .env = {{"LC_ALL", "C.UTF-8"}, {"ORBCORE_DUMP", dump}, {"ORBCORE_SCRIPT", "build,command:2006,command:2002"}},
+       .unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"}});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const nlohmann::json run = testing_support::ReadJson(dump);
+  Lines steps;
+  for (const auto& step : run["steps"]) steps.push_back(step["name"]);
+  EXPECT_EQ(steps, (Lines{"build", "command:2006", "quit"}));
+  EXPECT_NE(result.err.find("Version 9.13 is available"), std::string::npos) << result.err;
+}
+
 }  // namespace

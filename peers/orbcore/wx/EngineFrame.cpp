@@ -282,6 +282,7 @@ class EngineFrame : public wxFrame {
         if (!IsEngineCommand(id) && view_.command) view_.command(id);
         break;
     }
+    if (ShellAskedToQuit()) RequestClose();
   }
 
   template <typename Dialog>
@@ -308,6 +309,7 @@ class EngineFrame : public wxFrame {
     if (view_.idle && now - lastIdle_ >= kIdleInterval) {
       lastIdle_ = now;
       view_.idle();
+      if (ShellAskedToQuit()) RequestClose();
     }
     event.Skip();
   }
