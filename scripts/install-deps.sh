@@ -14,7 +14,8 @@ packages=(
   libicu-dev
   gettext
   unicode-data
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
+  iso-codes
 )
 
 missing=()

@@ -288,18 +288,20 @@ class EngineFrame : public wxFrame {
   template <typename Dialog>
   void ShowDialog() {
     Dialog dialog(this, view_);
-    modal_ = &dialog;
     dialog.ShowModal();
-    modal_ = nullptr;
   }
 
-  // A close request from outside the user's hands (the quit timer) may come
-  // while a dialog runs its own loop: that dialog ends first.
+  // A close request from outside the user's hands (the quit timer, the
+  // shell's quit message) may come while a dialog runs its own loop, the
+  // engine's or one the shell opened: that dialog ends first.
   void RequestClose() {
-    if (modal_ != nullptr) {
-      if (modal_->IsModal()) modal_->EndModal(wxID_CANCEL);
-      CallAfter(&EngineFrame::RequestClose);
-      return;
+    for (wxWindow* window : wxTopLevelWindows) {
+      auto* dialog = wxDynamicCast(window, wxDialog);
+      if (dialog != nullptr && dialog->IsModal()) {
+        dialog->EndModal(wxID_CANCEL);
+        CallAfter(&EngineFrame::RequestClose);
+        return;
+      }
     }
     Close();
   }
@@ -331,7 +333,6 @@ class EngineFrame : public wxFrame {
   wxTimer closer_;
   std::chrono::steady_clock::time_point lastIdle_{};
   std::vector<std::uint32_t> commands_;
-  wxDialog* modal_ = nullptr;
 };
 
 void ReportAssert(const wxString& file, int line, const wxString& function, const wxString& condition,
