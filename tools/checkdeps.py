@@ -61,7 +61,7 @@ LAYERS = {
     "peers/orbcore": (_COMPAT, {"system", "wx"}),
     "peers/kvn_spti": (_COMPAT, {"system"}),
     "peers/regedit": (_COMPAT, {"system"}),
-    "peers/kvn_inet": (_COMPAT, {"system"}),
+    "peers/kvn_inet": (_COMPAT, {"system", "wx"}),
     "tools": (_BELOW_SHELL + _COMPAT, {"system"}),
     # Tests, benchmarks and fuzz targets reach whatever they check.
     "tests": (["shell", "peers", "tools", "tests"] + _BELOW_SHELL + _COMPAT,

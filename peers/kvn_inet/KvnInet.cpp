@@ -3,12 +3,14 @@
 // local feed files and keep their state in the registry.
 #include "peers/kvn_inet/KvnInet.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -26,6 +28,8 @@ namespace {
 using compat::win32::AnsiToUtf16;
 using compat::win32::Utf16ToAnsi;
 
+constexpr const char* kChannelsTitle = "Information Channels";
+constexpr const char* kUpdateTitle = "Online Update";
 constexpr std::uint32_t kDefaultChannelInterval = 24 * 60 * 60;
 // A feed is a few lines; anything larger is not one.
 constexpr std::uintmax_t kMaxFeedBytes = 64 * 1024;
@@ -85,9 +89,36 @@ class Trace {
   std::ostringstream line_;
 };
 
-// What the library tells or asks the user. There is no window of its own
-// here: the text goes to standard error, as the console form of a dialog.
-void Tell(const std::string& text) { std::cerr << "kvn_inet: " << text << '\n'; }
+// The window module beside this library, loaded on first use when a display
+// is named; it stays loaded, as the GUI libraries it pulls in cannot be
+// unloaded. Null without a display or when the module is missing.
+KinetAskProc WindowModule() {
+  static const KinetAskProc ask = [] () -> KinetAskProc {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) return nullptr;
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&kinet_Init), &self) == 0 || self.dli_fname == nullptr) return nullptr;
+    const std::string file = std::filesystem::path(self.dli_fname).parent_path() / "libkvn_inet_wx.so";
+    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return module != nullptr ? reinterpret_cast<KinetAskProc>(dlsym(module, kKinetAskExport)) : nullptr;
+  }();
+  return ask;
+}
+
+// Shows `text` in a dialog with OK, or Yes and No for a question; answers 1
+// for OK or Yes, 0 for No. Without a window the text goes to standard error
+// and the answer is -1: the caller keeps things as they are.
+int Ask(const char* title, const std::string& text, bool question) {
+  if (const KinetAskProc ask = WindowModule()) {
+    const int answer = ask(title, text.c_str(), question ? 1 : 0);
+    if (answer >= 0) return answer;
+  }
+  std::cerr << "kvn_inet: " << title << ": " << text << (question ? " (no window to answer in)" : "") << '\n';
+  return -1;
+}
+
+void Tell(const char* title, const std::string& text) { Ask(title, text, false); }
 
 struct Product {
   std::string code, version, edition, language;
@@ -276,11 +307,13 @@ std::int32_t WINAPI kinet_InfoCheckDoConfig(KinetHandle checker, HWND parent) {
   if (checker == nullptr) return 0;
   InfoChecker& self = *Checker(checker);
   const bool enabled = self.keys.ReadNumber(u"Enabled", u"InfoCheck").value_or(1) != 0;
-  Tell(std::string("Information channels for ") + self.product.code + " are " + (enabled ? "on" : "off") +
-       ": they stay so (no window to ask in).");
+  const int answer = Ask(kChannelsTitle,
+                         std::string("Information channels bring news about ") + self.product.code +
+                             " and its updates. They are " + (enabled ? "on" : "off") + ". Receive them?",
+                         true);
   self.keys.Write(u"InfoCheck", self.product);
-  self.keys.Write(u"InfoCheck", u"Enabled", enabled ? 1u : 0u);
-  return 1;
+  if (answer >= 0) self.keys.Write(u"InfoCheck", u"Enabled", static_cast<std::uint32_t>(answer));
+  return answer >= 0 ? 1 : 0;
 }
 
 std::int32_t WINAPI kinet_InfoCheckStartAllAuto(KinetHandle checker) {
@@ -303,7 +336,7 @@ std::int32_t WINAPI kinet_InfoCheckStartAllAuto(KinetHandle checker) {
   const FeedRead read = ReadFeed(self.keys, u"ChannelFeed");
   if (!read.feed) return 0;  // channels are news, not errors: nothing to tell
   const auto message = read.feed->find("message");
-  if (message != read.feed->end()) Tell("Information channel: " + message->second);
+  if (message != read.feed->end()) Tell(kChannelsTitle, message->second);
   return MustEnd(*read.feed) ? -1 : 0;
 }
 
@@ -365,7 +398,7 @@ std::int32_t WINAPI kinet_UpdateManagerDoModalCheck(KinetHandle manager, HWND pa
     if (const auto message = feed.find("message"); message != feed.end()) told += " " + message->second;
     if (MustEnd(feed)) result = kKinetMustEnd;
   }
-  Tell(told);
+  Tell(kUpdateTitle, told);
   self.keys.Write(u"Update", u"LastResult", told);
   return result;
 }

@@ -19,6 +19,10 @@
 //   Update\    "Product", "Version", "Edition", "Language", "Flags",
 //              "LastCheck", "LastResult"
 //
+// Under a display the library's messages and questions are wx dialogs
+// (libkvn_inet_wx.so); without one they go to standard error, and a
+// question leaves things as they are.
+//
 // A feed is a small text file of "name=value" lines: "version" (the newest
 // version), "upgrade" (an upgrade on offer), "message" (text for the user) and
 // "end=1" (the program must end once the user has seen the result). Nothing
@@ -49,6 +53,12 @@ enum : std::uint32_t {
   kKinetCheckUpgradeOnly = 0x400,
   kKinetCheckUpdateOnly = 0x800,
 };
+
+// The window module's (libkvn_inet_wx.so) one export: a message with OK, or
+// a question with Yes and No; 1 for OK or Yes, 0 for No, -1 when the process
+// cannot show windows.
+using KinetAskProc = int (*)(const char* title, const char* text, int question);
+inline constexpr const char kKinetAskExport[] = "KvnInetAsk";
 
 KVN_INET_API void WINAPI kinet_Init();
 

@@ -1,6 +1,7 @@
 // Under a virtual display: the engine's window with the shell's Internet menu
-// open, then the language dialog opened from the Options menu, driven with
-// xdotool's keys; the screenshots are kept in the build folder.
+// open, the language dialog opened from the Options menu and the online
+// update's answer, driven with xdotool's keys; the screenshots are kept in the
+// build folder.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
@@ -10,7 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
+#include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -51,7 +54,7 @@ class MenusWindow : public testing_support::IsolatedTest {
   std::string shots_ = testing_support::BuildBin() + "/../screenshots";
 };
 
-TEST_F(MenusWindow, InternetMenuAndLanguageDialogOpenInTheEngineWindow) {
+TEST_F(MenusWindow, InternetMenuLanguageDialogAndUpdateOpenInTheEngineWindow) {
   testing_support::VirtualDisplay display;
   if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
   if (access(kXdotool, X_OK) != 0) GTEST_SKIP() << "no xdotool on this machine";
@@ -61,6 +64,9 @@ TEST_F(MenusWindow, InternetMenuAndLanguageDialogOpenInTheEngineWindow) {
   const std::string bin = testing_support::BuildBin();
   const std::string dump = folder() / "dump.json";
   SetEnv("KVN_INET_TRACE", folder() / "trace");
+  testing_support::WriteFile(folder() / "feed.txt", "version=9.13\nmessage=Faster writing.\n");
+  testing_support::SetRegString(HKEY_CURRENT_USER, u"SOFTWARE\\korvane\\Korvane Orbweave 9\\kvn_inet",
+                                u"UpdateFeed", compat::win32::Utf8ToUtf16(folder() / "feed.txt"));
   testing_support::BackgroundProgram program({.program = bin + "/orbweave",
                                               .args = {},
                                               .env = {{"DISPLAY", display.name()}, {"ORBCORE_DUMP", dump},
@@ -76,6 +82,10 @@ TEST_F(MenusWindow, InternetMenuAndLanguageDialogOpenInTheEngineWindow) {
   Keys("Orbweave 9 9.12", {"Left", "Down", "Down", "Down", "Return"});
   Photograph(display, "menus-languages.png");
   Keys("Please choose a Language", {"Escape"});
+  // "Internet", from its end: the problem report, then "Online Update".
+  Keys("Orbweave 9 9.12", {"F10", "Right", "Right", "Up", "Up", "Return"});
+  Photograph(display, "menus-update.png");
+  Keys("Online Update", {"Return"});
   // File, Exit.
   Keys("Orbweave 9 9.12", {"F10", "Down", "Return"});
 
@@ -83,8 +93,9 @@ TEST_F(MenusWindow, InternetMenuAndLanguageDialogOpenInTheEngineWindow) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(testing_support::ReadJson(dump)["window"], "shown");
   // The checker offered channels while the bar was built.
-  EXPECT_NE(testing_support::ReadFile(folder() / "trace").find("kinet_InfoCheckGetConfigureChannelsText 1"),
-            std::string::npos);
+  const std::string trace = testing_support::ReadFile(folder() / "trace");
+  EXPECT_NE(trace.find("kinet_InfoCheckGetConfigureChannelsText 1"), std::string::npos);
+  EXPECT_NE(trace.find("kinet_UpdateManagerDoModalCheck set 0xB19"), std::string::npos);
 }
 
 }  // namespace
