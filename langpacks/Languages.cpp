@@ -58,7 +58,7 @@ INT_PTR CLanguages::DoModal() {
   OnInitDialog();
   if (!compat::mfc::CurrentBackend().HasDisplay()) return RunScript();
   // Loaded once and kept, as the GUI libraries it pulls in cannot be unloaded.
-  static const auto show = [] () -> ShowLanguagesDialogProc {
+  static const auto show = []() -> ShowLanguagesDialogProc {
     HMODULE module = LoadLibraryW(kLanguagesDialogModule);
     return module != nullptr
                ? reinterpret_cast<ShowLanguagesDialogProc>(GetProcAddress(module, kShowLanguagesDialogExport))
@@ -96,8 +96,8 @@ void CLanguages::OnInitDialog() {
   m_ok = Localize(u"Global.OkButton", u"&OK");
   m_cancel = Localize(u"Global.CancelButton", u"&Cancel");
   m_link = Localize(u"CLanguages.LanguageNotAvailabeLink", u"Is your language not available? Click here!");
-  m_description = Localize(u"CLanguages.LangDesc",
-                           u"Please place a check-mark next to the language you would like to choose.");
+  m_description =
+      Localize(u"CLanguages.LangDesc", u"Please place a check-mark next to the language you would like to choose.");
   m_columns[0] = Localize(u"CLanguages.NativeLanguageName", u"Native Language Name");
   m_columns[1] = Localize(u"CLanguages.EnglishLanguageName", u"English Language Name");
   m_columns[2] = Localize(u"CLanguages.Comments", u"Comments");

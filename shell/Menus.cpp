@@ -50,8 +50,8 @@ struct LinkCommand {
   const char* key;
 };
 constexpr LinkCommand kLinkCommands[] = {
-    {kCommandRecommend, "friend"},     {kCommandSpecialOffers, "advertising"}, {kCommandNewsletter, "newsletter"},
-    {kCommandProducts, "products"},    {kCommandHomepage, "homepage"},         {kCommandMyKorvane, "mykorvane"},
+    {kCommandRecommend, "friend"},        {kCommandSpecialOffers, "advertising"}, {kCommandNewsletter, "newsletter"},
+    {kCommandProducts, "products"},       {kCommandHomepage, "homepage"},         {kCommandMyKorvane, "mykorvane"},
     {kCommandTranslation, "translation"}, {kCommandSupport, "support"},
 };
 constexpr const char* kUpdateLink = "update";
@@ -168,8 +168,8 @@ HWND MainWindow() {
 
 // Both roots get the same key; then the four product texts.
 template <typename SetKey, typename SetText>
-void HandOverProduct(Handle handle, SetKey setMachineKey, SetKey setUserKey, SetText setProduct,
-                     SetText setVersion, SetText setEdition, SetText setLanguage) {
+void HandOverProduct(Handle handle, SetKey setMachineKey, SetKey setUserKey, SetText setProduct, SetText setVersion,
+                     SetText setEdition, SetText setLanguage) {
   const MenuState& state = State();
   setMachineKey(handle, HKEY_LOCAL_MACHINE, state.registryKey.c_str());
   setUserKey(handle, HKEY_CURRENT_USER, state.registryKey.c_str());
@@ -230,8 +230,8 @@ void RunUpdateCheck(std::uint32_t flags) {
   if (!lib.Loaded()) return;
   Handle manager = lib.UpdateManagerCreate();
   HandOverProduct(manager, lib.UpdateManagerSetRegistryKey, lib.UpdateManagerSetUserRegistryKey,
-                  lib.UpdateManagerSetProduct, lib.UpdateManagerSetProductVersion,
-                  lib.UpdateManagerSetProductEdition, lib.UpdateManagerSetProductLang);
+                  lib.UpdateManagerSetProduct, lib.UpdateManagerSetProductVersion, lib.UpdateManagerSetProductEdition,
+                  lib.UpdateManagerSetProductLang);
   if (lib.UpdateManagerDoModalCheck(manager, MainWindow(), flags) == kCheckMustEnd) PostQuit();
   lib.UpdateManagerDestroy(manager);
 }
@@ -249,10 +249,17 @@ void ChooseLanguage(CKyrellApp& app) {
 
 void UpdateCommand(int type, const char* link, std::uint32_t checkFlags) {
   switch (type) {
-    case 1: OpenWebLink(link); break;
-    case 2: RunUpdateCheck(checkFlags); break;
-    case 3: RunUpdateCheck(kCheckAny); break;
-    default: break;
+    case 1:
+      OpenWebLink(link);
+      break;
+    case 2:
+      RunUpdateCheck(checkFlags);
+      break;
+    case 3:
+      RunUpdateCheck(kCheckAny);
+      break;
+    default:
+      break;
   }
 }
 
@@ -265,8 +272,8 @@ bool ReportEntryIsBeta(const CString& fullVersion) {
 std::string EscapeForUrl(std::string_view text) {
   std::string out;
   for (const unsigned char c : text) {
-    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                            c == '-' || c == '.' || c == '_' || c == '~';
+    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                            c == '.' || c == '_' || c == '~';
     if (unreserved) {
       out += static_cast<char>(c);
     } else {
@@ -284,8 +291,8 @@ std::string SystemLanguageParameter(const CString& systemLanguage) {
   std::string bytes;
   if (size > 0 || name.empty()) {
     bytes.resize(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), bytes.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), bytes.data(), size,
+                        nullptr, nullptr);
   } else {
     bytes = compat::win32::Utf16ToAnsi(name);
   }
@@ -298,8 +305,7 @@ void OpenWebLink(const char* link) {
   if (state.library.Loaded()) {
     const std::string system = SystemLanguageParameter(LangPackMan().SystemLanguageName());
     if (char* text = state.library.MakeLinkTargetURL(link, state.product.c_str(), state.version.c_str(),
-                                                     state.edition.c_str(), state.language.c_str(),
-                                                     system.c_str())) {
+                                                     state.edition.c_str(), state.language.c_str(), system.c_str())) {
       url = CString(compat::win32::AnsiToUtf16(text));
       CoTaskMemFree(text);
     }
@@ -324,9 +330,8 @@ void InitInfoChannels(CKyrellApp& app) {
   const InternetLibrary& lib = state.library;
   lib.Init();
   state.checker = lib.InfoCheckCreate();
-  HandOverProduct(state.checker, lib.InfoCheckSetRegistryKey, lib.InfoCheckSetUserRegistryKey,
-                  lib.InfoCheckSetProduct, lib.InfoCheckSetProductVersion, lib.InfoCheckSetProductEdition,
-                  lib.InfoCheckSetProductLang);
+  HandOverProduct(state.checker, lib.InfoCheckSetRegistryKey, lib.InfoCheckSetUserRegistryKey, lib.InfoCheckSetProduct,
+                  lib.InfoCheckSetProductVersion, lib.InfoCheckSetProductEdition, lib.InfoCheckSetProductLang);
 }
 
 extern "C" {
@@ -351,13 +356,20 @@ std::uint32_t WINAPI ShellMenuCommand(std::uint32_t command, std::uint32_t /*unu
     }
   }
   switch (command) {
-    case kCommandLanguages: ChooseLanguage(*state.app); break;
-    case kCommandUpdate: UpdateCommand(state.app->UpdateType(), kUpdateLink, kCheckUpdate); break;
-    case kCommandUpgrade: UpdateCommand(state.app->UpgradeType(), kUpgradeLink, kCheckUpgrade); break;
+    case kCommandLanguages:
+      ChooseLanguage(*state.app);
+      break;
+    case kCommandUpdate:
+      UpdateCommand(state.app->UpdateType(), kUpdateLink, kCheckUpdate);
+      break;
+    case kCommandUpgrade:
+      UpdateCommand(state.app->UpgradeType(), kUpgradeLink, kCheckUpgrade);
+      break;
     case kCommandChannels:
       if (state.checker != nullptr) state.library.InfoCheckDoConfig(state.checker, MainWindow());
       break;
-    default: break;  // the engine's own commands
+    default:
+      break;  // the engine's own commands
   }
   return 0;
 }

@@ -44,8 +44,8 @@ std::optional<std::string> OpenerArgument(std::u16string_view file) {
 
 }  // namespace
 
-HINSTANCE WINAPI ShellExecuteW(HWND /*hwnd*/, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
-                               LPCWSTR directory, INT /*showCommand*/) {
+HINSTANCE WINAPI ShellExecuteW(HWND /*hwnd*/, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                               INT /*showCommand*/) {
   using compat::win32::Utf16ToUtf8;
   if (operation != nullptr && Utf16ToUtf8(operation) != "open") return Answer(SE_ERR_NOASSOC);
   if (parameters != nullptr && *parameters != 0) return Answer(SE_ERR_NOASSOC);

@@ -28,12 +28,12 @@ class LanguagesDialog : public wxDialog {
     auto* all = new wxBoxSizer(wxVERTICAL);
     all->Add(new wxStaticText(this, CLanguages::kIdDescription, Wx(model.m_description)), 0, wxALL, 10);
 
-    list_ = new wxListCtrl(this, CLanguages::kIdList, wxDefaultPosition, wxSize(520, 200),
-                           wxLC_REPORT | wxLC_SINGLE_SEL);
+    list_ =
+        new wxListCtrl(this, CLanguages::kIdList, wxDefaultPosition, wxSize(520, 200), wxLC_REPORT | wxLC_SINGLE_SEL);
     list_->EnableCheckBoxes();
     const int widths[] = {170, 170, 170};
-    for (int column = 0; column < 3; ++column) list_->InsertColumn(column, Wx(model.m_columns[column]),
-                                                                   wxLIST_FORMAT_LEFT, widths[column]);
+    for (int column = 0; column < 3; ++column)
+      list_->InsertColumn(column, Wx(model.m_columns[column]), wxLIST_FORMAT_LEFT, widths[column]);
     const auto& rows = model.Rows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const long item = list_->InsertItem(static_cast<long>(i), Wx(rows[i].nativeName));
@@ -60,9 +60,12 @@ class LanguagesDialog : public wxDialog {
 
     list_->Bind(wxEVT_LIST_ITEM_CHECKED, [this](wxListEvent& event) { Changed(event, true); });
     list_->Bind(wxEVT_LIST_ITEM_UNCHECKED, [this](wxListEvent& event) { Changed(event, false); });
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
-      if (model_.OnOK()) EndModal(wxID_OK);
-    }, wxID_OK);
+    Bind(
+        wxEVT_BUTTON,
+        [this](wxCommandEvent&) {
+          if (model_.OnOK()) EndModal(wxID_OK);
+        },
+        wxID_OK);
   }
 
  private:

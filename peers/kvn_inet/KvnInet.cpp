@@ -14,9 +14,11 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "compat/win32/Path.h"
 #include "compat/win32/Registry.h"
@@ -93,7 +95,7 @@ class Trace {
 // is named; it stays loaded, as the GUI libraries it pulls in cannot be
 // unloaded. Null without a display or when the module is missing.
 KinetAskProc WindowModule() {
-  static const KinetAskProc ask = [] () -> KinetAskProc {
+  static const KinetAskProc ask = []() -> KinetAskProc {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) return nullptr;
@@ -195,7 +197,7 @@ FeedRead ReadFeed(const Keys& keys, const char16_t* valueName) {
   if (!name || name->empty()) return {std::nullopt, "no feed is set up"};
   const std::optional<std::string> path = compat::win32::PosixPath(*name);
   const std::string shown = Utf16ToAnsi(*name);
-  struct stat info{};
+  struct stat info {};
   if (!path || stat(path->c_str(), &info) != 0) return {std::nullopt, shown + " cannot be found"};
   if (!S_ISREG(info.st_mode)) return {std::nullopt, shown + " is not a file"};
   if (info.st_size == 0) return {std::nullopt, shown + " is empty"};
@@ -234,6 +236,13 @@ struct InfoChecker : Client {
 
 struct UpdateManager : Client {};
 
+// Checkers are never destroyed by their user: they live as long as the
+// library, which keeps them.
+std::vector<std::unique_ptr<InfoChecker>>& Checkers() {
+  static std::vector<std::unique_ptr<InfoChecker>> checkers;
+  return checkers;
+}
+
 InfoChecker* Checker(KinetHandle handle) { return static_cast<InfoChecker*>(handle); }
 UpdateManager* Manager(KinetHandle handle) { return static_cast<UpdateManager*>(handle); }
 
@@ -251,8 +260,8 @@ void SetProductText(const char* exportName, KinetHandle handle, Client* client, 
 // RFC 3986's unreserved characters stay; every other byte becomes %XX.
 void AppendEscaped(std::string& out, std::string_view text, std::string_view alsoKept = {}) {
   for (const unsigned char c : text) {
-    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                            c == '-' || c == '.' || c == '_' || c == '~';
+    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                            c == '.' || c == '_' || c == '~';
     if (unreserved || alsoKept.find(static_cast<char>(c)) != std::string_view::npos) {
       out += static_cast<char>(c);
     } else {
@@ -267,7 +276,7 @@ void WINAPI kinet_Init() { Trace("kinet_Init"); }
 
 KinetHandle WINAPI kinet_InfoCheckCreate() {
   Trace("kinet_InfoCheckCreate");
-  return new InfoChecker;
+  return Checkers().emplace_back(std::make_unique<InfoChecker>()).get();
 }
 
 void WINAPI kinet_InfoCheckSetRegistryKey(KinetHandle checker, HKEY root, const char* key) {
@@ -403,8 +412,8 @@ std::int32_t WINAPI kinet_UpdateManagerDoModalCheck(KinetHandle manager, HWND pa
   return result;
 }
 
-char* WINAPI kinet_MakeLinkTargetURL(const char* link, const char* product, const char* version,
-                                     const char* edition, const char* lang, const char* extra) {
+char* WINAPI kinet_MakeLinkTargetURL(const char* link, const char* product, const char* version, const char* edition,
+                                     const char* lang, const char* extra) {
   Trace("kinet_MakeLinkTargetURL") << link << product << version << edition << lang << extra;
   if (link == nullptr || *link == '\0') return nullptr;
   std::string url = "https://www.example.com/";

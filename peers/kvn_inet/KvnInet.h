@@ -44,9 +44,9 @@ using KinetWindowProc = HWND(WINAPI*)();
 // Answers of kinet_UpdateManagerDoModalCheck.
 enum : std::int32_t {
   kKinetUpToDate = 0,
-  kKinetOffered = 1,   // an update or upgrade was shown to the user
-  kKinetFailed = 2,    // the feed could not be read; the user was told
-  kKinetMustEnd = 3,   // the program must end now
+  kKinetOffered = 1,  // an update or upgrade was shown to the user
+  kKinetFailed = 2,   // the feed could not be read; the user was told
+  kKinetMustEnd = 3,  // the program must end now
 };
 // Flags of an update check: which offers of the feed count.
 enum : std::uint32_t {
@@ -86,8 +86,7 @@ KVN_INET_API void WINAPI kinet_UpdateManagerSetProduct(KinetHandle manager, cons
 KVN_INET_API void WINAPI kinet_UpdateManagerSetProductVersion(KinetHandle manager, const char* text);
 KVN_INET_API void WINAPI kinet_UpdateManagerSetProductEdition(KinetHandle manager, const char* text);
 KVN_INET_API void WINAPI kinet_UpdateManagerSetProductLang(KinetHandle manager, const char* text);
-KVN_INET_API std::int32_t WINAPI kinet_UpdateManagerDoModalCheck(KinetHandle manager, HWND parent,
-                                                                 std::uint32_t flags);
+KVN_INET_API std::int32_t WINAPI kinet_UpdateManagerDoModalCheck(KinetHandle manager, HWND parent, std::uint32_t flags);
 
 // "https://www.example.com/<link>?product=..&version=..&edition=..&lang=..&"
 // followed by `extra` (already in URL form; stray characters are escaped),

@@ -1,7 +1,5 @@
 // The language dialog's rules without a window, and the ISO 639-2 table it
 // names languages from.
-#include "langpacks/Languages.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include "compat/win32/StringConv.h"
 #include "langpacks/LangPackBytes.h"
 #include "langpacks/LangPackMan.h"
+#include "langpacks/Languages.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {
@@ -25,9 +24,10 @@ TEST(LanguageTable, IsSortedAndFindsNamesByEitherCode) {
     return std::u16string_view(a.codes) < std::u16string_view(b.codes);
   }));
   const std::pair<const char16_t*, const char16_t*> rows[] = {
-      {u"de-at", u"German"}, {u"DE", u"German"},   {u"ger", u"German"}, {u"Deu-CH", u"German"},
-      {u"tib", u"Tibetan"},  {u"zun", u"Zuni"},    {u"ab", u"Abkhazian"}, {u"xx", u""},
-      {u"e", u""},           {u"engl", u""},       {u"", u""},          {u"-en", u""},
+      {u"de-at", u"German"},  {u"DE", u"German"},   {u"ger", u"German"},
+      {u"Deu-CH", u"German"}, {u"tib", u"Tibetan"}, {u"zun", u"Zuni"},
+      {u"ab", u"Abkhazian"},  {u"xx", u""},         {u"e", u""},
+      {u"engl", u""},         {u"", u""},           {u"-en", u""},
   };
   for (const auto& [tag, name] : rows) EXPECT_EQ(EnglishLanguageName(tag).str(), name) << Utf16ToUtf8(tag);
 }
@@ -119,22 +119,6 @@ TEST_F(LanguagesTest, OkWithoutPacksOrChecksKeepsTheDialogOpen) {
   unchecked.SetLinkHandler([&clicks] { ++clicks; });
   unchecked.OnLinkClicked();
   EXPECT_EQ(clicks, 1);
-}
-
-TEST_F(LanguagesTest, WithoutDisplayAScriptActsAsTheUser) {
-  AddTagged(u"de", u"Deutsch", u"");
-  AddTagged(u"fr", u"Fran\u00e7ais", u"");
-  const std::pair<const char*, INT_PTR> rows[] = {
-      {"check:1,ok", IDOK}, {"check:1,cancel,ok", IDCANCEL}, {"uncheck:0,ok", IDCANCEL}, {"check:9", IDCANCEL}};
-  for (const auto& [script, answer] : rows) {
-    SetEnv("ORBWEAVE_LANGUAGES_SCRIPT", script);
-    CLanguages dialog(packs_);
-    EXPECT_EQ(dialog.DoModal(), answer) << script;
-  }
-  CLanguages dialog(packs_);
-  SetEnv("ORBWEAVE_LANGUAGES_SCRIPT", "check:1,ok");
-  dialog.DoModal();
-  EXPECT_EQ(dialog.ChosenLanguage().str(), u"fr");
 }
 
 }  // namespace

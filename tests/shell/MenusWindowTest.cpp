@@ -3,11 +3,11 @@
 // update's answer, driven with xdotool's keys; the screenshots are kept in the
 // build folder.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 #include <filesystem>
 #include <initializer_list>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 
@@ -65,12 +65,14 @@ TEST_F(MenusWindow, InternetMenuLanguageDialogAndUpdateOpenInTheEngineWindow) {
   const std::string dump = folder() / "dump.json";
   SetEnv("KVN_INET_TRACE", folder() / "trace");
   testing_support::WriteFile(folder() / "feed.txt", "version=9.13\nmessage=Faster writing.\n");
-  testing_support::SetRegString(HKEY_CURRENT_USER, u"SOFTWARE\\korvane\\Korvane Orbweave 9\\kvn_inet",
-                                u"UpdateFeed", compat::win32::Utf8ToUtf16(folder() / "feed.txt"));
+  testing_support::SetRegString(HKEY_CURRENT_USER, u"SOFTWARE\\korvane\\Korvane Orbweave 9\\kvn_inet", u"UpdateFeed",
+                                compat::win32::Utf8ToUtf16(folder() / "feed.txt"));
   testing_support::BackgroundProgram program({.program = bin + "/orbweave",
                                               .args = {},
-                                              .env = {{"DISPLAY", display.name()}, {"ORBCORE_DUMP", dump},
-                                                      {"LC_ALL", "C.UTF-8"}, {"ORBCORE_CLOSE_AFTER", "40000"}},
+                                              .env = {{"DISPLAY", display.name()},
+                                                      {"ORBCORE_DUMP", dump},
+                                                      {"LC_ALL", "C.UTF-8"},
+                                                      {"ORBCORE_CLOSE_AFTER", "40000"}},
                                               .unsetEnv = {"ORBCORE_SCRIPT", "WAYLAND_DISPLAY"},
                                               .timeout = std::chrono::seconds(60)});
   ASSERT_TRUE(testing_support::WaitForFile(dump, std::chrono::seconds(30)));

@@ -6,8 +6,7 @@
 
 #include "peers/kvn_inet/KvnInet.h"
 
-extern "C" __attribute__((visibility("default"))) int KvnInetAsk(const char* title, const char* text,
-                                                                  int question) {
+extern "C" __attribute__((visibility("default"))) int KvnInetAsk(const char* title, const char* text, int question) {
   wxAppConsole* app = wxAppConsole::GetInstance();
   if (app == nullptr || !app->IsGUI()) return -1;
   wxMessageDialog dialog(wxTheApp->GetTopWindow(), wxString(text, wxConvLibc), wxString(title, wxConvLibc),

@@ -1,13 +1,12 @@
 // The Internet library, loaded as the shell loads it: link addresses, the
 // update check over its feed file and the automatic channel check.
-#include "peers/kvn_inet/KvnInet.h"
-
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "compat/win32/Shell.h"
+#include "peers/kvn_inet/KvnInet.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -36,8 +35,8 @@ class KvnInet : public testing_support::IsolatedTest {
     return function;
   }
   std::string Url(const char* link, const char* extra) {
-    char* text = Export<decltype(kinet_MakeLinkTargetURL)>("kinet_MakeLinkTargetURL")(link, "2210", "9.12 beta",
-                                                                                      "", "Deutsch", extra);
+    char* text = Export<decltype(kinet_MakeLinkTargetURL)>("kinet_MakeLinkTargetURL")(link, "2210", "9.12 beta", "",
+                                                                                      "Deutsch", extra);
     if (text == nullptr) return "<null>";
     std::string url = text;
     CoTaskMemFree(text);
@@ -45,11 +44,10 @@ class KvnInet : public testing_support::IsolatedTest {
   }
   // One update check with the feed file `feed` (as the "UpdateFeed" value).
   std::int32_t Check(const std::string& feed, std::uint32_t flags = 0xB19) {
-    testing_support::SetRegString(HKEY_LOCAL_MACHINE, kKey16, u"UpdateFeed",
-                                  std::u16string(feed.begin(), feed.end()));
+    testing_support::SetRegString(HKEY_LOCAL_MACHINE, kKey16, u"UpdateFeed", std::u16string(feed.begin(), feed.end()));
     KinetHandle manager = Export<decltype(kinet_UpdateManagerCreate)>("kinet_UpdateManagerCreate")();
-    Export<decltype(kinet_UpdateManagerSetRegistryKey)>("kinet_UpdateManagerSetRegistryKey")(
-        manager, HKEY_LOCAL_MACHINE, kKey);
+    Export<decltype(kinet_UpdateManagerSetRegistryKey)>("kinet_UpdateManagerSetRegistryKey")(manager,
+                                                                                             HKEY_LOCAL_MACHINE, kKey);
     Export<decltype(kinet_UpdateManagerSetUserRegistryKey)>("kinet_UpdateManagerSetUserRegistryKey")(
         manager, HKEY_CURRENT_USER, kKey);
     Export<decltype(kinet_UpdateManagerSetProductVersion)>("kinet_UpdateManagerSetProductVersion")(manager, "9.12");
@@ -82,11 +80,9 @@ TEST_F(KvnInet, UpdateCheckAnswersByItsFeedAndKeepsItsState) {
     std::uint32_t flags;
     std::int32_t expected;
   } rows[] = {
-      {"version=9.12\n", 0xB19, kKinetUpToDate},
-      {"version=9.13\r\nmessage=New drives\n", 0xB19, kKinetOffered},
+      {"version=9.12\n", 0xB19, kKinetUpToDate},        {"version=9.13\r\nmessage=New drives\n", 0xB19, kKinetOffered},
       {"upgrade=Orbweave 10\n", 0xB19, kKinetUpToDate},  // an update check ignores upgrades
-      {"upgrade=Orbweave 10\n", 0x719, kKinetOffered},
-      {"version=9.13\nend=1\n", 0x319, kKinetMustEnd},
+      {"upgrade=Orbweave 10\n", 0x719, kKinetOffered},  {"version=9.13\nend=1\n", 0x319, kKinetMustEnd},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.content);
@@ -105,9 +101,12 @@ TEST_F(KvnInet, UnreadableFeedsFailWithOneMessage) {
   testing_support::WriteFile(folder() / "empty", "");
   testing_support::WriteFile(folder() / "binary", std::string("version=9\0\x01\x02", 12));
   const std::pair<std::string, std::u16string> rows[] = {
-      {folder() / "missing", u"cannot be found"}, {folder() / "empty", u"is empty"},
-      {huge, u"is too large"},                     {folder() / "binary", u"is not a text file"},
-      {"/dev/null", u"is not a file"},             {folder().path(), u"is not a file"},
+      {folder() / "missing", u"cannot be found"},
+      {folder() / "empty", u"is empty"},
+      {huge, u"is too large"},
+      {folder() / "binary", u"is not a text file"},
+      {"/dev/null", u"is not a file"},
+      {folder().path(), u"is not a file"},
   };
   for (const auto& [file, problem] : rows) {
     SCOPED_TRACE(file);
@@ -121,8 +120,8 @@ TEST_F(KvnInet, ChannelCheckRunsOncePerIntervalAndCanEndTheProgram) {
   testing_support::WriteFile(feed, "message=Hello\nend=1\n");
   testing_support::SetRegString(HKEY_CURRENT_USER, kKey16, u"ChannelFeed", std::u16string(feed.begin(), feed.end()));
   KinetHandle checker = Export<decltype(kinet_InfoCheckCreate)>("kinet_InfoCheckCreate")();
-  Export<decltype(kinet_InfoCheckSetUserRegistryKey)>("kinet_InfoCheckSetUserRegistryKey")(checker,
-                                                                                          HKEY_CURRENT_USER, kKey);
+  Export<decltype(kinet_InfoCheckSetUserRegistryKey)>("kinet_InfoCheckSetUserRegistryKey")(checker, HKEY_CURRENT_USER,
+                                                                                           kKey);
   auto* start = Export<decltype(kinet_InfoCheckStartAllAuto)>("kinet_InfoCheckStartAllAuto");
   EXPECT_EQ(start(checker), -1);
   EXPECT_EQ(start(checker), 0);  // the next check is a day away
