@@ -34,9 +34,10 @@ class KvnInet : public testing_support::IsolatedTest {
     EXPECT_NE(function, nullptr) << name;
     return function;
   }
+// An export of the loaded library, by its declaration's name.
+#define KINET(name) Export<decltype(name)>(#name)
   std::string Url(const char* link, const char* extra) {
-    char* text = Export<decltype(kinet_MakeLinkTargetURL)>("kinet_MakeLinkTargetURL")(link, "2210", "9.12 beta", "",
-                                                                                      "Deutsch", extra);
+    char* text = KINET(kinet_MakeLinkTargetURL)(link, "2210", "9.12 beta", "", "Deutsch", extra);
     if (text == nullptr) return "<null>";
     std::string url = text;
     CoTaskMemFree(text);
@@ -45,15 +46,12 @@ class KvnInet : public testing_support::IsolatedTest {
   // One update check with the feed file `feed` (as the "UpdateFeed" value).
   std::int32_t Check(const std::string& feed, std::uint32_t flags = 0xB19) {
     testing_support::SetRegString(HKEY_LOCAL_MACHINE, kKey16, u"UpdateFeed", std::u16string(feed.begin(), feed.end()));
-    KinetHandle manager = Export<decltype(kinet_UpdateManagerCreate)>("kinet_UpdateManagerCreate")();
-    Export<decltype(kinet_UpdateManagerSetRegistryKey)>("kinet_UpdateManagerSetRegistryKey")(manager,
-                                                                                             HKEY_LOCAL_MACHINE, kKey);
-    Export<decltype(kinet_UpdateManagerSetUserRegistryKey)>("kinet_UpdateManagerSetUserRegistryKey")(
-        manager, HKEY_CURRENT_USER, kKey);
-    Export<decltype(kinet_UpdateManagerSetProductVersion)>("kinet_UpdateManagerSetProductVersion")(manager, "9.12");
-    const std::int32_t result =
-        Export<decltype(kinet_UpdateManagerDoModalCheck)>("kinet_UpdateManagerDoModalCheck")(manager, nullptr, flags);
-    Export<decltype(kinet_UpdateManagerDestroy)>("kinet_UpdateManagerDestroy")(manager);
+    KinetHandle manager = KINET(kinet_UpdateManagerCreate)();
+    KINET(kinet_UpdateManagerSetRegistryKey)(manager, HKEY_LOCAL_MACHINE, kKey);
+    KINET(kinet_UpdateManagerSetUserRegistryKey)(manager, HKEY_CURRENT_USER, kKey);
+    KINET(kinet_UpdateManagerSetProductVersion)(manager, "9.12");
+    const std::int32_t result = KINET(kinet_UpdateManagerDoModalCheck)(manager, nullptr, flags);
+    KINET(kinet_UpdateManagerDestroy)(manager);
     return result;
   }
   std::u16string LastResult() const {
@@ -119,15 +117,14 @@ TEST_F(KvnInet, ChannelCheckRunsOncePerIntervalAndCanEndTheProgram) {
   const std::string feed = folder() / "channels.txt";
   testing_support::WriteFile(feed, "message=Hello\nend=1\n");
   testing_support::SetRegString(HKEY_CURRENT_USER, kKey16, u"ChannelFeed", std::u16string(feed.begin(), feed.end()));
-  KinetHandle checker = Export<decltype(kinet_InfoCheckCreate)>("kinet_InfoCheckCreate")();
-  Export<decltype(kinet_InfoCheckSetUserRegistryKey)>("kinet_InfoCheckSetUserRegistryKey")(checker, HKEY_CURRENT_USER,
-                                                                                           kKey);
-  auto* start = Export<decltype(kinet_InfoCheckStartAllAuto)>("kinet_InfoCheckStartAllAuto");
+  KinetHandle checker = KINET(kinet_InfoCheckCreate)();
+  KINET(kinet_InfoCheckSetUserRegistryKey)(checker, HKEY_CURRENT_USER, kKey);
+  auto* start = KINET(kinet_InfoCheckStartAllAuto);
   EXPECT_EQ(start(checker), -1);
   EXPECT_EQ(start(checker), 0);  // the next check is a day away
   EXPECT_NE(GetRegDword(HKEY_CURRENT_USER, std::u16string(kKey16) + u"\\InfoCheck", u"LastCheck").value_or(0), 0u);
 
-  auto* text = Export<decltype(kinet_InfoCheckGetConfigureChannelsText)>("kinet_InfoCheckGetConfigureChannelsText");
+  auto* text = KINET(kinet_InfoCheckGetConfigureChannelsText);
   EXPECT_NE(text(checker, 1), nullptr);
   testing_support::SetRegDword(HKEY_CURRENT_USER, kKey16, u"ConfigureChannels", 0);
   EXPECT_EQ(text(checker, 1), nullptr);
