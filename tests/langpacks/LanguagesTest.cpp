@@ -83,6 +83,7 @@ TEST_F(LanguagesTest, RowsShowThePacksAndExactlyOneStaysChecked) {
   dialog.SetCheck(0, true);  // a second check unchecks the first
   EXPECT_EQ(Checks(dialog), "x...");
   dialog.SetCheck(0, false);  // the only checked row cannot be unchecked
+  dialog.SetCheck(4, true);   // no such row
   EXPECT_EQ(Checks(dialog), "x...");
   ASSERT_TRUE(dialog.OnOK());
   EXPECT_EQ(dialog.ChosenLanguage().str(), u"de-at");

@@ -214,6 +214,8 @@ TEST_F(ShellExecute, HandsTheAddressOverAsOneArgumentUntouched) {
   // A Windows path becomes the POSIX file it names; "open" is the default verb.
   EXPECT_GT(Open(u"Z:\\tmp\\a file.txt", u"open"), 32);
   EXPECT_EQ(Opened(), "/tmp/a file.txt\n");
+  EXPECT_GT(Open(u"\\\\?\\Z:\\tmp\\b.txt"), 32);  // a colon past a prefix is no scheme
+  EXPECT_EQ(Opened(), "/tmp/b.txt\n");
 }
 
 TEST_F(ShellExecute, FailuresAnswerThirtyTwoOrLess) {
