@@ -79,6 +79,8 @@ TEST_F(LanguagesTest, RowsShowThePacksAndExactlyOneStaysChecked) {
   }
   EXPECT_EQ(dialog.Rows()[1].comments.GetLength(), 5000);
   EXPECT_EQ(Checks(dialog), "...x");  // the current pack
+  EXPECT_EQ(dialog.m_columns[0] + u"|" + dialog.m_columns[1] + u"|" + dialog.m_columns[2],
+            CString(u"Native Language Name|English Language Name|Comments"));
 
   dialog.SetCheck(0, true);  // a second check unchecks the first
   EXPECT_EQ(Checks(dialog), "x...");

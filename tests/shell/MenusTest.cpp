@@ -159,7 +159,7 @@ TEST_F(MenusTest, MenuTreeFollowsTheSettings) {
     EXPECT_EQ(Calls(), expected);
   }
   for (const auto& [version, beta] :
-       {std::pair{u"9.12.0.194 (2210)", false}, {u"9.12 beta 2", true}, {u"10.0 alpha", true}, {u"9.12 Beta", false}}) {
+       {std::pair{u"9.12.0.194 (2210)", false}, {u"beta 2", true}, {u"10.0 alpha", true}, {u"9.12 Beta", false}}) {
     EXPECT_EQ(ReportEntryIsBeta(version), beta) << Utf16ToUtf8(version);
   }
 }
