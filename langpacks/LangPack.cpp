@@ -43,9 +43,10 @@ constexpr std::uint32_t kEntryStored = 0x1;
 
 // The position after a read of `count` bytes at `position` of a stream of
 // `size` bytes; a read that does not fit is refused whole, as a file
-// refuses a read beyond its end.
+// refuses a read beyond its end (a negative count, taken as unsigned, fits
+// no stream).
 std::uint64_t CheckedRead(std::uint64_t position, std::int32_t count, std::uint64_t size) {
-  if (count < 0 || position > size || size - position < static_cast<std::uint64_t>(count)) ReadBeyondEnd();
+  if (position > size || size - position < static_cast<std::uint64_t>(count)) ReadBeyondEnd();
   return position + static_cast<std::uint64_t>(count);
 }
 

@@ -98,7 +98,6 @@ void WriteFormat2(const Catalog& catalog, const fs::path& path, bool& created) {
     // Each release writes its chunk's grown size back, innermost first.
     table.reset();
     root.reset();
-    file.reset();
   } catch (...) {
     // The file is thrown away: a size that cannot be written back while the
     // references go must not end the program from a destructor.
@@ -110,7 +109,6 @@ void WriteFormat2(const Catalog& catalog, const fs::path& path, bool& created) {
     };
     drop(table);
     drop(root);
-    drop(file);
     throw;
   }
 }
