@@ -226,8 +226,8 @@ std::string Quoted(std::string_view text) {
       case '\\': out += "\\\\"; break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
-          out += '\\';
-          out += static_cast<char>('0' + ((c >> 6) & 7));
+          // Three octal digits, the first always 0 below 0x20.
+          out += "\\0";
           out += static_cast<char>('0' + ((c >> 3) & 7));
           out += static_cast<char>('0' + (c & 7));
         } else {
