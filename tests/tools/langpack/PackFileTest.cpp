@@ -130,13 +130,11 @@ TEST(PackFileTest, CommandLine) {
   std::string many = header;
   for (int i = 0; i < 400; ++i) many += "msgid \"k" + std::to_string(i) + "\"\nmsgstr \"text\"\n\n";
   testing_support::WriteFile(folder / "many.po", many);
+  const std::string program = testing_support::BuildBin() + "/langpack";
   for (const std::string format : {"1", "2"}) {
-    const auto result = testing_support::Run({"/bin/sh",
-                                              {"-c", "ulimit -f 4 && exec \"$0\" \"$@\"",
-                                               testing_support::BuildBin() + "/langpack", "compile", "--format",
-                                               format, folder / "many.po", out},
-                                              {},
-                                              {}});
+    const std::vector<std::string> args = {"-c", "ulimit -f 4 && exec \"$0\" \"$@\"", program, "compile",
+                                           "--format", format, folder / "many.po", out};
+    const auto result = testing_support::Run({"/bin/sh", args, {}, {}});
     EXPECT_EQ(result.exitCode, 1) << "format " << format << ": " << result.err;
     EXPECT_EQ(ReadFile(out), packs[2]);
     for (const auto& entry : fs::directory_iterator(folder.path()))
