@@ -312,6 +312,8 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   ASSERT_EQ(Set(raw, u"long", REG_SZ, Units(longText)), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"two", REG_SZ, Units({u"a\0b", 3})), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"n", REG_DWORD, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"path", REG_EXPAND_SZ, Sz(u"%HOME%")), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"bytes", REG_BINARY, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
 
   ScopedKey key(raw);
   std::u16string text = u"poison";
@@ -325,6 +327,11 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"n", &number), ERROR_SUCCESS);
   EXPECT_EQ(number, 0x01020304u);
   EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"long", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(number, 0x01020304u);
+  // Each read takes its own type only: no expanded text, no bytes that happen to fit a number.
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"path", &text), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"bytes", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(text, u"a");
   EXPECT_EQ(number, 0x01020304u);
 
   // Moving hands the key on; the last holder closes it, once.
