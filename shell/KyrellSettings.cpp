@@ -43,10 +43,11 @@ bool CKyrellApp::ReadSetting(const CString& subkey, const CString& name,
   const CString keyPath = SettingsPath(subkey);
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     if (!SettingsReadable()) return false;
-    // A value of another type is passed over like a missing one.
+    // A value of another type is passed over like a missing one; any other
+    // failure is told once and leaves the settings unreadable from now on.
     const LONG status = read(root, keyPath, name, value);
     if (status == ERROR_SUCCESS) return true;
-    if (!NoteSettingsStatus(status)) return false;
+    NoteSettingsStatus(status);
   }
   return false;
 }
