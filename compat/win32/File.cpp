@@ -386,11 +386,14 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
 BOOL WINAPI SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD moveMethod) {
   const auto file = FileOf(handle);
   if (!file) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+  // The pointer moves only to a target that is accepted: the end is the
+  // file's size as the system reports it, not a move there first.
   off_t base = 0;
   if (moveMethod == FILE_CURRENT) {
     base = lseek(file->fd(), 0, SEEK_CUR);
   } else if (moveMethod == FILE_END) {
-    base = lseek(file->fd(), 0, SEEK_END);
+    struct stat st;
+    base = fstat(file->fd(), &st) == 0 ? st.st_size : -1;
   } else if (moveMethod != FILE_BEGIN) {
     return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
   }

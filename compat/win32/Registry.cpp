@@ -444,7 +444,7 @@ LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value) 
   std::vector<BYTE> data(256);
   for (;;) {
     auto size = static_cast<DWORD>(data.size());
-    const LONG status = RegGetValueW(key, subKey, name, RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    const LONG status = RegGetValueW(key, subKey, name, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, data.data(), &size);
     if (status == ERROR_MORE_DATA) {
       data.resize(size);
       continue;

@@ -3,11 +3,13 @@
 
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "chunkfile/FileStream.h"
 #include "compat/win32/Error.h"
 #include "platform/StreamError.h"
 #include "platform/StreamManager.h"
@@ -228,6 +230,60 @@ TEST_F(Streams, ReadingSkippingAndSeeking) {
   EXPECT_EQ(s->Write("?", 1), 1u);
   s->Flush();
   EXPECT_EQ(s->GetSize(), 42u);
+}
+
+// A stream's seeks and position, whatever interfaces it offers them through.
+struct Seeker {
+  const char* kind;
+  std::function<void(std::int64_t)> fromStart, fromEnd, relative;
+  std::function<std::uint64_t()> position;
+};
+
+template <class S>
+Seeker SeekerOf(const char* kind, const P<S>& s) {
+  return {kind, [s](std::int64_t o) { s->SeekFromStart(o); }, [s](std::int64_t o) { s->SeekFromEnd(o); },
+          [s](std::int64_t o) { s->SeekRelative(o); }, [s] { return s->GetPosition(); }};
+}
+
+// A chunk-file stream has one seek, to an unsigned position: the others are
+// counted out the way its users count them.
+Seeker SeekerOf(const char* kind, const chf::TRef<chf::CBaseStream>& s) {
+  const auto to = [s](std::uint64_t position) { s->Seek(position); };
+  return {kind, [to](std::int64_t o) { to(static_cast<std::uint64_t>(o)); },
+          [s, to](std::int64_t o) { to(s->GetSize() + static_cast<std::uint64_t>(o)); },
+          [s, to](std::int64_t o) { to(s->Tell() + static_cast<std::uint64_t>(o)); }, [s] { return s->Tell(); }};
+}
+
+// Every kind of stream that seeks: a seek it refuses leaves the position where it was.
+TEST_F(Streams, RefusedSeeksLeaveThePositionWhereItWas) {
+  // The read-write chunk file lets others read only, so it has a file of its own.
+  for (const char* name : {"f", "g"}) testing_support::WriteFile(Path(name), "0123456789ABCDEFGHIJ");
+  IStreamManager& manager = *GetStreamManager();
+  const Seeker kinds[] = {
+      SeekerOf("disk input", manager.OpenSeekableInStream(FileUri("f"), kShareReadWrite)),
+      SeekerOf("disk output", manager.OpenSeekableOutStream(FileUri("f"), kShareReadWrite, kOpenExisting, false)),
+      SeekerOf("disk input and output",
+               manager.OpenSeekableIOStream(FileUri("f"), kShareReadWrite, kOpenExisting, false)),
+      SeekerOf("chunk file over a disk stream",
+               chf::TRef<chf::CBaseStream>::adopt(new chf::CLumoFileStream(FileUri("f"), kShareReadWrite))),
+      SeekerOf("chunk file, read and write", chf::OpenReadWriteFileStream(Path("g"))),
+  };
+  constexpr std::int64_t kFar = std::numeric_limits<std::int64_t>::max();
+  const std::pair<const char*, std::function<void(const Seeker&)>> refused[] = {
+      {"before the start", [](const Seeker& s) { s.fromStart(-1); }},
+      {"before the start, from the end", [](const Seeker& s) { s.fromEnd(-21); }},
+      {"before the start, from here", [](const Seeker& s) { s.relative(-8); }},
+      {"beyond 63 bits, from the end", [&](const Seeker& s) { s.fromEnd(kFar); }},
+      {"beyond 63 bits, from here", [&](const Seeker& s) { s.relative(kFar); }},
+  };
+  for (const Seeker& stream : kinds) {
+    for (const auto& [what, seek] : refused) {
+      SCOPED_TRACE(std::string(stream.kind) + ": " + what);
+      stream.fromStart(7);
+      EXPECT_ANY_THROW(seek(stream));
+      EXPECT_EQ(stream.position(), 7u);
+    }
+  }
 }
 
 // A marker of some other kind of stream.

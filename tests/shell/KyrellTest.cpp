@@ -75,19 +75,57 @@ class KyrellTest : public testing_support::IsolatedTest {
   CKyrellApp::SecondInstanceHandler previous_ = nullptr;
 };
 
-TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
+TEST_F(KyrellTest, SettingsPreferTheUserThenTheMachine) {
   SetRegString(HKEY_LOCAL_MACHINE, kBase, u"Edition", u"machine edition");
   SetRegString(HKEY_CURRENT_USER, kBase, u"ProductCode", u"user code");
   SetRegString(HKEY_LOCAL_MACHINE, kBase, u"ProductCode", u"machine code");
-  SetRegDword(HKEY_CURRENT_USER, kBase, u"Version", 912);       // wrong type for a text
-  SetRegString(HKEY_CURRENT_USER, kBase, u"UpdateType", u"3");  // wrong type for a number
-  SetRegDword(HKEY_LOCAL_MACHINE, kBase, u"UpdateType", 1);
+  SetRegDword(HKEY_CURRENT_USER, kBase + u"\\General", u"FirstStart", 0);
+  SetRegDword(HKEY_LOCAL_MACHINE, kBase + u"\\General", u"FirstStart", 1);
 
   TestableKyrellApp app;
   EXPECT_EQ(app.GetSettingString(u"", u"Edition", u"x").str(), u"machine edition");
   EXPECT_EQ(app.GetSettingString(u"", u"ProductCode", u"x").str(), u"user code");
   EXPECT_EQ(app.GetSettingString(u"", u"Version", u"9.12").str(), u"9.12");
-  EXPECT_EQ(app.GetSettingInt(u"", u"UpdateType", 2), 1);
+  EXPECT_EQ(app.GetSettingInt(u"General", u"FirstStart", 2), 0);
+}
+
+// Every setting the start-up reads, stored with each type but its own: in the
+// user's hive it gives way to the machine's value, in the machine's hive to the
+// default. The bytes read as the text "7" and as the number 55 alike.
+TEST_F(KyrellTest, EverySettingOfAnotherTypeCountsAsMissingInEitherHive) {
+  const std::tuple<const char16_t*, const char16_t*, DWORD> settings[] = {
+      {u"", u"Version", REG_SZ},          {u"", u"Edition", REG_SZ},
+      {u"", u"ProductCode", REG_SZ},      {u"", u"ReportTransformURL", REG_SZ},
+      {u"", u"DefaultLangID", REG_SZ},    {u"General", u"Language", REG_SZ},
+      {u"", u"UpgradeName", REG_SZ},      {u"", u"DefaultHelpFile", REG_SZ},
+      {u"", u"UpgradeType", REG_DWORD},   {u"", u"UpdateType", REG_DWORD},
+      {u"General", u"FirstStart", REG_DWORD},
+  };
+  const DWORD types[] = {REG_NONE, REG_SZ,   REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_DWORD_BIG_ENDIAN,
+                         REG_LINK, REG_MULTI_SZ, REG_QWORD};
+  const std::vector<BYTE> seven = {'7', 0, 0, 0};
+  TestableKyrellApp app;
+  for (const auto& [subkey, name, ownType] : settings) {
+    const std::u16string key = *subkey ? kBase + u"\\" + subkey : kBase;
+    for (const DWORD type : types) {
+      if (type == ownType) continue;
+      for (const HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        SCOPED_TRACE(testing::Message() << compat::win32::Utf16ToUtf8(name) << " of type " << type << " in the "
+                                        << (hive == HKEY_CURRENT_USER ? "user's" : "machine's") << " hive");
+        testing_support::SetRegValue(hive, key, name, type, seven);
+        const bool machineHasIt = hive == HKEY_CURRENT_USER;
+        if (ownType == REG_SZ) {
+          if (machineHasIt) SetRegString(HKEY_LOCAL_MACHINE, key, name, u"machine");
+          EXPECT_EQ(app.GetSettingString(subkey, name, u"default").str(), machineHasIt ? u"machine" : u"default");
+        } else {
+          if (machineHasIt) SetRegDword(HKEY_LOCAL_MACHINE, key, name, 9);
+          EXPECT_EQ(app.GetSettingInt(subkey, name, 3), machineHasIt ? 9 : 3);
+        }
+        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeW(root, kBase.c_str());
+      }
+    }
+  }
+  EXPECT_TRUE(compat::mfc::RecordedMessages().empty());
 }
 
 TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {

@@ -229,10 +229,13 @@ TEST_F(RegistryTest, GetValueRestrictsTypesAndTerminatesText) {
       {"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), kExpandOnly | RRF_NOEXPAND, ERROR_SUCCESS,
        REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
       {"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), kExpandOnly, ERROR_INVALID_PARAMETER, kPoison, {}},
+      {"expandable, not expanded, as text", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_SZ | RRF_NOEXPAND,
+       ERROR_UNSUPPORTED_TYPE, kPoison, {}},
       {"no type at all", REG_SZ, Sz(u"x"), RRF_NOEXPAND, ERROR_INVALID_PARAMETER, kPoison, {}},
       {"text asked as number", REG_SZ, Sz(u"7"), RRF_RT_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
       {"short number", REG_DWORD, Bytes({7, 0}), RRF_RT_REG_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
       {"binary as number", REG_BINARY, Dword(9), RRF_RT_DWORD, ERROR_SUCCESS, REG_BINARY, Dword(9)},
+      {"binary as REG_DWORD only", REG_BINARY, Dword(9), RRF_RT_REG_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
       {"short binary as number", REG_BINARY, Bytes({9}), RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
       {"short binary", REG_BINARY, Bytes({9}), RRF_RT_REG_BINARY, ERROR_SUCCESS, REG_BINARY, Bytes({9})},
       {"wide number", REG_QWORD, eight, RRF_RT_QWORD, ERROR_SUCCESS, REG_QWORD, eight},
@@ -312,6 +315,8 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   ASSERT_EQ(Set(raw, u"long", REG_SZ, Units(longText)), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"two", REG_SZ, Units({u"a\0b", 3})), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"n", REG_DWORD, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"path", REG_EXPAND_SZ, Sz(u"%HOME%")), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"bytes", REG_BINARY, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
 
   ScopedKey key(raw);
   std::u16string text = u"poison";
@@ -325,6 +330,11 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"n", &number), ERROR_SUCCESS);
   EXPECT_EQ(number, 0x01020304u);
   EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"long", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(number, 0x01020304u);
+  // Each read takes its own type only: no expanded text, no bytes that happen to fit a number.
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"path", &text), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"bytes", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(text, u"a");
   EXPECT_EQ(number, 0x01020304u);
 
   // Moving hands the key on; the last holder closes it, once.
