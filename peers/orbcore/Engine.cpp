@@ -14,7 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "peers/orbcore/ConsoleRun.h"
 #include "peers/orbcore/ConsoleSummary.h"
+#include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/EngineMenu.h"
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/IgnisLaunch.h"
@@ -22,6 +24,7 @@
 #include "peers/orbcore/RecordDump.h"
 #include "peers/orbcore/RecordText.h"
 #include "peers/orbcore/Script.h"
+#include "peers/orbcore/Tasks.h"
 
 #define ORBCORE_EXPORT __attribute__((visibility("default")))
 
@@ -166,9 +169,13 @@ class Session {
           return RunResult::Success;
         }
         std::cerr << "orbcore: the application cannot show windows; printing a summary instead\n";
+        PrintConsoleSummary(MakeView(), std::cout);
+        return RunResult::Success;
       }
     }
-    PrintConsoleSummary(MakeView(), std::cout);
+    EngineView view = MakeView();
+    if (IsWritingTask(view)) return RunWithoutWindow(view);
+    PrintConsoleSummary(view, std::cout);
     return RunResult::Success;
   }
 
@@ -186,6 +193,22 @@ class Session {
     if (bar_ == nullptr) Build("build");
     view.menuBar = ReadMenu(bar_);
     return view;
+  }
+
+  // The task to its end: ORBCORE_TARGET names an image file to write instead
+  // of a disc.
+  RunResult RunWithoutWindow(const EngineView& view) {
+    const char* target = Env("ORBCORE_TARGET");
+    TaskOutcome outcome;
+    {
+      ConsoleObserver observer(std::cerr, isatty(STDERR_FILENO) == 1, texts_);
+      outcome = RunTask(view, target != nullptr ? target : "", observer);
+    }
+    if (outcome.Succeeded()) return RunResult::Success;
+    std::cerr << "orbcore: " << FailureMessage(outcome, texts_);
+    if (!outcome.detail.empty()) std::cerr << " (" << outcome.detail << ')';
+    std::cerr << '\n';
+    return RunResult::Failure;
   }
 
   static unsigned CloseAfter() {
@@ -253,6 +276,7 @@ class Session {
   HMENU bar_ = nullptr;
   JsonValue steps_ = JsonValue::Array();
   bool windowShown_ = false;
+  EngineTexts texts_;
 };
 
 }  // namespace

@@ -1,0 +1,131 @@
+// The data image through libisofs, written through libburn.
+#include "peers/orbcore/DataDisc.h"
+
+#include <libisofs/libisofs.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "peers/orbcore/BurnSession.h"
+
+namespace orbcore {
+
+namespace {
+
+struct ImageDeleter {
+  void operator()(IsoImage* image) const { iso_image_unref(image); }
+};
+struct WriteOptsDeleter {
+  void operator()(IsoWriteOpts* opts) const { iso_write_opts_free(opts); }
+};
+
+// libisofs for the time of one image, with file names read as UTF-8 whatever
+// the locale, and any trouble reading a file ending the image.
+class IsoLibrary {
+ public:
+  IsoLibrary() : ok_(iso_init() >= 0) {
+    if (!ok_) return;
+    iso_set_local_charset(const_cast<char*>("UTF-8"), 0);
+    iso_set_msgs_severities(const_cast<char*>("NEVER"), const_cast<char*>("NEVER"), const_cast<char*>("orbcore"));
+    iso_set_abort_severity(const_cast<char*>("SORRY"));
+  }
+  ~IsoLibrary() {
+    if (ok_) iso_finish();
+  }
+  IsoLibrary(const IsoLibrary&) = delete;
+  IsoLibrary& operator=(const IsoLibrary&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_;
+};
+
+std::string LastName(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const std::size_t slash = trimmed.rfind('/');
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+// The folder `discFolder` of the image, made with every missing level.
+IsoDir* DiscFolder(IsoImage* image, const std::string& discFolder) {
+  IsoDir* dir = iso_image_get_root(image);
+  std::size_t start = 0;
+  while (start < discFolder.size()) {
+    std::size_t end = discFolder.find('/', start);
+    if (end == std::string::npos) end = discFolder.size();
+    const std::string name = discFolder.substr(start, end - start);
+    start = end + 1;
+    if (name.empty()) continue;
+    IsoNode* node = nullptr;
+    if (iso_dir_get_node(dir, name.c_str(), &node) == 1) {
+      if (iso_node_get_type(node) != LIBISO_DIR) return nullptr;
+      dir = reinterpret_cast<IsoDir*>(node);
+    } else if (iso_tree_add_new_dir(dir, name.c_str(), &dir) < 0) {
+      return nullptr;
+    }
+  }
+  return dir;
+}
+
+// Adds one item of the list: a file, or a folder with its tree.
+TaskOutcome AddSource(IsoImage* image, const DataSource& source) {
+  struct stat info {};
+  if (stat(source.path.c_str(), &info) != 0 || access(source.path.c_str(), R_OK) != 0) {
+    return {Failure::SourceMissing, source.path, std::strerror(errno)};
+  }
+  IsoDir* parent = DiscFolder(image, source.discFolder);
+  if (parent == nullptr) return {Failure::NameClash, source.path, "the disc folder is a file"};
+  IsoNode* node = nullptr;
+  int result = iso_tree_add_new_node(image, parent, LastName(source.path).c_str(), source.path.c_str(), &node);
+  if (result == static_cast<int>(ISO_NODE_NAME_NOT_UNIQUE)) return {Failure::NameClash, source.path, iso_error_to_msg(result)};
+  if (result >= 0 && S_ISDIR(info.st_mode)) {
+    result = iso_tree_add_dir_rec(image, reinterpret_cast<IsoDir*>(node), source.path.c_str());
+  }
+  if (result < 0) return {Failure::SourceMissing, source.path, iso_error_to_msg(result)};
+  return {};
+}
+
+}  // namespace
+
+TaskOutcome WriteDataDisc(const std::vector<DataSource>& sources, const std::string& drive, TaskObserver& observer) {
+  if (sources.empty()) return {Failure::NothingToDo, "", ""};
+  IsoLibrary iso;
+  if (!iso.ok()) return {Failure::WriteFailed, "", "libisofs did not start"};
+
+  IsoImage* raw = nullptr;
+  if (iso_image_new("ORBWEAVE", &raw) < 0) return {Failure::WriteFailed, "", "no image"};
+  const std::unique_ptr<IsoImage, ImageDeleter> image(raw);
+  iso_tree_set_follow_symlinks(image.get(), 0);
+  iso_tree_set_ignore_hidden(image.get(), 0);
+  for (const DataSource& source : sources) {
+    if (TaskOutcome added = AddSource(image.get(), source); !added.Succeeded()) return added;
+  }
+
+  IsoWriteOpts* rawOpts = nullptr;
+  if (iso_write_opts_new(&rawOpts, 0) < 0) return {Failure::WriteFailed, "", "no write options"};
+  const std::unique_ptr<IsoWriteOpts, WriteOptsDeleter> opts(rawOpts);
+  iso_write_opts_set_iso_level(opts.get(), 3);  // files of 4 GiB and more
+  iso_write_opts_set_rockridge(opts.get(), 1);
+  iso_write_opts_set_joliet(opts.get(), 1);
+  iso_write_opts_set_joliet_longer_paths(opts.get(), 1);
+  iso_write_opts_set_joliet_long_names(opts.get(), 1);
+  iso_write_opts_set_dir_rec_mtime(opts.get(), 3);  // the files' own times under ISO 9660 and Joliet too
+
+  BurnLibrary burn;
+  if (!burn.ok()) return {Failure::WriteFailed, "", "libburn did not start"};
+  BurnDrive target(drive);
+  if (!target.ok()) return {Failure::NoDrive, drive, burn.LastMessage()};
+
+  ::burn_source* source = nullptr;
+  const int made = iso_image_create_burn_source(image.get(), opts.get(), &source);
+  if (made < 0) return {Failure::WriteFailed, "", iso_error_to_msg(made)};
+  return target.WriteTrack(reinterpret_cast<burn::burn_source*>(source), BurnDrive::TrackMode::Data, burn, observer);
+}
+
+}  // namespace orbcore
