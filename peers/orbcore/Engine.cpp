@@ -196,13 +196,16 @@ class Session {
   }
 
   // The task to its end: ORBCORE_TARGET names an image file to write instead
+  // of a disc (a folder for a rip), ORBCORE_SOURCE an image to read instead
   // of a disc.
   RunResult RunWithoutWindow(const EngineView& view) {
-    const char* target = Env("ORBCORE_TARGET");
+    TaskPlaces places;
+    if (const char* target = Env("ORBCORE_TARGET")) places.target = target;
+    if (const char* source = Env("ORBCORE_SOURCE")) places.source = source;
     TaskOutcome outcome;
     {
       ConsoleObserver observer(std::cerr, isatty(STDERR_FILENO) == 1, texts_);
-      outcome = RunTask(view, target != nullptr ? target : "", observer);
+      outcome = RunTask(view, places, observer);
     }
     if (outcome.Succeeded()) return RunResult::Success;
     std::cerr << "orbcore: " << FailureMessage(outcome, texts_);

@@ -24,6 +24,13 @@ std::string NotARegularFile(const std::string& path) {
   }
 }
 
+std::string WithExtension(const std::string& path, const char* extension) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return (hasExtension ? path.substr(0, dot) : path) + extension;
+}
+
 std::optional<TargetFile> TargetFile::Create(const std::string& path, std::string& error) {
   if (const std::string what = NotARegularFile(path); !what.empty()) {
     error = what;

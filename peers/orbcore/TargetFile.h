@@ -34,6 +34,9 @@ class TargetFile {
   std::string temporary_;  // empty once committed or moved from
 };
 
+// `path` with its extension (if its last name has one) replaced by `extension`.
+std::string WithExtension(const std::string& path, const char* extension);
+
 // What a path is, in words, when it is not a regular file ("a folder"); empty
 // for a regular file or nothing at all.
 std::string NotARegularFile(const std::string& path);

@@ -2,9 +2,12 @@
 #include "peers/orbcore/Tasks.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "compat/win32/Path.h"
 #include "compat/win32/StringConv.h"
+#include "peers/orbcore/AudioImage.h"
+#include "peers/orbcore/DiscReading.h"
 #include "peers/orbcore/TargetFile.h"
 #include "peers/orbcore/TaskInput.h"
 
@@ -17,6 +20,10 @@ std::string WithoutWildcard(std::string path) {
   constexpr std::string_view kAll = "\\*.*";
   if (path.ends_with(kAll)) path.resize(path.size() - kAll.size());
   return path;
+}
+
+std::optional<std::string> PosixPathOf(const std::string& windowsPath) {
+  return compat::win32::PosixPath(compat::win32::Utf8ToUtf16KeepingSurrogates(windowsPath));
 }
 
 // "\" or "\a\b" as the image's "/" or "/a/b".
@@ -42,25 +49,56 @@ TaskOutcome WriteToImage(const std::string& target, Write write) {
 }  // namespace
 
 bool IsWritingTask(const EngineView& view) {
-  return view.taskCode == kTaskDataDisc && view.startMode == kStartDataDiscList;
+  switch (view.taskCode) {
+    case kTaskDataDisc: return view.startMode == kStartDataDiscList;
+    case kTaskAudioCd: return view.startMode == kStartWithInput;
+    case kTaskCopyDisc:
+    case kTaskRipAudioCd: return true;
+    default: return false;
+  }
 }
 
 TaskOutcome DataSources(const std::vector<InputRow>& rows, std::vector<DataSource>& sources) {
   for (const InputRow& row : rows) {
     const std::string windowsPath = row.kind == "folder" ? WithoutWildcard(row.path) : row.path;
-    std::optional<std::string> path =
-        compat::win32::PosixPath(compat::win32::Utf8ToUtf16KeepingSurrogates(windowsPath));
+    std::optional<std::string> path = PosixPathOf(windowsPath);
     if (!path) return {Failure::SourceMissing, windowsPath, "not a path on this machine"};
     sources.push_back({std::move(*path), DiscFolder(row.target)});
   }
   return {};
 }
 
-TaskOutcome RunTask(const EngineView& view, const std::string& target, TaskObserver& observer) {
-  std::vector<DataSource> sources;
-  if (TaskOutcome converted = DataSources(view.input, sources); !converted.Succeeded()) return converted;
-  if (target.empty()) return {Failure::NoDrive, "", ""};
-  return WriteToImage(target, [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
+TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserver& observer) {
+  switch (view.taskCode) {
+    case kTaskDataDisc: {
+      std::vector<DataSource> sources;
+      if (TaskOutcome converted = DataSources(view.input, sources); !converted.Succeeded()) return converted;
+      if (places.target.empty()) return {Failure::NoDrive, "", ""};
+      return WriteToImage(places.target,
+                          [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
+    }
+    case kTaskAudioCd: {
+      std::vector<std::string> tracks;
+      for (const InputRow& row : view.input) {
+        std::optional<std::string> path = PosixPathOf(row.path);
+        if (!path) return {Failure::AudioUndecodable, row.path, "not a path on this machine"};
+        tracks.push_back(std::move(*path));
+      }
+      if (places.target.empty()) return {Failure::NoDrive, "", ""};
+      return WriteAudioImage(tracks, places.target, observer);
+    }
+    case kTaskCopyDisc:
+      if (places.source.empty() || places.target.empty()) return {Failure::NoDrive, "", ""};
+      return CopyImage(places.source, places.target, observer);
+    case kTaskRipAudioCd: {
+      if (places.source.empty()) return {Failure::NoDrive, "", ""};
+      const std::string folder = places.target.empty() ? DefaultMusicFolder() : places.target;
+      std::error_code error;
+      std::filesystem::create_directories(folder, error);
+      return RipAudio(places.source, folder, observer);
+    }
+    default: return {Failure::NothingToDo, "", ""};
+  }
 }
 
 }  // namespace orbcore

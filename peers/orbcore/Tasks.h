@@ -18,7 +18,14 @@ bool IsWritingTask(const EngineView& view);
 // a path that names nothing on this machine fails with its name.
 TaskOutcome DataSources(const std::vector<InputRow>& rows, std::vector<DataSource>& sources);
 
-// Runs the view's task to `target` (an image file; empty for a drive).
-TaskOutcome RunTask(const EngineView& view, const std::string& target, TaskObserver& observer);
+// Where a task reads and writes instead of drives: an image file (or for a
+// rip, a folder) to write, and an image to read for a copy or a rip. Empty
+// names a drive.
+struct TaskPlaces {
+  std::string target;
+  std::string source;
+};
+
+TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserver& observer);
 
 }  // namespace orbcore
