@@ -16,6 +16,7 @@
 
 #include "peers/orbcore/ConsoleRun.h"
 #include "peers/orbcore/ConsoleSummary.h"
+#include "peers/orbcore/Drives.h"
 #include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/EngineMenu.h"
 #include "peers/orbcore/EngineView.h"
@@ -39,6 +40,9 @@ namespace orbcore {
 namespace {
 
 // What StartIgnis hands back: the first 32 bits say whether the run succeeded.
+// Where the shell keeps its settings, when the record does not say.
+constexpr const char kDefaultSettingsKey[] = "SOFTWARE\\korvane\\Korvane Orbweave 9";
+
 struct IgnisResults {
   std::uint32_t succeeded;
 };
@@ -202,6 +206,10 @@ class Session {
     TaskPlaces places;
     if (const char* target = Env("ORBCORE_TARGET")) places.target = target;
     if (const char* source = Env("ORBCORE_SOURCE")) places.source = source;
+    if (places.target.empty() || places.source.empty()) {
+      const std::string key = DecodeText(record_.settingsKey, form_).value_or(kDefaultSettingsKey);
+      places.drive = ChosenDrive(key, view.drive).value_or("");
+    }
     TaskOutcome outcome;
     {
       ConsoleObserver observer(std::cerr, isatty(STDERR_FILENO) == 1, texts_);

@@ -16,6 +16,8 @@ constexpr FailureText kFailureTexts[] = {
     {Failure::NoDrive, "Orbcore.Error.NoDrive",
      "No disc drive was found. Choose \"Write to image file\" to write an image instead."},
     {Failure::NoDisc, "Orbcore.Error.NoDisc", "There is no disc in the drive %FILE%."},
+    {Failure::DriveTaskUnsupported, "Orbcore.Error.DriveTaskUnsupported",
+     "This task writes to an image file only; choose \"Write to image file\"."},
     {Failure::DiscNotWritable, "Orbcore.Error.DiscNotWritable",
      "The disc in %FILE% is neither blank nor can data be added to it."},
     {Failure::TargetNotAFile, "Orbcore.Error.TargetNotAFile",

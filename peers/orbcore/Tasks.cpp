@@ -73,9 +73,12 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
     case kTaskDataDisc: {
       std::vector<DataSource> sources;
       if (TaskOutcome converted = DataSources(view.input, sources); !converted.Succeeded()) return converted;
-      if (places.target.empty()) return {Failure::NoDrive, "", ""};
-      return WriteToImage(places.target,
-                          [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
+      if (!places.target.empty()) {
+        return WriteToImage(places.target,
+                            [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
+      }
+      if (places.drive.empty()) return {Failure::NoDrive, "", ""};
+      return WriteDataDisc(sources, places.drive, observer);
     }
     case kTaskAudioCd: {
       std::vector<std::string> tracks;
@@ -84,18 +87,22 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
         if (!path) return {Failure::AudioUndecodable, row.path, "not a path on this machine"};
         tracks.push_back(std::move(*path));
       }
-      if (places.target.empty()) return {Failure::NoDrive, "", ""};
-      return WriteAudioImage(tracks, places.target, observer);
+      if (!places.target.empty()) return WriteAudioImage(tracks, places.target, observer);
+      return {places.drive.empty() ? Failure::NoDrive : Failure::DriveTaskUnsupported, places.drive, ""};
     }
-    case kTaskCopyDisc:
-      if (places.source.empty() || places.target.empty()) return {Failure::NoDrive, "", ""};
-      return CopyImage(places.source, places.target, observer);
+    case kTaskCopyDisc: {
+      const std::string& source = places.source.empty() ? places.drive : places.source;
+      if (source.empty()) return {Failure::NoDrive, "", ""};
+      if (!places.target.empty()) return CopyImage(source, places.target, observer);
+      return {places.drive.empty() ? Failure::NoDrive : Failure::DriveTaskUnsupported, places.drive, ""};
+    }
     case kTaskRipAudioCd: {
-      if (places.source.empty()) return {Failure::NoDrive, "", ""};
+      const std::string& source = places.source.empty() ? places.drive : places.source;
+      if (source.empty()) return {Failure::NoDrive, "", ""};
       const std::string folder = places.target.empty() ? DefaultMusicFolder() : places.target;
       std::error_code error;
       std::filesystem::create_directories(folder, error);
-      return RipAudio(places.source, folder, observer);
+      return RipAudio(source, folder, observer);
     }
     default: return {Failure::NothingToDo, "", ""};
   }
