@@ -22,19 +22,30 @@ std::optional<std::string> ReadText(HKEY key, const char16_t* name) {
 
 }  // namespace
 
-std::optional<std::string> ChosenDrive(const std::string& settingsKey, const std::optional<std::string>& letter) {
+std::vector<RecordedDrive> RecordedDrives(const std::string& settingsKey) {
   const std::u16string base = compat::win32::Utf8ToUtf16(settingsKey) + u"\\drives\\";
-  const char wanted = letter && !letter->empty() ? static_cast<char>(std::toupper(static_cast<unsigned char>((*letter)[0]))) : 0;
+  std::vector<RecordedDrive> drives;
   for (int index = 0;; ++index) {
     HKEY key = nullptr;
     const std::u16string name = base + compat::win32::Utf8ToUtf16(std::to_string(index));
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-    const std::optional<std::string> device = ReadText(key, u"Device");
-    const std::optional<std::string> driveLetter = ReadText(key, u"Letter");
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return drives;
+    RecordedDrive drive;
+    drive.device = ReadText(key, u"Device").value_or("");
+    drive.letter = ReadText(key, u"Letter").value_or("");
+    drive.name = ReadText(key, u"Vendor").value_or("");
+    const std::string model = ReadText(key, u"Model").value_or("");
+    drive.name += drive.name.empty() || model.empty() ? model : " " + model;
     RegCloseKey(key);
-    if (!device) continue;
-    if (wanted == 0 || (driveLetter && !driveLetter->empty() && (*driveLetter)[0] == wanted)) return device;
+    if (!drive.device.empty()) drives.push_back(std::move(drive));
   }
+}
+
+std::optional<std::string> ChosenDrive(const std::string& settingsKey, const std::optional<std::string>& letter) {
+  const char wanted = letter && !letter->empty() ? static_cast<char>(std::toupper(static_cast<unsigned char>((*letter)[0]))) : 0;
+  for (const RecordedDrive& drive : RecordedDrives(settingsKey)) {
+    if (wanted == 0 || (!drive.letter.empty() && drive.letter[0] == wanted)) return drive.device;
+  }
+  return std::nullopt;
 }
 
 }  // namespace orbcore

@@ -6,7 +6,18 @@
 #include <optional>
 #include <string>
 
+#include <vector>
+
 namespace orbcore {
+
+struct RecordedDrive {
+  std::string device;
+  std::string letter;  // "D:"; empty when the drive has none
+  std::string name;    // vendor and model
+};
+
+// The drives in the order recorded.
+std::vector<RecordedDrive> RecordedDrives(const std::string& settingsKey);
 
 // The device of the drive with `letter` ("E:" or "e"), else of the first
 // drive; nothing when no drive is recorded or none has the letter.

@@ -41,6 +41,14 @@ struct TaskProgress {
   double bytesPerSecond = 0;
 };
 
+// Where a task reads and writes: an image file (or for a rip, a folder) to
+// write and an image to read for a copy or a rip, each instead of the drive.
+struct TaskPlaces {
+  std::string target;
+  std::string source;
+  std::string drive;  // the chosen drive's device; empty when there is none
+};
+
 // Told of progress from the task's thread; asked often whether to stop.
 class TaskObserver {
  public:

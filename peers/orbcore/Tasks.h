@@ -18,14 +18,6 @@ bool IsWritingTask(const EngineView& view);
 // a path that names nothing on this machine fails with its name.
 TaskOutcome DataSources(const std::vector<InputRow>& rows, std::vector<DataSource>& sources);
 
-// Where a task reads and writes: an image file (or for a rip, a folder) to
-// write and an image to read for a copy or a rip, each instead of the drive.
-struct TaskPlaces {
-  std::string target;
-  std::string source;
-  std::string drive;  // the chosen drive's device; empty when there is none
-};
-
 TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserver& observer);
 
 }  // namespace orbcore
