@@ -74,7 +74,10 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
       std::vector<DataSource> sources;
       if (TaskOutcome converted = DataSources(view.input, sources); !converted.Succeeded()) return converted;
       if (!places.target.empty()) {
-        return WriteToImage(places.target,
+        // libburn's stdio drive names files by absolute path.
+        std::error_code error;
+        const std::string target = std::filesystem::absolute(places.target, error).string();
+        return WriteToImage(error ? places.target : target,
                             [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
       }
       if (places.drive.empty()) return {Failure::NoDrive, "", ""};
