@@ -5,6 +5,7 @@
 #include "peers/kvn_spti/DriveAccess.h"
 
 #include <libburn/libburn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -66,7 +67,12 @@ std::vector<Drive> FindLibburnDrives() {
   burn::burn_msgs_set_severities(const_cast<char*>("NEVER"), const_cast<char*>("NEVER"), const_cast<char*>(""));
   burn::burn_drive_info* infos = nullptr;
   unsigned int count = 0;
-  if (burn::burn_drive_scan(&infos, &count) == 1) {
+  // The scan runs on a thread of libburn's: asked again until it is done, so
+  // that no drive operation is still going on when a burn starts later in
+  // the same process.
+  int scanned = 0;
+  while ((scanned = burn::burn_drive_scan(&infos, &count)) == 0) usleep(1000);
+  if (scanned > 0) {
     for (unsigned int i = 0; i < count; ++i) {
       char address[BURN_DRIVE_ADR_LEN] = {};
       if (burn::burn_drive_get_adr(&infos[i], address) <= 0) continue;
@@ -79,8 +85,8 @@ std::vector<Drive> FindLibburnDrives() {
       }
       drives.push_back({address, Trimmed(infos[i].vendor), Trimmed(infos[i].product), media, 0});
     }
-    burn::burn_drive_info_free(infos);
   }
+  if (infos != nullptr) burn::burn_drive_info_free(infos);
   burn::burn_finish();
   return drives;
 }

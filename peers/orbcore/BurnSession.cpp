@@ -96,6 +96,7 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
     return {Failure::TooMuchData, address_, std::to_string(bytes) + " bytes for " + std::to_string(room)};
   }
 
+  library.LastMessage();  // what came before the write is no verdict on it
   burn_disc_write(opts, parts.disc);
   burn_write_opts_free(opts);
   while (burn_drive_get_status(drive_, nullptr) == BURN_DRIVE_SPAWNING) {
@@ -121,6 +122,11 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
   }
   if (cancelled) return {Failure::Cancelled, address_, ""};
   if (!burn_drive_wrote_well(drive_)) return WriteFailure(library, address_, "the write did not end well");
+  // A write libburn refused to start (another drive operation still going
+  // on) ends "well" too; only its message tells.
+  if (const std::string refused = library.LastMessage(); !refused.empty()) {
+    return {Failure::WriteFailed, address_, refused};
+  }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   observer.Progress({static_cast<std::uint64_t>(bytes), static_cast<std::uint64_t>(bytes),
                      seconds > 0 ? static_cast<double>(bytes) / seconds : 0});

@@ -155,6 +155,24 @@ TEST_F(DataImageTest, ImageReadsBackWithNamesContentsModesAndTimes) {
   EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"disc.iso"});
 }
 
+// The real program with its drive library and engine in one process, as a
+// user starts it: the list file's items end up in the image.
+TEST_F(DataImageTest, ProgramWritesTheListToTheImage) {
+  MakeFile(source_ + "/caf\u00e9.txt", "coffee", 0644, 1577934245);
+  fs::create_directories(out_);
+  const std::string list = folder() / "list.txt";
+  std::u16string text = compat::win32::WindowsPath(source_ + "/caf\u00e9.txt") + u"\r\n";
+  testing_support::WriteFile(list, testing_support::Utf16Bytes(text, false, true));
+  testing_support::ProgramRun run;
+  run.program = testing_support::BuildBin() + "/orbweave";
+  run.args = {"-datacd", list};
+  run.env = {{"ORBCORE_TARGET", image_}};
+  run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "ORBCORE_SCRIPT", "ORBCORE_DUMP"};
+  const testing_support::ProcessResult result = testing_support::Run(run);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(Listing(image_, false).find("'/caf\u00e9.txt'"), std::string::npos) << result.err;
+}
+
 // Each failure: the engine says so, with the message the user reads, and
 // whatever was at the target is as it was, with no temporary left beside it.
 TEST_F(DataImageTest, FailuresLeaveTheTargetAsItWas) {
