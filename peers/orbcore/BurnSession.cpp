@@ -84,6 +84,9 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
   burn_write_opts_set_perform_opc(opts, 0);
   burn_write_opts_set_multi(opts, 0);
   burn_write_opts_set_underrun_proof(opts, 1);
+  // An image file is synced once, at its end (before it is renamed into
+  // place), not every 16 MB as libburn would.
+  burn_write_opts_set_stdio_fsync(opts, 1);
   char reasons[BURN_REASONS_LEN] = {};
   if (burn_write_opts_auto_write_type(opts, parts.disc, reasons, 0) == BURN_WRITE_NONE) {
     burn_write_opts_free(opts);
