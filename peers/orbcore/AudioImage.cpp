@@ -116,7 +116,8 @@ std::string Msf(std::uint64_t sectors) {
   return text;
 }
 
-void PutLittleEndian(const std::vector<short>& samples, std::size_t count, std::vector<char>& bytes) {
+// Used on big-endian machines only.
+[[maybe_unused]] void PutLittleEndian(const std::vector<short>& samples, std::size_t count, std::vector<char>& bytes) {
   bytes.resize(count * 2);
   for (std::size_t i = 0; i < count; ++i) {
     const auto value = static_cast<unsigned short>(samples[i]);
