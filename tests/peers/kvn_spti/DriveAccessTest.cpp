@@ -101,6 +101,8 @@ TEST_F(DriveAccessTest, LettersFollowDeviceOrderAndPins) {
   const std::u16string pins = std::u16string(kKey) + u"\\Letters";
   testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"f:", u"/dev/sr2");
   testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"D:", u"/dev/sr9");
+  testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"Z:", u"/dev/sr10");
+  testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"C:", u"/dev/sr1");  // not a letter drives get
   ASSERT_EQ(init_(kKey), 4);
   Texts letters;
   for (const char16_t* index : {u"0", u"1", u"2", u"3"}) {
@@ -108,7 +110,7 @@ TEST_F(DriveAccessTest, LettersFollowDeviceOrderAndPins) {
     letters.push_back(testing_support::GetRegString(HKEY_CURRENT_USER, key, u"Device").value_or(u"-") + u" " +
                       testing_support::GetRegString(HKEY_CURRENT_USER, key, u"Letter").value_or(u"-"));
   }
-  EXPECT_EQ(letters, (Texts{u"/dev/sr0 E:", u"/dev/sr1 G:", u"/dev/sr2 F:", u"/dev/sr10 H:"}));
+  EXPECT_EQ(letters, (Texts{u"/dev/sr0 E:", u"/dev/sr1 G:", u"/dev/sr2 F:", u"/dev/sr10 Z:"}));
   // The pins stay for the next start.
   EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, pins, u"D:"), u"/dev/sr9");
 }

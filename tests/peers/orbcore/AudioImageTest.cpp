@@ -149,7 +149,8 @@ TEST_F(AudioImageTest, CopiesAreByteIdentical) {
             "FILE \"copy.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n");
 }
 
-// A file that is no audio, and a missing image to copy: nothing appears.
+// A file that is no audio, a missing image to copy, a .cue copied onto a
+// folder: nothing appears, not even the .bin of the pair.
 TEST_F(AudioImageTest, UnreadableInputsWriteNothing) {
   testing_support::WriteFile(folder() / "notes.wav", "not a sound");
   SetEnv("ORBCORE_TARGET", out_ + "/disc.cue");
@@ -158,6 +159,14 @@ TEST_F(AudioImageTest, UnreadableInputsWriteNothing) {
   SetEnv("ORBCORE_TARGET", out_ + "/copy.iso");
   EXPECT_FALSE(RunTask(kTaskCopyDisc, {}));
   EXPECT_TRUE(fs::is_empty(out_));
+
+  testing_support::WriteFile(folder() / "in.bin", std::string(kSectorFrames * 4, 'a'));
+  testing_support::WriteFile(folder() / "in.cue", "FILE \"in.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n");
+  fs::create_directory(out_ + "/copy.cue");
+  SetEnv("ORBCORE_SOURCE", folder() / "in.cue");
+  SetEnv("ORBCORE_TARGET", out_ + "/copy.cue");
+  EXPECT_FALSE(RunTask(kTaskCopyDisc, {}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 1);
 }
 
 }  // namespace
