@@ -11,13 +11,13 @@ namespace orbcore {
 
 using namespace burn;
 
-BurnLibrary::BurnLibrary() : ok_(burn_initialize() == 1) {
+BurnLibrary::BurnLibrary(bool start) : ok_(!start || burn_initialize() == 1), started_(start) {
   // Messages are queued for the engine to word; libburn prints nothing.
   if (ok_) burn_msgs_set_severities(const_cast<char*>("SORRY"), const_cast<char*>("NEVER"), const_cast<char*>("orbcore: "));
 }
 
 BurnLibrary::~BurnLibrary() {
-  if (ok_) burn_finish();
+  if (ok_ && started_) burn_finish();
 }
 
 std::string BurnLibrary::LastMessage() {
@@ -80,13 +80,7 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
     default: return {Failure::DiscNotWritable, address_, ""};
   }
 
-  burn_write_opts* opts = burn_write_opts_new(drive_);
-  burn_write_opts_set_perform_opc(opts, 0);
-  burn_write_opts_set_multi(opts, 0);
-  burn_write_opts_set_underrun_proof(opts, 1);
-  // An image file is synced once, at its end (before it is renamed into
-  // place), not every 16 MB as libburn would.
-  burn_write_opts_set_stdio_fsync(opts, 1);
+  burn_write_opts* opts = NewWriteOptions(drive_);
   char reasons[BURN_REASONS_LEN] = {};
   if (burn_write_opts_auto_write_type(opts, parts.disc, reasons, 0) == BURN_WRITE_NONE) {
     burn_write_opts_free(opts);
@@ -102,20 +96,36 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
   library.LastMessage();  // what came before the write is no verdict on it
   burn_disc_write(opts, parts.disc);
   burn_write_opts_free(opts);
-  while (burn_drive_get_status(drive_, nullptr) == BURN_DRIVE_SPAWNING) {
+  return WatchWrite(drive_, static_cast<std::uint64_t>(bytes), library, observer, address_);
+}
+
+burn_write_opts* NewWriteOptions(burn_drive* drive) {
+  burn_write_opts* opts = burn_write_opts_new(drive);
+  burn_write_opts_set_perform_opc(opts, 0);
+  burn_write_opts_set_multi(opts, 0);
+  burn_write_opts_set_underrun_proof(opts, 1);
+  // An image file is synced once, at its end (before it is renamed into
+  // place), not every 16 MB as libburn would.
+  burn_write_opts_set_stdio_fsync(opts, 1);
+  return opts;
+}
+
+TaskOutcome WatchWrite(burn_drive* drive, std::uint64_t bytes, BurnLibrary& library, TaskObserver& observer,
+                       const std::string& address) {
+  while (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_SPAWNING) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   const auto start = std::chrono::steady_clock::now();
   bool cancelled = false;
   burn_progress progress{};
-  while (burn_drive_get_status(drive_, &progress) != BURN_DRIVE_IDLE) {
+  while (burn_drive_get_status(drive, &progress) != BURN_DRIVE_IDLE) {
     if (!cancelled && observer.CancelRequested()) {
-      burn_drive_cancel(drive_);
+      burn_drive_cancel(drive);
       cancelled = true;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     TaskProgress report;
-    report.total = static_cast<std::uint64_t>(bytes);
+    report.total = bytes;
     report.done = static_cast<std::uint64_t>(progress.sector < 0 ? 0 : progress.sector) * 2048;
     if (report.done > report.total) report.done = report.total;
     // The first moments fill buffers, not the target: no speed yet.
@@ -123,16 +133,15 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
     observer.Progress(report);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  if (cancelled) return {Failure::Cancelled, address_, ""};
-  if (!burn_drive_wrote_well(drive_)) return WriteFailure(library, address_, "the write did not end well");
+  if (cancelled) return {Failure::Cancelled, address, ""};
+  if (!burn_drive_wrote_well(drive)) return WriteFailure(library, address, "the write did not end well");
   // A write libburn refused to start (another drive operation still going
   // on) ends "well" too; only its message tells.
   if (const std::string refused = library.LastMessage(); !refused.empty()) {
-    return {Failure::WriteFailed, address_, refused};
+    return {Failure::WriteFailed, address, refused};
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  observer.Progress({static_cast<std::uint64_t>(bytes), static_cast<std::uint64_t>(bytes),
-                     seconds > 0 ? static_cast<double>(bytes) / seconds : 0});
+  observer.Progress({bytes, bytes, seconds > 0 ? static_cast<double>(bytes) / seconds : 0});
   return {};
 }
 

@@ -3,6 +3,7 @@
 // written with progress and cancel.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "peers/orbcore/Task.h"
@@ -13,13 +14,16 @@ namespace burn {
 struct burn_drive_info;
 struct burn_drive;
 struct burn_source;
+struct burn_write_opts;
 }  // namespace burn
 
 namespace orbcore {
 
 class BurnLibrary {
  public:
-  BurnLibrary();
+  // With `start` false the library is started and finished by another
+  // (libisoburn); this one only words its messages.
+  explicit BurnLibrary(bool start = true);
   ~BurnLibrary();
   BurnLibrary(const BurnLibrary&) = delete;
   BurnLibrary& operator=(const BurnLibrary&) = delete;
@@ -32,6 +36,7 @@ class BurnLibrary {
 
  private:
   bool ok_;
+  bool started_;
   int systemError_ = 0;
 };
 
@@ -53,5 +58,13 @@ class BurnDrive {
   burn::burn_drive_info* info_ = nullptr;
   burn::burn_drive* drive_ = nullptr;
 };
+
+// Write options for one closed session, synced once at the end.
+burn::burn_write_opts* NewWriteOptions(burn::burn_drive* drive);
+
+// Follows a write just started on `drive` to its end: progress of `bytes`,
+// a cancel when the observer asks, and how it ended.
+TaskOutcome WatchWrite(burn::burn_drive* drive, std::uint64_t bytes, BurnLibrary& library, TaskObserver& observer,
+                       const std::string& address);
 
 }  // namespace orbcore

@@ -21,4 +21,13 @@ struct DataSource {
 // name; names, modes and times come from the files.
 TaskOutcome WriteDataDisc(const std::vector<DataSource>& sources, const std::string& drive, TaskObserver& observer);
 
+// Whether `path` holds an ISO 9660 file system (an earlier image).
+bool HoldsIsoFileSystem(const std::string& path);
+
+// Adds `sources` as a new session to what the drive `drive` holds (a disc, or
+// "stdio:<file>" an image file), keeping the earlier sessions' files
+// (libisoburn: on a file or rewritable medium the newest session's tree is
+// made the one the start points to). A blank medium gets a first session.
+TaskOutcome AppendDataSession(const std::vector<DataSource>& sources, const std::string& drive, TaskObserver& observer);
+
 }  // namespace orbcore

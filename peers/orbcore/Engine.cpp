@@ -245,6 +245,7 @@ class Session {
     if (const char* target = Env("ORBCORE_TARGET")) places.target = target;
     if (const char* source = Env("ORBCORE_SOURCE")) places.source = source;
     places.drive = ChosenDrive(SettingsKey(), view.drive).value_or("");
+    places.newDisc = Env("ORBCORE_NEW_DISC") != nullptr && std::string_view(Env("ORBCORE_NEW_DISC")) == "1";
     return places;
   }
 

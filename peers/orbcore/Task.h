@@ -47,6 +47,7 @@ struct TaskPlaces {
   std::string target;
   std::string source;
   std::string drive;  // the chosen drive's device; empty when there is none
+  bool newDisc = false;  // replace an earlier image rather than add a session to it
 };
 
 // Told of progress from the task's thread; asked often whether to stop.

@@ -77,11 +77,21 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
         // libburn's stdio drive names files by absolute path.
         std::error_code error;
         const std::string target = std::filesystem::absolute(places.target, error).string();
-        return WriteToImage(error ? places.target : target,
-                            [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
+        const std::string& path = error ? places.target : target;
+        // An earlier image gets a further session, written to a copy of it.
+        if (!places.newDisc && NotARegularFile(path).empty() && HoldsIsoFileSystem(path)) {
+          return WriteToImage(path, [&](const std::string& file) {
+            std::error_code copyError;
+            std::filesystem::copy_file(path, file, std::filesystem::copy_options::overwrite_existing, copyError);
+            if (copyError) return TaskOutcome{Failure::DiskFull, path, copyError.message()};
+            return AppendDataSession(sources, "stdio:" + file, observer);
+          });
+        }
+        return WriteToImage(path, [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
       }
       if (places.drive.empty()) return {Failure::NoDrive, "", ""};
-      return WriteDataDisc(sources, places.drive, observer);
+      // A disc that holds data already gets a further session.
+      return AppendDataSession(sources, places.drive, observer);
     }
     case kTaskAudioCd: {
       std::vector<std::string> tracks;

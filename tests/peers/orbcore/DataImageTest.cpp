@@ -173,6 +173,44 @@ TEST_F(DataImageTest, ProgramWritesTheListToTheImage) {
   EXPECT_NE(Listing(image_, false).find("'/caf\u00e9.txt'"), std::string::npos) << result.err;
 }
 
+// An image target that holds an earlier image gets a further session that
+// keeps the first one's files; a failed session leaves it as it was, and
+// ORBCORE_NEW_DISC=1 starts it anew.
+TEST_F(DataImageTest, EarlierImageGetsAFurtherSession) {
+  MakeFile(source_ + "/first.txt", "first", 0644, 1577934245);
+  MakeFile(source_ + "/second/\u00e9.txt", "second", 0600, 1262304000);
+  MakeFile(source_ + "/third.txt", "third", 0644, 1262304000);
+  fs::create_directories(out_);
+  SetEnv("ORBCORE_TARGET", image_);
+  const auto write = [&](const std::vector<std::string>& items) {
+    DataList list;
+    for (const std::string& item : items) list.Add(source_ + "/" + item);
+    return RunInChild(list);
+  };
+  ASSERT_EQ(write({"first.txt"}).status, 1);
+  const ChildRun second = write({"second"});
+  ASSERT_EQ(second.status, 1) << second.err;
+  const std::string both = Listing(image_, false);
+  for (const char* line : {"-rw-r--r--    1 0        0               5 Jan  2  2020 '/first.txt'",
+                           "-rw-------    1 0        0               6 Jan  1  2010 '/second/\u00e9.txt'"}) {
+    EXPECT_NE(both.find(line), std::string::npos) << line << "\nin\n" << both;
+  }
+  const std::string extracted = folder() / "extracted";
+  Xorriso({"-osirrox", "on", "-indev", image_, "-extract", "/", extracted});
+  EXPECT_EQ(testing_support::ReadFile(extracted + "/first.txt"), "first");
+  EXPECT_EQ(testing_support::ReadFile(extracted + "/second/\u00e9.txt"), "second");
+
+  const std::string before = testing_support::ReadFile(image_);
+  EXPECT_EQ(write({"third.txt", "gone.txt"}).status, 0);
+  EXPECT_TRUE(testing_support::ReadFile(image_) == before);
+  SetEnv("ORBCORE_NEW_DISC", "1");
+  ASSERT_EQ(write({"third.txt"}).status, 1);
+  const std::string anew = Listing(image_, false);
+  EXPECT_EQ(anew.find("first.txt"), std::string::npos) << anew;
+  EXPECT_NE(anew.find("'/third.txt'"), std::string::npos) << anew;
+  EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"disc.iso"});
+}
+
 // Each failure: the engine says so, with the message the user reads, and
 // whatever was at the target is as it was, with no temporary left beside it.
 TEST_F(DataImageTest, FailuresLeaveTheTargetAsItWas) {
