@@ -15,6 +15,10 @@ packages=(
   gettext
   unicode-data
   xvfb xauth imagemagick
+  libisofs-dev libburn-dev libisoburn-dev
+  libcdio-dev libcdio-paranoia-dev
+  libsndfile1-dev libsamplerate0-dev
+  xorriso
 )
 
 missing=()
