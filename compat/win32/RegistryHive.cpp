@@ -95,10 +95,14 @@ off_t RegularFileSize(const std::string& path) {
   return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
 }
 
+// `info` is the entry's stat, when the caller has it already.
+bool EntryWritable(const std::string& path, const struct stat& info) {
+  return (info.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
+}
+
 bool EntryWritable(const std::string& path) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) != 0 &&
-         access(path.c_str(), W_OK) == 0;
+  return stat(path.c_str(), &info) == 0 && EntryWritable(path, info);
 }
 
 std::string FolderOf(const std::string& file) { return ParentFolder(file); }
@@ -265,15 +269,19 @@ LONG Hive::OpenFile(int flags, const std::string& name) {
 
 // Reads the file's header and catalogue, which also proves that the
 // database (with its write-ahead log) can be read at all.
+// (Two plain statements: the pragma's table-valued form in a subquery costs
+// SQLite several times as much to compile, at every start.)
 LONG Hive::Inspect(Content* content) {
-  Query query(*this,
-              "SELECT (SELECT user_version FROM pragma_user_version),"
-              " (SELECT count(*) FROM sqlite_master),"
-              " (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals'))");
-  const int rc = query.Step();
+  Query version(*this, "PRAGMA user_version");
+  int rc = version.Step();
   if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  if (query.IntAt(0) == 0 && query.IntAt(1) == 0) *content = Content::Empty;
-  else if (query.IntAt(0) == kFormatVersion && query.IntAt(2) == 2) *content = Content::Hive;
+  Query tables(*this,
+               "SELECT count(*), count(CASE WHEN type = 'table' AND name IN ('keys', 'vals') THEN 1 END)"
+               " FROM sqlite_master");
+  rc = tables.Step();
+  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  if (version.IntAt(0) == 0 && tables.IntAt(0) == 0) *content = Content::Empty;
+  else if (version.IntAt(0) == kFormatVersion && tables.IntAt(1) == 2) *content = Content::Hive;
   else *content = Content::Foreign;
   return ERROR_SUCCESS;
 }
@@ -379,7 +387,7 @@ void Hive::RemoveLitter(bool hadHive, bool hadLog, bool hadIndex) {
 bool Hive::Writable() const {
   if (readOnly_) return false;
   struct stat info {};
-  if (stat(file_.c_str(), &info) == 0 && !EntryWritable(file_)) return false;
+  if (stat(file_.c_str(), &info) == 0 && !EntryWritable(file_, info)) return false;
   return EntryWritable(FolderOf(file_));
 }
 
@@ -398,7 +406,7 @@ LONG Hive::Commit() {
 }
 
 void Hive::Rollback() {
-  if (!sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
+  if (!sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
 }
 
 bool Hive::Exists(KeyId key) {
