@@ -175,7 +175,7 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndExactBytes) {
 // Rewriting a value as it stands writes nothing to the hive's log; a real change does.
 TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
-  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  compat::win32::ResetRegistryForTests();  // folds the log in and empties it
   const auto logSize = [&] {
     struct stat st;
     return stat((folder_ + "/user.db-wal").c_str(), &st) == 0 ? st.st_size : 0;
@@ -550,7 +550,9 @@ TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
 // Opens that fail for want of space (a child's file-size limit) leave no files of their own making.
 TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\orbtest", u"v", 1);
-  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  compat::win32::ResetRegistryForTests();  // folds the log in and empties it
+  // The machine hive without its log and index, so that the failed open would have to make them.
+  for (const char* name : {"machine.db-wal", "machine.db-shm"}) ASSERT_EQ(unlink((folder_ + "/" + name).c_str()), 0);
   const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
   const int failed = Reap(Spawn([] {
     signal(SIGXFSZ, SIG_IGN);
