@@ -172,7 +172,7 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndExactBytes) {
   RegCloseKey(key);
 }
 
-// Rewriting a value as it stands writes nothing to the hive's log; a real change does.
+// Rewriting a value as it stands writes nothing to the hive or its log; a real change does.
 TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
   compat::win32::ResetRegistryForTests();  // folds the log in and empties it
@@ -180,9 +180,16 @@ TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
     struct stat st;
     return stat((folder_ + "/user.db-wal").c_str(), &st) == 0 ? st.st_size : 0;
   };
+  const auto hiveState = [&] {
+    struct stat st {};
+    stat((folder_ + "/user.db").c_str(), &st);
+    return std::make_tuple(testing_support::ReadFile(folder_ + "/user.db"), st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  };
+  const auto before = hiveState();
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   ASSERT_EQ(SetDword(key, u"V", 1), ERROR_SUCCESS);
   EXPECT_EQ(logSize(), 0);
+  EXPECT_TRUE(hiveState() == before);
   ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
   EXPECT_GT(logSize(), 0);
   RegCloseKey(key);
