@@ -76,9 +76,15 @@ constexpr int kLookasideSlots = 32;
 // serves it as well, and the page cache grows as pages are read. SQLite takes
 // these settings only before its first use in the process; a later call is
 // refused and changes nothing.
+// This SQLite is the stand-in's own copy, and the registry uses a connection
+// only while it holds its lock: SQLite need not lock a connection at every
+// call of its own (multi-thread mode), nor its allocator to count memory
+// nobody asks about.
 void ConfigureSqlite() {
   static std::once_flag once;
   std::call_once(once, [] {
+    sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     sqlite3_config(SQLITE_CONFIG_LOOKASIDE, kLookasideSlotBytes, kLookasideSlots);
     sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
   });
