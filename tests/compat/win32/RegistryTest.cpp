@@ -185,6 +185,9 @@ TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
     stat((folder_ + "/user.db").c_str(), &st);
     return std::make_tuple(testing_support::ReadFile(folder_ + "/user.db"), st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
   };
+  // The closed hive keeps its log, emptied, and the log's index for the next process.
+  EXPECT_TRUE(testing_support::FileExists(folder_ + "/user.db-wal") && logSize() == 0);
+  EXPECT_TRUE(testing_support::FileExists(folder_ + "/user.db-shm"));
   const auto before = hiveState();
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   ASSERT_EQ(SetDword(key, u"V", 1), ERROR_SUCCESS);
