@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -196,6 +198,27 @@ TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
   EXPECT_GT(logSize(), 0);
   RegCloseKey(key);
+}
+
+// Threads share the process's connections to both hives: every call holds the registry's lock, the only
+// lock their SQLite takes for a connection.
+TEST_F(RegistryTest, ThreadsShareTheConnections) {
+  constexpr int kThreads = 4, kValues = 25;
+  const HKEY keys[] = {Create(HKEY_CURRENT_USER, u"Software\\orbtest"), Create(HKEY_LOCAL_MACHINE, u"Software\\orbtest")};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] { failures += WriteNumbered(keys[t % 2], char16_t(u'a' + t), kValues); });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, 0);
+  for (HKEY key : keys) {
+    DWORD values = 0;
+    EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, static_cast<DWORD>(kThreads / 2 * kValues));
+    RegCloseKey(key);
+  }
 }
 
 TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
