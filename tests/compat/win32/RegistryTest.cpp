@@ -554,14 +554,20 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
 }
 
 TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
-  // Another program's database at the hive's place, and plain junk; each once writable and once read-only.
+  // Other programs' databases at the hive's place (one with a table, one with only a version number), and
+  // plain junk; each once writable and once read-only.
   const std::string file = folder_ + "/user.db";
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');", nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
-  for (const std::string& content : {testing_support::ReadFile(file), std::string(5000, 'x')}) {
+  const auto database = [&](const char* sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const std::string bytes = testing_support::ReadFile(file);
+    unlink(file.c_str());
+    return bytes;
+  };
+  for (const std::string& content : {database("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');"),
+                                     database("PRAGMA user_version = 7;"), std::string(5000, 'x')}) {
     for (mode_t mode : {0644, 0444}) {
       testing_support::WriteFile(file, content);
       ASSERT_EQ(chmod(file.c_str(), mode), 0);
