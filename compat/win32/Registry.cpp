@@ -105,7 +105,10 @@ Registry& TheRegistry() {
   return *registry;
 }
 
+// Makes the hive folder and whatever is missing above it; a folder that is
+// there already costs one call.
 void MakeFolders(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0700) == 0 || errno != ENOENT) return;
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     mkdir(folder.substr(0, slash).c_str(), 0700);
     if (slash == std::string::npos) break;

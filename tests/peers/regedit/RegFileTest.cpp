@@ -16,6 +16,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
+#include "compat/win32/Registry.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -124,7 +125,10 @@ TEST_F(RegFileTest, ExportThenImportIntoAnEmptyRegistryGivesTheSameValues) {
 }
 
 // A damaged hive can hold a key without a name; no call makes one.
+// The registry's own SQLite is another copy, which would not see this one's
+// locks: its connections are closed first.
 void AddNamelessKey(const std::string& hive, const char* parent) {
+  compat::win32::ResetRegistryForTests();
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(hive.c_str(), &db), SQLITE_OK);
   const std::string sql = std::string("INSERT INTO keys(parent, name, fold, written) ") +
