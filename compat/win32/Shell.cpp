@@ -129,9 +129,8 @@ int WriteTrashInfo(const fs::path& info, const std::string& absolute) {
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-  int err = std::fprintf(file, "[Trash Info]\nPath=%s\nDeletionDate=%s\n", PercentEncoded(absolute).c_str(), stamp) < 0
-                ? errno
-                : 0;
+  const std::string path = PercentEncoded(absolute);
+  int err = std::fprintf(file, "[Trash Info]\nPath=%s\nDeletionDate=%s\n", path.c_str(), stamp) < 0 ? errno : 0;
   if (std::fclose(file) != 0 && err == 0) err = errno;
   if (err != 0) unlink(info.c_str());
   return err;

@@ -61,41 +61,29 @@ TEST_P(ErrorFromErrno, MapsToTheWindowsCodeWithItsText) {
   EXPECT_NE(FormatMessageW(kFromSystem, nullptr, code, 0, buffer, 200, nullptr), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ErrorFromErrno,
-    testing::Values(ErrnoRow{"None", 0, false, ERROR_SUCCESS}, ErrnoRow{"NoEntry", ENOENT, false, ERROR_FILE_NOT_FOUND},
-                    ErrnoRow{"NoEntryFolder", ENOENT, true, ERROR_PATH_NOT_FOUND},
-                    ErrnoRow{"NotFolder", ENOTDIR, false, ERROR_PATH_NOT_FOUND},
-                    ErrnoRow{"Loop", ELOOP, false, ERROR_CANT_RESOLVE_FILENAME},
-                    ErrnoRow{"Access", EACCES, false, ERROR_ACCESS_DENIED},
-                    ErrnoRow{"Permission", EPERM, false, ERROR_ACCESS_DENIED},
-                    ErrnoRow{"ReadOnlyFs", EROFS, false, ERROR_ACCESS_DENIED},
-                    ErrnoRow{"IsFolder", EISDIR, false, ERROR_ACCESS_DENIED},
-                    ErrnoRow{"Exists", EEXIST, false, ERROR_ALREADY_EXISTS},
-                    ErrnoRow{"NotEmpty", ENOTEMPTY, false, ERROR_DIR_NOT_EMPTY},
-                    ErrnoRow{"CrossDevice", EXDEV, false, ERROR_NOT_SAME_DEVICE},
-                    ErrnoRow{"BadDescriptor", EBADF, false, ERROR_INVALID_HANDLE},
-                    ErrnoRow{"NoMemory", ENOMEM, false, ERROR_NOT_ENOUGH_MEMORY},
-                    ErrnoRow{"ProcessFiles", EMFILE, false, ERROR_TOO_MANY_OPEN_FILES},
-                    ErrnoRow{"SystemFiles", ENFILE, false, ERROR_TOO_MANY_OPEN_FILES},
-                    ErrnoRow{"NoSpace", ENOSPC, false, ERROR_DISK_FULL},
-                    ErrnoRow{"Quota", EDQUOT, false, ERROR_DISK_FULL},
-                    ErrnoRow{"FileTooBig", EFBIG, false, ERROR_FILE_TOO_LARGE},
-                    ErrnoRow{"NameTooLong", ENAMETOOLONG, false, ERROR_FILENAME_EXCED_RANGE},
-                    ErrnoRow{"Invalid", EINVAL, false, ERROR_INVALID_PARAMETER},
-                    ErrnoRow{"Overflow", EOVERFLOW, false, ERROR_ARITHMETIC_OVERFLOW},
-                    ErrnoRow{"SeekOnPipe", ESPIPE, false, ERROR_SEEK_ON_DEVICE},
-                    ErrnoRow{"BrokenPipe", EPIPE, false, ERROR_BROKEN_PIPE},
-                    ErrnoRow{"NoReader", ENXIO, false, ERROR_PIPE_NOT_CONNECTED},
-                    ErrnoRow{"Again", EAGAIN, false, ERROR_LOCK_VIOLATION},
-                    ErrnoRow{"Busy", EBUSY, false, ERROR_SHARING_VIOLATION},
-                    ErrnoRow{"TextBusy", ETXTBSY, false, ERROR_SHARING_VIOLATION},
-                    ErrnoRow{"InputOutput", EIO, false, ERROR_READ_FAULT},
-                    ErrnoRow{"NoDevice", ENODEV, false, ERROR_NOT_READY},
-                    ErrnoRow{"NoCall", ENOSYS, false, ERROR_NOT_SUPPORTED},
-                    ErrnoRow{"NotSupported", EOPNOTSUPP, false, ERROR_NOT_SUPPORTED},
-                    ErrnoRow{"Unknown", EDOM, false, ERROR_INVALID_FUNCTION}),
-    [](const testing::TestParamInfo<ErrnoRow>& info) { return std::string(info.param.name); });
+constexpr ErrnoRow kErrnoRows[] = {
+    {"None", 0, false, ERROR_SUCCESS}, {"NoEntry", ENOENT, false, ERROR_FILE_NOT_FOUND},
+    {"NoEntryFolder", ENOENT, true, ERROR_PATH_NOT_FOUND}, {"NotFolder", ENOTDIR, false, ERROR_PATH_NOT_FOUND},
+    {"Loop", ELOOP, false, ERROR_CANT_RESOLVE_FILENAME}, {"Access", EACCES, false, ERROR_ACCESS_DENIED},
+    {"Permission", EPERM, false, ERROR_ACCESS_DENIED}, {"ReadOnlyFs", EROFS, false, ERROR_ACCESS_DENIED},
+    {"IsFolder", EISDIR, false, ERROR_ACCESS_DENIED}, {"Exists", EEXIST, false, ERROR_ALREADY_EXISTS},
+    {"NotEmpty", ENOTEMPTY, false, ERROR_DIR_NOT_EMPTY}, {"CrossDevice", EXDEV, false, ERROR_NOT_SAME_DEVICE},
+    {"BadDescriptor", EBADF, false, ERROR_INVALID_HANDLE}, {"NoMemory", ENOMEM, false, ERROR_NOT_ENOUGH_MEMORY},
+    {"ProcessFiles", EMFILE, false, ERROR_TOO_MANY_OPEN_FILES},
+    {"SystemFiles", ENFILE, false, ERROR_TOO_MANY_OPEN_FILES}, {"NoSpace", ENOSPC, false, ERROR_DISK_FULL},
+    {"Quota", EDQUOT, false, ERROR_DISK_FULL}, {"FileTooBig", EFBIG, false, ERROR_FILE_TOO_LARGE},
+    {"NameTooLong", ENAMETOOLONG, false, ERROR_FILENAME_EXCED_RANGE},
+    {"Invalid", EINVAL, false, ERROR_INVALID_PARAMETER}, {"Overflow", EOVERFLOW, false, ERROR_ARITHMETIC_OVERFLOW},
+    {"SeekOnPipe", ESPIPE, false, ERROR_SEEK_ON_DEVICE}, {"BrokenPipe", EPIPE, false, ERROR_BROKEN_PIPE},
+    {"NoReader", ENXIO, false, ERROR_PIPE_NOT_CONNECTED}, {"Again", EAGAIN, false, ERROR_LOCK_VIOLATION},
+    {"Busy", EBUSY, false, ERROR_SHARING_VIOLATION}, {"TextBusy", ETXTBSY, false, ERROR_SHARING_VIOLATION},
+    {"InputOutput", EIO, false, ERROR_READ_FAULT}, {"NoDevice", ENODEV, false, ERROR_NOT_READY},
+    {"NoCall", ENOSYS, false, ERROR_NOT_SUPPORTED}, {"NotSupported", EOPNOTSUPP, false, ERROR_NOT_SUPPORTED},
+    {"Unknown", EDOM, false, ERROR_INVALID_FUNCTION},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ErrorFromErrno, testing::ValuesIn(kErrnoRows),
+                         [](const testing::TestParamInfo<ErrnoRow>& info) { return std::string(info.param.name); });
 
 // The texts are English: the usual search (0), neutral and English ids are served, no other language.
 TEST(FormatMessage, ServesTheEnglishTextsOnly) {
