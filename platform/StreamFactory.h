@@ -11,16 +11,14 @@
 namespace lumo {
 
 // What one open asks for: the kind of stream, and how its file is shared and
-// found. Input kinds always open an existing file and never delete it.
+// found. Input kinds always open an existing file and never delete it. The
+// kinds come in three runs: input, output, input and output.
 struct StreamRequest {
   enum Kind { kIn, kResetableIn, kSeekableIn, kOut, kResetableOut, kSeekableOut, kIO, kResetableIO, kSeekableIO };
   Kind kind;
   ShareMode share;
   CreationMode creation = kOpenExisting;
   bool deleteOnClose = false;
-
-  bool Reads() const { return kind <= kSeekableIn || kind >= kIO; }
-  bool Writes() const { return kind >= kOut; }
 };
 
 class CStreamFactory : public CObject, public virtual IStreamFactory {

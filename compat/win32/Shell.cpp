@@ -103,17 +103,18 @@ int CopyItem(const std::string& from, const std::string& to) {
     return err;
   }
   if (!S_ISREG(st.st_mode)) return ENOTSUP;
-  const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (in < 0) return errno;
+  const struct Source {
+    ~Source() {
+      if (fd >= 0) close(fd);
+    }
+    int fd;
+  } in{open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  if (in.fd < 0) return errno;
   const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) {
-    const int err = errno;
-    close(in);
-    return err;
-  }
+  if (out < 0) return errno;
   const timespec times[2] = {st.st_atim, st.st_mtim};
-  int err = CopyBytes(in, out) && fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0 ? 0 : errno;
-  close(in);
+  int err = CopyBytes(in.fd, out) && fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0 ? 0 : errno;
+  // Where the file system reports a failed write only now.
   if (close(out) != 0 && err == 0) err = errno;
   if (err != 0) unlink(to.c_str());
   return err;

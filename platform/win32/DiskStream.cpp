@@ -24,8 +24,10 @@ bool CDiskStreamFactory::Serves(const IURI* uri) {
 
 P<IStreamBase> CDiskStreamFactory::TryOpen(const P<IURI>& uri, const StreamRequest& request) {
   if (!Serves(uri.get())) return nullptr;
-  if (!request.Writes()) return make<CDiskInStream>(uri, request.share);
-  if (!request.Reads()) return make<CDiskOutStream>(uri, request.share, request.creation, request.deleteOnClose);
+  if (request.kind <= StreamRequest::kSeekableIn) return make<CDiskInStream>(uri, request.share);
+  if (request.kind <= StreamRequest::kSeekableOut) {
+    return make<CDiskOutStream>(uri, request.share, request.creation, request.deleteOnClose);
+  }
   return make<CDiskIOStream>(uri, request.share, request.creation, CDiskIOStream::kReadWrite, request.deleteOnClose);
 }
 

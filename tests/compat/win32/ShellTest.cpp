@@ -163,11 +163,16 @@ TEST_F(Shell, AFailedCopyIntoTheTrashLeavesNothingAndJamsNothing) {
   EXPECT_EQ(fs::file_size(folder() / "tree/big.bin"), 256u * 1024);
 
   // A name taken in files/ without its record is passed by, as is one taken
-  // in info/ alone; both parts of an entry keep one name.
+  // in info/ alone; both parts of an entry keep one name. The copy keeps the
+  // modes of folders and files.
   fs::create_directory(trash + "/files/tree");
   testing_support::WriteFile(trash + "/info/tree.2.trashinfo", "");
+  fs::permissions(folder() / "tree", fs::perms(0750));
+  fs::permissions(folder() / "tree/big.bin", fs::perms(0640));
   EXPECT_EQ(MoveToTrash(folder() / "tree", TrashMove::kCopy), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_FALSE(fs::exists(folder() / "tree"));
+  EXPECT_EQ(fs::status(trash + "/files/tree.3").permissions(), fs::perms(0750));
+  EXPECT_EQ(fs::status(trash + "/files/tree.3/big.bin").permissions(), fs::perms(0640));
   EXPECT_EQ(ReadFile(trash + "/files/tree.3/inner/a.txt"), "A");
   EXPECT_EQ(fs::file_size(trash + "/files/tree.3/big.bin"), 256u * 1024);
   EXPECT_NE(ReadFile(trash + "/info/tree.3.trashinfo").find("Path=" + (folder() / "tree") + "\n"), std::string::npos);
