@@ -8,11 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <new>
+#include <sstream>
 #include <string>
 #include <thread>
 
+#include "compat/win32/ConfigFile.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
 #include "compat/win32/Module.h"
@@ -139,7 +140,7 @@ String CSystem::GetOSName() {
 
 MemoryStatus CSystem::GetMemoryStatus() {
   MemoryStatus status;
-  std::ifstream meminfo("/proc/meminfo");
+  std::istringstream meminfo(compat::win32::ReadConfigFile("/proc/meminfo").value_or(std::string()));
   std::string key;
   std::uint64_t kilobytes = 0;
   std::string unit;

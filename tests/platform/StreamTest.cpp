@@ -1,7 +1,13 @@
 // The stream manager, disk streams, the system error rule and the Windows path of a URI.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <initializer_list>
 #include <limits>
 #include <string>
@@ -120,6 +126,49 @@ TEST_F(Streams, ManagerAsksItsFactoriesInRegistrationOrder) {
   manager->RemoveFactory(disk);
   EXPECT_FALSE(manager->TryOpenInStream(FileUri("c"), kShareReadWrite));
   EXPECT_THROW(manager->OpenSeekableIOStream(uri, kShareReadWrite, kOpenAlways, false), CFileNotFoundError);
+}
+
+// Serves "pipe:" URIs by opening a named pipe for reading, which waits until
+// a writer comes: the slow open of a pipe or a network file system.
+class PipeFactory : public CStreamFactory {
+ public:
+  explicit PipeFactory(std::string path) : path(std::move(path)) {}
+  std::atomic<bool> entered = false;
+
+ protected:
+  P<IStreamBase> TryOpen(const P<IURI>& uri, const StreamRequest&) override {
+    if (!uri->hasScheme() || !uri->getScheme().equalsNoCase("pipe")) return nullptr;
+    entered = true;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+
+ private:
+  std::string path;
+};
+
+TEST_F(Streams, AnOpenThatWaitsHoldsUpNoOtherThreadsOpens) {
+  const std::string pipe = Path("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const P<PipeFactory> slow = make<PipeFactory>(pipe);
+  const P<IStreamManager> manager = make<CStreamManager>(slow);
+  manager->AddFactory(make<win32::CDiskStreamFactory>());
+  std::thread waiting([&] { EXPECT_FALSE(manager->TryOpenInStream(Uri("pipe:x"), kShareRead)); });
+  while (!slow->entered) std::this_thread::yield();
+  auto others = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = "f" + std::to_string(i);
+      manager->OpenOutStream(FileUri(name), kShareRead, kCreateAlways, false)->WriteFully("x", 1);
+      EXPECT_EQ(manager->OpenInStream(FileUri(name), kShareRead)->GetSize(), 1u);
+    }
+  });
+  EXPECT_EQ(others.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  // The writer lets the waiting open go, so the test ends either way.
+  const int writer = open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+  if (writer >= 0) close(writer);
+  waiting.join();
+  others.get();
 }
 
 TEST_F(Streams, OpeningFailuresRaiseWhateverFormWasUsed) {
