@@ -1,15 +1,19 @@
-// Language pack readers. Both formats are read from the file's bytes in
-// memory: one read of the file, then every field is taken from the buffer
-// with its bounds checked, so a short or damaged file ends a read cleanly
-// and never reads outside what the file holds.
+// Language pack readers. Both formats are read through a stream, field by
+// field, with every field's bounds checked against the range it lies in, so
+// a short or damaged file ends a read cleanly and nothing outside the file
+// is read. A scan reads the header only, and at most kScanReadLimit bytes of
+// a file; loading reads the string table in pieces, keeping only its keys
+// and texts.
 #include "langpacks/LangPack.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "chunkfile/ChunkFile.h"
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/File.h"
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
@@ -19,72 +23,188 @@ namespace {
 // Files above this size are not language packs; the largest real packs are
 // a few megabytes.
 constexpr std::uint64_t kMaxPackFileSize = std::uint64_t{1} << 30;
-// A first-format header is read from this much of the file when scanning;
-// a larger header makes the reader fetch the whole file.
-constexpr std::size_t kHeaderPrefixSize = 0x10000;
+// The most a scan reads of one file, buffering included: a first-format
+// header, or the chunk headers on the way to the header chunks and those
+// chunks themselves. A file that needs more is not taken for a pack.
+constexpr std::uint64_t kScanReadLimit = std::uint64_t{1} << 20;
+// The largest first-format header, and the part of each of the chunk
+// file's "lang", "apid" and "cmnt" chunks that is read: strings running past
+// it end that chunk's reading, as strings running past the chunk do.
+constexpr std::uint32_t kMaxHeaderSize = 0x40000;
+// Fields are read from the stream in pieces of at least this size.
+constexpr std::uint32_t kReadPiece = 0x10000;
 
 constexpr std::string_view kMagicAnsi = "LANGPACK";
 constexpr std::string_view kMagicAnsi2 = "LANGPCK2";
 constexpr std::string_view kMagicWide = "LANGPU16";
 constexpr std::uint32_t kEntryStored = 0x1;
 
-// Up to `limit` bytes of the regular file at `path`; false when it is not a
-// regular file, cannot be read, or is larger than kMaxPackFileSize.
-bool ReadFileBytes(const CString& path, std::size_t limit, std::string& bytes, std::uint64_t& fileSize) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
-            static_cast<std::uint64_t>(size.QuadPart) <= kMaxPackFileSize;
-  if (ok) {
-    fileSize = static_cast<std::uint64_t>(size.QuadPart);
-    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, limit)));
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-      DWORD got = 0;
-      ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr) && got > 0;
-      done += got;
-    }
-  }
-  CloseHandle(file);
-  return ok;
+[[noreturn]] void ReadBeyondEnd() { throw std::out_of_range("read beyond the end of the language pack"); }
+
+// The position after a read of `count` bytes at `position` of a stream of
+// `size` bytes; a read that does not fit is refused whole, as a file
+// refuses a read beyond its end (a negative count, taken as unsigned, fits
+// no stream).
+std::uint64_t CheckedRead(std::uint64_t position, std::int32_t count, std::uint64_t size) {
+  if (position > size || size - position < static_cast<std::uint64_t>(count)) ReadBeyondEnd();
+  return position + static_cast<std::uint64_t>(count);
 }
 
-// A cursor over little-endian fields; every read checks the bounds and
-// fails without moving when the field does not fit.
-class CFieldReader {
+// A read-only chunk-file stream; writing is refused.
+class CReadOnlyStream : public chf::IStream {
  public:
-  explicit CFieldReader(std::string_view bytes) : bytes_(bytes) {}
-
-  std::size_t Position() const { return position_; }
-  std::size_t Remaining() const { return bytes_.size() - position_; }
-
-  bool U32(std::uint32_t& value) {
-    if (Remaining() < 4) return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + position_);
-    value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    position_ += 4;
-    return true;
+  void AddRef() override { ++refCount_; }
+  void Release() override {
+    if (--refCount_ == 0) delete this;
   }
-  bool Bytes(std::uint64_t count, std::string_view& out) {
-    if (Remaining() < count) return false;
-    out = bytes_.substr(position_, static_cast<std::size_t>(count));
-    position_ += static_cast<std::size_t>(count);
-    return true;
-  }
-  // A 32-bit byte length and that many bytes.
-  bool Counted(std::string_view& out) {
-    std::uint32_t length = 0;
-    const std::size_t start = position_;
-    if (U32(length) && Bytes(length, out)) return true;
-    position_ = start;
-    return false;
+  std::uint64_t Tell() override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  void Write(const void*, std::int32_t) override { refuse(); }
+  void Insert(std::uint64_t) override { refuse(); }
+  void Remove(std::uint64_t) override { refuse(); }
+
+ protected:
+  ~CReadOnlyStream() override = default;
+  std::uint64_t position_ = 0;
+
+ private:
+  [[noreturn]] static void refuse() { throw std::logic_error("language packs are read only"); }
+  std::int32_t refCount_ = 1;
+};
+
+// Bytes already in memory as a stream.
+class CByteStream final : public CReadOnlyStream {
+ public:
+  explicit CByteStream(std::string_view bytes) : bytes_(bytes) {}
+
+  std::uint64_t GetSize() override { return bytes_.size(); }
+  void Read(void* buffer, std::int32_t count) override {
+    const std::uint64_t end = CheckedRead(position_, count, bytes_.size());
+    if (count > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
+    position_ = end;
   }
 
  private:
   std::string_view bytes_;
-  std::size_t position_ = 0;
+};
+
+// A pack's file as a stream. Besides reads beyond the end, it refuses a
+// read that would take its total past `limit` bytes, and one that finds
+// fewer bytes than the file's size promised (as files of the kernel's own
+// file systems do).
+class CPackFileStream final : public CReadOnlyStream {
+ public:
+  // The regular file at `path`, or null when it is none, cannot be opened
+  // or is larger than kMaxPackFileSize.
+  static chf::TRef<chf::IStream> Open(const CString& path, std::uint64_t limit) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    LARGE_INTEGER size{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > kMaxPackFileSize) {
+      CloseHandle(file);
+      return {};
+    }
+    return chf::TRef<chf::IStream>::adopt(new CPackFileStream(file, static_cast<std::uint64_t>(size.QuadPart), limit));
+  }
+
+  std::uint64_t GetSize() override { return size_; }
+  void Read(void* buffer, std::int32_t count) override {
+    const std::uint64_t end = CheckedRead(position_, count, size_);
+    if (static_cast<std::uint64_t>(count) > limit_ - taken_)
+      throw std::out_of_range("a language pack's header takes more than a scan reads");
+    if (position_ != filePosition_) {
+      LARGE_INTEGER to{};
+      to.QuadPart = static_cast<LONGLONG>(position_);
+      if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) ReadBeyondEnd();
+      filePosition_ = position_;
+    }
+    for (auto* at = static_cast<char*>(buffer); filePosition_ < end;) {
+      DWORD got = 0;
+      if (!ReadFile(file_, at, static_cast<DWORD>(end - filePosition_), &got, nullptr) || got == 0) ReadBeyondEnd();
+      at += got;
+      filePosition_ += got;
+      taken_ += got;
+    }
+    position_ = end;
+  }
+
+ private:
+  CPackFileStream(HANDLE file, std::uint64_t size, std::uint64_t limit) : file_(file), size_(size), limit_(limit) {}
+  ~CPackFileStream() override { CloseHandle(file_); }
+
+  HANDLE file_;
+  std::uint64_t size_;
+  std::uint64_t limit_;
+  std::uint64_t taken_ = 0;
+  std::uint64_t filePosition_ = 0;
+};
+
+// A cursor over the little-endian fields of a range of a stream (clipped to
+// the stream's end), read in pieces through a buffer, or over bytes in
+// memory. Every read checks the range and fails without moving when the
+// field does not fit. A view it gives stays valid until its next read.
+class CFieldReader {
+ public:
+  CFieldReader(chf::IStream& stream, std::uint64_t begin, std::uint64_t end)
+      : stream_(&stream), position_(begin), end_(std::min(end, stream.GetSize())) {}
+  explicit CFieldReader(std::string_view bytes) : window_(bytes), end_(bytes.size()) {}
+  // A stream's window points into the reader's own buffer.
+  CFieldReader(const CFieldReader&) = delete;
+  CFieldReader& operator=(const CFieldReader&) = delete;
+
+  std::uint64_t Position() const { return position_; }
+  std::uint64_t Remaining() const { return end_ - std::min(position_, end_); }
+
+  bool Bytes(std::uint64_t count, std::string_view& out) {
+    if (Remaining() < count) return false;
+    if (position_ < windowStart_ || position_ + count > windowStart_ + window_.size()) fill(count);
+    out = window_.substr(static_cast<std::size_t>(position_ - windowStart_), static_cast<std::size_t>(count));
+    position_ += count;
+    return true;
+  }
+  bool Skip(std::uint64_t count) {
+    if (Remaining() < count) return false;
+    position_ += count;
+    return true;
+  }
+  bool U32(std::uint32_t& value) {
+    std::string_view field;
+    if (!Bytes(4, field)) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(field.data());
+    value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return true;
+  }
+  // A 32-bit byte length and that many bytes, read or passed over.
+  bool Counted(std::string_view& out) { return counted(&out); }
+  bool SkipCounted() { return counted(nullptr); }
+
+ private:
+  bool counted(std::string_view* out) {
+    std::uint32_t length = 0;
+    const std::uint64_t start = position_;
+    if (U32(length) && (out ? Bytes(length, *out) : Skip(length))) return true;
+    position_ = start;
+    return false;
+  }
+  // Reads from the position at least `count` bytes, a piece when the range
+  // holds one. Only a stream's window moves: bytes in memory are all there.
+  void fill(std::uint64_t count) {
+    const std::uint64_t size = std::max(count, std::min<std::uint64_t>(kReadPiece, Remaining()));
+    buffer_.resize(static_cast<std::size_t>(size));
+    stream_->Seek(position_);
+    stream_->Read(buffer_.data(), static_cast<std::int32_t>(size));
+    window_ = buffer_;
+    windowStart_ = position_;
+  }
+
+  chf::IStream* stream_ = nullptr;
+  std::string buffer_;
+  std::string_view window_;
+  std::uint64_t windowStart_ = 0;
+  std::uint64_t position_ = 0;
+  std::uint64_t end_;
 };
 
 // Decodes `count` UTF-16LE units into `text`, which ends at the first zero
@@ -147,6 +267,11 @@ bool ReadChunkString(CFieldReader& reader, std::u16string& text, bool& present) 
   return true;
 }
 
+bool SkipChunkString(CFieldReader& reader) {
+  std::uint32_t count = 0;
+  return reader.U32(count) && reader.Skip(std::uint64_t{2} * count);
+}
+
 bool ReadChunkString(CFieldReader& reader, CString& text) {
   std::u16string value;
   bool present = false;
@@ -155,44 +280,12 @@ bool ReadChunkString(CFieldReader& reader, CString& text) {
   return true;
 }
 
-// The file's bytes as a chunk-file stream that only reads: a read that does
-// not fit is refused whole, as a file refuses a read beyond its end.
-class CByteStream final : public chf::IStream {
- public:
-  explicit CByteStream(std::string_view bytes) : bytes_(bytes) {}
-
-  void AddRef() override { ++refCount_; }
-  void Release() override {
-    if (--refCount_ == 0) delete this;
-  }
-  std::uint64_t Tell() override { return position_; }
-  std::uint64_t GetSize() override { return bytes_.size(); }
-  void Seek(std::uint64_t position) override { position_ = position; }
-  void Read(void* buffer, std::int32_t count) override {
-    if (count < 0 || position_ > bytes_.size() || bytes_.size() - position_ < static_cast<std::uint64_t>(count))
-      throw std::out_of_range("read beyond the end of the language pack");
-    if (count > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
-    position_ += static_cast<std::uint64_t>(count);
-  }
-  void Write(const void*, std::int32_t) override { refuse(); }
-  void Insert(std::uint64_t) override { refuse(); }
-  void Remove(std::uint64_t) override { refuse(); }
-
- private:
-  ~CByteStream() override = default;
-  [[noreturn]] static void refuse() { throw std::logic_error("language packs are read only"); }
-
-  std::string_view bytes_;
-  std::uint64_t position_ = 0;
-  std::int32_t refCount_ = 1;
-};
-
-// The data of `sequence`'s current chunk as far as the file holds it.
-std::string_view ChunkData(chf::CChunkIterator& sequence, std::string_view file) {
+// A reader over the data of `sequence`'s current chunk, as far as the file
+// holds it, and no more than `limit` bytes.
+CFieldReader ChunkReader(chf::CChunkIterator& sequence, chf::IStream& file, std::uint64_t limit) {
   chf::TRef<chf::CChunkStream> chunk = chf::TRef<chf::CChunkStream>::adopt(sequence.OpenChunkStream());
-  const std::uint64_t start = std::min<std::uint64_t>(chunk->GetStart(), file.size());
-  const std::uint64_t size = std::min<std::uint64_t>(chunk->GetSize(), file.size() - start);
-  return file.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(size));
+  const std::uint64_t start = std::min(chunk->GetStart(), file.GetSize());
+  return CFieldReader(file, start, start + std::min({chunk->GetSize(), limit, file.GetSize() - start}));
 }
 
 // Walks `sequence` from its beginning to the first chunk `id`; false when
@@ -235,13 +328,10 @@ std::u16string_view CLangTag::Part(int index) const {
 }
 
 int CLangTag::CountEqualParts(const CLangTag& other) const {
-  const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-  const auto equal = [&](std::u16string_view a, std::u16string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
-  };
   int count = 0;
-  while (count < partCount_ && count < other.partCount_ && equal(Part(count), other.Part(count))) ++count;
+  while (count < partCount_ && count < other.partCount_ &&
+         compat::win32::SameAsciiNoCase(Part(count), other.Part(count)))
+    ++count;
   return count;
 }
 
@@ -339,25 +429,24 @@ void CLangPack::store(std::u16string_view key, CString text) {
 }
 
 CLangPack::HeaderResult CLangPack::read(bool withTable) {
-  std::string bytes;
-  std::uint64_t fileSize = 0;
-  if (Format() == 2) {
-    if (!ReadFileBytes(path_, kMaxPackFileSize, bytes, fileSize)) return HeaderResult::kNotThisFormat;
-    return static_cast<CLangPack2*>(this)->parse(bytes, withTable);
-  }
-  const std::size_t limit = withTable ? kMaxPackFileSize : kHeaderPrefixSize;
-  if (!ReadFileBytes(path_, limit, bytes, fileSize)) return HeaderResult::kNotThisFormat;
-  HeaderResult result = parse(bytes, withTable);
-  // A header larger than the prefix: read it from the whole file.
-  if (result == HeaderResult::kInvalid && bytes.size() < fileSize) {
-    if (!ReadFileBytes(path_, kMaxPackFileSize, bytes, fileSize)) return HeaderResult::kNotThisFormat;
-    result = parse(bytes, withTable);
-  }
-  return result;
+  chf::TRef<chf::IStream> file =
+      CPackFileStream::Open(path_, withTable ? std::numeric_limits<std::uint64_t>::max() : kScanReadLimit);
+  if (!file) return HeaderResult::kNotThisFormat;
+  return parseAny(*file, withTable);
 }
 
-CLangPack::HeaderResult CLangPack::parse(std::string_view bytes, bool withTable) {
-  CFieldReader reader(bytes);
+CLangPack::HeaderResult CLangPack::parseAny(chf::IStream& stream, bool withTable) {
+  try {
+    stream.Seek(0);
+    return Format() == 2 ? static_cast<CLangPack2*>(this)->parse(stream, withTable) : parse(stream, withTable);
+  } catch (const std::out_of_range&) {
+    // The file holds less than its size says, or the header takes more than a scan reads.
+    return HeaderResult::kNotThisFormat;
+  }
+}
+
+CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
+  CFieldReader reader(stream, 0, stream.GetSize());
   std::string_view magic;
   if (!reader.Bytes(8, magic) || (magic != kMagicAnsi && magic != kMagicAnsi2 && magic != kMagicWide))
     return HeaderResult::kNotThisFormat;
@@ -366,27 +455,26 @@ CLangPack::HeaderResult CLangPack::parse(std::string_view bytes, bool withTable)
   std::uint32_t layout = 0;
   if (magic != kMagicAnsi && !(reader.U32(version) && reader.U32(layout))) return HeaderResult::kInvalid;
   std::uint32_t headerSize = 0;
-  if (!reader.U32(headerSize) || version > 1) return HeaderResult::kInvalid;
+  if (!reader.U32(headerSize) || version > 1 || headerSize > kMaxHeaderSize) return HeaderResult::kInvalid;
   version_ = version;
   layout_ = layout;
-  const std::size_t headerStart = reader.Position();
+  // The header's strings must lie within its stated size.
+  std::string_view headerBytes;
+  if (!reader.Bytes(headerSize, headerBytes)) return HeaderResult::kInvalid;
+  CFieldReader header(headerBytes);
   std::u16string scratch;
   for (CString& field : header_)
-    if (!ReadFormat1String(reader, wideText_, scratch, field)) return HeaderResult::kInvalid;
-  const std::size_t used = reader.Position() - headerStart;
-  std::string_view rest;
-  if (used > headerSize || !reader.Bytes(headerSize - used, rest)) return HeaderResult::kInvalid;
+    if (!ReadFormat1String(header, wideText_, scratch, field)) return HeaderResult::kInvalid;
   if (!withTable) return HeaderResult::kRead;
 
   clearTable();
   std::uint32_t count = 0;
   if (!reader.U32(count)) return HeaderResult::kRead;
   // Each entry takes at least 16 bytes: reserve no more than the file holds.
-  reserve(std::min<std::size_t>(count, reader.Remaining() / 16));
+  reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, reader.Remaining() / 16)));
   const auto readEntry = [this, &scratch](CFieldReader& entry, std::u16string& key, CString& text) {
-    std::string_view skipped;
     return ReadFormat1String(entry, wideText_, scratch, key) && ReadFormat1String(entry, wideText_, scratch, text) &&
-           entry.Counted(skipped) && entry.Counted(skipped);
+           entry.SkipCounted() && entry.SkipCounted();
   };
   std::u16string key;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -418,23 +506,22 @@ CLangPack2::CLangPack2(const CString& path) : CLangPack(path) { wideText_ = true
 CLangPack2::~CLangPack2() = default;
 int CLangPack2::Format() const { return 2; }
 
-CLangPack::HeaderResult CLangPack2::parse(std::string_view bytes, bool withTable) {
-  chf::TRef<chf::IStream> stream = chf::TRef<chf::IStream>::adopt(new CByteStream(bytes));
+CLangPack::HeaderResult CLangPack2::parse(chf::IStream& stream, bool withTable) {
   try {
-    chf::TRef<chf::CChunkFile> root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(stream.get()));
+    chf::TRef<chf::CChunkFile> root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(&stream));
     if (std::string_view(root->GetType()) != "URESFILE") return HeaderResult::kNotThisFormat;
     if (!FindChunk(*root, chf::ChunkId("lang"), chf::ChunkId("RSID"))) return HeaderResult::kNotThisFormat;
     // Strings that run past their chunk end its reading: what was read stays.
     CString tag;
-    CFieldReader lang(ChunkData(*root, bytes));
+    CFieldReader lang = ChunkReader(*root, stream, kMaxHeaderSize);
     if (ReadChunkString(lang, tag)) ReadChunkString(lang, header_[2]);
     tag_ = CLangTag(tag.str());
     if (FindChunk(*root, chf::ChunkId("apid"))) {
-      CFieldReader apid(ChunkData(*root, bytes));
+      CFieldReader apid = ChunkReader(*root, stream, kMaxHeaderSize);
       if (ReadChunkString(apid, header_[0])) ReadChunkString(apid, header_[1]);
     }
     if (FindChunk(*root, chf::ChunkId("cmnt"))) {
-      CFieldReader comment(ChunkData(*root, bytes));
+      CFieldReader comment = ChunkReader(*root, stream, kMaxHeaderSize);
       ReadChunkString(comment, header_[3]);
     }
     if (!withTable) return HeaderResult::kRead;
@@ -443,17 +530,17 @@ CLangPack::HeaderResult CLangPack2::parse(std::string_view bytes, bool withTable
     if (!FindChunk(*root, chf::ChunkId("STMP"))) return HeaderResult::kRead;
     chf::TRef<chf::CChunkIterator> table = chf::TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
     if (!FindChunk(*table, chf::ChunkId("data"))) return HeaderResult::kRead;
-    CFieldReader data(ChunkData(*table, bytes));
+    CFieldReader data = ChunkReader(*table, stream, std::numeric_limits<std::uint64_t>::max());
     std::uint32_t count = 0;
     if (!data.U32(count)) return HeaderResult::kRead;
     // Each entry takes at least 20 bytes: reserve no more than the file holds.
-    reserve(std::min<std::size_t>(count, data.Remaining() / 20));
-    std::u16string key, text, unused;
+    reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, data.Remaining() / 20)));
+    std::u16string key, text;
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint32_t value = 0;
-      bool hasKey = false, hasText = false, present = false;
+      bool hasKey = false, hasText = false;
       if (!data.U32(value) || !ReadChunkString(data, key, hasKey) || !ReadChunkString(data, text, hasText) ||
-          !ReadChunkString(data, unused, present) || !ReadChunkString(data, unused, present))
+          !SkipChunkString(data) || !SkipChunkString(data))
         break;
       if (hasText) store(key, CString(text));
     }
@@ -479,11 +566,12 @@ std::unique_ptr<CLangPack> OpenLangPack(const CString& path) {
 }
 
 std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes) {
+  chf::TRef<chf::IStream> stream = chf::TRef<chf::IStream>::adopt(new CByteStream(bytes));
   auto pack = std::make_unique<CLangPack>(CString());
-  CLangPack::HeaderResult result = pack->parse(bytes, true);
+  CLangPack::HeaderResult result = pack->parseAny(*stream, true);
   if (result == CLangPack::HeaderResult::kNotThisFormat) {
     auto pack2 = std::make_unique<CLangPack2>(CString());
-    result = pack2->parse(bytes, true);
+    result = pack2->parseAny(*stream, true);
     pack = std::move(pack2);
   }
   if (result != CLangPack::HeaderResult::kRead) return nullptr;

@@ -1,6 +1,7 @@
 // Language pack files: the language tag, the first file format (CLangPack)
 // and the chunk-file format (CLangPack2), each read header first and string
-// table on demand.
+// table on demand. A header read takes at most 1 MiB of a file, whatever its
+// size (docs/localization.md).
 //
 //   std::unique_ptr<CLangPack> pack = OpenLangPack(u"/opt/orbweave/lang/Orbweave_de.kvnLang");
 //   if (pack && pack->Load())
@@ -16,6 +17,10 @@
 #include <vector>
 
 #include "compat/mfc/CString.h"
+
+namespace chf {
+class IStream;
+}
 
 // A language named by up to three parts joined by "-" ("en", "en-us",
 // "zh-hant-tw"). A longer text keeps everything after the second "-" in the
@@ -138,9 +143,11 @@ class CLangPack {
  private:
   friend class CLangPack2;
   friend std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes);
-  // Reads the pack from the file's bytes (a prefix covering the header is
-  // enough without the table).
-  HeaderResult parse(std::string_view bytes, bool withTable);
+  // Reads the pack from `stream`: the header, and the table when asked.
+  HeaderResult parse(chf::IStream& stream, bool withTable);
+  // Either format's parse by Format(); a read the stream refuses (beyond a
+  // short file's end, beyond what a scan may read) ends as kNotThisFormat.
+  HeaderResult parseAny(chf::IStream& stream, bool withTable);
   HeaderResult read(bool withTable);
 };
 
@@ -155,7 +162,7 @@ class CLangPack2 : public CLangPack {
  private:
   friend class CLangPack;
   friend std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes);
-  HeaderResult parse(std::string_view bytes, bool withTable);
+  HeaderResult parse(chf::IStream& stream, bool withTable);
 };
 
 // Opens the pack at `path` as either format, header only: the first format

@@ -75,10 +75,7 @@ CString CLangPackMan::SystemLanguageName() const {
   }
   tag += country;
   if (country.IsEmpty()) tag = tag.Left(tag.GetLength() - 1);
-  std::u16string lower = tag.str();
-  for (char16_t& c : lower)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  return CString(lower);
+  return tag.MakeLower();
 }
 
 int CLangPackMan::Find(const CString& name) const {

@@ -4,54 +4,24 @@
 
 namespace lumo {
 
-namespace {
-template <class Stream>
-P<Stream> OrFileNotFound(P<Stream> stream, const P<IURI>& uri) {
-  if (!stream) throw CFileNotFoundError(uri.get());
-  return stream;
-}
-}  // namespace
-
-P<IInStream> CStreamFactory::OpenInStream(const P<IURI>& uri, ShareMode share) {
-  return OrFileNotFound(TryOpenInStream(uri, share), uri);
-}
-
-P<IResetableInStream> CStreamFactory::OpenResetableInStream(const P<IURI>& uri, ShareMode share) {
-  return OrFileNotFound(TryOpenResetableInStream(uri, share), uri);
-}
-
-P<ISeekableInStream> CStreamFactory::OpenSeekableInStream(const P<IURI>& uri, ShareMode share) {
-  return OrFileNotFound(TryOpenSeekableInStream(uri, share), uri);
+P<IStreamBase> CStreamFactory::TryOpenKind(IStreamFactory& factory, const P<IURI>& uri, const StreamRequest& request) {
+  const ShareMode s = request.share;
+  const CreationMode c = request.creation;
+  const bool d = request.deleteOnClose;
+  switch (request.kind) {
+    case StreamRequest::kIn: return factory.TryOpenInStream(uri, s);
+    case StreamRequest::kResetableIn: return factory.TryOpenResetableInStream(uri, s);
+    case StreamRequest::kSeekableIn: return factory.TryOpenSeekableInStream(uri, s);
+    case StreamRequest::kOut: return factory.TryOpenOutStream(uri, s, c, d);
+    case StreamRequest::kResetableOut: return factory.TryOpenResetableOutStream(uri, s, c, d);
+    case StreamRequest::kSeekableOut: return factory.TryOpenSeekableOutStream(uri, s, c, d);
+    case StreamRequest::kIO: return factory.TryOpenIOStream(uri, s, c, d);
+    case StreamRequest::kResetableIO: return factory.TryOpenResetableIOStream(uri, s, c, d);
+    case StreamRequest::kSeekableIO: return factory.TryOpenSeekableIOStream(uri, s, c, d);
+  }
+  return nullptr;
 }
 
-P<IOutStream> CStreamFactory::OpenOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                            bool deleteOnClose) {
-  return OrFileNotFound(TryOpenOutStream(uri, share, creation, deleteOnClose), uri);
-}
-
-P<IResetableOutStream> CStreamFactory::OpenResetableOutStream(const P<IURI>& uri, ShareMode share,
-                                                              CreationMode creation, bool deleteOnClose) {
-  return OrFileNotFound(TryOpenResetableOutStream(uri, share, creation, deleteOnClose), uri);
-}
-
-P<ISeekableOutStream> CStreamFactory::OpenSeekableOutStream(const P<IURI>& uri, ShareMode share,
-                                                            CreationMode creation, bool deleteOnClose) {
-  return OrFileNotFound(TryOpenSeekableOutStream(uri, share, creation, deleteOnClose), uri);
-}
-
-P<IIOStream> CStreamFactory::OpenIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                          bool deleteOnClose) {
-  return OrFileNotFound(TryOpenIOStream(uri, share, creation, deleteOnClose), uri);
-}
-
-P<IResetableIOStream> CStreamFactory::OpenResetableIOStream(const P<IURI>& uri, ShareMode share,
-                                                            CreationMode creation, bool deleteOnClose) {
-  return OrFileNotFound(TryOpenResetableIOStream(uri, share, creation, deleteOnClose), uri);
-}
-
-P<ISeekableIOStream> CStreamFactory::OpenSeekableIOStream(const P<IURI>& uri, ShareMode share,
-                                                          CreationMode creation, bool deleteOnClose) {
-  return OrFileNotFound(TryOpenSeekableIOStream(uri, share, creation, deleteOnClose), uri);
-}
+void CStreamFactory::ThrowFileNotFound(const P<IURI>& uri) { throw CFileNotFoundError(uri.get()); }
 
 }  // namespace lumo

@@ -1,5 +1,7 @@
 #include "platform/StreamManager.h"
 
+#include <vector>
+
 #include "foundation/Singleton.h"
 #include "platform/win32/DiskStream.h"
 
@@ -25,59 +27,17 @@ void CStreamManager::RemoveFactory(const P<IStreamFactory>& factory) {
   factories.remove(index);
 }
 
-template <class Stream, class... Params, class... Args>
-P<Stream> CStreamManager::firstAnswer(P<Stream> (IStreamFactory::*open)(Params...), const Args&... args) {
-  CMutexGuard guard(mutex);
-  const std::int32_t count = factories.getCount();
-  // A factory that unregisters itself or others while it runs shortens the
-  // list; the walk stops at its end.
-  for (std::int32_t i = 0; i < count && i < factories.getCount(); ++i) {
-    const P<IStreamFactory> factory = factories.get(i);
-    if (P<Stream> stream = (factory.get()->*open)(args...)) return stream;
+P<IStreamBase> CStreamManager::TryOpen(const P<IURI>& uri, const StreamRequest& request) {
+  std::vector<P<IStreamFactory>> asked;
+  {
+    CMutexGuard guard(mutex);
+    asked.reserve(static_cast<std::size_t>(factories.getCount()));
+    for (std::int32_t i = 0; i < factories.getCount(); ++i) asked.push_back(factories.get(i));
+  }
+  for (const P<IStreamFactory>& factory : asked) {
+    if (P<IStreamBase> stream = TryOpenKind(*factory, uri, request)) return stream;
   }
   return nullptr;
-}
-
-P<IInStream> CStreamManager::TryOpenInStream(const P<IURI>& uri, ShareMode share) {
-  return firstAnswer(&IStreamFactory::TryOpenInStream, uri, share);
-}
-
-P<IResetableInStream> CStreamManager::TryOpenResetableInStream(const P<IURI>& uri, ShareMode share) {
-  return firstAnswer(&IStreamFactory::TryOpenResetableInStream, uri, share);
-}
-
-P<ISeekableInStream> CStreamManager::TryOpenSeekableInStream(const P<IURI>& uri, ShareMode share) {
-  return firstAnswer(&IStreamFactory::TryOpenSeekableInStream, uri, share);
-}
-
-P<IOutStream> CStreamManager::TryOpenOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                               bool deleteOnClose) {
-  return firstAnswer(&IStreamFactory::TryOpenOutStream, uri, share, creation, deleteOnClose);
-}
-
-P<IResetableOutStream> CStreamManager::TryOpenResetableOutStream(const P<IURI>& uri, ShareMode share,
-                                                                 CreationMode creation, bool deleteOnClose) {
-  return firstAnswer(&IStreamFactory::TryOpenResetableOutStream, uri, share, creation, deleteOnClose);
-}
-
-P<ISeekableOutStream> CStreamManager::TryOpenSeekableOutStream(const P<IURI>& uri, ShareMode share,
-                                                               CreationMode creation, bool deleteOnClose) {
-  return firstAnswer(&IStreamFactory::TryOpenSeekableOutStream, uri, share, creation, deleteOnClose);
-}
-
-P<IIOStream> CStreamManager::TryOpenIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                             bool deleteOnClose) {
-  return firstAnswer(&IStreamFactory::TryOpenIOStream, uri, share, creation, deleteOnClose);
-}
-
-P<IResetableIOStream> CStreamManager::TryOpenResetableIOStream(const P<IURI>& uri, ShareMode share,
-                                                               CreationMode creation, bool deleteOnClose) {
-  return firstAnswer(&IStreamFactory::TryOpenResetableIOStream, uri, share, creation, deleteOnClose);
-}
-
-P<ISeekableIOStream> CStreamManager::TryOpenSeekableIOStream(const P<IURI>& uri, ShareMode share,
-                                                             CreationMode creation, bool deleteOnClose) {
-  return firstAnswer(&IStreamFactory::TryOpenSeekableIOStream, uri, share, creation, deleteOnClose);
 }
 
 namespace {

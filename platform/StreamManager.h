@@ -13,46 +13,28 @@
 
 namespace lumo {
 
-// Every operation runs under the manager's one mutex, so the list never
-// changes while an open walks it, and opens through one manager are
-// serialized (factories run under the lock too).
+// The list of factories is kept under the manager's mutex; an open copies it
+// under the mutex and asks the factories outside it, so a factory that takes
+// long (a named pipe, a network file system) holds up no other thread's
+// opens, and a factory may add or remove factories while it runs.
 class CStreamManager : public CStreamFactory, public virtual IStreamManager {
  public:
   CStreamManager();
   // Starts with `first` registered. Nobody else sees the manager yet, so this
   // takes no lock: the process-wide manager is made under the lock that
-  // creates every process-wide object, and opens that run under the
-  // manager's mutex may create such objects, so that lock must never wait
-  // for the manager's mutex.
+  // creates every process-wide object, which must never wait for the
+  // manager's mutex.
   explicit CStreamManager(const P<IStreamFactory>& first);
 
   void AddFactory(const P<IStreamFactory>& factory) override;
   void RemoveFactory(const P<IStreamFactory>& factory) override;
 
-  P<IInStream> TryOpenInStream(const P<IURI>& uri, ShareMode share) override;
-  P<IResetableInStream> TryOpenResetableInStream(const P<IURI>& uri, ShareMode share) override;
-  P<ISeekableInStream> TryOpenSeekableInStream(const P<IURI>& uri, ShareMode share) override;
-  P<IOutStream> TryOpenOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                 bool deleteOnClose) override;
-  P<IResetableOutStream> TryOpenResetableOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                   bool deleteOnClose) override;
-  P<ISeekableOutStream> TryOpenSeekableOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                 bool deleteOnClose) override;
-  P<IIOStream> TryOpenIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                               bool deleteOnClose) override;
-  P<IResetableIOStream> TryOpenResetableIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                 bool deleteOnClose) override;
-  P<ISeekableIOStream> TryOpenSeekableIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                               bool deleteOnClose) override;
-
  protected:
   ~CStreamManager() override;
+  // The first non-empty answer of the factories registered when the open began.
+  P<IStreamBase> TryOpen(const P<IURI>& uri, const StreamRequest& request) override;
 
  private:
-  // The first non-empty answer of the registered factories' `open`.
-  template <class Stream, class... Params, class... Args>
-  P<Stream> firstAnswer(P<Stream> (IStreamFactory::*open)(Params...), const Args&... args);
-
   TCleaningSimpleArray<P<IStreamFactory>> factories{10};
   P<IMutex> mutex;
 };

@@ -16,6 +16,10 @@ packages=(
   unicode-data
   xvfb xauth imagemagick xdotool
   iso-codes
+  libisofs-dev libburn-dev libisoburn-dev
+  libcdio-dev libcdio-paranoia-dev
+  libsndfile1-dev libsamplerate0-dev
+  xorriso
 )
 
 missing=()

@@ -2,7 +2,6 @@
 #include "shell/Kyrell.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include <wx/init.h>
 
@@ -10,7 +9,6 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/Module.h"
 #include "compat/win32/Process.h"
-#include "compat/win32/Registry.h"
 #include "compat/win32/Sync.h"
 #include "compat/win32/Version.h"
 #include "langpacks/LangPackMan.h"
@@ -28,20 +26,6 @@ constexpr const char16_t* kEngineLibrary = u"orbcore.dll";
 constexpr const char16_t* kDriveLibrary = u"kvn_spti.dll";
 
 using InitWmiDrivesProc = int(WINAPI*)(const char16_t* registryKey);
-
-// The product key, or its subkey when one is given.
-CString SettingsPath(const CString& subkey) {
-  return subkey.IsEmpty() ? CString(CKyrellApp::kSettingsKey) : CKyrellApp::kSettingsKey + (u"\\" + subkey);
-}
-
-// The system's text for a registry failure, without its line break.
-CString ErrorText(LONG status) {
-  WCHAR text[512] = {};
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                static_cast<DWORD>(status), 0, text, std::size(text), nullptr);
-  while (length > 0 && (text[length - 1] == u'\r' || text[length - 1] == u'\n')) --length;
-  return CString(text, static_cast<int>(length));
-}
 
 void EndSecondInstance() { ExitProcess(0); }
 
@@ -232,58 +216,6 @@ void CKyrellApp::StopWxWidgets() {
   if (!m_wxStarted) return;
   wxEntryCleanup();
   m_wxStarted = false;
-}
-
-bool CKyrellApp::SettingsReadable() {
-  if (m_settingsStatus == kSettingsUnchecked) {
-    // Both hives are looked at before the first value is taken from either,
-    // so that a hive that is locked or damaged from the start yields no mix
-    // of stored values and defaults. After a failure nothing more is read: a
-    // locked hive costs one wait, not one per setting.
-    m_settingsStatus = ERROR_SUCCESS;
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-      compat::win32::ScopedKey key;
-      const LONG status = RegOpenKeyExW(root, kSettingsKey, 0, KEY_READ, key.Receive());
-      if (!NoteSettingsStatus(status)) break;
-    }
-  }
-  return m_settingsStatus == ERROR_SUCCESS;
-}
-
-bool CKyrellApp::NoteSettingsStatus(LONG status) {
-  if (status == ERROR_SUCCESS || compat::win32::IsMissingValue(status)) return true;
-  m_settingsStatus = status;
-  CString message = Localize(u"CKyrell.SettingsUnreadable",
-                             u"The settings of %APP_NAME% could not be read: %ERRORDESC% The program "
-                             u"starts with its default settings and leaves the stored settings as they are.");
-  ReplacePlaceholder(message, u"%APP_NAME%", m_displayName);
-  ReplacePlaceholder(message, u"%ERRORDESC%", ErrorText(status));
-  AfxMessageBox(message, MB_ICONERROR);
-  return false;
-}
-
-CString CKyrellApp::GetSettingString(CString subkey, CString name, CString defaultValue) {
-  const CString keyPath = SettingsPath(subkey);
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    if (!SettingsReadable()) break;
-    std::u16string text;
-    const LONG status = compat::win32::ReadRegText(root, keyPath, name, &text);
-    if (status == ERROR_SUCCESS) return CString(text);
-    if (!NoteSettingsStatus(status)) break;
-  }
-  return defaultValue;
-}
-
-int CKyrellApp::GetSettingInt(CString subkey, CString name, int defaultValue) {
-  const CString keyPath = SettingsPath(subkey);
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    if (!SettingsReadable()) break;
-    DWORD value = 0;
-    const LONG status = compat::win32::ReadRegDword(root, keyPath, name, &value);
-    if (status == ERROR_SUCCESS) return static_cast<int>(value);
-    if (!NoteSettingsStatus(status)) break;
-  }
-  return defaultValue;
 }
 
 CString CKyrellApp::ProgramFolder() {

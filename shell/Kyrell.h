@@ -103,6 +103,11 @@ class CKyrellApp : public CWinApp {
   void StopWxWidgets();
 
  private:
+  // GetSettingString and GetSettingInt over one of the typed registry reads;
+  // false when neither hive holds the value with the read's type.
+  template <class Value>
+  bool ReadSetting(const CString& subkey, const CString& name, LONG (*read)(HKEY, LPCWSTR, LPCWSTR, Value*),
+                   Value* value);
   bool SettingsReadable();
   // True when `status` leaves the settings readable; otherwise notes the
   // failure and tells the user.

@@ -4,7 +4,6 @@
 #include "compat/win32/File.h"
 #include "compat/win32/Module.h"
 #include "compat/win32/Resource.h"
-#include "compat/win32/Registry.h"
 #include "langpacks/Localize.h"
 #include "shell/CommandLine.h"
 #include "shell/Kyrell.h"

@@ -67,7 +67,7 @@ LAYERS = {
     "tests": (["shell", "peers", "tools", "tests"] + _BELOW_SHELL + _COMPAT,
               {"system", "wx", "test", "icu"}),
     "bench": (["shell", "peers"] + _BELOW_SHELL + _COMPAT, {"system", "wx", "bench", "icu"}),
-    "fuzz": (["shell", "peers"] + _BELOW_SHELL + _COMPAT, {"system", "fuzz"}),
+    "fuzz": (["shell", "peers", "tools"] + _BELOW_SHELL + _COMPAT, {"system", "fuzz"}),
 }
 
 # The C++ standard library, with the C library's headers in both spellings,

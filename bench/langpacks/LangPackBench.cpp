@@ -97,10 +97,11 @@ void BM_SelectPack(benchmark::State& state) {
 BENCHMARK(BM_SelectPack)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // Each round binds a new domain to the catalog, so its first lookup loads it.
+// The rounds are counted across repetitions: a domain name is never reused.
 void BM_GettextLoadCatalog(benchmark::State& state) {
   if (!UseGettext(state)) return;
   const Catalog& catalog = TheCatalog();
-  int round = 0;
+  static int round = 0;
   for (auto _ : state) {
     state.PauseTiming();
     const std::string domain = "bench" + std::to_string(round++);

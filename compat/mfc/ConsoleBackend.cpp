@@ -1,8 +1,11 @@
 // The console backend.
 #include "compat/mfc/ConsoleBackend.h"
 
+#include <langinfo.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "compat/mfc/MessageStyle.h"
@@ -26,6 +29,15 @@ std::u16string_view KindLabel(MessageKind kind) {
       break;
   }
   return u"";
+}
+
+// The bytes of a message for the terminal: the locale's own code page when
+// it names one, else UTF-8. A locale that names none (C, POSIX), or one this
+// machine has not installed, leaves the process in plain C, whose ASCII
+// could show few of the texts; terminals and logs read UTF-8 then.
+std::string TerminalBytes(std::u16string_view text) {
+  if (std::strcmp(nl_langinfo(CODESET), "ANSI_X3.4-1968") == 0) return compat::win32::Utf16ToUtf8(text);
+  return compat::win32::Utf16ToAnsi(text);
 }
 
 }  // namespace
@@ -54,7 +66,7 @@ int ConsoleBackend::MessageBox(LPCWSTR text, LPCWSTR /*caption*/, UINT type) {
     }
   }
   block += u'\n';
-  const std::string bytes = compat::win32::Utf16ToAnsi(block);
+  const std::string bytes = TerminalBytes(block);
   std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   std::fflush(stderr);
   return DefaultAnswer(type);

@@ -57,33 +57,56 @@ DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DW
 
 namespace compat::win32 {
 
+namespace {
+
+struct ErrnoCode {
+  int err;
+  DWORD code;
+};
+
+// Every errno the calls of this tree can meet, with the code Windows reports
+// for the same failure. ENOENT is not here: its code depends on what is missing.
+constexpr ErrnoCode kErrnoCodes[] = {
+    {0, ERROR_SUCCESS},
+    {ENOTDIR, ERROR_PATH_NOT_FOUND},
+    {ELOOP, ERROR_CANT_RESOLVE_FILENAME},
+    {EACCES, ERROR_ACCESS_DENIED},
+    {EPERM, ERROR_ACCESS_DENIED},
+    {EROFS, ERROR_ACCESS_DENIED},
+    {EISDIR, ERROR_ACCESS_DENIED},
+    {EEXIST, ERROR_ALREADY_EXISTS},
+    {ENOTEMPTY, ERROR_DIR_NOT_EMPTY},
+    {EXDEV, ERROR_NOT_SAME_DEVICE},
+    {EBADF, ERROR_INVALID_HANDLE},
+    {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+    {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENOSPC, ERROR_DISK_FULL},
+    {EDQUOT, ERROR_DISK_FULL},
+    {EFBIG, ERROR_FILE_TOO_LARGE},
+    {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
+    {EINVAL, ERROR_INVALID_PARAMETER},
+    {EOVERFLOW, ERROR_ARITHMETIC_OVERFLOW},
+    {ESPIPE, ERROR_SEEK_ON_DEVICE},
+    {EPIPE, ERROR_BROKEN_PIPE},
+    {ENXIO, ERROR_PIPE_NOT_CONNECTED},
+    {EAGAIN, ERROR_LOCK_VIOLATION},
+    {EBUSY, ERROR_SHARING_VIOLATION},
+    {ETXTBSY, ERROR_SHARING_VIOLATION},
+    {EIO, ERROR_READ_FAULT},
+    {ENODEV, ERROR_NOT_READY},
+    {ENOSYS, ERROR_NOT_SUPPORTED},
+    {EOPNOTSUPP, ERROR_NOT_SUPPORTED},
+};
+
+}  // namespace
+
 DWORD ErrorFromErrno(int err, bool missingFolder) {
-  switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return missingFolder ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EXDEV: return ERROR_NOT_SAME_DEVICE;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case EPIPE: return ERROR_BROKEN_PIPE;
-    case EBUSY:
-    case ETXTBSY: return ERROR_SHARING_VIOLATION;
-    case EIO: return ERROR_READ_FAULT;
-    case ENOSYS:
-    case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;
-    default: return ERROR_INVALID_FUNCTION;
+  if (err == ENOENT) return missingFolder ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+  for (const ErrnoCode& row : kErrnoCodes) {
+    if (row.err == err) return row.code;
   }
+  return ERROR_INVALID_FUNCTION;
 }
 
 }  // namespace compat::win32

@@ -38,15 +38,19 @@
   X(ERROR_PROC_NOT_FOUND, 127, "The specified procedure could not be found.") \
   X(ERROR_NEGATIVE_SEEK, 131, \
     "An attempt was made to move the file pointer before the beginning of the file.") \
+  X(ERROR_SEEK_ON_DEVICE, 132, "The file pointer cannot be set on the specified device or file.") \
   X(ERROR_DIR_NOT_EMPTY, 145, "The directory is not empty.") \
   X(ERROR_BAD_PATHNAME, 161, "The specified path is invalid.") \
   X(ERROR_ALREADY_EXISTS, 183, "Cannot create a file when that file already exists.") \
   X(ERROR_ENVVAR_NOT_FOUND, 203, "The system could not find the environment option that was entered.") \
   X(ERROR_FILENAME_EXCED_RANGE, 206, "The filename or extension is too long.") \
+  X(ERROR_FILE_TOO_LARGE, 223, "The file size exceeds the limit allowed and cannot be saved.") \
+  X(ERROR_PIPE_NOT_CONNECTED, 233, "No process is on the other end of the pipe.") \
   X(ERROR_MORE_DATA, 234, "More data is available.") \
   X(ERROR_NO_MORE_ITEMS, 259, "No more data is available.") \
   X(ERROR_DIRECTORY, 267, "The directory name is invalid.") \
   X(ERROR_NOT_OWNER, 288, "Attempt to release mutex not owned by caller.") \
+  X(ERROR_ARITHMETIC_OVERFLOW, 534, "Arithmetic result exceeded 32 bits.") \
   X(ERROR_MR_MID_NOT_FOUND, 317, \
     "The system cannot find message text for message number 0x%1 in the message file for %2.") \
   X(ERROR_INVALID_FLAGS, 1004, "Invalid flags.") \
@@ -69,7 +73,8 @@
   X(ERROR_RESOURCE_TYPE_NOT_FOUND, 1813, "The specified resource type cannot be found in the image file.") \
   X(ERROR_RESOURCE_NAME_NOT_FOUND, 1814, "The specified resource name cannot be found in the image file.") \
   X(ERROR_RESOURCE_LANG_NOT_FOUND, 1815, \
-    "The specified resource language ID cannot be found in the image file.")
+    "The specified resource language ID cannot be found in the image file.") \
+  X(ERROR_CANT_RESOLVE_FILENAME, 1921, "The name of the file cannot be resolved by the system.")
 
 #define COMPAT_WIN32_ERROR_CONSTANT(name, code, text) inline constexpr long name = code;
 COMPAT_WIN32_ERRORS(COMPAT_WIN32_ERROR_CONSTANT)

@@ -266,8 +266,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
   }
   const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 
-  OpenFiles& files = Files();
-  std::lock_guard guard(files.lock);
+  // The open itself runs without the open-file lock, so one slow open (a
+  // network file system) holds up no other thread's; what it found is
+  // checked against the other handles under the lock afterwards.
   int fd = -1;
   bool existed = false;
   if (creation == CREATE_NEW) {
@@ -299,6 +300,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
     return refuse(ErrorFromErrno(errno));
   }
   const FileId id{st.st_dev, st.st_ino};
+  OpenFiles& files = Files();
+  std::lock_guard guard(files.lock);
   if (files.Conflicts(id, sharing)) return refuse(ERROR_SHARING_VIOLATION);
   if (existed && (sharing.write || sharing.remove) && IsReadOnly(st, *path)) return refuse(ERROR_ACCESS_DENIED);
   if (existed && truncates && ftruncate(fd, 0) != 0) return refuse(ErrorFromErrno(errno));
@@ -386,11 +389,14 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
 BOOL WINAPI SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD moveMethod) {
   const auto file = FileOf(handle);
   if (!file) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+  // The pointer moves only to a target that is accepted: the end is the
+  // file's size as the system reports it, not a move there first.
   off_t base = 0;
   if (moveMethod == FILE_CURRENT) {
     base = lseek(file->fd(), 0, SEEK_CUR);
   } else if (moveMethod == FILE_END) {
-    base = lseek(file->fd(), 0, SEEK_END);
+    struct stat st;
+    base = fstat(file->fd(), &st) == 0 ? st.st_size : -1;
   } else if (moveMethod != FILE_BEGIN) {
     return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
   }

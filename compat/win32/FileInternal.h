@@ -26,6 +26,13 @@ bool SharingForbids(const struct stat& st, bool read, bool write, bool remove, D
 // this user.
 bool IsReadOnly(const struct stat& st, const std::string& path);
 
+// Renames `from` to `to` without replacing anything that is there: 0, or -1
+// with errno (EEXIST when the name is taken). `folder` says what `from` is.
+int RenameNoReplace(const std::string& from, const std::string& to, bool folder);
+
+// Writes every byte read from `in` to `out`; false with errno on failure.
+bool CopyBytes(int in, int out);
+
 // Sets the last-error code and answers `result`: `return Fail(ERROR_..., FALSE);`.
 template <class T>
 T Fail(DWORD error, T result) {

@@ -15,25 +15,10 @@
 #include "compat/win32/FileInternal.h"
 #include "compat/win32/Path.h"
 
-using namespace compat::win32;
+namespace compat::win32 {
 
-namespace {
-
-constexpr DWORD kKnownMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
-
-std::optional<std::string> MapPath(LPCWSTR path) {
-  if (path == nullptr) return Fail<std::optional<std::string>>(ERROR_INVALID_PARAMETER, std::nullopt);
-  std::optional<std::string> result = PosixPath(path);
-  if (!result) SetLastError(ERROR_PATH_NOT_FOUND);
-  return result;
-}
-
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
-// Renames `from` to `to` without replacing anything that is there; errno
-// EEXIST when something is. File systems without the kernel's no-replace
-// rename fall back to a hard link for files, which refuses an existing name
-// just as atomically.
+// File systems without the kernel's no-replace rename fall back to a hard
+// link for files, which refuses an existing name just as atomically.
 int RenameNoReplace(const std::string& from, const std::string& to, bool folder) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
@@ -49,7 +34,6 @@ int RenameNoReplace(const std::string& from, const std::string& to, bool folder)
   return unlink(from.c_str());
 }
 
-// Writes every byte of `in` to `out`.
 bool CopyBytes(int in, int out) {
   char buffer[64 * 1024];
   for (;;) {
@@ -67,6 +51,23 @@ bool CopyBytes(int in, int out) {
     }
   }
 }
+
+}  // namespace compat::win32
+
+using namespace compat::win32;
+
+namespace {
+
+constexpr DWORD kKnownMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
+
+std::optional<std::string> MapPath(LPCWSTR path) {
+  if (path == nullptr) return Fail<std::optional<std::string>>(ERROR_INVALID_PARAMETER, std::nullopt);
+  std::optional<std::string> result = PosixPath(path);
+  if (!result) SetLastError(ERROR_PATH_NOT_FOUND);
+  return result;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Copies the regular file `from` (described by `st`) to `to`: the bytes go
 // into a hidden file in the target's folder first, which then takes the

@@ -105,7 +105,10 @@ Registry& TheRegistry() {
   return *registry;
 }
 
+// Makes the hive folder and whatever is missing above it; a folder that is
+// there already costs one call.
 void MakeFolders(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0700) == 0 || errno != ENOENT) return;
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     mkdir(folder.substr(0, slash).c_str(), 0700);
     if (slash == std::string::npos) break;
@@ -444,7 +447,7 @@ LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value) 
   std::vector<BYTE> data(256);
   for (;;) {
     auto size = static_cast<DWORD>(data.size());
-    const LONG status = RegGetValueW(key, subKey, name, RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    const LONG status = RegGetValueW(key, subKey, name, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, data.data(), &size);
     if (status == ERROR_MORE_DATA) {
       data.resize(size);
       continue;

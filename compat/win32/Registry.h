@@ -141,8 +141,10 @@ class ScopedKey {
 
 // Typed reads over RegGetValueW: ERROR_SUCCESS with the value, else the
 // call's code (ERROR_FILE_NOT_FOUND, ERROR_UNSUPPORTED_TYPE, or what kept
-// the hive from being read) and `value` untouched. Text ends at its first
-// terminator; a DWORD must be exactly four bytes.
+// the hive from being read) and `value` untouched. Each takes its one type
+// only: text is REG_SZ (an expandable string is another type, not expanded
+// text) and ends at its first terminator; a number is a REG_DWORD of exactly
+// four bytes.
 LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value);
 LONG ReadRegDword(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD* value);
 // Whether a read that failed with `status` only found no value of the type

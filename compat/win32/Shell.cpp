@@ -2,7 +2,10 @@
 // allocator, item-ID lists and the desktop folder that makes them.
 #include "compat/win32/Shell.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
@@ -20,6 +23,7 @@
 #include "compat/win32/FileInternal.h"
 #include "compat/win32/Path.h"
 #include "compat/win32/ShellFolders.h"
+#include "compat/win32/ShellInternal.h"
 
 namespace fs = std::filesystem;
 using namespace compat::win32;
@@ -47,54 +51,139 @@ std::string PercentEncoded(const std::string& path) {
 // The user's trash of the freedesktop desktops.
 fs::path TrashFolder() { return fs::path(SpecialFolderPath(CSIDL_LOCAL_APPDATA)) / "Trash"; }
 
-// Moves the item into the trash with its .trashinfo record, so the desktop's
-// file manager can put it back. The record is claimed first (exclusive
-// create), so two deletions never pick the same name.
-std::error_code MoveToTrash(const fs::path& item) {
-  std::error_code error;
-  const fs::path trash = TrashFolder();
-  fs::create_directories(trash / "files", error);
-  if (!error) fs::create_directories(trash / "info", error);
-  std::string absolute = error ? std::string() : fs::absolute(item, error).lexically_normal().string();
-  if (error) return error;
-  while (absolute.size() > 1 && absolute.ends_with('/')) absolute.pop_back();
-  const std::string base(LastComponent(absolute));
+// The n-th name the trash tries for `base`: "a.txt", then "a.2.txt",
+// "a.3.txt"; a name whose only dot leads it (".profile") takes the number last.
+std::string TrashName(const std::string& base, int n) {
+  if (n == 1) return base;
+  const std::size_t dot = base.rfind('.');
+  const std::size_t cut = dot == std::string::npos || dot == 0 ? base.size() : dot;
+  return base.substr(0, cut) + "." + std::to_string(n) + base.substr(cut);
+}
+
+// Copies the item at `from` to the new name `to`: a file with its mode and
+// times, a symbolic link as a link, a folder with everything in it. A pipe,
+// device or socket is refused (ENOTSUP) unopened, so nothing waits on it.
+// Answers 0 or the errno; on failure nothing it made is left, and an
+// existing `to` (EEXIST) is never touched.
+int CopyItem(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) return errno;
+  if (S_ISLNK(st.st_mode)) {
+    std::string target(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    const ssize_t n = readlink(from.c_str(), target.data(), target.size());
+    if (n < 0) return errno;
+    target.resize(static_cast<std::size_t>(n));
+    return symlink(target.c_str(), to.c_str()) == 0 ? 0 : errno;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    if (mkdir(to.c_str(), 0700) != 0) return errno;
+    int err = 0;
+    DIR* folder = opendir(from.c_str());
+    if (folder == nullptr) err = errno;
+    while (err == 0) {
+      errno = 0;
+      const dirent* entry = readdir(folder);
+      if (entry == nullptr) {
+        err = errno;
+        break;
+      }
+      const std::string_view name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      err = CopyItem(from + "/" + entry->d_name, to + "/" + entry->d_name);
+    }
+    if (folder != nullptr) closedir(folder);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (err == 0 && (chmod(to.c_str(), st.st_mode & 07777) != 0 || utimensat(AT_FDCWD, to.c_str(), times, 0) != 0)) {
+      err = errno;
+    }
+    if (err != 0) {
+      std::error_code ignored;
+      fs::remove_all(to, ignored);
+    }
+    return err;
+  }
+  if (!S_ISREG(st.st_mode)) return ENOTSUP;
+  const struct Source {
+    ~Source() {
+      if (fd >= 0) close(fd);
+    }
+    int fd;
+  } in{open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  if (in.fd < 0) return errno;
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) return errno;
+  const timespec times[2] = {st.st_atim, st.st_mtim};
+  int err = CopyBytes(in.fd, out) && fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0 ? 0 : errno;
+  // Where the file system reports a failed write only now.
+  if (close(out) != 0 && err == 0) err = errno;
+  if (err != 0) unlink(to.c_str());
+  return err;
+}
+
+// Claims the record `info` of a new trash entry (exclusive create, so two
+// deletions never pick the same name): 0, or the errno.
+int WriteTrashInfo(const fs::path& info, const std::string& absolute) {
+  std::FILE* file = std::fopen(info.c_str(), "wx");
+  if (!file) return errno;
   char stamp[32];
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-  for (std::int32_t n = 1;; ++n) {
-    const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+  const std::string path = PercentEncoded(absolute);
+  int err = std::fprintf(file, "[Trash Info]\nPath=%s\nDeletionDate=%s\n", path.c_str(), stamp) < 0 ? errno : 0;
+  if (std::fclose(file) != 0 && err == 0) err = errno;
+  if (err != 0) unlink(info.c_str());
+  return err;
+}
+
+}  // namespace
+
+namespace compat::win32 {
+
+DWORD MoveToTrash(const std::string& item, TrashMove how) {
+  std::error_code error;
+  const fs::path trash = TrashFolder();
+  fs::create_directories(trash / "files", error);
+  if (!error) fs::create_directories(trash / "info", error);
+  if (error) return ErrorFromErrno(error.value());
+  std::string absolute = item;
+  while (absolute.size() > 1 && absolute.ends_with('/')) absolute.pop_back();
+  struct stat st;
+  if (lstat(absolute.c_str(), &st) != 0) return PathError(errno, absolute);
+  const bool folder = S_ISDIR(st.st_mode);
+  const std::string base(LastComponent(absolute));
+  for (int n = 1;; ++n) {
+    const std::string name = TrashName(base, n);
     const fs::path info = trash / "info" / (name + ".trashinfo");
-    std::FILE* file = std::fopen(info.c_str(), "wx");
-    if (!file) {
-      if (errno == EEXIST) continue;
-      return {errno, std::generic_category()};
+    const std::string target = trash / "files" / name;
+    int err = WriteTrashInfo(info, absolute);
+    if (err == EEXIST) continue;
+    if (err != 0) return ErrorFromErrno(err);
+    err = how == TrashMove::kCopy ? EXDEV : RenameNoReplace(absolute, target, folder) == 0 ? 0 : errno;
+    if (err == EXDEV) {
+      // Another file system: the copy lands in the trash before the original
+      // goes, so the item exists somewhere at every moment.
+      err = CopyItem(absolute, target);
+      if (err == 0) fs::remove_all(absolute, error);
     }
-    std::fprintf(file, "[Trash Info]\nPath=%s\nDeletionDate=%s\n", PercentEncoded(absolute).c_str(), stamp);
-    std::fclose(file);
-    const fs::path target = trash / "files" / name;
-    fs::rename(absolute, target, error);
-    if (error == std::errc::cross_device_link) {
-      // Another file system: the copy lands in the trash before the
-      // original goes, so the item exists somewhere at every moment.
-      error.clear();
-      fs::copy(absolute, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-      if (!error) fs::remove_all(absolute, error);
-    }
-    if (error) fs::remove(info);
-    return error;
+    if (err == 0) return ERROR_SUCCESS;
+    unlink(info.c_str());
+    // A name taken in files/ alone (another program's leftover) is passed by.
+    if (err != EEXIST) return ErrorFromErrno(err);
   }
 }
+
+}  // namespace compat::win32
+
+namespace {
 
 DWORD TrashOne(LPCWSTR name) {
   const std::optional<std::string> path = PosixPath(name);
   if (!path) return ERROR_PATH_NOT_FOUND;
-  struct stat st;
-  if (lstat(path->c_str(), &st) != 0) return PathError(errno, *path);
-  const std::error_code error = MoveToTrash(*path);
-  return error ? ErrorFromErrno(error.value()) : ERROR_SUCCESS;
+  std::error_code error;
+  const fs::path absolute = fs::absolute(*path, error);
+  return error ? ErrorFromErrno(error.value()) : MoveToTrash(absolute.lexically_normal().string());
 }
 
 // ---------------------------------------------------------------------------

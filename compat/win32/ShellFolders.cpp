@@ -7,9 +7,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <string_view>
 
+#include "compat/win32/ConfigFile.h"
 #include "compat/win32/Path.h"
 #include "compat/win32/Registry.h"
 #include "compat/win32/RegistryHive.h"
@@ -30,21 +31,36 @@ std::string BaseDir(const char* variable, std::string_view fallback) {
   return Home() + "/" + std::string(fallback);
 }
 
-// An entry of user-dirs.dirs (XDG_DESKTOP_DIR="$HOME/Desktop"): a value that
-// is neither absolute nor below $HOME is ignored, as the desktop ignores it.
+// An entry of user-dirs.dirs, or the fallback below $HOME.
 std::string UserDir(std::string_view entry, std::string_view fallback) {
-  std::ifstream dirs(BaseDir("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
-  const std::string prefix = std::string(entry) + "=\"";
-  std::string line;
+  const std::string home = Home();
+  const std::optional<std::string> text = ReadConfigFile(BaseDir("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+  std::string found = text ? UserDirsEntry(*text, entry, home) : std::string();
+  return found.empty() ? home + "/" + std::string(fallback) : found;
+}
+
+}  // namespace
+
+// XDG_DESKTOP_DIR="$HOME/Desktop": a value that is neither absolute nor below
+// $HOME is ignored, as the desktop ignores it; the last valid line counts.
+std::string UserDirsEntry(std::string_view text, std::string_view entry, const std::string& home) {
   std::string found;
-  while (std::getline(dirs, line)) {
-    if (!line.starts_with(prefix) || !line.ends_with('"')) continue;
-    const std::string value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
-    if (value.starts_with("$HOME")) found = Home() + value.substr(5);
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (line.size() < entry.size() + 3 || !line.starts_with(entry) || line.substr(entry.size(), 2) != "=\"" ||
+        !line.ends_with('"')) {
+      continue;
+    }
+    const std::string_view value = line.substr(entry.size() + 2, line.size() - entry.size() - 3);
+    if (value.starts_with("$HOME")) found = home + std::string(value.substr(5));
     else if (value.starts_with('/')) found = value;
   }
-  return found.empty() ? Home() + "/" + std::string(fallback) : found;
+  return found;
 }
+
+namespace {
 
 constexpr std::u16string_view kShellFoldersPath[] = {u"Software", u"Microsoft", u"Windows", u"CurrentVersion",
                                                       u"Explorer", u"Shell Folders"};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace compat::win32 {
 
@@ -18,6 +19,11 @@ class Hive;
 //   Local AppData:      $XDG_DATA_HOME, else ~/.local/share
 //   Windows:            the root of drive Z:
 std::string SpecialFolderPath(int folder);
+
+// The folder an entry of user-dirs.dirs (`entry` is "XDG_DESKTOP_DIR")
+// names in `text`, the file's contents, with $HOME standing for `home`;
+// empty when no valid line names it.
+std::string UserDirsEntry(std::string_view text, std::string_view entry, const std::string& home);
 
 // Gives the current user's hive the key
 // Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders with the

@@ -1,7 +1,11 @@
-// Finds the optical drives in sysfs (block devices whose SCSI peripheral type
-// is 5, CD/DVD) and records them in the registry. $KVN_SPTI_SYSFS replaces
-// /sys, so tests can hand it a tree of their own.
+// Finds the optical drives through libburn (or, when $KVN_SPTI_SYSFS names a
+// tree of its own for tests, in that sysfs tree: block devices whose SCSI
+// peripheral type is 5, CD/DVD), gives each a drive letter and records them
+// in the registry.
 #include "peers/kvn_spti/DriveAccess.h"
+
+#include <libburn/libburn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,37 +25,121 @@ namespace fs = std::filesystem;
 constexpr std::string_view kOpticalType = "5";
 
 struct Drive {
-  std::string name;  // the block device, "sr0"
+  std::string device;  // the device file, "/dev/sr0"
   std::string vendor;
   std::string model;
+  std::string media;  // what it writes, "CD-R CD-RW DVD-R"; empty when unknown
+  char16_t letter = 0;
 };
+
+// Blanks that pad SCSI inquiry data, off both ends.
+std::string Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+}
 
 // A sysfs attribute's first line without the blanks that pad SCSI inquiry data.
 std::string ReadAttribute(const fs::path& file) {
   std::ifstream in(file);
   std::string text;
   std::getline(in, text);
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+  return Trimmed(text);
+}
+
+std::vector<Drive> FindSysfsDrives(const fs::path& root) {
+  std::vector<Drive> drives;
+  std::error_code error;
+  for (fs::directory_iterator it(root / "block", error), end; !error && it != end; it.increment(error)) {
+    const fs::path device = it->path() / "device";
+    if (ReadAttribute(device / "type") != kOpticalType) continue;
+    drives.push_back({"/dev/" + it->path().filename().string(), ReadAttribute(device / "vendor"),
+                      ReadAttribute(device / "model"), "", 0});
+  }
+  return drives;
+}
+
+// The drives libburn finds, with the media each can write. libburn is
+// started and finished around the scan, which grabs no drive.
+std::vector<Drive> FindLibburnDrives() {
+  std::vector<Drive> drives;
+  if (burn::burn_initialize() != 1) return drives;
+  burn::burn_msgs_set_severities(const_cast<char*>("NEVER"), const_cast<char*>("NEVER"), const_cast<char*>(""));
+  burn::burn_drive_info* infos = nullptr;
+  unsigned int count = 0;
+  // The scan runs on a thread of libburn's: asked again until it is done, so
+  // that no drive operation is still going on when a burn starts later in
+  // the same process.
+  int scanned = 0;
+  while ((scanned = burn::burn_drive_scan(&infos, &count)) == 0) usleep(1000);
+  if (scanned > 0) {
+    for (unsigned int i = 0; i < count; ++i) {
+      char address[BURN_DRIVE_ADR_LEN] = {};
+      if (burn::burn_drive_get_adr(&infos[i], address) <= 0) continue;
+      std::string media;
+      const burn::burn_drive_info& info = infos[i];
+      const std::pair<bool, const char*> kinds[] = {{info.write_cdr != 0, "CD-R"}, {info.write_cdrw != 0, "CD-RW"},
+                                                    {info.write_dvdr != 0, "DVD-R"}, {info.write_dvdram != 0, "DVD-RAM"}};
+      for (const auto& [writes, name] : kinds) {
+        if (writes) media += media.empty() ? name : std::string(" ") + name;
+      }
+      drives.push_back({address, Trimmed(infos[i].vendor), Trimmed(infos[i].product), media, 0});
+    }
+  }
+  if (infos != nullptr) burn::burn_drive_info_free(infos);
+  burn::burn_finish();
+  return drives;
+}
+
+// Reads the pins below `<key>\Letters`: values named "E:" holding a device path.
+std::vector<std::pair<char16_t, std::string>> ReadPins(HKEY parent) {
+  std::vector<std::pair<char16_t, std::string>> pins;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, u"Letters", 0, KEY_READ, &key) != ERROR_SUCCESS) return pins;
+  for (DWORD index = 0;; ++index) {
+    char16_t name[16];
+    char16_t data[1024];
+    DWORD nameLength = static_cast<DWORD>(std::size(name)), type = 0, bytes = sizeof data;
+    const LONG status = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) continue;
+    char16_t letter = nameLength == 2 && name[1] == u':' ? name[0] : 0;
+    if (letter >= u'a' && letter <= u'z') letter = static_cast<char16_t>(letter - u'a' + u'A');
+    if (type != REG_SZ || letter < u'D' || letter > u'Z') continue;
+    std::u16string path(data, bytes / sizeof(char16_t));
+    while (!path.empty() && path.back() == 0) path.pop_back();
+    pins.emplace_back(letter, compat::win32::Utf16ToUtf8(path));
+  }
+  RegCloseKey(key);
+  return pins;
+}
+
+// sr2 before sr10: shorter paths first, then by path. A pinned device takes
+// its letter; the others take D:, E:, ... in that order, skipping letters
+// pinned to any device (present or not), so a pinned letter never moves.
+void AssignLetters(std::vector<Drive>& drives, const std::vector<std::pair<char16_t, std::string>>& pins) {
+  std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) {
+    return a.device.size() != b.device.size() ? a.device.size() < b.device.size() : a.device < b.device;
+  });
+  std::vector<bool> taken(26, false);
+  for (const auto& [letter, path] : pins) taken[letter - u'A'] = true;
+  for (Drive& drive : drives) {
+    for (const auto& [letter, path] : pins) {
+      if (path == drive.device && drive.letter == 0) drive.letter = letter;
+    }
+  }
+  char16_t next = u'D';
+  for (Drive& drive : drives) {
+    if (drive.letter != 0) continue;
+    while (next <= u'Z' && taken[next - u'A']) ++next;
+    if (next > u'Z') break;
+    drive.letter = next++;
+  }
 }
 
 std::vector<Drive> FindOpticalDrives() {
   const char* root = std::getenv("KVN_SPTI_SYSFS");
-  const fs::path block = fs::path(root != nullptr && *root != 0 ? root : "/sys") / "block";
-  std::vector<Drive> drives;
-  std::error_code error;
-  for (fs::directory_iterator it(block, error), end; !error && it != end; it.increment(error)) {
-    const fs::path device = it->path() / "device";
-    if (ReadAttribute(device / "type") != kOpticalType) continue;
-    drives.push_back({it->path().filename().string(), ReadAttribute(device / "vendor"),
-                      ReadAttribute(device / "model")});
-  }
-  // sr2 before sr10: shorter names first, then by name.
-  std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) {
-    return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : a.name < b.name;
-  });
-  return drives;
+  return root != nullptr && *root != 0 ? FindSysfsDrives(root) : FindLibburnDrives();
 }
 
 LONG SetText(HKEY key, const char16_t* name, const std::string& text) {
@@ -73,9 +161,12 @@ LONG RecordDrive(HKEY parent, size_t index, const Drive& drive) {
   LONG status = RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (status != ERROR_SUCCESS) return status;
-  status = SetText(key, u"Device", "/dev/" + drive.name);
+  status = SetText(key, u"Device", drive.device);
   if (status == ERROR_SUCCESS) status = SetOrDeleteText(key, u"Vendor", drive.vendor);
   if (status == ERROR_SUCCESS) status = SetOrDeleteText(key, u"Model", drive.model);
+  if (status == ERROR_SUCCESS) status = SetOrDeleteText(key, u"Media", drive.media);
+  const char letter[3] = {static_cast<char>(drive.letter), ':', 0};
+  if (status == ERROR_SUCCESS) status = SetOrDeleteText(key, u"Letter", drive.letter != 0 ? letter : "");
   RegCloseKey(key);
   return status;
 }
@@ -89,7 +180,7 @@ LONG ForgetDrivesFrom(HKEY parent, size_t count) {
     const LONG status = RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS) return status;
-    bool current = false;
+    bool current = std::u16string_view(name, length) == u"Letters";
     for (size_t i = 0; i < count && !current; ++i)
       current = std::u16string_view(name, length) == compat::win32::Utf8ToUtf16(std::to_string(i));
     if (!current) stale.emplace_back(name, length);
@@ -105,11 +196,12 @@ LONG ForgetDrivesFrom(HKEY parent, size_t count) {
 
 KVN_SPTI_API std::int32_t WINAPI InitWmiDrives(const char16_t* registryKeyText) {
   if (registryKeyText == nullptr || *registryKeyText == 0) return -1;
-  const std::vector<Drive> drives = FindOpticalDrives();
+  std::vector<Drive> drives = FindOpticalDrives();
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, registryKeyText, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return -1;
+  AssignLetters(drives, ReadPins(key));
   // Values written as they stand cost nothing, so a start on an unchanged
   // machine writes nothing to disk.
   LONG status = ERROR_SUCCESS;

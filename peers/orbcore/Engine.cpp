@@ -14,14 +14,21 @@
 #include <string>
 #include <thread>
 
+#include "compat/win32/Path.h"
+#include "compat/win32/StringConv.h"
+#include "peers/orbcore/ConsoleRun.h"
 #include "peers/orbcore/ConsoleSummary.h"
+#include "peers/orbcore/Drives.h"
+#include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/EngineMenu.h"
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "peers/orbcore/Json.h"
+#include "peers/orbcore/PackTexts.h"
 #include "peers/orbcore/RecordDump.h"
 #include "peers/orbcore/RecordText.h"
 #include "peers/orbcore/Script.h"
+#include "peers/orbcore/Tasks.h"
 
 #define ORBCORE_EXPORT __attribute__((visibility("default")))
 
@@ -36,6 +43,9 @@ namespace orbcore {
 namespace {
 
 // What StartIgnis hands back: the first 32 bits say whether the run succeeded.
+// Where the shell keeps its settings, when the record does not say.
+constexpr const char kDefaultSettingsKey[] = "SOFTWARE\\korvane\\Korvane Orbweave 9";
+
 struct IgnisResults {
   std::uint32_t succeeded;
 };
@@ -121,6 +131,12 @@ class Session {
  public:
   explicit Session(LaunchRecord& record) : record_(record), form_(DetectTextForm()) {
     MainWindow().store(reinterpret_cast<HWND>(this));
+    // The engine's texts in the language the shell chose; English without a pack.
+    if (const std::optional<std::string> pack = DecodeText(record.languagePackPath, form_)) {
+      if (const std::optional<std::string> path = compat::win32::PosixPath(compat::win32::Utf8ToUtf16(*pack))) {
+        LoadPackTexts(*path, texts_);
+      }
+    }
   }
 
   ~Session() {
@@ -161,14 +177,28 @@ class Session {
         view.idle = [this] {
           if (record_.idle != nullptr) record_.idle(0);
         };
+        if (IsWritingTask(view)) {
+          view.places = Places(view);
+          view.drives = RecordedDrives(SettingsKey());
+          view.autostart = Env("ORBCORE_AUTOSTART") != nullptr && std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
+          view.run = [this, &view](const TaskPlaces& places, TaskObserver& observer) {
+            TaskOutcome outcome = RunTask(view, places, observer);
+            windowTaskFailed_ = !outcome.Succeeded();
+            return outcome;
+          };
+        }
         if (show(&view) == kWindowClosed) {
           windowShown_ = true;
-          return RunResult::Success;
+          return windowTaskFailed_ ? RunResult::Failure : RunResult::Success;
         }
         std::cerr << "orbcore: the application cannot show windows; printing a summary instead\n";
+        PrintConsoleSummary(MakeView(), std::cout);
+        return RunResult::Success;
       }
     }
-    PrintConsoleSummary(MakeView(), std::cout);
+    EngineView view = MakeView();
+    if (IsWritingTask(view)) return RunWithoutWindow(view);
+    PrintConsoleSummary(view, std::cout);
     return RunResult::Success;
   }
 
@@ -183,9 +213,40 @@ class Session {
   // The view with the menu bar built, as the window and the summary show it.
   EngineView MakeView() {
     EngineView view = MakeEngineView(record_, form_);
+    view.texts = &texts_;
     if (bar_ == nullptr) Build("build");
     view.menuBar = ReadMenu(bar_);
     return view;
+  }
+
+  // The task to its end: ORBCORE_TARGET names an image file to write instead
+  // of a disc (a folder for a rip), ORBCORE_SOURCE an image to read instead
+  // of a disc.
+  RunResult RunWithoutWindow(const EngineView& view) {
+    const TaskPlaces places = Places(view);
+    TaskOutcome outcome;
+    {
+      ConsoleObserver observer(std::cerr, isatty(STDERR_FILENO) == 1, texts_);
+      outcome = RunTask(view, places, observer);
+    }
+    if (outcome.Succeeded()) return RunResult::Success;
+    std::cerr << "orbcore: " << FailureMessage(outcome, texts_);
+    if (!outcome.detail.empty()) std::cerr << " (" << outcome.detail << ')';
+    std::cerr << '\n';
+    return RunResult::Failure;
+  }
+
+  std::string SettingsKey() const { return DecodeText(record_.settingsKey, form_).value_or(kDefaultSettingsKey); }
+
+  // ORBCORE_TARGET and ORBCORE_SOURCE name image files (a rip's target is a
+  // folder) that stand in for the drive, which -selectdrive chooses.
+  TaskPlaces Places(const EngineView& view) const {
+    TaskPlaces places;
+    if (const char* target = Env("ORBCORE_TARGET")) places.target = target;
+    if (const char* source = Env("ORBCORE_SOURCE")) places.source = source;
+    places.drive = ChosenDrive(SettingsKey(), view.drive).value_or("");
+    places.newDisc = Env("ORBCORE_NEW_DISC") != nullptr && std::string_view(Env("ORBCORE_NEW_DISC")) == "1";
+    return places;
   }
 
   static unsigned CloseAfter() {
@@ -237,7 +298,7 @@ class Session {
   // A fresh engine bar, handed to the shell to add its entries.
   void Build(const std::string& name) {
     if (bar_ != nullptr) DestroyMenu(bar_);
-    bar_ = CreateEngineMenuBar(DecodeText(record_.displayName, form_).value_or(""));
+    bar_ = CreateEngineMenuBar(DecodeText(record_.displayName, form_).value_or(""), texts_);
     if (record_.menuBuild != nullptr) record_.menuBuild(bar_);
     steps_.Push(CallbackStep(name, record_.menuBuild != nullptr, JsonValue()));
   }
@@ -258,6 +319,8 @@ class Session {
   HMENU bar_ = nullptr;
   JsonValue steps_ = JsonValue::Array();
   bool windowShown_ = false;
+  bool windowTaskFailed_ = false;
+  EngineTexts texts_;
 };
 
 }  // namespace

@@ -14,25 +14,32 @@ bool IsEngineCommand(std::uint32_t id) {
 
 bool ShellAskedToQuit() { return compat::win32::TakeQuitMessage(nullptr); }
 
-HMENU CreateEngineMenuBar(std::string_view productName) {
+HMENU CreateEngineMenuBar(std::string_view productName, const EngineTexts& texts) {
   using compat::win32::Utf8ToUtf16;
+  const auto text = [&](const std::string& key, std::string_view english) { return Utf8ToUtf16(texts.Get(key, english)); };
   HMENU file = CreatePopupMenu();
-  AppendMenuW(file, MF_STRING, kCommandExit, u"E&xit");
+  AppendMenuW(file, MF_STRING, kCommandExit, text("Orbcore.Menu.Exit", "E&xit").c_str());
 
   HMENU options = CreatePopupMenu();
-  AppendMenuW(options, MF_STRING | MF_CHECKED, kCommandEjectAfterWriting, u"&Eject Disc After Writing");
-  AppendMenuW(options, MF_STRING, kCommandVerifyWrittenData, u"&Verify Written Data");
+  AppendMenuW(options, MF_STRING | MF_CHECKED, kCommandEjectAfterWriting,
+              text("Orbcore.Menu.Eject", "&Eject Disc After Writing").c_str());
+  AppendMenuW(options, MF_STRING, kCommandVerifyWrittenData, text("Orbcore.Menu.Verify", "&Verify Written Data").c_str());
 
   HMENU help = CreatePopupMenu();
-  AppendMenuW(help, MF_STRING, kCommandHelpTopics, u"&Help Topics");
+  AppendMenuW(help, MF_STRING, kCommandHelpTopics, text("Orbcore.Menu.HelpTopics", "&Help Topics").c_str());
   AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
-  const std::u16string about = productName.empty() ? u"&About..." : u"&About " + Utf8ToUtf16(productName) + u"...";
+  // Without a product name the name and the blank before it go.
+  std::u16string about = text("Orbcore.Menu.About", "&About %APPNAME%...");
+  if (const std::size_t at = about.find(u"%APPNAME%"); at != std::u16string::npos) {
+    const bool blankBefore = productName.empty() && at > 0 && about[at - 1] == u' ';
+    about.replace(at - (blankBefore ? 1 : 0), 9 + (blankBefore ? 1 : 0), Utf8ToUtf16(productName));
+  }
   AppendMenuW(help, MF_STRING, kCommandAbout, about.c_str());
 
   HMENU bar = CreateMenu();
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), u"&File");
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options), u"&Options");
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), u"&Help");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), text("Orbcore.Menu.File", "&File").c_str());
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options), text("Orbcore.Menu.Options", "&Options").c_str());
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), text("Orbcore.Menu.Help", "&Help").c_str());
   return bar;
 }
 

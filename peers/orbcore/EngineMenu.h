@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compat/win32/Menu.h"
+#include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/Json.h"
 
 namespace orbcore {
@@ -31,7 +32,7 @@ bool IsEngineOption(std::uint32_t id);
 
 // "&File" (Exit), "&Options" (the engine's options), "&Help" (Help Topics,
 // About): the shell appends to the second menu and inserts its own at 2.
-HMENU CreateEngineMenuBar(std::string_view productName);
+HMENU CreateEngineMenuBar(std::string_view productName, const EngineTexts& texts);
 
 struct MenuEntry {
   std::string text;  // UTF-8, with the "&" mnemonics as written

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "peers/orbcore/AboutMarkup.h"
+#include "peers/orbcore/Drives.h"
 #include "peers/orbcore/EngineMenu.h"
+#include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "peers/orbcore/RecordText.h"
+#include "peers/orbcore/Task.h"
 
 namespace orbcore {
 
@@ -51,6 +54,15 @@ struct EngineView {
   unsigned closeAfterMs = 0;  // 0: stay open until the user closes
   std::function<std::uint32_t(std::uint32_t)> command;  // a shell command picked
   std::function<void()> idle;                           // the event loop is idle
+
+  // For a task the engine writes (empty `run` otherwise): its texts, where
+  // it writes to start with, the drives to choose from, whether it starts at
+  // once, and the run itself (called on a thread of the window's own).
+  const EngineTexts* texts = nullptr;
+  TaskPlaces places;
+  std::vector<RecordedDrive> drives;
+  bool autostart = false;
+  std::function<TaskOutcome(const TaskPlaces&, TaskObserver&)> run;
 
   // The main window's title: product name and version.
   std::string Title() const;

@@ -22,55 +22,13 @@ bool CDiskStreamFactory::Serves(const IURI* uri) {
   return uri && (!uri->hasScheme() || uri->getScheme().equalsNoCase("file"));
 }
 
-namespace {
-// A new `Stream` for a URI the disk factory serves; empty for any other.
-template <class Stream, class... Args>
-P<Stream> OpenIfServed(const P<IURI>& uri, const Args&... args) {
-  if (!CDiskStreamFactory::Serves(uri.get())) return nullptr;
-  return make<Stream>(uri, args...);
-}
-}  // namespace
-
-P<IInStream> CDiskStreamFactory::TryOpenInStream(const P<IURI>& uri, ShareMode share) {
-  return OpenIfServed<CDiskInStream>(uri, share);
-}
-
-P<IResetableInStream> CDiskStreamFactory::TryOpenResetableInStream(const P<IURI>& uri, ShareMode share) {
-  return OpenIfServed<CDiskInStream>(uri, share);
-}
-
-P<ISeekableInStream> CDiskStreamFactory::TryOpenSeekableInStream(const P<IURI>& uri, ShareMode share) {
-  return OpenIfServed<CDiskInStream>(uri, share);
-}
-
-P<IOutStream> CDiskStreamFactory::TryOpenOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                   bool deleteOnClose) {
-  return OpenIfServed<CDiskOutStream>(uri, share, creation, deleteOnClose);
-}
-
-P<IResetableOutStream> CDiskStreamFactory::TryOpenResetableOutStream(const P<IURI>& uri, ShareMode share,
-                                                                     CreationMode creation, bool deleteOnClose) {
-  return OpenIfServed<CDiskOutStream>(uri, share, creation, deleteOnClose);
-}
-
-P<ISeekableOutStream> CDiskStreamFactory::TryOpenSeekableOutStream(const P<IURI>& uri, ShareMode share,
-                                                                   CreationMode creation, bool deleteOnClose) {
-  return OpenIfServed<CDiskOutStream>(uri, share, creation, deleteOnClose);
-}
-
-P<IIOStream> CDiskStreamFactory::TryOpenIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                 bool deleteOnClose) {
-  return OpenIfServed<CDiskIOStream>(uri, share, creation, CDiskIOStream::kReadWrite, deleteOnClose);
-}
-
-P<IResetableIOStream> CDiskStreamFactory::TryOpenResetableIOStream(const P<IURI>& uri, ShareMode share,
-                                                                   CreationMode creation, bool deleteOnClose) {
-  return OpenIfServed<CDiskIOStream>(uri, share, creation, CDiskIOStream::kReadWrite, deleteOnClose);
-}
-
-P<ISeekableIOStream> CDiskStreamFactory::TryOpenSeekableIOStream(const P<IURI>& uri, ShareMode share,
-                                                                 CreationMode creation, bool deleteOnClose) {
-  return OpenIfServed<CDiskIOStream>(uri, share, creation, CDiskIOStream::kReadWrite, deleteOnClose);
+P<IStreamBase> CDiskStreamFactory::TryOpen(const P<IURI>& uri, const StreamRequest& request) {
+  if (!Serves(uri.get())) return nullptr;
+  if (request.kind <= StreamRequest::kSeekableIn) return make<CDiskInStream>(uri, request.share);
+  if (request.kind <= StreamRequest::kSeekableOut) {
+    return make<CDiskOutStream>(uri, request.share, request.creation, request.deleteOnClose);
+  }
+  return make<CDiskIOStream>(uri, request.share, request.creation, CDiskIOStream::kReadWrite, request.deleteOnClose);
 }
 
 // ---------------------------------------------------------------------------

@@ -29,27 +29,14 @@ class CDiskStreamFactory : public CStreamFactory {
  public:
   CDiskStreamFactory() = default;
 
-  P<IInStream> TryOpenInStream(const P<IURI>& uri, ShareMode share) override;
-  P<IResetableInStream> TryOpenResetableInStream(const P<IURI>& uri, ShareMode share) override;
-  P<ISeekableInStream> TryOpenSeekableInStream(const P<IURI>& uri, ShareMode share) override;
-  P<IOutStream> TryOpenOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                 bool deleteOnClose) override;
-  P<IResetableOutStream> TryOpenResetableOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                   bool deleteOnClose) override;
-  P<ISeekableOutStream> TryOpenSeekableOutStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                 bool deleteOnClose) override;
-  P<IIOStream> TryOpenIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                               bool deleteOnClose) override;
-  P<IResetableIOStream> TryOpenResetableIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                                 bool deleteOnClose) override;
-  P<ISeekableIOStream> TryOpenSeekableIOStream(const P<IURI>& uri, ShareMode share, CreationMode creation,
-                                               bool deleteOnClose) override;
-
   // True for a file URI or a URI without a scheme.
   static bool Serves(const IURI* uri);
 
  protected:
   ~CDiskStreamFactory() override = default;
+  // An input kind opens a CDiskInStream, an output kind a CDiskOutStream, an
+  // input/output kind a CDiskIOStream.
+  P<IStreamBase> TryOpen(const P<IURI>& uri, const StreamRequest& request) override;
 };
 
 class CDiskIOStream : public CObject,

@@ -8,11 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <new>
+#include <sstream>
 #include <string>
 #include <thread>
 
+#include "compat/win32/ConfigFile.h"
 #include "compat/win32/Error.h"
 #include "compat/win32/File.h"
 #include "compat/win32/Module.h"
@@ -87,19 +88,9 @@ using DllGetVersionFunction = long (*)(DllVersionInfo*);
 
 P<IURI> CSystem::shellFolder(const char16_t* name, std::int32_t folderId) {
   std::u16string path;
-  DWORD size = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) ==
-          ERROR_SUCCESS &&
-      size >= 2) {
-    path.assign(size / 2, u'\0');
-    if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, path.data(), &size) !=
-        ERROR_SUCCESS) {
-      path.clear();
-    }
-    path.resize(path.empty() ? 0 : size / 2 - 1);
-  }
   // A value the user removed: the shell still knows where the folder is.
-  if (path.empty()) return GetSpecialFolder(folderId);
+  if (compat::win32::ReadRegText(HKEY_CURRENT_USER, kShellFolders, name, &path) != ERROR_SUCCESS || path.empty())
+    return GetSpecialFolder(folderId);
   if (!path.ends_with(u'\\') && !path.ends_with(u'/')) path += u'\\';
   return FromWindowsPath(FromUTF16(path));
 }
@@ -149,7 +140,7 @@ String CSystem::GetOSName() {
 
 MemoryStatus CSystem::GetMemoryStatus() {
   MemoryStatus status;
-  std::ifstream meminfo("/proc/meminfo");
+  std::istringstream meminfo(compat::win32::ReadConfigFile("/proc/meminfo").value_or(std::string()));
   std::string key;
   std::uint64_t kilobytes = 0;
   std::string unit;

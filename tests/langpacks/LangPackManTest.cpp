@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "compat/win32/StringConv.h"
@@ -29,6 +30,16 @@ std::string PackFile(std::u16string_view tag, std::u16string_view name, std::u16
   const PackBytes lang = PackBytes::Chunk("lang", PackBytes().ChunkText(tag).ChunkText(name).ChunkText(u""));
   const PackBytes table = PackBytes::Chunk("STMP", PackBytes::Chunk("data", PackBytes().U32(2).Append(entries)));
   return PackBytes::ChunkFile("URESFILE", PackBytes(lang).Append(table)).Str();
+}
+
+// What this process has read through any file so far, as the kernel counts it.
+std::uint64_t BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string name;
+  std::uint64_t value = 0;
+  while (io >> name >> value)
+    if (name == "rchar:") return value;
+  return 0;
 }
 
 class LangPackManTest : public testing_support::IsolatedTest {
@@ -137,6 +148,30 @@ TEST_F(LangPackManTest, ScanKeepsTheMatchingFilesThatRead) {
   EXPECT_GE(manager_.Find(u"english"), 0);
   manager_.Scan(Path(folder() / "missing/"), u"Orbweave");
   EXPECT_EQ(manager_.Count(), 0);
+}
+
+// A gigabyte of zeros named like a pack, and packs followed by one, cost a scan their headers only, and
+// a selection the table only: counted in bytes read, not in time.
+TEST_F(LangPackManTest, ScanAndSelectReadHeadersAndTablesOnly) {
+  const std::string lang = folder() / "lang/";
+  std::filesystem::create_directories(lang);
+  testing_support::WriteFile(lang + "Orbweave_zeros.kvnLang", "");
+  testing_support::WriteFile(lang + "Orbweave_de.kvnLang", PackFile(u"de", u"Deutsch", u"de"));
+  testing_support::WriteFile(lang + "Orbweave.kvnLang", PackFile(u"", u"English", u"en"));
+  for (const char* name : {"Orbweave_zeros.kvnLang", "Orbweave_de.kvnLang", "Orbweave.kvnLang"})
+    std::filesystem::resize_file(lang + name, std::uintmax_t{1} << 30);
+  constexpr std::uint64_t kMiB = 1 << 20;
+  const std::uint64_t start = BytesRead();
+  ASSERT_GT(start, 0u);
+  manager_.Scan(Path(lang), u"Orbweave");
+  EXPECT_EQ(manager_.Count(), 2);
+  const std::uint64_t scanned = BytesRead();
+  EXPECT_LT(scanned - start, kMiB);
+  for (const auto& [name, which] : {std::pair{u"de", u"de"}, std::pair{u"english", u"en"}}) {
+    ASSERT_TRUE(manager_.Select(manager_.Find(name)));
+    EXPECT_EQ(Which(), which);
+  }
+  EXPECT_LT(BytesRead() - scanned, kMiB);
 }
 
 }  // namespace

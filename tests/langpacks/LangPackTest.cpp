@@ -156,12 +156,15 @@ TEST(LangPack, FilesThatAreRefused) {
   const PackBytes header = Header(false, u"Deutsch"), lang = Lang(u"de", u"Deutsch");
   PackBytes shortHeader;  // states fewer bytes than its strings take
   shortHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() - 1).Append(header).U32(0);
+  PackBytes bigHeader;  // larger than any header a scan reads
+  bigHeader.Raw("LANGPCK2").U32(1).U32(0).U32(0x40001).Append(header).Raw(std::string(0x40001 - header.Size(), 0));
   PackBytes cutHeader;  // the file ends inside the skipped rest
   cutHeader.Raw("LANGPCK2").U32(1).U32(0).U32(header.Size() + 10).Append(header);
   const std::pair<const char*, std::string> cases[] = {
       {"version 2", Format1("LANGPCK2", 2, 0, header, 0, {})},
       {"header size smaller than its strings", shortHeader.Str()},
       {"header rest cut", cutHeader.Str()},
+      {"header above 256 KiB", bigHeader.U32(0).Str()},
       {"no layout field", std::string("LANGPU16\x01\x00\x00\x00", 12)},
       {"unknown magic", Format1("LANGPACX", 0, 0, header, 0, {})},
       {"shorter than the magic", "LANGPAC"},

@@ -1,13 +1,21 @@
 // The stream manager, disk streams, the system error rule and the Windows path of a URI.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "chunkfile/FileStream.h"
 #include "compat/win32/Error.h"
 #include "platform/StreamError.h"
 #include "platform/StreamManager.h"
@@ -120,6 +128,49 @@ TEST_F(Streams, ManagerAsksItsFactoriesInRegistrationOrder) {
   EXPECT_THROW(manager->OpenSeekableIOStream(uri, kShareReadWrite, kOpenAlways, false), CFileNotFoundError);
 }
 
+// Serves "pipe:" URIs by opening a named pipe for reading, which waits until
+// a writer comes: the slow open of a pipe or a network file system.
+class PipeFactory : public CStreamFactory {
+ public:
+  explicit PipeFactory(std::string path) : path(std::move(path)) {}
+  std::atomic<bool> entered = false;
+
+ protected:
+  P<IStreamBase> TryOpen(const P<IURI>& uri, const StreamRequest&) override {
+    if (!uri->hasScheme() || !uri->getScheme().equalsNoCase("pipe")) return nullptr;
+    entered = true;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+
+ private:
+  std::string path;
+};
+
+TEST_F(Streams, AnOpenThatWaitsHoldsUpNoOtherThreadsOpens) {
+  const std::string pipe = Path("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const P<PipeFactory> slow = make<PipeFactory>(pipe);
+  const P<IStreamManager> manager = make<CStreamManager>(slow);
+  manager->AddFactory(make<win32::CDiskStreamFactory>());
+  std::thread waiting([&] { EXPECT_FALSE(manager->TryOpenInStream(Uri("pipe:x"), kShareRead)); });
+  while (!slow->entered) std::this_thread::yield();
+  auto others = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = "f" + std::to_string(i);
+      manager->OpenOutStream(FileUri(name), kShareRead, kCreateAlways, false)->WriteFully("x", 1);
+      EXPECT_EQ(manager->OpenInStream(FileUri(name), kShareRead)->GetSize(), 1u);
+    }
+  });
+  EXPECT_EQ(others.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  // The writer lets the waiting open go, so the test ends either way.
+  const int writer = open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+  if (writer >= 0) close(writer);
+  waiting.join();
+  others.get();
+}
+
 TEST_F(Streams, OpeningFailuresRaiseWhateverFormWasUsed) {
   const P<IStreamFactory> factory = make<win32::CDiskStreamFactory>();
   // Missing file or folder: not found for the URI, also from the try form.
@@ -228,6 +279,60 @@ TEST_F(Streams, ReadingSkippingAndSeeking) {
   EXPECT_EQ(s->Write("?", 1), 1u);
   s->Flush();
   EXPECT_EQ(s->GetSize(), 42u);
+}
+
+// A stream's seeks and position, whatever interfaces it offers them through.
+struct Seeker {
+  const char* kind;
+  std::function<void(std::int64_t)> fromStart, fromEnd, relative;
+  std::function<std::uint64_t()> position;
+};
+
+template <class S>
+Seeker SeekerOf(const char* kind, const P<S>& s) {
+  return {kind, [s](std::int64_t o) { s->SeekFromStart(o); }, [s](std::int64_t o) { s->SeekFromEnd(o); },
+          [s](std::int64_t o) { s->SeekRelative(o); }, [s] { return s->GetPosition(); }};
+}
+
+// A chunk-file stream has one seek, to an unsigned position: the others are
+// counted out the way its users count them.
+Seeker SeekerOf(const char* kind, const chf::TRef<chf::CBaseStream>& s) {
+  const auto to = [s](std::uint64_t position) { s->Seek(position); };
+  return {kind, [to](std::int64_t o) { to(static_cast<std::uint64_t>(o)); },
+          [s, to](std::int64_t o) { to(s->GetSize() + static_cast<std::uint64_t>(o)); },
+          [s, to](std::int64_t o) { to(s->Tell() + static_cast<std::uint64_t>(o)); }, [s] { return s->Tell(); }};
+}
+
+// Every kind of stream that seeks: a seek it refuses leaves the position where it was.
+TEST_F(Streams, RefusedSeeksLeaveThePositionWhereItWas) {
+  // The read-write chunk file lets others read only, so it has a file of its own.
+  for (const char* name : {"f", "g"}) testing_support::WriteFile(Path(name), "0123456789ABCDEFGHIJ");
+  IStreamManager& manager = *GetStreamManager();
+  const Seeker kinds[] = {
+      SeekerOf("disk input", manager.OpenSeekableInStream(FileUri("f"), kShareReadWrite)),
+      SeekerOf("disk output", manager.OpenSeekableOutStream(FileUri("f"), kShareReadWrite, kOpenExisting, false)),
+      SeekerOf("disk input and output",
+               manager.OpenSeekableIOStream(FileUri("f"), kShareReadWrite, kOpenExisting, false)),
+      SeekerOf("chunk file over a disk stream",
+               chf::TRef<chf::CBaseStream>::adopt(new chf::CLumoFileStream(FileUri("f"), kShareReadWrite))),
+      SeekerOf("chunk file, read and write", chf::OpenReadWriteFileStream(Path("g"))),
+  };
+  constexpr std::int64_t kFar = std::numeric_limits<std::int64_t>::max();
+  const std::pair<const char*, std::function<void(const Seeker&)>> refused[] = {
+      {"before the start", [](const Seeker& s) { s.fromStart(-1); }},
+      {"before the start, from the end", [](const Seeker& s) { s.fromEnd(-21); }},
+      {"before the start, from here", [](const Seeker& s) { s.relative(-8); }},
+      {"beyond 63 bits, from the end", [&](const Seeker& s) { s.fromEnd(kFar); }},
+      {"beyond 63 bits, from here", [&](const Seeker& s) { s.relative(kFar); }},
+  };
+  for (const Seeker& stream : kinds) {
+    for (const auto& [what, seek] : refused) {
+      SCOPED_TRACE(std::string(stream.kind) + ": " + what);
+      stream.fromStart(7);
+      EXPECT_ANY_THROW(seek(stream));
+      EXPECT_EQ(stream.position(), 7u);
+    }
+  }
 }
 
 // A marker of some other kind of stream.

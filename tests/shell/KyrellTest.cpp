@@ -75,19 +75,57 @@ class KyrellTest : public testing_support::IsolatedTest {
   CKyrellApp::SecondInstanceHandler previous_ = nullptr;
 };
 
-TEST_F(KyrellTest, SettingsPreferTheUserAndCheckTheType) {
+TEST_F(KyrellTest, SettingsPreferTheUserThenTheMachine) {
   SetRegString(HKEY_LOCAL_MACHINE, kBase, u"Edition", u"machine edition");
   SetRegString(HKEY_CURRENT_USER, kBase, u"ProductCode", u"user code");
   SetRegString(HKEY_LOCAL_MACHINE, kBase, u"ProductCode", u"machine code");
-  SetRegDword(HKEY_CURRENT_USER, kBase, u"Version", 912);       // wrong type for a text
-  SetRegString(HKEY_CURRENT_USER, kBase, u"UpdateType", u"3");  // wrong type for a number
-  SetRegDword(HKEY_LOCAL_MACHINE, kBase, u"UpdateType", 1);
+  SetRegDword(HKEY_CURRENT_USER, kBase + u"\\General", u"FirstStart", 0);
+  SetRegDword(HKEY_LOCAL_MACHINE, kBase + u"\\General", u"FirstStart", 1);
 
   TestableKyrellApp app;
   EXPECT_EQ(app.GetSettingString(u"", u"Edition", u"x").str(), u"machine edition");
   EXPECT_EQ(app.GetSettingString(u"", u"ProductCode", u"x").str(), u"user code");
   EXPECT_EQ(app.GetSettingString(u"", u"Version", u"9.12").str(), u"9.12");
-  EXPECT_EQ(app.GetSettingInt(u"", u"UpdateType", 2), 1);
+  EXPECT_EQ(app.GetSettingInt(u"General", u"FirstStart", 2), 0);
+}
+
+// Every setting the start-up reads, stored with each type but its own: in the
+// user's hive it gives way to the machine's value, in the machine's hive to the
+// default. The bytes read as the text "7" and as the number 55 alike.
+TEST_F(KyrellTest, EverySettingOfAnotherTypeCountsAsMissingInEitherHive) {
+  const std::tuple<const char16_t*, const char16_t*, DWORD> settings[] = {
+      {u"", u"Version", REG_SZ},          {u"", u"Edition", REG_SZ},
+      {u"", u"ProductCode", REG_SZ},      {u"", u"ReportTransformURL", REG_SZ},
+      {u"", u"DefaultLangID", REG_SZ},    {u"General", u"Language", REG_SZ},
+      {u"", u"UpgradeName", REG_SZ},      {u"", u"DefaultHelpFile", REG_SZ},
+      {u"", u"UpgradeType", REG_DWORD},   {u"", u"UpdateType", REG_DWORD},
+      {u"General", u"FirstStart", REG_DWORD},
+  };
+  const DWORD types[] = {REG_NONE, REG_SZ,   REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_DWORD_BIG_ENDIAN,
+                         REG_LINK, REG_MULTI_SZ, REG_QWORD};
+  const std::vector<BYTE> seven = {'7', 0, 0, 0};
+  TestableKyrellApp app;
+  for (const auto& [subkey, name, ownType] : settings) {
+    const std::u16string key = *subkey ? kBase + u"\\" + subkey : kBase;
+    for (const DWORD type : types) {
+      if (type == ownType) continue;
+      for (const HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        SCOPED_TRACE(testing::Message() << compat::win32::Utf16ToUtf8(name) << " of type " << type << " in the "
+                                        << (hive == HKEY_CURRENT_USER ? "user's" : "machine's") << " hive");
+        testing_support::SetRegValue(hive, key, name, type, seven);
+        const bool machineHasIt = hive == HKEY_CURRENT_USER;
+        if (ownType == REG_SZ) {
+          if (machineHasIt) SetRegString(HKEY_LOCAL_MACHINE, key, name, u"machine");
+          EXPECT_EQ(app.GetSettingString(subkey, name, u"default").str(), machineHasIt ? u"machine" : u"default");
+        } else {
+          if (machineHasIt) SetRegDword(HKEY_LOCAL_MACHINE, key, name, 9);
+          EXPECT_EQ(app.GetSettingInt(subkey, name, 3), machineHasIt ? 9 : 3);
+        }
+        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeW(root, kBase.c_str());
+      }
+    }
+  }
+  EXPECT_TRUE(compat::mfc::RecordedMessages().empty());
 }
 
 TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
@@ -124,15 +162,51 @@ TEST_F(KyrellTest, RecordWithoutSettingsOrArgumentsHoldsEveryDefault) {
   EXPECT_EQ(std::tuple(r.helpTopics->layoutTag, r.helpTopics->reserved, Wide(r.helpTopics->helpFile)),
             std::tuple(2u, 0u, u""));
   ASSERT_EQ(r.helpTopics->count, 85u);
-  // No help file, so every topic is "::/<page>"; an FNV-1a fingerprint shows a slip in any of the 85.
-  std::uint64_t hash = 14695981039346656037u;
+  // No help file, so every topic is "::/<page>", in the engine's index order.
+  const std::pair<std::uint32_t, std::u16string> topics[] = {
+      {0, u"proginf.htm"}, {600, u"Whatwouldyouliketodo.htm"}, {10640, u"ba_playlists.htm"},
+      {300, u"bd_writeoptions.htm"}, {10650, u"ba_writeoptions.htm"}, {10700, u"cd_writeoptions.htm"},
+      {400, u"bd_writestatus.htm"}, {10660, u"ba_writestatus.htm"}, {10750, u"cd_writestatus.htm"},
+      {500, u"bd_AddFilesandFolders.htm"}, {10690, u"cd_selectdrive.htm"}, {10710, u"cd_readingsource.htm"},
+      {20640, u"img_selectimage.htm"}, {20650, u"img_writeoptions.htm"}, {20660, u"img_writestatus.htm"},
+      {30635, u"di_selectdrive.htm"}, {30650, u"di_options.htm"}, {30710, u"di_status.htm"},
+      {90640, u"vcd_movielist.htm"}, {90700, u"vcd_writeoptions.htm"}, {90750, u"vcd_writestatus.htm"},
+      {91640, u"svcd_movielist.htm"}, {91700, u"svcd_writeoptions.htm"}, {91750, u"svcd_writestatus.htm"},
+      {40500, u"movcd_AddFilesandFolders.htm"}, {50500, u"muscd_AddFilesandFolders.htm"},
+      {60500, u"mp3cd_AddFilesandFolders.htm"}, {70710, u"erasecd_status.htm"},
+      {40635, u"erasecd_selectdrive.htm"}, {40300, u"movcd_writeoptions.htm"},
+      {60300, u"mp3cd_writeoptions.htm"}, {50300, u"muscd_writeoptions.htm"}, {40400, u"movcd_writestatus.htm"},
+      {60400, u"mp3cd_writestatus.htm"}, {50400, u"muscd_writestatus.htm"}, {80600, u"ci_selectproject.htm"},
+      {80650, u"ci_options.htm"}, {10635, u"bd_selectdrive.htm"}, {61500, u"wmacd_AddFilesandFolders.htm"},
+      {61300, u"wmacd_writeoptions.htm"}, {61400, u"wmacd_writestatus.htm"},
+      {70500, u"videots_selectfolder.htm"}, {70300, u"videots_writeoptions.htm"},
+      {70400, u"videots_writestatus.htm"}, {100160, u"backup_project.htm"}, {100270, u"backup_options.htm"},
+      {100300, u"backup_writeoptions.htm"}, {100400, u"backup_writestatus.htm"},
+      {110150, u"restore_selectsource.htm"}, {110250, u"restore_options.htm"},
+      {110400, u"restore_writestatus.htm"}, {120635, u"rip_selectsource.htm"},
+      {120740, u"rip_selecttracks.htm"}, {120300, u"rip_options.htm"}, {120400, u"rip_ripstatus.htm"},
+      {10670, u"ba_writeimagestatus.htm"}, {670, u"bd_writeimagestatus.htm"},
+      {90670, u"vcd_writeimagestatus.htm"}, {91670, u"svcd_writeimagestatus.htm"},
+      {40670, u"movcd_writeimagestatus.htm"}, {60670, u"mp3cd_writeimagestatus.htm"},
+      {50670, u"muscd_writeimagestatus.htm"}, {61670, u"wmacd_writeimagestatus.htm"},
+      {70670, u"videots_writeimagestatus.htm"}, {120400, u"dvdvideo_writestatus.htm"},
+      {130400, u"modcopy_writestatus.htm"}, {120670, u"dvdvideo_writeimagestatus.htm"},
+      {130300, u"modcopy_writeoptions.htm"}, {120300, u"dvdvideo_writeoptions.htm"},
+      {130410, u"modcopy_cachingstatus.htm"}, {120640, u"dvdvideo_movielist.htm"},
+      {120645, u"dvdvideo_preview.htm"}, {120700, u"movie_format_options.htm"},
+      {140400, u"expertdata_writestatus.htm"}, {140670, u"expertdata_writeimagestatus.htm"},
+      {140300, u"expertdata_writeoptions.htm"}, {140275, u"expertdata_settings.htm"},
+      {140276, u"expertdata_settings_boot.htm"}, {140500, u"expertdata_AddFilesandFolders.htm"},
+      {130500, u"modcopy_AddFilesandFolders.htm"}, {62500, u"multiformatcd_AddFilesandFolders.htm"},
+      {62300, u"multiformatcd_writeoptions.htm"}, {62400, u"multiformatcd_writestatus.htm"},
+      {62670, u"multiformatcd_writeimagestatus.htm"}, {62700, u"multiformatcd_chooseformat.htm"},
+  };
   for (std::uint32_t i = 0; i < r.helpTopics->count; ++i) {
     const HelpTopicEntry& entry = r.helpTopics->entries[i];
-    std::u16string text = Wide(entry.topic);
-    for (const char c : std::to_string(entry.reserved) + " " + std::to_string(entry.context)) text += c;
-    for (const char16_t c : text) hash = (hash ^ c) * 1099511628211u;
+    EXPECT_EQ(std::tuple(entry.reserved, entry.context, Wide(entry.topic)),
+              std::tuple(0u, topics[i].first, u"::/" + topics[i].second))
+        << "topic " << i;
   }
-  EXPECT_EQ(hash, 8212356064136693698u);
 }
 
 TEST_F(KyrellTest, CommandLineChoosesTaskStartModeAndDrive) {

@@ -1,5 +1,6 @@
 // langpack: compiles a translator's .po catalog into a language pack the
 // program reads, and a pack back into a .po catalog.
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -37,6 +38,16 @@ std::string ReadText(const fs::path& path) {
   return text;
 }
 
+// Refuses an output that is one of the inputs (the same device and inode,
+// whatever names lead there), before anything is read or written.
+void RefuseOverwritingInput(const fs::path& output, const std::vector<fs::path>& inputs) {
+  for (const fs::path& input : inputs) {
+    std::error_code error;
+    if (fs::equivalent(input, output, error))
+      throw langpack::Error(output.string() + " is the same file as the input " + input.string() + ": nothing written");
+  }
+}
+
 langpack::Catalog ReadCatalog(const fs::path& path) { return langpack::ReadPo(ReadText(path), path.string()); }
 
 void Compile(const std::vector<std::string>& args) {
@@ -56,6 +67,9 @@ void Compile(const std::vector<std::string>& args) {
     }
   }
   if (files.size() != 2) throw Usage{};
+  std::vector<fs::path> inputs = {files[0]};
+  if (defaults) inputs.push_back(*defaults);
+  RefuseOverwritingInput(files[1], inputs);
   const langpack::Catalog catalog = ReadCatalog(files[0]);
   if (defaults) langpack::CheckPlaceholders(catalog, ReadCatalog(*defaults), files[0]);
   langpack::WritePack(catalog, format, files[1]);
@@ -63,6 +77,7 @@ void Compile(const std::vector<std::string>& args) {
 
 void Decompile(const std::vector<std::string>& args) {
   if (args.size() != 2 || args[0].starts_with("--") || args[1].starts_with("--")) throw Usage{};
+  RefuseOverwritingInput(args[1], {args[0]});
   const std::string po = langpack::WritePo(langpack::ReadPack(args[0]));
   langpack::ReplaceFile(args[1], [&](const fs::path& temporary, bool& created) {
     langpack::WriteNewFile(temporary, po, created);
@@ -72,6 +87,9 @@ void Decompile(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit a write fails, and the half-written file is
+  // removed, instead of the signal ending the program with it left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + std::min(argc, 2), argv + argc);
   const std::string command = argc > 1 ? argv[1] : "";
   try {

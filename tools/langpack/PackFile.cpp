@@ -74,23 +74,43 @@ void WriteFormat2(const Catalog& catalog, const fs::path& path, bool& created) {
     chf::CreateChunkFile(path, "URESFILE");
   } catch (const std::invalid_argument&) {
     throw Error("cannot create " + path.string());
+  } catch (...) {
+    // Made, but its header could not be written.
+    created = true;
+    throw;
   }
   created = true;
-  chf::TRef<chf::CBaseStream> file = chf::OpenReadWriteFileStream(path);
-  chf::TRef<chf::CChunkFile> root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(file.get()));
-  Append(*root, "lang", Strings({catalog.language, catalog.languageName, ""}));
-  Append(*root, "apid", Strings({catalog.project, catalog.revision}));
-  Append(*root, "cmnt", Strings({catalog.comment}));
-  Append(*root, "STMP", "");
-  root->Rewind();
-  while (root->Next() && root->GetChunkId() != chf::ChunkId("STMP")) {
+  chf::TRef<chf::CBaseStream> file;
+  chf::TRef<chf::CChunkFile> root;
+  chf::TRef<chf::CChunkIterator> table;
+  try {
+    file = chf::OpenReadWriteFileStream(path);
+    root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(file.get()));
+    Append(*root, "lang", Strings({catalog.language, catalog.languageName, ""}));
+    Append(*root, "apid", Strings({catalog.project, catalog.revision}));
+    Append(*root, "cmnt", Strings({catalog.comment}));
+    Append(*root, "STMP", "");
+    root->Rewind();
+    while (root->Next() && root->GetChunkId() != chf::ChunkId("STMP")) {
+    }
+    table = chf::TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
+    Append(*table, "data", Format2Table(catalog));
+    // Each release writes its chunk's grown size back, innermost first.
+    table.reset();
+    root.reset();
+  } catch (...) {
+    // The file is thrown away: a size that cannot be written back while the
+    // references go must not end the program from a destructor.
+    const auto drop = [](auto& reference) {
+      try {
+        reference.reset();
+      } catch (...) {
+      }
+    };
+    drop(table);
+    drop(root);
+    throw;
   }
-  chf::TRef<chf::CChunkIterator> table = chf::TRef<chf::CChunkIterator>::adopt(root->OpenChunkIterator());
-  Append(*table, "data", Format2Table(catalog));
-  // Each release writes its chunk's grown size back, innermost first.
-  table.reset();
-  root.reset();
-  file.reset();
 }
 
 }  // namespace

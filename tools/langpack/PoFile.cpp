@@ -12,6 +12,8 @@ namespace langpack {
 
 namespace {
 
+constexpr const char* kZeroRefused = "a zero character cannot be part of a text";
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view Trimmed(std::string_view text) {
@@ -61,6 +63,8 @@ class PoReader {
 
   void ReadLine(std::string_view raw) {
     if (!IsUtf8(raw)) Fail(line_, "the text is not UTF-8");
+    // A pack's texts end at a zero unit, so a zero byte would cut the text.
+    if (raw.find('\0') != std::string_view::npos) Fail(line_, kZeroRefused);
     const std::string_view line = Trimmed(raw);
     if (line.empty()) return Finish();
     if (line.starts_with("#")) {
@@ -138,7 +142,7 @@ class PoReader {
         value = value * 16 + v;
     }
     if (digits == 0 || value > 0xFF) Fail(line_, std::string("unknown escape sequence \\") + c);
-    if (value == 0) Fail(line_, "a zero character cannot be part of a text");
+    if (value == 0) Fail(line_, kZeroRefused);
     return static_cast<char>(value);
   }
 
@@ -222,8 +226,8 @@ std::string Quoted(std::string_view text) {
       case '\\': out += "\\\\"; break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
-          out += '\\';
-          out += static_cast<char>('0' + ((c >> 6) & 7));
+          // Three octal digits, the first always 0 below 0x20.
+          out += "\\0";
           out += static_cast<char>('0' + ((c >> 3) & 7));
           out += static_cast<char>('0' + (c & 7));
         } else {
@@ -249,11 +253,12 @@ Catalog ReadPo(std::string_view text, const std::string& name) { return PoReader
 
 std::string WritePo(const Catalog& catalog) {
   std::string out;
-  std::string_view comment = catalog.comment;
-  while (!comment.empty()) {
-    const std::size_t end = std::min(comment.find('\n'), comment.size());
-    out += end == 0 ? "#\n" : "# " + std::string(comment.substr(0, end)) + "\n";
-    comment.remove_prefix(std::min(end + 1, comment.size()));
+  // Every line of the comment, the empty ones as a bare "#", the last too.
+  const std::string_view comment = catalog.comment;
+  for (std::size_t start = 0, end = 0; !comment.empty() && end != std::string_view::npos; start = end + 1) {
+    end = comment.find('\n', start);
+    const std::string_view line = comment.substr(start, end - start);
+    out += line.empty() ? "#\n" : "# " + std::string(line) + "\n";
   }
   std::string header;
   const auto field = [&](const char* name, const std::string& value) {

@@ -30,6 +30,7 @@
 #include "compat/win32/Resource.h"
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/TaskInput.h"
+#include "peers/orbcore/wx/BurnPanel.h"
 
 namespace orbcore {
 
@@ -178,7 +179,7 @@ class EngineFrame : public wxFrame {
     SetMenuBar(bar);
     BuildPage();
     CreateStatusBar();
-    SetStatusText("Ready");
+    SetStatusText(Wx(view.texts != nullptr ? view.texts->Get("Orbcore.Window.Ready", "Ready") : "Ready"));
 
     Bind(wxEVT_MENU, &EngineFrame::OnMenu, this);
     Bind(wxEVT_CLOSE_WINDOW, &EngineFrame::OnClose, this);
@@ -230,7 +231,7 @@ class EngineFrame : public wxFrame {
     title->SetFont(title->GetFont().Scaled(1.6f).Bold());
     auto* subtitle = new wxStaticText(
         banner, wxID_ANY,
-        "Version " + Wx(view_.fullVersion.empty() ? view_.version : view_.fullVersion) +
+        Wx(Version()) +
             (view_.edition.empty() ? wxString() : L"  \u00b7  " + Wx(view_.edition)));
     for (wxStaticText* text : {title, subtitle}) text->SetForegroundColour(FromColorRef(view_.bannerTextColor));
     bannerSizer->Add(title, 0, wxLEFT | wxRIGHT | wxTOP, 16);
@@ -241,6 +242,14 @@ class EngineFrame : public wxFrame {
     bannerRow->Add(bannerSizer, 1);
     banner->SetSizer(bannerRow);
     all->Add(banner, 0, wxEXPAND);
+
+    // A task the engine writes gets the burning panel; any other, what it received.
+    if (view_.run) {
+      burn_ = MakeBurnPanel(page, view_);
+      all->Add(burn_, 1, wxEXPAND);
+      page->SetSizer(all);
+      return;
+    }
 
     auto* facts = new wxFlexGridSizer(2, 6, 16);
     auto fact = [&](const wxString& label, const wxString& value) {
@@ -267,6 +276,16 @@ class EngineFrame : public wxFrame {
     }
     all->Add(inputBox, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 16);
     page->SetSizer(all);
+  }
+
+  // "Version 9.12.0.194 (2210)", in the user's language.
+  std::string Version() const {
+    std::string text = view_.texts != nullptr ? view_.texts->Get("Orbcore.Window.Version", "Version %VERSION%")
+                                              : "Version %VERSION%";
+    if (const std::size_t at = text.find("%VERSION%"); at != std::string::npos) {
+      text.replace(at, 9, view_.fullVersion.empty() ? view_.version : view_.fullVersion);
+    }
+    return text;
   }
 
   void OnMenu(wxCommandEvent& event) {
@@ -317,6 +336,8 @@ class EngineFrame : public wxFrame {
   }
 
   void OnClose(wxCloseEvent&) {
+    // A burn still running is cancelled, and its image target removed, first.
+    if (burn_ != nullptr) StopBurn(burn_);
     heartbeat_.Stop();
     closer_.Stop();
     Destroy();
@@ -333,6 +354,7 @@ class EngineFrame : public wxFrame {
   wxTimer closer_;
   std::chrono::steady_clock::time_point lastIdle_{};
   std::vector<std::uint32_t> commands_;
+  wxPanel* burn_ = nullptr;
 };
 
 void ReportAssert(const wxString& file, int line, const wxString& function, const wxString& condition,

@@ -47,6 +47,24 @@ TEST_F(MessageBoxTest, WithoutDisplayTheConsoleWritesOneBlockPerMessageAndAnswer
   std::setlocale(LC_ALL, "C");
 }
 
+// Plain C, whether the locale names no code page or names one this machine
+// lacks (de_DE.UTF-8 here), still writes UTF-8 rather than Latin-1 with "?"
+// for the quotes; a UTF-8 locale writes UTF-8 anyway.
+TEST_F(MessageBoxTest, TheConsoleWritesUtf8WhenTheLocaleGivesNoCodePage) {
+  CWinApp app(u"Korvane Orbweave 9");
+  app.m_pszExeName = u"orbweave";
+  compat::mfc::UseConsoleBackend();
+  for (const char* locale : {"C", "POSIX", "de_DE.UTF-8", "xx_XX.ISO-8859-1", "C.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    SetEnv("LC_ALL", locale);
+    std::setlocale(LC_ALL, "");
+    testing::internal::CaptureStderr();
+    AfxMessageBox(u"\u201EGr\u00FC\u00DFe\u201C", MB_OK);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "orbweave: \xE2\x80\x9EGr\xC3\xBC\xC3\x9F" "e\xE2\x80\x9C\n");
+  }
+  std::setlocale(LC_ALL, "C");
+}
+
 TEST_F(MessageBoxTest, RecordingKeepsTextAndFlags) {
   compat::mfc::UseRecordingBackend();
   EXPECT_EQ(AfxMessageBox(u"Administrative rights needed.", MB_ICONERROR), IDOK);

@@ -196,6 +196,9 @@ TEST_F(File, ReadWriteSeekAndSize) {
     return SetFilePointerEx(file, to, &at, method) ? at.QuadPart : -1;
   };
   EXPECT_EQ(seek(-5, FILE_END), 6);
+  // A refused seek leaves the pointer where it was, whatever it was counted from.
+  EXPECT_WIN32(seek(-12, FILE_END), -1, ERROR_NEGATIVE_SEEK);
+  EXPECT_WIN32(seek(-7, FILE_CURRENT), -1, ERROR_NEGATIVE_SEEK);
   char buffer[32];
   count = 0xcccccccc;
   ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &count, nullptr));

@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -172,20 +174,51 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndExactBytes) {
   RegCloseKey(key);
 }
 
-// Rewriting a value as it stands writes nothing to the hive's log; a real change does.
+// Rewriting a value as it stands writes nothing to the hive or its log; a real change does.
 TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
-  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  compat::win32::ResetRegistryForTests();  // folds the log in and empties it
   const auto logSize = [&] {
     struct stat st;
     return stat((folder_ + "/user.db-wal").c_str(), &st) == 0 ? st.st_size : 0;
   };
+  const auto hiveState = [&] {
+    struct stat st {};
+    stat((folder_ + "/user.db").c_str(), &st);
+    return std::make_tuple(testing_support::ReadFile(folder_ + "/user.db"), st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  };
+  // The closed hive keeps its log, emptied, and the log's index for the next process.
+  EXPECT_TRUE(testing_support::FileExists(folder_ + "/user.db-wal") && logSize() == 0);
+  EXPECT_TRUE(testing_support::FileExists(folder_ + "/user.db-shm"));
+  const auto before = hiveState();
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   ASSERT_EQ(SetDword(key, u"V", 1), ERROR_SUCCESS);
   EXPECT_EQ(logSize(), 0);
+  EXPECT_TRUE(hiveState() == before);
   ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
   EXPECT_GT(logSize(), 0);
   RegCloseKey(key);
+}
+
+// Threads share the process's connections to both hives: every call holds the registry's lock, the only
+// lock their SQLite takes for a connection.
+TEST_F(RegistryTest, ThreadsShareTheConnections) {
+  constexpr int kThreads = 4, kValues = 25;
+  const HKEY keys[] = {Create(HKEY_CURRENT_USER, u"Software\\orbtest"), Create(HKEY_LOCAL_MACHINE, u"Software\\orbtest")};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] { failures += WriteNumbered(keys[t % 2], char16_t(u'a' + t), kValues); });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, 0);
+  for (HKEY key : keys) {
+    DWORD values = 0;
+    EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, static_cast<DWORD>(kThreads / 2 * kValues));
+    RegCloseKey(key);
+  }
 }
 
 TEST_F(RegistryTest, QueryValueFillsOutParametersAsWindowsDoes) {
@@ -229,10 +262,13 @@ TEST_F(RegistryTest, GetValueRestrictsTypesAndTerminatesText) {
       {"not expanded", REG_EXPAND_SZ, Units(u"%ORBTEST_DIR%"), kExpandOnly | RRF_NOEXPAND, ERROR_SUCCESS,
        REG_EXPAND_SZ, Sz(u"%ORBTEST_DIR%")},
       {"expandable only, expanding", REG_EXPAND_SZ, Sz(u"x"), kExpandOnly, ERROR_INVALID_PARAMETER, kPoison, {}},
+      {"expandable, not expanded, as text", REG_EXPAND_SZ, Sz(u"x"), RRF_RT_REG_SZ | RRF_NOEXPAND,
+       ERROR_UNSUPPORTED_TYPE, kPoison, {}},
       {"no type at all", REG_SZ, Sz(u"x"), RRF_NOEXPAND, ERROR_INVALID_PARAMETER, kPoison, {}},
       {"text asked as number", REG_SZ, Sz(u"7"), RRF_RT_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
       {"short number", REG_DWORD, Bytes({7, 0}), RRF_RT_REG_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
       {"binary as number", REG_BINARY, Dword(9), RRF_RT_DWORD, ERROR_SUCCESS, REG_BINARY, Dword(9)},
+      {"binary as REG_DWORD only", REG_BINARY, Dword(9), RRF_RT_REG_DWORD, ERROR_UNSUPPORTED_TYPE, kPoison, {}},
       {"short binary as number", REG_BINARY, Bytes({9}), RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH, kPoison, {}},
       {"short binary", REG_BINARY, Bytes({9}), RRF_RT_REG_BINARY, ERROR_SUCCESS, REG_BINARY, Bytes({9})},
       {"wide number", REG_QWORD, eight, RRF_RT_QWORD, ERROR_SUCCESS, REG_QWORD, eight},
@@ -312,6 +348,8 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   ASSERT_EQ(Set(raw, u"long", REG_SZ, Units(longText)), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"two", REG_SZ, Units({u"a\0b", 3})), ERROR_SUCCESS);
   ASSERT_EQ(Set(raw, u"n", REG_DWORD, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"path", REG_EXPAND_SZ, Sz(u"%HOME%")), ERROR_SUCCESS);
+  ASSERT_EQ(Set(raw, u"bytes", REG_BINARY, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
 
   ScopedKey key(raw);
   std::u16string text = u"poison";
@@ -325,6 +363,11 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"n", &number), ERROR_SUCCESS);
   EXPECT_EQ(number, 0x01020304u);
   EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"long", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(number, 0x01020304u);
+  // Each read takes its own type only: no expanded text, no bytes that happen to fit a number.
+  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"path", &text), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"bytes", &number), ERROR_UNSUPPORTED_TYPE);
+  EXPECT_EQ(text, u"a");
   EXPECT_EQ(number, 0x01020304u);
 
   // Moving hands the key on; the last holder closes it, once.
@@ -521,14 +564,20 @@ TEST_F(RegistryTest, MissingHiveInReadOnlyFolderReadsEmpty) {
 }
 
 TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
-  // Another program's database at the hive's place, and plain junk; each once writable and once read-only.
+  // Other programs' databases at the hive's place (one with a table, one with only a version number), and
+  // plain junk; each once writable and once read-only.
   const std::string file = folder_ + "/user.db";
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');", nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
-  for (const std::string& content : {testing_support::ReadFile(file), std::string(5000, 'x')}) {
+  const auto database = [&](const char* sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const std::string bytes = testing_support::ReadFile(file);
+    unlink(file.c_str());
+    return bytes;
+  };
+  for (const std::string& content : {database("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');"),
+                                     database("PRAGMA user_version = 7;"), std::string(5000, 'x')}) {
     for (mode_t mode : {0644, 0444}) {
       testing_support::WriteFile(file, content);
       ASSERT_EQ(chmod(file.c_str(), mode), 0);
@@ -550,7 +599,9 @@ TEST_F(RegistryTest, DamagedOrForeignFilesAreReportedAndLeftAlone) {
 // Opens that fail for want of space (a child's file-size limit) leave no files of their own making.
 TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\orbtest", u"v", 1);
-  compat::win32::ResetRegistryForTests();  // folds the log in and removes it
+  compat::win32::ResetRegistryForTests();  // folds the log in and empties it
+  // The machine hive without its log and index, so that the failed open would have to make them.
+  for (const char* name : {"machine.db-wal", "machine.db-shm"}) ASSERT_EQ(unlink((folder_ + "/" + name).c_str()), 0);
   const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
   const int failed = Reap(Spawn([] {
     signal(SIGXFSZ, SIG_IGN);

@@ -2,6 +2,11 @@
 #include "compat/win32/Shell.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -9,6 +14,7 @@
 
 #include "compat/win32/File.h"
 #include "compat/win32/Path.h"
+#include "compat/win32/ShellInternal.h"
 #include "compat/win32/StringConv.h"
 #include "tests/compat/win32/Win32Expect.h"
 #include "tests/support/IsolatedTest.h"
@@ -108,8 +114,8 @@ TEST_F(Shell, DeletingMovesItemsIntoTheTrashWithTheirRecords) {
   operation.pFrom = one.c_str();
   EXPECT_EQ(SHFileOperationW(&operation), 0);
   EXPECT_EQ(ReadFile(trash + "/files/doc.txt"), "keep me");
-  EXPECT_EQ(ReadFile(trash + "/files/doc.txt.2"), "second");
-  EXPECT_TRUE(fs::exists(trash + "/info/doc.txt.2.trashinfo"));
+  EXPECT_EQ(ReadFile(trash + "/files/doc.2.txt"), "second");
+  EXPECT_TRUE(fs::exists(trash + "/info/doc.2.txt.trashinfo"));
 
   // Gone already; and nothing is ever deleted outright.
   EXPECT_EQ(SHFileOperationW(&operation), ERROR_FILE_NOT_FOUND);
@@ -117,6 +123,103 @@ TEST_F(Shell, DeletingMovesItemsIntoTheTrashWithTheirRecords) {
   operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
   EXPECT_EQ(SHFileOperationW(&operation), ERROR_NOT_SUPPORTED);
   EXPECT_EQ(ReadFile(folder() / "doc.txt"), "third");
+}
+
+// A copy into the trash that fails part-way leaves neither a partial copy
+// nor a record, keeps the item, and a later deletion of the name works.
+TEST_F(Shell, AFailedCopyIntoTheTrashLeavesNothingAndJamsNothing) {
+  using compat::win32::MoveToTrash;
+  using compat::win32::TrashMove;
+  const std::string trash = folder() / ".local/share/Trash";
+  const auto listing = [&] {
+    std::string names;
+    for (const char* part : {"/files", "/info"}) {
+      for (const auto& entry : fs::recursive_directory_iterator(trash + part))
+        names += entry.path().string().substr(trash.size()) + " ";
+    }
+    return names;
+  };
+  fs::create_directories(folder() / "tree/inner");
+  testing_support::WriteFile(folder() / "tree/inner/a.txt", "A");
+  ASSERT_EQ(mkfifo((folder() / "tree/pipe").c_str(), 0600), 0);
+  EXPECT_EQ(MoveToTrash(folder() / "tree", TrashMove::kCopy), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  EXPECT_EQ(listing(), "");
+  EXPECT_EQ(ReadFile(folder() / "tree/inner/a.txt"), "A");
+
+  // A file larger than the copy may write: the code says so.
+  testing_support::WriteFile(folder() / "tree/big.bin", std::string(256 * 1024, 'x'));
+  fs::remove(folder() / "tree/pipe");
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit limit{64 * 1024, 64 * 1024};
+    signal(SIGXFSZ, SIG_IGN);
+    _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 ? static_cast<int>(MoveToTrash(folder() / "tree", TrashMove::kCopy))
+                                               : 255);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ERROR_FILE_TOO_LARGE) << status;
+  EXPECT_EQ(listing(), "");
+  EXPECT_EQ(fs::file_size(folder() / "tree/big.bin"), 256u * 1024);
+
+  // A name taken in files/ without its record is passed by, as is one taken
+  // in info/ alone; both parts of an entry keep one name. The copy keeps the
+  // modes of folders and files.
+  fs::create_directory(trash + "/files/tree");
+  testing_support::WriteFile(trash + "/info/tree.2.trashinfo", "");
+  fs::permissions(folder() / "tree", fs::perms(0750));
+  fs::permissions(folder() / "tree/big.bin", fs::perms(0640));
+  EXPECT_EQ(MoveToTrash(folder() / "tree", TrashMove::kCopy), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_FALSE(fs::exists(folder() / "tree"));
+  EXPECT_EQ(fs::status(trash + "/files/tree.3").permissions(), fs::perms(0750));
+  EXPECT_EQ(fs::status(trash + "/files/tree.3/big.bin").permissions(), fs::perms(0640));
+  EXPECT_EQ(ReadFile(trash + "/files/tree.3/inner/a.txt"), "A");
+  EXPECT_EQ(fs::file_size(trash + "/files/tree.3/big.bin"), 256u * 1024);
+  EXPECT_NE(ReadFile(trash + "/info/tree.3.trashinfo").find("Path=" + (folder() / "tree") + "\n"), std::string::npos);
+  testing_support::WriteFile(folder() / ".profile", "p");
+  fs::create_directory(trash + "/files/.profile");
+  EXPECT_EQ(MoveToTrash(folder() / ".profile"), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(ReadFile(trash + "/files/.profile.2"), "p");
+  EXPECT_TRUE(fs::exists(trash + "/info/.profile.2.trashinfo"));
+  EXPECT_FALSE(fs::exists(trash + "/info/.profile.trashinfo"));
+}
+
+// The user's folder file is read only when it is a small regular file: a
+// pipe, an endless device or a huge file in its place gives the default
+// folders at once, and the first use of the registry stays small.
+TEST_F(Shell, FirstUseNeitherWaitsOnNorFillsMemoryFromTheUsersFolderFile) {
+  const std::string dirs = folder() / "cfg/user-dirs.dirs";
+  const struct {
+    const char* kind;
+    int (*make)(const std::string&);
+  } kFiles[] = {
+      {"pipe", [](const std::string& path) { return mkfifo(path.c_str(), 0600); }},
+      {"endless device", [](const std::string& path) { return symlink("/dev/zero", path.c_str()); }},
+      {"huge file",
+       [](const std::string& path) {
+         testing_support::WriteFile(path, "");
+         return truncate(path.c_str(), 1 << 30);
+       }},
+  };
+  for (const auto& file : kFiles) {
+    SCOPED_TRACE(file.kind);
+    fs::remove(dirs);
+    fs::remove_all(registryFolder());
+    fs::create_directory(registryFolder());
+    ASSERT_EQ(file.make(dirs), 0);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const pid_t child = fork();
+    if (child == 0) {
+      alarm(20);
+      _exit(Value(u"Desktop") == Shown("Desktop") ? 0 : 1);
+    }
+    int status = 0;
+    rusage used{};
+    ASSERT_EQ(wait4(child, &status, 0, &used), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_LT(used.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
+  }
 }
 
 TEST_F(Shell, ItemListsRoundTripPaths) {

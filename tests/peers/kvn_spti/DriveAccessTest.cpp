@@ -94,6 +94,27 @@ TEST_F(DriveAccessTest, ALaterStartKeepsOnlyWhatTheDrivesReportNow) {
   EXPECT_EQ(init_(kKey), 0);
 }
 
+// Letters go from D: in device order; a pin under "Letters" holds its letter
+// for its device, and no other drive takes a pinned letter, present or not.
+TEST_F(DriveAccessTest, LettersFollowDeviceOrderAndPins) {
+  for (const char* name : {"sr10", "sr2", "sr1", "sr0"}) AddDevice(name, "5\n");
+  const std::u16string pins = std::u16string(kKey) + u"\\Letters";
+  testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"f:", u"/dev/sr2");
+  testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"D:", u"/dev/sr9");
+  testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"Z:", u"/dev/sr10");
+  testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"C:", u"/dev/sr1");  // not a letter drives get
+  ASSERT_EQ(init_(kKey), 4);
+  Texts letters;
+  for (const char16_t* index : {u"0", u"1", u"2", u"3"}) {
+    const std::u16string key = std::u16string(kKey) + u"\\" + index;
+    letters.push_back(testing_support::GetRegString(HKEY_CURRENT_USER, key, u"Device").value_or(u"-") + u" " +
+                      testing_support::GetRegString(HKEY_CURRENT_USER, key, u"Letter").value_or(u"-"));
+  }
+  EXPECT_EQ(letters, (Texts{u"/dev/sr0 E:", u"/dev/sr1 G:", u"/dev/sr2 F:", u"/dev/sr10 Z:"}));
+  // The pins stay for the next start.
+  EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, pins, u"D:"), u"/dev/sr9");
+}
+
 TEST_F(DriveAccessTest, WithoutAKeyOrAWritableHiveNothingIsRecorded) {
   AddDevice("sr0", "5\n");
   EXPECT_EQ(init_(nullptr), -1);

@@ -5,6 +5,9 @@
 #include <tuple>
 
 #include "peers/orbcore/AboutMarkup.h"
+#include "peers/orbcore/EngineTexts.h"
+#include "peers/orbcore/PackTexts.h"
+#include "tests/support/TestSupport.h"
 #include "peers/orbcore/Json.h"
 
 namespace {
@@ -67,6 +70,23 @@ TEST(AboutMarkupTest, OddMarkupDegradesToText) {
     EXPECT_EQ(text, expected);
   }
   EXPECT_TRUE(orbcore::ParseAboutMarkup("", "a", "b").empty());
+}
+
+// The packs the build makes, in both formats: the engine's messages in the
+// pack's language with the file filled in; no pack, the English defaults.
+TEST(PackTextsTest, MessagesComeFromThePackInItsLanguage) {
+  const std::tuple<const char*, bool, std::string> packs[] = {
+      {"Orbweave_de.kvnLang", true, "\xe2\x80\x9e/a b\xe2\x80\x9c ist nicht mehr vorhanden"},
+      {"Orbweave_fr.kvnLang", true, "\xc2\xab /a b \xc2\xbb a disparu"},
+      {"Orbweave_en.kvnLang", true, "\"/a b\" is gone"},
+      {"none.kvnLang", false, "\"/a b\" is gone"},
+  };
+  for (const auto& [file, loads, start] : packs) {
+    orbcore::EngineTexts texts;
+    EXPECT_EQ(orbcore::LoadPackTexts(testing_support::BuildBin() + "/lang/" + file, texts), loads) << file;
+    const std::string message = orbcore::FailureMessage({orbcore::Failure::SourceMissing, "/a b", ""}, texts);
+    EXPECT_TRUE(message.starts_with(start)) << file << ": " << message;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -15,6 +17,7 @@
 
 #include "EngineTestSupport.h"
 #include "compat/win32/Module.h"
+#include "compat/win32/Path.h"
 #include "compat/win32/Resource.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -126,6 +129,53 @@ TEST_F(EngineWindowTest, WithConsoleApplicationTheSummaryIsPrinted) {
   wxEntryCleanup();
   EXPECT_NE(out.find("Languages..."), std::string::npos) << out;
   EXPECT_NE(err.find("cannot show windows"), std::string::npos) << err;
+}
+
+// A burn under a German pack, started at once: the window shows it under way
+// (the screenshot is left at ORBCORE_TEST_SCREENSHOT when that is set, to look
+// at), and closing the window mid-burn cancels it, leaving no image behind.
+TEST_F(EngineWindowTest, GermanBurnWindowRunsAndClosingCancels) {
+  namespace fs = std::filesystem;
+  const std::string big = folder() / "gro\u00df.bin", out = folder() / "out";
+  fs::create_directories(out);
+  {
+    std::ofstream file(big, std::ios::binary);
+    file.seekp((std::streamoff{1} << 31) - 1);  // 2 GiB of holes: read fast, written for seconds
+    file.put('\0');
+  }
+  SetEnv("ORBCORE_TARGET", out + "/disc.iso");
+  SetEnv("ORBCORE_AUTOSTART", "1");
+  SetEnv("ORBCORE_CLOSE_AFTER", "5000");
+  WindowRecord shell;
+  const std::u16string item = compat::win32::WindowsPath(big);
+  const std::u16string pack = compat::win32::WindowsPath(testing_support::BuildBin() + "/lang/Orbweave_de.kvnLang");
+  shell.items[0] = {kDataItemFile, item.c_str(), u"\\"};
+  shell.input.count = 1;
+  shell.record.languagePackPath = pack.c_str();
+
+  const std::string shot = folder() / "burning.png";
+  std::atomic<bool> shotTaken{false};
+  std::thread observer([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    bool writing = false;
+    while (!writing && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::error_code error;
+      for (const auto& entry : fs::directory_iterator(out, error)) writing = writing || entry.file_size(error) > (32 << 20);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    shotTaken = writing && display_.Screenshot(shot);
+  });
+  const bool succeeded = Run(shell.record);
+  observer.join();
+
+  EXPECT_FALSE(succeeded) << "closed mid-burn, the task was cancelled";
+  EXPECT_TRUE(shotTaken);
+  EXPECT_GT(fs::exists(shot) ? fs::file_size(shot) : 0, 10000u);
+  if (const char* keep = std::getenv("ORBCORE_TEST_SCREENSHOT"); keep != nullptr && shotTaken) {
+    fs::copy_file(shot, keep, fs::copy_options::overwrite_existing);
+  }
+  EXPECT_TRUE(fs::is_empty(out)) << "an image or its temporary was left";
 }
 
 }  // namespace

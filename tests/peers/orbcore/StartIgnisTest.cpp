@@ -158,13 +158,13 @@ TEST_F(StartIgnisTest, WithoutDisplayOrScriptPrintsASummary) {
   ShellRecord shell;
   std::u16string drive = u"E:";
   shell.record.selectedDrive = drive.c_str();
-  shell.record.taskCode = kTaskCopyDisc;
+  shell.record.taskCode = kTaskRestoreBackup;  // a task the engine does not write
   shell.record.startMode = kStartWithInput;
   testing::internal::CaptureStdout();
   free_(Start(shell.record));
   const std::string out = testing::internal::GetCapturedStdout();
 
-  for (const char* expected : {"Korvane Orbweave 9 \xc3\x84ra", "9.12.0.194 (2210)", "Deutsch", "wide", "copy a disc",
+  for (const char* expected : {"Korvane Orbweave 9 \xc3\x84ra", "9.12.0.194 (2210)", "Deutsch", "wide", "restore a backup",
                                "E:", "deutsch.chm", "&Options", "Languages...  [2000]", "Internet"}) {
     EXPECT_NE(out.find(expected), std::string::npos) << expected << " missing from:\n" << out;
   }

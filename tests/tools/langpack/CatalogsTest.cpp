@@ -39,7 +39,8 @@ std::string LiteralValue(const std::string& run) {
 std::vector<std::pair<std::string, std::string>> Sources() {
   static const std::regex comment("//[^\n]*");
   std::vector<std::pair<std::string, std::string>> sources;
-  for (const char* folder : {"shell", "langpacks", "localization", "settings", "chunkfile", "platform", "foundation"}) {
+  for (const char* folder :
+       {"shell", "langpacks", "localization", "settings", "chunkfile", "platform", "foundation", "peers/orbcore"}) {
     for (const auto& entry : fs::recursive_directory_iterator(fs::path(testing_support::SourceDir()) / folder)) {
       if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
       sources.emplace_back(entry.path().filename(),

@@ -64,9 +64,9 @@ TEST(PackFileTest, TargetsThatAreNoRegularFileAreRefused) {
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, SIG_IGN);
-  const rlimit small{16, old.rlim_max};
+  const rlimit small{8, old.rlim_max};
   setrlimit(RLIMIT_FSIZE, &small);
-  EXPECT_THROW(langpack::WritePack(Tiny(), 1, kept), langpack::Error);
+  for (const int format : {1, 2}) EXPECT_THROW(langpack::WritePack(Tiny(), format, kept), langpack::Error) << format;
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(ReadFile(kept), "old");
   EXPECT_THROW(langpack::WritePack(Tiny(), 3, kept), langpack::Error);
@@ -81,7 +81,7 @@ TEST(PackFileTest, TargetsThatAreNoRegularFileAreRefused) {
 // The command line: usage, exit status 1 and nothing written for bad input, and a round trip.
 TEST(PackFileTest, CommandLine) {
   TempFolder folder;
-  const std::string header = "msgid \"\"\nmsgstr \"Language: de\\nContent-Type: text/plain\\n\"\n\n";
+  const std::string header = "# Translator\n#\nmsgid \"\"\nmsgstr \"Language: de\\nContent-Type: text/plain\\n\"\n\n";
   testing_support::WriteFile(folder / "en.po", header + "msgid \"k\"\nmsgstr \"Copy %DISC%\"\n");
   testing_support::WriteFile(folder / "de.po", header + "msgid \"k\"\nmsgstr \"%DISK% kopieren\"\n");
   const std::string out = folder / "out";
@@ -97,13 +97,20 @@ TEST(PackFileTest, CommandLine) {
       {{"compile", folder / "missing.po", out}, 1, "missing.po is not a readable file"},
       {{"decompile", folder / "en.po", out}, 1, "en.po is not a language pack"},
       {{"decompile", folder / "missing", out}, 1, "missing is not a file"},
+      {{"compile", folder / "de.po", folder / "de.po"}, 1, "de.po is the same file as the input"},
+      {{"compile", "--defaults", folder / "en.po", folder / "de.po", folder / "en.po"}, 1, "same file"},
+      {{"compile", folder / "de.po", folder / "hardlink.po"}, 1, "same file"},
+      {{"decompile", folder / "de.po", folder / "hardlink.po"}, 1, "same file"},
   };
+  fs::create_hard_link(folder / "de.po", folder / "hardlink.po");
+  const std::string catalog = ReadFile(folder / "de.po");
   for (const auto& [args, exitCode, told] : cases) {
     const auto result = langpack(args);
     EXPECT_EQ(result.exitCode, exitCode) << result.err;
     EXPECT_NE(result.err.find(told), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(out));
   }
+  EXPECT_EQ(ReadFile(folder / "de.po"), catalog);
   std::vector<std::string> packs;
   for (const std::string format : {"1", "2", ""}) {
     std::vector<std::string> args = {"compile", folder / "de.po", out};
@@ -111,10 +118,28 @@ TEST(PackFileTest, CommandLine) {
     ASSERT_EQ(langpack(args).exitCode, 0);
     packs.push_back(ReadFile(out));
     ASSERT_EQ(langpack({"decompile", out, folder / "back.po"}).exitCode, 0);
-    EXPECT_EQ(langpack::ReadPo(ReadFile(folder / "back.po"), "back.po").messages,
-              langpack::ReadPo(ReadFile(folder / "de.po"), "de.po").messages);
+    args[1] = folder / "back.po";
+    args[2] = folder / "again";
+    ASSERT_EQ(langpack(args).exitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "again"), packs.back()) << "format " << format;
   }
   EXPECT_EQ(packs[2], packs[1]);  // the second format unless another is asked for
+
+  // Past the file size limit of its process the compiler fails: the old pack
+  // stays and no temporary is left.
+  std::string many = header;
+  for (int i = 0; i < 400; ++i) many += "msgid \"k" + std::to_string(i) + "\"\nmsgstr \"text\"\n\n";
+  testing_support::WriteFile(folder / "many.po", many);
+  const std::string program = testing_support::BuildBin() + "/langpack";
+  for (const std::string format : {"1", "2"}) {
+    const std::vector<std::string> args = {"-c", "ulimit -f 4 && exec \"$0\" \"$@\"", program, "compile",
+                                           "--format", format, folder / "many.po", out};
+    const auto result = testing_support::Run({"/bin/sh", args, {}, {}});
+    EXPECT_EQ(result.exitCode, 1) << "format " << format << ": " << result.err;
+    EXPECT_EQ(ReadFile(out), packs[2]);
+    for (const auto& entry : fs::directory_iterator(folder.path()))
+      EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
+  }
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
       {"msgctxt \"menu\"\nmsgid \"a\"\nmsgstr \"x\"\n", "x.po:1: message contexts"},
       {h + "msgid \"a\"\nmsgstr \"\\q\"\n", "x.po:4: unknown escape sequence \\q"},
       {h + "msgid \"a\"\nmsgstr \"\\0\"\n", "x.po:4: a zero character"},
+      {h + "msgid \"a\"\nmsgstr \"x" + std::string(1, '\0') + "y\"\n", "x.po:4: a zero character"},
       {h + "msgid \"a\"\nmsgstr \"x\" y\n", "x.po:4: text after the closing quote"},
       {h + "\n\"stray\"\n", "x.po:4: a string that belongs to no msgid"},
       {h + "msgid \"a\"\n\nmsgid \"b\"\nmsgstr \"x\"\n", "x.po:3: msgid without a msgstr"},
@@ -80,12 +81,12 @@ TEST(PoFileTest, RefusalsNameFileLineAndFault) {
 
 // What the writer makes of any text, the reader reads back unchanged.
 TEST(PoFileTest, WrittenCatalogReadsBackTheSame) {
-  const Catalog catalog{"fr", "Français", "Orbweave 9.12", "2026-12-06", "Line one.\n\nC",
+  const Catalog catalog{"fr", "Français", "Orbweave 9.12", "2026-12-06", "Line one.\n\nC\n",
                         {{"plain", "Le texte"}, {"lines", "un\ndeux\n"}, {"trailing", "fin\n"},
                          {"quotes", "\"q\" \\ \t\r\x01 «»"}, {"multi\nkey", "x"}}};
   const std::string po = langpack::WritePo(catalog);
   // Written as a translator would: blanks as they are, an empty comment line a bare "#".
-  EXPECT_TRUE(po.starts_with("# Line one.\n#\n# C\n") && po.find("\nmsgstr \"Le texte\"\n") != po.npos) << po;
+  EXPECT_TRUE(po.starts_with("# Line one.\n#\n# C\n#\nmsgid") && po.find("\nmsgstr \"Le texte\"\n") != po.npos) << po;
   const Catalog back = langpack::ReadPo(po, "back.po");
   EXPECT_EQ(back.messages, catalog.messages) << po;
   EXPECT_EQ(Header(back), Header(catalog));

@@ -1,0 +1,148 @@
+// libburn's set-up, drive grab and track writing.
+#include "peers/orbcore/BurnSession.h"
+
+#include <libburn/libburn.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace orbcore {
+
+using namespace burn;
+
+BurnLibrary::BurnLibrary(bool start) : ok_(!start || burn_initialize() == 1), started_(start) {
+  // Messages are queued for the engine to word; libburn prints nothing.
+  if (ok_) burn_msgs_set_severities(const_cast<char*>("SORRY"), const_cast<char*>("NEVER"), const_cast<char*>("orbcore: "));
+}
+
+BurnLibrary::~BurnLibrary() {
+  if (ok_ && started_) burn_finish();
+}
+
+std::string BurnLibrary::LastMessage() {
+  std::string last;
+  int code = 0, systemError = 0;
+  char text[BURN_MSGS_MESSAGE_LEN] = {};
+  char severity[80] = {};
+  while (burn_msgs_obtain(const_cast<char*>("ALL"), &code, text, &systemError, severity) == 1) {
+    last = text;
+    if (systemError != 0) systemError_ = systemError;
+  }
+  return last;
+}
+
+BurnDrive::BurnDrive(const std::string& address) : address_(address) {
+  if (burn_drive_scan_and_grab(&info_, const_cast<char*>(address.c_str()), 1) == 1 && info_ != nullptr) {
+    drive_ = info_[0].drive;
+  }
+}
+
+BurnDrive::~BurnDrive() {
+  if (drive_ != nullptr) burn_drive_release(drive_, 0);
+  if (info_ != nullptr) burn_drive_info_free(info_);
+}
+
+namespace {
+
+struct DiscParts {
+  burn_disc* disc = burn_disc_create();
+  burn_session* session = burn_session_create();
+  burn_track* track = burn_track_create();
+  ~DiscParts() {
+    burn_track_free(track);
+    burn_session_free(session);
+    burn_disc_free(disc);
+  }
+};
+
+TaskOutcome WriteFailure(BurnLibrary& library, const std::string& subject, const std::string& fallback) {
+  const std::string message = library.LastMessage();
+  const int error = library.LastSystemError();
+  const Failure failure = error == ENOSPC || error == EFBIG || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
+  return {failure, subject, message.empty() ? fallback : message};
+}
+
+}  // namespace
+
+TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibrary& library, TaskObserver& observer) {
+  DiscParts parts;
+  burn_disc_add_session(parts.disc, parts.session, BURN_POS_END);
+  burn_track_define_data(parts.track, 0, 0, 0, mode == TrackMode::Audio ? BURN_AUDIO : BURN_MODE1);
+  const bool sourceSet = burn_track_set_source(parts.track, source) == BURN_SOURCE_OK;
+  burn_source_free(source);  // the track holds its own reference
+  if (!sourceSet) return {Failure::WriteFailed, address_, "the track refused its source"};
+  burn_session_add_track(parts.session, parts.track, BURN_POS_END);
+
+  switch (burn_disc_get_status(drive_)) {
+    case BURN_DISC_BLANK: break;
+    case BURN_DISC_EMPTY: return {Failure::NoDisc, address_, ""};
+    default: return {Failure::DiscNotWritable, address_, ""};
+  }
+
+  burn_write_opts* opts = NewWriteOptions(drive_);
+  char reasons[BURN_REASONS_LEN] = {};
+  if (burn_write_opts_auto_write_type(opts, parts.disc, reasons, 0) == BURN_WRITE_NONE) {
+    burn_write_opts_free(opts);
+    return {Failure::DiscNotWritable, address_, reasons};
+  }
+  const off_t bytes = static_cast<off_t>(burn_disc_get_sectors(parts.disc)) * 2048;
+  const off_t room = burn_disc_available_space(drive_, opts);
+  if (room > 0 && bytes > room) {
+    burn_write_opts_free(opts);
+    return {Failure::TooMuchData, address_, std::to_string(bytes) + " bytes for " + std::to_string(room)};
+  }
+
+  library.LastMessage();  // what came before the write is no verdict on it
+  burn_disc_write(opts, parts.disc);
+  burn_write_opts_free(opts);
+  return WatchWrite(drive_, static_cast<std::uint64_t>(bytes), library, observer, address_);
+}
+
+burn_write_opts* NewWriteOptions(burn_drive* drive) {
+  burn_write_opts* opts = burn_write_opts_new(drive);
+  burn_write_opts_set_perform_opc(opts, 0);
+  burn_write_opts_set_multi(opts, 0);
+  burn_write_opts_set_underrun_proof(opts, 1);
+  // An image file is synced once, at its end (before it is renamed into
+  // place), not every 16 MB as libburn would.
+  burn_write_opts_set_stdio_fsync(opts, 1);
+  return opts;
+}
+
+TaskOutcome WatchWrite(burn_drive* drive, std::uint64_t bytes, BurnLibrary& library, TaskObserver& observer,
+                       const std::string& address) {
+  while (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_SPAWNING) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  bool cancelled = false;
+  burn_progress progress{};
+  while (burn_drive_get_status(drive, &progress) != BURN_DRIVE_IDLE) {
+    if (!cancelled && observer.CancelRequested()) {
+      burn_drive_cancel(drive);
+      cancelled = true;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    TaskProgress report;
+    report.total = bytes;
+    report.done = static_cast<std::uint64_t>(progress.sector < 0 ? 0 : progress.sector) * 2048;
+    if (report.done > report.total) report.done = report.total;
+    // The first moments fill buffers, not the target: no speed yet.
+    report.bytesPerSecond = seconds >= 1 ? static_cast<double>(report.done) / seconds : 0;
+    observer.Progress(report);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (cancelled) return {Failure::Cancelled, address, ""};
+  if (!burn_drive_wrote_well(drive)) return WriteFailure(library, address, "the write did not end well");
+  // A write libburn refused to start (another drive operation still going
+  // on) ends "well" too; only its message tells.
+  if (const std::string refused = library.LastMessage(); !refused.empty()) {
+    return {Failure::WriteFailed, address, refused};
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  observer.Progress({bytes, bytes, seconds > 0 ? static_cast<double>(bytes) / seconds : 0});
+  return {};
+}
+
+}  // namespace orbcore

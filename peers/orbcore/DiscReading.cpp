@@ -1,0 +1,215 @@
+// Ripping with libcdio-paranoia and image copies.
+#include "peers/orbcore/DiscReading.h"
+
+#include <cdio/cdio.h>
+#include <cdio/paranoia/cdda.h>
+#include <cdio/paranoia/paranoia.h>
+#include <sndfile.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "peers/orbcore/AudioImage.h"
+#include "peers/orbcore/TargetFile.h"
+
+namespace orbcore {
+
+namespace {
+
+struct CdioCloser {
+  void operator()(CdIo_t* cdio) const { cdio_destroy(cdio); }
+};
+struct DriveCloser {
+  void operator()(cdrom_drive_t* drive) const { cdio_cddap_close_no_free_cdio(drive); }
+};
+struct ParanoiaFree {
+  void operator()(cdrom_paranoia_t* paranoia) const { cdio_paranoia_free(paranoia); }
+};
+struct SndFileCloser {
+  void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+bool EndsWith(const std::string& text, const char* suffix) {
+  const std::string tail(suffix);
+  if (text.size() < tail.size()) return false;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - tail.size() + i])) != tail[i]) return false;
+  }
+  return true;
+}
+
+std::unique_ptr<CdIo_t, CdioCloser> OpenSource(const std::string& source) {
+  CdIo_t* cdio = EndsWith(source, ".cue") ? cdio_open_cue(source.c_str()) : cdio_open(source.c_str(), DRIVER_DEVICE);
+  return std::unique_ptr<CdIo_t, CdioCloser>(cdio);
+}
+
+// Copies `from` to the temporary of `to` in pieces, reporting and asking
+// about cancel on the way.
+TaskOutcome CopyBytes(const std::string& from, TargetFile& to, TaskProgress& progress, TaskObserver& observer) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return {Failure::SourceUnreadable, from, "cannot be opened"};
+  std::ofstream out(to.TemporaryPath(), std::ios::binary | std::ios::trunc);
+  std::vector<char> buffer(1 << 20);
+  while (in) {
+    if (observer.CancelRequested()) return {Failure::Cancelled, to.Path(), ""};
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    if (!out.write(buffer.data(), got)) return {Failure::DiskFull, to.Path(), "the copy could not be written whole"};
+    progress.done += static_cast<std::uint64_t>(got);
+    observer.Progress(progress);
+  }
+  if (in.bad()) return {Failure::SourceUnreadable, from, "a read error"};
+  out.flush();
+  if (!out) return {Failure::DiskFull, to.Path(), "the copy could not be written whole"};
+  return {};
+}
+
+std::optional<TargetFile> CreateTarget(const std::string& path, TaskOutcome& outcome) {
+  std::string error;
+  std::optional<TargetFile> file = TargetFile::Create(path, error);
+  if (!file) outcome = {NotARegularFile(path).empty() ? Failure::TargetUnwritable : Failure::TargetNotAFile, path, error};
+  return file;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The one FILE line of a .cue names its .bin, relative to the .cue.
+std::optional<std::string> CueBinName(const std::string& cueText) {
+  const std::size_t file = cueText.find("FILE \"");
+  if (file == std::string::npos) return std::nullopt;
+  const std::size_t end = cueText.find('"', file + 6);
+  if (end == std::string::npos) return std::nullopt;
+  return cueText.substr(file + 6, end - file - 6);
+}
+
+}  // namespace
+
+std::string RipFileName(unsigned number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "Track %02u.wav", number);
+  return name;
+}
+
+std::string DefaultMusicFolder() {
+  const char* home = std::getenv("HOME");
+  const std::string homeDir = home != nullptr ? home : "";
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::ifstream dirs((config != nullptr && *config != '\0' ? std::string(config) : homeDir + "/.config") +
+                     "/user-dirs.dirs");
+  for (std::string line; std::getline(dirs, line);) {
+    constexpr std::string_view kKey = "XDG_MUSIC_DIR=\"";
+    if (!line.starts_with(kKey) || line.back() != '"') continue;
+    std::string value = line.substr(kKey.size(), line.size() - kKey.size() - 1);
+    if (value.starts_with("$HOME")) value = homeDir + value.substr(5);
+    return value;
+  }
+  return homeDir + "/Music";
+}
+
+TaskOutcome RipAudio(const std::string& source, const std::string& folder, TaskObserver& observer) {
+  const auto cdio = OpenSource(source);
+  if (!cdio) return {Failure::SourceUnreadable, source, "libcdio cannot open it"};
+  const std::unique_ptr<cdrom_drive_t, DriveCloser> drive(
+      cdio_cddap_identify_cdio(cdio.get(), CDDA_MESSAGE_FORGETIT, nullptr));
+  if (!drive || cdio_cddap_open(drive.get()) != 0) return {Failure::SourceUnreadable, source, "no audio tracks"};
+  const std::unique_ptr<cdrom_paranoia_t, ParanoiaFree> paranoia(cdio_paranoia_init(drive.get()));
+  cdio_paranoia_modeset(paranoia.get(), PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+
+  const track_t tracks = cdio_cddap_tracks(drive.get());
+  TaskProgress progress;
+  for (track_t t = 1; t <= tracks; ++t) {
+    if (cdio_cddap_track_audiop(drive.get(), t) != 1) continue;
+    progress.total += static_cast<std::uint64_t>(cdio_cddap_track_lastsector(drive.get(), t) -
+                                                 cdio_cddap_track_firstsector(drive.get(), t) + 1) *
+                      kCdSectorBytes;
+  }
+  if (progress.total == 0) return {Failure::SourceUnreadable, source, "no audio tracks"};
+
+  for (track_t t = 1; t <= tracks; ++t) {
+    if (cdio_cddap_track_audiop(drive.get(), t) != 1) continue;
+    TaskOutcome outcome;
+    std::optional<TargetFile> wav = CreateTarget(folder + "/" + RipFileName(t), outcome);
+    if (!wav) return outcome;
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    std::unique_ptr<SNDFILE, SndFileCloser> file(sf_open(wav->TemporaryPath().c_str(), SFM_WRITE, &info));
+    if (!file) return {Failure::TargetUnwritable, wav->Path(), sf_strerror(nullptr)};
+    const lsn_t first = cdio_cddap_track_firstsector(drive.get(), t);
+    const lsn_t last = cdio_cddap_track_lastsector(drive.get(), t);
+    cdio_paranoia_seek(paranoia.get(), first, SEEK_SET);
+    for (lsn_t sector = first; sector <= last; ++sector) {
+      if (observer.CancelRequested()) return {Failure::Cancelled, wav->Path(), ""};
+      const int16_t* samples = cdio_paranoia_read(paranoia.get(), nullptr);
+      if (samples == nullptr) return {Failure::SourceUnreadable, source, "a sector cannot be read"};
+      // paranoia hands over samples in the machine's byte order.
+      if (sf_writef_short(file.get(), samples, kCdSectorFrames) != static_cast<sf_count_t>(kCdSectorFrames)) {
+        return {Failure::DiskFull, wav->Path(), sf_strerror(file.get())};
+      }
+      progress.done += kCdSectorBytes;
+      observer.Progress(progress);
+    }
+    if (sf_close(file.release()) != 0) return {Failure::DiskFull, wav->Path(), "the file could not be finished"};
+    std::string error;
+    if (!wav->Commit(error)) return {Failure::TargetUnwritable, wav->Path(), error};
+  }
+  return {};
+}
+
+TaskOutcome CopyImage(const std::string& source, const std::string& target, TaskObserver& observer) {
+  TaskProgress progress;
+  if (!EndsWith(source, ".cue")) {
+    std::ifstream probe(source, std::ios::binary | std::ios::ate);
+    if (!probe || !NotARegularFile(source).empty()) return {Failure::SourceUnreadable, source, "not a file"};
+    progress.total = static_cast<std::uint64_t>(probe.tellg());
+    TaskOutcome outcome;
+    std::optional<TargetFile> copy = CreateTarget(target, outcome);
+    if (!copy) return outcome;
+    outcome = CopyBytes(source, *copy, progress, observer);
+    std::string error;
+    if (outcome.Succeeded() && !copy->Commit(error)) return {Failure::TargetUnwritable, target, error};
+    return outcome;
+  }
+  // A .cue with its .bin: the .bin copied beside the target .cue, the .cue
+  // naming it, and the .cue renamed last.
+  std::ifstream cueIn(source, std::ios::binary);
+  std::stringstream cueText;
+  cueText << cueIn.rdbuf();
+  const std::optional<std::string> binName = CueBinName(cueText.str());
+  if (!cueIn || !binName) return {Failure::SourceUnreadable, source, "no FILE line"};
+  const std::string binSource = binName->starts_with("/") ? *binName : FolderOf(source) + "/" + *binName;
+  const std::string binTarget = WithExtension(target, ".bin");
+  std::ifstream probe(binSource, std::ios::binary | std::ios::ate);
+  if (!probe) return {Failure::SourceUnreadable, binSource, "cannot be opened"};
+  progress.total = static_cast<std::uint64_t>(probe.tellg());
+  TaskOutcome outcome;
+  std::optional<TargetFile> bin = CreateTarget(binTarget, outcome);
+  if (!bin) return outcome;
+  std::optional<TargetFile> cue = CreateTarget(target, outcome);
+  if (!cue) return outcome;
+  outcome = CopyBytes(binSource, *bin, progress, observer);
+  if (!outcome.Succeeded()) return outcome;
+  std::string text = cueText.str();
+  text.replace(text.find(*binName), binName->size(), NameOf(binTarget));
+  std::ofstream(cue->TemporaryPath(), std::ios::binary | std::ios::trunc) << text;
+  std::string error;
+  if (!bin->Commit(error)) return {Failure::TargetUnwritable, binTarget, error};
+  if (!cue->Commit(error)) return {Failure::TargetUnwritable, target, error};
+  return {};
+}
+
+}  // namespace orbcore

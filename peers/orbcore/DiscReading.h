@@ -1,0 +1,27 @@
+// Reading discs and images: ripping audio tracks to WAV files, and copying
+// an image byte for byte.
+#pragma once
+
+#include <string>
+
+#include "peers/orbcore/Task.h"
+
+namespace orbcore {
+
+// The WAV file of track `number` (from 1): "Track 01.wav".
+std::string RipFileName(unsigned number);
+
+// The folder rips go to when the user names none: the XDG music folder
+// (XDG_MUSIC_DIR of user-dirs.dirs), else ~/Music.
+std::string DefaultMusicFolder();
+
+// Reads the audio tracks of `source` (a drive, or a .cue with its .bin)
+// with libcdio-paranoia into 44.1 kHz 16-bit stereo WAV files in `folder`.
+// Each file appears only once it is whole.
+TaskOutcome RipAudio(const std::string& source, const std::string& folder, TaskObserver& observer);
+
+// Copies the image `source` to `target`: an .iso byte for byte; a .cue with
+// its .bin (the copy's .cue naming the copy's .bin).
+TaskOutcome CopyImage(const std::string& source, const std::string& target, TaskObserver& observer);
+
+}  // namespace orbcore

@@ -1,0 +1,56 @@
+// The engine's messages with their keys and English defaults.
+#include "peers/orbcore/EngineTexts.h"
+
+namespace orbcore {
+
+namespace {
+
+struct FailureText {
+  Failure failure;
+  const char* key;
+  const char* english;
+};
+
+constexpr FailureText kFailureTexts[] = {
+    {Failure::NothingToDo, "Orbcore.Error.NothingToDo", "There is nothing to write: the list is empty."},
+    {Failure::NoDrive, "Orbcore.Error.NoDrive",
+     "No disc drive was found. Choose \"Write to image file\" to write an image instead."},
+    {Failure::NoDisc, "Orbcore.Error.NoDisc", "There is no disc in the drive %FILE%."},
+    {Failure::DriveTaskUnsupported, "Orbcore.Error.DriveTaskUnsupported",
+     "This task writes to an image file only; choose \"Write to image file\"."},
+    {Failure::DiscNotWritable, "Orbcore.Error.DiscNotWritable",
+     "The disc in %FILE% is neither blank nor can data be added to it."},
+    {Failure::TargetNotAFile, "Orbcore.Error.TargetNotAFile",
+     "\"%FILE%\" is not a file; the image was not written there."},
+    {Failure::TargetUnwritable, "Orbcore.Error.TargetUnwritable", "The image \"%FILE%\" cannot be created."},
+    {Failure::SourceMissing, "Orbcore.Error.SourceMissing",
+     "\"%FILE%\" is gone or cannot be read; nothing was written."},
+    {Failure::NameClash, "Orbcore.Error.NameClash",
+     "\"%FILE%\" has the same name on the disc as another item of the list."},
+    {Failure::TooMuchData, "Orbcore.Error.TooMuchData", "There is more data than fits on the disc or target."},
+    {Failure::DiskFull, "Orbcore.Error.DiskFull",
+     "The disk of \"%FILE%\" is full; the image was not written."},
+    {Failure::WriteFailed, "Orbcore.Error.WriteFailed", "Writing failed; the disc or image is not usable."},
+    {Failure::Cancelled, "Orbcore.Error.Cancelled", "Cancelled; the disc or image is not usable."},
+    {Failure::AudioUndecodable, "Orbcore.Error.AudioUndecodable", "\"%FILE%\" is not an audio file that can be read."},
+    {Failure::SourceUnreadable, "Orbcore.Error.SourceUnreadable", "\"%FILE%\" cannot be read as a disc image."},
+};
+
+}  // namespace
+
+std::string EngineTexts::Get(const std::string& key, std::string_view english) const {
+  const auto found = texts_.find(key);
+  return found != texts_.end() ? found->second : std::string(english);
+}
+
+std::string FailureMessage(const TaskOutcome& outcome, const EngineTexts& texts) {
+  for (const FailureText& entry : kFailureTexts) {
+    if (entry.failure != outcome.failure) continue;
+    std::string text = texts.Get(entry.key, entry.english);
+    if (const std::size_t at = text.find("%FILE%"); at != std::string::npos) text.replace(at, 6, outcome.subject);
+    return text;
+  }
+  return "";
+}
+
+}  // namespace orbcore

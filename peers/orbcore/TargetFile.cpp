@@ -1,0 +1,79 @@
+// The temporary sibling of a target file and its rename at success.
+#include "peers/orbcore/TargetFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace orbcore {
+
+std::string NotARegularFile(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return "";
+  switch (info.st_mode & S_IFMT) {
+    case S_IFREG: return "";
+    case S_IFDIR: return "a folder";
+    case S_IFLNK: return "a symbolic link";
+    case S_IFIFO: return "a named pipe";
+    case S_IFSOCK: return "a socket";
+    default: return "a device";
+  }
+}
+
+std::string WithExtension(const std::string& path, const char* extension) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return (hasExtension ? path.substr(0, dot) : path) + extension;
+}
+
+std::optional<TargetFile> TargetFile::Create(const std::string& path, std::string& error) {
+  if (const std::string what = NotARegularFile(path); !what.empty()) {
+    error = what;
+    return std::nullopt;
+  }
+  // Beside the target, so the rename stays on one file system; hidden, and
+  // named so that nobody takes it for the finished image.
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string pattern = folder + "/." + name + ".orbcore-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = mkstemp(buffer.data());
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return std::nullopt;
+  }
+  fchmod(fd, 0644 & ~[] { const mode_t mask = umask(0); umask(mask); return mask; }());
+  close(fd);
+  return TargetFile(path, buffer.data());
+}
+
+TargetFile::TargetFile(TargetFile&& other) noexcept : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)) {
+  other.temporary_.clear();
+}
+
+TargetFile::~TargetFile() {
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+bool TargetFile::Commit(std::string& error) {
+  // Checked again: something may have been put at the target meanwhile.
+  if (const std::string what = NotARegularFile(path_); !what.empty()) {
+    error = what;
+    return false;
+  }
+  if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+}  // namespace orbcore

@@ -1,0 +1,19 @@
+// The burning part of the engine window: the task's files or tracks with
+// their sizes against the medium, the drive or image file to write, a start
+// button, progress with percent, speed and time left, and Cancel.
+#pragma once
+
+#include <wx/panel.h>
+
+#include "peers/orbcore/EngineView.h"
+
+namespace orbcore {
+
+// Made only for a view with a `run`; the task runs on a thread of its own.
+wxPanel* MakeBurnPanel(wxWindow* parent, const EngineView& view);
+
+// Asks a running task to stop and waits for it; true when none runs (any
+// more). The window calls it before it closes.
+bool StopBurn(wxPanel* panel);
+
+}  // namespace orbcore
