@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <typeinfo>
 
 #include "foundation/Cast.h"
 #include "foundation/Exception.h"
@@ -24,9 +25,34 @@ Integer Truncate(Real value) {
   return static_cast<Integer>(value);
 }
 
+template <class Interface>
+struct BoxOf;
+template <> struct BoxOf<IInt> { using Type = CInt; };
+template <> struct BoxOf<IInt64> { using Type = CInt64; };
+template <> struct BoxOf<IFloat> { using Type = CFloat; };
+template <> struct BoxOf<IDouble> { using Type = CDouble; };
+template <> struct BoxOf<IBool> { using Type = CBool; };
+
+// The value as `Interface`, or null. The boxes are final and steer no cast,
+// so a box's type alone says which of the five interfaces it has; other
+// objects go through cast, whose search for an interface from IBase was
+// most of a typed getter's time.
+template <class Interface>
+const Interface* As(IBase* value) {
+  if (!value) return nullptr;
+  const std::type_info& type = typeid(*value);
+  using Box = typename BoxOf<Interface>::Type;
+  if (type == typeid(Box)) return static_cast<const Box*>(dynamic_cast<const void*>(value));
+  if (type == typeid(CInt) || type == typeid(CInt64) || type == typeid(CFloat) || type == typeid(CDouble) ||
+      type == typeid(CBool)) {
+    return nullptr;
+  }
+  return cast<Interface>(value);
+}
+
 template <class Interface, class Result>
 bool TryGet(IBase* value, Result& result) {
-  if (auto* found = cast<Interface>(value)) {
+  if (const Interface* found = As<Interface>(value)) {
     result = static_cast<Result>(found->get());
     return true;
   }
@@ -35,7 +61,7 @@ bool TryGet(IBase* value, Result& result) {
 
 template <class Interface, class Integer>
 bool TryTruncate(IBase* value, Integer& result) {
-  if (auto* found = cast<Interface>(value)) {
+  if (const Interface* found = As<Interface>(value)) {
     result = Truncate<Integer>(found->get());
     return true;
   }
