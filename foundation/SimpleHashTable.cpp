@@ -15,9 +15,9 @@ namespace {
 // Latin-1, or of UTF-16 outside the surrogates (the count of characters
 // leaves out malformed units). Such a text has one spelling in bytes.
 bool OneUnitEach(const IString& text, std::uint32_t encodingId) {
-  const std::int32_t unit = encodingId == kUTF16EncodingId                                ? 2
+  const std::int32_t unit = encodingId == kUTF16EncodingId                                     ? 2
                             : encodingId == kUTF8EncodingId || encodingId == kLatin1EncodingId ? 1
-                                                                                          : 0;
+                                                                                               : 0;
   return unit != 0 && text.byteLength() == text.length() * unit;
 }
 
