@@ -300,7 +300,7 @@ void CStringFormat::readLengthAndConversion() {
       state.field.length = Length::kOther;
       break;
     case 'I':
-      if (peek(1) == '6' && peek(2) == '4') {
+      if (format.substr(state.next, 3) == "I64") {
         state.field.length = Length::kOther;
         size = 3;
       }
