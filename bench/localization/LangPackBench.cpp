@@ -100,7 +100,9 @@ BENCHMARK(BM_SelectPack)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 void BM_GettextLoadCatalog(benchmark::State& state) {
   if (!UseGettext(state)) return;
   const Catalog& catalog = TheCatalog();
-  int round = 0;
+  // Domains are never used twice, over repetitions either: gettext keeps a
+  // loaded one, and its link exists already.
+  static int round = 0;
   for (auto _ : state) {
     state.PauseTiming();
     const std::string domain = "bench" + std::to_string(round++);
