@@ -465,13 +465,24 @@ void CStringFormat::renderFloat(double value) {
   }
 }
 
+template <class Write>
+void CStringFormat::appendPadded(std::int32_t chars, Write&& write) {
+  // Strings and characters are padded with blanks whatever the flags, as
+  // printf pads them.
+  const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
+  const bool left = state.field.has('-');
+  if (!left) built.append(padding, ' ');
+  write();
+  if (left) built.append(padding, ' ');
+}
+
 void CStringFormat::renderCharacter(const Argument& argument) {
   const bool wide = state.field.conversion == 'C' || state.field.length == Length::kLong;
   const auto c = static_cast<CodePoint>(wide ? argument.bits & 0xFFFFFFFFu : argument.bits & 0xFFu);
   std::uint8_t encoded[8];
   std::int32_t bytes = GetUTF8CharEncoding()->encodeChar(c, encoded, sizeof encoded, 0);
   if (bytes == 0) encoded[bytes++] = '?';
-  appendPadded(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(bytes), 1);
+  appendPadded(1, [&] { built.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(bytes)); });
 }
 
 void CStringFormat::renderString(const String& text) {
@@ -481,20 +492,22 @@ void CStringFormat::renderString(const String& text) {
   if (state.field.precision >= 0 && state.field.precision < chars) chars = state.field.precision;
   if (IsUTF8(text)) {
     const std::int32_t bytes = chars == text.length() ? text->byteLength() : text->makePosition(chars).offset;
-    appendPadded(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(bytes), chars);
+    appendPadded(chars,
+                 [&] { built.append(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(bytes)); });
     return;
   }
   // Other encodings are written into the result as UTF-8 directly.
-  const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
-  const bool left = state.field.has('-');
-  if (!left) built.append(padding, ' ');
-  const P<ICharEncoding> from = text->getEncoding();
+  appendPadded(chars, [&] { appendAsUTF8(*text, chars); });
+}
+
+void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
+  const P<ICharEncoding> from = text.getEncoding();
   const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
   CodePoint block[64];
   std::int32_t offset = 0;
   for (std::int32_t remaining = chars; remaining > 0;) {
     std::int32_t count = 0;
-    offset = from->decodeChars(block, std::min<std::int32_t>(remaining, 64), count, text->data(), text->byteLength(),
+    offset = from->decodeChars(block, std::min<std::int32_t>(remaining, 64), count, text.data(), text.byteLength(),
                                offset, nullptr);
     if (count == 0) break;
     remaining -= count;
@@ -512,17 +525,6 @@ void CStringFormat::renderString(const String& text) {
     }
     built.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(size));
   }
-  if (left) built.append(padding, ' ');
-}
-
-void CStringFormat::appendPadded(const char* text, std::size_t bytes, std::int32_t chars) {
-  // Strings and characters are padded with blanks whatever the flags, as
-  // printf pads them.
-  const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
-  const bool left = state.field.has('-');
-  if (!left) built.append(padding, ' ');
-  built.append(text, bytes);
-  if (left) built.append(padding, ' ');
 }
 
 void CStringFormat::fail(const char* key, const char* text) {

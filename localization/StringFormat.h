@@ -130,8 +130,12 @@ class CStringFormat final : public CObject {
   // with zeros behind the prefix for the "0" flag when `zeroFill` allows,
   // else with blanks.
   void appendNumber(std::string_view prefix, std::int32_t zeros, std::string_view digits, bool zeroFill);
-  // Appends `text`, `chars` characters long, padded to the field's width.
-  void appendPadded(const char* text, std::size_t bytes, std::int32_t chars);
+  // Runs `write`, which appends `chars` characters, between the padding to
+  // the field's width.
+  template <class Write>
+  void appendPadded(std::int32_t chars, Write&& write);
+  // Appends the first `chars` characters of `text` in UTF-8.
+  void appendAsUTF8(const IString& text, std::int32_t chars);
 
   [[noreturn]] void fail(const char* key, const char* text);
 

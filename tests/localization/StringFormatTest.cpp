@@ -98,6 +98,7 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       // Strings of any encoding; width and precision count characters.
       {"%s|%5s|%-5s|%.2s|%05s", {"abc", "abc", "abc", "abc", "ab"}, "abc|  abc|abc  |ab|   ab"},
       {"%S %.1s %3s|", {u"\u03a9mega", u"\u03a9mega", u"\u03a9"}, "\xce\xa9mega \xce\xa9   \xce\xa9|"},
+      {"%-3S|%-4s|", {u"\u03a9", "\xe9"}, "\xce\xa9  |\xc3\xa9   |"},
       {"%s %s", {"caf\xe9", static_cast<const char*>(nullptr)}, "caf\xc3\xa9 (null)"},
   };
   for (const auto& [format, args, expected] : rows) EXPECT_EQ(Format(format, args), expected) << format;
