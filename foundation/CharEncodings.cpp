@@ -14,6 +14,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "compat/win32/Utf8.h"
 #include "foundation/Exception.h"
 #include "foundation/ICharEncoding.h"
 #include "foundation/Object.h"
@@ -273,14 +274,9 @@ struct UTF16Codec {
   static constexpr std::uint32_t kId = kUTF16EncodingId;
   static constexpr const char* kName = "UTF-16";
   static constexpr std::int32_t kStep = 2;
-  static bool isHigh(std::uint32_t unit) { return unit - 0xD800 < 0x400; }
-  static bool isLow(std::uint32_t unit) { return unit - 0xDC00 < 0x400; }
-  static CodePoint pair(std::uint32_t high, std::uint32_t low) {
-    return ((high & 0x3FF) << 10) + (low & 0x3FF) + 0x10000;
-  }
   static std::int32_t maxCharSize() { return 4; }
   static std::int32_t encodedSize(CodePoint c) {
-    if (c < 0x10000) return c - 0xD800 < 0x800 ? 0 : 2;
+    if (c < 0x10000) return compat::win32::IsSurrogate(c) ? 0 : 2;
     return c <= 0x10FFFF ? 4 : 0;
   }
   static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
@@ -289,8 +285,8 @@ struct UTF16Codec {
     if (needed == 2) {
       Store16(buffer + offset, c);
     } else {
-      Store16(buffer + offset, 0xD800 + ((c - 0x10000) >> 10));
-      Store16(buffer + offset + 2, 0xDC00 + ((c - 0x10000) & 0x3FF));
+      Store16(buffer + offset, compat::win32::HighSurrogateOf(c));
+      Store16(buffer + offset + 2, compat::win32::LowSurrogateOf(c));
     }
     return offset + needed;
   }
@@ -298,14 +294,14 @@ struct UTF16Codec {
                                std::int32_t offset) {
     if (size - offset < 2) return -1;
     const std::uint32_t unit = Load16(buffer + offset);
-    if (unit - 0xD800 >= 0x800) {
+    if (!compat::win32::IsSurrogate(unit)) {
       c = unit;
       return offset + 2;
     }
-    if (!isHigh(unit) || size - offset < 4) return -1;
+    if (!compat::win32::IsHighSurrogate(unit) || size - offset < 4) return -1;
     const std::uint32_t low = Load16(buffer + offset + 2);
-    if (!isLow(low)) return -1;
-    c = pair(unit, low);
+    if (!compat::win32::IsLowSurrogate(low)) return -1;
+    c = compat::win32::JoinSurrogates(unit, low);
     return offset + 4;
   }
   // Decodes the run of single units (outside the surrogate range) that starts
@@ -333,7 +329,7 @@ struct UTF16Codec {
 #endif
     for (; run < room; ++run) {
       const std::uint32_t unit = Load16(buffer + offset + 2 * run);
-      if (unit - 0xD800 < 0x800) break;
+      if (compat::win32::IsSurrogate(unit)) break;
       if constexpr (kWithStarts) starts[run] = offset + 2 * run;
       chars[run] = unit;
     }
@@ -344,14 +340,14 @@ struct UTF16Codec {
   static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
     if (offset < 2) return -1;
     const std::uint32_t unit = Load16(buffer + offset - 2);
-    if (!isLow(unit)) {
+    if (!compat::win32::IsLowSurrogate(unit)) {
       c = unit;
       return offset - 2;
     }
     if (offset < 4) return -1;
     const std::uint32_t high = Load16(buffer + offset - 4);
-    if (!isHigh(high)) return -1;
-    c = pair(high, unit);
+    if (!compat::win32::IsHighSurrogate(high)) return -1;
+    c = compat::win32::JoinSurrogates(high, unit);
     return offset - 4;
   }
   static std::int32_t terminatedSize(const std::uint8_t* text) {
@@ -367,76 +363,25 @@ struct UTF8Codec {
   static constexpr std::int32_t kStep = 1;
   static bool isContinuation(std::uint32_t byte) { return (byte & 0xC0) == 0x80; }
   static std::int32_t maxCharSize() { return 4; }
-  static std::int32_t encodedSize(CodePoint c) {
-    if (c < 0x80) return 1;
-    if (c < 0x800) return 2;
-    if (c < 0x10000) return 3;
-    return c <= 0x10FFFF ? 4 : 0;
-  }
+  static std::int32_t encodedSize(CodePoint c) { return static_cast<std::int32_t>(compat::win32::Utf8Size(c)); }
   // Surrogate code points are written like any other.
   static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
     const std::int32_t needed = encodedSize(c);
     if (needed == 0 || size - offset < needed) return offset;
-    std::uint8_t* out = buffer + offset;
-    switch (needed) {
-      case 1:
-        out[0] = static_cast<std::uint8_t>(c);
-        break;
-      case 2:
-        out[0] = static_cast<std::uint8_t>(0xC0 | c >> 6);
-        out[1] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-        break;
-      case 3:
-        out[0] = static_cast<std::uint8_t>(0xE0 | c >> 12);
-        out[1] = static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F));
-        out[2] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-        break;
-      default:
-        out[0] = static_cast<std::uint8_t>(0xF0 | c >> 18);
-        out[1] = static_cast<std::uint8_t>(0x80 | (c >> 12 & 0x3F));
-        out[2] = static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F));
-        out[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-        break;
-    }
+    compat::win32::EncodeUtf8(c, reinterpret_cast<char*>(buffer + offset));
     return offset + needed;
   }
-  // Two-byte forms are refused only for the lead byte C0, so C1 xx decodes
-  // (to 0x40..0x7F); longer overlong forms and values above 0x10FFFF are
-  // refused; surrogate code points are accepted.
+  // The library's strings read the two-byte forms led by C1 (C1 xx decodes
+  // to 0x40..0x7F) and surrogate code points; other overlong forms and
+  // values above 0x10FFFF are refused.
   static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
                                std::int32_t offset) {
-    const std::int32_t left = size - offset;
-    if (left < 1) return -1;
-    const std::uint8_t* in = buffer + offset;
-    const std::uint32_t lead = in[0];
-    if (lead < 0x80) {
-      c = lead;
-      return offset + 1;
-    }
-    if (lead < 0xC0) return -1;
-    if (lead < 0xE0) {
-      if (lead == 0xC0 || left < 2 || !isContinuation(in[1])) return -1;
-      c = (lead & 0x1F) << 6 | (in[1] & 0x3F);
-      return offset + 2;
-    }
-    if (lead < 0xF0) {
-      if (left < 3 || !isContinuation(in[1]) || !isContinuation(in[2])) return -1;
-      const CodePoint value = (lead & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F);
-      if (value < 0x800) return -1;
-      c = value;
-      return offset + 3;
-    }
-    if (lead < 0xF8) {
-      if (left < 4 || !isContinuation(in[1]) || !isContinuation(in[2]) || !isContinuation(in[3])) {
-        return -1;
-      }
-      const CodePoint value =
-          (lead & 0x07) << 18 | (in[1] & 0x3F) << 12 | (in[2] & 0x3F) << 6 | (in[3] & 0x3F);
-      if (value < 0x10000 || value > 0x10FFFF) return -1;
-      c = value;
-      return offset + 4;
-    }
-    return -1;
+    if (size - offset < 1) return -1;
+    std::size_t used;
+    const char32_t value = compat::win32::DecodeUtf8(buffer + offset, static_cast<std::size_t>(size - offset), used, compat::win32::kUtf8StringForms);
+    if (value == compat::win32::kNotUtf8) return -1;
+    c = value;
+    return offset + static_cast<std::int32_t>(used);
   }
   // Checks the window at `in` whose first bytes (the bits of `carried`)
   // continue the character before it. Valid when every character starting in
