@@ -1,0 +1,141 @@
+// Block decoding and counting of UTF-8 on every path against single steps of DecodeUtf8: each form, valid or
+// broken, at each place of a window, and long random text.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "compat/win32/Utf8Block.h"
+
+namespace compat::win32 {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Walked = std::vector<std::pair<std::uint32_t, std::int32_t>>;  // characters and their offsets
+
+std::int32_t Size(const Bytes& text) { return static_cast<std::int32_t>(text.size()); }
+
+// The plain loop: one DecodeUtf8 step after another, skipping a byte where none starts.
+Walked Steps(const Bytes& text, std::int32_t from) {
+  Walked out;
+  for (std::int32_t at = from; at < Size(text);) {
+    std::uint32_t c;
+    const std::int32_t behind = DecodeUtf8At(c, text.data(), Size(text), at);
+    if (behind < 0) {
+      ++at;
+      continue;
+    }
+    out.emplace_back(c, at);
+    at = behind;
+  }
+  return out;
+}
+
+template <class Path>
+Walked Blocks(const Bytes& text, std::int32_t from, std::int32_t block) {
+  Walked out;
+  std::vector<std::uint32_t> chars(static_cast<std::size_t>(block)), plain(chars.size());
+  std::vector<std::int32_t> starts(chars.size());
+  // Each block moves on, so a text is read in at most as many blocks as it has bytes.
+  for (std::int32_t at = from, count = 1, rounds = 0; count > 0 && rounds <= Size(text); ++rounds) {
+    std::int32_t end, plainEnd;
+    count = DecodeUtf8Block<Path, true>(chars.data(), starts.data(), block, text.data(), Size(text), at, end);
+    // Without the offsets the same characters and the same end.
+    const std::int32_t plainCount =
+        DecodeUtf8Block<Path, false>(plain.data(), nullptr, block, text.data(), Size(text), at, plainEnd);
+    EXPECT_EQ(plainCount, count);
+    EXPECT_EQ(plainEnd, end);
+    for (std::int32_t i = 0; i < count; ++i) {
+      out.emplace_back(chars[i], starts[i]);
+      EXPECT_EQ(plain[i], chars[i]);
+    }
+    if (count > 0) {
+      std::uint32_t last;
+      EXPECT_EQ(end, DecodeUtf8At(last, text.data(), Size(text), starts[count - 1]));
+    }
+    EXPECT_TRUE(end > at || count == 0) << at;
+    at = end;
+  }
+  return out;
+}
+
+template <class Path>
+void ExpectAgrees(const Bytes& text, std::int32_t from) {
+  const Walked steps = Steps(text, from);
+  for (const std::int32_t block : {16, 5, 1, 64}) EXPECT_EQ(Blocks<Path>(text, from, block), steps) << block;
+  EXPECT_EQ(CountUtf8Chars<Path>(text.data(), Size(text), from), std::ssize(steps));
+}
+
+// Every class of form the windows tell apart: the first and last of each length, the long forms the library reads,
+// surrogates, overlong and out-of-range forms, stray continuation bytes, impossible bytes, cut characters.
+const std::vector<Bytes>& Forms() {
+  static const std::vector<Bytes> forms = {
+      {0x00}, {0x7F}, {0xC2, 0x80}, {0xDF, 0xBF}, {0xC1, 0x81}, {0xE0, 0xA0, 0x80}, {0xEF, 0xBF, 0xBF},
+      {0xED, 0xA0, 0x80}, {0xED, 0xBF, 0xBF}, {0xF0, 0x90, 0x80, 0x80}, {0xF4, 0x8F, 0xBF, 0xBF},
+      {0xC0, 0x80}, {0xC0, 0xBF}, {0x80}, {0xBF}, {0xF8}, {0xFF}, {0xF5, 0x80, 0x80, 0x80},
+      {0xE0, 0x9F, 0xBF}, {0xF0, 0x8F, 0xBF, 0xBF}, {0xF4, 0x90, 0x80, 0x80}, {0xE2, 0x82}, {0xF0, 0x9F, 0x98},
+      {0xE0, 0xA0, 0x41}, {0xC3}, {0xF0, 0x90, 0x41, 0x80},
+  };
+  return forms;
+}
+
+template <class Path>
+class Utf8Block : public testing::Test {
+ protected:
+  void SetUp() override {
+#if defined(__SSE2__)
+    if (std::is_same_v<Path, Utf8Ssse3Path> && !kUtf8HasSsse3) GTEST_SKIP() << "no SSSE3 here";
+#endif
+  }
+};
+
+#if defined(__SSE2__)
+using Paths = testing::Types<Utf8ScalarPath, Utf8Sse2Path, Utf8Ssse3Path>;
+#else
+using Paths = testing::Types<Utf8ScalarPath>;
+#endif
+TYPED_TEST_SUITE(Utf8Block, Paths);
+
+TYPED_TEST(Utf8Block, EveryFormAtEveryPlaceOfAWindowReadsAsSingleSteps) {
+  // Behind the form: two-, three- and four-byte characters, so that windows on either side hold each kind.
+  const Bytes tail = {'z', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 'y', 0xD0, 0x9F,
+                      'x', 'w', 'v', 'u', 't', 's', 'r', 'q', 'p', 'o', 'n', 'm', 'l', 'k'};
+  for (const Bytes& form : Forms()) {
+    SCOPED_TRACE(testing::PrintToString(form));
+    for (std::int32_t shift = 0; shift < 20; ++shift) {
+      SCOPED_TRACE(shift);
+      Bytes text(static_cast<std::size_t>(shift), 'a');
+      text.insert(text.end(), form.begin(), form.end());
+      text.insert(text.end(), tail.begin(), tail.end());
+      ExpectAgrees<TypeParam>(text, 0);
+      ExpectAgrees<TypeParam>(text, shift + 1);
+      // And the form at the very end of the text.
+      text.resize(static_cast<std::size_t>(shift) + form.size());
+      ExpectAgrees<TypeParam>(text, 0);
+    }
+  }
+}
+
+TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
+  // Mostly valid characters of every length, with a broken form now and then.
+  const std::vector<Bytes> valid = {{'a'}, {' '}, {0xC3, 0xB6}, {0xD0, 0x9F}, {0xE6, 0x97, 0xA5},
+                                    {0xE2, 0x82, 0xAC}, {0xF0, 0x9F, 0x98, 0x80}};
+  for (const std::uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    Bytes text;
+    while (text.size() < 5000) {
+      const bool broken = random() % 40 == 0;
+      const Bytes& form = broken ? Forms()[random() % Forms().size()] : valid[random() % valid.size()];
+      text.insert(text.end(), form.begin(), form.end());
+    }
+    ExpectAgrees<TypeParam>(text, 0);
+    ExpectAgrees<TypeParam>(text, 3);
+  }
+}
+
+}  // namespace
+}  // namespace compat::win32
