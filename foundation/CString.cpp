@@ -15,6 +15,7 @@
 #endif
 
 #include "compat/win32/Utf8.h"
+#include "compat/win32/Utf8Block.h"
 #include "foundation/CStringSlice.h"
 #include "foundation/CaseTable.h"
 #include "foundation/Cast.h"
@@ -697,17 +698,6 @@ Found FindForward(const TextView& text, StringPosition start, const Needles& nee
   return {};
 }
 
-// Of the 16 bytes at `in`, bit i set where byte i is not ASCII.
-std::uint32_t NonAscii16(const std::uint8_t* in) {
-#if defined(__SSE2__)
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
-#else
-  std::uint32_t bits = 0;
-  for (std::int32_t i = 0; i < 16; ++i) bits |= static_cast<std::uint32_t>(in[i] >> 7) << i;
-  return bits;
-#endif
-}
-
 // The first place from `start` where `needle` occurs in a UTF-8 or Latin-1
 // text, found by searching for its bytes; nothing when the bytes cannot
 // tell (another encoding, a needle Latin-1 cannot hold, or broken or
@@ -732,17 +722,11 @@ std::optional<StringPosition> FindBytes(const TextView& text, StringPosition sta
     index += stop - at;
     at = stop;
   }
-  while (at < stop) {
-    if (stop - at >= 16) {
-      const std::int32_t ascii = std::countr_zero(NonAscii16(text.bytes + at) | 0x10000u);
-      at += ascii;
-      index += ascii;
-      if (ascii == 16) continue;
-    }
-    CodePoint c;
-    at = text.bytes[at] < 0x80 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
-    if (at < 0) return std::nullopt;
-    ++index;
+  if (at < stop) {
+    const std::int32_t chars = compat::win32::CountShortestUtf8<compat::win32::Utf8VectorPath>(text.bytes, stop, at);
+    if (chars < 0) return std::nullopt;
+    index += chars;
+    at = stop;
   }
   if (at != stop) return std::nullopt;
   if (!hit || index > text.chars - Length(needle)) return kNone;

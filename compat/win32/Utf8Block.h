@@ -454,6 +454,35 @@ std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::
   return count;
 }
 
+// The characters from `offset` to `size` when every byte there belongs to a
+// character in its shortest form that ends by `size` (surrogates count, the
+// long forms led by C1 do not), so that equal characters are equal bytes;
+// -1 otherwise. Reads nothing from `size` on.
+template <class Path>
+std::int32_t CountShortestUtf8(const std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+  // 0xC1 is never part of a shortest form; the windows would take it.
+  if (offset >= size) return 0;
+  if (std::memchr(buffer + offset, 0xC1, static_cast<std::size_t>(size - offset)) != nullptr) return -1;
+  std::int32_t count = 0;
+  std::uint32_t carried = 0;
+  for (; size - offset >= kUtf8WindowBytes; offset += 16) {
+    const Utf8Window window = ScanUtf8Window<Path>(buffer + offset, carried);
+    if (!window.valid) return -1;
+    count += CountBits16(window.starts);
+    carried = window.spill;
+  }
+  offset += std::countr_one(carried);
+  while (offset < size) {
+    std::size_t used;
+    if (DecodeUtf8(buffer + offset, static_cast<std::size_t>(size - offset), used, kUtf8Surrogates) == kNotUtf8) {
+      return -1;
+    }
+    offset += static_cast<std::int32_t>(used);
+    ++count;
+  }
+  return count;
+}
+
 #if defined(__SSE2__)
 // The SSSE3 walk, compiled for SSSE3 as a whole so that its steps inline.
 template <bool kWithStarts>

@@ -119,6 +119,32 @@ TYPED_TEST(Utf8Block, EveryFormAtEveryPlaceOfAWindowReadsAsSingleSteps) {
   }
 }
 
+// The characters of a text of shortest forms only, by single steps; -1 when any byte belongs to none.
+std::int32_t ShortestSteps(const Bytes& text, std::int32_t from) {
+  std::int32_t count = 0;
+  for (std::size_t at = static_cast<std::size_t>(from), used; at < text.size(); at += used, ++count) {
+    if (DecodeUtf8(text.data() + at, text.size() - at, used, kUtf8Surrogates) == kNotUtf8) return -1;
+  }
+  return count;
+}
+
+TYPED_TEST(Utf8Block, ShortestFormsAreCountedAndAnythingElseRefused) {
+  const Bytes tail = {'z', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 'y', 'x', 'w', 'v', 'u', 't', 's'};
+  for (const Bytes& form : Forms()) {
+    SCOPED_TRACE(testing::PrintToString(form));
+    for (std::int32_t shift = 0; shift < 20; ++shift) {
+      Bytes text(static_cast<std::size_t>(shift), 'a');
+      text.insert(text.end(), form.begin(), form.end());
+      text.insert(text.end(), tail.begin(), tail.end());
+      // Cut anywhere, a character across the cut included.
+      for (std::size_t size = 0; size <= text.size(); size += 3) {
+        const Bytes cut(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_EQ(CountShortestUtf8<TypeParam>(cut.data(), Size(cut), 0), ShortestSteps(cut, 0)) << shift << " " << size;
+      }
+    }
+  }
+}
+
 TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
   // Mostly valid characters of every length, with a broken form now and then.
   const std::vector<Bytes> valid = {{'a'}, {' '}, {0xC3, 0xB6}, {0xD0, 0x9F}, {0xE6, 0x97, 0xA5},
@@ -134,7 +160,17 @@ TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
     }
     ExpectAgrees<TypeParam>(text, 0);
     ExpectAgrees<TypeParam>(text, 3);
+    EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 1), ShortestSteps(text, 1));
   }
+  // Valid text only, so that the count is not just a refusal.
+  std::mt19937 random(4);
+  Bytes text;
+  while (text.size() < 5000) {
+    const Bytes& form = valid[random() % valid.size()];
+    text.insert(text.end(), form.begin(), form.end());
+  }
+  EXPECT_GT(ShortestSteps(text, 0), 0);
+  EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 0), ShortestSteps(text, 0));
 }
 
 }  // namespace
