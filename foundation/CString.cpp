@@ -257,6 +257,20 @@ std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, con
       passed += run;
       if (run == 16) continue;
     }
+#if defined(__SSE2__)
+    // Other well-formed characters of up to three bytes a window at a time.
+    if constexpr (!NoCase) {
+      compat::win32::Utf8Agreement agreed;
+      if (!latin1 && compat::win32::kUtf8HasSsse3 && limit - passed >= 16 &&
+          bytes.size - at >= compat::win32::kUtf8WindowBytes && wide.size - atWide >= 32 &&
+          compat::win32::Utf8AgreesWithUtf16(bytes.bytes + at, wide.bytes + atWide, agreed)) {
+        at += agreed.bytes;
+        atWide += 2 * agreed.units;
+        passed += agreed.chars;
+        if (agreed.bytes >= 16) continue;
+      }
+    }
+#endif
     CodePoint x = 0, y = 0;
     std::int32_t behind = -1;
     if (at < bytes.size && (latin1 || bytes.bytes[at] < 0x80)) {

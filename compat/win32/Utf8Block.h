@@ -454,6 +454,44 @@ std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::
   return count;
 }
 
+#if defined(__SSE2__)
+// How far the UTF-8 window at `in` and the 16 UTF-16 units at `units`
+// (little-endian, as bytes) agree from their start: characters, and the
+// bytes and units they take. False when the window cannot tell: broken
+// bytes, or characters whose UTF-16 form is no single unit equal to their
+// value (four-byte ones, encoded surrogates); single steps decide there.
+struct Utf8Agreement {
+std::int32_t chars, bytes, units;
+};
+[[gnu::target("ssse3")]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in, const std::uint8_t* units,
+                                                       Utf8Agreement& agreed) {
+  using P = Utf8Ssse3Path;
+  const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in, 0);
+  const __m128i b0 = P::load(in);
+  if (!window.valid || P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) != 0) return false;
+  __m128i low[2], above[2];
+  P::decodeLanes(in, low, above);
+  std::int32_t chars = 0;
+  for (int half = 0; half < 2; ++half) {
+    const std::uint32_t mask = window.starts >> (8 * half) & 0xFF;
+    const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P::kGather.bytes[mask]));
+    const __m128i values = _mm_shuffle_epi8(low[half], gather);
+    const __m128i theirs = P::load(units + 2 * chars);
+    // Two bits a lane; lanes past the half's characters do not count.
+    const std::uint32_t lanes = (1u << 2 * kNthBits.count[mask]) - 1;
+    const std::uint32_t differ = ~P::byteMask(_mm_cmpeq_epi16(values, theirs)) & lanes;
+    if (differ != 0) {
+      chars += std::countr_zero(differ) / 2;
+      agreed = Utf8Agreement{chars, NthBit16(window.starts, chars), chars};
+      return true;
+    }
+    chars += kNthBits.count[mask];
+  }
+  agreed = Utf8Agreement{chars, 16 + std::countr_one(window.spill), chars};
+  return true;
+}
+#endif
+
 // The characters from `offset` to `size` when every byte there belongs to a
 // character in its shortest form that ends by `size` (surrogates count, the
 // long forms led by C1 do not), so that equal characters are equal bytes;

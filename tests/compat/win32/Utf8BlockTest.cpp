@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <utility>
 #include <vector>
@@ -172,6 +174,52 @@ TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
   EXPECT_GT(ShortestSteps(text, 0), 0);
   EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 0), ShortestSteps(text, 0));
 }
+
+#if defined(__SSE2__)
+TEST(Utf8AgreesWithUtf16, PassesWhatSingleStepsFindEqual) {
+  if (!kUtf8HasSsse3) GTEST_SKIP() << "no SSSE3 here";
+  const std::vector<Bytes> forms = {{'a'}, {0xC3, 0xB6}, {0xC1, 0x81}, {0xE6, 0x97, 0xA5}, {0xED, 0x9F, 0xBF},
+                                    {0xED, 0xA0, 0x80}, {0xF0, 0x9F, 0x98, 0x80}, {0x80}, {0xC3}};
+  std::mt19937 random(5);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes text;
+    while (text.size() < 24) {
+      const Bytes& form = forms[random() % (round % 3 == 0 ? forms.size() : 4)];
+      text.insert(text.end(), form.begin(), form.end());
+    }
+    SCOPED_TRACE(testing::PrintToString(text));
+    // The window's characters as UTF-16 units, one of them changed now and then.
+    const Walked chars = Steps(text, 0);
+    std::vector<char16_t> units;
+    for (const auto& [c, at] : chars) units.push_back(static_cast<char16_t>(c));
+    units.resize(16, u'.');
+    const std::size_t changed = random() % 20;
+    if (changed < 16) units[changed] ^= 1;
+    Bytes wide(32);
+    std::memcpy(wide.data(), units.data(), 32);
+    // It tells when the characters starting in the 16 bytes follow each other without a gap and none is a
+    // four-byte one or led by ED; then it passes those equal to their unit, up to the first that is not.
+    bool tells = true;
+    std::int32_t k = 0, next = 0;
+    for (; k < std::ssize(chars) && chars[k].second < 16; ++k) {
+      const std::int32_t at = chars[k].second;
+      tells = tells && at == next && text[at] < 0xF0 && text[at] != 0xED;
+      std::uint32_t c;
+      next = DecodeUtf8At(c, text.data(), Size(text), at);
+    }
+    tells = tells && next >= 16;  // no broken byte at the window's end either
+    const std::int32_t inWindow = k;
+    k = 0;
+    while (k < inWindow && chars[k].first == units[k]) ++k;
+    Utf8Agreement agreed{};
+    ASSERT_EQ(Utf8AgreesWithUtf16(text.data(), wide.data(), agreed), tells);
+    if (!tells) continue;
+    EXPECT_EQ(agreed.chars, k);
+    EXPECT_EQ(agreed.units, k);
+    EXPECT_EQ(agreed.bytes, k < inWindow ? chars[k].second : next);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace compat::win32
