@@ -14,6 +14,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "compat/win32/Utf8.h"
+#include "compat/win32/Utf8Block.h"
 #include "foundation/CStringSlice.h"
 #include "foundation/CaseTable.h"
 #include "foundation/Cast.h"
@@ -210,38 +212,31 @@ std::uint32_t EqualAscii16(const std::uint8_t* bytes, const std::uint8_t* units)
 }
 
 // The character at `at` when it is well formed, and the offset behind it;
-// -1 for anything else (the end, broken or unusual bytes), which the
-// encoding's own decoder is left to read.
+// -1 for anything else (the end, broken bytes, the long forms led by C1),
+// which the encoding's own decoder is left to read. Only shortest forms
+// pass, so that equal characters here are equal bytes.
 std::int32_t WellFormedUTF8(const std::uint8_t* bytes, std::int32_t size, std::int32_t at, CodePoint& c) {
-  const std::int32_t left = size - at;
-  const std::uint8_t* in = bytes + at;
-  if (left < 2 || in[0] < 0xC2 || (in[1] & 0xC0) != 0x80) return -1;
-  if (in[0] < 0xE0) {
-    c = (in[0] & 0x1Fu) << 6 | (in[1] & 0x3Fu);
-    return at + 2;
-  }
-  if (left < 3 || (in[2] & 0xC0) != 0x80) return -1;
-  if (in[0] < 0xF0) {
-    c = (in[0] & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
-    return c >= 0x800 ? at + 3 : -1;
-  }
-  if (in[0] >= 0xF8 || left < 4 || (in[3] & 0xC0) != 0x80) return -1;
-  c = (in[0] & 0x07u) << 18 | (in[1] & 0x3Fu) << 12 | (in[2] & 0x3Fu) << 6 | (in[3] & 0x3Fu);
-  return c >= 0x10000 && c <= 0x10FFFF ? at + 4 : -1;
+  if (size - at < 1) return -1;
+  std::size_t used;
+  const char32_t value =
+      compat::win32::DecodeUtf8(bytes + at, static_cast<std::size_t>(size - at), used, compat::win32::kUtf8Surrogates);
+  if (value == compat::win32::kNotUtf8) return -1;
+  c = value;
+  return at + static_cast<std::int32_t>(used);
 }
 
 std::int32_t WellFormedUTF16(const std::uint8_t* bytes, std::int32_t size, std::int32_t at, CodePoint& c) {
   std::uint16_t unit[2];
   if (size - at < 2) return -1;
   std::memcpy(unit, bytes + at, 2);
-  if (unit[0] - 0xD800u >= 0x800) {
+  if (!compat::win32::IsSurrogate(unit[0])) {
     c = unit[0];
     return at + 2;
   }
-  if (unit[0] >= 0xDC00 || size - at < 4) return -1;
+  if (!compat::win32::IsHighSurrogate(unit[0]) || size - at < 4) return -1;
   std::memcpy(unit + 1, bytes + at + 2, 2);
-  if (unit[1] - 0xDC00u >= 0x400) return -1;
-  c = 0x10000 + ((unit[0] - 0xD800u) << 10) + (unit[1] - 0xDC00u);
+  if (!compat::win32::IsLowSurrogate(unit[1])) return -1;
+  c = compat::win32::JoinSurrogates(unit[0], unit[1]);
   return at + 4;
 }
 
@@ -262,6 +257,20 @@ std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, con
       passed += run;
       if (run == 16) continue;
     }
+#if defined(__SSE2__)
+    // Other well-formed characters of up to three bytes a window at a time.
+    if constexpr (!NoCase) {
+      compat::win32::Utf8Agreement agreed;
+      if (!latin1 && compat::win32::kUtf8HasSsse3 && limit - passed >= 16 &&
+          bytes.size - at >= compat::win32::kUtf8WindowBytes && wide.size - atWide >= 32 &&
+          compat::win32::Utf8AgreesWithUtf16(bytes.bytes + at, wide.bytes + atWide, agreed)) {
+        at += agreed.bytes;
+        atWide += 2 * agreed.units;
+        passed += agreed.chars;
+        if (agreed.bytes >= 16) continue;
+      }
+    }
+#endif
     CodePoint x = 0, y = 0;
     std::int32_t behind = -1;
     if (at < bytes.size && (latin1 || bytes.bytes[at] < 0x80)) {
@@ -416,7 +425,7 @@ std::uint32_t Hash(const TextView& text) {
       std::memcpy(&u, text.bytes + offset, 2);
       return CodePoint{u};
     };
-    const auto surrogate = [](CodePoint u) { return u - 0xD800 < 0x800; };
+    const auto surrogate = [](CodePoint u) { return compat::win32::IsSurrogate(u); };
     for (; text.size - at >= 4; at += 4) {
       const CodePoint u1 = unitAt(at), u2 = unitAt(at + 2);
       if (surrogate(u1) || surrogate(u2)) break;
@@ -703,17 +712,6 @@ Found FindForward(const TextView& text, StringPosition start, const Needles& nee
   return {};
 }
 
-// Of the 16 bytes at `in`, bit i set where byte i is not ASCII.
-std::uint32_t NonAscii16(const std::uint8_t* in) {
-#if defined(__SSE2__)
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
-#else
-  std::uint32_t bits = 0;
-  for (std::int32_t i = 0; i < 16; ++i) bits |= static_cast<std::uint32_t>(in[i] >> 7) << i;
-  return bits;
-#endif
-}
-
 // The first place from `start` where `needle` occurs in a UTF-8 or Latin-1
 // text, found by searching for its bytes; nothing when the bytes cannot
 // tell (another encoding, a needle Latin-1 cannot hold, or broken or
@@ -738,17 +736,11 @@ std::optional<StringPosition> FindBytes(const TextView& text, StringPosition sta
     index += stop - at;
     at = stop;
   }
-  while (at < stop) {
-    if (stop - at >= 16) {
-      const std::int32_t ascii = std::countr_zero(NonAscii16(text.bytes + at) | 0x10000u);
-      at += ascii;
-      index += ascii;
-      if (ascii == 16) continue;
-    }
-    CodePoint c;
-    at = text.bytes[at] < 0x80 ? at + 1 : WellFormedUTF8(text.bytes, text.size, at, c);
-    if (at < 0) return std::nullopt;
-    ++index;
+  if (at < stop) {
+    const std::int32_t chars = compat::win32::CountShortestUtf8<compat::win32::Utf8VectorPath>(text.bytes, stop, at);
+    if (chars < 0) return std::nullopt;
+    index += chars;
+    at = stop;
   }
   if (at != stop) return std::nullopt;
   if (!hit || index > text.chars - Length(needle)) return kNone;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compat/win32/Utf8.h"
 #include "foundation/CString.h"
 #include "foundation/Exception.h"
 #include "foundation/IArray.h"
@@ -44,8 +45,8 @@ String MakeString(const Text& text) {
   std::u16string units;
   for (const char32_t c : text) {
     if (c > 0xFFFF) {
-      units.push_back(static_cast<char16_t>(0xD7C0 + (c >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
+      units.push_back(compat::win32::HighSurrogateOf(c));
+      units.push_back(compat::win32::LowSurrogateOf(c));
     } else {
       units.push_back(static_cast<char16_t>(c));
     }
@@ -97,34 +98,6 @@ String Escape(const String& component, const char* allowed) {
   return MakeString(escaped);
 }
 
-// The length of the UTF-8 sequence at `at` and the code point it
-// encodes; 0 when it is no valid, shortest sequence of a scalar value.
-std::size_t DecodeUTF8(const std::vector<std::uint8_t>& bytes, std::size_t at, char32_t& c) {
-  const std::uint8_t lead = bytes[at];
-  std::size_t length = 0;
-  char32_t least = 0;
-  if (lead < 0x80) {
-    c = lead;
-    return 1;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, least = 0x80, c = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, least = 0x800, c = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, least = 0x10000, c = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (at + length > bytes.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((bytes[at + i] & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (bytes[at + i] & 0x3F);
-  }
-  const bool scalar = c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-  return c >= least && scalar ? length : 0;
-}
-
 // Every run of "%xx" read as UTF-8; bytes that form no character keep their
 // "%xx", as does a "%" without two hexadecimal digits.
 String Unescape(const String& component) {
@@ -146,8 +119,9 @@ String Unescape(const String& component) {
       bytes.push_back(static_cast<std::uint8_t>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
     }
     for (std::size_t b = 0; b < bytes.size();) {
-      char32_t c = 0;
-      if (const std::size_t used = DecodeUTF8(bytes, b, c)) {
+      std::size_t used = 0;
+      const char32_t c = compat::win32::DecodeUtf8(bytes.data() + b, bytes.size() - b, used);
+      if (c != compat::win32::kNotUtf8) {
         plain.push_back(c);
         b += used;
       } else {

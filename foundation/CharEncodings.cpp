@@ -14,6 +14,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "compat/win32/Utf8.h"
+#include "compat/win32/Utf8Block.h"
 #include "foundation/Exception.h"
 #include "foundation/ICharEncoding.h"
 #include "foundation/Object.h"
@@ -39,166 +41,9 @@ inline void Store16(std::uint8_t* at, std::uint32_t unit) {
 }
 inline void Store32(std::uint8_t* at, std::uint32_t unit) { std::memcpy(at, &unit, sizeof unit); }
 
-// UTF-8 text is checked and decoded a window at a time: the 16 bytes at a
-// character boundary plus the three that the last character may reach into.
-// ClassifyUTF8 sorts the window's bytes into bit masks, bit i for byte i:
-// the first two cover all 19 bytes, the rest (only asked of lead bytes) the
-// first 16. `refused` marks the bytes that the strict decoder refuses as
-// lead bytes for their own value (C0, F5 to FF) or for the byte behind them
-// (E0 and F0 before an overlong form, F4 before a value above 0x10FFFF).
-struct UTF8Classes {
-  std::uint32_t nonAscii, atLeastC0;
-  std::uint32_t atLeastE0, atLeastF0, refused;
-};
-constexpr std::int32_t kUTF8WindowBytes = 19;
-constexpr std::uint32_t kWindowStarts = 0xFFFF;
-// Set bits of a 16-bit mask, without the library call that std::popcount
-// becomes on baseline x86-64.
-inline std::int32_t CountBits16(std::uint32_t mask) {
-  mask -= mask >> 1 & 0x5555;
-  mask = (mask & 0x3333) + (mask >> 2 & 0x3333);
-  mask = (mask + (mask >> 4)) & 0x0F0F;
-  return static_cast<std::int32_t>((mask + (mask >> 8)) & 0x1F);
-}
-
 #if defined(__SSE2__)
 inline __m128i Load16Bytes(const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
 inline std::uint32_t ByteMask(__m128i bytes) { return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes)); }
-// All-ones in the bytes that are at least `bound` (unsigned) or equal to `value`.
-inline __m128i AtLeastBytes(__m128i bytes, std::uint8_t bound) {
-  return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(bound))), bytes);
-}
-inline __m128i EqualBytes(__m128i bytes, std::uint8_t value) {
-  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(value)));
-}
-inline std::uint32_t AtLeast(__m128i bytes, std::uint8_t bound) { return ByteMask(AtLeastBytes(bytes, bound)); }
-inline bool SixteenAscii(const std::uint8_t* in) { return ByteMask(Load16Bytes(in)) == 0; }
-inline UTF8Classes ClassifyUTF8(const std::uint8_t* in) {
-  const __m128i head = Load16Bytes(in);
-  const __m128i second = Load16Bytes(in + 1);
-  // Bytes 3 to 18: their top three are the window's bytes 16 to 18.
-  const __m128i tail = Load16Bytes(in + 3);
-  const auto whole = [](std::uint32_t head16, std::uint32_t tail16) { return head16 | (tail16 >> 13) << 16; };
-  const __m128i secondAtLeast90 = AtLeastBytes(second, 0x90);
-  const __m128i refused = _mm_or_si128(
-      _mm_or_si128(EqualBytes(head, 0xC0), AtLeastBytes(head, 0xF5)),
-      _mm_or_si128(_mm_andnot_si128(AtLeastBytes(second, 0xA0), EqualBytes(head, 0xE0)),
-                   _mm_or_si128(_mm_andnot_si128(secondAtLeast90, EqualBytes(head, 0xF0)),
-                                _mm_and_si128(secondAtLeast90, EqualBytes(head, 0xF4)))));
-  return {whole(ByteMask(head), ByteMask(tail)), whole(AtLeast(head, 0xC0), AtLeast(tail, 0xC0)),
-          AtLeast(head, 0xE0), AtLeast(head, 0xF0), ByteMask(refused)};
-}
-// Widens 16 ASCII bytes to code points.
-inline void WidenSixteen(const std::uint8_t* in, CodePoint* out) {
-  const __m128i bytes = Load16Bytes(in);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i low = _mm_unpacklo_epi8(bytes, zero);
-  const __m128i high = _mm_unpackhi_epi8(bytes, zero);
-  auto* to = reinterpret_cast<__m128i*>(out);
-  _mm_storeu_si128(to, _mm_unpacklo_epi16(low, zero));
-  _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(low, zero));
-  _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(high, zero));
-  _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(high, zero));
-}
-inline __m128i Select(__m128i mask, __m128i ifSet, __m128i ifClear) {
-  return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
-}
-// The code point of the character that would start at each of the window's
-// first 16 bytes, right where the window's scan found a valid start. Each
-// position takes the payload of its own byte and, as far as that byte is a
-// lead byte asking for them, the payloads of the bytes behind it.
-inline void DecodeUTF8Window(const std::uint8_t* in, CodePoint* out) {
-  const __m128i b0 = Load16Bytes(in);
-  const __m128i payload = _mm_set1_epi8(0x3F);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i two = AtLeastBytes(b0, 0xC0), three = AtLeastBytes(b0, 0xE0), four = AtLeastBytes(b0, 0xF0);
-  // The lead byte keeps 7, 5, 4 or 3 payload bits.
-  const __m128i cut = _mm_or_si128(_mm_and_si128(two, _mm_set1_epi8(0x60)),
-                                   _mm_or_si128(_mm_and_si128(three, _mm_set1_epi8(0x10)),
-                                                _mm_and_si128(four, _mm_set1_epi8(0x08))));
-  const __m128i lead = _mm_andnot_si128(cut, _mm_and_si128(b0, _mm_set1_epi8(0x7F)));
-  const __m128i b1 = _mm_and_si128(Load16Bytes(in + 1), payload);
-  const __m128i b2 = _mm_and_si128(Load16Bytes(in + 2), payload);
-  const __m128i b3 = _mm_and_si128(Load16Bytes(in + 3), payload);
-  auto* to = reinterpret_cast<__m128i*>(out);
-  // Four-byte characters are rare: without them the values are 16-bit.
-  const bool anyFour = ByteMask(four) != 0;
-  for (int half = 0; half < 2; ++half) {
-    const auto widen = [half, &zero](__m128i bytes) {
-      return half == 0 ? _mm_unpacklo_epi8(bytes, zero) : _mm_unpackhi_epi8(bytes, zero);
-    };
-    const auto spread = [half](__m128i mask) {
-      return half == 0 ? _mm_unpacklo_epi8(mask, mask) : _mm_unpackhi_epi8(mask, mask);
-    };
-    // Up to three bytes the value fits 16 bits.
-    __m128i value = widen(lead);
-    value = Select(spread(two), _mm_or_si128(_mm_slli_epi16(value, 6), widen(b1)), value);
-    value = Select(spread(three), _mm_or_si128(_mm_slli_epi16(value, 6), widen(b2)), value);
-    if (!anyFour) {
-      _mm_storeu_si128(to + 2 * half, _mm_unpacklo_epi16(value, zero));
-      _mm_storeu_si128(to + 2 * half + 1, _mm_unpackhi_epi16(value, zero));
-      continue;
-    }
-    const __m128i fourth = widen(b3);
-    const __m128i fours = spread(four);
-    for (int quarter = 0; quarter < 2; ++quarter) {
-      const auto wider = [quarter, &zero](__m128i units) {
-        return quarter == 0 ? _mm_unpacklo_epi16(units, zero) : _mm_unpackhi_epi16(units, zero);
-      };
-      const __m128i mask = quarter == 0 ? _mm_unpacklo_epi16(fours, fours) : _mm_unpackhi_epi16(fours, fours);
-      const __m128i wide = wider(value);
-      _mm_storeu_si128(to + 2 * half + quarter,
-                       Select(mask, _mm_or_si128(_mm_slli_epi32(wide, 6), wider(fourth)), wide));
-    }
-  }
-}
-#else
-// The same masks a byte at a time, for targets without SSE2.
-inline bool SixteenAscii(const std::uint8_t* in) {
-  std::uint64_t words[2];
-  std::memcpy(words, in, sizeof words);
-  return ((words[0] | words[1]) & 0x8080808080808080ull) == 0;
-}
-inline UTF8Classes ClassifyUTF8(const std::uint8_t* in) {
-  UTF8Classes k{};
-  for (std::int32_t i = 0; i < kUTF8WindowBytes; ++i) {
-    const std::uint32_t byte = in[i];
-    const std::uint32_t bit = 1u << i;
-    k.nonAscii |= byte >= 0x80 ? bit : 0;
-    k.atLeastC0 |= byte >= 0xC0 ? bit : 0;
-    if (i >= 16) continue;
-    const std::uint32_t next = in[i + 1];
-    k.atLeastE0 |= byte >= 0xE0 ? bit : 0;
-    k.atLeastF0 |= byte >= 0xF0 ? bit : 0;
-    const bool refused = byte == 0xC0 || byte >= 0xF5 || (byte == 0xE0 && next < 0xA0) ||
-                         (byte == 0xF0 && next < 0x90) || (byte == 0xF4 && next >= 0x90);
-    k.refused |= refused ? bit : 0;
-  }
-  return k;
-}
-inline void WidenSixteen(const std::uint8_t* in, CodePoint* out) {
-  for (std::int32_t i = 0; i < 16; ++i) out[i] = in[i];
-}
-// Without branches, so that mixing ASCII and longer characters costs no
-// mispredictions: the four bytes are assembled as if for a four-byte
-// character and shifted back by what the lead byte says.
-inline void DecodeUTF8Window(const std::uint8_t* in, CodePoint* out) {
-  struct Form {
-    std::uint8_t leadBits, shift;
-  };
-  // By the lead byte's top five bits: 0xxxx, 10xxx (no lead), 110xx, 1110x, 11110.
-  static constexpr Form kForms[32] = {
-      {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18},
-      {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18},
-      {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},
-      {0x1F, 12}, {0x1F, 12}, {0x1F, 12}, {0x1F, 12}, {0x0F, 6},  {0x0F, 6},  {0x07, 0},  {0, 0}};
-  for (std::int32_t i = 0; i < 16; ++i) {
-    const std::uint32_t lead = in[i];
-    const Form form = kForms[lead >> 3];
-    out[i] = ((lead & form.leadBits) << 18 | (in[i + 1] & 0x3Fu) << 12 | (in[i + 2] & 0x3Fu) << 6 |
-              (in[i + 3] & 0x3Fu)) >> form.shift;
-  }
-}
 #endif
 
 // Codec contract (all static):
@@ -273,14 +118,9 @@ struct UTF16Codec {
   static constexpr std::uint32_t kId = kUTF16EncodingId;
   static constexpr const char* kName = "UTF-16";
   static constexpr std::int32_t kStep = 2;
-  static bool isHigh(std::uint32_t unit) { return unit - 0xD800 < 0x400; }
-  static bool isLow(std::uint32_t unit) { return unit - 0xDC00 < 0x400; }
-  static CodePoint pair(std::uint32_t high, std::uint32_t low) {
-    return ((high & 0x3FF) << 10) + (low & 0x3FF) + 0x10000;
-  }
   static std::int32_t maxCharSize() { return 4; }
   static std::int32_t encodedSize(CodePoint c) {
-    if (c < 0x10000) return c - 0xD800 < 0x800 ? 0 : 2;
+    if (c < 0x10000) return compat::win32::IsSurrogate(c) ? 0 : 2;
     return c <= 0x10FFFF ? 4 : 0;
   }
   static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
@@ -289,8 +129,8 @@ struct UTF16Codec {
     if (needed == 2) {
       Store16(buffer + offset, c);
     } else {
-      Store16(buffer + offset, 0xD800 + ((c - 0x10000) >> 10));
-      Store16(buffer + offset + 2, 0xDC00 + ((c - 0x10000) & 0x3FF));
+      Store16(buffer + offset, compat::win32::HighSurrogateOf(c));
+      Store16(buffer + offset + 2, compat::win32::LowSurrogateOf(c));
     }
     return offset + needed;
   }
@@ -298,14 +138,14 @@ struct UTF16Codec {
                                std::int32_t offset) {
     if (size - offset < 2) return -1;
     const std::uint32_t unit = Load16(buffer + offset);
-    if (unit - 0xD800 >= 0x800) {
+    if (!compat::win32::IsSurrogate(unit)) {
       c = unit;
       return offset + 2;
     }
-    if (!isHigh(unit) || size - offset < 4) return -1;
+    if (!compat::win32::IsHighSurrogate(unit) || size - offset < 4) return -1;
     const std::uint32_t low = Load16(buffer + offset + 2);
-    if (!isLow(low)) return -1;
-    c = pair(unit, low);
+    if (!compat::win32::IsLowSurrogate(low)) return -1;
+    c = compat::win32::JoinSurrogates(unit, low);
     return offset + 4;
   }
   // Decodes the run of single units (outside the surrogate range) that starts
@@ -333,7 +173,7 @@ struct UTF16Codec {
 #endif
     for (; run < room; ++run) {
       const std::uint32_t unit = Load16(buffer + offset + 2 * run);
-      if (unit - 0xD800 < 0x800) break;
+      if (compat::win32::IsSurrogate(unit)) break;
       if constexpr (kWithStarts) starts[run] = offset + 2 * run;
       chars[run] = unit;
     }
@@ -344,14 +184,14 @@ struct UTF16Codec {
   static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
     if (offset < 2) return -1;
     const std::uint32_t unit = Load16(buffer + offset - 2);
-    if (!isLow(unit)) {
+    if (!compat::win32::IsLowSurrogate(unit)) {
       c = unit;
       return offset - 2;
     }
     if (offset < 4) return -1;
     const std::uint32_t high = Load16(buffer + offset - 4);
-    if (!isHigh(high)) return -1;
-    c = pair(high, unit);
+    if (!compat::win32::IsHighSurrogate(high)) return -1;
+    c = compat::win32::JoinSurrogates(high, unit);
     return offset - 4;
   }
   static std::int32_t terminatedSize(const std::uint8_t* text) {
@@ -367,181 +207,31 @@ struct UTF8Codec {
   static constexpr std::int32_t kStep = 1;
   static bool isContinuation(std::uint32_t byte) { return (byte & 0xC0) == 0x80; }
   static std::int32_t maxCharSize() { return 4; }
-  static std::int32_t encodedSize(CodePoint c) {
-    if (c < 0x80) return 1;
-    if (c < 0x800) return 2;
-    if (c < 0x10000) return 3;
-    return c <= 0x10FFFF ? 4 : 0;
-  }
+  static std::int32_t encodedSize(CodePoint c) { return static_cast<std::int32_t>(compat::win32::Utf8Size(c)); }
   // Surrogate code points are written like any other.
   static std::int32_t encode(CodePoint c, std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
     const std::int32_t needed = encodedSize(c);
     if (needed == 0 || size - offset < needed) return offset;
-    std::uint8_t* out = buffer + offset;
-    switch (needed) {
-      case 1:
-        out[0] = static_cast<std::uint8_t>(c);
-        break;
-      case 2:
-        out[0] = static_cast<std::uint8_t>(0xC0 | c >> 6);
-        out[1] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-        break;
-      case 3:
-        out[0] = static_cast<std::uint8_t>(0xE0 | c >> 12);
-        out[1] = static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F));
-        out[2] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-        break;
-      default:
-        out[0] = static_cast<std::uint8_t>(0xF0 | c >> 18);
-        out[1] = static_cast<std::uint8_t>(0x80 | (c >> 12 & 0x3F));
-        out[2] = static_cast<std::uint8_t>(0x80 | (c >> 6 & 0x3F));
-        out[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-        break;
-    }
+    compat::win32::EncodeUtf8(c, reinterpret_cast<char*>(buffer + offset));
     return offset + needed;
   }
-  // Two-byte forms are refused only for the lead byte C0, so C1 xx decodes
-  // (to 0x40..0x7F); longer overlong forms and values above 0x10FFFF are
-  // refused; surrogate code points are accepted.
+  // The library's strings read the two-byte forms led by C1 (C1 xx decodes
+  // to 0x40..0x7F) and surrogate code points; other overlong forms and
+  // values above 0x10FFFF are refused.
   static std::int32_t decodeAt(CodePoint& c, const std::uint8_t* buffer, std::int32_t size,
                                std::int32_t offset) {
-    const std::int32_t left = size - offset;
-    if (left < 1) return -1;
-    const std::uint8_t* in = buffer + offset;
-    const std::uint32_t lead = in[0];
-    if (lead < 0x80) {
-      c = lead;
-      return offset + 1;
-    }
-    if (lead < 0xC0) return -1;
-    if (lead < 0xE0) {
-      if (lead == 0xC0 || left < 2 || !isContinuation(in[1])) return -1;
-      c = (lead & 0x1F) << 6 | (in[1] & 0x3F);
-      return offset + 2;
-    }
-    if (lead < 0xF0) {
-      if (left < 3 || !isContinuation(in[1]) || !isContinuation(in[2])) return -1;
-      const CodePoint value = (lead & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F);
-      if (value < 0x800) return -1;
-      c = value;
-      return offset + 3;
-    }
-    if (lead < 0xF8) {
-      if (left < 4 || !isContinuation(in[1]) || !isContinuation(in[2]) || !isContinuation(in[3])) {
-        return -1;
-      }
-      const CodePoint value =
-          (lead & 0x07) << 18 | (in[1] & 0x3F) << 12 | (in[2] & 0x3F) << 6 | (in[3] & 0x3F);
-      if (value < 0x10000 || value > 0x10FFFF) return -1;
-      c = value;
-      return offset + 4;
-    }
-    return -1;
+    return compat::win32::DecodeUtf8At(c, buffer, size, offset);
   }
-  // Checks the window at `in` whose first bytes (the bits of `carried`)
-  // continue the character before it. Valid when every character starting in
-  // the window decodes strictly: the continuation bytes are exactly those the
-  // lead bytes ask for and the lead bytes pass decodeAt's range checks.
-  // `starts` has bit i set where a character starts at in[i]; `spill` has
-  // the bits of the last character's bytes behind the window (0, 1, 3 or 7),
-  // the next window's `carried`.
-  struct Window {
-    bool valid;
-    std::uint32_t starts;
-    std::uint32_t spill;
-  };
-  static Window scanWindow(const std::uint8_t* in, std::uint32_t carried) {
-    if (carried == 0 && SixteenAscii(in)) return {true, kWindowStarts, 0};
-    const UTF8Classes k = ClassifyUTF8(in);
-    const std::uint32_t continuation = k.nonAscii & ~k.atLeastC0;
-    const std::uint32_t expected =
-        carried | (k.atLeastC0 & kWindowStarts) << 1 | k.atLeastE0 << 2 | k.atLeastF0 << 3;
-    // Within the 16 bytes the continuation bytes must be exactly the
-    // expected ones; behind them only the expected ones are looked at.
-    const bool valid = k.refused == 0 && expected == (continuation & (kWindowStarts | expected));
-    return {valid, ~continuation & kWindowStarts, expected >> 16};
-  }
-  // Lenient block decoding: whole windows where they are valid, single
-  // strict steps elsewhere. A window found invalid is stepped through before
-  // the next window is tried, so that broken text is not scanned again at
-  // every byte.
+  // Blocks and counts through compat's block decoder, on the fastest path
+  // the processor runs.
   template <bool kWithStarts>
   static std::int32_t decodeBlock(CodePoint* chars, std::int32_t* starts, std::int32_t maxCount,
                                   const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
                                   std::int32_t& end) {
-    std::int32_t decoded = 0;
-    std::int32_t stepUntil = offset;
-    end = offset;
-    while (decoded < maxCount && offset < size) {
-      if (offset >= stepUntil && size - offset >= kUTF8WindowBytes) {
-        const std::uint8_t* in = buffer + offset;
-        const Window window = scanWindow(in, 0);
-        if (window.valid) {
-          if (window.starts == kWindowStarts && window.spill == 0 && maxCount - decoded >= 16) {
-            WidenSixteen(in, chars + decoded);
-            if constexpr (kWithStarts) {
-              for (std::int32_t i = 0; i < 16; ++i) starts[decoded + i] = offset + i;
-            }
-            decoded += 16;
-            offset = end = offset + 16;
-            continue;
-          }
-          CodePoint values[16];
-          DecodeUTF8Window(in, values);
-          std::uint32_t left = window.starts;
-          const std::int32_t take = std::min(CountBits16(left), maxCount - decoded);
-          for (std::int32_t i = 0; i < take; ++i, left &= left - 1) {
-            const std::int32_t at = std::countr_zero(left);
-            chars[decoded + i] = values[at];
-            if constexpr (kWithStarts) starts[decoded + i] = offset + at;
-          }
-          decoded += take;
-          offset = end = offset + (left != 0 ? std::countr_zero(left) : 16 + std::countr_one(window.spill));
-          continue;
-        }
-        stepUntil = offset + 16;
-      }
-      CodePoint c;
-      const std::int32_t behind = decodeAt(c, buffer, size, offset);
-      if (behind < 0) {
-        ++offset;
-        continue;
-      }
-      if constexpr (kWithStarts) starts[decoded] = offset;
-      chars[decoded++] = c;
-      offset = end = behind;
-    }
-    return decoded;
+    return compat::win32::DecodeUtf8Chars<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
   }
-  // Counting walks the same way as decodeBlock, but window after window at
-  // fixed steps while they are valid, each one's spill carried into the next,
-  // so that no window waits for the previous one's result.
   static std::int32_t countChars(const std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
-    std::int32_t count = 0;
-    std::int32_t stepUntil = offset;
-    while (offset < size) {
-      if (offset >= stepUntil && size - offset >= kUTF8WindowBytes) {
-        std::uint32_t carried = 0;
-        for (; size - offset >= kUTF8WindowBytes; offset += 16) {
-          const Window window = scanWindow(buffer + offset, carried);
-          if (!window.valid) break;
-          count += CountBits16(window.starts);
-          carried = window.spill;
-        }
-        offset += std::countr_one(carried);
-        stepUntil = offset + 16;
-        continue;
-      }
-      CodePoint c;
-      const std::int32_t behind = decodeAt(c, buffer, size, offset);
-      if (behind < 0) {
-        ++offset;
-      } else {
-        offset = behind;
-        ++count;
-      }
-    }
-    return count;
+    return compat::win32::CountUtf8Chars<compat::win32::Utf8VectorPath>(buffer, size, offset);
   }
   // Steps back over continuation bytes to the nearest ASCII or lead byte and
   // decodes from there; the character must end exactly at `offset`.

@@ -11,15 +11,31 @@ namespace lumo {
 
 namespace {
 
+// Whether every character of `text` is one code unit of ASCII in UTF-8, of
+// Latin-1, or of UTF-16 outside the surrogates (the count of characters
+// leaves out malformed units). Such a text has one spelling in bytes.
+bool OneUnitEach(const IString& text, std::uint32_t encodingId) {
+  const std::int32_t unit = encodingId == kUTF16EncodingId                                     ? 2
+                            : encodingId == kUTF8EncodingId || encodingId == kLatin1EncodingId ? 1
+                                                                                               : 0;
+  return unit != 0 && text.byteLength() == text.length() * unit;
+}
+
 // Keys are equal when their code points are. The same bytes in the same
 // encoding always are, and a key that is looked up is nearly always stored
-// in the encoding it is looked up with, so that case skips decoding; any
-// other pair is decoded and compared by matchesAt.
+// in the encoding it is looked up with, so that case skips decoding; so does
+// a pair of other bytes in one encoding that spells each text one way only,
+// which is how keys of equal hashes mostly differ. Any other pair is decoded
+// and compared by matchesAt.
 bool SameKey(const IString& stored, const IString& key) {
   const std::int32_t size = stored.byteLength();
-  if (size == key.byteLength() && stored.getEncoding().get() == key.getEncoding().get() &&
-      std::memcmp(stored.data(), key.data(), static_cast<std::size_t>(size)) == 0) {
-    return true;
+  const P<ICharEncoding> encoding = stored.getEncoding();
+  if (encoding.get() == key.getEncoding().get()) {
+    if (size == key.byteLength() && std::memcmp(stored.data(), key.data(), static_cast<std::size_t>(size)) == 0) {
+      return true;
+    }
+    const std::uint32_t id = encoding->getId();
+    if (OneUnitEach(stored, id) && OneUnitEach(key, id)) return false;
   }
   return stored.matchesAt(key, 0);
 }

@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "foundation/CString.h"
 #include "foundation/Exception.h"
@@ -12,10 +18,116 @@
 
 namespace lumo {
 
+using namespace std::string_view_literals;
+
+namespace {
+
+constexpr char kFlags[] = "-+0 #";
+// More flag characters than this in one field are an error, though only
+// five differ: repeating one is harmless to printf, but a run of them is
+// no sensible field.
+constexpr std::size_t kMaxFlags = 6;
+
+// What a conversion takes, kNone for a character that is no conversion.
+enum class ValueKind : std::uint8_t { kNone, kInteger, kFloat, kString };
+
+ValueKind KindTaken(char conversion) {
+  switch (conversion) {
+    case 'c':
+    case 'C':
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'x':
+    case 'X':
+    case 'u':
+      return ValueKind::kInteger;
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'g':
+    case 'G':
+      return ValueKind::kFloat;
+    case 's':
+    case 'S':
+      return ValueKind::kString;
+    default:
+      return ValueKind::kNone;
+  }
+}
+
+bool IsOneOf(char c, const char* set) {
+  for (; *set; ++set) {
+    if (*set == c) return true;
+  }
+  return false;
+}
+
+bool IsASCII(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t high = 0;
+  for (; size >= 8; data += 8, size -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, data, 8);
+    high |= word;
+  }
+  for (; size > 0; ++data, --size) high |= *data;
+  return (high & 0x8080808080808080u) == 0;
+}
+
+// The offset of the first "%" at or after `from`, or the end. Literal runs
+// are most of a format, and short: eight bytes a step, without the call
+// and set-up of memchr.
+std::size_t FindPercent(std::string_view text, std::size_t from) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  for (; text.size() - from >= 8; from += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + from, 8);
+    word ^= kOnes * '%';  // a "%" is now a zero byte
+    if ((word - kOnes) & ~word & (kOnes << 7)) break;
+  }
+  while (from < text.size() && text[from] != '%') ++from;
+  return from;
+}
+
+// Whether every byte of the UTF-8 `data` belongs to a character: the
+// readers pass over malformed bytes, and so must a result.
+bool IsWellFormedUTF8(const std::uint8_t* data, std::int32_t size) {
+  const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
+  CodePoint chars[64];
+  std::int32_t covered = 0;
+  for (std::int32_t offset = 0; offset < size;) {
+    std::int32_t count = 0;
+    offset = utf8->decodeChars(chars, 64, count, data, size, offset, nullptr);
+    if (count == 0) break;
+    for (std::int32_t i = 0; i < count; ++i)
+      covered += chars[i] < 0x80 ? 1 : chars[i] < 0x800 ? 2 : chars[i] < 0x10000 ? 3 : 4;
+  }
+  return covered == size;
+}
+
+// Whether the bytes of `text` are well-formed UTF-8 already, as they are for
+// ASCII in Latin-1, the form of most format literals.
+bool IsUTF8(const String& text) {
+  const std::uint8_t* data = text->data();
+  const std::int32_t size = text->byteLength();
+  const bool utf8 = text->hasEncoding(kUTF8EncodingId);
+  if (!utf8 && !text->hasEncoding(kLatin1EncodingId)) return false;
+  return IsASCII(data, static_cast<std::size_t>(size)) || (utf8 && IsWellFormedUTF8(data, size));
+}
+
+// `text` as UTF-8: itself, or a converted copy.
+String AsUTF8(const String& text) { return IsUTF8(text) ? text : CString::convert(*text, GetUTF8CharEncoding()); }
+
+std::string_view Bytes(const String& text) {
+  return std::string_view(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(text->byteLength()));
+}
+
+}  // namespace
+
 // One pushed value and its kind. Integers keep their bits extended to 64
 // (signed ones with their sign) and the width they were pushed with.
 struct CStringFormat::Argument {
-  enum class Kind : std::uint8_t { kInteger, kFloat, kString };
+  using Kind = ValueKind;
 
   Kind kind;
   std::uint64_t bits = 0;
@@ -25,37 +137,7 @@ struct CStringFormat::Argument {
   const String* text = nullptr;
 };
 
-namespace {
-
-constexpr char kFlags[] = "-+0 #";
-// More flag characters than this in one field are an error, though only
-// five differ: repeating one is harmless to printf, but a run of them is
-// no sensible field.
-constexpr std::size_t kMaxFlags = 6;
-constexpr char kIntegerConversions[] = "cCdioxXu";
-constexpr char kFloatConversions[] = "eEfgG";
-constexpr char kStringConversions[] = "sS";
-
-bool IsOneOf(char c, const char* set) { return c != 0 && std::strchr(set, c) != nullptr; }
-
-// `text` as UTF-8: itself when its bytes are UTF-8 already, as they are
-// for ASCII in Latin-1, the form of most format literals.
-String AsUTF8(const String& text) {
-  const std::uint8_t* data = text->data();
-  const bool same = text->hasEncoding(kUTF8EncodingId) ||
-                    (text->hasEncoding(kLatin1EncodingId) &&
-                     std::all_of(data, data + text->byteLength(), [](std::uint8_t c) { return c < 0x80; }));
-  return same ? text : CString::convert(*text, GetUTF8CharEncoding());
-}
-
-std::string Bytes(const String& text) {
-  const String utf8 = AsUTF8(text);
-  return std::string(reinterpret_cast<const char*>(utf8->data()), static_cast<std::size_t>(utf8->byteLength()));
-}
-
-}  // namespace
-
-CStringFormat::CStringFormat(const String& format) : format(Bytes(format)), scratch(21) {
+CStringFormat::CStringFormat(const String& format) : formatText(AsUTF8(format)), format(Bytes(formatText)) {
   built.reserve(this->format.size() + 64);
 }
 
@@ -84,13 +166,18 @@ CStringFormat& CStringFormat::push(const String& value) {
 
 template <class Work>
 void CStringFormat::undoOnError(const char* name, Work&& work) {
-  const State before = state;
+  // The field needs no copy: what a failed attempt set in it, reading the
+  // same format from the same place sets again. (A copy of the whole state,
+  // read right behind the small writes of the last push, also stalled.)
+  const std::size_t next = state.next;
+  const Step step = state.step;
   const std::size_t builtBefore = built.size();
   operation = name;
   try {
     work();
   } catch (...) {
-    state = before;
+    state.next = next;
+    state.step = step;
     built.resize(builtBefore);
     throw;
   }
@@ -137,15 +224,17 @@ String CStringFormat::getResult() {
         this, nullptr,
         Localize("lumo.CStringFormat.NotAllPushed", "CStringFormat: not all parameters have been pushed in yet"));
   }
-  return make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(built.data()),
-                           static_cast<std::int32_t>(built.size()));
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(built.data());
+  const auto size = static_cast<std::int32_t>(built.size());
+  // Most results are ASCII, whose characters need no counting.
+  return make<CUTF8String>(bytes, size, IsASCII(bytes, built.size()) ? size : -1);
 }
 
 void CStringFormat::readToArgument() {
   switch (state.step) {
     case Step::kText:
       if (!copyText()) return;
-      state.field = Field{};
+      state.field.clear();
       readFlags();
       if (peek() == '*') {
         ++state.next;
@@ -177,10 +266,10 @@ void CStringFormat::readToArgument() {
 
 bool CStringFormat::copyText() {
   for (;;) {
-    const std::size_t percent = format.find('%', state.next);
-    built.append(format, state.next, percent == std::string::npos ? std::string::npos : percent - state.next);
-    if (percent == std::string::npos) {
-      state.next = format.size();
+    const std::size_t percent = FindPercent(format, state.next);
+    built.append(format.data() + state.next, percent - state.next);
+    if (percent == format.size()) {
+      state.next = percent;
       return false;
     }
     state.next = percent + 1;
@@ -226,7 +315,7 @@ void CStringFormat::readLengthAndConversion() {
       state.field.length = Length::kOther;
       break;
     case 'I':
-      if (peek(1) == '6' && peek(2) == '4') {
+      if (format.substr(state.next, 3) == "I64") {
         state.field.length = Length::kOther;
         size = 3;
       }
@@ -236,8 +325,7 @@ void CStringFormat::readLengthAndConversion() {
   }
   if (state.field.length != Length::kNone) state.next += size;
   const char conversion = peek();
-  if (!IsOneOf(conversion, kIntegerConversions) && !IsOneOf(conversion, kFloatConversions) &&
-      !IsOneOf(conversion, kStringConversions)) {
+  if (KindTaken(conversion) == ValueKind::kNone) {
     fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   }
   state.field.conversion = conversion;
@@ -254,9 +342,7 @@ std::int32_t CStringFormat::starValue(const Argument& argument, const char* key,
 
 void CStringFormat::render(const Argument& argument) {
   const char conversion = state.field.conversion;
-  const Argument::Kind wanted = IsOneOf(conversion, kIntegerConversions) ? Argument::Kind::kInteger
-                                : IsOneOf(conversion, kFloatConversions) ? Argument::Kind::kFloat
-                                                                         : Argument::Kind::kString;
+  const ValueKind wanted = KindTaken(conversion);
   if (argument.kind != wanted) {
     fail("lumo.CStringFormat.ArgumentMismatch",
          "CStringFormat: argument does not match the field's format specification.");
@@ -273,35 +359,82 @@ void CStringFormat::render(const Argument& argument) {
 }
 
 void CStringFormat::renderInteger(const Argument& argument) {
+  const Field& field = state.field;
   std::int32_t bits = argument.width;
-  if (state.field.length == Length::kShort) bits = std::min(bits, 16);
-  if (state.field.length == Length::kChar) bits = std::min(bits, 8);
-  const std::size_t size =
-      static_cast<std::size_t>(std::max({23, state.field.width, state.field.precision + 2}));
+  if (field.length == Length::kShort) bits = std::min(bits, 16);
+  if (field.length == Length::kChar) bits = std::min(bits, 8);
   const int unused = 64 - bits;
-  if (state.field.conversion == 'd' || state.field.conversion == 'i') {
-    const auto value = static_cast<long long>(static_cast<std::int64_t>(argument.bits << unused) >> unused);
-    renderNumber("ll", size, value);
-  } else {
-    const auto value = static_cast<unsigned long long>(argument.bits << unused >> unused);
-    renderNumber("ll", size, value);
+  const bool isSigned = field.conversion == 'd' || field.conversion == 'i';
+  std::uint64_t magnitude = argument.bits << unused >> unused;
+  bool negative = false;
+  if (isSigned) {
+    const std::int64_t value = static_cast<std::int64_t>(argument.bits << unused) >> unused;
+    negative = value < 0;
+    magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   }
+  // The digits, none for a zero of precision 0, as printf writes them.
+  const int base = field.conversion == 'o' ? 8 : field.conversion == 'x' || field.conversion == 'X' ? 16 : 10;
+  char digits[24];
+  char* end =
+      field.precision == 0 && magnitude == 0 ? digits : std::to_chars(digits, std::end(digits), magnitude, base).ptr;
+  if (field.conversion == 'X')
+    std::transform(digits, end, digits, [](char c) { return c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c; });
+  const auto count = static_cast<std::int32_t>(end - digits);
+  std::string_view prefix = negative                     ? "-"sv
+                            : isSigned && field.has('+') ? "+"sv
+                            : isSigned && field.has(' ') ? " "sv
+                                                         : ""sv;
+  std::int32_t zeros = std::max(field.precision - count, 0);
+  if (field.has('#')) {
+    // The alternative form: octal starts with a 0, non-zero hexadecimal with 0x.
+    if (field.conversion == 'o' && zeros == 0 && (count == 0 || digits[0] != '0')) zeros = 1;
+    if (field.conversion != 'o' && base == 16 && magnitude != 0) prefix = field.conversion == 'x' ? "0x"sv : "0X"sv;
+  }
+  // A precision turns the "0" flag off, as in printf.
+  appendNumber(prefix, zeros, std::string_view(digits, static_cast<std::size_t>(count)), field.precision < 0);
+}
+
+void CStringFormat::appendNumber(std::string_view prefix, std::int32_t zeros, std::string_view digits, bool zeroFill) {
+  const Field& field = state.field;
+  const auto length = static_cast<std::int32_t>(prefix.size() + digits.size()) + zeros;
+  std::int32_t padding = std::max(field.width - length, 0);
+  const bool left = field.has('-');
+  // "0" pads with zeros behind the sign, unless the field aligns left.
+  if (zeroFill && field.has('0') && !left) zeros += std::exchange(padding, 0);
+  if (padding > 0 && !left) built.append(static_cast<std::size_t>(padding), ' ');
+  built.append(prefix);
+  if (zeros > 0) built.append(static_cast<std::size_t>(zeros), '0');
+  built.append(digits);
+  if (padding > 0 && left) built.append(static_cast<std::size_t>(padding), ' ');
 }
 
 void CStringFormat::renderFloat(double value) {
-  // Room for every digit a double can have before the point (one in the
-  // exponent forms), the precision, and the sign, point and exponent.
-  const std::int32_t before = IsOneOf(state.field.conversion, "fgG") ? 308 : 1;
-  const std::int32_t digits = state.field.precision < 0 ? 20 : state.field.precision;
-  const std::int64_t size = std::max<std::int64_t>(state.field.width, std::int64_t{before} + digits + 21);
-  renderNumber("", static_cast<std::size_t>(size), value);
-}
-
-template <class T>
-void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
-  // "%", at most seven flags, two numbers of ten digits, ".", "ll", the
-  // conversion and the NUL.
-  char directive[40];
+  const Field& field = state.field;
+  // to_chars writes a finite number as printf does in the "C" locale, and
+  // faster. The alternative form, infinities and NaNs, and a locale's
+  // decimal point other than "." go through snprintf.
+  const char* point = std::localeconv()->decimal_point;
+  if (std::isfinite(value) && !field.has('#') && point[0] == '.' && point[1] == 0) {
+    const char lower = static_cast<char>(field.conversion | 0x20);
+    const std::chars_format form = lower == 'f'   ? std::chars_format::fixed
+                                   : lower == 'e' ? std::chars_format::scientific
+                                                  : std::chars_format::general;
+    char digits[400];
+    const auto [end, error] =
+        std::to_chars(digits, std::end(digits), std::fabs(value), form, field.precision < 0 ? 6 : field.precision);
+    if (error == std::errc{}) {
+      if (field.conversion != lower) std::transform(digits, end, digits, [](char c) { return c == 'e' ? 'E' : c; });
+      const std::string_view sign = std::signbit(value) ? "-"sv
+                                    : field.has('+')    ? "+"sv
+                                    : field.has(' ')    ? " "sv
+                                                        : ""sv;
+      appendNumber(sign, 0, std::string_view(digits, static_cast<std::size_t>(end - digits)), true);
+      return;
+    }
+  }
+  // "%", at most seven flags, two numbers of ten digits, ".", the conversion
+  // and the NUL.
+  char directive[32];
   char* end = directive;
   *end++ = '%';
   end = std::copy_n(state.field.flags, state.field.flagCount, end);
@@ -310,24 +443,37 @@ void CStringFormat::renderNumber(const char* cType, std::size_t size, T value) {
     *end++ = '.';
     end = std::to_chars(end, directive + sizeof directive, state.field.precision).ptr;
   }
-  while (*cType) *end++ = *cType++;
   *end++ = state.field.conversion;
   *end = 0;
-  if (scratch.size() < size + 1) scratch.resize(size + 1);
-  // The size above always suffices; a field that does not fit is refused
-  // rather than cut.
-  const int written = std::snprintf(scratch.data(), scratch.size(), directive, value);
-  if (written < 0 || static_cast<std::size_t>(written) >= scratch.size()) {
-    fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
+  // Most numbers fit the buffer on the stack; a longer one is written again
+  // into the scratch buffer, sized as snprintf asks.
+  char buffer[128];
+  char* text = buffer;
+  int written = std::snprintf(buffer, sizeof buffer, directive, value);
+  if (written >= static_cast<int>(sizeof buffer)) {
+    scratch.resize(static_cast<std::size_t>(written) + 1);
+    text = scratch.data();
+    written = std::snprintf(text, scratch.size(), directive, value);
   }
+  if (written < 0) fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   const auto bytes = static_cast<std::size_t>(written);
-  const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
-  if (!std::all_of(scratch.data(), scratch.data() + bytes, ascii)) {
+  if (!IsASCII(reinterpret_cast<const std::uint8_t*>(text), bytes)) {
     // A decimal point or sign of the locale outside ASCII, in its code page.
-    built += Bytes(make<CCPString>(reinterpret_cast<const std::uint8_t*>(scratch.data()), written));
+    built += Bytes(AsUTF8(make<CCPString>(reinterpret_cast<const std::uint8_t*>(text), written)));
   } else {
-    built.append(scratch.data(), bytes);
+    built.append(text, bytes);
   }
+}
+
+template <class Write>
+void CStringFormat::appendPadded(std::int32_t chars, Write&& write) {
+  // Strings and characters are padded with blanks whatever the flags, as
+  // printf pads them.
+  const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
+  const bool left = state.field.has('-');
+  if (!left) built.append(padding, ' ');
+  write();
+  if (left) built.append(padding, ' ');
 }
 
 void CStringFormat::renderCharacter(const Argument& argument) {
@@ -336,29 +482,49 @@ void CStringFormat::renderCharacter(const Argument& argument) {
   std::uint8_t encoded[8];
   std::int32_t bytes = GetUTF8CharEncoding()->encodeChar(c, encoded, sizeof encoded, 0);
   if (bytes == 0) encoded[bytes++] = '?';
-  appendPadded(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(bytes), 1);
+  appendPadded(1, [&] { built.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(bytes)); });
 }
 
-void CStringFormat::renderString(const String& value) {
+void CStringFormat::renderString(const String& text) {
   // printf prints a null string pointer this way too.
-  const String utf8 = AsUTF8(value.isNull() ? String("(null)") : value);
-  std::int32_t chars = utf8.length();
-  std::int32_t bytes = utf8->byteLength();
-  if (state.field.precision >= 0 && state.field.precision < chars) {
-    chars = state.field.precision;
-    bytes = utf8->makePosition(chars).offset;
+  if (text.isNull()) return renderString("(null)");
+  std::int32_t chars = text.length();
+  if (state.field.precision >= 0 && state.field.precision < chars) chars = state.field.precision;
+  if (IsUTF8(text)) {
+    const std::int32_t bytes = chars == text.length() ? text->byteLength() : text->makePosition(chars).offset;
+    appendPadded(chars,
+                 [&] { built.append(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(bytes)); });
+    return;
   }
-  appendPadded(reinterpret_cast<const char*>(utf8->data()), static_cast<std::size_t>(bytes), chars);
+  // Other encodings are written into the result as UTF-8 directly.
+  appendPadded(chars, [&] { appendAsUTF8(*text, chars); });
 }
 
-void CStringFormat::appendPadded(const char* text, std::size_t bytes, std::int32_t chars) {
-  // Strings and characters are padded with blanks whatever the flags, as
-  // printf pads them.
-  const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
-  const bool left = std::memchr(state.field.flags, '-', state.field.flagCount) != nullptr;
-  if (!left) built.append(padding, ' ');
-  built.append(text, bytes);
-  if (left) built.append(padding, ' ');
+void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
+  const P<ICharEncoding> from = text.getEncoding();
+  const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
+  CodePoint block[64];
+  std::int32_t offset = 0;
+  for (std::int32_t remaining = chars; remaining > 0;) {
+    std::int32_t count = 0;
+    offset = from->decodeChars(block, std::min<std::int32_t>(remaining, 64), count, text.data(), text.byteLength(),
+                               offset, nullptr);
+    if (count == 0) break;
+    remaining -= count;
+    std::uint8_t encoded[64 * 4];
+    std::int32_t size = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+      if (block[i] < 0x80) {
+        encoded[size++] = static_cast<std::uint8_t>(block[i]);
+        continue;
+      }
+      // What UTF-8 cannot hold (a lone surrogate's value) is a "?", as a conversion writes it.
+      std::int32_t behind = utf8->encodeChar(block[i], encoded, sizeof encoded, size);
+      if (behind == size) encoded[behind++] = '?';
+      size = behind;
+    }
+    built.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(size));
+  }
 }
 
 void CStringFormat::fail(const char* key, const char* text) {

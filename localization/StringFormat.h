@@ -28,9 +28,11 @@
 // do.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/Object.h"
@@ -79,6 +81,17 @@ class CStringFormat final : public CObject {
     std::int32_t precision = -1;  // -1: none
     Length length = Length::kNone;
     char conversion = 0;
+
+    // Member by member: a new Field copied in whole, read right behind these
+    // small writes, stalled.
+    void clear() {
+      flagCount = 0;
+      width = -1;
+      precision = -1;
+      length = Length::kNone;
+      conversion = 0;
+    }
+    bool has(char flag) const { return std::find(flags, flags + flagCount, flag) != flags + flagCount; }
   };
 
   struct State {
@@ -90,7 +103,7 @@ class CStringFormat final : public CObject {
   ~CStringFormat() override = default;
 
   // Runs `work` as the operation `name` (for error texts); when it raises,
-  // the position, field and text are put back as they were.
+  // the position and text are put back as they were.
   template <class Work>
   void undoOnError(const char* name, Work&& work);
   CStringFormat& accept(const Argument& argument);
@@ -113,18 +126,24 @@ class CStringFormat final : public CObject {
   void renderFloat(double value);
   void renderCharacter(const Argument& argument);
   void renderString(const String& value);
-  // Appends `text`, `chars` characters long, padded to the field's width.
-  void appendPadded(const char* text, std::size_t bytes, std::int32_t chars);
-  // Renders through snprintf with the field as a printf directive, `cType` being
-  // the length that names the C type of `value`.
-  template <class T>
-  void renderNumber(const char* cType, std::size_t size, T value);
+  // Appends a sign or prefix, zeros and digits, padded to the field's width:
+  // with zeros behind the prefix for the "0" flag when `zeroFill` allows,
+  // else with blanks.
+  void appendNumber(std::string_view prefix, std::int32_t zeros, std::string_view digits, bool zeroFill);
+  // Runs `write`, which appends `chars` characters, between the padding to
+  // the field's width.
+  template <class Write>
+  void appendPadded(std::int32_t chars, Write&& write);
+  // Appends the first `chars` characters of `text` in UTF-8.
+  void appendAsUTF8(const IString& text, std::int32_t chars);
 
   [[noreturn]] void fail(const char* key, const char* text);
 
-  const std::string format;  // UTF-8
+  const String formatText;        // UTF-8
+  const std::string_view format;  // its bytes
   State state;
   std::string built;  // UTF-8
+  // Holds a number too long for the buffer on the stack.
   std::vector<char> scratch;
   const char* operation = "push";
 };

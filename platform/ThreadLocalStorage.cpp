@@ -50,10 +50,15 @@ CThreadLocalStorageManager::ThreadRecord* CThreadLocalStorageManager::FindRecord
   return static_cast<ThreadRecord*>(slot->GetValue());
 }
 
+CThreadLocalStorageManager::Slot* CThreadLocalStorageManager::FindSlot(std::uint32_t index) {
+  ThreadRecord* record = FindRecord();
+  return record != nullptr && index < record->slots.size() ? &record->slots[index] : nullptr;
+}
+
 CThreadLocalStorageManager::Slot& CThreadLocalStorageManager::SlotOf(std::uint32_t index,
                                                                    std::vector<P<IBase>>& released) {
+  if (Slot* found = FindSlot(index)) return *found;
   ThreadRecord* record = FindRecord();
-  if (record != nullptr && index < record->slots.size()) return record->slots[index];
   CMutexGuard guard(mutex);
   if (record == nullptr) {
     // A record left by an ended thread whose id the system gave to this one
@@ -64,8 +69,9 @@ CThreadLocalStorageManager::Slot& CThreadLocalStorageManager::SlotOf(std::uint32
     records = record;
     slot->SetValue(record);
   }
-  // A live variable's index is below the count, so this always reaches it.
-  if (index >= record->slots.size()) record->slots.resize(indexCount);
+  // The slot is missing, so the record is new or shorter than the index; a
+  // live variable's index is below the count, so this always reaches it.
+  record->slots.resize(indexCount);
   return record->slots[index];
 }
 
@@ -97,13 +103,13 @@ void CThreadLocalStorageManager::RemoveThreadRecord(std::uint64_t threadId) {
 }
 
 std::uint32_t CThreadLocalStorageManager::GetValue(std::uint32_t index) {
-  const ThreadRecord* record = FindRecord();
-  return record != nullptr && index < record->slots.size() ? record->slots[index].value : 0;
+  const Slot* found = FindSlot(index);
+  return found != nullptr ? found->value : 0;
 }
 
 IBase* CThreadLocalStorageManager::GetObject(std::uint32_t index) {
-  const ThreadRecord* record = FindRecord();
-  return record != nullptr && index < record->slots.size() ? record->slots[index].object.get() : nullptr;
+  const Slot* found = FindSlot(index);
+  return found != nullptr ? found->object.get() : nullptr;
 }
 
 void CThreadLocalStorageManager::SetValue(std::uint32_t index, std::uint32_t value) {

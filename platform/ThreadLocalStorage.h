@@ -59,6 +59,9 @@ class CThreadLocalStorageManager final : public CObject {
   };
 
   ThreadRecord* FindRecord();
+  // The calling thread's slot at `index`, or null when its record has none
+  // (yet). Reads and writes find slots this one way.
+  Slot* FindSlot(std::uint32_t index);
   // The calling thread's slot at `index`, made with its record when missing.
   // What stale records held goes to `released`, which the caller drops only
   // after writing the slot: releasing may reach variables again and move it.

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
+#include <typeinfo>
 
 #include "foundation/Cast.h"
 #include "foundation/Exception.h"
@@ -24,18 +26,40 @@ Integer Truncate(Real value) {
   return static_cast<Integer>(value);
 }
 
-template <class Interface, class Result>
+// The interface a box holds its value behind.
+template <class Interface, class Value>
+Interface* InterfaceOf(TBoxedValue<Interface, Value>*);
+template <class Box>
+using InterfaceOfBox = std::remove_pointer_t<decltype(InterfaceOf(static_cast<Box*>(nullptr)))>;
+
+// The value as the interface of `Box`, or null. The boxes are final and
+// steer no cast, so a box's type alone says which of the five interfaces it
+// has; other objects go through cast, whose search for an interface from
+// IBase was most of a typed getter's time.
+template <class Box>
+const InterfaceOfBox<Box>* As(IBase* value) {
+  if (!value) return nullptr;
+  const std::type_info& type = typeid(*value);
+  if (type == typeid(Box)) return static_cast<const Box*>(dynamic_cast<const void*>(value));
+  if (type == typeid(CInt) || type == typeid(CInt64) || type == typeid(CFloat) || type == typeid(CDouble) ||
+      type == typeid(CBool)) {
+    return nullptr;
+  }
+  return cast<InterfaceOfBox<Box>>(value);
+}
+
+template <class Box, class Result>
 bool TryGet(IBase* value, Result& result) {
-  if (auto* found = cast<Interface>(value)) {
+  if (const auto* found = As<Box>(value)) {
     result = static_cast<Result>(found->get());
     return true;
   }
   return false;
 }
 
-template <class Interface, class Integer>
+template <class Box, class Integer>
 bool TryTruncate(IBase* value, Integer& result) {
-  if (auto* found = cast<Interface>(value)) {
+  if (const auto* found = As<Box>(value)) {
     result = Truncate<Integer>(found->get());
     return true;
   }
@@ -44,26 +68,26 @@ bool TryTruncate(IBase* value, Integer& result) {
 
 }  // namespace
 
-bool toBool(IBase* value, bool& result) { return TryGet<IBool>(value, result); }
+bool toBool(IBase* value, bool& result) { return TryGet<CBool>(value, result); }
 
 bool toInt(IBase* value, std::int32_t& result) {
-  return TryGet<IInt>(value, result) || TryGet<IInt64>(value, result) || TryTruncate<IDouble>(value, result) ||
-         TryTruncate<IFloat>(value, result);
+  return TryGet<CInt>(value, result) || TryGet<CInt64>(value, result) || TryTruncate<CDouble>(value, result) ||
+         TryTruncate<CFloat>(value, result);
 }
 
 bool toInt64(IBase* value, std::int64_t& result) {
-  return TryGet<IInt64>(value, result) || TryTruncate<IDouble>(value, result) || TryGet<IInt>(value, result) ||
-         TryTruncate<IFloat>(value, result);
+  return TryGet<CInt64>(value, result) || TryTruncate<CDouble>(value, result) || TryGet<CInt>(value, result) ||
+         TryTruncate<CFloat>(value, result);
 }
 
 bool toFloat(IBase* value, float& result) {
-  return TryGet<IFloat>(value, result) || TryGet<IDouble>(value, result) || TryGet<IInt64>(value, result) ||
-         TryGet<IInt>(value, result);
+  return TryGet<CFloat>(value, result) || TryGet<CDouble>(value, result) || TryGet<CInt64>(value, result) ||
+         TryGet<CInt>(value, result);
 }
 
 bool toDouble(IBase* value, double& result) {
-  return TryGet<IDouble>(value, result) || TryGet<IFloat>(value, result) || TryGet<IInt64>(value, result) ||
-         TryGet<IInt>(value, result);
+  return TryGet<CDouble>(value, result) || TryGet<CFloat>(value, result) || TryGet<CInt64>(value, result) ||
+         TryGet<CInt>(value, result);
 }
 
 // Walks the list's table bucket by bucket in ascending order and down each

@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "compat/win32/CaseTableInternal.h"
 #include "foundation/CaseTable.h"
-#include "foundation/CaseTableInternal.h"
 
 namespace {
 
@@ -21,14 +21,14 @@ using lumo::CodePoint;
 // points, and the pages of 512 16-bit deltas.
 std::size_t UnpackedBytes() {
   const std::size_t pagesPerMapping = (lumo::kCaseTableSize + 511) / 512;
-  const auto pages = static_cast<std::size_t>(lumo::casetable::CompiledCaseTable().pageCount);
+  const auto pages = static_cast<std::size_t>(compat::win32::casetable::CompiledCaseTable().pageCount);
   return 3 * pagesPerMapping + pages * 512 * sizeof(std::int16_t);
 }
 
 void BM_Lumo_LoadCaseTable(benchmark::State& state) {
-  const lumo::casetable::PackedCaseTable table = lumo::casetable::CompiledCaseTable();
+  const compat::win32::casetable::PackedCaseTable table = compat::win32::casetable::CompiledCaseTable();
   for (auto _ : state) {
-    if (!lumo::casetable::LoadCaseTable(table)) state.SkipWithError("the compiled table was rejected");
+    if (!compat::win32::casetable::LoadCaseTable(table)) state.SkipWithError("the compiled table was rejected");
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * UnpackedBytes()));

@@ -1,44 +1,16 @@
-// The case rules, over the generated run tables of the simple mappings.
+// The case rules, over the case table of the simple mappings.
 #include "compat/win32/CaseRules.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <iterator>
-
 namespace compat::win32 {
-namespace {
-
-// Every step-th code unit from first to last maps to itself plus delta
-// (modulo 0x10000, so that one table entry can also move a letter down).
-struct CaseRun {
-  std::uint16_t first;
-  std::uint16_t last;
-  std::uint16_t step;
-  std::uint16_t delta;
-};
-
-#include "compat/win32/CaseTable.inc"
-
-template <std::size_t N>
-WCHAR MapThrough(const CaseRun (&runs)[N], WCHAR c) {
-  const auto after = std::upper_bound(std::begin(runs), std::end(runs), c,
-                                      [](WCHAR unit, const CaseRun& run) { return unit < run.first; });
-  if (after == std::begin(runs)) return c;
-  const CaseRun& run = *std::prev(after);
-  if (c > run.last || (c - run.first) % run.step != 0) return c;
-  return static_cast<WCHAR>((c + run.delta) & 0xFFFF);
-}
-
-}  // namespace
-
+// Surrogates have no mapping, so a unit maps as the code point it would be.
 WCHAR ToLower(WCHAR c) {
   if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<WCHAR>(c + 0x20) : c;
-  return MapThrough(kLowerRuns, c);
+  return static_cast<WCHAR>(LowerCaseOf(c));
 }
 
 WCHAR ToUpper(WCHAR c) {
   if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<WCHAR>(c - 0x20) : c;
-  return MapThrough(kUpperRuns, c);
+  return static_cast<WCHAR>(UpperCaseOf(c));
 }
 
 WCHAR FoldTextCase(WCHAR c) { return ToLower(ToUpper(c)); }
@@ -46,7 +18,7 @@ WCHAR FoldTextCase(WCHAR c) { return ToLower(ToUpper(c)); }
 std::u16string FoldObjectName(std::u16string_view name) {
   std::u16string folded(name);
   for (char16_t& unit : folded) {
-    if (unit < u'a' || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
+    if (unit < u'a') continue;
     unit = ToUpper(unit);
   }
   return folded;
@@ -77,6 +49,7 @@ bool SameAscii(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
 }  // namespace
 
 bool SameAsciiNoCase(std::u16string_view a, std::u16string_view b) { return SameAscii(a, b); }
+bool SameAsciiNoCase(std::string_view a, std::string_view b) { return SameAscii(a, b); }
 
 bool EndsWithAsciiNoCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && SameAscii(text.substr(text.size() - suffix.size()), suffix);

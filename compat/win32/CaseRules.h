@@ -10,8 +10,11 @@
 //   - version and module names: ASCII letters only, as the loader compares;
 //   - the framework's CompareNoCase: upper case, then lower case, per unit;
 //   - the framework's MakeLower/MakeUpper: the simple mappings per unit.
-// All of them use the Basic Multilingual Plane's simple mappings, the same in
-// every locale; surrogates are left as they are.
+// All of them rest on one table, the simple (one-to-one) mappings of the
+// Unicode character database (CaseTable.cpp, written by
+// tools/make_case_table.py), the same in every locale. The per-unit rules use
+// its Basic Multilingual Plane and leave surrogates as they are; the library's
+// strings map whole code points through it.
 #pragma once
 
 #include <string>
@@ -21,9 +24,19 @@
 
 namespace compat::win32 {
 
-// The simple mappings of the Basic Multilingual Plane, as towlower and
-// towupper give them; surrogates and code units without a mapping come back
-// unchanged.
+// The simple lower-, upper- and title-case mappings of a code point below
+// kCaseTableSize (0x2FA1D is the last with a mapping); any other value maps to
+// itself. A mapping never leaves the code point's plane.
+//
+//   compat::win32::LowerCaseOf(0x130);  // 0x69: capital I with dot above lowers to i
+//   compat::win32::TitleCaseOf(0x1C4);  // 0x1C5
+inline constexpr char32_t kCaseTableSize = 0x2FA1E;
+char32_t LowerCaseOf(char32_t c);
+char32_t UpperCaseOf(char32_t c);
+char32_t TitleCaseOf(char32_t c);
+
+// The same mappings of one UTF-16 code unit; surrogates and code units
+// without a mapping come back unchanged.
 WCHAR ToLower(WCHAR c);
 WCHAR ToUpper(WCHAR c);
 
@@ -43,6 +56,7 @@ inline std::u16string FoldFileName(std::u16string_view name) { return FoldObject
 
 // Only A-Z and a-z meet: version names and module file names.
 bool SameAsciiNoCase(std::u16string_view a, std::u16string_view b);
+bool SameAsciiNoCase(std::string_view a, std::string_view b);
 bool EndsWithAsciiNoCase(std::string_view text, std::string_view suffix);
 
 }  // namespace compat::win32

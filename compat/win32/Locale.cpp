@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
 
 namespace {
@@ -44,15 +45,6 @@ constexpr LocaleNames kLocales[] = {
 };
 constexpr LANGID kEnglishUS = 0x0409;
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // "de_AT.UTF-8@euro:en" names de and AT; only the first entry of a LANGUAGE
 // list counts.
 LANGID IdOfLocale(std::string_view locale) {
@@ -63,8 +55,8 @@ LANGID IdOfLocale(std::string_view locale) {
   const std::string_view country = separator == std::string_view::npos ? std::string_view() : locale.substr(separator + 1);
   const LocaleNames* first = nullptr;
   for (const LocaleNames& row : kLocales) {
-    if (!EqualsNoCase(language, row.iso639)) continue;
-    if (EqualsNoCase(country, row.iso3166)) return row.id;
+    if (!compat::win32::SameAsciiNoCase(language, row.iso639)) continue;
+    if (compat::win32::SameAsciiNoCase(country, row.iso3166)) return row.id;
     if (first == nullptr) first = &row;
   }
   return first != nullptr ? first->id : kEnglishUS;

@@ -196,7 +196,7 @@ class LocaleDecoder {
     }
     used = r;
     const auto cp = static_cast<char32_t>(wc);
-    return cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? kInvalid : cp;
+    return cp > 0x10FFFF || compat::win32::IsSurrogate(cp) ? kInvalid : cp;
   }
 
  private:
@@ -249,9 +249,7 @@ template <class Sink>
     const char16_t unit = static_cast<char16_t>(cp);
     return out.Put(&unit, 1);
   }
-  cp -= 0x10000;
-  const char16_t pair[2] = {static_cast<char16_t>(0xD800 + (cp >> 10)),
-                            static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
+  const char16_t pair[2] = {compat::win32::HighSurrogateOf(cp), compat::win32::LowSurrogateOf(cp)};
   return out.Put(pair, 2);
 }
 
@@ -304,10 +302,10 @@ Status Encode(Encoder& encoder, const char16_t* text, std::size_t n, const Unmap
     char32_t cp = text[i];
     std::size_t units = 1;
     bool valid = true;
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    if (compat::win32::IsHighSurrogate(cp) && i + 1 < n && compat::win32::IsLowSurrogate(text[i + 1])) {
+      cp = compat::win32::JoinSurrogates(cp, text[i + 1]);
       units = 2;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    } else if (compat::win32::IsSurrogate(cp)) {
       valid = false;
     }
     const std::size_t size = valid ? encoder.Encode(cp, bytes) : 0;

@@ -12,8 +12,8 @@ constexpr char32_t kLastCarried = 0xDCFF;
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
   if (cp >= 0x10000) {
-    out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-    out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    out += HighSurrogateOf(cp);
+    out += LowSurrogateOf(cp);
   } else {
     out += static_cast<char16_t>(cp);
   }
@@ -27,9 +27,9 @@ std::string FromUtf16(std::u16string_view text, Lone lone) {
   result.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      AppendUtf8(result, 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00));
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      AppendUtf8(result, JoinSurrogates(c, text[++i]));
+    } else if (IsSurrogate(c)) {
       lone(result, c);
     } else {
       AppendUtf8(result, c);
@@ -38,16 +38,16 @@ std::string FromUtf16(std::u16string_view text, Lone lone) {
   return result;
 }
 
-// UTF-8 to UTF-16; `surrogates` takes the three-byte forms of lone
-// surrogates as characters, and `broken` writes the bytes that are none.
+// UTF-8 to UTF-16; `extras` says which forms besides Unicode's are
+// characters, and `broken` writes the bytes that are none.
 template <class Broken>
-std::u16string ToUtf16(std::string_view text, bool surrogates, Broken broken) {
+std::u16string ToUtf16(std::string_view text, unsigned extras, Broken broken) {
   std::u16string result;
   result.reserve(text.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t i = 0; i < text.size();) {
     std::size_t used = 0;
-    const char32_t c = DecodeUtf8(bytes + i, text.size() - i, used, surrogates);
+    const char32_t c = DecodeUtf8(bytes + i, text.size() - i, used, extras);
     if (c != kNotUtf8) {
       AppendUtf16(result, c);
     } else {
@@ -65,13 +65,13 @@ std::string Utf16ToUtf8KeepingSurrogates(std::u16string_view text) {
 }
 
 std::u16string Utf8ToUtf16KeepingSurrogates(std::string_view text) {
-  return ToUtf16(text, true, [](std::u16string& out, const unsigned char*, std::size_t) { out += u'\uFFFD'; });
+  return ToUtf16(text, kUtf8Surrogates, [](std::u16string& out, const unsigned char*, std::size_t) { out += u'\uFFFD'; });
 }
 
 std::u16string FileNameToUtf16(std::string_view name) {
   // Encoded surrogates are not characters here: one read as the carrier of a
   // byte would write back as that byte, not as the three it came from.
-  return ToUtf16(name, false, [](std::u16string& out, const unsigned char* bytes, std::size_t count) {
+  return ToUtf16(name, kUtf8Strict, [](std::u16string& out, const unsigned char* bytes, std::size_t count) {
     for (std::size_t k = 0; k < count; ++k) out += static_cast<char16_t>(kByteCarrier + bytes[k]);
   });
 }

@@ -1,6 +1,7 @@
-// The one UTF-8 encoder and decoder of compat: the code-page conversions, the
-// registry's stored names, file names, the command line and the engine's JSON
-// all go through these.
+// The one UTF-8 encoder and decoder of the program, and the one place that
+// joins and splits UTF-16 surrogate pairs: compat's code-page conversions,
+// the registry's stored names, file names, the command line and the engine's
+// JSON go through these, and so do the library's UTF-8 and UTF-16 strings.
 //
 //   char bytes[4];
 //   std::size_t n = compat::win32::EncodeUtf8(U'\u00E9', bytes);        // 2
@@ -18,6 +19,40 @@ namespace compat::win32 {
 
 // What DecodeUtf8 answers for bytes that are not a character.
 inline constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
+
+// Which forms DecodeUtf8 takes besides Unicode's well-formed ones (flags).
+enum Utf8Extras : unsigned {
+  kUtf8Strict = 0,
+  // The three-byte forms of U+D800..U+DFFF, which EncodeUtf8 writes for a
+  // lone surrogate.
+  kUtf8Surrogates = 1,
+  // The two-byte forms led by C1, U+0040..U+007F written long: the library's
+  // strings read them, as its readers always have (C0 stays refused).
+  kUtf8LeadC1 = 2,
+  // What the library's strings read as characters.
+  kUtf8StringForms = kUtf8Surrogates | kUtf8LeadC1,
+};
+
+// Surrogate pairs: a character above the Basic Multilingual Plane as two
+// UTF-16 units and back.
+inline bool IsSurrogate(char32_t unit) { return unit - 0xD800 < 0x800; }
+inline bool IsHighSurrogate(char32_t unit) { return unit - 0xD800 < 0x400; }
+inline bool IsLowSurrogate(char32_t unit) { return unit - 0xDC00 < 0x400; }
+// The character of a high and a low surrogate.
+inline char32_t JoinSurrogates(char32_t high, char32_t low) {
+  return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+// The high and the low surrogate of a character from U+10000 to U+10FFFF.
+inline char16_t HighSurrogateOf(char32_t cp) { return static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)); }
+inline char16_t LowSurrogateOf(char32_t cp) { return static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)); }
+
+// The bytes EncodeUtf8 writes for a code point: 1 to 4, or 0 above U+10FFFF.
+inline std::size_t Utf8Size(char32_t cp) {
+  if (cp < 0x80) return 1;
+  if (cp < 0x800) return 2;
+  if (cp < 0x10000) return 3;
+  return cp <= 0x10FFFF ? 4 : 0;
+}
 
 // Writes one code point (up to 0x10FFFF) into `out` and answers the bytes
 // written, 1 to 4. A lone surrogate takes its three-byte form, so UTF-16
@@ -55,14 +90,15 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
 // maximal invalid subpart (the lead byte and as many continuation bytes as
 // could still have led to a character), so that one broken character is one
 // error and the next character survives. Overlong forms and values past
-// U+10FFFF are never characters; the three-byte forms of U+D800..U+DFFF are
-// only with `surrogates` (what EncodeUtf8 writes for a lone surrogate).
+// U+10FFFF are never characters; the forms of `extras` (Utf8Extras) are.
 [[gnu::always_inline]] inline char32_t DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t& used,
-                                                  bool surrogates = false) {
+                                                  unsigned extras = kUtf8Strict) {
   const unsigned lead = text[0];
+  const bool surrogates = (extras & kUtf8Surrogates) != 0;
+  const unsigned leastTwo = extras & kUtf8LeadC1 ? 0xC1 : 0xC2;
   // Well-formed two- and three-byte sequences first, decoded straight;
   // anything else takes the careful way below.
-  if (lead >= 0xC2 && lead <= 0xDF && size >= 2 && (text[1] & 0xC0) == 0x80) {
+  if (lead >= leastTwo && lead <= 0xDF && size >= 2 && (text[1] & 0xC0) == 0x80) {
     used = 2;
     return ((lead & 0x1F) << 6) | (text[1] & 0x3F);
   }
@@ -80,7 +116,7 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
   if (lead < 0x80) {
     used = 1;
     return lead;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
+  } else if (lead >= leastTwo && lead <= 0xDF) {
     length = 2;
     cp = lead & 0x1F;
   } else if (lead >= 0xE0 && lead <= 0xEF) {

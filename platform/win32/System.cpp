@@ -605,13 +605,9 @@ std::int32_t CSystem::GetItemIDCount(const ITEMIDLIST* list) {
   return count;
 }
 
-// Through the shell's allocator, which every list handed out came from.
-void CSystem::FreeItemIDList(ITEMIDLIST* list) {
-  IMalloc* allocator = nullptr;
-  if (SHGetMalloc(&allocator) != S_OK) return ILFree(list);
-  allocator->Free(list);
-  allocator->Release();
-}
+// ILFree gives the list back to the shell's allocator, which every list
+// handed out came from.
+void CSystem::FreeItemIDList(ITEMIDLIST* list) { ILFree(list); }
 
 bool CSystem::IsNT() { return GetOSVersion().platformId == VER_PLATFORM_WIN32_NT; }
 bool CSystem::IsWin98OrLater() { return IsSystemVersionAtLeast(5, 0, 4, 10); }

@@ -91,6 +91,16 @@ TEST(SimpleHashTable, MatchesKeysByCodePointsAcrossEncodings) {
   EXPECT_EQ(*table.find(*colliding[0]), 10);
   EXPECT_TRUE(table.remove(*String(u"Abc")));
   EXPECT_EQ(table.getCount(), 3);
+  // Other bytes in one encoding are still the same key where a malformed unit makes them one text.
+  const std::pair<String, String> sameText[] = {
+      {make<CWCharString>(u"k\xD800", 4), make<CWCharString>(u"k\xDC00", 4)},
+      {UTF8("k\xff"), UTF8("k\x80")},
+  };
+  for (const auto& [stored, other] : sameText) {
+    ASSERT_EQ(stored, other);
+    table.insert(stored.get(), 20);
+    EXPECT_NE(table.find(*other), nullptr) << ToUTF8(other);
+  }
 }
 
 // A key that counts its destructions.

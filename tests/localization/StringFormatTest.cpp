@@ -76,17 +76,29 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%d %d", {4294967295u, kUInt64Max}, "-1 -1"},
       {"%lld %I64u", {kInt64Min, kUInt64Max}, "-9223372036854775808 18446744073709551615"},
       {"%ld %zu %jd %td %.3d", {123, 7u, std::int64_t{3}, 4, 7}, "123 7 3 4 007"},
+      // Widths and precisions with every digit.
+      {"%9d|%.9d|%19u|%-10.8x|", {-5, 5, 1234567890u, 255}, "       -5|000000005|         1234567890|000000ff  |"},
+      // The alternative form, "0" behind the sign, and no digits for a zero of precision 0.
+      {"%#o %#x %#X %#.0o %#x|%.0d|%+u|%08.3d|%+05d",
+       {8, 255, 255, 0, 0, 0, 5, 5, -5},
+       "010 0xff 0XFF 0 0||5|     005|-0005"},
       // "h" and "hh" narrow as printf's conversion to short and char does.
       {"%hhd %hhu %hhx %hd %hu", {300, -1, -1, 40000, 70000}, "44 255 ff -25536 4464"},
       {"%hd", {std::int64_t{0x123456789}}, "26505"},
-      {"%e %E %g %G %Lf", {12345.678, 12345.678, 0.0001, 1e-10, 1.5},
+      {"%e %E %g %G %Lf",
+       {12345.678, 12345.678, 0.0001, 1e-10, 1.5},
        "1.234568e+04 1.234568E+04 0.0001 1E-10 1.500000"},
+      {"%+.2e|%08.2f|%-7.1f|% .0f|%g|%.1f|%#.0f|%f|%E",
+       {12345.678, -3.14159, 2.25, 2.5, 100000.0, -0.0, 3.0, std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()},
+       "+1.23e+04|-0003.14|2.2    | 2|100000|-0.0|3.|inf|-INF"},
       // Characters: "c" the low byte as Latin-1, "C" and "lc" a code point.
       {"%c%c%3c|%-3c|", {65, 0x1E9, 'x', 'y'}, "A\xc3\xa9  x|y  |"},
       {"%C %lc %C", {0x3A9, 0x1F600, 0x110000}, "\xce\xa9 \xf0\x9f\x98\x80 ?"},
       // Strings of any encoding; width and precision count characters.
       {"%s|%5s|%-5s|%.2s|%05s", {"abc", "abc", "abc", "abc", "ab"}, "abc|  abc|abc  |ab|   ab"},
       {"%S %.1s %3s|", {u"\u03a9mega", u"\u03a9mega", u"\u03a9"}, "\xce\xa9mega \xce\xa9   \xce\xa9|"},
+      {"%-3S|%-4s|", {u"\u03a9", "\xe9"}, "\xce\xa9  |\xc3\xa9   |"},
       {"%s %s", {"caf\xe9", static_cast<const char*>(nullptr)}, "caf\xc3\xa9 (null)"},
   };
   for (const auto& [format, args, expected] : rows) EXPECT_EQ(Format(format, args), expected) << format;
@@ -95,6 +107,16 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
   EXPECT_EQ(huge.size(), 316u);
   EXPECT_EQ(huge.substr(0, 6) + huge.substr(309), "179769.000000");
   EXPECT_EQ(Format("%400d|%.300d", {1, 2}).size(), 701u);
+  // Malformed UTF-8 in the format or in a string is passed over, as the string readers pass it.
+  const auto utf8 = [](const char* bytes) {
+    return String(make<CUTF8String>(reinterpret_cast<const std::uint8_t*>(bytes)));
+  };
+  const P<CStringFormat> formatter = make<CStringFormat>(utf8("a\xff%s|%3s\xc3"));
+  formatter
+      ->push(utf8("\x80"
+                  "b\xc3\xa9"))
+      .push(utf8("\xed\xa0"));
+  EXPECT_EQ(Bytes(formatter->getResult()), "ab\xc3\xa9|   ");
 }
 
 TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
@@ -115,6 +137,8 @@ TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
       {"%q", {1}, kInvalid, false},
       {"%", {1}, kInvalid, false},
       {"%2147483648d", {1}, kInvalid, false},
+      {"%I6dx", {1}, kInvalid, false},
+      {"%Ix4d", {1}, kInvalid, false},
       {"%*q", {4, 1}, kInvalid, false},
       {"%d %q", {1, 2}, kInvalid, false},
       {"%d", {"1"}, kMismatch, false},

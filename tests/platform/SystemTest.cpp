@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -84,6 +85,11 @@ TEST_F(System, FilesAndFoldersAreToldApartAndMade) {
   for (const auto& [uri, kind] : kKinds)
     EXPECT_EQ(std::pair(system->FileExists(uri), system->FolderExists(uri)),
               std::pair(kind == kFile, kind == kFolder)) << ToUTF8(uri->getText());
+  // Telling a file by opening it leaves no handle open.
+  const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  const auto before = openFiles();
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(system->FileExists(FileUri("f")));
+  EXPECT_EQ(openFiles(), before);
   EXPECT_EQ(system->GetFileSize(FileUri("f")), 5u);
   EXPECT_THROW(system->GetFileSize(FileUri("missing")), CFileNotFoundError);
   // Folders are made at every level; an existing one fails only when asked to.

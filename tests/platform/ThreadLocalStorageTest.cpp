@@ -26,10 +26,15 @@ TEST(ThreadLocalStorage, EachThreadSeesOnlyWhatItSet) {
   variable->SetValue(41);
   variable->SetObject(make<CCounted>(destroyed));
   IBase* const mine = variable->GetObject();
-  // A variable newer than this thread's record reads empty until set.
+  // A variable newer than this thread's record reads empty until set, and what it is set to stays when the
+  // record grows for a newer one still.
   const P<CThreadLocalStorage> newer = make<CThreadLocalStorage>(manager);
   EXPECT_EQ(newer->GetValue(), 0u);
   EXPECT_EQ(newer->GetObject(), nullptr);
+  newer->SetValue(7);
+  const P<CThreadLocalStorage> newest = make<CThreadLocalStorage>(manager);
+  newest->SetValue(8);
+  EXPECT_EQ(newer->GetValue(), 7u);
   std::thread([&] {
     EXPECT_EQ(variable->GetValue(), 0u);
     EXPECT_EQ(variable->GetObject(), nullptr);

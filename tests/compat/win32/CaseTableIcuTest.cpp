@@ -5,11 +5,13 @@
 
 #include <string>
 
-#include "foundation/CaseTable.h"
-#include "foundation/CaseTableInternal.h"
+#include "compat/win32/CaseRules.h"
+#include "compat/win32/CaseTableInternal.h"
 
-namespace lumo {
+namespace compat::win32 {
 namespace {
+
+using CodePoint = std::uint32_t;
 
 TEST(CaseTable, AgreesWithIcuOnEveryCodePoint) {
   // ICU names its version "15.0", the database "15.0.0".
@@ -20,9 +22,9 @@ TEST(CaseTable, AgreesWithIcuOnEveryCodePoint) {
   int differences = 0;
   for (CodePoint c = 0; c <= 0x10FFFF && differences < 10; ++c) {
     const auto icu = static_cast<UChar32>(c);
-    const bool same = ToLowerCase(c) == static_cast<CodePoint>(u_tolower(icu)) &&
-                      ToUpperCase(c) == static_cast<CodePoint>(u_toupper(icu)) &&
-                      ToTitleCase(c) == static_cast<CodePoint>(u_totitle(icu));
+    const bool same = LowerCaseOf(c) == static_cast<CodePoint>(u_tolower(icu)) &&
+                      UpperCaseOf(c) == static_cast<CodePoint>(u_toupper(icu)) &&
+                      TitleCaseOf(c) == static_cast<CodePoint>(u_totitle(icu));
     if (!same) {
       ++differences;
       ADD_FAILURE() << "U+" << std::hex << c << " maps otherwise than in ICU";
@@ -31,4 +33,4 @@ TEST(CaseTable, AgreesWithIcuOnEveryCodePoint) {
 }
 
 }  // namespace
-}  // namespace lumo
+}  // namespace compat::win32

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-namespace lumo::casetable {
+namespace compat::win32::casetable {
 
 // Unpacks run-length-compressed values (tools/make_case_table.py describes
 // the form) into exactly out.size() values: page indexes of one byte or
@@ -25,10 +25,10 @@ struct PackedCaseTable {
 // The table compiled into the program.
 PackedCaseTable CompiledCaseTable();
 
-// Makes packed the table that ToLowerCase and its siblings answer from. A
+// Makes packed the table that LowerCaseOf and its siblings answer from. A
 // table whose lengths do not match, or whose index names a page it lacks, is
 // rejected: the table is then empty (every mapping the identity) and the
 // result false. The program reads the compiled table until one is loaded.
 bool LoadCaseTable(const PackedCaseTable& packed);
 
-}  // namespace lumo::casetable
+}  // namespace compat::win32::casetable

@@ -2,20 +2,20 @@
 // tools/make_case_table.py writes, so that it lies ready in the program's
 // read-only data. A start does no work for it, and only the pages of the
 // table that a mapping reads are ever loaded from the file.
-#include "foundation/CaseTable.h"
+#include "compat/win32/CaseRules.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "foundation/CaseTableInternal.h"
+#include "compat/win32/CaseTableInternal.h"
 
-namespace lumo {
+namespace compat::win32 {
 namespace casetable {
 namespace {
 
-#include "foundation/CaseTableData.inc"
+#include "compat/win32/CaseTableData.inc"
 
 enum Mapping { kLower, kUpper, kTitle, kMappings };
 
@@ -82,13 +82,13 @@ Pages gLoadedPages;
 constinit const std::uint8_t* gIndexes = kCompiledIndexes.data();
 constinit const std::int16_t* gPages = kCompiledPages.data();
 
-CodePoint Map(Mapping mapping, CodePoint c) {
+char32_t Map(Mapping mapping, char32_t c) {
   if (c >= kCaseTableSize) return c;
   const std::size_t page = gIndexes[mapping * kCaseTablePagesPerMapping + (c >> kPageBits)];
   const auto delta = static_cast<std::uint16_t>(gPages[page * kPageSize + (c & (kPageSize - 1))]);
   // The sum stays in the code point's plane, where a 16-bit delta reaches
   // every partner: U+A78D lowers to U+0265, 42280 below it.
-  return (c & ~CodePoint{0xFFFF}) | ((c + delta) & 0xFFFF);
+  return (c & ~char32_t{0xFFFF}) | ((c + delta) & 0xFFFF);
 }
 
 }  // namespace
@@ -117,8 +117,8 @@ bool LoadCaseTable(const PackedCaseTable& packed) {
 
 }  // namespace casetable
 
-CodePoint ToLowerCase(CodePoint c) { return casetable::Map(casetable::kLower, c); }
-CodePoint ToUpperCase(CodePoint c) { return casetable::Map(casetable::kUpper, c); }
-CodePoint ToTitleCase(CodePoint c) { return casetable::Map(casetable::kTitle, c); }
+char32_t LowerCaseOf(char32_t c) { return casetable::Map(casetable::kLower, c); }
+char32_t UpperCaseOf(char32_t c) { return casetable::Map(casetable::kUpper, c); }
+char32_t TitleCaseOf(char32_t c) { return casetable::Map(casetable::kTitle, c); }
 
-}  // namespace lumo
+}  // namespace compat::win32

@@ -7,11 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/CaseTable.h"
-#include "foundation/CaseTableInternal.h"
+#include "compat/win32/CaseRules.h"
+#include "compat/win32/CaseTableInternal.h"
 
-namespace lumo {
+namespace compat::win32 {
 namespace {
+
+using CodePoint = std::uint32_t;
 
 TEST(CaseTable, MapsByTheSimpleMappingsOfEveryPlane) {
   // A code point and its lower, upper and title case.
@@ -30,9 +32,9 @@ TEST(CaseTable, MapsByTheSimpleMappingsOfEveryPlane) {
   };
   for (const auto& [c, lower, upper, title] : rows) {
     SCOPED_TRACE(testing::Message() << "U+" << std::hex << c);
-    EXPECT_EQ(ToLowerCase(c), lower);
-    EXPECT_EQ(ToUpperCase(c), upper);
-    EXPECT_EQ(ToTitleCase(c), title);
+    EXPECT_EQ(LowerCaseOf(c), lower);
+    EXPECT_EQ(UpperCaseOf(c), upper);
+    EXPECT_EQ(TitleCaseOf(c), title);
   }
 }
 
@@ -111,12 +113,12 @@ TEST_F(MadeUpCaseTable, AnyWellFormedTableIsTaken) {
   AddRun(pages, 512, {0x7F, 0xFF});
   ASSERT_TRUE(casetable::LoadCaseTable({indexes, pages, 3}));
 
-  EXPECT_EQ(ToLowerCase(0), 1u);
-  EXPECT_EQ(ToLowerCase(0x2FA1D), kCaseTableSize);
-  EXPECT_EQ(ToLowerCase(kCaseTableSize), kCaseTableSize);  // beyond the table, whatever its pages say
-  EXPECT_EQ(ToLowerCase(0xFFFF), 0u);  // the sum wraps within the plane
-  EXPECT_EQ(ToUpperCase(0x10000), 0x1FFFFu);
-  EXPECT_EQ(ToTitleCase(u'b'), u'b');
+  EXPECT_EQ(LowerCaseOf(0), 1u);
+  EXPECT_EQ(LowerCaseOf(0x2FA1D), kCaseTableSize);
+  EXPECT_EQ(LowerCaseOf(kCaseTableSize), kCaseTableSize);  // beyond the table, whatever its pages say
+  EXPECT_EQ(LowerCaseOf(0xFFFF), 0u);  // the sum wraps within the plane
+  EXPECT_EQ(UpperCaseOf(0x10000), 0x1FFFFu);
+  EXPECT_EQ(TitleCaseOf(u'b'), u'b');
 }
 
 TEST_F(MadeUpCaseTable, DamagedTableIsRejectedAndEveryMappingIsTheIdentity) {
@@ -145,12 +147,12 @@ TEST_F(MadeUpCaseTable, DamagedTableIsRejectedAndEveryMappingIsTheIdentity) {
     ASSERT_TRUE(casetable::LoadCaseTable(compiled));
     EXPECT_FALSE(casetable::LoadCaseTable(row.table));
     for (const CodePoint c : {CodePoint{u'A'}, CodePoint{0x1C4}, CodePoint{0x10428}}) {
-      EXPECT_EQ(ToLowerCase(c), c);
-      EXPECT_EQ(ToUpperCase(c), c);
-      EXPECT_EQ(ToTitleCase(c), c);
+      EXPECT_EQ(LowerCaseOf(c), c);
+      EXPECT_EQ(UpperCaseOf(c), c);
+      EXPECT_EQ(TitleCaseOf(c), c);
     }
   }
 }
 
 }  // namespace
-}  // namespace lumo
+}  // namespace compat::win32

@@ -1,0 +1,552 @@
+// Block decoding of UTF-8 text: many characters per call, a 16-byte window
+// at a time where the text is valid, one character at a time (DecodeUtf8)
+// where it is not. Characters are read as the library's strings read them
+// (kUtf8StringForms) and bytes no character starts at are skipped one by one,
+// so a block holds exactly what single steps of DecodeUtf8 would give.
+//
+//   std::int32_t end;
+//   std::int32_t n = compat::win32::DecodeUtf8Chars<false>(chars, nullptr, 16, bytes, size, offset, end);
+//   // n characters, the last one ending at end
+//   std::int32_t count = compat::win32::CountUtf8Chars<compat::win32::Utf8VectorPath>(bytes, size, 0);
+//
+// Paths share the walk: Utf8ScalarPath, plain C++; on x86-64 Utf8Sse2Path,
+// the baseline, and Utf8Ssse3Path where the processor has SSSE3.
+// DecodeUtf8Chars takes the fastest one (Utf8DecodePath names it). All give
+// the same results; the tests hold them to it.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <tmmintrin.h>
+#endif
+
+#include "compat/win32/Utf8.h"
+
+namespace compat::win32 {
+
+// A window is the 16 bytes at a character boundary plus the three that the
+// last character may reach into. A path's classify sorts the window's bytes
+// into bit masks, bit i for byte i: the first two cover all 19 bytes, the
+// rest (only asked of lead bytes) the first 16. `refused` marks the bytes
+// that DecodeUtf8 refuses as lead bytes for their own value (C0, F5 to FF) or
+// for the byte behind them (E0 and F0 before an overlong form, F4 before a
+// value above 0x10FFFF).
+struct Utf8Classes {
+  std::uint32_t nonAscii, atLeastC0;
+  std::uint32_t atLeastE0, atLeastF0, refused;
+};
+inline constexpr std::int32_t kUtf8WindowBytes = 19;
+inline constexpr std::uint32_t kUtf8WindowStarts = 0xFFFF;
+
+// Set bits of a 16-bit mask, without the library call that std::popcount
+// becomes on baseline x86-64.
+inline std::int32_t CountBits16(std::uint32_t mask) {
+  mask -= mask >> 1 & 0x5555;
+  mask = (mask & 0x3333) + (mask >> 2 & 0x3333);
+  mask = (mask + (mask >> 4)) & 0x0F0F;
+  return static_cast<std::int32_t>((mask + (mask >> 8)) & 0x1F);
+}
+
+// The value of the character at each of a window's first 16 bytes, assuming
+// a character starts there (meaningless elsewhere): out[i] for in[i].
+// Without branches, so that mixing ASCII and longer characters costs no
+// mispredictions: the four bytes are assembled as if for a four-byte
+// character and shifted back by what the lead byte says.
+inline void DecodeUtf8Positions(const std::uint8_t* in, std::uint32_t* out) {
+  struct Form {
+    std::uint8_t leadBits, shift;
+  };
+  // By the lead byte's top five bits: 0xxxx, 10xxx (no lead), 110xx, 1110x, 11110.
+  static constexpr Form kForms[32] = {
+      {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18},
+      {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18}, {0x7F, 18},
+      {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},     {0, 0},
+      {0x1F, 12}, {0x1F, 12}, {0x1F, 12}, {0x1F, 12}, {0x0F, 6},  {0x0F, 6},  {0x07, 0},  {0, 0}};
+  for (std::int32_t i = 0; i < 16; ++i) {
+    const std::uint32_t lead = in[i];
+    const Form form = kForms[lead >> 3];
+    out[i] = ((lead & form.leadBits) << 18 | (in[i + 1] & 0x3Fu) << 12 | (in[i + 2] & 0x3Fu) << 6 |
+              (in[i + 3] & 0x3Fu)) >> form.shift;
+  }
+}
+
+// Copies the values at the set bits of `starts` (below 16), in order, to out.
+inline std::int32_t TakeStarts(const std::uint32_t* values, std::uint32_t starts, std::uint32_t* out) {
+  std::int32_t n = 0;
+  for (; starts != 0; starts &= starts - 1) out[n++] = values[std::countr_zero(starts)];
+  return n;
+}
+
+// The position of the k-th set bit (from 0) of each byte value, for k below
+// its number of set bits.
+struct NthBits {
+  std::uint8_t at[256][8];
+  std::uint8_t count[256];
+};
+inline constexpr NthBits kNthBits = [] {
+  NthBits t{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int n = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+      if (mask >> bit & 1) t.at[mask][n++] = static_cast<std::uint8_t>(bit);
+    }
+    t.count[mask] = static_cast<std::uint8_t>(n);
+  }
+  return t;
+}();
+
+// The position of the k-th set bit of a 16-bit mask that has more than k.
+inline std::int32_t NthBit16(std::uint32_t mask, std::int32_t k) {
+  const std::int32_t low = kNthBits.count[mask & 0xFF];
+  return k < low ? kNthBits.at[mask & 0xFF][k] : 8 + kNthBits.at[mask >> 8][k - low];
+}
+
+// Plain C++, a byte at a time.
+struct Utf8ScalarPath {
+  static constexpr const char* kName = "scalar";
+
+  static bool sixteenAscii(const std::uint8_t* in) {
+    std::uint64_t words[2];
+    std::memcpy(words, in, sizeof words);
+    return ((words[0] | words[1]) & 0x8080808080808080ull) == 0;
+  }
+  static Utf8Classes classify(const std::uint8_t* in) {
+    Utf8Classes k{};
+    for (std::int32_t i = 0; i < kUtf8WindowBytes; ++i) {
+      const std::uint32_t byte = in[i];
+      const std::uint32_t bit = 1u << i;
+      k.nonAscii |= byte >= 0x80 ? bit : 0;
+      k.atLeastC0 |= byte >= 0xC0 ? bit : 0;
+      if (i >= 16) continue;
+      const std::uint32_t next = in[i + 1];
+      k.atLeastE0 |= byte >= 0xE0 ? bit : 0;
+      k.atLeastF0 |= byte >= 0xF0 ? bit : 0;
+      const bool refused = byte == 0xC0 || byte >= 0xF5 || (byte == 0xE0 && next < 0xA0) ||
+                           (byte == 0xF0 && next < 0x90) || (byte == 0xF4 && next >= 0x90);
+      k.refused |= refused ? bit : 0;
+    }
+    return k;
+  }
+  // Widens 16 ASCII bytes to code points.
+  static void widenSixteen(const std::uint8_t* in, std::uint32_t* out) {
+    for (std::int32_t i = 0; i < 16; ++i) out[i] = in[i];
+  }
+  // The code points of the characters starting at the bits of `starts`, in
+  // order, into out (room for 16); answers how many.
+  static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts, std::uint32_t* out) {
+    std::uint32_t values[16];
+    DecodeUtf8Positions(in, values);
+    return TakeStarts(values, starts, out);
+  }
+};
+
+#if defined(__SSE2__)
+// SSE2, the baseline of x86-64: 16 bytes per instruction.
+struct Utf8Sse2Path {
+  static constexpr const char* kName = "SSE2";
+
+  static __m128i load(const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+  static std::uint32_t byteMask(__m128i bytes) { return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes)); }
+  // All-ones in the bytes that are at least `bound` (unsigned) or equal to `value`.
+  static __m128i atLeastBytes(__m128i bytes, std::uint8_t bound) {
+    return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(bound))), bytes);
+  }
+  static __m128i equalBytes(__m128i bytes, std::uint8_t value) {
+    return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(value)));
+  }
+  static std::uint32_t atLeast(__m128i bytes, std::uint8_t bound) { return byteMask(atLeastBytes(bytes, bound)); }
+  static __m128i select(__m128i mask, __m128i ifSet, __m128i ifClear) {
+    return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
+  }
+
+  static bool sixteenAscii(const std::uint8_t* in) { return byteMask(load(in)) == 0; }
+  static Utf8Classes classify(const std::uint8_t* in) {
+    const __m128i head = load(in);
+    const __m128i second = load(in + 1);
+    // Bytes 3 to 18: their top three are the window's bytes 16 to 18.
+    const __m128i tail = load(in + 3);
+    const auto whole = [](std::uint32_t head16, std::uint32_t tail16) { return head16 | (tail16 >> 13) << 16; };
+    const __m128i secondAtLeast90 = atLeastBytes(second, 0x90);
+    const __m128i refused = _mm_or_si128(
+        _mm_or_si128(equalBytes(head, 0xC0), atLeastBytes(head, 0xF5)),
+        _mm_or_si128(_mm_andnot_si128(atLeastBytes(second, 0xA0), equalBytes(head, 0xE0)),
+                     _mm_or_si128(_mm_andnot_si128(secondAtLeast90, equalBytes(head, 0xF0)),
+                                  _mm_and_si128(secondAtLeast90, equalBytes(head, 0xF4)))));
+    return {whole(byteMask(head), byteMask(tail)), whole(atLeast(head, 0xC0), atLeast(tail, 0xC0)),
+            atLeast(head, 0xE0), atLeast(head, 0xF0), byteMask(refused)};
+  }
+  static void widenSixteen(const std::uint8_t* in, std::uint32_t* out) {
+    const __m128i bytes = load(in);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+    const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+    auto* to = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(to, _mm_unpacklo_epi16(low, zero));
+    _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(low, zero));
+    _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(high, zero));
+    _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(high, zero));
+  }
+
+  // Lane I of the 16-bit values (0 to 7 from low, 8 to 15 from high) goes to
+  // out[n], and n moves on when a character starts there: every lane is
+  // written, so the values never make a trip through memory and no branch
+  // depends on the text. With kFour the lanes of `above` are bits 16 to 20.
+  template <bool kFour, int... I>
+  static std::int32_t compact(const __m128i (&low)[2], const __m128i (&above)[2], std::uint32_t starts,
+                              std::uint32_t* out, std::integer_sequence<int, I...>) {
+    std::int32_t n = 0;
+    const auto lane = [](__m128i v, auto index) {
+      return static_cast<std::uint32_t>(_mm_extract_epi16(v, decltype(index)::value));
+    };
+    ((out[n] = lane(low[I >> 3], std::integral_constant<int, I & 7>()) |
+               (kFour ? lane(above[I >> 3], std::integral_constant<int, I & 7>()) << 16 : 0),
+      n += static_cast<std::int32_t>(starts >> I & 1)),
+     ...);
+    return n;
+  }
+
+  // The 16-bit values of the characters that would start at each of the
+  // window's first 16 bytes, in two halves of eight lanes; `above` holds bits
+  // 16 to 20, and is only written when some lead byte asks for four bytes
+  // (the answer).
+  [[gnu::always_inline]] static bool decodeLanes(const std::uint8_t* in, __m128i (&low)[2], __m128i (&above)[2]) {
+    const __m128i b0 = load(in);
+    const __m128i payload = _mm_set1_epi8(0x3F);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i two = atLeastBytes(b0, 0xC0), three = atLeastBytes(b0, 0xE0), four = atLeastBytes(b0, 0xF0);
+    // The lead byte keeps 7, 5, 4 or 3 payload bits.
+    const __m128i cut = _mm_or_si128(_mm_and_si128(two, _mm_set1_epi8(0x60)),
+                                     _mm_or_si128(_mm_and_si128(three, _mm_set1_epi8(0x10)),
+                                                  _mm_and_si128(four, _mm_set1_epi8(0x08))));
+    const __m128i lead = _mm_andnot_si128(cut, _mm_and_si128(b0, _mm_set1_epi8(0x7F)));
+    const __m128i b1 = _mm_and_si128(load(in + 1), payload);
+    const __m128i b2 = _mm_and_si128(load(in + 2), payload);
+    // Four-byte characters are rare: only their windows pay for bits 16 to 20.
+    const bool anyFour = byteMask(four) != 0;
+    const __m128i b3 = anyFour ? _mm_and_si128(load(in + 3), payload) : zero;
+    for (int half = 0; half < 2; ++half) {
+      const auto widen = [half, &zero](__m128i bytes) {
+        return half == 0 ? _mm_unpacklo_epi8(bytes, zero) : _mm_unpackhi_epi8(bytes, zero);
+      };
+      const auto spread = [half](__m128i mask) {
+        return half == 0 ? _mm_unpacklo_epi8(mask, mask) : _mm_unpackhi_epi8(mask, mask);
+      };
+      // Up to three bytes the value fits 16 bits.
+      const __m128i first = widen(lead), second = widen(b1), third = widen(b2);
+      __m128i value = select(spread(two), _mm_or_si128(_mm_slli_epi16(first, 6), second), first);
+      value = select(spread(three), _mm_or_si128(_mm_slli_epi16(value, 6), third), value);
+      low[half] = value;
+      if (anyFour) {
+        // Bits 0 to 15 from the last three bytes, 16 to 20 from the first two.
+        const __m128i fours = spread(four);
+        const __m128i under = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(second, 12), _mm_slli_epi16(third, 6)),
+                                           widen(b3));
+        low[half] = select(fours, under, value);
+        above[half] = _mm_and_si128(fours, _mm_or_si128(_mm_slli_epi16(first, 2), _mm_srli_epi16(second, 4)));
+      }
+    }
+    return anyFour;
+  }
+
+  static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts, std::uint32_t* out) {
+    __m128i low[2], above[2];
+    return decodeLanes(in, low, above) ? compact<true>(low, above, starts, out, std::make_integer_sequence<int, 16>())
+                                       : compact<false>(low, low, starts, out, std::make_integer_sequence<int, 16>());
+  }
+};
+
+// SSSE3, taken when the processor has it: its byte shuffle gathers the
+// values of the starts in two steps instead of sixteen.
+struct Utf8Ssse3Path : Utf8Sse2Path {
+  static constexpr const char* kName = "SSSE3";
+
+  // For each mask of eight lanes, the bytes of the set lanes' 16-bit values
+  // in order, then zeros (0x80).
+  struct Gather {
+    std::uint8_t bytes[256][16];
+  };
+  static constexpr Gather kGather = [] {
+    Gather g{};
+    for (int mask = 0; mask < 256; ++mask) {
+      for (int k = 0; k < 16; ++k) {
+        const int lane = kNthBits.at[mask][k / 2];
+        g.bytes[mask][k] = k / 2 < kNthBits.count[mask] ? static_cast<std::uint8_t>(2 * lane + k % 2) : 0x80;
+      }
+    }
+    return g;
+  }();
+
+  [[gnu::target("ssse3")]] static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts,
+                                                             std::uint32_t* out) {
+    __m128i low[2], above[2];
+    const bool anyFour = decodeLanes(in, low, above);
+    std::int32_t n = 0;
+    for (int half = 0; half < 2; ++half) {
+      const std::uint32_t mask = starts >> (8 * half) & 0xFF;
+      const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
+      const __m128i values = _mm_shuffle_epi8(low[half], gather);
+      const __m128i high = anyFour ? _mm_shuffle_epi8(above[half], gather) : _mm_setzero_si128();
+      auto* to = reinterpret_cast<__m128i*>(out + n);
+      _mm_storeu_si128(to, _mm_unpacklo_epi16(values, high));
+      _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(values, high));
+      n += kNthBits.count[mask];
+    }
+    return n;
+  }
+};
+
+// Whether this processor runs the SSSE3 path, asked once at load time.
+inline const bool kUtf8HasSsse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+
+// The path the windows' checks take: the same on every x86-64.
+using Utf8VectorPath = Utf8Sse2Path;
+#else
+using Utf8VectorPath = Utf8ScalarPath;
+#endif
+
+// Copies n (1 to 15) values as two copies of a fixed size that may overlap,
+// which the compiler turns into a few moves, where a loop would become a
+// call of memmove.
+template <std::int32_t kStep>
+[[gnu::always_inline]] inline void CopyTwice(const std::uint32_t* from, std::int32_t n, std::uint32_t* to) {
+  std::memcpy(to, from, kStep * sizeof *to);
+  std::memcpy(to + n - kStep, from + n - kStep, kStep * sizeof *to);
+}
+inline void CopyFew(const std::uint32_t* from, std::int32_t n, std::uint32_t* to) {
+  if (n >= 8) {
+    CopyTwice<8>(from, n, to);
+  } else if (n >= 4) {
+    CopyTwice<4>(from, n, to);
+  } else if (n >= 2) {
+    CopyTwice<2>(from, n, to);
+  } else if (n == 1) {
+    to[0] = from[0];
+  }
+}
+
+
+// A window checked: valid when every character starting in it decodes: the
+// continuation bytes are exactly those the lead bytes ask for and the lead
+// bytes pass DecodeUtf8's range checks. Its first bytes (the bits of
+// `carried`) continue the character before it. `starts` has bit i set where
+// a character starts at in[i]; `spill` has the bits of the last character's
+// bytes behind the window (0, 1, 3 or 7), the next window's `carried`.
+struct Utf8Window {
+  bool valid;
+  std::uint32_t starts;
+  std::uint32_t spill;
+};
+
+template <class Path>
+[[gnu::always_inline]] inline Utf8Window ScanUtf8Window(const std::uint8_t* in, std::uint32_t carried) {
+  if (carried == 0 && Path::sixteenAscii(in)) return {true, kUtf8WindowStarts, 0};
+  const Utf8Classes k = Path::classify(in);
+  const std::uint32_t continuation = k.nonAscii & ~k.atLeastC0;
+  const std::uint32_t expected =
+      carried | (k.atLeastC0 & kUtf8WindowStarts) << 1 | k.atLeastE0 << 2 | k.atLeastF0 << 3;
+  // Within the 16 bytes the continuation bytes must be exactly the
+  // expected ones; behind them only the expected ones are looked at.
+  const bool valid = k.refused == 0 && expected == (continuation & (kUtf8WindowStarts | expected));
+  return {valid, ~continuation & kUtf8WindowStarts, expected >> 16};
+}
+
+// One character at `offset` as a single step reads it: the offset behind it,
+// or -1 when none starts there.
+inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, std::int32_t size,
+                                 std::int32_t offset) {
+  if (size - offset < 1) return -1;
+  std::size_t used;
+  const char32_t value = DecodeUtf8(buffer + offset, static_cast<std::size_t>(size - offset), used, kUtf8StringForms);
+  if (value == kNotUtf8) return -1;
+  c = value;
+  return offset + static_cast<std::int32_t>(used);
+}
+
+// Decodes up to maxCount characters from `offset` (0 <= offset <= size),
+// skipping bytes no character starts at; with kWithStarts each one's offset
+// goes to starts. Answers how many, with `end` behind the last one (offset
+// when none). Whole windows where they are valid, single steps elsewhere: a
+// window found invalid is stepped through before the next window is tried,
+// so that broken text is not scanned again at every byte.
+template <class Path, bool kWithStarts>
+[[gnu::always_inline]] inline std::int32_t DecodeUtf8Block(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
+                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
+  std::int32_t decoded = 0;
+  std::int32_t stepUntil = offset;
+  end = offset;
+  while (decoded < maxCount && offset < size) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
+      const std::uint8_t* in = buffer + offset;
+      const Utf8Window window = ScanUtf8Window<Path>(in, 0);
+      if (window.valid) {
+        const std::int32_t room = maxCount - decoded;
+        // Straight into chars when 16 fit, else through a scratch block.
+        std::uint32_t scratch[16];
+        std::uint32_t* to = room >= 16 ? chars + decoded : scratch;
+        std::int32_t found;
+        if (window.starts == kUtf8WindowStarts && window.spill == 0) {
+          Path::widenSixteen(in, to);
+          found = 16;
+        } else {
+          found = Path::decodeStarts(in, window.starts, to);
+        }
+        const std::int32_t take = std::min(found, room);
+        if (to == scratch) CopyFew(scratch, take, chars + decoded);
+        if constexpr (kWithStarts) {
+          std::uint32_t left = window.starts;
+          for (std::int32_t i = 0; i < take; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
+        }
+        decoded += take;
+        offset = end = offset + (take < found ? NthBit16(window.starts, take) : 16 + std::countr_one(window.spill));
+        continue;
+      }
+      stepUntil = offset + 16;
+    }
+    std::uint32_t c;
+    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
+    if (behind < 0) {
+      ++offset;
+      continue;
+    }
+    if constexpr (kWithStarts) starts[decoded] = offset;
+    chars[decoded++] = c;
+    offset = end = behind;
+  }
+  return decoded;
+}
+
+// The characters from `offset` on, counted as DecodeUtf8Block walks, but
+// window after window at fixed steps while they are valid, each one's spill
+// carried into the next, so that no window waits for the previous one's
+// result.
+template <class Path>
+std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+  std::int32_t count = 0;
+  std::int32_t stepUntil = offset;
+  while (offset < size) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
+      std::uint32_t carried = 0;
+      for (; size - offset >= kUtf8WindowBytes; offset += 16) {
+        const Utf8Window window = ScanUtf8Window<Path>(buffer + offset, carried);
+        if (!window.valid) break;
+        count += CountBits16(window.starts);
+        carried = window.spill;
+      }
+      offset += std::countr_one(carried);
+      stepUntil = offset + 16;
+      continue;
+    }
+    std::uint32_t c;
+    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
+    if (behind < 0) {
+      ++offset;
+    } else {
+      offset = behind;
+      ++count;
+    }
+  }
+  return count;
+}
+
+#if defined(__SSE2__)
+// How far the UTF-8 window at `in` and the 16 UTF-16 units at `units`
+// (little-endian, as bytes) agree from their start: characters, and the
+// bytes and units they take. False when the window cannot tell: broken
+// bytes, or characters whose UTF-16 form is no single unit equal to their
+// value (four-byte ones, encoded surrogates); single steps decide there.
+struct Utf8Agreement {
+std::int32_t chars, bytes, units;
+};
+[[gnu::target("ssse3")]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in, const std::uint8_t* units,
+                                                       Utf8Agreement& agreed) {
+  using P = Utf8Ssse3Path;
+  const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in, 0);
+  const __m128i b0 = P::load(in);
+  if (!window.valid || P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) != 0) return false;
+  __m128i low[2], above[2];
+  P::decodeLanes(in, low, above);
+  std::int32_t chars = 0;
+  for (int half = 0; half < 2; ++half) {
+    const std::uint32_t mask = window.starts >> (8 * half) & 0xFF;
+    const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P::kGather.bytes[mask]));
+    const __m128i values = _mm_shuffle_epi8(low[half], gather);
+    const __m128i theirs = P::load(units + 2 * chars);
+    // Two bits a lane; lanes past the half's characters do not count.
+    const std::uint32_t lanes = (1u << 2 * kNthBits.count[mask]) - 1;
+    const std::uint32_t differ = ~P::byteMask(_mm_cmpeq_epi16(values, theirs)) & lanes;
+    if (differ != 0) {
+      chars += std::countr_zero(differ) / 2;
+      agreed = Utf8Agreement{chars, NthBit16(window.starts, chars), chars};
+      return true;
+    }
+    chars += kNthBits.count[mask];
+  }
+  agreed = Utf8Agreement{chars, 16 + std::countr_one(window.spill), chars};
+  return true;
+}
+#endif
+
+// The characters from `offset` to `size` when every byte there belongs to a
+// character in its shortest form that ends by `size` (surrogates count, the
+// long forms led by C1 do not), so that equal characters are equal bytes;
+// -1 otherwise. Reads nothing from `size` on.
+template <class Path>
+std::int32_t CountShortestUtf8(const std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+  // 0xC1 is never part of a shortest form; the windows would take it.
+  if (offset >= size) return 0;
+  if (std::memchr(buffer + offset, 0xC1, static_cast<std::size_t>(size - offset)) != nullptr) return -1;
+  std::int32_t count = 0;
+  std::uint32_t carried = 0;
+  for (; size - offset >= kUtf8WindowBytes; offset += 16) {
+    const Utf8Window window = ScanUtf8Window<Path>(buffer + offset, carried);
+    if (!window.valid) return -1;
+    count += CountBits16(window.starts);
+    carried = window.spill;
+  }
+  offset += std::countr_one(carried);
+  while (offset < size) {
+    std::size_t used;
+    if (DecodeUtf8(buffer + offset, static_cast<std::size_t>(size - offset), used, kUtf8Surrogates) == kNotUtf8) {
+      return -1;
+    }
+    offset += static_cast<std::int32_t>(used);
+    ++count;
+  }
+  return count;
+}
+
+#if defined(__SSE2__)
+// The SSSE3 walk, compiled for SSSE3 as a whole so that its steps inline.
+template <bool kWithStarts>
+[[gnu::target("ssse3")]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
+                                                          std::int32_t maxCount, const std::uint8_t* buffer,
+                                                          std::int32_t size, std::int32_t offset, std::int32_t& end) {
+  return DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+}
+#endif
+
+// DecodeUtf8Block on the fastest path this processor runs, and that
+// path's name ("SSSE3", "SSE2" or "scalar").
+template <bool kWithStarts>
+std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
+                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
+#if defined(__SSE2__)
+  if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+#endif
+  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+}
+
+inline const char* Utf8DecodePath() {
+#if defined(__SSE2__)
+  if (kUtf8HasSsse3) return Utf8Ssse3Path::kName;
+#endif
+  return Utf8VectorPath::kName;
+}
+
+}  // namespace compat::win32

@@ -1,0 +1,225 @@
+// Block decoding and counting of UTF-8 on every path against single steps of DecodeUtf8: each form, valid or
+// broken, at each place of a window, and long random text.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "compat/win32/Utf8Block.h"
+
+namespace compat::win32 {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Walked = std::vector<std::pair<std::uint32_t, std::int32_t>>;  // characters and their offsets
+
+std::int32_t Size(const Bytes& text) { return static_cast<std::int32_t>(text.size()); }
+
+// The plain loop: one DecodeUtf8 step after another, skipping a byte where none starts.
+Walked Steps(const Bytes& text, std::int32_t from) {
+  Walked out;
+  for (std::int32_t at = from; at < Size(text);) {
+    std::uint32_t c;
+    const std::int32_t behind = DecodeUtf8At(c, text.data(), Size(text), at);
+    if (behind < 0) {
+      ++at;
+      continue;
+    }
+    out.emplace_back(c, at);
+    at = behind;
+  }
+  return out;
+}
+
+template <class Path>
+Walked Blocks(const Bytes& text, std::int32_t from, std::int32_t block) {
+  Walked out;
+  std::vector<std::uint32_t> chars(static_cast<std::size_t>(block)), plain(chars.size());
+  std::vector<std::int32_t> starts(chars.size());
+  // Each block moves on, so a text is read in at most as many blocks as it has bytes.
+  for (std::int32_t at = from, count = 1, rounds = 0; count > 0 && rounds <= Size(text); ++rounds) {
+    std::int32_t end, plainEnd;
+    count = DecodeUtf8Block<Path, true>(chars.data(), starts.data(), block, text.data(), Size(text), at, end);
+    // Without the offsets the same characters and the same end.
+    const std::int32_t plainCount =
+        DecodeUtf8Block<Path, false>(plain.data(), nullptr, block, text.data(), Size(text), at, plainEnd);
+    EXPECT_EQ(plainCount, count);
+    EXPECT_EQ(plainEnd, end);
+    for (std::int32_t i = 0; i < count; ++i) {
+      out.emplace_back(chars[i], starts[i]);
+      EXPECT_EQ(plain[i], chars[i]);
+    }
+    if (count > 0) {
+      std::uint32_t last;
+      EXPECT_EQ(end, DecodeUtf8At(last, text.data(), Size(text), starts[count - 1]));
+    }
+    EXPECT_TRUE(end > at || count == 0) << at;
+    at = end;
+  }
+  return out;
+}
+
+template <class Path>
+void ExpectAgrees(const Bytes& text, std::int32_t from) {
+  const Walked steps = Steps(text, from);
+  for (const std::int32_t block : {16, 5, 1, 64}) EXPECT_EQ(Blocks<Path>(text, from, block), steps) << block;
+  EXPECT_EQ(CountUtf8Chars<Path>(text.data(), Size(text), from), std::ssize(steps));
+}
+
+// Every class of form the windows tell apart: the first and last of each length, the long forms the library reads,
+// surrogates, overlong and out-of-range forms, stray continuation bytes, impossible bytes, cut characters.
+const std::vector<Bytes>& Forms() {
+  static const std::vector<Bytes> forms = {
+      {0x00}, {0x07}, {0x7F}, {0xC2, 0x80}, {0xDF, 0xBF}, {0xC1, 0x81}, {0xE0, 0xA0, 0x80}, {0xEF, 0xBF, 0xBF},
+      {0xED, 0xA0, 0x80}, {0xED, 0xBF, 0xBF}, {0xF0, 0x90, 0x80, 0x80}, {0xF4, 0x8F, 0xBF, 0xBF},
+      {0xC0, 0x80}, {0xC0, 0xBF}, {0x80}, {0xBF}, {0xF8}, {0xFF}, {0xF5, 0x80, 0x80, 0x80},
+      {0xE0, 0x9F, 0xBF}, {0xF0, 0x8F, 0xBF, 0xBF}, {0xF4, 0x90, 0x80, 0x80}, {0xE2, 0x82}, {0xF0, 0x9F, 0x98},
+      {0xE0, 0xA0, 0x41}, {0xC3}, {0xF0, 0x90, 0x41, 0x80},
+  };
+  return forms;
+}
+
+template <class Path>
+class Utf8Block : public testing::Test {
+ protected:
+  void SetUp() override {
+#if defined(__SSE2__)
+    if (std::is_same_v<Path, Utf8Ssse3Path> && !kUtf8HasSsse3) GTEST_SKIP() << "no SSSE3 here";
+#endif
+  }
+};
+
+#if defined(__SSE2__)
+using Paths = testing::Types<Utf8ScalarPath, Utf8Sse2Path, Utf8Ssse3Path>;
+#else
+using Paths = testing::Types<Utf8ScalarPath>;
+#endif
+TYPED_TEST_SUITE(Utf8Block, Paths);
+
+TYPED_TEST(Utf8Block, EveryFormAtEveryPlaceOfAWindowReadsAsSingleSteps) {
+  // Behind the form: two-, three- and four-byte characters, so that windows on either side hold each kind.
+  const Bytes tail = {'z', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 'y', 0xD0, 0x9F,
+                      'x', 'w', 'v', 'u', 't', 's', 'r', 'q', 'p', 'o', 'n', 'm', 'l', 'k'};
+  for (const Bytes& form : Forms()) {
+    SCOPED_TRACE(testing::PrintToString(form));
+    for (std::int32_t shift = 0; shift < 20; ++shift) {
+      SCOPED_TRACE(shift);
+      Bytes text(static_cast<std::size_t>(shift), 'a');
+      text.insert(text.end(), form.begin(), form.end());
+      text.insert(text.end(), tail.begin(), tail.end());
+      ExpectAgrees<TypeParam>(text, 0);
+      ExpectAgrees<TypeParam>(text, shift + 1);
+      // And the form at the very end of the text.
+      text.resize(static_cast<std::size_t>(shift) + form.size());
+      ExpectAgrees<TypeParam>(text, 0);
+    }
+  }
+}
+
+// The characters of a text of shortest forms only, by single steps; -1 when any byte belongs to none.
+std::int32_t ShortestSteps(const Bytes& text, std::int32_t from) {
+  std::int32_t count = 0;
+  for (std::size_t at = static_cast<std::size_t>(from), used; at < text.size(); at += used, ++count) {
+    if (DecodeUtf8(text.data() + at, text.size() - at, used, kUtf8Surrogates) == kNotUtf8) return -1;
+  }
+  return count;
+}
+
+TYPED_TEST(Utf8Block, ShortestFormsAreCountedAndAnythingElseRefused) {
+  const Bytes tail = {'z', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 'y', 'x', 'w', 'v', 'u', 't', 's'};
+  for (const Bytes& form : Forms()) {
+    SCOPED_TRACE(testing::PrintToString(form));
+    for (std::int32_t shift = 0; shift < 20; ++shift) {
+      Bytes text(static_cast<std::size_t>(shift), 'a');
+      text.insert(text.end(), form.begin(), form.end());
+      text.insert(text.end(), tail.begin(), tail.end());
+      // Cut anywhere, a character across the cut included.
+      for (std::size_t size = 0; size <= text.size(); size += 3) {
+        const Bytes cut(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_EQ(CountShortestUtf8<TypeParam>(cut.data(), Size(cut), 0), ShortestSteps(cut, 0)) << shift << " " << size;
+      }
+    }
+  }
+}
+
+TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
+  // Mostly valid characters of every length, with a broken form now and then.
+  const std::vector<Bytes> valid = {{'a'}, {' '}, {0xC3, 0xB6}, {0xD0, 0x9F}, {0xE6, 0x97, 0xA5},
+                                    {0xE2, 0x82, 0xAC}, {0xF0, 0x9F, 0x98, 0x80}};
+  for (const std::uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    Bytes text;
+    while (text.size() < 5000) {
+      const bool broken = random() % 40 == 0;
+      const Bytes& form = broken ? Forms()[random() % Forms().size()] : valid[random() % valid.size()];
+      text.insert(text.end(), form.begin(), form.end());
+    }
+    ExpectAgrees<TypeParam>(text, 0);
+    ExpectAgrees<TypeParam>(text, 3);
+    EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 1), ShortestSteps(text, 1));
+  }
+  // Valid text only, so that the count is not just a refusal.
+  std::mt19937 random(4);
+  Bytes text;
+  while (text.size() < 5000) {
+    const Bytes& form = valid[random() % valid.size()];
+    text.insert(text.end(), form.begin(), form.end());
+  }
+  EXPECT_GT(ShortestSteps(text, 0), 0);
+  EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 0), ShortestSteps(text, 0));
+}
+
+#if defined(__SSE2__)
+TEST(Utf8AgreesWithUtf16, PassesWhatSingleStepsFindEqual) {
+  if (!kUtf8HasSsse3) GTEST_SKIP() << "no SSSE3 here";
+  const std::vector<Bytes> forms = {{'a'}, {0xC3, 0xB6}, {0xC1, 0x81}, {0xE6, 0x97, 0xA5}, {0xED, 0x9F, 0xBF},
+                                    {0xED, 0xA0, 0x80}, {0xF0, 0x9F, 0x98, 0x80}, {0x80}, {0xC3}};
+  std::mt19937 random(5);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes text;
+    while (text.size() < 24) {
+      const Bytes& form = forms[random() % (round % 3 == 0 ? forms.size() : 4)];
+      text.insert(text.end(), form.begin(), form.end());
+    }
+    SCOPED_TRACE(testing::PrintToString(text));
+    // The window's characters as UTF-16 units, one of them changed now and then.
+    const Walked chars = Steps(text, 0);
+    std::vector<char16_t> units;
+    for (const auto& [c, at] : chars) units.push_back(static_cast<char16_t>(c));
+    units.resize(16, u'.');
+    const std::size_t changed = random() % 20;
+    if (changed < 16) units[changed] ^= 1;
+    Bytes wide(32);
+    std::memcpy(wide.data(), units.data(), 32);
+    // It tells when the characters starting in the 16 bytes follow each other without a gap and none is a
+    // four-byte one or led by ED; then it passes those equal to their unit, up to the first that is not.
+    bool tells = true;
+    std::int32_t k = 0, next = 0;
+    for (; k < std::ssize(chars) && chars[k].second < 16; ++k) {
+      const std::int32_t at = chars[k].second;
+      tells = tells && at == next && text[at] < 0xF0 && text[at] != 0xED;
+      std::uint32_t c;
+      next = DecodeUtf8At(c, text.data(), Size(text), at);
+    }
+    tells = tells && next >= 16;  // no broken byte at the window's end either
+    const std::int32_t inWindow = k;
+    k = 0;
+    while (k < inWindow && chars[k].first == units[k]) ++k;
+    Utf8Agreement agreed{};
+    ASSERT_EQ(Utf8AgreesWithUtf16(text.data(), wide.data(), agreed), tells);
+    if (!tells) continue;
+    EXPECT_EQ(agreed.chars, k);
+    EXPECT_EQ(agreed.units, k);
+    EXPECT_EQ(agreed.bytes, k < inWindow ? chars[k].second : next);
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace compat::win32
