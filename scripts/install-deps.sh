@@ -15,6 +15,7 @@ packages=(
   gettext
   unicode-data
   xvfb xauth imagemagick
+  desktop-file-utils appstream
 )
 
 missing=()

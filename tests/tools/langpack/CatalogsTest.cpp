@@ -39,9 +39,11 @@ std::string LiteralValue(const std::string& run) {
 std::vector<std::pair<std::string, std::string>> Sources() {
   static const std::regex comment("//[^\n]*");
   std::vector<std::pair<std::string, std::string>> sources;
-  for (const char* folder : {"shell", "localization", "settings", "chunkfile", "platform", "foundation"}) {
+  // The desktop entry's generator takes its texts from the catalogs too.
+  for (const char* folder : {"shell", "localization", "settings", "chunkfile", "platform", "foundation", "desktop"}) {
     for (const auto& entry : fs::recursive_directory_iterator(fs::path(testing_support::SourceDir()) / folder)) {
-      if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
+      const fs::path extension = entry.path().extension();
+      if (extension != ".cpp" && extension != ".h" && extension != ".py") continue;
       sources.emplace_back(entry.path().filename(),
                            std::regex_replace(testing_support::ReadFile(entry.path()), comment, ""));
     }
