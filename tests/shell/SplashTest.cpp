@@ -72,6 +72,7 @@ TEST_F(SplashTest, FramesAndWaitsFollowTheFrameDelayAndTheMinimumTime) {
       {true, 30, 10, {20, 540}, "frames sleep the rest of the delay, then the rest of the minimum"},
       {true, 60, 0, {60}, "32 frames of 60 ms outlast the minimum: no final wait"},
       {true, 60, 70, {}, "frames slower than the delay: no sleep at all"},
+      {true, 60, 60, {}, "frames exactly as long as the delay: no sleep either"},
       {false, 60, 70, {1500}, "without fading: one opaque paint, then the whole minimum"},
   };
   for (const Row& row : rows) {
@@ -107,6 +108,12 @@ TEST_F(SplashTest, WithoutTheBlendingCallThePictureIsCopiedWithTheSameTiming) {
   EXPECT_EQ(Draws(), std::vector<std::string>(32, "255"));
   ASSERT_EQ(sleeps.size(), 33u);
   EXPECT_EQ(sleeps.back(), 540u);
+}
+
+TEST(SplashDefaults, NothingIsShownUntilStartUpAllowsIt) {
+  compat::mfc::UseRecordingBackend();
+  ShowSplash(false, 0, 0, nullptr);
+  EXPECT_TRUE(RecordedWindowCalls().empty());
 }
 
 TEST_F(SplashTest, OnlyOneSplashAndOnlyWhenAllowed) {
@@ -155,7 +162,7 @@ TEST_F(SplashTest, PaintingAskedForBySystemFollowsTheWindowsOwnFadeAndTheTimerEn
     EXPECT_EQ(Draws().back(), "127");
     SplashWindow()->SendMessage(WM_TIMER, 1);
     EXPECT_EQ(Draws().back(), "127");
-    slept = 9000;
+    slept = 5000;  // the fade period is over exactly now
     SplashWindow()->SendMessage(WM_PAINT);
     EXPECT_EQ(Draws().back(), "255");
     SplashWindow()->SendMessage(WM_TIMER, 1);

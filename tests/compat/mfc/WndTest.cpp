@@ -40,12 +40,23 @@ HBITMAP Picture() {
 TEST(Wnd, CreatesMovesAndDestroysThroughTheBackend) {
   compat::mfc::UseRecordingBackend();
   std::vector<std::string> notes;
+  {
+    // An empty window is a window; deleting the object takes it along.
+    NotingWnd empty(&notes);
+    ASSERT_TRUE(empty.CreateEx(0, nullptr, nullptr, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr));
+    notes.clear();
+  }
+  ASSERT_EQ(RecordedWindowCalls().size(), 2u);
+  EXPECT_EQ(RecordedWindowCalls()[1].rfind("destroy ", 0), 0u);
+  compat::mfc::UseRecordingBackend();
   NotingWnd refused(&notes);
   refused.m_refuse = true;
   EXPECT_FALSE(refused.CreateEx(0, nullptr, nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
   EXPECT_EQ(refused.m_hWnd, nullptr);
   NotingWnd notPopup(&notes);
   EXPECT_WIN32(notPopup.CreateEx(0, nullptr, nullptr, WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr), FALSE,
+               ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(notPopup.CreateEx(0, nullptr, nullptr, WS_POPUP, 0, 0, -1, 10, nullptr, nullptr), FALSE,
                ERROR_INVALID_PARAMETER);
 
   NotingWnd window(&notes);
