@@ -148,7 +148,10 @@ void ShowSplash(bool fade, unsigned minimumTime, unsigned frameDelay, CWnd* pare
     return;
   }
   splash->CenterOnScreen();
+  // Letting the window system show the window also delivers input, which
+  // may close the splash at once.
   splash->UpdateWindow();
+  if (g_splash != splash) return;
 
   const SplashEnvironment& environment = Environment();
   DWORD wait = minimumTime;

@@ -264,8 +264,9 @@ class WxBackend final : public compat::mfc::Backend {
     if (srcX < 0 || srcY < 0 || srcX + width > picture->GetWidth() || srcY + height > picture->GetHeight()) {
       return false;
     }
+    // Drawn at once, without taking input: a click handled here could end
+    // the window's owner in the middle of its drawing.
     if (Popup* popup = Find(window)) popup->Lay(*picture, srcX, srcY, x, y, width, height, opacity);
-    ProcessPending();
     return true;
   }
   void DestroyPopup(std::uintptr_t window) override {
