@@ -20,6 +20,7 @@ packages=(
   libcdio-dev libcdio-paranoia-dev
   libsndfile1-dev libsamplerate0-dev
   xorriso
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Draws the program's icon into resources/: a silver disc with its centre
-# hole and a small amber spark on its face, at 16, 32 and 48 pixels
-# (orbweave-16.png ...). Each size is drawn on a 256-pixel canvas with lines
+# hole and a small amber spark on its face, at 16, 32, 48, 64, 128 and 256
+# pixels (orbweave-16.png ...): the first three for the program's windows,
+# all of them for the desktop's icon theme. Then the splash picture,
+# splash.png (480 by 300), which the program carries as bitmap 104: the disc
+# on a night-blue field with a faint halo, the product's name beside it and a
+# thin amber line below. Each size is drawn on a 256-pixel canvas with lines
 # about one target pixel wide, then scaled down, so the small sizes stay crisp.
 #
-#   scripts/make-icons.sh            # needs ImageMagick (scripts/install-deps.sh)
+#   scripts/make-icons.sh            # needs ImageMagick and the DejaVu fonts (scripts/install-deps.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 convert=/usr/bin/convert
@@ -81,7 +85,17 @@ draw() {
     -filter Lanczos -resize "${size}x${size}" -depth 8 -strip "$root/resources/orbweave-$size.png"
 }
 
-for size in 16 32 48; do
+for size in 16 32 48 64 128 256; do
   draw "$size"
 done
-echo "wrote resources/orbweave-{16,32,48}.png"
+echo "wrote resources/orbweave-{16,32,48,64,128,256}.png"
+
+"$convert" -size 480x300 gradient:'#1d3a5f-#0a1526' \
+  \( -size 480x300 radial-gradient:'rgba(120,170,230,0.35)-rgba(120,170,230,0)' -geometry -110+0 \) -composite \
+  \( "$root/resources/orbweave-256.png" -filter Lanczos -resize 176x176 \) -geometry +34+62 -composite \
+  -fill '#9fb4cc' -font DejaVu-Sans -pointsize 17 -annotate +236+118 'K O R V A N E' \
+  -fill white -font DejaVu-Sans-Bold -pointsize 31 -annotate +234+160 'Orbweave 9' \
+  -fill '#f0a040' -font DejaVu-Sans -pointsize 15 -annotate +236+194 'burn  ·  copy  ·  rip' \
+  -fill '#f07818' -draw 'rectangle 0,294 480,299' \
+  -alpha off -depth 8 -strip "$root/resources/splash.png"
+echo "wrote resources/splash.png"

@@ -18,6 +18,7 @@
 #include "shell/AboutBox.h"
 #include "shell/Autoplay.h"
 #include "shell/ProblemReport.h"
+#include "shell/ProgramInfo.h"
 #include "shell/Splash.h"
 
 namespace {
@@ -153,7 +154,7 @@ void CKyrellApp::LoadEngine() {
 }
 
 void CKyrellApp::ReadIdentitySettings() {
-  m_fullVersion = u"9.12.0.194 (2210)";
+  m_fullVersion = kFullVersionText;
   m_version = GetSettingString(u"", u"Version", u"9.12");
   m_edition = GetSettingString(u"", u"Edition", u"");
   m_productCode = GetSettingString(u"", u"ProductCode", u"2210");

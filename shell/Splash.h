@@ -1,6 +1,8 @@
 // The splash window shown while the program starts.
 #pragma once
 
+#include <functional>
+
 #include "compat/mfc/WinApp.h"
 
 class CWnd;
@@ -13,3 +15,17 @@ void ShowSplash(bool fade, unsigned minimumTime, unsigned frameDelay, CWnd* pare
 // The application's message filter: a key press or click closes the splash.
 // True when the message was consumed.
 bool PreTranslateAppMessage(MSG* msg);
+
+// The splash window while one exists, else null.
+CWnd* SplashWindow();
+
+// What the splash measures and waits with, and where it looks for the
+// blending call. Start-up keeps the defaults: the multimedia clock, a wait
+// that keeps the window system's events flowing, and "msimg32.dll".
+struct SplashEnvironment {
+  std::function<DWORD()> now;
+  std::function<void(DWORD)> sleep;
+  LPCWSTR blendLibrary = u"msimg32.dll";
+};
+// Replaces the environment; a default-constructed one restores the defaults.
+void SetSplashEnvironment(SplashEnvironment environment);

@@ -11,12 +11,31 @@
 #include "compat/mfc/WxBackendModule.h"
 #include "compat/win32/Module.h"
 #include "compat/win32/NoDestructor.h"
+#include "compat/win32/Resource.h"
 
 namespace compat::mfc {
 namespace {
 
 class RecordingBackend final : public Backend {
  public:
+  std::uintptr_t CreatePopup(int x, int y, int width, int height, WindowInput input) override {
+    windowCalls.push_back("create " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
+                          "x" + std::to_string(height));
+    return Backend::CreatePopup(x, y, width, height, input);
+  }
+  void MovePopup(std::uintptr_t window, int x, int y) override {
+    windowCalls.push_back("move " + std::to_string(window) + " " + std::to_string(x) + "," + std::to_string(y));
+  }
+  bool DrawPicture(std::uintptr_t window, const unsigned char* /*png*/, std::size_t /*size*/, int srcX, int srcY,
+                   int x, int y, int width, int height, BYTE opacity) override {
+    windowCalls.push_back("draw " + std::to_string(window) + " " + std::to_string(srcX) + "," +
+                          std::to_string(srcY) + " " + std::to_string(width) + "x" + std::to_string(height) +
+                          " at " + std::to_string(x) + "," + std::to_string(y) + " opacity " +
+                          std::to_string(opacity));
+    return true;
+  }
+  void DestroyPopup(std::uintptr_t window) override { windowCalls.push_back("destroy " + std::to_string(window)); }
+
   int MessageBox(LPCWSTR text, LPCWSTR /*caption*/, UINT type) override {
     messages.push_back({text, type});
     return DefaultAnswer(type);
@@ -24,6 +43,7 @@ class RecordingBackend final : public Backend {
   bool HasDisplay() const override { return false; }
 
   std::vector<RecordedMessage> messages;
+  std::vector<std::string> windowCalls;
 };
 
 struct Backends {
@@ -61,6 +81,11 @@ Backend* LoadWxBackend(Backends& backends) {
   return backends.wx;
 }
 
+bool ScreenOfCurrentBackend(int* width, int* height) {
+  Backend* current = TheBackends().current;
+  return current != nullptr && current->ScreenSize(width, height);
+}
+
 }  // namespace
 
 Backend& CurrentBackend() {
@@ -71,6 +96,7 @@ Backend& CurrentBackend() {
 
 const char* ChooseBackend() {
   Backends& backends = TheBackends();
+  compat::win32::SetScreenSizeSource(ScreenOfCurrentBackend);
   if (DisplayNamed()) {
     if (Backend* wx = LoadWxBackend(backends)) {
       backends.current = wx;
@@ -89,10 +115,13 @@ void UseConsoleBackend() {
 void UseRecordingBackend() {
   Backends& backends = TheBackends();
   backends.recording.messages.clear();
+  backends.recording.windowCalls.clear();
   backends.current = &backends.recording;
 }
 
 const std::vector<RecordedMessage>& RecordedMessages() { return TheBackends().recording.messages; }
+
+const std::vector<std::string>& RecordedWindowCalls() { return TheBackends().recording.windowCalls; }
 
 void ClearRecordedMessages() { TheBackends().recording.messages.clear(); }
 

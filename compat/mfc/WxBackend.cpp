@@ -7,10 +7,18 @@
 // that one application.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <type_traits>
+#include <unordered_map>
+#include <vector>
 
 #include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/display.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+#include <wx/mstream.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
 
@@ -164,8 +172,123 @@ int AnswerOf(int chosen, UINT type) {
   return buttons.answers[buttons.count - 1];
 }
 
+// Win32's message codes for the input a pop-up hands to the framework.
+constexpr UINT kKeyDown = 0x0100;
+constexpr UINT kSysKeyDown = 0x0104;
+constexpr UINT kLeftButtonDown = 0x0201;
+constexpr UINT kRightButtonDown = 0x0204;
+constexpr UINT kMiddleButtonDown = 0x0207;
+
+// A borderless window that keeps what was drawn onto it in an image of its
+// own, as the desktop's window keeps its pixels: a picture laid over it with
+// some opacity blends with what is there, and an expose redraws the image.
+class Popup final : public wxFrame {
+ public:
+  Popup(int x, int y, int width, int height, compat::mfc::WindowInput input)
+      : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxPoint(x, y), wxSize(width, height),
+                wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR | wxFRAME_TOOL_WINDOW),
+        m_pixels(width, height), m_input(input) {
+    m_pixels.Clear(0);
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    SetCursor(wxCursor(wxCURSOR_ARROW));
+    Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+      wxPaintDC dc(this);
+      dc.DrawBitmap(wxBitmap(m_pixels), 0, 0);
+    });
+    Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+      Forward(event.AltDown() ? kSysKeyDown : kKeyDown, static_cast<WPARAM>(event.GetRawKeyCode()), 0);
+    });
+    const auto click = [this](UINT message) {
+      return [this, message](wxMouseEvent& event) {
+        const auto x = static_cast<std::uint16_t>(event.GetX());
+        const auto y = static_cast<std::uint16_t>(event.GetY());
+        Forward(message, 0, static_cast<LPARAM>(x | (static_cast<std::uint32_t>(y) << 16)));
+      };
+    };
+    Bind(wxEVT_LEFT_DOWN, click(kLeftButtonDown));
+    Bind(wxEVT_RIGHT_DOWN, click(kRightButtonDown));
+    Bind(wxEVT_MIDDLE_DOWN, click(kMiddleButtonDown));
+  }
+
+  // Blends the picture's rectangle over the kept pixels and shows the result.
+  void Lay(const wxImage& picture, int srcX, int srcY, int x, int y, int width, int height, BYTE opacity) {
+    unsigned char* to = m_pixels.GetData();
+    const unsigned char* from = picture.GetData();
+    const int targetWidth = m_pixels.GetWidth();
+    const int targetHeight = m_pixels.GetHeight();
+    for (int row = 0; row < height; ++row) {
+      const int ty = y + row;
+      if (ty < 0 || ty >= targetHeight) continue;
+      for (int column = 0; column < width; ++column) {
+        const int tx = x + column;
+        if (tx < 0 || tx >= targetWidth) continue;
+        unsigned char* target = to + 3 * (static_cast<std::size_t>(ty) * targetWidth + tx);
+        const unsigned char* source =
+            from + 3 * (static_cast<std::size_t>(srcY + row) * picture.GetWidth() + srcX + column);
+        for (int channel = 0; channel < 3; ++channel) {
+          target[channel] = static_cast<unsigned char>(
+              (source[channel] * opacity + target[channel] * (255 - opacity) + 127) / 255);
+        }
+      }
+    }
+    Refresh(false);
+    Update();
+  }
+
+ private:
+  void Forward(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_input != nullptr) m_input(reinterpret_cast<std::uintptr_t>(this), message, wParam, lParam);
+  }
+
+  wxImage m_pixels;
+  compat::mfc::WindowInput m_input;
+};
+
 class WxBackend final : public compat::mfc::Backend {
  public:
+  std::uintptr_t CreatePopup(int x, int y, int width, int height, compat::mfc::WindowInput input) override {
+    if (!GuiAppRunning() || !wxIsMainThread() || width <= 0 || height <= 0) return 0;
+    auto* popup = new Popup(x, y, width, height, input);
+    popup->Show();
+    popup->Raise();
+    m_popups.push_back(popup);
+    return reinterpret_cast<std::uintptr_t>(popup);
+  }
+  void MovePopup(std::uintptr_t window, int x, int y) override {
+    if (Popup* popup = Find(window)) popup->Move(x, y);
+  }
+  bool DrawPicture(std::uintptr_t window, const unsigned char* png, std::size_t size, int srcX, int srcY, int x,
+                   int y, int width, int height, BYTE opacity) override {
+    const wxImage* picture = Decoded(png, size);
+    if (picture == nullptr) return false;
+    if (srcX < 0 || srcY < 0 || srcX + width > picture->GetWidth() || srcY + height > picture->GetHeight()) {
+      return false;
+    }
+    // Drawn at once, without taking input: a click handled here could end
+    // the window's owner in the middle of its drawing.
+    if (Popup* popup = Find(window)) popup->Lay(*picture, srcX, srcY, x, y, width, height, opacity);
+    return true;
+  }
+  void DestroyPopup(std::uintptr_t window) override {
+    if (Popup* popup = Find(window)) {
+      m_popups.erase(std::find(m_popups.begin(), m_popups.end(), popup));
+      popup->Destroy();
+      ProcessPending();
+    }
+  }
+  bool ProcessPending() override {
+    if (GuiAppRunning() && wxIsMainThread()) wxTheApp->Yield(true);
+    return true;
+  }
+  bool ScreenSize(int* width, int* height) override {
+    if (!GuiAppRunning() || !wxIsMainThread()) return false;
+    const wxRect screen = wxDisplay(0u).GetGeometry();
+    if (screen.width <= 0 || screen.height <= 0) return false;
+    *width = screen.width;
+    *height = screen.height;
+    return true;
+  }
+
   int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) override {
     // Before wxEntryStart, after wxEntryCleanup, or when start-up built no
     // GUI application, no window can be shown: the framework uses the console.
@@ -173,6 +296,28 @@ class WxBackend final : public compat::mfc::Backend {
     return AnswerOf(wxMessageBox(ToWx(text), ToWx(caption), StyleOf(type)), type);
   }
   bool HasDisplay() const override { return true; }
+
+ private:
+  Popup* Find(std::uintptr_t window) const {
+    const auto found = std::find(m_popups.begin(), m_popups.end(), reinterpret_cast<Popup*>(window));
+    return found == m_popups.end() ? nullptr : *found;
+  }
+  // Pictures are resources that stay for the life of the program: each is
+  // decoded once, by the address of its bytes. Null when it does not decode.
+  const wxImage* Decoded(const unsigned char* png, std::size_t size) {
+    auto found = m_pictures.find(png);
+    if (found == m_pictures.end()) {
+      if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+      wxMemoryInputStream stream(png, size);
+      wxImage image;
+      if (!image.LoadFile(stream, wxBITMAP_TYPE_PNG)) image = wxImage();
+      found = m_pictures.emplace(png, image).first;
+    }
+    return found->second.IsOk() ? &found->second : nullptr;
+  }
+
+  std::vector<Popup*> m_popups;
+  std::unordered_map<const unsigned char*, wxImage> m_pictures;
 };
 
 }  // namespace

@@ -65,6 +65,7 @@
   X(ERROR_CHILD_MUST_BE_VOLATILE, 1021, "Cannot create a stable subkey under a volatile parent key.") \
   X(ERROR_NO_UNICODE_TRANSLATION, 1113, \
     "No mapping for the Unicode character exists in the target multi-byte code page.") \
+  X(ERROR_INVALID_WINDOW_HANDLE, 1400, "Invalid window handle.") \
   X(ERROR_INVALID_CURSOR_HANDLE, 1402, "Invalid cursor handle.") \
   X(ERROR_MENU_ITEM_NOT_FOUND, 1456, "A menu item was not found.") \
   X(ERROR_DATATYPE_MISMATCH, 1629, "The data is of the wrong type.") \

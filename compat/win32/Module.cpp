@@ -33,6 +33,9 @@ struct ModuleTable {
   // a module compat knows but did not load (the program, modules found by
   // GetModuleHandleW): FreeLibrary leaves those alone.
   std::unordered_map<void*, long> loads;
+  // Libraries compat provides itself, by their lower-case name; the handle
+  // of one is the address of its entry, which the map keeps in place.
+  std::unordered_map<std::u16string, const ProvidedExport*> provided;
 };
 
 ModuleTable& Modules() {
@@ -50,6 +53,32 @@ void Remember(void* handle, long loads) {
   ModuleTable& table = Modules();
   std::lock_guard guard(table.lock);
   table.loads[handle] += loads;
+}
+
+std::u16string LowerAscii(std::u16string_view name) {
+  std::u16string lower(name);
+  for (char16_t& c : lower) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return lower;
+}
+
+// The handle of a provided library of that name, or null.
+void* ProvidedHandle(LPCWSTR name) {
+  ModuleTable& table = Modules();
+  std::lock_guard guard(table.lock);
+  const auto found = table.provided.find(LowerAscii(name));
+  return found == table.provided.end() ? nullptr : &found->second;
+}
+
+// The exports of a provided library's handle, or null for any other handle.
+const ProvidedExport* ProvidedExports(void* handle) {
+  ModuleTable& table = Modules();
+  std::lock_guard guard(table.lock);
+  for (auto& entry : table.provided) {
+    if (&entry.second == handle) return entry.second;
+  }
+  return nullptr;
 }
 
 void* ProgramHandle() {
@@ -125,6 +154,12 @@ void* ModuleOwnSymbol(HMODULE module, const char* name) {
   return owner == LinkMapOf(handle) ? symbol : nullptr;
 }
 
+void ProvideModule(LPCWSTR name, const ProvidedExport* exports) {
+  ModuleTable& table = Modules();
+  std::lock_guard guard(table.lock);
+  table.provided[LowerAscii(name)] = exports;
+}
+
 }  // namespace compat::win32
 
 using namespace compat::win32;
@@ -134,6 +169,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (void* handle = ProvidedHandle(fileName)) return static_cast<HMODULE>(handle);
   if (fileName[0] != 0) {
     for (const std::string& candidate : Candidates(fileName)) {
       // Resolve everything now, as Windows binds a module's imports at load:
@@ -150,6 +186,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
 
 BOOL WINAPI FreeLibrary(HMODULE module) {
   void* handle = module;
+  if (ProvidedExports(handle) != nullptr) return TRUE;
   void* const program = ProgramHandle();
   ModuleTable& table = Modules();
   std::unique_lock guard(table.lock);
@@ -166,6 +203,15 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+  if (const ProvidedExport* exports = ProvidedExports(module)) {
+    if (procName != nullptr && (reinterpret_cast<ULONG_PTR>(procName) >> 16) != 0) {
+      for (; exports->name != nullptr; ++exports) {
+        if (std::strcmp(exports->name, procName) == 0) return exports->address;
+      }
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   if (module == nullptr || !IsKnown(module)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -185,6 +231,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
 
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
   if (moduleName == nullptr) return static_cast<HMODULE>(ProgramHandle());
+  if (void* handle = ProvidedHandle(moduleName)) return static_cast<HMODULE>(handle);
   if (moduleName[0] != 0) {
     for (const std::string& candidate : Candidates(moduleName)) {
       // Only a module that is loaded already; no reference is taken, as on Windows.

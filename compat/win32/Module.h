@@ -16,3 +16,16 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 // buffer is too small it writes size-1 characters and a terminator, returns
 // size and sets ERROR_INSUFFICIENT_BUFFER.
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+
+namespace compat::win32 {
+// One export of a library that compat provides itself.
+struct ProvidedExport {
+  const char* name;
+  FARPROC address;
+};
+// Makes `name` (say "msimg32.dll") a system library that compat provides:
+// LoadLibraryW and GetModuleHandleW find it before any file, GetProcAddress
+// answers from `exports` (ended by a null name, kept by the caller for good),
+// and FreeLibrary leaves it loaded. Providing a name again replaces its exports.
+void ProvideModule(LPCWSTR name, const ProvidedExport* exports);
+}  // namespace compat::win32

@@ -10,6 +10,7 @@
 #include <endian.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -93,6 +94,11 @@ const Image* Nearest(const std::vector<Image>& images, int cx, int cy) {
     }
   }
   return best;
+}
+
+std::atomic<compat::win32::ScreenSizeSource>& TheScreenSizeSource() {
+  static std::atomic<compat::win32::ScreenSizeSource> source{nullptr};
+  return source;
 }
 
 HANDLE Fail(DWORD error) {
@@ -193,9 +199,12 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYSCREEN: break;
     default: return 0;
   }
-  // The screen is $COMPAT_SCREEN_SIZE ("1280x1024"), else 1024 by 768.
   int width = 1024;
   int height = 768;
+  if (const compat::win32::ScreenSizeSource source = TheScreenSizeSource().load();
+      source != nullptr && source(&width, &height)) {
+    return index == SM_CXSCREEN ? width : height;
+  }
   if (const char* size = std::getenv("COMPAT_SCREEN_SIZE")) {
     char* end = nullptr;
     const long w = std::strtol(size, &end, 10);
@@ -212,6 +221,8 @@ int WINAPI GetSystemMetrics(int index) {
 }
 
 namespace compat::win32 {
+
+void SetScreenSizeSource(ScreenSizeSource source) { TheScreenSizeSource().store(source); }
 
 bool ImageOfHandle(HANDLE image, const unsigned char** bytes, std::size_t* size, int* width, int* height) {
   ImageTable& table = Images();

@@ -33,6 +33,11 @@ int WINAPI GetSystemMetrics(int index);
 namespace compat::win32 {
 // What an icon or bitmap handle holds, for whoever draws it: the encoded
 // image (PNG) and its size in pixels. False for a handle that is not one.
+// Where SM_CXSCREEN and SM_CYSCREEN come from when a display is there (the
+// framework's window system sets it); without one, or when it answers false,
+// $COMPAT_SCREEN_SIZE ("1280x1024") or else 1024 by 768.
+using ScreenSizeSource = bool (*)(int* width, int* height);
+void SetScreenSizeSource(ScreenSizeSource source);
 bool ImageOfHandle(HANDLE image, const unsigned char** bytes, std::size_t* size, int* width,
                    int* height);
 }  // namespace compat::win32

@@ -49,3 +49,5 @@ DWORD WINAPI GetTickCount() {
   return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000 +
                             static_cast<std::uint64_t>(now.tv_nsec) / 1000000);
 }
+
+DWORD WINAPI timeGetTime() { return GetTickCount(); }

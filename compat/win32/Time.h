@@ -16,6 +16,9 @@ struct FILETIME {
 void WINAPI Sleep(DWORD milliseconds);
 // Milliseconds since boot, sleep included, wrapping after 49.7 days.
 DWORD WINAPI GetTickCount();
+// The multimedia clock: milliseconds on the same clock as GetTickCount,
+// wrapping likewise; differences of two readings are what callers use.
+DWORD WINAPI timeGetTime();
 
 namespace compat::win32 {
 // File times count 100-nanosecond steps since 1601-01-01 UTC.

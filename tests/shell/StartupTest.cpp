@@ -147,6 +147,33 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceAndSilently) {
   EXPECT_EQ(first.Wait().exitCode, 0);
 }
 
+// "--help" and "--version" answer on stdout even beside a running instance, and
+// do nothing else; as a later argument "--help" is what it always was.
+TEST_F(StartupTest, HelpAndVersionAnswerAloneAndOnlyAsTheFirstArgument) {
+  testing_support::BackgroundProgram first(Program({}, "wait:4000,result:success"));
+  ASSERT_TRUE(testing_support::WaitForFile(dumpPath_, std::chrono::seconds(20)));
+  const std::string otherDump = folder() / "other.json";
+  const std::tuple<std::vector<std::string>, std::string> rows[] = {
+      {{"--version"}, "orbweave (Korvane Orbweave 9) 9.12.0.194 (2210)\n"},
+      {{"--help", "-copy"}, "Usage: orbweave [TASK]\n"},
+      {{"--HELP"}, ""},
+      {{"-open", "--help"}, ""},
+  };
+  for (const auto& [args, begins] : rows) {
+    const ProcessResult result = testing_support::Run(Program(args, "", otherDump));
+    EXPECT_EQ(result.exitCode, 0) << args[0];
+    EXPECT_EQ(result.out.substr(0, begins.size()), begins) << args[0];
+    EXPECT_EQ(result.err, "") << args[0];
+    EXPECT_FALSE(testing_support::FileExists(otherDump));  // no engine, no second instance
+  }
+  EXPECT_EQ(first.Wait().exitCode, 0);
+  const ProcessResult help = testing_support::Run(Program({"--help"}));
+  for (const char* part : {"-datacd LISTFILE", "-audiocd LISTFILE", "-open PROJECT", "-selectdrive DRIVE",
+                           "byte order mark", "deleted", "--version"}) {
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  }
+}
+
 // An install without engine (nor drive library), without its exports, or with the start export only:
 // reported, nothing launched, the first start still to come.
 TEST_F(StartupTest, BrokenInstallIsReportedAndTheRunEndsInOrder) {

@@ -40,4 +40,25 @@ TEST_F(EngineWindow, OpensUnderADisplayAndIsPhotographed) {
   EXPECT_GT(std::filesystem::file_size(shot), 8000u);
 }
 
+TEST_F(EngineWindow, TheSplashFadesInAndIsPhotographedHalfWay) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const std::string bin = testing_support::BuildBin();
+  const std::string shots = bin + "/../screenshots";
+  std::filesystem::create_directories(shots);
+  for (const char* frame : {"3", "16"}) std::filesystem::remove(shots + "/splash-frame-" + frame + ".png");
+  const auto result = testing_support::Run({.program = bin + "/shell_splash_probe",
+                                            .args = {},
+                                            .env = {{"DISPLAY", display.name()}, {"SPLASH_SHOT_FOLDER", shots}},
+                                            .unsetEnv = {"WAYLAND_DISPLAY"},
+                                            .timeout = std::chrono::seconds(60)});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("frames 32, screen yes"), std::string::npos) << result.out;
+  for (const char* frame : {"3", "16"}) {
+    EXPECT_TRUE(std::filesystem::exists(shots + "/splash-frame-" + frame + ".png")) << result.out;
+  }
+  // Half-way the picture on the black root is far from a blank screen.
+  EXPECT_GT(std::filesystem::file_size(shots + "/splash-frame-16.png"), 8000u);
+}
+
 }  // namespace

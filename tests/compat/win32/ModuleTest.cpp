@@ -44,6 +44,28 @@ TEST(Module, LoadsFromTheProgramFolderAndAnswersOnlyItsOwnExports) {
   EXPECT_WIN32(GetModuleHandleW(u"compat_testmodule.dll"), nullptr, ERROR_MOD_NOT_FOUND);
 }
 
+int ProvidedAnswer() { return 7; }
+
+TEST(Module, ProvidedLibrariesAreFoundByNameAndStayLoaded) {
+  static const compat::win32::ProvidedExport exports[] = {
+      {"Answer", reinterpret_cast<FARPROC>(&ProvidedAnswer)}, {nullptr, nullptr}};
+  EXPECT_WIN32(LoadLibraryW(u"compat_provided.dll"), nullptr, ERROR_MOD_NOT_FOUND);
+  compat::win32::ProvideModule(u"compat_provided.dll", exports);
+  const HMODULE module = LoadLibraryW(u"COMPAT_PROVIDED.DLL");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(GetModuleHandleW(u"compat_provided.dll"), module);
+  EXPECT_EQ(GetProcAddress(module, "Answer"), reinterpret_cast<FARPROC>(&ProvidedAnswer));
+  for (const char* name : {"TestModuleAnswer", "answer", reinterpret_cast<const char*>(1)})
+    EXPECT_WIN32(GetProcAddress(module, name), nullptr, ERROR_PROC_NOT_FOUND);
+  for (int free = 0; free < 3; ++free) EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_EQ(GetProcAddress(module, "Answer"), reinterpret_cast<FARPROC>(&ProvidedAnswer));
+  // Providing again replaces the exports.
+  static const compat::win32::ProvidedExport none[] = {{nullptr, nullptr}};
+  compat::win32::ProvideModule(u"compat_provided.dll", none);
+  EXPECT_EQ(LoadLibraryW(u"compat_provided.dll"), module);
+  EXPECT_WIN32(GetProcAddress(module, "Answer"), nullptr, ERROR_PROC_NOT_FOUND);
+}
+
 TEST(Module, BareNamesFallBackToTheSystemSearch) {
   const HMODULE module = LoadLibraryW(u"sqlite3.dll");
   ASSERT_NE(module, nullptr);

@@ -95,6 +95,18 @@ TEST_F(ResourceEnv, ScreenSizeFromTheEnvironment) {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), width) << (value != nullptr ? value : "unset");
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), height);
   }
+  // A display's own size comes first; a source without an answer falls back.
+  SetEnv("COMPAT_SCREEN_SIZE", "800x600");
+  compat::win32::SetScreenSizeSource([](int* width, int* height) {
+    *width = 1920;
+    *height = 1080;
+    return true;
+  });
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1080);
+  compat::win32::SetScreenSizeSource([](int*, int*) { return false; });
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+  compat::win32::SetScreenSizeSource(nullptr);
 }
 
 }  // namespace

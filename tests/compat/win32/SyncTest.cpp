@@ -225,8 +225,14 @@ TEST(Mutex, OwnershipIsPerThreadAndCounted) {
 
 TEST(Process, ClockIdsAndExit) {
   const DWORD before = GetTickCount();
+  const DWORD mediaBefore = timeGetTime();
   Sleep(30);
+  const DWORD mediaAfter = timeGetTime();
   EXPECT_GE(GetTickCount() - before, 30u);
+  // The multimedia clock runs with the tick count, in milliseconds.
+  EXPECT_GE(mediaAfter - mediaBefore, 30u);
+  EXPECT_LT(mediaAfter - mediaBefore, 30u + 10000u);
+  EXPECT_LE(static_cast<DWORD>(GetTickCount() - mediaAfter), 1000u);
   EXPECT_EQ(GetCurrentThreadId(), static_cast<DWORD>(gettid()));
   // ExitProcess ends the process the way exit() does, handlers included.
   EXPECT_EXIT(

@@ -39,10 +39,12 @@ std::string LiteralValue(const std::string& run) {
 std::vector<std::pair<std::string, std::string>> Sources() {
   static const std::regex comment("//[^\n]*");
   std::vector<std::pair<std::string, std::string>> sources;
-  for (const char* folder :
-       {"shell", "langpacks", "localization", "settings", "chunkfile", "platform", "foundation", "peers/orbcore"}) {
+  // The desktop entry's generator takes its texts from the catalogs too.
+  for (const char* folder : {"shell", "langpacks", "localization", "settings", "chunkfile", "platform", "foundation",
+                             "peers/orbcore", "desktop"}) {
     for (const auto& entry : fs::recursive_directory_iterator(fs::path(testing_support::SourceDir()) / folder)) {
-      if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
+      const fs::path extension = entry.path().extension();
+      if (extension != ".cpp" && extension != ".h" && extension != ".py") continue;
       sources.emplace_back(entry.path().filename(),
                            std::regex_replace(testing_support::ReadFile(entry.path()), comment, ""));
     }

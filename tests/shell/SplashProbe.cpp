@@ -1,0 +1,59 @@
+// A framework program for the splash display test: starts wxWidgets as the
+// shell does, shows the splash with the real clock, and at the named frames
+// waits for the window system to catch up and photographs the screen.
+//
+//   SPLASH_SHOT_FOLDER=<folder> shell_splash_probe   # writes <folder>/splash-frame-<n>.png
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <wx/init.h>
+
+#include "compat/mfc/Backend.h"
+#include "compat/mfc/WinApp.h"
+#include "compat/win32/Time.h"
+#include "shell/Splash.h"
+
+namespace {
+
+void Pump(DWORD milliseconds) {
+  const DWORD start = timeGetTime();
+  while (timeGetTime() - start < milliseconds) {
+    compat::mfc::CurrentBackend().ProcessPending();
+    Sleep(5);
+  }
+}
+
+class ProbeApp : public CWinApp {
+ public:
+  BOOL InitInstance() override {
+    int argc = 0;
+    if (!wxEntryStart(argc, static_cast<wxChar**>(nullptr))) return FALSE;
+    // The folder comes from the environment: the framework owns the command line.
+    const char* named = std::getenv("SPLASH_SHOT_FOLDER");
+    const std::string folder = named != nullptr ? named : ".";
+    int frame = 0;
+    SetSplashEnvironment({timeGetTime,
+                          [&](DWORD milliseconds) {
+                            ++frame;
+                            // After frame 3, early in the fade, and frame 16, half-way.
+                            if (frame == 3 || frame == 16) {
+                              Pump(400);
+                              const std::string command = "import -window root '" + folder +
+                                                          "/splash-frame-" + std::to_string(frame) + ".png'";
+                              std::printf("%s: %d\n", command.c_str(), std::system(command.c_str()));
+                            }
+                            Pump(milliseconds);
+                          },
+                          u"msimg32.dll"});
+    EnableSplash(true);
+    ShowSplash(true, 1500, 60, nullptr);
+    std::printf("frames %d, screen %s\n", frame, compat::mfc::CurrentBackend().HasDisplay() ? "yes" : "no");
+    wxEntryCleanup();
+    return FALSE;
+  }
+};
+
+ProbeApp theApp;
+
+}  // namespace
