@@ -18,10 +18,11 @@ namespace {
 
 class RecordingBackend final : public Backend {
  public:
-  std::uintptr_t CreatePopup(int x, int y, int width, int height, WindowInput input) override {
+  std::uintptr_t CreatePopup(int x, int y, int width, int height, WindowInput /*input*/) override {
     windowCalls.push_back("create " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
                           "x" + std::to_string(height));
-    return Backend::CreatePopup(x, y, width, height, input);
+    // The recorded windows exist nowhere; each is told apart by a number.
+    return ++lastWindow;
   }
   void MovePopup(std::uintptr_t window, int x, int y) override {
     windowCalls.push_back("move " + std::to_string(window) + " " + std::to_string(x) + "," + std::to_string(y));
@@ -44,6 +45,7 @@ class RecordingBackend final : public Backend {
 
   std::vector<RecordedMessage> messages;
   std::vector<std::string> windowCalls;
+  std::uintptr_t lastWindow = 0;
 };
 
 struct Backends {

@@ -25,14 +25,13 @@ using WindowInput = void (*)(std::uintptr_t window, UINT message, WPARAM wParam,
 class Backend {
  public:
   virtual ~Backend() = default;
-  // Borderless pop-up windows that show pictures. A backend without a screen
-  // keeps them nowhere: they exist, and nothing is seen. 0 when none can be made.
+  // Borderless pop-up windows that show pictures; 0 when none can be made,
+  // which is always the answer of a backend without a screen: the console
+  // shows no splash, and start-up goes on without waiting for one.
   // (Every member is defined here: the wx module derives from this class
   // without linking the framework.)
   virtual std::uintptr_t CreatePopup(int /*x*/, int /*y*/, int /*width*/, int /*height*/, WindowInput /*input*/) {
-    // Windows kept nowhere are told apart by a number of their own.
-    static std::uintptr_t next = 0;
-    return ++next;
+    return 0;
   }
   virtual void MovePopup(std::uintptr_t /*window*/, int /*x*/, int /*y*/) {}
   // Lays the encoded picture's (PNG) rectangle from (srcX, srcY) onto the
