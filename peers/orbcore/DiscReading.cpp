@@ -2,10 +2,14 @@
 #include "peers/orbcore/DiscReading.h"
 
 #include <cdio/cdio.h>
+#include <fcntl.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -48,25 +52,36 @@ std::unique_ptr<CdIo_t, CdioCloser> OpenSource(const std::string& source) {
 }
 
 // Copies `from` to the temporary of `to` in pieces, reporting and asking
-// about cancel on the way.
+// about cancel on the way. The kernel copies the bytes.
 TaskOutcome CopyBytes(const std::string& from, TargetFile& to, TaskProgress& progress, TaskObserver& observer) {
-  std::ifstream in(from, std::ios::binary);
-  if (!in) return {Failure::SourceUnreadable, from, "cannot be opened"};
-  std::ofstream out(to.TemporaryPath(), std::ios::binary | std::ios::trunc);
-  std::vector<char> buffer(1 << 20);
-  while (in) {
-    if (observer.CancelRequested()) return {Failure::Cancelled, to.Path(), ""};
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const std::streamsize got = in.gcount();
-    if (got <= 0) break;
-    if (!out.write(buffer.data(), got)) return {Failure::DiskFull, to.Path(), "the copy could not be written whole"};
-    progress.done += static_cast<std::uint64_t>(got);
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat status {};
+  if (in < 0 || fstat(in, &status) != 0) {
+    if (in >= 0) close(in);
+    return {Failure::SourceUnreadable, from, "cannot be opened"};
+  }
+  BlockWriter out(to.TemporaryPath());
+  TaskOutcome outcome;
+  constexpr std::uint64_t kStep = 32 << 20;
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  for (std::uint64_t copied = 0; copied < size && outcome.Succeeded();) {
+    if (observer.CancelRequested()) {
+      outcome = {Failure::Cancelled, to.Path(), ""};
+      break;
+    }
+    const std::uint64_t step = std::min(kStep, size - copied);
+    if (!out.CopyFrom(in, static_cast<off_t>(copied), step)) break;
+    copied += step;
+    progress.done += step;
     observer.Progress(progress);
   }
-  if (in.bad()) return {Failure::SourceUnreadable, from, "a read error"};
-  out.flush();
-  if (!out) return {Failure::DiskFull, to.Path(), "the copy could not be written whole"};
-  return {};
+  close(in);
+  if (!out.Close() && outcome.Succeeded()) {
+    if (out.Error() == 0) return {Failure::SourceUnreadable, from, "the file ended early"};
+    return {IsDiskFull(out.Error()) ? Failure::DiskFull : Failure::WriteFailed, to.Path(),
+            "the copy could not be written whole"};
+  }
+  return outcome;
 }
 
 std::optional<TargetFile> CreateTarget(const std::string& path, TaskOutcome& outcome) {

@@ -25,13 +25,16 @@ std::vector<short> Pcm(std::size_t frames, int channels, int seed) {
   return samples;
 }
 
-void WriteSound(const std::string& path, const std::vector<short>& samples, int rate, int channels, int format) {
+// With a title, a WAV file gets a LIST chunk before its samples.
+void WriteSound(const std::string& path, const std::vector<short>& samples, int rate, int channels, int format,
+                const char* title = nullptr) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;
   info.format = format;
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
   ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  if (title != nullptr) sf_set_string(file, SF_STR_TITLE, title);
   sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
   sf_close(file);
 }
@@ -126,6 +129,24 @@ TEST_F(AudioImageTest, BinCueReadsBackAndRipsToTheSamePcm) {
   EXPECT_EQ(ReadWav(rip + "/Track 02.wav"), Padded(ragged));
   EXPECT_EQ(ReadWav(rip + "/Track 03.wav"), lossless);
   EXPECT_EQ(ReadWav(rip + "/Track 04.wav").size(), converted.size());
+}
+
+// CD-format WAV files are copied as they lie in the file: samples after a chunk of their own, and a file cut
+// short whose header promises more than it holds, give exactly their samples.
+TEST_F(AudioImageTest, CdFormatSamplesAreTakenFromWhereTheyLie) {
+  const std::vector<short> titled = Pcm(kSectorFrames * 2 + 7, 2, 5), cut = Pcm(kSectorFrames * 3, 2, 6);
+  const std::string tracks[] = {folder() / "titled.wav", folder() / "cut.wav"};
+  WriteSound(tracks[0], titled, 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, "A title long enough to be seen");
+  WriteSound(tracks[1], cut, 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  fs::resize_file(tracks[1], fs::file_size(tracks[1]) - kSectorFrames * 4);
+  const std::string cue = out_ + "/disc.cue";
+  SetEnv("ORBCORE_TARGET", cue);
+  ASSERT_TRUE(RunTask(kTaskAudioCd, {std::begin(tracks), std::end(tracks)}));
+  CdIo_t* cdio = cdio_open_cue(cue.c_str());
+  ASSERT_NE(cdio, nullptr);
+  EXPECT_EQ(ReadTrack(cdio, 1), Padded(titled));
+  EXPECT_EQ(ReadTrack(cdio, 2), std::vector<short>(cut.begin(), cut.end() - kSectorFrames * 2));
+  cdio_destroy(cdio);
 }
 
 // A copy is byte for byte: an .iso alone, a .cue with its .bin (the copy's
