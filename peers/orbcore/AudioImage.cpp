@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "peers/orbcore/BurnSession.h"
 #include "peers/orbcore/TargetFile.h"
 
 namespace orbcore {
@@ -160,13 +161,12 @@ std::string Msf(std::uint64_t sectors) {
 
 std::string CueSheet(const std::string& binName, const std::vector<std::uint64_t>& trackSectors) {
   std::string cue = "FILE \"" + binName + "\" BINARY\r\n";
-  std::uint64_t start = 0;
-  for (std::size_t i = 0; i < trackSectors.size(); ++i) {
+  const std::vector<AudioTrackPlace> places = AudioTrackPlaces(trackSectors);
+  for (std::size_t i = 0; i < places.size(); ++i) {
     char track[40];
     std::snprintf(track, sizeof track, "  TRACK %02zu AUDIO\r\n", i + 1);
     cue += track;
-    cue += "    INDEX 01 " + Msf(start) + "\r\n";
-    start += trackSectors[i];
+    cue += "    INDEX 01 " + Msf(places[i].offset / kCdSectorBytes) + "\r\n";
   }
   return cue;
 }
@@ -189,7 +189,7 @@ TaskOutcome WriteAudioImage(const std::vector<std::string>& tracks, const std::s
 
   BlockWriter out(bin->TemporaryPath());
   std::vector<std::uint64_t> sectors;
-  std::vector<short> samples(kCdSectorFrames * 2 * 1792);  // 4.2 MB a step
+  std::vector<short> samples;  // 4.2 MB a step, for tracks that are decoded
   std::vector<char> bytes;
   const auto writeFailure = [&] {
     return TaskOutcome{IsDiskFull(out.Error()) ? Failure::DiskFull : Failure::WriteFailed, binPath,
@@ -214,6 +214,7 @@ TaskOutcome WriteAudioImage(const std::vector<std::string>& tracks, const std::s
       }
       frames = raw->bytes / 4;
     }
+    if (!decoders[i].Raw()) samples.resize(kCdSectorFrames * 2 * 1792);
     while (!decoders[i].Raw()) {
       if (observer.CancelRequested()) return {Failure::Cancelled, cuePath, ""};
       const long got = decoders[i].Read(samples);

@@ -3,6 +3,7 @@
 
 #include <cdio/cdio.h>
 #include <fcntl.h>
+#include <libburn/libburn.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 #include <sndfile.h>
@@ -18,6 +19,7 @@
 #include <sstream>
 
 #include "peers/orbcore/AudioImage.h"
+#include "peers/orbcore/BurnSession.h"
 #include "peers/orbcore/TargetFile.h"
 
 namespace orbcore {
@@ -225,6 +227,42 @@ TaskOutcome CopyImage(const std::string& source, const std::string& target, Task
   if (!bin->Commit(error)) return {Failure::TargetUnwritable, binTarget, error};
   if (!cue->Commit(error)) return {Failure::TargetUnwritable, target, error};
   return {};
+}
+
+TaskOutcome BurnImage(const std::string& source, const std::string& drive, bool newDisc, TaskObserver& observer) {
+  if (!NotARegularFile(source).empty()) return {Failure::SourceUnreadable, source, "not a file"};
+  BurnLibrary burn;
+  if (!burn.ok()) return {Failure::WriteFailed, "", "libburn did not start"};
+  BurnDrive target(drive);
+  if (!target.ok()) return {Failure::NoDrive, drive, burn.LastMessage()};
+  if (newDisc) {
+    if (TaskOutcome blanked = target.Blank(burn, observer); !blanked.Succeeded()) return blanked;
+  }
+  if (!EndsWith(source, ".cue")) {
+    burn::burn_source* file = burn::burn_file_source_new(source.c_str(), nullptr);
+    if (file == nullptr) return {Failure::SourceUnreadable, source, "cannot be opened"};
+    return target.WriteTrack(file, BurnDrive::TrackMode::Data, burn, observer);
+  }
+  // The audio tracks as libcdio reads the .cue, from the .bin it names.
+  std::ifstream cueIn(source, std::ios::binary);
+  std::stringstream cueText;
+  cueText << cueIn.rdbuf();
+  const std::optional<std::string> binName = CueBinName(cueText.str());
+  const std::unique_ptr<CdIo_t, CdioCloser> cdio = OpenSource(source);
+  if (!binName || !cdio) return {Failure::SourceUnreadable, source, "not a BIN/CUE image"};
+  std::vector<std::uint64_t> sectors;
+  const track_t first = cdio_get_first_track_num(cdio.get()), count = cdio_get_num_tracks(cdio.get());
+  for (track_t track = first; count != CDIO_INVALID_TRACK && track < first + count; ++track) {
+    if (cdio_get_track_format(cdio.get(), track) != TRACK_FORMAT_AUDIO) {
+      return {Failure::SourceUnreadable, source, "a track that is not audio"};
+    }
+    sectors.push_back(static_cast<std::uint64_t>(cdio_get_track_last_lsn(cdio.get(), track) -
+                                                 cdio_get_track_lsn(cdio.get(), track) + 1));
+  }
+  const std::string bin = binName->starts_with("/") ? *binName : FolderOf(source) + "/" + *binName;
+  AudioDisc disc(bin, AudioTrackPlaces(sectors));
+  if (!disc.ok()) return {Failure::SourceUnreadable, bin, "cannot be opened"};
+  return target.WriteDisc(disc.disc(), BurnDrive::TrackMode::Audio, burn, observer);
 }
 
 }  // namespace orbcore
