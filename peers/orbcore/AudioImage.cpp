@@ -36,14 +36,25 @@ struct RawRange {
   std::uint64_t bytes;
 };
 
+// A descriptor of the decoder's own: libsndfile reads through it but leaves
+// it open, so that the samples can be copied from it directly.
+struct Descriptor {
+  int fd = -1;
+  Descriptor() = default;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd >= 0) close(fd);
+  }
+};
+
 // One track's frames as CD audio, read in pieces.
 class TrackDecoder {
  public:
   bool Open(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = fd_.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    file_.reset(sf_open_fd(fd, SFM_READ, &info_, SF_TRUE));
-    if (!file_) close(fd);
+    file_.reset(sf_open_fd(fd, SFM_READ, &info_, SF_FALSE));
     if (!file_ || info_.channels < 1 || info_.samplerate < 1) return false;
     const bool cdFormat = info_.samplerate == kCdRate && info_.channels == 2 &&
                           (info_.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
@@ -131,6 +142,7 @@ class TrackDecoder {
     range_ = RawRange{fd, offset, bytes};
   }
 
+  Descriptor fd_;  // closed after file_
   SF_INFO info_{};
   std::unique_ptr<SNDFILE, SndFileCloser> file_;
   std::optional<RawRange> range_;

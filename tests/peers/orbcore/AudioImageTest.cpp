@@ -170,6 +170,26 @@ TEST_F(AudioImageTest, CopiesAreByteIdentical) {
             "FILE \"copy.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n");
 }
 
+// Without an image target the tasks go to the drive, here one recorded for a device that is not there: the
+// audio CD is decoded in a temporary folder that goes again, and nothing is written anywhere else.
+TEST_F(AudioImageTest, DriveTasksFailWithoutTheDriveAndLeaveNothingBehind) {
+  fs::create_directories(folder() / "sys/block/sr9/device");
+  testing_support::WriteFile(folder() / "sys/block/sr9/device/type", "5\n");
+  SetEnv("KVN_SPTI_SYSFS", folder() / "sys");
+  const std::string temporary = folder() / "tmp";
+  fs::create_directories(temporary);
+  SetEnv("TMPDIR", temporary);
+  const std::string track = folder() / "01.wav";
+  WriteSound(track, Pcm(kSectorFrames, 2, 7), 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  testing_support::WriteFile(folder() / "in.iso", std::string(2048 * 16, 'i'));
+  EXPECT_FALSE(RunTask(kTaskAudioCd, {track}));
+  EXPECT_TRUE(fs::is_empty(temporary));
+  SetEnv("ORBCORE_SOURCE", folder() / "in.iso");
+  EXPECT_FALSE(RunTask(kTaskCopyDisc, {}));
+  EXPECT_TRUE(fs::is_empty(temporary));
+  EXPECT_TRUE(fs::is_empty(out_));
+}
+
 // A file that is no audio, a missing image to copy, a .cue copied onto a
 // folder: nothing appears, not even the .bin of the pair.
 TEST_F(AudioImageTest, UnreadableInputsWriteNothing) {
