@@ -5,9 +5,11 @@
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/Tasks.h"
 
-extern "C" __attribute__((visibility("default"))) orbcore::TaskOutcome OrbcoreRunDiscTask(
-    const orbcore::EngineView* view, const orbcore::TaskPlaces* places, orbcore::TaskObserver* observer) {
-  return orbcore::RunTask(*view, *places, *observer);
+extern "C" __attribute__((visibility("default"))) void OrbcoreRunDiscTask(const orbcore::EngineView* view,
+                                                                          const orbcore::TaskPlaces* places,
+                                                                          orbcore::TaskObserver* observer,
+                                                                          orbcore::TaskOutcome* outcome) {
+  *outcome = orbcore::RunTask(*view, *places, *observer);
 }
 
 // The export's type is the one the engine looks it up as.

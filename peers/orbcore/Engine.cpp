@@ -123,7 +123,9 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
   static RunDiscTaskProc run =
       reinterpret_cast<RunDiscTaskProc>(SiblingExport("liborbcore_disc.so", kRunDiscTaskExport));
   if (run == nullptr) return {Failure::WriteFailed, "", "the disc module liborbcore_disc.so did not load"};
-  return run(&view, &places, &observer);
+  TaskOutcome outcome;
+  run(&view, &places, &observer, &outcome);
+  return outcome;
 }
 
 // ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the
