@@ -109,6 +109,8 @@ TEST_F(AudioImageTest, BinCueReadsBackAndRipsToTheSamePcm) {
   const std::string cue = out_ + "/disc.cue";
   SetEnv("ORBCORE_TARGET", cue);
   ASSERT_TRUE(RunTask(kTaskAudioCd, {std::begin(tracks), std::end(tracks)}));
+  // libcdio finds the .bin by the .cue's name; other readers go by the FILE line.
+  EXPECT_TRUE(testing_support::ReadFile(cue).starts_with("FILE \"disc.bin\" BINARY\r\n"));
 
   CdIo_t* cdio = cdio_open_cue(cue.c_str());
   ASSERT_NE(cdio, nullptr);
