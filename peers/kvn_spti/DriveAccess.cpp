@@ -1,9 +1,11 @@
 // Finds the optical drives through libburn (or, when $KVN_SPTI_SYSFS names a
 // tree of its own for tests, in that sysfs tree: block devices whose SCSI
 // peripheral type is 5, CD/DVD), gives each a drive letter and records them
-// in the registry.
+// in the registry. The program's start only hands over the key; libburn is
+// loaded and the drives scanned when the engine first asks for them.
 #include "peers/kvn_spti/DriveAccess.h"
 
+#include <dlfcn.h>
 #include <libburn/libburn.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "compat/win32/Error.h"
@@ -59,23 +62,57 @@ std::vector<Drive> FindSysfsDrives(const fs::path& root) {
   return drives;
 }
 
+// The libburn functions the scan calls, looked up in the library loaded on
+// the first scan; all null when it is not installed.
+struct Libburn {
+  decltype(&burn::burn_initialize) initialize = nullptr;
+  decltype(&burn::burn_finish) finish = nullptr;
+  decltype(&burn::burn_msgs_set_severities) setSeverities = nullptr;
+  decltype(&burn::burn_drive_scan) scan = nullptr;
+  decltype(&burn::burn_drive_get_adr) address = nullptr;
+  decltype(&burn::burn_drive_info_free) freeInfos = nullptr;
+
+  bool Complete() const { return initialize && finish && setSeverities && scan && address && freeInfos; }
+};
+
+// The library stays loaded: its threads and atexit handlers outlive a scan.
+const Libburn& LoadedLibburn() {
+  static const Libburn functions = [] {
+    Libburn found;
+    void* module = dlopen("libburn.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) return found;
+    const auto look = [module](auto& function, const char* name) {
+      function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(module, name));
+    };
+    look(found.initialize, "burn_initialize");
+    look(found.finish, "burn_finish");
+    look(found.setSeverities, "burn_msgs_set_severities");
+    look(found.scan, "burn_drive_scan");
+    look(found.address, "burn_drive_get_adr");
+    look(found.freeInfos, "burn_drive_info_free");
+    return found;
+  }();
+  return functions;
+}
+
 // The drives libburn finds, with the media each can write. libburn is
 // started and finished around the scan, which grabs no drive.
 std::vector<Drive> FindLibburnDrives() {
   std::vector<Drive> drives;
-  if (burn::burn_initialize() != 1) return drives;
-  burn::burn_msgs_set_severities(const_cast<char*>("NEVER"), const_cast<char*>("NEVER"), const_cast<char*>(""));
+  const Libburn& burn = LoadedLibburn();
+  if (!burn.Complete() || burn.initialize() != 1) return drives;
+  burn.setSeverities(const_cast<char*>("NEVER"), const_cast<char*>("NEVER"), const_cast<char*>(""));
   burn::burn_drive_info* infos = nullptr;
   unsigned int count = 0;
   // The scan runs on a thread of libburn's: asked again until it is done, so
   // that no drive operation is still going on when a burn starts later in
   // the same process.
   int scanned = 0;
-  while ((scanned = burn::burn_drive_scan(&infos, &count)) == 0) usleep(1000);
+  while ((scanned = burn.scan(&infos, &count)) == 0) usleep(1000);
   if (scanned > 0) {
     for (unsigned int i = 0; i < count; ++i) {
       char address[BURN_DRIVE_ADR_LEN] = {};
-      if (burn::burn_drive_get_adr(&infos[i], address) <= 0) continue;
+      if (burn.address(&infos[i], address) <= 0) continue;
       std::string media;
       const burn::burn_drive_info& info = infos[i];
       const std::pair<bool, const char*> kinds[] = {{info.write_cdr != 0, "CD-R"}, {info.write_cdrw != 0, "CD-RW"},
@@ -86,8 +123,8 @@ std::vector<Drive> FindLibburnDrives() {
       drives.push_back({address, Trimmed(infos[i].vendor), Trimmed(infos[i].product), media, 0});
     }
   }
-  if (infos != nullptr) burn::burn_drive_info_free(infos);
-  burn::burn_finish();
+  if (infos != nullptr) burn.freeInfos(infos);
+  burn.finish();
   return drives;
 }
 
@@ -194,7 +231,14 @@ LONG ForgetDrivesFrom(HKEY parent, size_t count) {
 
 }  // namespace
 
+// Scanning at the program's start would cost every start the scan, some
+// milliseconds of libburn's thread polling devices, for the few runs that
+// burn; the engine calls ScanWmiDrives when it needs the list instead.
 KVN_SPTI_API std::int32_t WINAPI InitWmiDrives(const char16_t* registryKeyText) {
+  return registryKeyText == nullptr || *registryKeyText == 0 ? -1 : 0;
+}
+
+KVN_SPTI_API std::int32_t WINAPI ScanWmiDrives(const char16_t* registryKeyText) {
   if (registryKeyText == nullptr || *registryKeyText == 0) return -1;
   std::vector<Drive> drives = FindOpticalDrives();
   HKEY key = nullptr;

@@ -1,15 +1,19 @@
 // Decoding with libsndfile, conversion with libsamplerate, the BIN/CUE pair.
 #include "peers/orbcore/AudioImage.h"
 
+#include <fcntl.h>
 #include <samplerate.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <optional>
 
+#include "peers/orbcore/BurnSession.h"
 #include "peers/orbcore/TargetFile.h"
 
 namespace orbcore {
@@ -25,11 +29,32 @@ struct ResamplerDeleter {
   void operator()(SRC_STATE* state) const { src_delete(state); }
 };
 
+// Where a track's CD audio lies as it is in its file.
+struct RawRange {
+  int fd;
+  off_t offset;
+  std::uint64_t bytes;
+};
+
+// A descriptor of the decoder's own: libsndfile reads through it but leaves
+// it open, so that the samples can be copied from it directly.
+struct Descriptor {
+  int fd = -1;
+  Descriptor() = default;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd >= 0) close(fd);
+  }
+};
+
 // One track's frames as CD audio, read in pieces.
 class TrackDecoder {
  public:
   bool Open(const std::string& path) {
-    file_.reset(sf_open(path.c_str(), SFM_READ, &info_));
+    const int fd = fd_.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    file_.reset(sf_open_fd(fd, SFM_READ, &info_, SF_FALSE));
     if (!file_ || info_.channels < 1 || info_.samplerate < 1) return false;
     const bool cdFormat = info_.samplerate == kCdRate && info_.channels == 2 &&
                           (info_.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
@@ -43,8 +68,13 @@ class TrackDecoder {
     // they are on a little-endian machine.
     const int major = info_.format & SF_FORMAT_TYPEMASK;
     raw_ = cdFormat && (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && std::endian::native == std::endian::little;
+    if (raw_) FindRawRange(fd);
     return true;
   }
+
+  // The track's PCM where it lies in its file, to be copied as it is; none
+  // when it needs decoding.
+  const std::optional<RawRange>& Raw() const { return range_; }
 
   // About how many CD frames the track gives.
   std::uint64_t EstimatedFrames() const {
@@ -101,8 +131,21 @@ class TrackDecoder {
     return got > 0;
   }
 
+  // Seeking to the first frame leaves the descriptor at the start of the
+  // samples; a range that the file does not hold whole is decoded instead.
+  void FindRawRange(int fd) {
+    if (sf_seek(file_.get(), 0, SEEK_SET) != 0) return;
+    const off_t offset = lseek(fd, 0, SEEK_CUR);
+    struct stat status {};
+    const std::uint64_t bytes = static_cast<std::uint64_t>(info_.frames) * 4;
+    if (offset < 0 || fstat(fd, &status) != 0 || static_cast<std::uint64_t>(status.st_size) < offset + bytes) return;
+    range_ = RawRange{fd, offset, bytes};
+  }
+
+  Descriptor fd_;  // closed after file_
   SF_INFO info_{};
   std::unique_ptr<SNDFILE, SndFileCloser> file_;
+  std::optional<RawRange> range_;
   std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler_;
   bool direct_ = false;
   bool raw_ = false;
@@ -130,13 +173,12 @@ std::string Msf(std::uint64_t sectors) {
 
 std::string CueSheet(const std::string& binName, const std::vector<std::uint64_t>& trackSectors) {
   std::string cue = "FILE \"" + binName + "\" BINARY\r\n";
-  std::uint64_t start = 0;
-  for (std::size_t i = 0; i < trackSectors.size(); ++i) {
+  const std::vector<AudioTrackPlace> places = AudioTrackPlaces(trackSectors);
+  for (std::size_t i = 0; i < places.size(); ++i) {
     char track[40];
     std::snprintf(track, sizeof track, "  TRACK %02zu AUDIO\r\n", i + 1);
     cue += track;
-    cue += "    INDEX 01 " + Msf(start) + "\r\n";
-    start += trackSectors[i];
+    cue += "    INDEX 01 " + Msf(places[i].offset / kCdSectorBytes) + "\r\n";
   }
   return cue;
 }
@@ -157,13 +199,35 @@ TaskOutcome WriteAudioImage(const std::vector<std::string>& tracks, const std::s
   std::optional<TargetFile> cue = TargetFile::Create(cuePath, error);
   if (!cue) return {NotARegularFile(cuePath).empty() ? Failure::TargetUnwritable : Failure::TargetNotAFile, cuePath, error};
 
-  std::ofstream out(bin->TemporaryPath(), std::ios::binary | std::ios::trunc);
+  BlockWriter out(bin->TemporaryPath());
   std::vector<std::uint64_t> sectors;
-  std::vector<short> samples(kCdSectorFrames * 2 * 512);  // 1.2 MB a step
+  std::vector<short> samples;  // 4.2 MB a step, for tracks that are decoded
   std::vector<char> bytes;
+  const auto writeFailure = [&] {
+    return TaskOutcome{IsDiskFull(out.Error()) ? Failure::DiskFull : Failure::WriteFailed, binPath,
+                       "the .bin could not be written whole"};
+  };
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     std::uint64_t frames = 0;
-    while (true) {
+    if (const std::optional<RawRange>& raw = decoders[i].Raw()) {
+      // CD audio already: the kernel copies it, in steps that leave room
+      // for progress and cancel.
+      constexpr std::uint64_t kStep = 32 << 20;
+      for (std::uint64_t copied = 0; copied < raw->bytes;) {
+        if (observer.CancelRequested()) return {Failure::Cancelled, cuePath, ""};
+        const std::uint64_t step = std::min(kStep, raw->bytes - copied);
+        if (!out.CopyFrom(raw->fd, raw->offset + static_cast<off_t>(copied), step)) {
+          return out.Error() == 0 ? TaskOutcome{Failure::AudioUndecodable, tracks[i], "the file ended early"}
+                                  : writeFailure();
+        }
+        copied += step;
+        progress.done += step;
+        observer.Progress(progress);
+      }
+      frames = raw->bytes / 4;
+    }
+    if (!decoders[i].Raw()) samples.resize(kCdSectorFrames * 2 * 1792);
+    while (!decoders[i].Raw()) {
       if (observer.CancelRequested()) return {Failure::Cancelled, cuePath, ""};
       const long got = decoders[i].Read(samples);
       if (got < 0) return {Failure::AudioUndecodable, tracks[i], "a read or conversion error"};
@@ -175,25 +239,23 @@ TaskOutcome WriteAudioImage(const std::vector<std::string>& tracks, const std::s
         PutLittleEndian(samples, static_cast<std::size_t>(got) * 2, bytes);
         data = bytes.data();
       }
-      if (!out.write(data, static_cast<std::streamsize>(size))) break;
+      if (!out.Write(data, size)) return writeFailure();
       frames += static_cast<std::uint64_t>(got);
       progress.done += size;
       observer.Progress(progress);
     }
     const std::uint64_t padding = (kCdSectorFrames - frames % kCdSectorFrames) % kCdSectorFrames;
-    out.write(std::string(padding * 4, '\0').data(), static_cast<std::streamsize>(padding * 4));
+    if (!out.Write(std::string(padding * 4, '\0').data(), padding * 4)) return writeFailure();
     sectors.push_back((frames + padding) / kCdSectorFrames);
   }
-  out.flush();
-  if (!out) return {Failure::DiskFull, binPath, "the .bin could not be written whole"};
-  out.close();
+  if (!out.Close()) return writeFailure();
 
   const std::size_t slash = binPath.rfind('/');
-  std::ofstream cueOut(cue->TemporaryPath(), std::ios::binary | std::ios::trunc);
-  cueOut << CueSheet(slash == std::string::npos ? binPath : binPath.substr(slash + 1), sectors);
-  cueOut.flush();
-  if (!cueOut) return {Failure::DiskFull, cuePath, "the .cue could not be written"};
-  cueOut.close();
+  BlockWriter cueOut(cue->TemporaryPath());
+  const std::string sheet = CueSheet(slash == std::string::npos ? binPath : binPath.substr(slash + 1), sectors);
+  if (!cueOut.Write(sheet.data(), sheet.size()) || !cueOut.Close()) {
+    return {IsDiskFull(cueOut.Error()) ? Failure::DiskFull : Failure::WriteFailed, cuePath, "the .cue could not be written"};
+  }
   // The .cue last: a .bin without it is no image.
   if (!bin->Commit(error)) return {Failure::TargetUnwritable, binPath, error};
   if (!cue->Commit(error)) return {Failure::TargetUnwritable, cuePath, error};

@@ -3,6 +3,7 @@
 
 #include <libburn/libburn.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -73,7 +74,10 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
   burn_source_free(source);  // the track holds its own reference
   if (!sourceSet) return {Failure::WriteFailed, address_, "the track refused its source"};
   burn_session_add_track(parts.session, parts.track, BURN_POS_END);
+  return WriteDisc(parts.disc, mode, library, observer);
+}
 
+TaskOutcome BurnDrive::WriteDisc(burn_disc* disc, TrackMode mode, BurnLibrary& library, TaskObserver& observer) {
   switch (burn_disc_get_status(drive_)) {
     case BURN_DISC_BLANK: break;
     case BURN_DISC_EMPTY: return {Failure::NoDisc, address_, ""};
@@ -81,12 +85,14 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
   }
 
   burn_write_opts* opts = NewWriteOptions(drive_);
+  if (mode == TrackMode::Audio) burn_write_opts_set_write_type(opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
   char reasons[BURN_REASONS_LEN] = {};
-  if (burn_write_opts_auto_write_type(opts, parts.disc, reasons, 0) == BURN_WRITE_NONE) {
+  if (burn_write_opts_auto_write_type(opts, disc, reasons, 0) == BURN_WRITE_NONE) {
     burn_write_opts_free(opts);
     return {Failure::DiscNotWritable, address_, reasons};
   }
-  const off_t bytes = static_cast<off_t>(burn_disc_get_sectors(parts.disc)) * 2048;
+  const std::uint64_t sectorBytes = mode == TrackMode::Audio ? 2352 : 2048;
+  const off_t bytes = static_cast<off_t>(burn_disc_get_sectors(disc)) * 2048;
   const off_t room = burn_disc_available_space(drive_, opts);
   if (room > 0 && bytes > room) {
     burn_write_opts_free(opts);
@@ -94,9 +100,82 @@ TaskOutcome BurnDrive::WriteTrack(burn_source* source, TrackMode mode, BurnLibra
   }
 
   library.LastMessage();  // what came before the write is no verdict on it
-  burn_disc_write(opts, parts.disc);
+  burn_disc_write(opts, disc);
   burn_write_opts_free(opts);
-  return WatchWrite(drive_, static_cast<std::uint64_t>(bytes), library, observer, address_);
+  return WatchWrite(drive_, static_cast<std::uint64_t>(burn_disc_get_sectors(disc)) * sectorBytes, library, observer,
+                    address_, sectorBytes);
+}
+
+TaskOutcome BurnDrive::Blank(BurnLibrary& library, TaskObserver& observer) {
+  switch (burn_disc_get_status(drive_)) {
+    case BURN_DISC_BLANK: return {};
+    case BURN_DISC_EMPTY: return {Failure::NoDisc, address_, ""};
+    case BURN_DISC_FULL:
+    case BURN_DISC_APPENDABLE: break;
+    default: return {Failure::DiscNotWritable, address_, ""};
+  }
+  if (burn_disc_erasable(drive_) != 1) return {Failure::DiscNotWritable, address_, "the disc is not rewritable"};
+  if (observer.CancelRequested()) return {Failure::Cancelled, address_, ""};
+  library.LastMessage();
+  burn_disc_erase(drive_, 1);
+  while (burn_drive_get_status(drive_, nullptr) == BURN_DRIVE_SPAWNING) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  burn_progress progress{};
+  while (burn_drive_get_status(drive_, &progress) != BURN_DRIVE_IDLE) {
+    // The drive counts sectors of the blanking; shown as a share of the disc.
+    TaskProgress report;
+    report.total = progress.sectors > 0 ? static_cast<std::uint64_t>(progress.sectors) * 2048 : 0;
+    report.done = progress.sector > 0 ? std::min(report.total, static_cast<std::uint64_t>(progress.sector) * 2048) : 0;
+    observer.Progress(report);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (burn_disc_get_status(drive_) != BURN_DISC_BLANK) {
+    return WriteFailure(library, address_, "the disc could not be blanked");
+  }
+  return {};
+}
+
+std::vector<AudioTrackPlace> AudioTrackPlaces(const std::vector<std::uint64_t>& trackSectors) {
+  std::vector<AudioTrackPlace> places;
+  std::uint64_t offset = 0;
+  for (const std::uint64_t sectors : trackSectors) {
+    places.push_back({offset, sectors * 2352, places.empty() ? 150 : 0});
+    offset += sectors * 2352;
+  }
+  return places;
+}
+
+AudioDisc::AudioDisc(const std::string& binPath, const std::vector<AudioTrackPlace>& places)
+    : disc_(burn_disc_create()), session_(burn_session_create()) {
+  burn_disc_add_session(disc_, session_, BURN_POS_END);
+  file_ = burn_file_source_new(binPath.c_str(), nullptr);
+  if (file_ == nullptr || places.empty()) return;
+  burn_source* previous = nullptr;
+  for (const AudioTrackPlace& place : places) {
+    burn_source* source = burn_offst_source_new(file_, previous, static_cast<off_t>(place.offset),
+                                                static_cast<off_t>(place.bytes), 0);
+    if (source == nullptr) return;
+    sources_.push_back(source);
+    burn_track* track = burn_track_create();
+    tracks_.push_back(track);
+    burn_track_define_data(track, 0, 0, 0, BURN_AUDIO);
+    // 0 would ask for no pregap; -1 keeps only track 1's own.
+    burn_track_set_pregap_size(track, place.pregapSectors > 0 ? place.pregapSectors : -1, 0);
+    if (burn_track_set_source(track, source) != BURN_SOURCE_OK) return;
+    burn_session_add_track(session_, track, BURN_POS_END);
+    previous = source;
+  }
+  ok_ = true;
+}
+
+AudioDisc::~AudioDisc() {
+  for (burn_track* track : tracks_) burn_track_free(track);
+  burn_session_free(session_);
+  burn_disc_free(disc_);
+  // Each offset source reads after the one before it: freed last to first.
+  for (auto it = sources_.rbegin(); it != sources_.rend(); ++it) burn_source_free(*it);
+  if (file_ != nullptr) burn_source_free(file_);
 }
 
 burn_write_opts* NewWriteOptions(burn_drive* drive) {
@@ -111,7 +190,7 @@ burn_write_opts* NewWriteOptions(burn_drive* drive) {
 }
 
 TaskOutcome WatchWrite(burn_drive* drive, std::uint64_t bytes, BurnLibrary& library, TaskObserver& observer,
-                       const std::string& address) {
+                       const std::string& address, std::uint64_t sectorBytes) {
   while (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_SPAWNING) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -126,7 +205,7 @@ TaskOutcome WatchWrite(burn_drive* drive, std::uint64_t bytes, BurnLibrary& libr
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     TaskProgress report;
     report.total = bytes;
-    report.done = static_cast<std::uint64_t>(progress.sector < 0 ? 0 : progress.sector) * 2048;
+    report.done = static_cast<std::uint64_t>(progress.sector < 0 ? 0 : progress.sector) * sectorBytes;
     if (report.done > report.total) report.done = report.total;
     // The first moments fill buffers, not the target: no speed yet.
     report.bytesPerSecond = seconds >= 1 ? static_cast<double>(report.done) / seconds : 0;

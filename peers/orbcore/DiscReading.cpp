@@ -2,10 +2,15 @@
 #include "peers/orbcore/DiscReading.h"
 
 #include <cdio/cdio.h>
+#include <fcntl.h>
+#include <libburn/libburn.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +19,7 @@
 #include <sstream>
 
 #include "peers/orbcore/AudioImage.h"
+#include "peers/orbcore/BurnSession.h"
 #include "peers/orbcore/TargetFile.h"
 
 namespace orbcore {
@@ -48,25 +54,36 @@ std::unique_ptr<CdIo_t, CdioCloser> OpenSource(const std::string& source) {
 }
 
 // Copies `from` to the temporary of `to` in pieces, reporting and asking
-// about cancel on the way.
+// about cancel on the way. The kernel copies the bytes.
 TaskOutcome CopyBytes(const std::string& from, TargetFile& to, TaskProgress& progress, TaskObserver& observer) {
-  std::ifstream in(from, std::ios::binary);
-  if (!in) return {Failure::SourceUnreadable, from, "cannot be opened"};
-  std::ofstream out(to.TemporaryPath(), std::ios::binary | std::ios::trunc);
-  std::vector<char> buffer(1 << 20);
-  while (in) {
-    if (observer.CancelRequested()) return {Failure::Cancelled, to.Path(), ""};
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const std::streamsize got = in.gcount();
-    if (got <= 0) break;
-    if (!out.write(buffer.data(), got)) return {Failure::DiskFull, to.Path(), "the copy could not be written whole"};
-    progress.done += static_cast<std::uint64_t>(got);
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat status {};
+  if (in < 0 || fstat(in, &status) != 0) {
+    if (in >= 0) close(in);
+    return {Failure::SourceUnreadable, from, "cannot be opened"};
+  }
+  BlockWriter out(to.TemporaryPath());
+  TaskOutcome outcome;
+  constexpr std::uint64_t kStep = 32 << 20;
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  for (std::uint64_t copied = 0; copied < size && outcome.Succeeded();) {
+    if (observer.CancelRequested()) {
+      outcome = {Failure::Cancelled, to.Path(), ""};
+      break;
+    }
+    const std::uint64_t step = std::min(kStep, size - copied);
+    if (!out.CopyFrom(in, static_cast<off_t>(copied), step)) break;
+    copied += step;
+    progress.done += step;
     observer.Progress(progress);
   }
-  if (in.bad()) return {Failure::SourceUnreadable, from, "a read error"};
-  out.flush();
-  if (!out) return {Failure::DiskFull, to.Path(), "the copy could not be written whole"};
-  return {};
+  close(in);
+  if (!out.Close() && outcome.Succeeded()) {
+    if (out.Error() == 0) return {Failure::SourceUnreadable, from, "the file ended early"};
+    return {IsDiskFull(out.Error()) ? Failure::DiskFull : Failure::WriteFailed, to.Path(),
+            "the copy could not be written whole"};
+  }
+  return outcome;
 }
 
 std::optional<TargetFile> CreateTarget(const std::string& path, TaskOutcome& outcome) {
@@ -210,6 +227,42 @@ TaskOutcome CopyImage(const std::string& source, const std::string& target, Task
   if (!bin->Commit(error)) return {Failure::TargetUnwritable, binTarget, error};
   if (!cue->Commit(error)) return {Failure::TargetUnwritable, target, error};
   return {};
+}
+
+TaskOutcome BurnImage(const std::string& source, const std::string& drive, bool newDisc, TaskObserver& observer) {
+  if (!NotARegularFile(source).empty()) return {Failure::SourceUnreadable, source, "not a file"};
+  BurnLibrary burn;
+  if (!burn.ok()) return {Failure::WriteFailed, "", "libburn did not start"};
+  BurnDrive target(drive);
+  if (!target.ok()) return {Failure::NoDrive, drive, burn.LastMessage()};
+  if (newDisc) {
+    if (TaskOutcome blanked = target.Blank(burn, observer); !blanked.Succeeded()) return blanked;
+  }
+  if (!EndsWith(source, ".cue")) {
+    burn::burn_source* file = burn::burn_file_source_new(source.c_str(), nullptr);
+    if (file == nullptr) return {Failure::SourceUnreadable, source, "cannot be opened"};
+    return target.WriteTrack(file, BurnDrive::TrackMode::Data, burn, observer);
+  }
+  // The audio tracks as libcdio reads the .cue, from the .bin it names.
+  std::ifstream cueIn(source, std::ios::binary);
+  std::stringstream cueText;
+  cueText << cueIn.rdbuf();
+  const std::optional<std::string> binName = CueBinName(cueText.str());
+  const std::unique_ptr<CdIo_t, CdioCloser> cdio = OpenSource(source);
+  if (!binName || !cdio) return {Failure::SourceUnreadable, source, "not a BIN/CUE image"};
+  std::vector<std::uint64_t> sectors;
+  const track_t first = cdio_get_first_track_num(cdio.get()), count = cdio_get_num_tracks(cdio.get());
+  for (track_t track = first; count != CDIO_INVALID_TRACK && track < first + count; ++track) {
+    if (cdio_get_track_format(cdio.get(), track) != TRACK_FORMAT_AUDIO) {
+      return {Failure::SourceUnreadable, source, "a track that is not audio"};
+    }
+    sectors.push_back(static_cast<std::uint64_t>(cdio_get_track_last_lsn(cdio.get(), track) -
+                                                 cdio_get_track_lsn(cdio.get(), track) + 1));
+  }
+  const std::string bin = binName->starts_with("/") ? *binName : FolderOf(source) + "/" + *binName;
+  AudioDisc disc(bin, AudioTrackPlaces(sectors));
+  if (!disc.ok()) return {Failure::SourceUnreadable, bin, "cannot be opened"};
+  return target.WriteDisc(disc.disc(), BurnDrive::TrackMode::Audio, burn, observer);
 }
 
 }  // namespace orbcore

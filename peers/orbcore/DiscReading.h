@@ -24,4 +24,9 @@ TaskOutcome RipAudio(const std::string& source, const std::string& folder, TaskO
 // its .bin (the copy's .cue naming the copy's .bin).
 TaskOutcome CopyImage(const std::string& source, const std::string& target, TaskObserver& observer);
 
+// Writes the image `source` to the blank disc in `drive`: an .iso as one
+// data track, a .cue with its .bin as CD-DA tracks in one session. With
+// `newDisc` a rewritable disc that holds something is blanked first.
+TaskOutcome BurnImage(const std::string& source, const std::string& drive, bool newDisc, TaskObserver& observer);
+
 }  // namespace orbcore

@@ -2,7 +2,10 @@
 #include "peers/orbcore/Drives.h"
 
 #include <cctype>
+#include <mutex>
+#include <set>
 
+#include "compat/win32/Module.h"
 #include "compat/win32/Registry.h"
 #include "compat/win32/StringConv.h"
 
@@ -20,10 +23,25 @@ std::optional<std::string> ReadText(HKEY key, const char16_t* name) {
   return compat::win32::Utf16ToUtf8(data);
 }
 
+// The program's start leaves the scan to the engine: the drive library
+// records the drives the first time a run needs them, once per key.
+void ScanOnce(const std::u16string& drivesKey) {
+  static std::mutex mutex;
+  static std::set<std::u16string> scanned;
+  const std::lock_guard lock(mutex);
+  if (!scanned.insert(drivesKey).second) return;
+  using ScanProc = std::int32_t(WINAPI*)(const char16_t*);
+  HMODULE library = LoadLibraryW(u"kvn_spti.dll");
+  if (library == nullptr) return;
+  if (auto scan = reinterpret_cast<ScanProc>(GetProcAddress(library, "ScanWmiDrives"))) scan(drivesKey.c_str());
+}
+
 }  // namespace
 
 std::vector<RecordedDrive> RecordedDrives(const std::string& settingsKey) {
-  const std::u16string base = compat::win32::Utf8ToUtf16(settingsKey) + u"\\drives\\";
+  const std::u16string drivesKey = compat::win32::Utf8ToUtf16(settingsKey) + u"\\drives";
+  ScanOnce(drivesKey);
+  const std::u16string base = drivesKey + u"\\";
   std::vector<RecordedDrive> drives;
   for (int index = 0;; ++index) {
     HKEY key = nullptr;

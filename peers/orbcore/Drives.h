@@ -1,6 +1,7 @@
 // The drive a task uses, from the list the drive-access library recorded
 // below the settings key ("<settingsKey>\drives": subkeys "0", "1", ... with
-// "Device" and "Letter").
+// "Device" and "Letter"). The library scans the drives the first time a run
+// asks for them.
 #pragma once
 
 #include <optional>

@@ -1,6 +1,6 @@
 // The engine's exports. StartIgnis runs one session: with ORBCORE_SCRIPT the
 // script's steps, with a display the main window (liborbcore_wx.so), else a
-// console summary. ORBCORE_DUMP names a file that shows what it received.
+// console summary; tasks run in the disc module (liborbcore_disc.so). ORBCORE_DUMP names a file that shows what it received.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -28,7 +28,6 @@
 #include "peers/orbcore/RecordDump.h"
 #include "peers/orbcore/RecordText.h"
 #include "peers/orbcore/Script.h"
-#include "peers/orbcore/Tasks.h"
 
 #define ORBCORE_EXPORT __attribute__((visibility("default")))
 
@@ -96,21 +95,37 @@ std::atomic<HWND>& MainWindow() {
   return window;
 }
 
-// The window module sits beside this library and is loaded once, on first
-// use; it stays loaded, as the GUI libraries it pulls in cannot be unloaded.
+// An export of a module beside this library, loaded on first use; the
+// module stays loaded, as the libraries it pulls in cannot all be unloaded.
+void* SiblingExport(const char* fileName, const char* exportName) {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&StartIgnis), &self) == 0 || self.dli_fname == nullptr) return nullptr;
+  const std::filesystem::path file = std::filesystem::path(self.dli_fname).parent_path() / fileName;
+  void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::cerr << "orbcore: " << dlerror() << '\n';
+    return nullptr;
+  }
+  return dlsym(module, exportName);
+}
+
+// The window and its GUI libraries are loaded only when there is a display.
 ShowEngineWindowProc WindowModule() {
-  static ShowEngineWindowProc show = [] () -> ShowEngineWindowProc {
-    Dl_info self{};
-    if (dladdr(reinterpret_cast<void*>(&StartIgnis), &self) == 0 || self.dli_fname == nullptr) return nullptr;
-    const std::filesystem::path file = std::filesystem::path(self.dli_fname).parent_path() / "liborbcore_wx.so";
-    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-      std::cerr << "orbcore: no window: " << dlerror() << '\n';
-      return nullptr;
-    }
-    return reinterpret_cast<ShowEngineWindowProc>(dlsym(module, kShowEngineWindowExport));
-  }();
+  static ShowEngineWindowProc show =
+      reinterpret_cast<ShowEngineWindowProc>(SiblingExport("liborbcore_wx.so", kShowEngineWindowExport));
   return show;
+}
+
+// The disc libraries are loaded only when a task writes or reads a disc or
+// an image: a run that shows the window or a summary, and the program's
+// start up to this library, never pay for them.
+TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserver& observer) {
+  static RunDiscTaskProc run =
+      reinterpret_cast<RunDiscTaskProc>(SiblingExport("liborbcore_disc.so", kRunDiscTaskExport));
+  if (run == nullptr) return {Failure::WriteFailed, "", "the disc module liborbcore_disc.so did not load"};
+  TaskOutcome outcome;
+  run(&view, &places, &observer, &outcome);
+  return outcome;
 }
 
 // ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the

@@ -1,9 +1,11 @@
 // The temporary sibling of a target file and its rename at success.
 #include "peers/orbcore/TargetFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,5 +77,71 @@ bool TargetFile::Commit(std::string& error) {
   temporary_.clear();
   return true;
 }
+
+BlockWriter::BlockWriter(const std::string& path)
+    : fd_(open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)) {
+  if (fd_ < 0) Fail(errno);
+}
+
+BlockWriter::~BlockWriter() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool BlockWriter::Fail(int error) {
+  if (!failed_) error_ = error;
+  failed_ = true;
+  return false;
+}
+
+bool BlockWriter::Write(const void* data, std::size_t size) {
+  if (failed_) return false;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = write(fd_, bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return Fail(written < 0 ? errno : ENOSPC);
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool BlockWriter::CopyFrom(int from, off_t offset, std::uint64_t bytes) {
+  if (failed_) return false;
+  bool kernelCopy = true;
+  std::vector<char> buffer;
+  while (bytes > 0) {
+    const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, 1 << 30));
+    ssize_t copied = -1;
+    if (kernelCopy) {
+      copied = copy_file_range(from, &offset, fd_, nullptr, step, 0);
+      // Older kernels and some file systems cannot: read and write instead.
+      if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+        kernelCopy = false;
+        continue;
+      }
+    } else {
+      buffer.resize(4 << 20);
+      copied = pread(from, buffer.data(), std::min(step, buffer.size()), offset);
+      if (copied > 0) {
+        if (!Write(buffer.data(), static_cast<std::size_t>(copied))) return false;
+        offset += copied;
+      }
+    }
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0) return Fail(errno);
+    if (copied == 0) return Fail(0);
+    bytes -= static_cast<std::uint64_t>(copied);
+  }
+  return true;
+}
+
+bool BlockWriter::Close() {
+  if (fd_ >= 0 && close(fd_) != 0) Fail(errno);
+  fd_ = -1;
+  return !failed_;
+}
+
+bool IsDiskFull(int error) { return error == ENOSPC || error == EFBIG || error == EDQUOT; }
 
 }  // namespace orbcore

@@ -4,6 +4,9 @@
 // whatever was at the target as it was.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -33,6 +36,37 @@ class TargetFile {
   std::string path_;
   std::string temporary_;  // empty once committed or moved from
 };
+
+// A file written in big blocks through its own descriptor: bytes the task
+// made (Write) and ranges of other files (CopyFrom), which the kernel copies
+// without passing them through the process.
+class BlockWriter {
+ public:
+  explicit BlockWriter(const std::string& path);
+  BlockWriter(const BlockWriter&) = delete;
+  BlockWriter& operator=(const BlockWriter&) = delete;
+  ~BlockWriter();
+
+  bool Write(const void* data, std::size_t size);
+  // `bytes` of the file open as `from`, from `offset` on; false when the
+  // source ended early or a read or write failed.
+  bool CopyFrom(int from, off_t offset, std::uint64_t bytes);
+  // Closes the file; false when it or an earlier call failed.
+  bool Close();
+
+  // The errno of the first failure; 0 when none (or the source ended early).
+  int Error() const { return error_; }
+
+ private:
+  bool Fail(int error);
+
+  int fd_ = -1;
+  int error_ = 0;
+  bool failed_ = false;
+};
+
+// Whether an errno says that the disk or the file size limit is full.
+bool IsDiskFull(int error);
 
 // `path` with its extension (if its last name has one) replaced by `extension`.
 std::string WithExtension(const std::string& path, const char* extension);

@@ -13,7 +13,7 @@ enum class Failure {
   NothingToDo,       // the task brought nothing to write
   NoDrive,           // no drive and no image target
   NoDisc,            // the drive holds no disc
-  DriveTaskUnsupported,  // audio CDs and copies are written to image files only
+  DriveTaskUnsupported,  // a disc copied to a disc: the one drive would have to read and write
   DiscNotWritable,   // the disc is neither blank nor appendable
   TargetNotAFile,    // the image target is a folder, device or pipe
   TargetUnwritable,  // the image target's folder refuses a new file

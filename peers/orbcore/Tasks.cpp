@@ -2,11 +2,15 @@
 #include "peers/orbcore/Tasks.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "compat/win32/Path.h"
 #include "compat/win32/StringConv.h"
 #include "peers/orbcore/AudioImage.h"
+#include "peers/orbcore/BurnSession.h"
 #include "peers/orbcore/DiscReading.h"
 #include "peers/orbcore/TargetFile.h"
 #include "peers/orbcore/TaskInput.h"
@@ -46,17 +50,31 @@ TaskOutcome WriteToImage(const std::string& target, Write write) {
   return outcome;
 }
 
-}  // namespace
-
-bool IsWritingTask(const EngineView& view) {
-  switch (view.taskCode) {
-    case kTaskDataDisc: return view.startMode == kStartDataDiscList;
-    case kTaskAudioCd: return view.startMode == kStartWithInput;
-    case kTaskCopyDisc:
-    case kTaskRipAudioCd: return true;
-    default: return false;
-  }
+// Blanks the rewritable disc in `drive` when it holds something.
+TaskOutcome BlankDisc(const std::string& drive, TaskObserver& observer) {
+  BurnLibrary burn;
+  if (!burn.ok()) return {Failure::WriteFailed, "", "libburn did not start"};
+  BurnDrive target(drive);
+  if (!target.ok()) return {Failure::NoDrive, drive, burn.LastMessage()};
+  return target.Blank(burn, observer);
 }
+
+// An audio CD goes to a drive the way it goes to an image file: decoded
+// into a BIN/CUE pair (in a temporary folder), whose tracks are then
+// written as one session.
+TaskOutcome BurnAudioCd(const std::vector<std::string>& tracks, const TaskPlaces& places, TaskObserver& observer) {
+  std::error_code error;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  std::string folder = (error ? std::filesystem::path("/tmp") : base) / "orbcore-audio-XXXXXX";
+  if (mkdtemp(folder.data()) == nullptr) return {Failure::TargetUnwritable, folder, std::strerror(errno)};
+  const std::string cue = folder + "/disc.cue";
+  TaskOutcome outcome = WriteAudioImage(tracks, cue, observer);
+  if (outcome.Succeeded()) outcome = BurnImage(cue, places.drive, places.newDisc, observer);
+  std::filesystem::remove_all(folder, error);
+  return outcome;
+}
+
+}  // namespace
 
 TaskOutcome DataSources(const std::vector<InputRow>& rows, std::vector<DataSource>& sources) {
   for (const InputRow& row : rows) {
@@ -90,7 +108,12 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
         return WriteToImage(path, [&](const std::string& file) { return WriteDataDisc(sources, "stdio:" + file, observer); });
       }
       if (places.drive.empty()) return {Failure::NoDrive, "", ""};
-      // A disc that holds data already gets a further session.
+      // A new disc on a rewritable one: blanked first. Otherwise a disc that
+      // holds data already gets a further session.
+      if (places.newDisc) {
+        if (TaskOutcome blanked = BlankDisc(places.drive, observer); !blanked.Succeeded()) return blanked;
+        return WriteDataDisc(sources, places.drive, observer);
+      }
       return AppendDataSession(sources, places.drive, observer);
     }
     case kTaskAudioCd: {
@@ -101,12 +124,18 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
         tracks.push_back(std::move(*path));
       }
       if (!places.target.empty()) return WriteAudioImage(tracks, places.target, observer);
-      return {places.drive.empty() ? Failure::NoDrive : Failure::DriveTaskUnsupported, places.drive, ""};
+      if (places.drive.empty()) return {Failure::NoDrive, "", ""};
+      return BurnAudioCd(tracks, places, observer);
     }
     case kTaskCopyDisc: {
       const std::string& source = places.source.empty() ? places.drive : places.source;
       if (source.empty()) return {Failure::NoDrive, "", ""};
       if (!places.target.empty()) return CopyImage(source, places.target, observer);
+      // An image goes to the disc in the drive. A disc copied to a disc
+      // would need it swapped for a blank one in the same drive mid-task.
+      if (!places.source.empty() && !places.drive.empty()) {
+        return BurnImage(places.source, places.drive, places.newDisc, observer);
+      }
       return {places.drive.empty() ? Failure::NoDrive : Failure::DriveTaskUnsupported, places.drive, ""};
     }
     case kTaskRipAudioCd: {

@@ -1,5 +1,5 @@
-// The drive-access library, loaded and called as the shell does, over a fake sysfs tree: which block devices
-// count as optical drives and what the registry holds afterwards.
+// The drive-access library, loaded and called as the shell and the engine do, over a fake sysfs tree: which
+// block devices count as optical drives and what the registry holds afterwards.
 #include "peers/kvn_spti/DriveAccess.h"
 
 #include <dlfcn.h>
@@ -29,6 +29,8 @@ class DriveAccessTest : public testing_support::IsolatedTest {
     ASSERT_NE(library_, nullptr) << dlerror();
     init_ = reinterpret_cast<decltype(&InitWmiDrives)>(dlsym(library_, "InitWmiDrives"));
     ASSERT_NE(init_, nullptr);
+    scan_ = reinterpret_cast<decltype(&ScanWmiDrives)>(dlsym(library_, "ScanWmiDrives"));
+    ASSERT_NE(scan_, nullptr);
   }
   void TearDown() override { if (library_ != nullptr) dlclose(library_); }
 
@@ -53,7 +55,18 @@ class DriveAccessTest : public testing_support::IsolatedTest {
   const testing_support::TempFolder& folder_ = folder();
   void* library_ = nullptr;
   decltype(&InitWmiDrives) init_ = nullptr;
+  decltype(&ScanWmiDrives) scan_ = nullptr;
 };
+
+// The program's start only hands over the key: no drive is recorded and libburn is not loaded.
+TEST_F(DriveAccessTest, TheStartCallScansNothing) {
+  AddDevice("sr0", "5\n");
+  EXPECT_EQ(init_(kKey), 0);
+  EXPECT_EQ(init_(nullptr), -1);
+  EXPECT_EQ(init_(u""), -1);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), std::nullopt);
+  EXPECT_EQ(dlopen("libburn.so.4", RTLD_NOW | RTLD_NOLOAD), nullptr);
+}
 
 TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
   AddDevice("sr10", "5\n");
@@ -63,7 +76,7 @@ TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
   AddDevice("sdb", "15\n");
   std::filesystem::create_directories(folder_ / "sys/block/loop0");
 
-  EXPECT_EQ(init_(kKey), 3);
+  EXPECT_EQ(scan_(kKey), 3);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 3u);
   EXPECT_EQ(Drive(u"0"), (Texts{u"/dev/sr0", u"HL-DT-ST", u"DVDRAM GH24NSD1"}));
   EXPECT_EQ(Drive(u"1"), (Texts{u"/dev/sr2", u"ASUS", u"BW-16D1HT"}));
@@ -76,22 +89,22 @@ TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
 TEST_F(DriveAccessTest, ALaterStartKeepsOnlyWhatTheDrivesReportNow) {
   AddDevice("sr0", "5\n", "HL-DT-ST", "GH24");
   AddDevice("sr1", "5\n", "ASUS", "BW-16");
-  ASSERT_EQ(init_(kKey), 2);
+  ASSERT_EQ(scan_(kKey), 2);
   std::filesystem::remove_all(folder_ / "sys/block/sr1");
   std::filesystem::remove(folder_ / "sys/block/sr0/device/vendor");
-  EXPECT_EQ(init_(kKey), 1);
+  EXPECT_EQ(scan_(kKey), 1);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 1u);
   EXPECT_EQ(Drive(u"0"), (Texts{u"/dev/sr0", u"-", u"GH24"}));
   EXPECT_EQ(Drive(u"1"), (Texts{u"-", u"-", u"-"}));
 
   std::filesystem::remove_all(folder_ / "sys/block/sr0");
   AddDevice("sda", "0\n");
-  EXPECT_EQ(init_(kKey), 0);
+  EXPECT_EQ(scan_(kKey), 0);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 0u);
   EXPECT_EQ(Drive(u"0"), (Texts{u"-", u"-", u"-"}));
   SetEnv("KVN_SPTI_SYSFS", folder_ / "nowhere");
   AddDevice("sr3", "5\n");  // in the old tree only
-  EXPECT_EQ(init_(kKey), 0);
+  EXPECT_EQ(scan_(kKey), 0);
 }
 
 // Letters go from D: in device order; a pin under "Letters" holds its letter
@@ -103,7 +116,7 @@ TEST_F(DriveAccessTest, LettersFollowDeviceOrderAndPins) {
   testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"D:", u"/dev/sr9");
   testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"Z:", u"/dev/sr10");
   testing_support::SetRegString(HKEY_CURRENT_USER, pins, u"C:", u"/dev/sr1");  // not a letter drives get
-  ASSERT_EQ(init_(kKey), 4);
+  ASSERT_EQ(scan_(kKey), 4);
   Texts letters;
   for (const char16_t* index : {u"0", u"1", u"2", u"3"}) {
     const std::u16string key = std::u16string(kKey) + u"\\" + index;
@@ -117,11 +130,11 @@ TEST_F(DriveAccessTest, LettersFollowDeviceOrderAndPins) {
 
 TEST_F(DriveAccessTest, WithoutAKeyOrAWritableHiveNothingIsRecorded) {
   AddDevice("sr0", "5\n");
-  EXPECT_EQ(init_(nullptr), -1);
-  EXPECT_EQ(init_(u""), -1);
+  EXPECT_EQ(scan_(nullptr), -1);
+  EXPECT_EQ(scan_(u""), -1);
   const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec;
   std::filesystem::permissions(registryFolder(), readOnly);
-  EXPECT_EQ(init_(kKey), -1);
+  EXPECT_EQ(scan_(kKey), -1);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), std::nullopt);
 }
 

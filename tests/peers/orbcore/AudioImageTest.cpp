@@ -25,13 +25,16 @@ std::vector<short> Pcm(std::size_t frames, int channels, int seed) {
   return samples;
 }
 
-void WriteSound(const std::string& path, const std::vector<short>& samples, int rate, int channels, int format) {
+// With a title, a WAV file gets a LIST chunk before its samples.
+void WriteSound(const std::string& path, const std::vector<short>& samples, int rate, int channels, int format,
+                const char* title = nullptr) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;
   info.format = format;
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
   ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  if (title != nullptr) sf_set_string(file, SF_STR_TITLE, title);
   sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
   sf_close(file);
 }
@@ -106,6 +109,8 @@ TEST_F(AudioImageTest, BinCueReadsBackAndRipsToTheSamePcm) {
   const std::string cue = out_ + "/disc.cue";
   SetEnv("ORBCORE_TARGET", cue);
   ASSERT_TRUE(RunTask(kTaskAudioCd, {std::begin(tracks), std::end(tracks)}));
+  // libcdio finds the .bin by the .cue's name; other readers go by the FILE line.
+  EXPECT_TRUE(testing_support::ReadFile(cue).starts_with("FILE \"disc.bin\" BINARY\r\n"));
 
   CdIo_t* cdio = cdio_open_cue(cue.c_str());
   ASSERT_NE(cdio, nullptr);
@@ -128,6 +133,24 @@ TEST_F(AudioImageTest, BinCueReadsBackAndRipsToTheSamePcm) {
   EXPECT_EQ(ReadWav(rip + "/Track 04.wav").size(), converted.size());
 }
 
+// CD-format WAV files are copied as they lie in the file: samples after a chunk of their own, and a file cut
+// short whose header promises more than it holds, give exactly their samples.
+TEST_F(AudioImageTest, CdFormatSamplesAreTakenFromWhereTheyLie) {
+  const std::vector<short> titled = Pcm(kSectorFrames * 2 + 7, 2, 5), cut = Pcm(kSectorFrames * 3, 2, 6);
+  const std::string tracks[] = {folder() / "titled.wav", folder() / "cut.wav"};
+  WriteSound(tracks[0], titled, 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, "A title long enough to be seen");
+  WriteSound(tracks[1], cut, 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  fs::resize_file(tracks[1], fs::file_size(tracks[1]) - kSectorFrames * 4);
+  const std::string cue = out_ + "/disc.cue";
+  SetEnv("ORBCORE_TARGET", cue);
+  ASSERT_TRUE(RunTask(kTaskAudioCd, {std::begin(tracks), std::end(tracks)}));
+  CdIo_t* cdio = cdio_open_cue(cue.c_str());
+  ASSERT_NE(cdio, nullptr);
+  EXPECT_EQ(ReadTrack(cdio, 1), Padded(titled));
+  EXPECT_EQ(ReadTrack(cdio, 2), std::vector<short>(cut.begin(), cut.end() - kSectorFrames * 2));
+  cdio_destroy(cdio);
+}
+
 // A copy is byte for byte: an .iso alone, a .cue with its .bin (the copy's
 // .cue names the copy's .bin).
 TEST_F(AudioImageTest, CopiesAreByteIdentical) {
@@ -147,6 +170,26 @@ TEST_F(AudioImageTest, CopiesAreByteIdentical) {
   EXPECT_TRUE(testing_support::ReadFile(out_ + "/copy.bin") == iso.substr(0, kSectorFrames * 4 * 5));
   EXPECT_EQ(testing_support::ReadFile(out_ + "/copy.cue"),
             "FILE \"copy.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n");
+}
+
+// Without an image target the tasks go to the drive, here one recorded for a device that is not there: the
+// audio CD is decoded in a temporary folder that goes again, and nothing is written anywhere else.
+TEST_F(AudioImageTest, DriveTasksFailWithoutTheDriveAndLeaveNothingBehind) {
+  fs::create_directories(folder() / "sys/block/sr9/device");
+  testing_support::WriteFile(folder() / "sys/block/sr9/device/type", "5\n");
+  SetEnv("KVN_SPTI_SYSFS", folder() / "sys");
+  const std::string temporary = folder() / "tmp";
+  fs::create_directories(temporary);
+  SetEnv("TMPDIR", temporary);
+  const std::string track = folder() / "01.wav";
+  WriteSound(track, Pcm(kSectorFrames, 2, 7), 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  testing_support::WriteFile(folder() / "in.iso", std::string(2048 * 16, 'i'));
+  EXPECT_FALSE(RunTask(kTaskAudioCd, {track}));
+  EXPECT_TRUE(fs::is_empty(temporary));
+  SetEnv("ORBCORE_SOURCE", folder() / "in.iso");
+  EXPECT_FALSE(RunTask(kTaskCopyDisc, {}));
+  EXPECT_TRUE(fs::is_empty(temporary));
+  EXPECT_TRUE(fs::is_empty(out_));
 }
 
 // A file that is no audio, a missing image to copy, a .cue copied onto a
