@@ -1,7 +1,7 @@
 // The engine's exports. StartIgnis runs one session: with ORBCORE_SCRIPT the
 // script's steps, with a display the main window (liborbcore_wx.so), else a
-// console summary. ORBCORE_DUMP names a file that shows what it received.
-#include <dlfcn.h>
+// console summary or the task (liborbcore_tasks.so). ORBCORE_DUMP names a
+// file that shows what it received.
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +21,7 @@
 #include "peers/orbcore/Drives.h"
 #include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/EngineMenu.h"
+#include "peers/orbcore/EngineModules.h"
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "peers/orbcore/Json.h"
@@ -28,7 +29,6 @@
 #include "peers/orbcore/RecordDump.h"
 #include "peers/orbcore/RecordText.h"
 #include "peers/orbcore/Script.h"
-#include "peers/orbcore/Tasks.h"
 
 #define ORBCORE_EXPORT __attribute__((visibility("default")))
 
@@ -94,23 +94,6 @@ DumpState& Dump() {
 std::atomic<HWND>& MainWindow() {
   static std::atomic<HWND> window{nullptr};
   return window;
-}
-
-// The window module sits beside this library and is loaded once, on first
-// use; it stays loaded, as the GUI libraries it pulls in cannot be unloaded.
-ShowEngineWindowProc WindowModule() {
-  static ShowEngineWindowProc show = [] () -> ShowEngineWindowProc {
-    Dl_info self{};
-    if (dladdr(reinterpret_cast<void*>(&StartIgnis), &self) == 0 || self.dli_fname == nullptr) return nullptr;
-    const std::filesystem::path file = std::filesystem::path(self.dli_fname).parent_path() / "liborbcore_wx.so";
-    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-      std::cerr << "orbcore: no window: " << dlerror() << '\n';
-      return nullptr;
-    }
-    return reinterpret_cast<ShowEngineWindowProc>(dlsym(module, kShowEngineWindowExport));
-  }();
-  return show;
 }
 
 // ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the
@@ -182,7 +165,7 @@ class Session {
           view.drives = RecordedDrives(SettingsKey());
           view.autostart = Env("ORBCORE_AUTOSTART") != nullptr && std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
           view.run = [this, &view](const TaskPlaces& places, TaskObserver& observer) {
-            TaskOutcome outcome = RunTask(view, places, observer);
+            TaskOutcome outcome = RunTaskInModule(view, places, observer);
             windowTaskFailed_ = !outcome.Succeeded();
             return outcome;
           };
@@ -227,7 +210,7 @@ class Session {
     TaskOutcome outcome;
     {
       ConsoleObserver observer(std::cerr, isatty(STDERR_FILENO) == 1, texts_);
-      outcome = RunTask(view, places, observer);
+      outcome = RunTaskInModule(view, places, observer);
     }
     if (outcome.Succeeded()) return RunResult::Success;
     std::cerr << "orbcore: " << FailureMessage(outcome, texts_);

@@ -72,4 +72,14 @@ EngineView MakeEngineView(const LaunchRecord& record, TextForm form) {
   return view;
 }
 
+bool IsWritingTask(const EngineView& view) {
+  switch (view.taskCode) {
+    case kTaskDataDisc: return view.startMode == kStartDataDiscList;
+    case kTaskAudioCd: return view.startMode == kStartWithInput;
+    case kTaskCopyDisc:
+    case kTaskRipAudioCd: return true;
+    default: return false;
+  }
+}
+
 }  // namespace orbcore

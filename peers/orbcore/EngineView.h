@@ -70,6 +70,9 @@ struct EngineView {
 
 EngineView MakeEngineView(const LaunchRecord& record, TextForm form);
 
+// Whether the view's task is one the engine writes (it has a list).
+bool IsWritingTask(const EngineView& view);
+
 // The window module's one export: runs the main window until it closes.
 using ShowEngineWindowProc = int (*)(const EngineView* view);
 inline constexpr const char kShowEngineWindowExport[] = "OrbcoreShowEngineWindow";

@@ -48,16 +48,6 @@ TaskOutcome WriteToImage(const std::string& target, Write write) {
 
 }  // namespace
 
-bool IsWritingTask(const EngineView& view) {
-  switch (view.taskCode) {
-    case kTaskDataDisc: return view.startMode == kStartDataDiscList;
-    case kTaskAudioCd: return view.startMode == kStartWithInput;
-    case kTaskCopyDisc:
-    case kTaskRipAudioCd: return true;
-    default: return false;
-  }
-}
-
 TaskOutcome DataSources(const std::vector<InputRow>& rows, std::vector<DataSource>& sources) {
   for (const InputRow& row : rows) {
     const std::string windowsPath = row.kind == "folder" ? WithoutWildcard(row.path) : row.path;

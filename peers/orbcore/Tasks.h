@@ -11,9 +11,6 @@
 
 namespace orbcore {
 
-// Whether the view's task is one the engine writes (it has a list).
-bool IsWritingTask(const EngineView& view);
-
 // The items of a data disc list as files and folders to put on the disc;
 // a path that names nothing on this machine fails with its name.
 TaskOutcome DataSources(const std::vector<InputRow>& rows, std::vector<DataSource>& sources);
