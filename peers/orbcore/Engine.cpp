@@ -1,7 +1,7 @@
 // The engine's exports. StartIgnis runs one session: with ORBCORE_SCRIPT the
 // script's steps, with a display the main window (liborbcore_wx.so), else a
-// console summary or the task (liborbcore_tasks.so). ORBCORE_DUMP names a
-// file that shows what it received.
+// console summary; tasks run in the disc module (liborbcore_disc.so). ORBCORE_DUMP names a file that shows what it received.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,7 +21,6 @@
 #include "peers/orbcore/Drives.h"
 #include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/EngineMenu.h"
-#include "peers/orbcore/EngineModules.h"
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "peers/orbcore/Json.h"
@@ -96,6 +95,40 @@ std::atomic<HWND>& MainWindow() {
   return window;
 }
 
+// An export of a module beside this library, loaded on first use; the
+// module stays loaded, as the libraries it pulls in cannot all be unloaded.
+void* SiblingExport(const char* fileName, const char* exportName) {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&StartIgnis), &self) == 0 || self.dli_fname == nullptr) return nullptr;
+  const std::filesystem::path file = std::filesystem::path(self.dli_fname).parent_path() / fileName;
+  void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::cerr << "orbcore: " << dlerror() << '\n';
+    return nullptr;
+  }
+  return dlsym(module, exportName);
+}
+
+// The window and its GUI libraries are loaded only when there is a display.
+ShowEngineWindowProc WindowModule() {
+  static ShowEngineWindowProc show =
+      reinterpret_cast<ShowEngineWindowProc>(SiblingExport("liborbcore_wx.so", kShowEngineWindowExport));
+  return show;
+}
+
+// The disc libraries are loaded only when a task writes or reads a disc or
+// an image: a run that shows the window or a summary, and the program's
+// start up to this library, never pay for them.
+TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserver& observer) {
+  static constexpr const char kDiscModule[] = "liborbcore_disc.so";
+  static RunDiscTaskProc run = reinterpret_cast<RunDiscTaskProc>(SiblingExport(kDiscModule, kRunDiscTaskExport));
+  // The loader's reason is on standard error already; the user reads which part is missing.
+  if (run == nullptr) return {Failure::DiscModuleMissing, kDiscModule, ""};
+  TaskOutcome outcome;
+  run(&view, &places, &observer, &outcome);
+  return outcome;
+}
+
 // ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the
 // engine is entered, so a benchmark can time the shell's start-up to here.
 void SignalStarted() {
@@ -165,7 +198,7 @@ class Session {
           view.drives = RecordedDrives(SettingsKey());
           view.autostart = Env("ORBCORE_AUTOSTART") != nullptr && std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
           view.run = [this, &view](const TaskPlaces& places, TaskObserver& observer) {
-            TaskOutcome outcome = RunTaskInModule(view, places, observer);
+            TaskOutcome outcome = RunTask(view, places, observer);
             windowTaskFailed_ = !outcome.Succeeded();
             return outcome;
           };
@@ -210,7 +243,7 @@ class Session {
     TaskOutcome outcome;
     {
       ConsoleObserver observer(std::cerr, isatty(STDERR_FILENO) == 1, texts_);
-      outcome = RunTaskInModule(view, places, observer);
+      outcome = RunTask(view, places, observer);
     }
     if (outcome.Succeeded()) return RunResult::Success;
     std::cerr << "orbcore: " << FailureMessage(outcome, texts_);

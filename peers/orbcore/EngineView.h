@@ -76,6 +76,13 @@ bool IsWritingTask(const EngineView& view);
 // The window module's one export: runs the main window until it closes.
 using ShowEngineWindowProc = int (*)(const EngineView* view);
 inline constexpr const char kShowEngineWindowExport[] = "OrbcoreShowEngineWindow";
+// The disc module's one export: runs a task to its end and puts how it
+// ended in `outcome`. The module holds the disc libraries, so a run that
+// writes nothing never loads them.
+using RunDiscTaskProc = void (*)(const EngineView* view, const TaskPlaces* places, TaskObserver* observer,
+                                 TaskOutcome* outcome);
+inline constexpr const char kRunDiscTaskExport[] = "OrbcoreRunDiscTask";
+
 enum : int {
   kWindowClosed = 0,  // the window ran and the user closed it
   kWindowNoGui = 1,   // the process's wx application cannot show windows

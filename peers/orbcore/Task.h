@@ -25,7 +25,7 @@ enum class Failure {
   Cancelled,         // the user cancelled
   AudioUndecodable,  // an audio file that cannot be decoded
   SourceUnreadable,  // the disc or image to copy or rip cannot be read
-  TaskModuleMissing, // the engine's module that runs tasks cannot be loaded
+  DiscModuleMissing, // the disc module (liborbcore_disc.so) cannot be loaded
 };
 
 struct TaskOutcome {

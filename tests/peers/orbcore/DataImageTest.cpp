@@ -294,9 +294,9 @@ TEST_F(DataImageTest, CancelAndFullDiskLeaveNoImage) {
   EXPECT_TRUE(FolderNames(out_).empty());
 }
 
-// An engine whose task module is not beside it fails the task, naming the
+// An engine whose disc module is not beside it fails the task, naming the
 // module, in the user's language.
-TEST_F(DataImageTest, MissingTaskModuleFailsInTheUsersLanguage) {
+TEST_F(DataImageTest, MissingDiscModuleFailsInTheUsersLanguage) {
   const std::string engine = folder() / "engine";
   fs::create_directories(engine);
   fs::copy_file(testing_support::BuildBin() + "/liborbcore.so", engine + "/liborbcore.so");
@@ -313,8 +313,7 @@ TEST_F(DataImageTest, MissingTaskModuleFailsInTheUsersLanguage) {
   list.Add(source_ + "/a.txt");
   const ChildRun run = RunInChild(list);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.err.find("Der Teil der Engine, der Discs schreibt und liest (\xe2\x80\x9e" + engine +
-                         "/liborbcore_tasks.so\xe2\x80\x9c)"),
+  EXPECT_NE(run.err.find("Der Teil der Engine, der Discs schreibt und liest (\xe2\x80\x9eliborbcore_disc.so\xe2\x80\x9c)"),
             std::string::npos)
       << run.err;
   EXPECT_TRUE(FolderNames(out_).empty());
