@@ -120,9 +120,10 @@ ShowEngineWindowProc WindowModule() {
 // an image: a run that shows the window or a summary, and the program's
 // start up to this library, never pay for them.
 TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserver& observer) {
-  static RunDiscTaskProc run =
-      reinterpret_cast<RunDiscTaskProc>(SiblingExport("liborbcore_disc.so", kRunDiscTaskExport));
-  if (run == nullptr) return {Failure::WriteFailed, "", "the disc module liborbcore_disc.so did not load"};
+  static constexpr const char kDiscModule[] = "liborbcore_disc.so";
+  static RunDiscTaskProc run = reinterpret_cast<RunDiscTaskProc>(SiblingExport(kDiscModule, kRunDiscTaskExport));
+  // The loader's reason is on standard error already; the user reads which part is missing.
+  if (run == nullptr) return {Failure::DiscModuleMissing, kDiscModule, ""};
   TaskOutcome outcome;
   run(&view, &places, &observer, &outcome);
   return outcome;

@@ -34,6 +34,8 @@ constexpr FailureText kFailureTexts[] = {
     {Failure::Cancelled, "Orbcore.Error.Cancelled", "Cancelled; the disc or image is not usable."},
     {Failure::AudioUndecodable, "Orbcore.Error.AudioUndecodable", "\"%FILE%\" is not an audio file that can be read."},
     {Failure::SourceUnreadable, "Orbcore.Error.SourceUnreadable", "\"%FILE%\" cannot be read as a disc image."},
+    {Failure::DiscModuleMissing, "Orbcore.Error.DiscModuleMissing",
+     "The part of the engine that writes and reads discs (\"%FILE%\") cannot be loaded; reinstall the program."},
 };
 
 }  // namespace

@@ -25,6 +25,7 @@ enum class Failure {
   Cancelled,         // the user cancelled
   AudioUndecodable,  // an audio file that cannot be decoded
   SourceUnreadable,  // the disc or image to copy or rip cannot be read
+  DiscModuleMissing, // the disc module (liborbcore_disc.so) cannot be loaded
 };
 
 struct TaskOutcome {

@@ -73,6 +73,7 @@ class DataImageTest : public EngineTest {
       prepare();
       ShellRecord shell;
       list.Attach(shell.record);
+      if (!pack_.empty()) shell.record.languagePackPath = pack_.c_str();
       void* results = Start(shell.record);
       _exit(results != nullptr ? static_cast<int>(*static_cast<std::uint32_t*>(results)) : 2);
     }
@@ -113,6 +114,7 @@ class DataImageTest : public EngineTest {
   std::string source_ = folder() / "source";
   std::string out_ = folder() / "out";
   std::string image_ = out_ + "/disc.iso";
+  std::u16string pack_;  // the language pack the shell hands over; none when empty
 };
 
 TEST_F(DataImageTest, ImageReadsBackWithNamesContentsModesAndTimes) {
@@ -289,6 +291,31 @@ TEST_F(DataImageTest, CancelAndFullDiskLeaveNoImage) {
   }, [](pid_t) {});
   EXPECT_EQ(full.status, 0) << full.err;
   EXPECT_NE(full.err.find("is full"), std::string::npos) << full.err;
+  EXPECT_TRUE(FolderNames(out_).empty());
+}
+
+// An engine whose disc module is not beside it fails the task, naming the
+// module, in the user's language.
+TEST_F(DataImageTest, MissingDiscModuleFailsInTheUsersLanguage) {
+  const std::string engine = folder() / "engine";
+  fs::create_directories(engine);
+  fs::copy_file(testing_support::BuildBin() + "/liborbcore.so", engine + "/liborbcore.so");
+  dlclose(module_);
+  module_ = dlopen((engine + "/liborbcore.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module_, nullptr) << dlerror();
+  start_ = reinterpret_cast<StartIgnisProc>(dlsym(module_, "StartIgnis"));
+  ASSERT_NE(start_, nullptr);
+  MakeFile(source_ + "/a.txt", "a", 0644, 1577934245);
+  fs::create_directories(out_);
+  SetEnv("ORBCORE_TARGET", image_);
+  pack_ = compat::win32::WindowsPath(testing_support::BuildBin() + "/lang/Orbweave_de.kvnLang");
+  DataList list;
+  list.Add(source_ + "/a.txt");
+  const ChildRun run = RunInChild(list);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Der Teil der Engine, der Discs schreibt und liest (\xe2\x80\x9eliborbcore_disc.so\xe2\x80\x9c)"),
+            std::string::npos)
+      << run.err;
   EXPECT_TRUE(FolderNames(out_).empty());
 }
 
