@@ -627,8 +627,10 @@ LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
   return session.Finish(at.hive->DeleteValue(at.id, NameOf(valueName)));
 }
 
-LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
-  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+namespace {
+// Deletes the key `subKey` names, refusing a root and, unless `withSubKeys`,
+// a key that still has subkeys.
+LONG DeleteKey(HKEY key, LPCWSTR subKey, bool withSubKeys) {
   std::vector<std::u16string_view> levels;
   LONG status = SplitPath(subKey, &levels);
   if (status != ERROR_SUCCESS) return status;
@@ -638,13 +640,20 @@ LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
   if (status != ERROR_SUCCESS) return status;
   KeyId id;
   status = Walk(at, levels, &id);
-  // A root cannot go, nor (on this call) a key that still has subkeys.
   if (status == ERROR_SUCCESS && ((at.predefined && levels.size() == at.consumed) ||
-                                  at.hive->IsRoot(id) || at.hive->HasSubKeys(id)))
+                                  at.hive->IsRoot(id) || (!withSubKeys && at.hive->HasSubKeys(id))))
     status = ERROR_ACCESS_DENIED;
   if (status == ERROR_SUCCESS) status = at.hive->DeleteTree(id);
   return session.Finish(status);
 }
+}  // namespace
+
+LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+  return DeleteKey(key, subKey, false);
+}
+
+LONG WINAPI SHDeleteKeyW(HKEY key, LPCWSTR subKey) { return DeleteKey(key, subKey, true); }
 
 LONG WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
   std::vector<std::u16string_view> levels;

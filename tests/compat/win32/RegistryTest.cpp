@@ -454,6 +454,31 @@ TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   RegCloseKey(top);
 }
 
+TEST_F(RegistryTest, ShellKeyDeletionTakesWholeSubtreesButNoRoot) {
+  HKEY top = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  RegCloseKey(Create(top, u"a\\b\\c"));
+  HKEY doomed = Create(top, u"doomed\\inner");
+  ASSERT_EQ(SetDword(doomed, u"v"), ERROR_SUCCESS);
+
+  EXPECT_EQ(SHDeleteKeyW(top, u"A"), ERROR_SUCCESS);  // subkeys and all, without case
+  EXPECT_EQ(SHDeleteKeyW(top, u"a"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(SHDeleteKeyW(top, u"\\doomed"), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, nullptr), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SubKeys(top), Names{u"doomed"});
+
+  // With no subkey the handle's own key goes, and the handle is dead afterwards.
+  EXPECT_EQ(SHDeleteKeyW(doomed, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(Get(doomed, u"v").status, ERROR_KEY_DELETED);
+  EXPECT_EQ(SHDeleteKeyW(doomed, nullptr), ERROR_KEY_DELETED);
+  EXPECT_EQ(Open(top, u"doomed\\inner").status, ERROR_FILE_NOT_FOUND);
+  const Opened parent = Open(top, u"doomed");
+  EXPECT_EQ(parent.status, ERROR_SUCCESS);
+  RegCloseKey(parent.key);
+  RegCloseKey(doomed);
+  RegCloseKey(top);
+}
+
 TEST_F(RegistryTest, HandlesAndAccessRights) {
   const HKEY bogus = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234));
   EXPECT_EQ(RegCloseKey(bogus), ERROR_INVALID_HANDLE);
