@@ -104,18 +104,8 @@ int WriteNumbered(HKEY key, char16_t prefix, int count) {
   return failures;
 }
 
-// Runs `body` in a child process, which ends with the code `body` answers.
-pid_t Spawn(auto body) {
-  const pid_t child = fork();
-  if (child == 0) _exit(body());
-  return child;
-}
-// How a child ended: its exit code, or 128 plus the signal that ended it.
-int Reap(pid_t child) {
-  int status = 0;
-  if (child <= 0 || waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using testing_support::ForkChild;
+using testing_support::Reap;
 constexpr int kKilled = 128 + SIGKILL;
 
 class RegistryTest : public testing_support::IsolatedTest {
@@ -587,7 +577,7 @@ TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   testing_support::SetRegDword(HKEY_LOCAL_MACHINE, u"Software\\orbtest", u"v", 1);
   compat::win32::ResetRegistryForTests();  // folds the log in and removes it
   const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
-  const int failed = Reap(Spawn([] {
+  const int failed = Reap(ForkChild([] {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit none{0, 0};
     setrlimit(RLIMIT_FSIZE, &none);
@@ -633,7 +623,7 @@ TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
   ASSERT_EQ(chmod(folder().path().c_str(), 0755), 0);
   ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
   constexpr int kValues = 50;
-  const int writer = Reap(Spawn([] {
+  const int writer = Reap(ForkChild([] {
     if (WriteNumbered(Create(HKEY_CURRENT_USER, u"Software\\orbtest"), u'v', kValues) == 0) raise(SIGKILL);
     return 1;
   }));
@@ -642,7 +632,7 @@ TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
 
   // Exit code 0: every value seen; 1: refused with ERROR_CANTREAD; 2: anything else.
   const auto readAsNobody = [&] {
-    return Reap(Spawn([&] {
+    return Reap(ForkChild([&] {
       if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) return 3;
       DWORD values = 0;
       HKEY key = nullptr;
@@ -668,7 +658,7 @@ TEST_F(RegistryTest, ProcessesSharingANewHiveKeepEveryCommit) {
   ASSERT_EQ(pipe(gate), 0);
   std::vector<pid_t> children;
   for (int i = 0; i < kProcesses; ++i) {
-    children.push_back(Spawn([&] {
+    children.push_back(ForkChild([&] {
       close(gate[1]);
       char byte;
       (void)read(gate[0], &byte, 1);  // returns once the parent closes its end
