@@ -406,6 +406,50 @@ TEST_F(RegistryTest, EnumerationIsSortedWithoutCaseAndReportsShortBuffers) {
   RegCloseKey(key);
 }
 
+// Each handle walks on from the name it answered last: a change to the key between calls neither repeats nor
+// skips a name, and a short buffer or another index starts over from the position asked for.
+TEST_F(RegistryTest, EnumerationWalksOnFromTheLastNameOfItsHandle) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  HKEY other = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  for (const char16_t* name : {u"b", u"d", u"f", u"h"}) {
+    ASSERT_EQ(SetDword(key, name), ERROR_SUCCESS);
+    RegCloseKey(Create(key, name));
+  }
+  const auto value = [](HKEY at, DWORD index, DWORD capacity = 8) {
+    char16_t name[8] = {u'\xcccc'};
+    DWORD size = capacity;
+    const LONG status = RegEnumValueW(at, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? std::u16string(name) : u"error " + std::u16string(1, char16_t(u'0' + status % 10));
+  };
+  const auto subKey = [](HKEY at, DWORD index) {
+    char16_t name[8] = {u'\xcccc'};
+    DWORD size = 8;
+    const LONG status = RegEnumKeyExW(at, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? std::u16string(name) : u"error";
+  };
+  EXPECT_EQ(value(key, 0), u"b");
+  EXPECT_EQ(value(key, 1), u"d");
+  EXPECT_EQ(value(other, 2), u"f");  // another handle counts from the start
+  ASSERT_EQ(RegDeleteValueW(key, u"b"), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, u"a"), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, u"E"), ERROR_SUCCESS);
+  EXPECT_EQ(value(key, 2), u"E");
+  EXPECT_EQ(value(key, 3, 1), u"error 4");  // ERROR_MORE_DATA (234)
+  EXPECT_EQ(value(key, 3), u"f");           // counted: a, d, E, f
+  EXPECT_EQ(value(key, 4), u"h");
+  EXPECT_EQ(value(key, 5), u"error 9");  // ERROR_NO_MORE_ITEMS (259)
+  EXPECT_EQ(value(key, 0), u"a");
+
+  EXPECT_EQ(subKey(key, 0), u"b");
+  EXPECT_EQ(subKey(key, 1), u"d");
+  ASSERT_EQ(RegDeleteKeyW(key, u"d"), ERROR_SUCCESS);
+  EXPECT_EQ(subKey(key, 2), u"f");
+  EXPECT_EQ(subKey(key, 3), u"h");
+  EXPECT_EQ(subKey(key, 4), u"error");
+  RegCloseKey(other);
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   HKEY top = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   HKEY child = Create(top, u"child\\grandchild");
