@@ -93,6 +93,46 @@ TEST_F(RegistryValueStoreReliabilityTest, KilledWriterKeepsEveryFinishedWrite) {
   }
 }
 
+// Deleting a large key is one transaction: a deleting process killed at any moment leaves the whole key or
+// nothing of it.
+TEST_F(RegistryValueStoreReliabilityTest, DeletingALargeKeyIsAllOrNothing) {
+  constexpr int kSubKeys = 10000;
+  {
+    P<CRegistryValueStore> big = Store(u"Software\\orbtest\\big");
+    for (int i = 0; i < kSubKeys; ++i) {
+      big->SetInt(Numbered("v", i), i);
+      big->OpenSubStore(Numbered("k", i), kValueStoreWrite);
+    }
+  }
+  bool gone = false;
+  // The kill points come closer together where the deletion itself usually runs.
+  for (int delayUs : {0, 1000, 10000, 50000, 100000, 130000, 160000, 200000, 250000, 300000, 400000, 600000,
+                      1000000, 3000000}) {
+    const pid_t deleter = ForkChild([] {
+      Store(u"Software\\orbtest")->DeleteKey("big");
+      return 0;
+    });
+    usleep(static_cast<useconds_t>(delayUs));
+    kill(deleter, SIGKILL);
+    const int ended = Reap(deleter);
+    compat::win32::ResetRegistryForTests();
+    compat::win32::ScopedKey big;
+    const LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\orbtest\\big", 0, KEY_READ, big.Receive());
+    gone = status == ERROR_FILE_NOT_FOUND;
+    if (!gone) {
+      DWORD subKeys = 0, values = 0;
+      ASSERT_EQ(RegQueryInfoKeyW(big.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                 nullptr, nullptr, nullptr),
+                ERROR_SUCCESS);
+      EXPECT_EQ(subKeys, DWORD{kSubKeys}) << "after " << delayUs << " us";
+      EXPECT_EQ(values, DWORD{kSubKeys}) << "after " << delayUs << " us";
+    }
+    EXPECT_TRUE(ended == 0 || ended == 128 + SIGKILL) << ended;
+    if (gone) break;
+  }
+  EXPECT_TRUE(gone) << "the key was never deleted";
+}
+
 TEST_F(RegistryValueStoreReliabilityTest, DamagedHiveRaisesInsteadOfReadingEmpty) {
   {
     P<CRegistryValueStore> store = Store(u"Software\\orbtest");
