@@ -229,6 +229,9 @@ TEST_F(RegistryValueStoreTest, NamesComeInOrderAndDeletionTakesSubtrees) {
   EXPECT_EQ(All(store->GetValueNames()), (std::vector<std::string>{"A", "b", longName}));
   EXPECT_EQ(All(store->GetKeyNames()), (std::vector<std::string>{"K1", "k2"}));
   EXPECT_TRUE(store->HasValue("B"));
+  store->SetInt("\xe9t\xe9", 2);  // Latin-1 text names the same value as its UTF-16 form
+  EXPECT_EQ(store->GetInt(u"\u00c9T\u00c9", 0), 2);
+  store->DeleteValue(u"\u00e9t\u00e9");
 
   store->DeleteValue("b");
   EXPECT_FALSE(store->HasValue("b"));
