@@ -457,9 +457,10 @@ std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::
 #if defined(__SSE2__)
 // How far the UTF-8 window at `in` and the 16 UTF-16 units at `units`
 // (little-endian, as bytes) agree from their start: characters, and the
-// bytes and units they take. False when the window cannot tell: broken
-// bytes, or characters whose UTF-16 form is no single unit equal to their
-// value (four-byte ones, encoded surrogates); single steps decide there.
+// bytes and units they take. Characters whose UTF-16 form is no single unit
+// equal to their value (four-byte ones, and those led by ED, which may be
+// encoded surrogates) end the agreement before them: single steps decide
+// there. False when the window cannot tell at all: broken bytes.
 struct Utf8Agreement {
 std::int32_t chars, bytes, units;
 };
@@ -468,12 +469,16 @@ std::int32_t chars, bytes, units;
   using P = Utf8Ssse3Path;
   const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in, 0);
   const __m128i b0 = P::load(in);
-  if (!window.valid || P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) != 0) return false;
+  if (!window.valid) return false;
+  // Only the characters before the first such lead take part.
+  const std::uint32_t stops =
+      P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) & window.starts;
+  const std::uint32_t starts = window.starts & ((stops & -stops) - 1);
   __m128i low[2], above[2];
   P::decodeLanes(in, low, above);
   std::int32_t chars = 0;
   for (int half = 0; half < 2; ++half) {
-    const std::uint32_t mask = window.starts >> (8 * half) & 0xFF;
+    const std::uint32_t mask = starts >> (8 * half) & 0xFF;
     const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P::kGather.bytes[mask]));
     const __m128i values = _mm_shuffle_epi8(low[half], gather);
     const __m128i theirs = P::load(units + 2 * chars);
@@ -487,7 +492,7 @@ std::int32_t chars, bytes, units;
     }
     chars += kNthBits.count[mask];
   }
-  agreed = Utf8Agreement{chars, 16 + std::countr_one(window.spill), chars};
+  agreed = Utf8Agreement{chars, stops != 0 ? std::countr_zero(stops) : 16 + std::countr_one(window.spill), chars};
   return true;
 }
 #endif
