@@ -474,8 +474,9 @@ std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::
 struct Utf8Agreement {
 std::int32_t chars, bytes, units;
 };
-[[gnu::target("ssse3")]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in, const std::uint8_t* units,
-                                                       Utf8Agreement& agreed) {
+[[gnu::target("ssse3"), gnu::always_inline]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in,
+                                                                          const std::uint8_t* units,
+                                                                          Utf8Agreement& agreed) {
   using P = Utf8Ssse3Path;
   const __m128i b0 = P::load(in);
   if (P::byteMask(b0) == 0) {
