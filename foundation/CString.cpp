@@ -248,8 +248,23 @@ template <bool NoCase>
 std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, const TextView& wide,
                        std::int32_t& atWide, std::int32_t limit) {
   std::int32_t passed = 0;
+  // UTF-8 with the byte shuffle: well-formed characters of up to three bytes
+  // a window at a time.
+  bool windows = false;
+#if defined(__SSE2__)
+  windows = !NoCase && !latin1 && compat::win32::kUtf8HasSsse3;
+#endif
   while (passed < limit) {
-    if (limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
+#if defined(__SSE2__)
+    if (windows) {
+      const compat::win32::Utf8Agreement agreed = compat::win32::PassAgreeingUtf8(
+          bytes.bytes + at, bytes.size - at, wide.bytes + atWide, wide.size - atWide, limit - passed);
+      at += agreed.bytes;
+      atWide += 2 * agreed.units;
+      passed += agreed.chars;
+    }
+#endif
+    if (!windows && limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
       const std::uint32_t equal = EqualAscii16(bytes.bytes + at, wide.bytes + atWide);
       const std::int32_t run = std::countr_one(equal);
       at += run;
@@ -257,20 +272,7 @@ std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, con
       passed += run;
       if (run == 16) continue;
     }
-#if defined(__SSE2__)
-    // Other well-formed characters of up to three bytes a window at a time.
-    if constexpr (!NoCase) {
-      compat::win32::Utf8Agreement agreed;
-      if (!latin1 && compat::win32::kUtf8HasSsse3 && limit - passed >= 16 &&
-          bytes.size - at >= compat::win32::kUtf8WindowBytes && wide.size - atWide >= 32 &&
-          compat::win32::Utf8AgreesWithUtf16(bytes.bytes + at, wide.bytes + atWide, agreed)) {
-        at += agreed.bytes;
-        atWide += 2 * agreed.units;
-        passed += agreed.chars;
-        if (agreed.bytes >= 16) continue;
-      }
-    }
-#endif
+    if (passed >= limit) break;
     CodePoint x = 0, y = 0;
     std::int32_t behind = -1;
     if (at < bytes.size && (latin1 || bytes.bytes[at] < 0x80)) {

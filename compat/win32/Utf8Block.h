@@ -374,6 +374,11 @@ inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, s
 // when none). Whole windows where they are valid, single steps elsewhere: a
 // window found invalid is stepped through before the next window is tried,
 // so that broken text is not scanned again at every byte.
+// The few characters left to a block when a window would give more than that
+// (a window of mixed text holds about 13): single steps take them, where
+// scanning and decoding a whole window for them costs more.
+inline constexpr std::int32_t kUtf8StepRoom = 4;
+
 template <class Path, bool kWithStarts>
 [[gnu::always_inline]] inline std::int32_t DecodeUtf8Block(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
                              const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
@@ -381,7 +386,7 @@ template <class Path, bool kWithStarts>
   std::int32_t stepUntil = offset;
   end = offset;
   while (decoded < maxCount && offset < size) {
-    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes && maxCount - decoded > kUtf8StepRoom) {
       const std::uint8_t* in = buffer + offset;
       const Utf8Window window = ScanUtf8Window<Path>(in, 0);
       if (window.valid) {
@@ -408,13 +413,18 @@ template <class Path, bool kWithStarts>
       }
       stepUntil = offset + 16;
     }
+    if constexpr (kWithStarts) starts[decoded] = offset;
+    if (buffer[offset] < 0x80) {
+      chars[decoded++] = buffer[offset];
+      end = ++offset;
+      continue;
+    }
     std::uint32_t c;
     const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
     if (behind < 0) {
       ++offset;
       continue;
     }
-    if constexpr (kWithStarts) starts[decoded] = offset;
     chars[decoded++] = c;
     offset = end = behind;
   }
@@ -457,23 +467,38 @@ std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::
 #if defined(__SSE2__)
 // How far the UTF-8 window at `in` and the 16 UTF-16 units at `units`
 // (little-endian, as bytes) agree from their start: characters, and the
-// bytes and units they take. False when the window cannot tell: broken
-// bytes, or characters whose UTF-16 form is no single unit equal to their
-// value (four-byte ones, encoded surrogates); single steps decide there.
+// bytes and units they take. Characters whose UTF-16 form is no single unit
+// equal to their value (four-byte ones, and those led by ED, which may be
+// encoded surrogates) end the agreement before them: single steps decide
+// there. False when the window cannot tell at all: broken bytes.
 struct Utf8Agreement {
 std::int32_t chars, bytes, units;
 };
-[[gnu::target("ssse3")]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in, const std::uint8_t* units,
-                                                       Utf8Agreement& agreed) {
+[[gnu::target("ssse3"), gnu::always_inline]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in,
+                                                                          const std::uint8_t* units,
+                                                                          Utf8Agreement& agreed) {
   using P = Utf8Ssse3Path;
-  const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in, 0);
   const __m128i b0 = P::load(in);
-  if (!window.valid || P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) != 0) return false;
+  if (P::byteMask(b0) == 0) {
+    // ASCII: each byte widened against its unit.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_cmpeq_epi16(_mm_unpacklo_epi8(b0, zero), P::load(units));
+    const __m128i high = _mm_cmpeq_epi16(_mm_unpackhi_epi8(b0, zero), P::load(units + 16));
+    const std::int32_t run = std::countr_one(P::byteMask(_mm_packs_epi16(low, high)));
+    agreed = Utf8Agreement{run, run, run};
+    return true;
+  }
+  const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in, 0);
+  if (!window.valid) return false;
+  // Only the characters before the first such lead take part.
+  const std::uint32_t stops =
+      P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) & window.starts;
+  const std::uint32_t starts = window.starts & ((stops & -stops) - 1);
   __m128i low[2], above[2];
   P::decodeLanes(in, low, above);
   std::int32_t chars = 0;
   for (int half = 0; half < 2; ++half) {
-    const std::uint32_t mask = window.starts >> (8 * half) & 0xFF;
+    const std::uint32_t mask = starts >> (8 * half) & 0xFF;
     const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P::kGather.bytes[mask]));
     const __m128i values = _mm_shuffle_epi8(low[half], gather);
     const __m128i theirs = P::load(units + 2 * chars);
@@ -487,8 +512,25 @@ std::int32_t chars, bytes, units;
     }
     chars += kNthBits.count[mask];
   }
-  agreed = Utf8Agreement{chars, 16 + std::countr_one(window.spill), chars};
+  agreed = Utf8Agreement{chars, stops != 0 ? std::countr_zero(stops) : 16 + std::countr_one(window.spill), chars};
   return true;
+}
+
+// Utf8AgreesWithUtf16 window after window over `size` bytes and `unitBytes`
+// bytes of units while whole windows agree, at most about `limit`
+// characters: how far the two agree, as far as windows can tell.
+[[gnu::target("ssse3")]] inline Utf8Agreement PassAgreeingUtf8(const std::uint8_t* in, std::int32_t size,
+                                                             const std::uint8_t* units, std::int32_t unitBytes,
+                                                             std::int32_t limit) {
+  Utf8Agreement total{0, 0, 0}, step;
+  while (limit - total.chars >= 16 && size - total.bytes >= kUtf8WindowBytes && unitBytes - 2 * total.units >= 32 &&
+         Utf8AgreesWithUtf16(in + total.bytes, units + 2 * total.units, step)) {
+    total.chars += step.chars;
+    total.bytes += step.bytes;
+    total.units += step.units;
+    if (step.bytes < 16) break;
+  }
+  return total;
 }
 #endif
 

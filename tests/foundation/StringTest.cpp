@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -656,6 +657,48 @@ TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   const std::uint8_t cut[] = {0x41, 0x80};
   EXPECT_EQ(ReadAll(detail::TextReader(cut, 2, *GetUTF8CharEncoding(), 0, 2)), decltype(single)({{0x41, 0}}));
   EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
+}
+
+// UTF-8 against UTF-16 over texts long enough for whole windows, with characters of every length, the C1
+// forms the reader takes, an encoded surrogate and broken bytes, one character changed at each place: the same
+// order as the same code points held as UTF-32.
+TEST(Strings, CompareUTF8AgainstUTF16AcrossWindows) {
+  const std::vector<std::string> forms = {"ab",         "\xc3\xb6",     "\xe6\x97\xa5", "\xf0\x9f\x98\x80",
+                                          "\xc1\x81", "\xed\x9f\xbf", "\xed\xa0\x80", "\x80",
+                                          "\xe2\x82"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    std::string text;
+    while (text.size() < 120) text += forms[random() % (round % 2 ? forms.size() : 6)];
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const String utf8 = make<CUTF8String>(bytes, static_cast<std::int32_t>(text.size()));
+    std::vector<std::uint32_t> chars;
+    CodePoint c;
+    for (std::int32_t at = 0; (at = GetUTF8CharEncoding()->decodeNextChar(c, bytes, utf8->byteLength(), at)) >= 0;) {
+      chars.push_back(c);
+    }
+    const String utf32 = make<CUTF32String>(chars.data(), static_cast<std::int32_t>(4 * chars.size()));
+    for (std::size_t changed = 0; changed <= chars.size() + 1; ++changed) {
+      std::vector<std::uint32_t> others = chars;
+      if (changed < others.size() && (others[changed] < 0xD800 || others[changed] > 0xDFFF)) others[changed] ^= 1;
+      if (changed == others.size() + 1) others.pop_back();
+      std::u16string units;
+      for (const std::uint32_t o : others) {
+        if (o < 0x10000) {
+          units.push_back(static_cast<char16_t>(o));
+        } else {
+          units.push_back(static_cast<char16_t>(0xD7C0 + (o >> 10)));
+          units.push_back(static_cast<char16_t>(0xDC00 | (o & 0x3FF)));
+        }
+      }
+      if (changed == others.size()) units += u"z";
+      const String utf16(units.c_str());
+      SCOPED_TRACE(testing::Message() << text.size() << " bytes, changed " << changed);
+      const std::int32_t order = utf32->compare(*utf16);
+      EXPECT_EQ(utf8->compare(*utf16), order);
+      EXPECT_EQ(utf16->compare(*utf8), -order);
+    }
+  }
 }
 
 // Calls through the concrete class take its own default arguments: they must be the interface's.
