@@ -6,6 +6,7 @@
 #include "compat/win32/Locale.h"
 #include "compat/win32/Gdi.h"
 #include "compat/win32/Menu.h"
+#include "compat/win32/Message.h"
 #include "compat/win32/Module.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Registry.h"
