@@ -13,6 +13,7 @@
 #include "compat/win32/Resource.h"
 #include "compat/win32/StringConv.h"
 #include "compat/win32/Sync.h"
+#include "compat/win32/SystemTime.h"
 #include "compat/win32/Thread.h"
 #include "compat/win32/Time.h"
 #include "compat/win32/Version.h"

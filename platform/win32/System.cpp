@@ -28,6 +28,7 @@
 #include "foundation/ICharEncoding.h"
 #include "foundation/IStringLocalizer.h"
 #include "foundation/Singleton.h"
+#include "platform/ITimeManager.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/SystemServices.h"
 
@@ -97,7 +98,7 @@ P<IURI> CSystem::shellFolder(const char16_t* name, std::int32_t folderId) {
 CSystem::CSystem(P<CMersenneTwisterRandomNumberGenerator> random)
     : mutex(GetMutexFactory()->CreateMutex()), random(random ? std::move(random) : ProcessRandom()) {
   // The runtime's own generator, for whatever part of the program uses it.
-  std::srand(GetTickCount());
+  std::srand(static_cast<unsigned>(GetTimeManager()->GetTickCount()));
 }
 
 CSystem::~CSystem() = default;
