@@ -199,6 +199,10 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
       SetLastError(kCannotFindWindowClass);
       return nullptr;
     }
+    if (parent && parent != HWND_MESSAGE && !FindLocked(parent)) {
+      SetLastError(kInvalidWindowHandle);
+      return nullptr;
+    }
     gLastWindow += 4;
     hwnd = reinterpret_cast<HWND>(gLastWindow);
     gWindows.emplace(hwnd, Window{OwnQueueLocked(), found->second.lpfnWndProc});

@@ -94,7 +94,8 @@ struct CREATESTRUCTW {
 ATOM WINAPI RegisterClassW(const WNDCLASSW* windowClass);
 BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 // Sends WM_NCCREATE and WM_CREATE (lParam the CREATESTRUCTW) before it
-// returns; 0 with ERROR_CANNOT_FIND_WND_CLASS for an unknown class.
+// returns; 0 with ERROR_CANNOT_FIND_WND_CLASS for an unknown class and
+// ERROR_INVALID_WINDOW_HANDLE for a parent that is no window.
 HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                             int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 // Sends WM_DESTROY and WM_NCDESTROY, kills the window's timers and drops the
