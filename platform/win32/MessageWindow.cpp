@@ -40,7 +40,7 @@ LRESULT CALLBACK CMessageWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPar
 }
 
 std::intptr_t CMessageWindow::HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-  CallBackwards(listeners, [&](IMessageListener& listener) { listener.OnMessage(message, wParam, lParam); });
+  CallEachBackwards(listeners, [&](IMessageListener& listener) { listener.OnMessage(message, wParam, lParam); });
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -76,7 +76,7 @@ void CWindowTimer::Start() {
 std::intptr_t CWindowTimer::HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
   if (message == WM_TIMER && timerId != 0 && wParam == timerId) {
     dropWaitingTicks();
-    CallBackwards(timerListeners, [this](ITimerListener& listener) { listener.OnTimer(this); });
+    CallEachBackwards(timerListeners, [this](ITimerListener& listener) { listener.OnTimer(this); });
   }
   return CMessageWindow::HandleMessage(message, wParam, lParam);
 }

@@ -14,6 +14,7 @@
 #include "foundation/IBase.h"
 #include "foundation/Object.h"
 #include "foundation/SimpleArray.h"
+#include "platform/FrailList.h"
 
 namespace lumo::win32 {
 
@@ -41,19 +42,6 @@ class CMessageWindow : public CObject {
 
  protected:
   ~CMessageWindow() override;
-
-  // Calls `call` on each listener from the last to the first, each held by a
-  // reference of its own for the call.
-  template <class I, class Call>
-  static void CallBackwards(const TFrailArray<I>& list, const Call& call) {
-    for (std::int32_t i = list.getCount() - 1; i >= 0; --i) {
-      if (i >= list.getCount()) continue;  // an earlier call removed several
-      I* object = list.getObject(i);
-      if (!object) continue;
-      const P<I> held = P<I>::share(object);
-      call(*held);
-    }
-  }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
