@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "compat/win32/NoDestructor.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Time.h"
 
@@ -59,20 +60,28 @@ struct Window {
   LONG_PTR userData = 0;
 };
 
-std::mutex gLock;
-std::map<std::u16string, WNDCLASSW> gClasses;
-std::map<HWND, Window> gWindows;
-std::map<DWORD, std::weak_ptr<Queue>> gQueues;
-std::uintptr_t gLastWindow = 0x10000;
-UINT_PTR gLastThreadTimer = 0x7000;
+// The tables outlive every static destructor: a window may be destroyed by
+// an object released while the process exits.
+struct Tables {
+  std::mutex lock;
+  std::map<std::u16string, WNDCLASSW> classes;
+  std::map<HWND, Window> windows;
+  std::map<DWORD, std::weak_ptr<Queue>> queues;
+  std::uintptr_t lastWindow = 0x10000;
+  UINT_PTR lastThreadTimer = 0x7000;
+};
+Tables& Shared() {
+  static compat::win32::NoDestructor<Tables> tables;
+  return *tables;
+}
 
-// The calling thread's queue, made on first use; callers hold gLock.
+// The calling thread's queue, made on first use; callers hold the lock.
 std::shared_ptr<Queue> OwnQueueLocked() {
   thread_local std::shared_ptr<Queue> queue;
   if (!queue) {
     queue = std::make_shared<Queue>();
     queue->threadId = GetCurrentThreadId();
-    gQueues[queue->threadId] = queue;
+    Shared().queues[queue->threadId] = queue;
   }
   return queue;
 }
@@ -127,19 +136,22 @@ std::optional<MSG> TakeLocked(Queue& queue, HWND hwnd, UINT filterMin, UINT filt
   return msg;
 }
 
-std::optional<Clock::time_point> NextDueLocked(const Queue& queue) {
+// The earliest deadline among the timers a read with this filter can take.
+std::optional<Clock::time_point> NextDueLocked(const Queue& queue, HWND hwnd, UINT filterMin, UINT filterMax) {
   std::optional<Clock::time_point> next;
+  if (!InRange(WM_TIMER, filterMin, filterMax)) return next;
   for (const Timer& timer : queue.timers) {
-    if (!next || timer.due < *next) next = timer.due;
+    if (WindowMatches(timer.hwnd, hwnd) && (!next || timer.due < *next)) next = timer.due;
   }
   return next;
 }
 
-// Sleeps until something is posted or the next timer is due.
-void WaitLocked(std::unique_lock<std::mutex>& lock, Queue& queue) {
+// Sleeps until something is posted or the next timer the filter takes is due.
+void WaitLocked(std::unique_lock<std::mutex>& lock, Queue& queue, HWND hwnd, UINT filterMin, UINT filterMax) {
   const std::uint64_t seen = queue.generationSeen;
-  const std::optional<Clock::time_point> due = NextDueLocked(queue);
-  auto news = [&] { return queue.generation != seen || queue.quit; };
+  const std::optional<Clock::time_point> due = NextDueLocked(queue, hwnd, filterMin, filterMax);
+  const bool quitCounts = InRange(WM_QUIT, filterMin, filterMax);
+  auto news = [&] { return queue.generation != seen || (quitCounts && queue.quit); };
   if (due) {
     queue.wake.wait_until(lock, *due, news);
   } else {
@@ -148,8 +160,8 @@ void WaitLocked(std::unique_lock<std::mutex>& lock, Queue& queue) {
 }
 
 Window* FindLocked(HWND hwnd) {
-  auto it = gWindows.find(hwnd);
-  return it == gWindows.end() ? nullptr : &it->second;
+  auto it = Shared().windows.find(hwnd);
+  return it == Shared().windows.end() ? nullptr : &it->second;
 }
 
 // The queue that holds a window's timers (the calling thread's for thread
@@ -171,18 +183,18 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* windowClass) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::lock_guard<std::mutex> guard(gLock);
-  if (!gClasses.emplace(windowClass->lpszClassName, *windowClass).second) {
+  std::lock_guard<std::mutex> guard(Shared().lock);
+  if (!Shared().classes.emplace(windowClass->lpszClassName, *windowClass).second) {
     SetLastError(kClassAlreadyExists);
     return 0;
   }
   // The atom's value means nothing here beyond "registered".
-  return static_cast<ATOM>(0xC000 + gClasses.size() % 0x3FFF);
+  return static_cast<ATOM>(0xC000 + Shared().classes.size() % 0x3FFF);
 }
 
 BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE) {
-  std::lock_guard<std::mutex> guard(gLock);
-  if (!className || gClasses.erase(className) == 0) {
+  std::lock_guard<std::mutex> guard(Shared().lock);
+  if (!className || Shared().classes.erase(className) == 0) {
     SetLastError(kCannotFindWindowClass);
     return FALSE;
   }
@@ -193,9 +205,9 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
                             int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   HWND hwnd;
   {
-    std::lock_guard<std::mutex> guard(gLock);
-    auto found = className ? gClasses.find(className) : gClasses.end();
-    if (found == gClasses.end()) {
+    std::lock_guard<std::mutex> guard(Shared().lock);
+    auto found = className ? Shared().classes.find(className) : Shared().classes.end();
+    if (found == Shared().classes.end()) {
       SetLastError(kCannotFindWindowClass);
       return nullptr;
     }
@@ -203,9 +215,9 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
       SetLastError(kInvalidWindowHandle);
       return nullptr;
     }
-    gLastWindow += 4;
-    hwnd = reinterpret_cast<HWND>(gLastWindow);
-    gWindows.emplace(hwnd, Window{OwnQueueLocked(), found->second.lpfnWndProc});
+    Shared().lastWindow += 4;
+    hwnd = reinterpret_cast<HWND>(Shared().lastWindow);
+    Shared().windows.emplace(hwnd, Window{OwnQueueLocked(), found->second.lpfnWndProc});
   }
   CREATESTRUCTW create{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
                        windowName, className, exStyle};
@@ -225,23 +237,23 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
   }
   SendMessageW(hwnd, WM_DESTROY, 0, 0);
   SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   Window* window = FindLocked(hwnd);
   if (!window) return TRUE;  // destroyed by its own WM_DESTROY
   Queue& queue = *window->queue;
   std::erase_if(queue.posted, [hwnd](const MSG& msg) { return msg.hwnd == hwnd; });
   std::erase_if(queue.timers, [hwnd](const Timer& timer) { return timer.hwnd == hwnd; });
-  gWindows.erase(hwnd);
+  Shared().windows.erase(hwnd);
   return TRUE;
 }
 
 BOOL WINAPI IsWindow(HWND hwnd) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   return FindLocked(hwnd) != nullptr;
 }
 
 LONG_PTR WINAPI SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   Window* window = FindLocked(hwnd);
   if (!window) {
     SetLastError(kInvalidWindowHandle);
@@ -263,7 +275,7 @@ LONG_PTR WINAPI SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
 }
 
 LONG_PTR WINAPI GetWindowLongPtrW(HWND hwnd, int index) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   Window* window = FindLocked(hwnd);
   if (!window) {
     SetLastError(kInvalidWindowHandle);
@@ -280,7 +292,7 @@ LRESULT WINAPI DefWindowProcW(HWND, UINT message, WPARAM, LPARAM) { return messa
 LRESULT WINAPI SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC proc;
   {
-    std::lock_guard<std::mutex> guard(gLock);
+    std::lock_guard<std::mutex> guard(Shared().lock);
     Window* window = FindLocked(hwnd);
     if (!window) {
       SetLastError(kInvalidWindowHandle);
@@ -292,7 +304,7 @@ LRESULT WINAPI SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 BOOL WINAPI PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   if (!hwnd) {
     PostLocked(*OwnQueueLocked(), nullptr, message, wParam, lParam);
     return TRUE;
@@ -307,9 +319,9 @@ BOOL WINAPI PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 BOOL WINAPI PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-  std::lock_guard<std::mutex> guard(gLock);
-  auto found = gQueues.find(threadId);
-  std::shared_ptr<Queue> queue = found == gQueues.end() ? nullptr : found->second.lock();
+  std::lock_guard<std::mutex> guard(Shared().lock);
+  auto found = Shared().queues.find(threadId);
+  std::shared_ptr<Queue> queue = found == Shared().queues.end() ? nullptr : found->second.lock();
   if (!queue) {
     SetLastError(kInvalidThreadId);
     return FALSE;
@@ -319,14 +331,14 @@ BOOL WINAPI PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPAR
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   std::shared_ptr<Queue> queue = OwnQueueLocked();
   queue->quit = true;
   queue->quitCode = exitCode;
 }
 
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   std::optional<MSG> taken = TakeLocked(*OwnQueueLocked(), hwnd, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0);
   if (!taken) return FALSE;
   *msg = *taken;
@@ -334,23 +346,23 @@ BOOL WINAPI PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, U
 }
 
 BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
-  std::unique_lock<std::mutex> lock(gLock);
+  std::unique_lock<std::mutex> lock(Shared().lock);
   std::shared_ptr<Queue> queue = OwnQueueLocked();
   for (;;) {
     if (std::optional<MSG> taken = TakeLocked(*queue, hwnd, filterMin, filterMax, true)) {
       *msg = *taken;
       return msg->message == WM_QUIT ? FALSE : TRUE;
     }
-    WaitLocked(lock, *queue);
+    WaitLocked(lock, *queue, hwnd, filterMin, filterMax);
   }
 }
 
 BOOL WINAPI WaitMessage() {
-  std::unique_lock<std::mutex> lock(gLock);
+  std::unique_lock<std::mutex> lock(Shared().lock);
   std::shared_ptr<Queue> queue = OwnQueueLocked();
-  const std::optional<Clock::time_point> due = NextDueLocked(*queue);
+  const std::optional<Clock::time_point> due = NextDueLocked(*queue, nullptr, 0, 0);
   if (queue->generation == queue->generationSeen && !queue->quit && !(due && *due <= Clock::now())) {
-    WaitLocked(lock, *queue);
+    WaitLocked(lock, *queue, nullptr, 0, 0);
   }
   queue->generationSeen = queue->generation;
   return TRUE;
@@ -368,10 +380,10 @@ LRESULT WINAPI DispatchMessageW(const MSG* msg) {
 }
 
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC timerFunc) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   std::shared_ptr<Queue> queue = TimerQueueLocked(hwnd);
   if (!queue) return 0;
-  if (!hwnd) id = ++gLastThreadTimer;
+  if (!hwnd) id = ++Shared().lastThreadTimer;
   if (elapse < USER_TIMER_MINIMUM) elapse = USER_TIMER_MINIMUM;
   if (elapse > USER_TIMER_MAXIMUM) elapse = USER_TIMER_MAXIMUM;
   const std::chrono::milliseconds interval(elapse);
@@ -391,7 +403,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC timerFun
 }
 
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::lock_guard<std::mutex> guard(Shared().lock);
   std::shared_ptr<Queue> queue = TimerQueueLocked(hwnd);
   if (!queue) return FALSE;
   if (std::erase_if(queue->timers, [&](const Timer& timer) { return timer.hwnd == hwnd && timer.id == id; }) == 0) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "compat/win32/Process.h"
 #include "compat/win32/Time.h"
 
 namespace {
@@ -160,6 +161,17 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
   ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
   poster.join();
   EXPECT_EQ(msg.message, WM_USER + 9u);
+
+  // A due timer that the filter leaves out does not wake the wait.
+  SetTimer(hwnd, 2, 10, nullptr);
+  const DWORD self = GetCurrentThreadId();
+  std::thread threadPoster([self] {
+    Sleep(100);
+    PostThreadMessageW(self, WM_USER + 10, 0, 0);
+  });
+  ASSERT_TRUE(GetMessageW(&msg, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), 0, 0));
+  threadPoster.join();
+  EXPECT_EQ(msg.message, WM_USER + 10u);
   EXPECT_LT(ThreadCpuMs() - cpuBefore, 20.0);
 }
 
