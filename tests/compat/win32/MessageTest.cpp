@@ -80,6 +80,7 @@ TEST_F(MessageQueue, PostedMessagesKeepTheirOrderAndFiltersPickThem) {
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
   EXPECT_EQ(msg.message, WM_USER + 1u);
+  EXPECT_TRUE(Drain(nullptr, 0, WM_USER).empty());
   EXPECT_EQ(Drain(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1))), std::vector<UINT>{WM_USER + 2});
   EXPECT_EQ(Drain(hwnd, WM_USER + 3, WM_USER + 3), std::vector<UINT>{WM_USER + 3});
   EXPECT_EQ(Drain(), std::vector<UINT>{WM_USER + 1});
