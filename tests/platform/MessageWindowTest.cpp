@@ -89,6 +89,14 @@ TEST(WindowTimer, IntervalBelowOneIsRefused) {
   timer->SetInterval(1);
   EXPECT_EQ(timer->GetInterval(), 1);
   EXPECT_FALSE(timer->IsRunning());
+
+  // A running timer takes a new interval at once.
+  timer->SetInterval(100000);
+  timer->Start();
+  timer->SetInterval(10);
+  Sleep(30);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, timer->GetWindow(), WM_TIMER, WM_TIMER, PM_REMOVE));
 }
 
 // Ticks are posted by hand here, so that what waits in the queue is known.

@@ -135,6 +135,10 @@ TEST_P(ZoneTest, LocalTimeAgreesWithTheCLibrary) {
   EXPECT_EQ(record.appliedOffset, CLibrary(january).offset * 1000000);
   EXPECT_EQ(record.zoneOffset, standardHours * 3600000000);
   EXPECT_EQ(record.hour, static_cast<std::uint32_t>(12 + CLibrary(january).offset / 3600));
+  TimeRecord fromMs;
+  EXPECT_EQ(time->BreakDownLocalMs(fromMs, TimeOfUnix(january) / 1000), TimeOfUnix(january) + record.appliedOffset);
+  EXPECT_EQ(std::tie(fromMs.day, fromMs.hour, fromMs.appliedOffset),
+            std::tie(record.day, record.hour, record.appliedOffset));
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ZoneTest,
