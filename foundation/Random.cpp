@@ -1,7 +1,5 @@
 #include "foundation/Random.h"
 
-#include <chrono>
-
 namespace lumo {
 
 namespace {
@@ -13,14 +11,6 @@ constexpr std::uint32_t kLower = 0x7FFFFFFFu;
 constexpr std::uint32_t kDefaultSeed = 5489u;
 
 }  // namespace
-
-// The platform layer's time manager will supply the tick count; until it
-// exists, the monotonic clock's milliseconds stand in for it.
-CMersenneTwisterRandomNumberGenerator::CMersenneTwisterRandomNumberGenerator() {
-  const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());
-  seed(static_cast<std::uint32_t>(ticks.count()));
-}
 
 CMersenneTwisterRandomNumberGenerator::CMersenneTwisterRandomNumberGenerator(std::uint32_t value) { seed(value); }
 

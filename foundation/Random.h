@@ -21,7 +21,8 @@ class CMersenneTwisterRandomNumberGenerator : public CObject {
   // generator's customary default, so the sequence is the reference one.
   struct NeverSeeded {};
 
-  // Seeded from the millisecond counter of a monotonic clock.
+  // Seeded from the time manager's tick count; the platform layer, which
+  // owns the time manager, defines this constructor.
   CMersenneTwisterRandomNumberGenerator();
   explicit CMersenneTwisterRandomNumberGenerator(std::uint32_t seed);
   explicit CMersenneTwisterRandomNumberGenerator(NeverSeeded) {}

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compat/mfc/CString.h"
+#include "compat/win32/Message.h"
 #include "compat/win32/WinTypes.h"
 
 namespace compat::mfc {
@@ -15,14 +16,6 @@ namespace compat::mfc {
 // InitInstance; returns the process's exit code.
 int RunApplication(int argc, char** argv);
 }  // namespace compat::mfc
-
-struct MSG {
-  HWND hwnd;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-  DWORD time;
-};
 
 class CWinApp {
  public:

@@ -5,22 +5,19 @@
 #pragma once
 
 #include "compat/mfc/WinApp.h"
+#include "compat/win32/Message.h"
 #include "compat/win32/WinTypes.h"
 
 using HGDIOBJ = HANDLE;
 
-#define WS_POPUP 0x80000000L
 #define WS_VISIBLE 0x10000000L
 
-#define WM_CREATE 0x0001
-#define WM_DESTROY 0x0002
 #define WM_PAINT 0x000F
 #define WM_NCLBUTTONDOWN 0x00A1
 #define WM_NCRBUTTONDOWN 0x00A4
 #define WM_NCMBUTTONDOWN 0x00A7
 #define WM_KEYDOWN 0x0100
 #define WM_SYSKEYDOWN 0x0104
-#define WM_TIMER 0x0113
 #define WM_LBUTTONDOWN 0x0201
 #define WM_RBUTTONDOWN 0x0204
 #define WM_MBUTTONDOWN 0x0207
@@ -40,20 +37,6 @@ struct RECT {
   LONG bottom;
 };
 
-struct CREATESTRUCTW {
-  void* lpCreateParams;
-  HINSTANCE hInstance;
-  HMENU hMenu;
-  HWND hwndParent;
-  int cy;
-  int cx;
-  int y;
-  int x;
-  LONG style;
-  LPCWSTR lpszName;
-  LPCWSTR lpszClass;
-  DWORD dwExStyle;
-};
 using LPCREATESTRUCT = CREATESTRUCTW*;
 
 struct BITMAP {

@@ -29,6 +29,9 @@
 #include "foundation/ICharEncoding.h"
 #include "foundation/IStringLocalizer.h"
 #include "foundation/Singleton.h"
+#include "foundation/Cast.h"
+#include "platform/FrailList.h"
+#include "platform/ITimeManager.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/SystemServices.h"
 
@@ -97,11 +100,15 @@ P<IURI> CSystem::shellFolder(const char16_t* name, std::int32_t folderId) {
 
 CSystem::CSystem(P<CMersenneTwisterRandomNumberGenerator> random)
     : mutex(GetMutexFactory()->CreateMutex()), random(random ? std::move(random) : ProcessRandom()) {
+  timer = make<CWindowTimer>(nullptr, 0);
+  timer->AddTimerListener(this);
+  RecomputeInterval();
+  timer->Start();
   // The runtime's own generator, for whatever part of the program uses it.
-  std::srand(GetTickCount());
+  std::srand(static_cast<unsigned>(GetTimeManager()->GetTickCount()));
 }
 
-CSystem::~CSystem() = default;
+CSystem::~CSystem() { timer->RemoveTimerListener(this); }
 
 std::uint32_t CSystem::GetProcessId() { return GetCurrentProcessId(); }
 
@@ -476,18 +483,136 @@ void CSystem::CreateFolder(const P<IURI>& uri, bool failIfExists) {
                       {{"%DIR%", uri->getText()}, {"%MSG%", DescribeSystemError(code)}}));
 }
 
-// The message loop, quitting and the worker part come with the system's
-// timer and its workers; until then they say so when called.
+// The message loop and the root worker manager.
 
-void CSystem::RunMessageLoop() { throw CMethodNotImplementedError(this, &typeid(*this), "RunMessageLoop"); }
-void CSystem::RunMessageLoopOnce() { throw CMethodNotImplementedError(this, &typeid(*this), "RunMessageLoopOnce"); }
+namespace {
+constexpr std::int32_t kIdlePeriod = 100;
+constexpr std::int32_t kShortestPeriod = 20;
+
+// Leaves a mutex for the life of a block and takes it again at its end.
+class CMutexRelease {
+ public:
+  explicit CMutexRelease(const P<IMutex>& mutex) : mutex(mutex) { mutex->Unlock(); }
+  ~CMutexRelease() { mutex->Lock(); }
+  CMutexRelease(const CMutexRelease&) = delete;
+  CMutexRelease& operator=(const CMutexRelease&) = delete;
+
+ private:
+  const P<IMutex>& mutex;
+};
+}  // namespace
+
+void CSystem::handleMessage(const MSG& msg) {
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  OfferMessage(msg.message, msg.wParam, msg.lParam);
+}
+
+void CSystem::RunMessageLoop() {
+  MSG msg;
+  while (!quitRequested) {
+    if (!GetMessageW(&msg, nullptr, 0, 0)) {
+      RequestQuit();
+      break;
+    }
+    handleMessage(msg);
+  }
+}
+
+void CSystem::RunMessageLoopOnce() {
+  CMutexGuard guard(mutex);
+  MSG msg;
+  if (!GetMessageW(&msg, nullptr, 0, 0)) {
+    RequestQuit();
+    return;
+  }
+  handleMessage(msg);
+}
+
+bool CSystem::OfferMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  CMutexGuard guard(mutex);
+  for (auto handler = messageHandlers.rbegin(); handler != messageHandlers.rend(); ++handler) {
+    if ((*handler)->HandleMessage(message, wParam, lParam)) return true;
+  }
+  return false;
+}
+
+void CSystem::OnTimer(CWindowTimer*) { Work(); }
+
+void CSystem::WorkerChanged(IWorker*) {
+  CMutexGuard guard(mutex);
+  RecomputeInterval();
+}
+
+void CSystem::RecomputeInterval() {
+  CWorkerManager::RecomputeInterval();
+  const std::uint32_t period = GetInterval();
+  timer->SetInterval(period == 0 ? kIdlePeriod
+                                 : period < kShortestPeriod ? kShortestPeriod
+                                                            : static_cast<std::int32_t>(period));
+}
+
+void CSystem::QueueAction(const P<IBase>& action) {
+  std::lock_guard<std::mutex> guard(actionLock);
+  actions.push_back(action);
+}
+
+void CSystem::AddAfterWorkFunction(std::function<void()> function) { afterWork.push_back(std::move(function)); }
+
+void CSystem::Work() {
+  CMutexGuard guard(mutex);
+  if (working) return;
+  working = true;
+  struct Done {
+    bool& working;
+    ~Done() { working = false; }
+  } done{working};
+  const P<ITimeManager>& time = GetTimeManager();
+  lastWorkTime = time->GetTickCount();
+  CallEachBackwards(workers, [this](IWorker& worker) {
+    CMutexRelease released(mutex);
+    worker.Work();
+  });
+  bool handled = false;
+  {
+    CMutexRelease released(mutex);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      handled = true;
+      if (msg.message == WM_QUIT) {
+        RequestQuit();
+      } else {
+        handleMessage(msg);
+      }
+    }
+  }
+  lastWorkTime = time->GetTickCount();
+  for (;;) {
+    P<IBase> next;
+    {
+      std::lock_guard<std::mutex> taking(actionLock);
+      if (actions.empty()) break;
+      next = std::move(actions.front());
+      actions.pop_front();
+    }
+    CMutexRelease released(mutex);
+    castOrThrow<IAction>(next.get())->Run();
+    handled = true;
+  }
+  if (handled) {
+    for (const std::function<void()>& function : afterWork) function();
+  }
+}
 
 void CSystem::AddMessageHandler(IWin32SystemMessageHandler* handler) {
   CMutexGuard guard(mutex);
   messageHandlers.push_back(handler);
 }
 
-void CSystem::RequestQuit() { quitRequested = true; }
+void CSystem::RequestQuit() {
+  quitRequested = true;
+  timer->PostMessage(kQuitMessage, 0, 0);
+}
 bool CSystem::IsQuitRequested() { return quitRequested; }
 void CSystem::SetExitCode(std::uint32_t code) { exitCode = code; }
 std::uint32_t CSystem::GetExitCode() { return exitCode; }

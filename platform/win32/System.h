@@ -4,17 +4,28 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "foundation/Object.h"
 #include "foundation/Random.h"
+#include "platform/WorkerManager.h"
 #include "platform/win32/IWin32System.h"
+#include "platform/win32/MessageWindow.h"
 
 namespace lumo::win32 {
 
-class CSystem : public CObject, public virtual IWin32System {
+// The system is also the root worker manager: a window timer on the thread
+// that made the system calls its workers, pumps the thread's messages and
+// runs the actions other threads queued.
+class CSystem : public CWorkerManager, public virtual IWin32System, public CWindowTimer::ITimerListener {
  public:
+  // Posted to the system's window by RequestQuit, to wake the loop.
+  static constexpr std::uint32_t kQuitMessage = 1357;
+
   // `random` names the unique files and folders; null takes the process's
   // one generator, which every system object shares.
   explicit CSystem(P<CMersenneTwisterRandomNumberGenerator> random = nullptr);
@@ -71,6 +82,22 @@ class CSystem : public CObject, public virtual IWin32System {
   String ToWindowsPath(const P<IURI>& uri, bool keepOtherSchemes) override;
   P<IURI> FromWindowsPath(const String& path) override;
 
+  // One pass: the workers, the waiting messages, then the queued actions;
+  // the after-work functions when a message or an action was handled.
+  void Work() override;
+  void WorkerChanged(IWorker* worker) override;
+  // Also sets the timer: every 100 ms without a period, never below 20 ms.
+  void RecomputeInterval() override;
+  // Offers a message to the message handlers, the last added first; true
+  // when one of them handled it.
+  virtual bool OfferMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+  void OnTimer(CWindowTimer* timer) override;
+  // From any thread: the action (an IAction) runs in the loop's next pass.
+  void QueueAction(const P<IBase>& action);
+  // Runs after every pass that handled a message or an action; loop thread only.
+  void AddAfterWorkFunction(std::function<void()> function);
+  std::int32_t GetTimerInterval() const { return timer->GetInterval(); }
+
   std::uint32_t GetDllVersion(const String& fileName) override;
   std::uint32_t GetShell32Version() override;
   std::uint32_t GetShlwapiVersion() override;
@@ -123,6 +150,17 @@ class CSystem : public CObject, public virtual IWin32System {
   // Type name and object, in registration order.
   std::vector<std::pair<String, P<IBase>>> subSystems;
   std::vector<IWin32SystemMessageHandler*> messageHandlers;
+  // Translates and dispatches one message and offers it to the handlers.
+  void handleMessage(const MSG& msg);
+
+  P<CWindowTimer> timer;
+  // Actions come from any thread; this lock is held only to take one out.
+  std::mutex actionLock;
+  std::deque<P<IBase>> actions;
+  std::vector<std::function<void()>> afterWork;
+  // A worker slow enough for the next tick to come due inside the pass's
+  // own message pump does not start a second pass inside the first.
+  bool working = false;
   std::atomic<bool> quitRequested = false;
   std::atomic<std::uint32_t> exitCode = 0;
 };

@@ -1,0 +1,179 @@
+// The message queue: order and filters of posted messages, timers that come
+// out of the queue once however late it is read, windows and their
+// procedures, and waiting without spinning.
+#include "compat/win32/Message.h"
+
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "compat/win32/Error.h"
+#include "compat/win32/Process.h"
+#include "compat/win32/Time.h"
+
+namespace {
+
+struct Seen {
+  UINT message;
+  WPARAM wParam;
+  LONG_PTR userData;
+};
+thread_local std::vector<Seen> gSeen;
+
+LRESULT CALLBACK Record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  gSeen.push_back({message, wParam, GetWindowLongPtrW(hwnd, GWLP_USERDATA)});
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+class MessageQueue : public testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Record;
+    wc.lpszClassName = u"test.MessageQueue";
+    RegisterClassW(&wc);  // the first test registers it; the others find it taken
+    hwnd = CreateWindowExW(0, u"test.MessageQueue", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    gSeen.clear();
+  }
+  void TearDown() override {
+    DestroyWindow(hwnd);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+  // Every message waiting now, in the order the queue hands them out.
+  std::vector<UINT> Drain(HWND filter = nullptr, UINT min = 0, UINT max = 0) {
+    std::vector<UINT> out;
+    MSG msg;
+    while (PeekMessageW(&msg, filter, min, max, PM_REMOVE)) out.push_back(msg.message);
+    return out;
+  }
+  HWND hwnd = nullptr;
+};
+
+TEST_F(MessageQueue, CreationMessagesComeBeforeUserDataAndClassesAreUnique) {
+  HWND second = CreateWindowExW(0, u"test.MessageQueue", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_EQ(gSeen.size(), 2u);
+  EXPECT_EQ(gSeen[0].message, static_cast<UINT>(WM_NCCREATE));
+  EXPECT_EQ(gSeen[1].message, static_cast<UINT>(WM_CREATE));
+  EXPECT_EQ(gSeen[1].userData, 0);
+  DestroyWindow(second);
+  EXPECT_FALSE(IsWindow(second));
+
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Record;
+  wc.lpszClassName = u"test.MessageQueue";
+  EXPECT_EQ(RegisterClassW(&wc), 0);
+  EXPECT_EQ(GetLastError(), 1410u);
+  EXPECT_EQ(CreateWindowExW(0, u"test.NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), 1407u);
+}
+
+TEST_F(MessageQueue, PostedMessagesKeepTheirOrderAndFiltersPickThem) {
+  PostMessageW(hwnd, WM_USER + 1, 0, 0);
+  PostMessageW(nullptr, WM_USER + 2, 0, 0);
+  PostMessageW(hwnd, WM_USER + 3, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, WM_USER + 1u);
+  EXPECT_TRUE(Drain(nullptr, 0, WM_USER).empty());
+  EXPECT_EQ(Drain(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1))), std::vector<UINT>{WM_USER + 2});
+  EXPECT_EQ(Drain(hwnd, WM_USER + 3, WM_USER + 3), std::vector<UINT>{WM_USER + 3});
+  EXPECT_EQ(Drain(), std::vector<UINT>{WM_USER + 1});
+}
+
+TEST_F(MessageQueue, QuitComesAfterPostedMessagesAndEndsGetMessage) {
+  PostQuitMessage(7);
+  PostMessageW(hwnd, WM_USER, 0, 0);
+  MSG msg;
+  EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+  EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE);
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 7u);
+}
+
+TEST_F(MessageQueue, ALateTimerGivesOneMessageAfterThePostedOnes) {
+  ASSERT_EQ(SetTimer(hwnd, 17, 30, nullptr), 17u);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  Sleep(130);  // four periods
+  PostMessageW(hwnd, WM_USER, 0, 0);
+  ASSERT_TRUE(PeekMessageW(&msg, hwnd, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+  EXPECT_EQ(msg.wParam, 17u);
+  EXPECT_EQ(Drain(), (std::vector<UINT>{WM_USER, WM_TIMER}));
+
+  // Setting it again restarts the period, killing it drops a due tick.
+  Sleep(15);
+  SetTimer(hwnd, 17, 30, nullptr);
+  EXPECT_TRUE(Drain().empty());
+  SetTimer(hwnd, 17, 10, nullptr);
+  Sleep(15);
+  EXPECT_TRUE(KillTimer(hwnd, 17));
+  EXPECT_TRUE(Drain().empty());
+  EXPECT_FALSE(KillTimer(hwnd, 17));
+}
+
+TEST_F(MessageQueue, DispatchReachesTheProcedureAndDestroyDropsWhatWaits) {
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 42);
+  PostMessageW(hwnd, WM_USER, 5, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  DispatchMessageW(&msg);
+  ASSERT_EQ(gSeen.size(), 1u);
+  EXPECT_EQ(gSeen[0].wParam, 5u);
+  EXPECT_EQ(gSeen[0].userData, 42);
+
+  PostMessageW(hwnd, WM_USER, 0, 0);
+  SetTimer(hwnd, 3, 10, nullptr);
+  DestroyWindow(hwnd);
+  Sleep(15);
+  EXPECT_TRUE(Drain().empty());
+  EXPECT_FALSE(PostMessageW(hwnd, WM_USER, 0, 0));
+  EXPECT_EQ(GetLastError(), 1400u);
+}
+
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// GetMessageW sleeps in the kernel: through timer ticks and until another
+// thread posts, it uses next to no processor time.
+TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
+  SetTimer(hwnd, 1, 100, nullptr);
+  const double cpuBefore = ThreadCpuMs();
+  const DWORD start = GetTickCount();
+  MSG msg;
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_GE(GetTickCount() - start, 90u);
+  KillTimer(hwnd, 1);
+
+  std::thread poster([this] {
+    Sleep(100);
+    PostMessageW(hwnd, WM_USER + 9, 0, 0);
+  });
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  poster.join();
+  EXPECT_EQ(msg.message, WM_USER + 9u);
+
+  // A due timer that the filter leaves out does not wake the wait.
+  SetTimer(hwnd, 2, 10, nullptr);
+  const DWORD self = GetCurrentThreadId();
+  std::thread threadPoster([self] {
+    Sleep(100);
+    PostThreadMessageW(self, WM_USER + 10, 0, 0);
+  });
+  ASSERT_TRUE(GetMessageW(&msg, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), 0, 0));
+  threadPoster.join();
+  EXPECT_EQ(msg.message, WM_USER + 10u);
+  EXPECT_LT(ThreadCpuMs() - cpuBefore, 20.0);
+}
+
+}  // namespace

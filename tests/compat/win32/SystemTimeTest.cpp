@@ -1,0 +1,77 @@
+// Calendar fields and file times: edges of the calendar, the fields that
+// are refused, and the zone calls' refusal of zones other than the process's.
+#include "compat/win32/SystemTime.h"
+
+#include <gtest/gtest.h>
+
+#include "compat/win32/Error.h"
+
+namespace {
+
+std::uint64_t Ticks(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+TEST(SystemTime, FieldsToFileTimeAndBack) {
+  struct Row {
+    SYSTEMTIME time;
+    bool valid;
+    std::uint64_t ticks;
+  };
+  // year, month, weekday (ignored), day, hour, minute, second, ms
+  const Row rows[] = {
+      {{1601, 1, 0, 1, 0, 0, 0, 0}, true, 0},
+      {{1600, 12, 0, 31, 23, 59, 59, 999}, false, 0},
+      {{1900, 1, 0, 1, 0, 0, 0, 0}, true, 94354848000000000ull},
+      {{2000, 2, 0, 29, 12, 0, 0, 1}, true, 125962992000010000ull},
+      {{1900, 2, 0, 29, 0, 0, 0, 0}, false, 0},
+      {{2023, 12, 0, 31, 23, 59, 59, 999}, true, 133485407999990000ull},
+      {{2023, 13, 0, 1, 0, 0, 0, 0}, false, 0},
+      {{2023, 0, 0, 1, 0, 0, 0, 0}, false, 0},
+      {{2023, 4, 0, 31, 0, 0, 0, 0}, false, 0},
+      {{2023, 4, 0, 30, 24, 0, 0, 0}, false, 0},
+      {{2023, 4, 0, 30, 0, 60, 0, 0}, false, 0},
+      {{2023, 4, 0, 30, 0, 0, 60, 0}, false, 0},
+      {{2023, 4, 0, 30, 0, 0, 0, 1000}, false, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.time.wYear << "-" << row.time.wMonth << "-" << row.time.wDay);
+    FILETIME file{};
+    SetLastError(0);
+    ASSERT_EQ(SystemTimeToFileTime(&row.time, &file) != FALSE, row.valid);
+    if (!row.valid) {
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+      continue;
+    }
+    EXPECT_EQ(Ticks(file), row.ticks);
+    SYSTEMTIME back{};
+    ASSERT_TRUE(FileTimeToSystemTime(&file, &back));
+    EXPECT_EQ(std::make_tuple(back.wYear, back.wMonth, back.wDay, back.wHour, back.wMinute, back.wSecond,
+                              back.wMilliseconds),
+              std::make_tuple(row.time.wYear, row.time.wMonth, row.time.wDay, row.time.wHour, row.time.wMinute,
+                              row.time.wSecond, row.time.wMilliseconds));
+  }
+  // 1601-01-01 was a Monday, 2000-02-29 a Tuesday.
+  SYSTEMTIME day{};
+  FILETIME file{};
+  ASSERT_TRUE(FileTimeToSystemTime(&file, &day));
+  EXPECT_EQ(day.wDayOfWeek, 1);
+  file = compat::win32::ToFileTime(125962992000010000ull);
+  ASSERT_TRUE(FileTimeToSystemTime(&file, &day));
+  EXPECT_EQ(day.wDayOfWeek, 2);
+}
+
+TEST(SystemTime, ZoneCallsTakeOnlyTheProcessZone) {
+  TIME_ZONE_INFORMATION zone{};
+  const SYSTEMTIME time{2020, 6, 0, 1, 12, 0, 0, 0};
+  SYSTEMTIME out{};
+  SetLastError(0);
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(&zone, &time, &out));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  SetLastError(0);
+  EXPECT_FALSE(TzSpecificLocalTimeToSystemTime(&zone, &time, &out));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &time, &out));
+}
+
+}  // namespace
