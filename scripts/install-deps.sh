@@ -13,7 +13,7 @@ packages=(
   nlohmann-json3-dev
   libicu-dev
   gettext
-  unicode-data
+  unicode-data tzdata
   xvfb xauth imagemagick xdotool
   iso-codes
   libisofs-dev libburn-dev libisoburn-dev

@@ -103,7 +103,7 @@ CWnd* WindowOf(HWND window) {
 // A key or click on a window goes to the application's message filter first,
 // as the framework's message pump does before dispatching it.
 void Input(std::uintptr_t window, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG msg{reinterpret_cast<HWND>(window), message, wParam, lParam, GetTickCount()};
+  MSG msg{reinterpret_cast<HWND>(window), message, wParam, lParam, GetTickCount(), {0, 0}};
   if (CWinApp* app = AfxGetApp()) app->PreTranslateMessage(&msg);
 }
 

@@ -138,9 +138,9 @@ TEST_F(SplashTest, AKeyOrClickClosesItAndEndsTheWait) {
     sleeps.clear();
     onSleep = [&](DWORD) {
       if (sleeps.size() != 2) return;
-      MSG other{SplashWindow()->m_hWnd, 0x0200 /* mouse move */, 0, 0, 0};
+      MSG other{SplashWindow()->m_hWnd, 0x0200 /* mouse move */, 0, 0, 0, {0, 0}};
       EXPECT_FALSE(PreTranslateAppMessage(&other));
-      MSG msg{SplashWindow()->m_hWnd, message, 0, 0, 0};
+      MSG msg{SplashWindow()->m_hWnd, message, 0, 0, 0, {0, 0}};
       EXPECT_TRUE(PreTranslateAppMessage(&msg)) << message;
       EXPECT_EQ(SplashWindow(), nullptr);
     };
@@ -149,7 +149,7 @@ TEST_F(SplashTest, AKeyOrClickClosesItAndEndsTheWait) {
     EXPECT_EQ(sleeps.size(), 3u);
     EXPECT_EQ(RecordedWindowCalls().back().rfind("destroy ", 0), 0u);
   }
-  MSG msg{nullptr, WM_KEYDOWN, 0, 0, 0};
+  MSG msg{nullptr, WM_KEYDOWN, 0, 0, 0, {0, 0}};
   EXPECT_FALSE(PreTranslateAppMessage(&msg));  // no splash: not consumed
 }
 
