@@ -1,0 +1,24 @@
+// Folder services of the settings store: uniquely named folders, folders
+// created with their missing levels, and removal of a folder with all it holds.
+// Paths are Windows paths as the platform layer takes them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lapp {
+
+// `path` with a closing backslash.
+std::u16string WithBackslash(std::u16string path);
+// Creates `parent` + prefix + a unique part + suffix; empty when the parent
+// cannot hold a new folder.
+std::u16string CreateUniqueFolder(const std::u16string& parent, std::u16string_view prefix,
+                                  std::u16string_view suffix);
+bool CreateFolderWithParents(const std::u16string& path);
+void DeleteFolder(const std::u16string& folder);
+// The system's temporary folder, with a closing backslash.
+std::u16string SystemTempFolder();
+bool FileExists(const std::u16string& path);
+bool FolderExists(const std::u16string& path);
+
+}  // namespace lapp
