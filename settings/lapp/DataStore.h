@@ -41,6 +41,8 @@ class IDataLoadManager {
   // The entry read as a UTF-8 XML document; null when the entry is missing
   // or is no XML.
   virtual std::unique_ptr<wxXmlDocument> LoadXml(const wxString& entryName) = 0;
+  // True when the archive holds a file entry of that name.
+  virtual bool HasEntry(const wxString& entryName) = 0;
 };
 
 // Writes one archive.
@@ -50,6 +52,8 @@ class IDataSaveManager {
   // `keepFullPath` is true or of its file name alone; nothing when the file
   // does not exist.
   virtual void AddFileEntry(const std::u16string& filePath, bool keepFullPath) = 0;
+  // Adds the file's bytes under `entryName`; nothing when it does not exist.
+  virtual void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) = 0;
   virtual ~IDataSaveManager() = default;
   // A path in the writer's temporary folder: prefix, the next number, suffix.
   virtual std::u16string MakeTempFilePath(const std::u16string& prefix, const std::u16string& suffix) = 0;

@@ -89,6 +89,29 @@ std::u16string SystemTempFolder() {
   return std::u16string(buffer, length);
 }
 
+std::vector<std::u16string> ListFilesBelow(const std::u16string& folder) {
+  std::vector<std::u16string> files;
+  std::vector<std::u16string> pending{WithBackslash(folder)};
+  while (!pending.empty()) {
+    const std::u16string base = std::move(pending.back());
+    pending.pop_back();
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((base + u"*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      const std::u16string name = entry.cFileName;
+      if (name == u"." || name == u"..") continue;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        pending.push_back(base + name + u"\\");
+      } else {
+        files.push_back(base + name);
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  return files;
+}
+
 bool FileExists(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

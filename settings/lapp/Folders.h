@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lapp {
 
@@ -19,6 +20,8 @@ void DeleteFolder(const std::u16string& folder);
 // The system's temporary folder, with a closing backslash.
 std::u16string SystemTempFolder();
 bool FileExists(const std::u16string& path);
+// Every file below `folder`, at all levels, as full paths.
+std::vector<std::u16string> ListFilesBelow(const std::u16string& folder);
 bool FolderExists(const std::u16string& path);
 
 }  // namespace lapp

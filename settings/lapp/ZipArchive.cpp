@@ -188,11 +188,15 @@ CZipSaveManager::~CZipSaveManager() {
 }
 
 void CZipSaveManager::AddFileEntry(const std::u16string& filePath, bool keepFullPath) {
+  AddFileEntryAs(filePath, InternalEntryName(filePath, keepFullPath));
+}
+
+void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) {
   if (!FileExists(filePath)) return;
   wxLogNull quiet;
   wxFileInputStream in(NativeName(filePath));
   if (!in.IsOk()) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
-  BeginEntry(InternalEntryName(filePath, keepFullPath));
+  BeginEntry(entryName);
   std::vector<char> buffer(kCopyBuffer);
   for (;;) {
     in.Read(buffer.data(), buffer.size());

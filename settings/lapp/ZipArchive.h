@@ -27,6 +27,7 @@ class CZipLoadManager final : public IDataLoadManager {
   std::u16string GetTempFolder() override;
   void ExtractEntry(const wxString& entryName, const std::u16string& destination) override;
   std::unique_ptr<wxXmlDocument> LoadXml(const wxString& entryName) override;
+  bool HasEntry(const wxString& entryName) override { return Find(entryName, false) != nullptr; }
 
   // The most that one reader extracts in all; beyond it a hostile archive
   // would only fill the disk.
@@ -52,6 +53,7 @@ class CZipSaveManager final : public IDataSaveManager {
   ~CZipSaveManager() override;
 
   void AddFileEntry(const std::u16string& filePath, bool keepFullPath) override;
+  void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) override;
   std::u16string MakeTempFilePath(const std::u16string& prefix, const std::u16string& suffix) override;
   wxString MakeEntryName(const wxString& prefix, const wxString& suffix) override;
   wxOutputStream& BeginEntry(const wxString& entryName) override;
