@@ -1,6 +1,7 @@
 // The process and thread calls; other programs started and waited for.
 #include "compat/win32/Process.h"
 
+#include <grp.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -246,4 +247,18 @@ DWORD WINAPI SearchPathW(LPCWSTR path, LPCWSTR fileName, LPCWSTR extension, DWOR
   }
   SetLastError(ERROR_FILE_NOT_FOUND);
   return 0;
+}
+
+BOOL WINAPI IsUserAnAdmin() {
+  if (geteuid() == 0) return TRUE;
+  const int count = getgroups(0, nullptr);
+  std::vector<gid_t> groups(count > 0 ? static_cast<std::size_t>(count) : 0);
+  const int got = count > 0 ? getgroups(count, groups.data()) : 0;
+  groups.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  groups.push_back(getegid());
+  for (const char* name : {"sudo", "wheel", "admin"}) {
+    const struct group* entry = getgrnam(name);
+    if (entry && std::find(groups.begin(), groups.end(), entry->gr_gid) != groups.end()) return TRUE;
+  }
+  return FALSE;
 }

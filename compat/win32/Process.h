@@ -57,3 +57,7 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 // zero) when the buffer is too small, or 0 when nothing was found.
 DWORD WINAPI SearchPathW(LPCWSTR path, LPCWSTR fileName, LPCWSTR extension, DWORD bufferLength,
                          LPWSTR buffer, LPWSTR* filePart);
+
+// True for an administrator: the superuser, or a member of one of the groups
+// that administer a Linux system ("sudo", "wheel" or "admin").
+BOOL WINAPI IsUserAnAdmin();
