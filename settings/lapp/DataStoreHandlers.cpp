@@ -15,6 +15,8 @@ namespace {
 enum HandlerType { kFileType = 0, kFolderType = 1, kRegistryType = 2 };
 constexpr std::int32_t kSave = 1, kRemove = 2, kRestore = 4;
 constexpr int kToolSeconds = 30;
+// The registry tool, found on the search path.
+constexpr const char16_t* kRegistryTool = u"regedit.exe";
 
 wxXmlNode* NewElement(wxXmlNode& parent, const wxString& setName, int type, const std::u16string& name) {
   auto* element = new wxXmlNode(wxXML_ELEMENT_NODE, setName);
@@ -115,7 +117,7 @@ void CRegistrySectionHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, 
   const std::u16string exported = writer.MakeTempFilePath(u"regsection.", u".reg");
   DeleteFileW(exported.c_str());
   if (!(flags_ & kSave)) return;
-  RunProgramAndWait(u"regedit.exe", u" /a " + Quoted(exported) + u" " + Quoted(Name()), kToolSeconds);
+  RunProgramAndWait(kRegistryTool, u" /a " + Quoted(exported) + u" " + Quoted(Name()), kToolSeconds);
   const std::u16string entry = exported.substr(exported.find_last_of(u'\\') + 1);
   element->AddAttribute("destination", ToWx(entry));
   writer.AddFileEntry(exported, false);
@@ -128,7 +130,7 @@ void CRegistrySectionHandler::Load(IDataLoadManager& reader, const wxXmlNode& el
   if (!reader.HasEntry(entry)) return;
   const std::u16string imported = WithBackslash(reader.GetTempFolder()) + u"import.reg";
   reader.ExtractEntry(entry, imported);
-  RunProgramAndWait(u"regedit.exe", u" /s " + Quoted(imported), kToolSeconds);
+  RunProgramAndWait(kRegistryTool, u" /s " + Quoted(imported), kToolSeconds);
   DeleteFileW(imported.c_str());
 }
 
