@@ -91,6 +91,14 @@ CZipLoadManager::~CZipLoadManager() {
   if (!tempFolder_.empty()) DeleteFolder(tempFolder_);
 }
 
+bool CZipLoadManager::HasReadableDescription() { return LoadXml(kDescriptionEntry) != nullptr; }
+
+std::vector<CZipLoadManager::EntryInfo> CZipLoadManager::Entries() const {
+  std::vector<EntryInfo> list;
+  for (const auto& [name, entry] : entries_) list.push_back({name, entry->GetSize(), entry->IsDir()});
+  return list;
+}
+
 std::u16string CZipLoadManager::GetTempFolder() {
   if (tempFolder_.empty()) {
     tempFolder_ = CreateUniqueFolder(SystemTempFolder(), u"owport_unzip_", u"_temp");

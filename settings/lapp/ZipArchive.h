@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/lapp/DataStore.h"
 
@@ -28,6 +29,16 @@ class CZipLoadManager final : public IDataLoadManager {
   void ExtractEntry(const wxString& entryName, const std::u16string& destination) override;
   std::unique_ptr<wxXmlDocument> LoadXml(const wxString& entryName) override;
   bool HasEntry(const wxString& entryName) override { return Find(entryName, false) != nullptr; }
+
+  struct EntryInfo {
+    wxString name;      // the internal name
+    std::int64_t size;  // as declared; -1 when unknown
+    bool folder;
+  };
+  // True when the description entry reads as an XML document.
+  bool HasReadableDescription();
+  // Every entry, in the order of names.
+  std::vector<EntryInfo> Entries() const;
 
   // The most that one reader extracts in all; beyond it a hostile archive
   // would only fill the disk.
