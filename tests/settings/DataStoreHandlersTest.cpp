@@ -154,3 +154,14 @@ TEST_F(DataStoreHandlersTest, RegistryKeyGoesThroughTheRegistryTool) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DataStoreHandlersTest, CleaningNeverTakesAWholeRoot) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\other", u"Kept", 1);
+  lapp::CRegistrySectionHandler(u"HKEY_CURRENT_USER", u"", 7).Clean();
+  lapp::CRegistrySectionHandler(u"HKEY_NO_SUCH_ROOT", u"Software\\other", 7).Clean();
+  EXPECT_EQ(testing_support::GetRegDword(HKEY_CURRENT_USER, u"Software\\other", u"Kept"), 1u);
+}
+
+}  // namespace
