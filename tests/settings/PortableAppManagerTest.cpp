@@ -3,10 +3,13 @@
 // process to the next through Stop and Start.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "compat/win32/Path.h"
 #include "settings/lapp/AppmanError.h"
@@ -113,6 +116,26 @@ TEST_F(PortableAppManagerTest, ItemsTravelThroughStopAndStartInTwoProcesses) {
   EXPECT_EQ(ReadAll(items + "/settings.ini"), "[main]\nx=1\n");
   EXPECT_EQ(ReadAll(items + "/tree/deep/a.txt"), "in the tree");
   EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, u"Software\\korvane\\probe\\sub", u"Colour"), u"blue");
+}
+
+TEST_F(PortableAppManagerTest, KilledAtAnyPointLeavesAWholeDataStore) {
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
+  testing_support::ProgramRun use;
+  use.program = testing_support::BuildBin() + "/portable_probe";
+  use.args = {folder().path(), folder() / "items", "use"};
+  ASSERT_EQ(testing_support::Run(use).exitCode, 0);
+  const std::u16string scratch = program_ + u"entry";
+  for (int delay = 0; delay < 600; delay += 30) {
+    testing_support::BackgroundProgram probe(use);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    kill(probe.pid(), SIGKILL);
+    probe.Wait();
+    // The old or the new data store, read to the end of every entry.
+    lapp::CZipLoadManager reader(WindowsPath(store_));
+    EXPECT_TRUE(reader.HasReadableDescription()) << delay;
+    for (const lapp::CZipLoadManager::EntryInfo& entry : reader.Entries())
+      EXPECT_NO_THROW(reader.ExtractEntry(entry.name, scratch)) << delay << " " << entry.name;
+  }
 }
 
 }  // namespace

@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(items + "/tree/deep");
     std::ofstream(items + "/tree/deep/a.txt") << "in the tree";
     std::ofstream(items + "/settings.ini") << "[main]\nx=1\n";
+    // Enough bytes that saving takes a while, for the runs killed during Stop.
+    std::string big(4 << 20, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+    std::ofstream(items + "/tree/big.bin", std::ios::binary) << big;
     manager->Stop();
     manager->Destroy();
   } catch (const lapp::CAppmanError& error) {
