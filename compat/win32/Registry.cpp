@@ -49,11 +49,31 @@ constexpr LONG kErrorNoAccess = 998;  // the data pointer cannot be read
 enum class Root { User, Machine, Users };
 constexpr std::u16string_view kDefaultUser = u".DEFAULT";
 
+// Where an enumeration through a handle stands: the name it answered for
+// `index`. A call for the next index walks on from that name instead of
+// counting from the start. Should the key change between calls, it answers
+// the name that follows the last one answered, neither repeating nor
+// skipping one.
+struct EnumCursor {
+  bool valid = false;
+  DWORD index = 0;
+  std::u16string name;
+
+  bool Follows(DWORD next) const { return valid && next == index + 1; }
+  void Note(LONG status, DWORD at, const std::u16string& answered) {
+    valid = status == ERROR_SUCCESS;
+    index = at;
+    name = answered;
+  }
+};
+
 struct KeyHandle {
   Root root;
   KeyId id;
   REGSAM access;
   std::uint64_t generation;  // handles of an earlier hive folder answer ERROR_KEY_DELETED
+  EnumCursor subKeys;
+  EnumCursor values;
 };
 
 struct Registry {
@@ -181,6 +201,7 @@ struct Target {
   bool predefined = false;
   bool writable = false;
   size_t consumed = 0;  // leading path levels that chose the hive (".DEFAULT")
+  KeyHandle* handle = nullptr;  // null for the predefined roots
 };
 
 // One registry call: holds the registry lock and at most one transaction,
@@ -248,7 +269,7 @@ class Session {
   }
 
   HKEY NewHandle(Root root, KeyId id, REGSAM access) {
-    auto* handle = new KeyHandle{root, id, access, registry_.generation};
+    auto* handle = new KeyHandle{root, id, access, registry_.generation, {}, {}};
     registry_.handles.insert(handle);
     return reinterpret_cast<HKEY>(handle);
   }
@@ -294,6 +315,7 @@ class Session {
       target->id = handle->id;
       target->access = handle->access;
       target->predefined = false;
+      target->handle = handle;
     }
     return ERROR_SUCCESS;
   }
@@ -630,8 +652,10 @@ LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
   return session.Finish(at.hive->DeleteValue(at.id, NameOf(valueName)));
 }
 
-LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
-  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+namespace {
+// Deletes the key `subKey` names, refusing a root and, unless `withSubKeys`,
+// a key that still has subkeys.
+LONG DeleteKey(HKEY key, LPCWSTR subKey, bool withSubKeys) {
   std::vector<std::u16string_view> levels;
   LONG status = SplitPath(subKey, &levels);
   if (status != ERROR_SUCCESS) return status;
@@ -641,13 +665,20 @@ LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
   if (status != ERROR_SUCCESS) return status;
   KeyId id;
   status = Walk(at, levels, &id);
-  // A root cannot go, nor (on this call) a key that still has subkeys.
   if (status == ERROR_SUCCESS && ((at.predefined && levels.size() == at.consumed) ||
-                                  at.hive->IsRoot(id) || at.hive->HasSubKeys(id)))
+                                  at.hive->IsRoot(id) || (!withSubKeys && at.hive->HasSubKeys(id))))
     status = ERROR_ACCESS_DENIED;
   if (status == ERROR_SUCCESS) status = at.hive->DeleteTree(id);
   return session.Finish(status);
 }
+}  // namespace
+
+LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+  return DeleteKey(key, subKey, false);
+}
+
+LONG WINAPI SHDeleteKeyW(HKEY key, LPCWSTR subKey) { return DeleteKey(key, subKey, true); }
 
 LONG WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
   std::vector<std::u16string_view> levels;
@@ -681,7 +712,12 @@ LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, 
     if (index != 0) return ERROR_NO_MORE_ITEMS;
     subName = kDefaultUser;
   } else {
-    status = session.Finish(at.hive->SubKeyAt(at.id, index, &subName, &subClass, &written));
+    EnumCursor* cursor = at.handle != nullptr ? &at.handle->subKeys : nullptr;
+    status = cursor != nullptr && cursor->Follows(index)
+                 ? at.hive->SubKeyAfter(at.id, cursor->name, &subName, &subClass, &written)
+                 : at.hive->SubKeyAt(at.id, index, &subName, &subClass, &written);
+    status = session.Finish(status);
+    if (cursor != nullptr) cursor->Note(status, index, subName);
     if (status != ERROR_SUCCESS) return status;
   }
   if (subName.size() >= *nameSize || (keyClass != nullptr && subClass.size() >= *classSize))
@@ -705,7 +741,11 @@ LONG WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD value
   if (status != ERROR_SUCCESS) return status;
   if (at.hive == nullptr) return ERROR_NO_MORE_ITEMS;
   Value value;
-  status = session.Finish(at.hive->ValueAt(at.id, index, &value));
+  EnumCursor* cursor = at.handle != nullptr ? &at.handle->values : nullptr;
+  status = cursor != nullptr && cursor->Follows(index) ? at.hive->ValueAfter(at.id, cursor->name, &value)
+                                                       : at.hive->ValueAt(at.id, index, &value);
+  status = session.Finish(status);
+  if (cursor != nullptr) cursor->Note(status, index, value.name);
   if (status != ERROR_SUCCESS) return status;
   if (value.name.size() >= *valueNameSize) {
     // The name does not fit: report the value's type and size all the same.

@@ -89,6 +89,9 @@ LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName);
 LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey);
 // Deletes a key's subtree; with a null subKey the key's own values and subkeys.
 LONG WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+// Deletes a key with everything below it, in one transaction; with a null or
+// empty subKey the key itself (a root cannot go).
+LONG WINAPI SHDeleteKeyW(HKEY key, LPCWSTR subKey);
 // Names in the order the hive keeps them (case-insensitive name order).
 LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD reserved,
                           LPWSTR keyClass, LPDWORD classSize, void* lastWriteTime);

@@ -510,6 +510,25 @@ LONG Hive::ValueAt(KeyId key, DWORD index, Value* value) {
   return query.Int(key).Int(index).StepValue(value, ERROR_NO_MORE_ITEMS);
 }
 
+LONG Hive::SubKeyAfter(KeyId key, std::u16string_view after, std::u16string* name, std::u16string* keyClass,
+                       std::uint64_t* lastWrite) {
+  Query query(*this,
+              "SELECT name, class, written FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
+  const int rc = query.Int(key).Fold(after).Step();
+  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  *name = query.NameAt(0);
+  *keyClass = query.NameAt(1);
+  *lastWrite = static_cast<std::uint64_t>(query.IntAt(2));
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::ValueAfter(KeyId key, std::u16string_view after, Value* value) {
+  Query query(*this,
+              "SELECT name, type, data FROM vals WHERE key = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
+  return query.Int(key).Fold(after).StepValue(value, ERROR_NO_MORE_ITEMS);
+}
+
 LONG Hive::SetValue(KeyId key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
   // Writing a value as it already stands changes nothing: the commit then
   // writes no page, which keeps a start-up that rewrites its flags cheap.

@@ -91,6 +91,12 @@ class Hive {
 
   LONG GetValue(KeyId key, std::u16string_view name, Value* value);
   LONG ValueAt(KeyId key, DWORD index, Value* value);
+  // The subkey or value that follows the one named `after` in the hive's
+  // order (after it, without case), found without counting from the start:
+  // an enumeration that walks on from the name it last returned is linear.
+  LONG SubKeyAfter(KeyId key, std::u16string_view after, std::u16string* name, std::u16string* keyClass,
+                   std::uint64_t* lastWrite);
+  LONG ValueAfter(KeyId key, std::u16string_view after, Value* value);
   LONG SetValue(KeyId key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size);
   LONG DeleteValue(KeyId key, std::u16string_view name);
   LONG Stats(KeyId key, KeyStats* stats);

@@ -43,6 +43,12 @@ String ToWindowsPath(const IURI* uri, bool keepOtherSchemes) {
 }
 
 std::u16string ToUTF16(const String& text) {
+  // Latin-1 units are the first 256 UTF-16 units: widened one by one (the
+  // registry's value names, mostly).
+  if (text->hasEncoding(kLatin1EncodingId)) {
+    const std::uint8_t* bytes = text->data();
+    return std::u16string(bytes, bytes + text->byteLength());
+  }
   const String utf16 =
       text->hasEncoding(kUTF16EncodingId) ? text : CString::convert(*text, GetUTF16CharEncoding());
   return std::u16string(reinterpret_cast<const char16_t*>(utf16->data()),

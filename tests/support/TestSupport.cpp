@@ -86,6 +86,12 @@ std::string OutputPath(const char* kind) {
 
 }  // namespace
 
+int Reap(pid_t child) {
+  int status = 0;
+  if (child <= 0 || waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 TempFolder::TempFolder() {
   std::string pattern = TempRoot() + "/orbweave-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -41,6 +42,16 @@ struct ProgramRun {
 };
 
 ProcessResult Run(const ProgramRun& run);
+
+// Runs `body` in a forked child process, which ends with the code `body` answers.
+template <class Body>
+pid_t ForkChild(Body body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  return child;
+}
+// How a child ended: its exit code, or 128 plus the signal that ended it; -1 when it cannot be waited for.
+int Reap(pid_t child);
 
 // Starts a program in the background; Wait collects it.
 class BackgroundProgram {

@@ -106,18 +106,8 @@ int WriteNumbered(HKEY key, char16_t prefix, int count) {
   return failures;
 }
 
-// Runs `body` in a child process, which ends with the code `body` answers.
-pid_t Spawn(auto body) {
-  const pid_t child = fork();
-  if (child == 0) _exit(body());
-  return child;
-}
-// How a child ended: its exit code, or 128 plus the signal that ended it.
-int Reap(pid_t child) {
-  int status = 0;
-  if (child <= 0 || waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using testing_support::ForkChild;
+using testing_support::Reap;
 constexpr int kKilled = 128 + SIGKILL;
 
 class RegistryTest : public testing_support::IsolatedTest {
@@ -449,6 +439,50 @@ TEST_F(RegistryTest, EnumerationIsSortedWithoutCaseAndReportsShortBuffers) {
   RegCloseKey(key);
 }
 
+// Each handle walks on from the name it answered last: a change to the key between calls neither repeats nor
+// skips a name, and a short buffer or another index starts over from the position asked for.
+TEST_F(RegistryTest, EnumerationWalksOnFromTheLastNameOfItsHandle) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  HKEY other = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  for (const char16_t* name : {u"b", u"d", u"f", u"h"}) {
+    ASSERT_EQ(SetDword(key, name), ERROR_SUCCESS);
+    RegCloseKey(Create(key, name));
+  }
+  const auto value = [](HKEY at, DWORD index, DWORD capacity = 8) {
+    char16_t name[8] = {u'\xcccc'};
+    DWORD size = capacity;
+    const LONG status = RegEnumValueW(at, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? std::u16string(name) : u"error " + std::u16string(1, char16_t(u'0' + status % 10));
+  };
+  const auto subKey = [](HKEY at, DWORD index) {
+    char16_t name[8] = {u'\xcccc'};
+    DWORD size = 8;
+    const LONG status = RegEnumKeyExW(at, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? std::u16string(name) : u"error";
+  };
+  EXPECT_EQ(value(key, 0), u"b");
+  EXPECT_EQ(value(key, 1), u"d");
+  EXPECT_EQ(value(other, 2), u"f");  // another handle counts from the start
+  ASSERT_EQ(RegDeleteValueW(key, u"b"), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, u"a"), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, u"E"), ERROR_SUCCESS);
+  EXPECT_EQ(value(key, 2), u"E");
+  EXPECT_EQ(value(key, 3, 1), u"error 4");  // ERROR_MORE_DATA (234)
+  EXPECT_EQ(value(key, 3), u"f");           // counted: a, d, E, f
+  EXPECT_EQ(value(key, 4), u"h");
+  EXPECT_EQ(value(key, 5), u"error 9");  // ERROR_NO_MORE_ITEMS (259)
+  EXPECT_EQ(value(key, 0), u"a");
+
+  EXPECT_EQ(subKey(key, 0), u"b");
+  EXPECT_EQ(subKey(key, 1), u"d");
+  ASSERT_EQ(RegDeleteKeyW(key, u"d"), ERROR_SUCCESS);
+  EXPECT_EQ(subKey(key, 2), u"f");
+  EXPECT_EQ(subKey(key, 3), u"h");
+  EXPECT_EQ(subKey(key, 4), u"error");
+  RegCloseKey(other);
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   HKEY top = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   HKEY child = Create(top, u"child\\grandchild");
@@ -484,6 +518,31 @@ TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   EXPECT_EQ(Get(top, u"kept?").status, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(SetDword(top, u"alive"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteTreeW(top, u"missing"), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(top);
+}
+
+TEST_F(RegistryTest, ShellKeyDeletionTakesWholeSubtreesButNoRoot) {
+  HKEY top = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  RegCloseKey(Create(top, u"a\\b\\c"));
+  HKEY doomed = Create(top, u"doomed\\inner");
+  ASSERT_EQ(SetDword(doomed, u"v"), ERROR_SUCCESS);
+
+  EXPECT_EQ(SHDeleteKeyW(top, u"A"), ERROR_SUCCESS);  // subkeys and all, without case
+  EXPECT_EQ(SHDeleteKeyW(top, u"a"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(SHDeleteKeyW(top, u"\\doomed"), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, nullptr), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SubKeys(top), Names{u"doomed"});
+
+  // With no subkey the handle's own key goes, and the handle is dead afterwards.
+  EXPECT_EQ(SHDeleteKeyW(doomed, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(Get(doomed, u"v").status, ERROR_KEY_DELETED);
+  EXPECT_EQ(SHDeleteKeyW(doomed, nullptr), ERROR_KEY_DELETED);
+  EXPECT_EQ(Open(top, u"doomed\\inner").status, ERROR_FILE_NOT_FOUND);
+  const Opened parent = Open(top, u"doomed");
+  EXPECT_EQ(parent.status, ERROR_SUCCESS);
+  RegCloseKey(parent.key);
+  RegCloseKey(doomed);
   RegCloseKey(top);
 }
 
@@ -603,7 +662,7 @@ TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   // The machine hive without its log and index, so that the failed open would have to make them.
   for (const char* name : {"machine.db-wal", "machine.db-shm"}) ASSERT_EQ(unlink((folder_ + "/" + name).c_str()), 0);
   const std::string machine = testing_support::ReadFile(folder_ + "/machine.db");
-  const int failed = Reap(Spawn([] {
+  const int failed = Reap(ForkChild([] {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit none{0, 0};
     setrlimit(RLIMIT_FSIZE, &none);
@@ -649,7 +708,7 @@ TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
   ASSERT_EQ(chmod(folder().path().c_str(), 0755), 0);
   ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
   constexpr int kValues = 50;
-  const int writer = Reap(Spawn([] {
+  const int writer = Reap(ForkChild([] {
     if (WriteNumbered(Create(HKEY_CURRENT_USER, u"Software\\orbtest"), u'v', kValues) == 0) raise(SIGKILL);
     return 1;
   }));
@@ -658,7 +717,7 @@ TEST_F(RegistryTest, ReaderWithoutWriteAccessSeesEveryCommitOrRefuses) {
 
   // Exit code 0: every value seen; 1: refused with ERROR_CANTREAD; 2: anything else.
   const auto readAsNobody = [&] {
-    return Reap(Spawn([&] {
+    return Reap(ForkChild([&] {
       if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) return 3;
       DWORD values = 0;
       HKEY key = nullptr;
@@ -684,7 +743,7 @@ TEST_F(RegistryTest, ProcessesSharingANewHiveKeepEveryCommit) {
   ASSERT_EQ(pipe(gate), 0);
   std::vector<pid_t> children;
   for (int i = 0; i < kProcesses; ++i) {
-    children.push_back(Spawn([&] {
+    children.push_back(ForkChild([&] {
       close(gate[1]);
       char byte;
       (void)read(gate[0], &byte, 1);  // returns once the parent closes its end
