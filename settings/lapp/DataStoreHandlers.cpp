@@ -7,6 +7,7 @@
 #include "compat/win32/Process.h"
 #include "compat/win32/Registry.h"
 #include "compat/win32/Sync.h"
+#include "platform/win32/RegistryValueStore.h"
 #include "settings/lapp/Folders.h"
 
 namespace lapp {
@@ -138,8 +139,11 @@ void CRegistrySectionHandler::Clean() {
   if (!(flags_ & kRemove)) return;
   const HKEY root = RootKey(rootName_);
   if (root == nullptr || keyPath_.empty()) return;
-  RegDeleteTreeW(root, keyPath_.c_str());
-  RegDeleteKeyW(root, keyPath_.c_str());
+  // The key with everything below it, through a store opened on its root.
+  const lumo::P<lumo::IValueStore> store =
+      lumo::make<lumo::win32::CRegistryValueStore>(root, lumo::String(u""), lumo::kValueStoreRead);
+  const lumo::String key(keyPath_.c_str());
+  if (store->HasKey(key)) store->DeleteKey(key);
 }
 
 }  // namespace lapp
