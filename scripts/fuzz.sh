@@ -7,7 +7,7 @@ dir=${1:-"$root/build-fuzz"}
 seconds=${2:-60}
 targets=(fuzz_char_encodings fuzz_string_ops fuzz_uri fuzz_regfile fuzz_text_conversions fuzz_path_mapping
          fuzz_registry_values fuzz_command_line fuzz_pathname_list fuzz_orbcore_script fuzz_about_markup fuzz_json_writer
-         fuzz_chunkfile fuzz_langpack fuzz_po fuzz_user_dirs fuzz_string_format fuzz_value_list)
+         fuzz_chunkfile fuzz_langpack fuzz_po fuzz_user_dirs fuzz_string_format fuzz_value_list fuzz_datastore)
 
 "$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja \

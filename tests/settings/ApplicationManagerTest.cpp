@@ -2,27 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "compat/win32/File.h"
 #include "compat/win32/StringConv.h"
 #include "settings/lapp/AppmanError.h"
 #include "settings/lapp/IApplicationManager.h"
+#include "tests/settings/ErrorCode.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-// The code of the manager error `action` throws; 0 when it throws none.
-int ErrorCode(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const lapp::CAppmanError& error) {
-    return error.code();
-  }
-  return 0;
-}
+using settings_tests::ErrorCode;
 
 bool FolderExists(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());

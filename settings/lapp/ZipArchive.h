@@ -1,0 +1,86 @@
+// The zip reader and writer of the data store, over the scrambling file streams.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/lapp/DataStore.h"
+
+class wxZipEntry;
+class wxZipInputStream;
+class wxZipOutputStream;
+
+namespace lapp {
+
+class CCryptedInputFileStream;
+class CCryptedOutputFileStream;
+
+class CZipLoadManager final : public IDataLoadManager {
+ public:
+  // Reads every entry header once; code 17 when the file does not exist,
+  // CArchiveError when it is no archive.
+  explicit CZipLoadManager(const std::u16string& archivePath);
+  ~CZipLoadManager() override;
+
+  std::u16string GetTempFolder() override;
+  void ExtractEntry(const wxString& entryName, const std::u16string& destination) override;
+  std::unique_ptr<wxXmlDocument> LoadXml(const wxString& entryName) override;
+  bool HasEntry(const wxString& entryName) override { return Find(entryName, false) != nullptr; }
+
+  struct EntryInfo {
+    wxString name;      // the internal name
+    std::int64_t size;  // as declared; -1 when unknown
+    bool folder;
+  };
+  // True when the description entry reads as an XML document.
+  bool HasReadableDescription();
+  // Every entry, in the order of names.
+  std::vector<EntryInfo> Entries() const;
+
+  // The most that one reader extracts in all; beyond it a hostile archive
+  // would only fill the disk.
+  void SetExtractLimit(std::uint64_t bytes) { remaining_ = bytes; }
+
+ private:
+  wxZipEntry* Find(const wxString& entryName, bool forExtraction);
+
+  std::u16string archivePath_;
+  std::unique_ptr<CCryptedInputFileStream> file_;
+  std::unique_ptr<wxZipInputStream> zip_;
+  std::map<wxString, std::unique_ptr<wxZipEntry>> entries_;
+  std::u16string tempFolder_;
+  std::uint64_t remaining_ = std::uint64_t{2} << 30;
+};
+
+class CZipSaveManager final : public IDataSaveManager {
+ public:
+  // Writes into a new file beside `archivePath`; the old archive stays as it
+  // is until Finish.
+  explicit CZipSaveManager(const std::u16string& archivePath);
+  // Without Finish, the new file is thrown away.
+  ~CZipSaveManager() override;
+
+  void AddFileEntry(const std::u16string& filePath, bool keepFullPath) override;
+  void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) override;
+  std::u16string MakeTempFilePath(const std::u16string& prefix, const std::u16string& suffix) override;
+  wxString MakeEntryName(const wxString& prefix, const wxString& suffix) override;
+  wxOutputStream& BeginEntry(const wxString& entryName) override;
+
+  // Completes the archive, flushes it to the disk and renames it over the
+  // old one. On failure the old archive is left whole and CArchiveError says so.
+  void Finish();
+
+ private:
+  std::u16string archivePath_;
+  std::u16string newPath_;
+  std::unique_ptr<CCryptedOutputFileStream> file_;
+  std::unique_ptr<wxZipOutputStream> zip_;
+  std::u16string tempFolder_;
+  int counter_ = 0;
+  bool finished_ = false;
+};
+
+}  // namespace lapp

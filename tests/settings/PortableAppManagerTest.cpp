@@ -1,0 +1,141 @@
+// The portable edition's manager: its state errors, the first start from the
+// initial archive, and registry keys, folders and files carried from one
+// process to the next through Stop and Start.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "compat/win32/Path.h"
+#include "settings/lapp/AppmanError.h"
+#include "settings/lapp/DataStoreHandlers.h"
+#include "settings/lapp/IApplicationManager.h"
+#include "settings/lapp/ZipArchive.h"
+#include "tests/settings/ErrorCode.h"
+#include "tests/support/IsolatedTest.h"
+#include "tests/support/Registry.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using compat::win32::WindowsPath;
+
+using settings_tests::ErrorCode;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class PortableAppManagerTest : public testing_support::IsolatedTest {
+ protected:
+  void SetUp() override { SetEnv("TMPDIR", folder().path()); }
+
+  lapp::IApplicationManager* Create() {
+    return lapp::CreateAppManager(program_.c_str(), (program_ + u"datastore\\data.db").c_str(),
+                                  (program_ + u"init.zip").c_str(), true);
+  }
+
+  const std::u16string program_ = WindowsPath(folder().path()) + u"\\";
+  const std::string store_ = folder() / "datastore/data.db";
+};
+
+TEST_F(PortableAppManagerTest, StateErrorsAndRegistrations) {
+  lapp::IApplicationManager* manager = Create();
+  EXPECT_TRUE(manager->IsPortable());
+  EXPECT_TRUE(fs::is_directory(folder() / "datastore"));
+  EXPECT_EQ(ErrorCode([&] { manager->Stop(); }), 10);
+  EXPECT_EQ(ErrorCode([&] { manager->AddRegistrySection(u"HKEY_CURRENT_USER\\Software", u"x", 7); }), 13);
+  EXPECT_EQ(ErrorCode([&] { manager->AddRegistrySection(u"HKEY_CURRENT_USER/Software", u"x", 7); }), 13);
+  EXPECT_TRUE(manager->AddRegistrySection(u"HKEY_CURRENT_USER", u"Software/korvane", 7));
+  EXPECT_FALSE(manager->AddRegistrySection(u"HKEY_CURRENT_USER", u"Software\\korvane", 7));
+  EXPECT_TRUE(manager->AddFolder(u"Z:\\opt\\data", 7));
+  EXPECT_FALSE(manager->AddFolder(u"Z:/opt/data/", 7));
+  EXPECT_TRUE(manager->AddFile(u"Z:\\opt\\data\\x.ini", 7));
+  EXPECT_FALSE(manager->AddFile(u"Z:/opt/data/x.ini", 7));
+  // Neither a data store nor an initial archive.
+  EXPECT_EQ(ErrorCode([&] { manager->Start(); }), 17);
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
+  EXPECT_TRUE(manager->Start());
+  EXPECT_EQ(ErrorCode([&] { manager->Start(); }), 12);
+  EXPECT_EQ(ErrorCode([&] { manager->AddFile(u"Z:\\y", 7); }), 12);
+  EXPECT_EQ(ErrorCode([&] { manager->Destroy(); }), 11);
+  EXPECT_TRUE(manager->Stop());
+  EXPECT_TRUE(fs::exists(store_));
+  manager->Destroy();
+}
+
+TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveThenStopWritesTheDataStore) {
+  const std::string file = folder() / "items/app.ini";
+  const std::u16string path = WindowsPath(file);
+  fs::create_directories(folder() / "items");
+  std::ofstream(file) << "shipped";
+  lapp::HandlerMap shipped;
+  shipped.emplace(path, std::make_unique<lapp::CFileHandler>(path, 7));
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", shipped);
+  std::ofstream(file) << "left from elsewhere";
+
+  lapp::IApplicationManager* manager = Create();
+  manager->AddFile(path.c_str(), 7);
+  manager->Start();
+  EXPECT_EQ(ReadAll(file), "shipped");
+  std::ofstream(file) << "changed";
+  manager->Stop();
+  EXPECT_FALSE(fs::exists(file));
+  ASSERT_TRUE(fs::exists(store_));
+  manager->Start();  // now from the data store
+  EXPECT_EQ(ReadAll(file), "changed");
+  manager->Stop();
+  manager->Destroy();
+}
+
+TEST_F(PortableAppManagerTest, ItemsTravelThroughStopAndStartInTwoProcesses) {
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
+  const std::string items = folder() / "items";
+  const std::string probe = testing_support::BuildBin() + "/portable_probe";
+  const auto run = [&](const char* mode) {
+    testing_support::ProgramRun program;
+    program.program = probe;
+    program.args = {folder().path(), items, mode};
+    return testing_support::Run(program);
+  };
+  const testing_support::ProcessResult used = run("use");
+  ASSERT_EQ(used.exitCode, 0) << used.out << used.err;
+  EXPECT_FALSE(fs::exists(items + "/settings.ini"));
+  EXPECT_FALSE(fs::exists(items + "/tree"));
+  EXPECT_FALSE(testing_support::GetRegString(HKEY_CURRENT_USER, u"Software\\korvane\\probe\\sub", u"Colour"));
+
+  const testing_support::ProcessResult started = run("start");
+  ASSERT_EQ(started.exitCode, 0) << started.out << started.err;
+  EXPECT_EQ(ReadAll(items + "/settings.ini"), "[main]\nx=1\n");
+  EXPECT_EQ(ReadAll(items + "/tree/deep/a.txt"), "in the tree");
+  EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, u"Software\\korvane\\probe\\sub", u"Colour"), u"blue");
+}
+
+TEST_F(PortableAppManagerTest, KilledAtAnyPointLeavesAWholeDataStore) {
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
+  testing_support::ProgramRun use;
+  use.program = testing_support::BuildBin() + "/portable_probe";
+  use.args = {folder().path(), folder() / "items", "use"};
+  ASSERT_EQ(testing_support::Run(use).exitCode, 0);
+  const std::u16string scratch = program_ + u"entry";
+  for (int delay = 0; delay < 600; delay += 30) {
+    testing_support::BackgroundProgram probe(use);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    kill(probe.pid(), SIGKILL);
+    probe.Wait();
+    // The old or the new data store, read to the end of every entry.
+    lapp::CZipLoadManager reader(WindowsPath(store_));
+    EXPECT_TRUE(reader.HasReadableDescription()) << delay;
+    for (const lapp::CZipLoadManager::EntryInfo& entry : reader.Entries())
+      EXPECT_NO_THROW(reader.ExtractEntry(entry.name, scratch)) << delay << " " << entry.name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// The data-store archive: entry names and their counter, saving and loading a
+// set, replacing the archive whole, and archives that are not what they claim.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <wx/xml/xml.h>
+#include <wx/zipstrm.h>
+
+#include "compat/win32/Path.h"
+#include "compat/win32/StringConv.h"
+#include "settings/lapp/AppmanError.h"
+#include "settings/lapp/CryptedFileStream.h"
+#include "settings/lapp/Folders.h"
+#include "settings/lapp/ZipArchive.h"
+#include "tests/support/IsolatedTest.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using compat::win32::WindowsPath;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Stores one text under an entry of its own and, on loading, reads it back
+// through a file in the reader's temporary folder.
+class TextHandler : public lapp::IDataStoreHandler {
+ public:
+  TextHandler(std::string text, std::vector<std::string>* restored) : text_(std::move(text)), restored_(restored) {}
+  void Save(lapp::IDataSaveManager& writer, wxXmlNode& parent, const wxString& setName) override {
+    if (failSave) throw std::runtime_error("save failed");
+    auto* element = new wxXmlNode(&parent, wxXML_ELEMENT_NODE, setName);
+    element->AddAttribute("name", name);
+    const wxString entry = writer.MakeEntryName("filefolder.", ".");
+    element->AddAttribute("destination", entry);
+    writer.BeginEntry(entry).WriteAll(text_.data(), text_.size());
+  }
+  void Load(lapp::IDataLoadManager& reader, const wxXmlNode& element, const wxString&) override {
+    const std::u16string file = lapp::WithBackslash(reader.GetTempFolder()) + u"restored";
+    reader.ExtractEntry(element.GetAttribute("destination"), file);
+    restored_->push_back(ReadAll(*compat::win32::PosixPath(file)));
+  }
+  void Clean() override {}
+
+  wxString name;
+  bool failSave = false;
+
+ private:
+  std::string text_;
+  std::vector<std::string>* restored_;
+};
+
+class ZipArchiveTest : public testing_support::IsolatedTest {
+ protected:
+  void SetUp() override { SetEnv("TMPDIR", folder().path()); }
+
+  lapp::HandlerMap Handlers(const std::vector<std::pair<std::string, std::string>>& items) {
+    lapp::HandlerMap handlers;
+    for (const auto& [name, text] : items) {
+      auto handler = std::make_unique<TextHandler>(text, &restored_);
+      handler->name = wxString::FromUTF8(name);
+      handlers.emplace(compat::win32::Utf8ToUtf16(name), std::move(handler));
+    }
+    return handlers;
+  }
+
+  const std::string store_ = folder() / "data.db";
+  const std::u16string storePath_ = WindowsPath(store_);
+  std::vector<std::string> restored_;
+};
+
+TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounter) {
+  std::u16string tempPath;
+  {
+    lapp::CZipSaveManager writer(storePath_);
+    EXPECT_EQ(writer.MakeEntryName("filefolder.", "."), "filefolder.1.");
+    EXPECT_EQ(writer.MakeEntryName("filefolder.", "."), "filefolder.2.");
+    tempPath = writer.MakeTempFilePath(u"regsection.", u".reg");
+    const std::string posix = *compat::win32::PosixPath(tempPath);
+    EXPECT_EQ(std::string(compat::win32::LastComponent(posix)), "regsection.3.reg");
+    const std::string tempFolder(compat::win32::LastComponent(compat::win32::ParentFolder(posix)));
+    EXPECT_EQ(tempFolder.rfind("owport_zip_", 0), 0u) << tempFolder;
+    EXPECT_TRUE(tempFolder.ends_with("_temp")) << tempFolder;
+    EXPECT_TRUE(lapp::FolderExists(lapp::WithBackslash(tempPath.substr(0, tempPath.rfind(u'\\')))));
+  }
+  EXPECT_FALSE(lapp::FolderExists(tempPath.substr(0, tempPath.rfind(u'\\'))));
+}
+
+TEST_F(ZipArchiveTest, MissingArchiveIsError17) {
+  int code = 0;
+  try {
+    lapp::LoadSet(storePath_, "regentry_user", {});
+  } catch (const lapp::CAppmanError& error) {
+    code = error.code();
+  }
+  EXPECT_EQ(code, 17);
+}
+
+TEST_F(ZipArchiveTest, LoadingRestoresOnlyTheSetAskedForAndSkipsUnknownNames) {
+  lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", "alpha"}, {"b", "beta"}}));
+  EXPECT_NE(ReadAll(store_).substr(0, 2), "PK");  // scrambled on disk
+
+  const lapp::HandlerMap loaders = Handlers({{"a", "?"}, {"c", "?"}});
+  lapp::LoadSet(storePath_, "regentry_init", loaders);
+  EXPECT_TRUE(restored_.empty());
+  lapp::LoadSet(storePath_, "regentry_user", loaders);
+  EXPECT_EQ(restored_, std::vector<std::string>{"alpha"});
+  // Saving again replaces the archive.
+  lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", "again"}}));
+  lapp::LoadSet(storePath_, "regentry_user", loaders);
+  EXPECT_EQ(restored_, (std::vector<std::string>{"alpha", "again"}));
+}
+
+TEST_F(ZipArchiveTest, FailedSaveKeepsThePreviousArchiveWhole) {
+  lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", "old"}}));
+  const std::string before = ReadAll(store_);
+  lapp::HandlerMap failing = Handlers({{"a", "new"}, {"b", "new"}});
+  static_cast<TextHandler&>(*failing.at(u"b")).failSave = true;
+  EXPECT_THROW(lapp::SaveSet(storePath_, "regentry_user", failing), std::runtime_error);
+  EXPECT_EQ(ReadAll(store_), before);
+  EXPECT_FALSE(lapp::FileExists(storePath_ + u".new"));
+}
+
+TEST_F(ZipArchiveTest, LinksComeOutAsPlainFilesAndMissingEntriesAreNamed) {
+  {
+    lapp::CCryptedOutputFileStream file(store_);
+    wxZipOutputStream zip(file, -1, wxConvUTF8);
+    auto* link = new wxZipEntry("link");
+    link->SetSystemMadeBy(wxZIP_SYSTEM_UNIX);
+    link->SetExternalAttributes(0120777u << 16);
+    zip.PutNextEntry(link);
+    zip.Write("/etc/passwd", 11);
+    zip.PutNextEntry(new wxZipEntry("folder/", wxDateTime::Now()));
+    zip.Close();
+  }
+  lapp::CZipLoadManager reader(storePath_);
+  const std::string target = folder() / "out";
+  reader.ExtractEntry("link", WindowsPath(target));
+  EXPECT_FALSE(std::filesystem::is_symlink(target));
+  EXPECT_EQ(ReadAll(target), "/etc/passwd");
+  for (const char* name : {"folder", "nothing"}) {
+    try {
+      reader.ExtractEntry(name, WindowsPath(target));
+      ADD_FAILURE() << name << " was extracted";
+    } catch (const lapp::CArchiveError& error) {
+      EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_EQ(reader.LoadXml("folder"), nullptr);
+}
+
+TEST_F(ZipArchiveTest, DamagedArchivesRestoreNothingWrong) {
+  lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", std::string(5000, 'z')}}));
+  const std::string good = ReadAll(store_);
+  std::string unscrambled = good;
+  lapp::CryptTransform(reinterpret_cast<unsigned char*>(unscrambled.data()),
+                       static_cast<std::ptrdiff_t>(unscrambled.size()), 0);
+  std::string flipped = good;
+  flipped[good.size() / 3] ^= 0x5A;
+  const std::string cases[] = {"", "random bytes that are no archive", good.substr(0, good.size() / 2),
+                               unscrambled, flipped};
+  const lapp::HandlerMap loaders = Handlers({{"a", "?"}});
+  for (const std::string& bytes : cases) {
+    WriteAll(store_, bytes);
+    restored_.clear();
+    try {
+      lapp::LoadSet(storePath_, "regentry_user", loaders);
+    } catch (const lapp::CArchiveError&) {
+    }
+    for (const std::string& text : restored_) EXPECT_EQ(text, std::string(5000, 'z'));
+  }
+}
+
+TEST(ArchivePathTest, ContainedRelativePaths) {
+  const std::pair<const char*, bool> rows[] = {
+      {"a.txt", true},   {"sub/b.txt", true}, {"sub\\c", true},   {"..", false},
+      {"../x", false},   {"a/../../x", false}, {"a\\..\\x", false}, {"/etc/x", false},
+      {"\\x", false},    {"C:x", false},       {"", false},         {"..a/b..", true},
+  };
+  for (const auto& [path, contained] : rows) EXPECT_EQ(lapp::IsContainedRelativePath(path), contained) << path;
+  EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", true), "home/ann/f.txt");
+  EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", false), "f.txt");
+}
+
+}  // namespace
