@@ -7,30 +7,56 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace orbcore {
 
 using namespace burn;
 
+namespace {
+
+// The note the write thread leaves as its last act on the message queue.
+constexpr int kWriteThreadEnded = 0x00020178;
+
+}  // namespace
+
 BurnLibrary::BurnLibrary(bool start) : ok_(!start || burn_initialize() == 1), started_(start) {
-  // Messages are queued for the engine to word; libburn prints nothing.
-  if (ok_) burn_msgs_set_severities(const_cast<char*>("SORRY"), const_cast<char*>("NEVER"), const_cast<char*>("orbcore: "));
+  // Messages are queued for the engine to word, down to debug notes so the
+  // write thread's farewell arrives; libburn prints nothing.
+  if (ok_) burn_msgs_set_severities(const_cast<char*>("DEBUG"), const_cast<char*>("NEVER"), const_cast<char*>("orbcore: "));
 }
 
 BurnLibrary::~BurnLibrary() {
   if (ok_ && started_) burn_finish();
 }
 
-std::string BurnLibrary::LastMessage() {
-  std::string last;
+void BurnLibrary::Drain() {
+  int sorry = 0;
+  burn_text_to_sev(const_cast<char*>("SORRY"), &sorry, 0);
   int code = 0, systemError = 0;
   char text[BURN_MSGS_MESSAGE_LEN] = {};
   char severity[80] = {};
   while (burn_msgs_obtain(const_cast<char*>("ALL"), &code, text, &systemError, severity) == 1) {
-    last = text;
+    if (code == kWriteThreadEnded) writerEnded_ = true;
+    // Notes and debug chatter are no verdict on anything.
+    int rank = 0;
+    if (burn_text_to_sev(severity, &rank, 0) > 0 && rank < sorry) continue;
+    last_ = text;
     if (systemError != 0) systemError_ = systemError;
   }
-  return last;
+}
+
+std::string BurnLibrary::LastMessage() {
+  Drain();
+  return std::exchange(last_, {});
+}
+
+bool BurnLibrary::AwaitWriterEnd(std::chrono::milliseconds patience) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  for (Drain(); !writerEnded_ && std::chrono::steady_clock::now() < deadline; Drain()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return std::exchange(writerEnded_, false);
 }
 
 BurnDrive::BurnDrive(const std::string& address) : address_(address) {
@@ -191,6 +217,8 @@ burn_write_opts* NewWriteOptions(burn_drive* drive) {
 
 TaskOutcome WatchWrite(burn_drive* drive, std::uint64_t bytes, BurnLibrary& library, TaskObserver& observer,
                        const std::string& address, std::uint64_t sectorBytes) {
+  // A write libburn refused never left the idle state: no thread to wait for.
+  const bool spawned = burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE;
   while (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_SPAWNING) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -212,6 +240,10 @@ TaskOutcome WatchWrite(burn_drive* drive, std::uint64_t bytes, BurnLibrary& libr
     observer.Progress(report);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  // The drive reads idle a moment before libburn's write thread has ended;
+  // releasing the drive or finishing the library before then pulls them
+  // from under that thread.
+  if (spawned) library.AwaitWriterEnd();
   if (cancelled) return {Failure::Cancelled, address, ""};
   if (!burn_drive_wrote_well(drive)) return WriteFailure(library, address, "the write did not end well");
   // A write libburn refused to start (another drive operation still going

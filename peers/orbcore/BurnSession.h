@@ -3,6 +3,7 @@
 // written with progress and cancel.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,15 +34,24 @@ class BurnLibrary {
   BurnLibrary& operator=(const BurnLibrary&) = delete;
   bool ok() const { return ok_; }
 
-  // The last message libburn queued (empty when none), and the system error
-  // that came with it (0 when none). Reading empties the queue.
+  // The last message of a trouble libburn queued (empty when none), and the
+  // system error that came with it (0 when none). Reading empties the queue.
   std::string LastMessage();
   int LastSystemError() const { return systemError_; }
 
+  // Waits until the write thread of the last write has left its farewell
+  // (true), or `patience` ran out (false). Only after that may the drive be
+  // released and the library finished.
+  bool AwaitWriterEnd(std::chrono::milliseconds patience = std::chrono::seconds(10));
+
  private:
+  void Drain();
+
   bool ok_;
   bool started_;
   int systemError_ = 0;
+  std::string last_;
+  bool writerEnded_ = false;
 };
 
 class BurnDrive {

@@ -315,7 +315,7 @@ class EngineFrame : public wxFrame {
   // engine's or one the shell opened: that dialog ends first.
   void RequestClose() {
     for (wxWindow* window : wxTopLevelWindows) {
-      auto* dialog = wxDynamicCast(window, wxDialog);
+      auto* dialog = dynamic_cast<wxDialog*>(window);
       if (dialog != nullptr && dialog->IsModal()) {
         dialog->EndModal(wxID_CANCEL);
         CallAfter(&EngineFrame::RequestClose);

@@ -140,7 +140,9 @@ TEST_F(EngineWindowTest, GermanBurnWindowRunsAndClosingCancels) {
   fs::create_directories(out);
   {
     std::ofstream file(big, std::ios::binary);
-    file.seekp((std::streamoff{1} << 31) - 1);  // 2 GiB of holes: read fast, written for seconds
+    // 8 GiB of holes: read fast, and more than an idle machine writes
+    // before the window closes, so the close always finds the burn running.
+    file.seekp((std::streamoff{1} << 33) - 1);
     file.put('\0');
   }
   SetEnv("ORBCORE_TARGET", out + "/disc.iso");
