@@ -53,7 +53,10 @@ TEST_F(EngineWindow, TheSplashFadesInAndIsPhotographedHalfWay) {
                                             .unsetEnv = {"WAYLAND_DISPLAY"},
                                             .timeout = std::chrono::seconds(60)});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("frames 32, screen yes"), std::string::npos) << result.out;
+  // Frames slower than the delay are not followed by a sleep, so on a busy
+  // machine fewer than 32 sleeps are seen; the frame arithmetic itself is
+  // checked with an injected clock. Here: a real screen, and both pictures.
+  EXPECT_NE(result.out.find(", screen yes"), std::string::npos) << result.out;
   for (const char* frame : {"3", "16"}) {
     EXPECT_TRUE(std::filesystem::exists(shots + "/splash-frame-" + frame + ".png")) << result.out;
   }
