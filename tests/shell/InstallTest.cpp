@@ -14,6 +14,13 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ProcessResult;
 
+// A list file's line: the path in UTF-16, little-endian, ending in CR LF.
+std::string Utf16leBytes(const std::string& asciiPath) {
+  std::string bytes;
+  for (const char c : asciiPath + "\r\n") bytes += {c, '\0'};
+  return bytes;
+}
+
 class InstallTest : public testing_support::IsolatedTest {
  protected:
   ProcessResult RunTool(const std::string& program, std::vector<std::string> args,
@@ -77,6 +84,19 @@ TEST_F(InstallTest, PlacesEveryFileAndTheInstalledProgramRuns) {
   const nlohmann::json record = testing_support::ReadJson(dump)["record"];
   EXPECT_EQ(record["12"], "de");
   EXPECT_TRUE(record["72"].get<std::string>().ends_with("\\lang\\Orbweave_de.kvnLang")) << record["72"];
+
+  // A data task run by the installed program loads the engine's disc module
+  // from the program folder and writes its image.
+  const std::string list = folder() / "list.txt", image = folder() / "out.iso";
+  testing_support::WriteFile(list, std::string("\xFF\xFE") + Utf16leBytes(folder() / "dump.json"));
+  const ProcessResult task = testing_support::Run({.program = usr / "bin/orbweave",
+                                                   .args = {"-datacd", list},
+                                                   .env = {{"ORBCORE_TARGET", image}},
+                                                   .unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "ORBCORE_SCRIPT"},
+                                                   .timeout = std::chrono::seconds(60)});
+  EXPECT_EQ(task.exitCode, 0) << task.err;
+  ASSERT_TRUE(fs::is_regular_file(image)) << task.err;
+  EXPECT_GT(fs::file_size(image), 32768u);
 }
 
 }  // namespace
