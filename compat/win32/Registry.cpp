@@ -2,10 +2,12 @@
 // handles, subkey paths and access rights. Storage lives in RegistryHive.
 #include "compat/win32/Registry.h"
 
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -105,13 +107,27 @@ struct Registry {
 
 Registry& TheRegistry();
 
+// This process's id, learnt once and forgotten in a child of fork() (by the
+// fork handler TheRegistry sets up): every call checks whether it runs in the
+// process that opened the connections, which asked the kernel each time.
+std::atomic<pid_t> g_processId{0};
+
+pid_t ProcessId() {
+  pid_t id = g_processId.load(std::memory_order_relaxed);
+  if (id == 0) {
+    id = getpid();
+    g_processId.store(id, std::memory_order_relaxed);
+  }
+  return id;
+}
+
 // At exit the hives are closed, unless another thread is inside a call.
 // Handles stay valid: a call made later in the exit opens the hives again.
 void CloseAtExit() {
   Registry& registry = TheRegistry();
   std::unique_lock<std::mutex> guard(registry.lock, std::try_to_lock);
   if (!guard.owns_lock()) return;
-  if (registry.owner == getpid()) registry.CloseConnections();
+  if (registry.owner == ProcessId()) registry.CloseConnections();
   else registry.AbandonConnections();
 }
 
@@ -119,6 +135,7 @@ void CloseAtExit() {
 Registry& TheRegistry() {
   static Registry* const registry = [] {
     std::atexit(CloseAtExit);
+    pthread_atfork(nullptr, nullptr, [] { g_processId.store(0, std::memory_order_relaxed); });
     static compat::win32::NoDestructor<Registry> held;
     return held.get();
   }();
@@ -287,7 +304,7 @@ class Session {
   // Follows the hive folder and the process: another folder is another
   // registry; a child process after fork() needs connections of its own.
   void Refresh() {
-    const pid_t self = getpid();
+    const pid_t self = ProcessId();
     if (self != registry_.owner) {
       registry_.AbandonConnections();
       registry_.owner = self;

@@ -40,9 +40,21 @@ class IApplicationManager {
   virtual ~IApplicationManager() = default;
 };
 
+// The installed edition's manager, and the portable edition's (null paths
+// count as empty).
+IApplicationManager* CreateInstalledAppManager();
+IApplicationManager* CreatePortableAppManager(const char16_t* programFolder, const char16_t* dataStorePath,
+                                              const char16_t* initialArchivePath);
+
 // The manager for this edition: the portable one when `portable` is true,
-// else the installed one (which does not use the paths).
-IApplicationManager* CreateAppManager(const char16_t* programFolder, const char16_t* dataStorePath,
-                                      const char16_t* initialArchivePath, bool portable);
+// else the installed one (which does not use the paths). Inline, so that a
+// program that passes a constant links only the manager it asks for: the
+// portable one brings the data store's zip and XML code, and with it two
+// more shared libraries for every start of the installed edition to load.
+inline IApplicationManager* CreateAppManager(const char16_t* programFolder, const char16_t* dataStorePath,
+                                             const char16_t* initialArchivePath, bool portable) {
+  return portable ? CreatePortableAppManager(programFolder, dataStorePath, initialArchivePath)
+                  : CreateInstalledAppManager();
+}
 
 }  // namespace lapp

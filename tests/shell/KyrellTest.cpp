@@ -344,6 +344,14 @@ TEST_F(KyrellTest, AutoplayHandlersAreRegisteredWithTheirActionTexts) {
   for (const auto& [version, offered] : versions) {
     SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", version);
     for (const auto& handler : handlers) RegDeleteTreeW(HKEY_LOCAL_MACHINE, (keys + handler.first).c_str());
+    // What is not quite the handler's text, left by an earlier run, is written over.
+    if (offered) {
+      SetRegString(HKEY_LOCAL_MACHINE, keys + u"BURNONARRIVAL", u"Action", u"Burn CD/DVD!");
+      SetRegString(HKEY_LOCAL_MACHINE, keys + u"COPYONARRIVAL", u"Action", u"Copy CD/DV");
+      const std::string rip = testing_support::Utf16Bytes(u"Rip Audio-CD\0", false, false);
+      testing_support::SetRegValue(HKEY_LOCAL_MACHINE, keys + u"RIPONARRIVAL", u"Action", REG_EXPAND_SZ,
+                                   {rip.begin(), rip.end()});
+    }
     RegisterAutoplayHandlers(u"Korvane Orbweave 9");
     for (const auto& [action, text] : handlers) {
       HKEY key = nullptr;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -57,6 +58,24 @@ TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) 
   EXPECT_TRUE(dump["record"]["16"] == true && dump["record"]["20"] == true);
   EXPECT_NE(dump["record"]["32"].get<std::string>().find("%APPNAME%,version %APPVER%"), std::string::npos);
   EXPECT_EQ(FirstStart(), 0u);
+}
+
+// The loader looks for libraries in the program folder and the system's, never below the folder the
+// program was started from (an empty search path entry), where any file of a library's name would load.
+TEST_F(StartupTest, LibrariesAreSearchedOnlyByAbsolutePaths) {
+  ProgramRun run = Program({});
+  run.env["LD_DEBUG"] = "libs";
+  const ProcessResult result = testing_support::Run(run);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::istringstream lines(result.err);
+  int tried = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t at = line.find("trying file=");
+    if (at == std::string::npos) continue;
+    ++tried;
+    EXPECT_EQ(line.substr(at + 12, 1), "/") << line;
+  }
+  EXPECT_GT(tried, 0);
 }
 
 // A user hive locked, then damaged: told once, no machine value taken either, the damaged file kept.

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -672,6 +673,28 @@ TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   for (const char* name : {"user.db", "user.db-wal", "user.db-shm", "machine.db-wal", "machine.db-shm"})
     EXPECT_FALSE(testing_support::FileExists(folder_ + "/" + name)) << name;
   EXPECT_TRUE(testing_support::ReadFile(folder_ + "/machine.db") == machine);
+}
+
+// A child of fork() never works through the connection it inherited: its first call opens one of its own,
+// beside the parent's descriptor it keeps open and unused.
+TEST_F(RegistryTest, ChildOfForkOpensAConnectionOfItsOwn) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);  // the parent's is open
+  const std::string hive = std::filesystem::canonical(folder_ + "/user.db");
+  const auto descriptorsOfHive = [&] {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      count += std::filesystem::read_symlink(entry.path(), error) == hive;
+    }
+    return count;
+  };
+  ASSERT_EQ(descriptorsOfHive(), 1);
+  const int child = Reap(ForkChild([&] {
+    DWORD value = 0;
+    const LONG status = compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", &value);
+    return status == ERROR_SUCCESS && value == 1 ? descriptorsOfHive() : -1;
+  }));
+  EXPECT_EQ(child, 2);
 }
 
 // Another process holds the lock that keeps readers out of the user hive, as SQLite's exclusive lock does.
