@@ -385,8 +385,25 @@ template <class Path, bool kWithStarts>
   std::int32_t decoded = 0;
   std::int32_t stepUntil = offset;
   end = offset;
-  while (decoded < maxCount && offset < size) {
-    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes && maxCount - decoded > kUtf8StepRoom) {
+  // One character by a single step; false when none starts at `offset`.
+  const auto step = [&] {
+    if constexpr (kWithStarts) starts[decoded] = offset;
+    if (buffer[offset] < 0x80) {
+      chars[decoded++] = buffer[offset];
+      end = ++offset;
+      return;
+    }
+    std::uint32_t c;
+    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
+    if (behind < 0) {
+      ++offset;
+      return;
+    }
+    chars[decoded++] = c;
+    offset = end = behind;
+  };
+  while (maxCount - decoded > kUtf8StepRoom && offset < size) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
       const std::uint8_t* in = buffer + offset;
       const Utf8Window window = ScanUtf8Window<Path>(in, 0);
       if (window.valid) {
@@ -413,21 +430,10 @@ template <class Path, bool kWithStarts>
       }
       stepUntil = offset + 16;
     }
-    if constexpr (kWithStarts) starts[decoded] = offset;
-    if (buffer[offset] < 0x80) {
-      chars[decoded++] = buffer[offset];
-      end = ++offset;
-      continue;
-    }
-    std::uint32_t c;
-    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
-    if (behind < 0) {
-      ++offset;
-      continue;
-    }
-    chars[decoded++] = c;
-    offset = end = behind;
+    step();
   }
+  // The last few characters, where no window is tried again.
+  while (decoded < maxCount && offset < size) step();
   return decoded;
 }
 
@@ -560,22 +566,31 @@ std::int32_t CountShortestUtf8(const std::uint8_t* buffer, std::int32_t size, st
 #if defined(__SSE2__)
 // The SSSE3 walk, compiled for SSSE3 as a whole so that its steps inline.
 template <bool kWithStarts>
-[[gnu::target("ssse3")]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
+[[gnu::target("ssse3"), gnu::flatten]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
                                                           std::int32_t maxCount, const std::uint8_t* buffer,
                                                           std::int32_t size, std::int32_t offset, std::int32_t& end) {
   return DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
 }
 #endif
 
-// DecodeUtf8Block on the fastest path this processor runs, and that
-// path's name ("SSSE3", "SSE2" or "scalar").
 template <bool kWithStarts>
-std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
-                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
+[[gnu::noinline]] std::int32_t DecodeUtf8CharsBaseline(std::uint32_t* chars, std::int32_t* starts,
+                                                      std::int32_t maxCount, const std::uint8_t* buffer,
+                                                      std::int32_t size, std::int32_t offset, std::int32_t& end) {
+  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+}
+
+// DecodeUtf8Block on the fastest path this processor runs, and that
+// path's name ("SSSE3", "SSE2" or "scalar"). Small, so that it inlines into
+// its caller and the walk is one call away.
+template <bool kWithStarts>
+inline std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
+                                    const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
+                                    std::int32_t& end) {
 #if defined(__SSE2__)
   if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
 #endif
-  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return DecodeUtf8CharsBaseline<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
 }
 
 inline const char* Utf8DecodePath() {
