@@ -268,8 +268,9 @@ std::int32_t PassEqualBlocks(const TextView& bytes, std::int32_t& at, const Text
     at += agree == taken.units ? taken.bytes : compat::win32::OffsetOfUtf8Unit(bytes.bytes + at, agree);
     atWide += 2 * agree;
     passed += agree;
-    // Go on only behind a full block that agreed throughout.
-    if (agree < taken.units || taken.units <= kBlockUnits - 16) return passed;
+    // Go on behind a block that agreed throughout; one that ended at a
+    // character blocks cannot take gives an empty block next.
+    if (agree < taken.units || taken.units == 0) return passed;
   }
 }
 #endif

@@ -493,8 +493,9 @@ struct Utf8AsUnits {
     const std::uint8_t* at = in + offset;
     auto* to = reinterpret_cast<__m128i*>(out + n);
     const __m128i b0 = P::load(at);
-    if (carried == 0 && P::byteMask(b0) == 0) {
-      // ASCII, the common window: each byte is its unit.
+    if (P::byteMask(b0) == 0) {
+      // ASCII, the common window: each byte is its unit (a window that
+      // continues a character starts with a byte that is not ASCII).
       _mm_storeu_si128(to, _mm_unpacklo_epi8(b0, zero));
       _mm_storeu_si128(to + 1, _mm_unpackhi_epi8(b0, zero));
       n += 16;
