@@ -240,31 +240,59 @@ std::int32_t WellFormedUTF16(const std::uint8_t* bytes, std::int32_t size, std::
   return at + 4;
 }
 
+#if defined(__SSE2__)
+// Moves `at` and `atWide` over the characters that UTF-8 and UTF-16 text
+// agree on, at most `limit`, as far as block transcoding tells: the UTF-8 is
+// transcoded a block of units at a time onto the stack and compared with the
+// UTF-16 by the unit. A block holds only characters of one unit equal to
+// their value, so equal units are equal characters, and a difference is left
+// to the caller at the start of its character, where code points decide the
+// order (a surrogate pair orders after U+E000 to U+FFFF). Answers how many it
+// passed.
+std::int32_t PassEqualBlocks(const TextView& bytes, std::int32_t& at, const TextView& wide, std::int32_t& atWide,
+                             std::int32_t limit) {
+  constexpr std::int32_t kBlockUnits = 256;
+  char16_t block[kBlockUnits];
+  std::int32_t passed = 0;
+  for (;;) {
+    const compat::win32::Utf8AsUnits taken =
+        compat::win32::TranscodeUtf8Units(bytes.bytes + at, bytes.size - at, block, kBlockUnits);
+    const std::int32_t most = std::min({taken.units, (wide.size - atWide) / 2, limit - passed});
+    // Units as bytes: the UTF-16 text need not be aligned for char16_t.
+    const auto* mine = reinterpret_cast<const std::uint8_t*>(block);
+    const std::size_t size = 2 * static_cast<std::size_t>(most);
+    const std::int32_t agree =
+        std::memcmp(mine, wide.bytes + atWide, size) == 0
+            ? most
+            : static_cast<std::int32_t>(std::mismatch(mine, mine + size, wide.bytes + atWide).first - mine) / 2;
+    at += agree == taken.units ? taken.bytes : compat::win32::OffsetOfUtf8Unit(bytes.bytes + at, agree);
+    atWide += 2 * agree;
+    passed += agree;
+    // Go on behind a block that agreed throughout; one that ended at a
+    // character blocks cannot take gives an empty block next.
+    if (agree < taken.units || taken.units == 0) return passed;
+  }
+}
+#endif
+
 // Moves `at` and `atWide` over the characters that a text in bytes (UTF-8,
 // or Latin-1 when `latin1`) and a UTF-16 text agree on, at most `limit`:
-// ASCII 16 at a time, other characters while they are well formed.
-// Answers how many it passed; the readers take over where it stops.
+// UTF-8 in blocks where the processor has the byte shuffle, otherwise ASCII
+// 16 at a time, other characters while they are well formed. Answers how
+// many it passed; the readers take over where it stops.
 template <bool NoCase>
 std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, const TextView& wide,
                        std::int32_t& atWide, std::int32_t limit) {
   std::int32_t passed = 0;
-  // UTF-8 with the byte shuffle: well-formed characters of up to three bytes
-  // a window at a time.
-  bool windows = false;
+  bool blocks = false;
 #if defined(__SSE2__)
-  windows = !NoCase && !latin1 && compat::win32::kUtf8HasSsse3;
+  blocks = !NoCase && !latin1 && compat::win32::kUtf8HasSsse3;
 #endif
   while (passed < limit) {
 #if defined(__SSE2__)
-    if (windows) {
-      const compat::win32::Utf8Agreement agreed = compat::win32::PassAgreeingUtf8(
-          bytes.bytes + at, bytes.size - at, wide.bytes + atWide, wide.size - atWide, limit - passed);
-      at += agreed.bytes;
-      atWide += 2 * agreed.units;
-      passed += agreed.chars;
-    }
+    if (blocks) passed += PassEqualBlocks(bytes, at, wide, atWide, limit - passed);
 #endif
-    if (!windows && limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
+    if (!blocks && limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
       const std::uint32_t equal = EqualAscii16(bytes.bytes + at, wide.bytes + atWide);
       const std::int32_t run = std::countr_one(equal);
       at += run;

@@ -503,9 +503,34 @@ void CStringFormat::renderString(const String& text) {
 void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
   const P<ICharEncoding> from = text.getEncoding();
   const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
-  CodePoint block[64];
   std::int32_t offset = 0;
-  for (std::int32_t remaining = chars; remaining > 0;) {
+  std::int32_t remaining = chars;
+  if (from->getId() == kUTF16EncodingId) {
+    // UTF-16 text is mostly ASCII: its leading run of ASCII units is copied
+    // across four units at a time, without decoding and encoding each
+    // character.
+    const std::uint8_t* units = text.data();
+    const std::int32_t most = std::min(remaining, text.byteLength() / 2);
+    const std::size_t at = built.size();
+    built.resize(at + static_cast<std::size_t>(most));
+    char* out = built.data() + at;
+    std::int32_t run = 0;
+    for (std::uint16_t four[4]; most - run >= 4; run += 4) {
+      std::memcpy(four, units + 2 * run, sizeof four);
+      if ((four[0] | four[1] | four[2] | four[3]) >= 0x80) break;
+      for (int i = 0; i < 4; ++i) out[run + i] = static_cast<char>(four[i]);
+    }
+    for (std::uint16_t unit; run < most; ++run) {
+      std::memcpy(&unit, units + 2 * run, sizeof unit);
+      if (unit >= 0x80) break;
+      out[run] = static_cast<char>(unit);
+    }
+    built.resize(at + static_cast<std::size_t>(run));
+    offset = 2 * run;
+    remaining -= run;
+  }
+  CodePoint block[64];
+  while (remaining > 0) {
     std::int32_t count = 0;
     offset = from->decodeChars(block, std::min<std::int32_t>(remaining, 64), count, text.data(), text.byteLength(),
                                offset, nullptr);

@@ -385,8 +385,25 @@ template <class Path, bool kWithStarts>
   std::int32_t decoded = 0;
   std::int32_t stepUntil = offset;
   end = offset;
-  while (decoded < maxCount && offset < size) {
-    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes && maxCount - decoded > kUtf8StepRoom) {
+  // One character by a single step; false when none starts at `offset`.
+  const auto step = [&] {
+    if constexpr (kWithStarts) starts[decoded] = offset;
+    if (buffer[offset] < 0x80) {
+      chars[decoded++] = buffer[offset];
+      end = ++offset;
+      return;
+    }
+    std::uint32_t c;
+    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
+    if (behind < 0) {
+      ++offset;
+      return;
+    }
+    chars[decoded++] = c;
+    offset = end = behind;
+  };
+  while (maxCount - decoded > kUtf8StepRoom && offset < size) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
       const std::uint8_t* in = buffer + offset;
       const Utf8Window window = ScanUtf8Window<Path>(in, 0);
       if (window.valid) {
@@ -413,21 +430,10 @@ template <class Path, bool kWithStarts>
       }
       stepUntil = offset + 16;
     }
-    if constexpr (kWithStarts) starts[decoded] = offset;
-    if (buffer[offset] < 0x80) {
-      chars[decoded++] = buffer[offset];
-      end = ++offset;
-      continue;
-    }
-    std::uint32_t c;
-    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
-    if (behind < 0) {
-      ++offset;
-      continue;
-    }
-    chars[decoded++] = c;
-    offset = end = behind;
+    step();
   }
+  // The last few characters, where no window is tried again.
+  while (decoded < maxCount && offset < size) step();
   return decoded;
 }
 
@@ -465,72 +471,67 @@ std::int32_t CountUtf8Chars(const std::uint8_t* buffer, std::int32_t size, std::
 }
 
 #if defined(__SSE2__)
-// How far the UTF-8 window at `in` and the 16 UTF-16 units at `units`
-// (little-endian, as bytes) agree from their start: characters, and the
-// bytes and units they take. Characters whose UTF-16 form is no single unit
-// equal to their value (four-byte ones, and those led by ED, which may be
-// encoded surrogates) end the agreement before them: single steps decide
-// there. False when the window cannot tell at all: broken bytes.
-struct Utf8Agreement {
-std::int32_t chars, bytes, units;
+// UTF-8 as UTF-16 units, for comparing with UTF-16 text by the unit: the
+// characters from `in` (`size` bytes) whose UTF-16 form is one unit equal to
+// their value, window after window at fixed 16-byte steps, each one's spill
+// carried into the next, so that no window waits for the one before it. It
+// stops before a four-byte character or one led by ED (which may be an
+// encoded surrogate), at broken bytes, where fewer than a window's bytes are
+// left, and where fewer than 16 units are left of `room`: single steps go on
+// from there. Answers the units written (one a character) and the bytes
+// they took; `out` may be written up to out[room - 1].
+struct Utf8AsUnits {
+  std::int32_t units, bytes;
 };
-[[gnu::target("ssse3"), gnu::always_inline]] inline bool Utf8AgreesWithUtf16(const std::uint8_t* in,
-                                                                          const std::uint8_t* units,
-                                                                          Utf8Agreement& agreed) {
+[[gnu::target("ssse3")]] inline Utf8AsUnits TranscodeUtf8Units(const std::uint8_t* in, std::int32_t size,
+                                                             char16_t* out, std::int32_t room) {
   using P = Utf8Ssse3Path;
-  const __m128i b0 = P::load(in);
-  if (P::byteMask(b0) == 0) {
-    // ASCII: each byte widened against its unit.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i low = _mm_cmpeq_epi16(_mm_unpacklo_epi8(b0, zero), P::load(units));
-    const __m128i high = _mm_cmpeq_epi16(_mm_unpackhi_epi8(b0, zero), P::load(units + 16));
-    const std::int32_t run = std::countr_one(P::byteMask(_mm_packs_epi16(low, high)));
-    agreed = Utf8Agreement{run, run, run};
-    return true;
-  }
-  const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in, 0);
-  if (!window.valid) return false;
-  // Only the characters before the first such lead take part.
-  const std::uint32_t stops =
-      P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) & window.starts;
-  const std::uint32_t starts = window.starts & ((stops & -stops) - 1);
-  __m128i low[2], above[2];
-  P::decodeLanes(in, low, above);
-  std::int32_t chars = 0;
-  for (int half = 0; half < 2; ++half) {
-    const std::uint32_t mask = starts >> (8 * half) & 0xFF;
-    const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P::kGather.bytes[mask]));
-    const __m128i values = _mm_shuffle_epi8(low[half], gather);
-    const __m128i theirs = P::load(units + 2 * chars);
-    // Two bits a lane; lanes past the half's characters do not count.
-    const std::uint32_t lanes = (1u << 2 * kNthBits.count[mask]) - 1;
-    const std::uint32_t differ = ~P::byteMask(_mm_cmpeq_epi16(values, theirs)) & lanes;
-    if (differ != 0) {
-      chars += std::countr_zero(differ) / 2;
-      agreed = Utf8Agreement{chars, NthBit16(window.starts, chars), chars};
-      return true;
+  const __m128i zero = _mm_setzero_si128();
+  std::int32_t n = 0, offset = 0;
+  std::uint32_t carried = 0;
+  for (; room - n >= 16 && size - offset >= kUtf8WindowBytes; offset += 16) {
+    const std::uint8_t* at = in + offset;
+    auto* to = reinterpret_cast<__m128i*>(out + n);
+    const __m128i b0 = P::load(at);
+    if (P::byteMask(b0) == 0) {
+      // ASCII, the common window: each byte is its unit (a window that
+      // continues a character starts with a byte that is not ASCII).
+      _mm_storeu_si128(to, _mm_unpacklo_epi8(b0, zero));
+      _mm_storeu_si128(to + 1, _mm_unpackhi_epi8(b0, zero));
+      n += 16;
+      continue;
     }
-    chars += kNthBits.count[mask];
+    const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(at, carried);
+    if (!window.valid) break;
+    const std::uint32_t stops =
+        P::byteMask(_mm_or_si128(P::atLeastBytes(b0, 0xF0), P::equalBytes(b0, 0xED))) & window.starts;
+    // The starts before the first stop (all of them when there is none).
+    const std::uint32_t starts = window.starts & ((stops & -stops) - 1);
+    __m128i low[2], above[2];
+    P::decodeLanes(at, low, above);
+    for (int half = 0; half < 2; ++half) {
+      const std::uint32_t mask = starts >> (8 * half) & 0xFF;
+      const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P::kGather.bytes[mask]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), _mm_shuffle_epi8(low[half], gather));
+      n += kNthBits.count[mask];
+    }
+    if (stops != 0) return {n, offset + std::countr_zero(stops)};
+    carried = window.spill;
   }
-  agreed = Utf8Agreement{chars, stops != 0 ? std::countr_zero(stops) : 16 + std::countr_one(window.spill), chars};
-  return true;
+  return {n, offset + std::countr_one(carried)};
 }
 
-// Utf8AgreesWithUtf16 window after window over `size` bytes and `unitBytes`
-// bytes of units while whole windows agree, at most about `limit`
-// characters: how far the two agree, as far as windows can tell.
-[[gnu::target("ssse3")]] inline Utf8Agreement PassAgreeingUtf8(const std::uint8_t* in, std::int32_t size,
-                                                             const std::uint8_t* units, std::int32_t unitBytes,
-                                                             std::int32_t limit) {
-  Utf8Agreement total{0, 0, 0}, step;
-  while (limit - total.chars >= 16 && size - total.bytes >= kUtf8WindowBytes && unitBytes - 2 * total.units >= 32 &&
-         Utf8AgreesWithUtf16(in + total.bytes, units + 2 * total.units, step)) {
-    total.chars += step.chars;
-    total.bytes += step.bytes;
-    total.units += step.units;
-    if (step.bytes < 16) break;
+// The offset of character `k` of what TranscodeUtf8Units took from `in`
+// (k below the units it answered): the same windows walked again, counted.
+inline std::int32_t OffsetOfUtf8Unit(const std::uint8_t* in, std::int32_t k) {
+  std::uint32_t carried = 0;
+  for (std::int32_t offset = 0;; offset += 16) {
+    const Utf8Window window = ScanUtf8Window<Utf8Sse2Path>(in + offset, carried);
+    const std::int32_t count = CountBits16(window.starts);
+    if (k < count) return offset + NthBit16(window.starts, k);
+    k -= count;
+    carried = window.spill;
   }
-  return total;
 }
 #endif
 
@@ -566,22 +567,31 @@ std::int32_t CountShortestUtf8(const std::uint8_t* buffer, std::int32_t size, st
 #if defined(__SSE2__)
 // The SSSE3 walk, compiled for SSSE3 as a whole so that its steps inline.
 template <bool kWithStarts>
-[[gnu::target("ssse3")]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
+[[gnu::target("ssse3"), gnu::flatten]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
                                                           std::int32_t maxCount, const std::uint8_t* buffer,
                                                           std::int32_t size, std::int32_t offset, std::int32_t& end) {
   return DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
 }
 #endif
 
-// DecodeUtf8Block on the fastest path this processor runs, and that
-// path's name ("SSSE3", "SSE2" or "scalar").
 template <bool kWithStarts>
-std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
-                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
+[[gnu::noinline]] std::int32_t DecodeUtf8CharsBaseline(std::uint32_t* chars, std::int32_t* starts,
+                                                      std::int32_t maxCount, const std::uint8_t* buffer,
+                                                      std::int32_t size, std::int32_t offset, std::int32_t& end) {
+  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+}
+
+// DecodeUtf8Block on the fastest path this processor runs, and that
+// path's name ("SSSE3", "SSE2" or "scalar"). Small, so that it inlines into
+// its caller and the walk is one call away.
+template <bool kWithStarts>
+inline std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
+                                    const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
+                                    std::int32_t& end) {
 #if defined(__SSE2__)
   if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
 #endif
-  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return DecodeUtf8CharsBaseline<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
 }
 
 inline const char* Utf8DecodePath() {

@@ -545,6 +545,8 @@ TEST(Strings, ByteLevelPathsAgreeWithTheDecodedText) {
        -1, 1, 0},
       {latin1(run + "\xe9" + run), utf16(wrun + u"\u00c9"), -1, 1, 1},
       {utf16(wrun + u"\xD83Dz"), utf8(run + "z"), -1, 0, 0},
+      // Code points decide, not units: U+E000 orders before a surrogate pair.
+      {utf8(run + "\xee\x80\x80" + run), utf16(wrun + u"\U0001F600" + wrun), -1, -1, -1},
       {utf8("a" EURO), utf8("a\xe2\x82"), -1, 1, 1},  // the cut character is no character
       {utf8("\xc3\xa9"), utf8("\xc3\xa8"), -1, 1, 1},
       {utf8("\x80" "a"), utf8("\x81" "a"), -1, 0, 0},  // stray continuation bytes, skipped
@@ -659,9 +661,9 @@ TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
-// UTF-8 against UTF-16 over texts long enough for whole windows, with characters of every length, the C1
-// forms the reader takes, an encoded surrogate and broken bytes, one character changed at each place: the same
-// order as the same code points held as UTF-32.
+// UTF-8 against UTF-16 over texts long enough for whole windows and blocks of units, with characters of every
+// length, the C1 forms the reader takes, an encoded surrogate and broken bytes, one character changed at each
+// place: the same order as the same code points held as UTF-32.
 TEST(Strings, CompareUTF8AgainstUTF16AcrossWindows) {
   const std::vector<std::string> forms = {"ab",         "\xc3\xb6",     "\xe6\x97\xa5", "\xf0\x9f\x98\x80",
                                           "\xc1\x81", "\xed\x9f\xbf", "\xed\xa0\x80", "\x80",
@@ -669,7 +671,10 @@ TEST(Strings, CompareUTF8AgainstUTF16AcrossWindows) {
   std::mt19937 random(7);
   for (int round = 0; round < 40; ++round) {
     std::string text;
-    while (text.size() < 120) text += forms[random() % (round % 2 ? forms.size() : 6)];
+    // Every fourth text runs past a block's end (256 units): one-unit characters only.
+    const bool blocks = round % 4 == 2;
+    const std::size_t length = blocks ? 520 + random() % 200 : 120;
+    while (text.size() < length) text += forms[random() % (blocks ? 3 : round % 2 ? forms.size() : 6)];
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const String utf8 = make<CUTF8String>(bytes, static_cast<std::int32_t>(text.size()));
     std::vector<std::uint32_t> chars;

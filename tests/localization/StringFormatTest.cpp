@@ -99,6 +99,10 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%s|%5s|%-5s|%.2s|%05s", {"abc", "abc", "abc", "abc", "ab"}, "abc|  abc|abc  |ab|   ab"},
       {"%S %.1s %3s|", {u"\u03a9mega", u"\u03a9mega", u"\u03a9"}, "\xce\xa9mega \xce\xa9   \xce\xa9|"},
       {"%-3S|%-4s|", {u"\u03a9", "\xe9"}, "\xce\xa9  |\xc3\xa9   |"},
+      // UTF-16's leading ASCII run is copied across: cut by the precision, or followed by other characters.
+      {"%.3s|%s|%.4s|%-4S|", {u"abcd\u03a9", u"ab\u03a9c\U0001F600", u"ab\u03a9c\U0001F600", u""},
+       "abc|ab\xce\xa9" "c\xf0\x9f\x98\x80|ab\xce\xa9" "c|    |"},
+      {"%s|%s", {u"\u0080\u0080\u0080\u0080", u"a\u0080"}, "\xc2\x80\xc2\x80\xc2\x80\xc2\x80|a\xc2\x80"},
       {"%s %s", {"caf\xe9", static_cast<const char*>(nullptr)}, "caf\xc3\xa9 (null)"},
   };
   for (const auto& [format, args, expected] : rows) EXPECT_EQ(Format(format, args), expected) << format;

@@ -176,52 +176,51 @@ TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
 }
 
 #if defined(__SSE2__)
-[[gnu::target("ssse3")]] bool AgreesWithUtf16(const std::uint8_t* in, const std::uint8_t* units, Utf8Agreement& agreed) {
-  return Utf8AgreesWithUtf16(in, units, agreed);
-}
-
-TEST(Utf8AgreesWithUtf16, PassesWhatSingleStepsFindEqual) {
+TEST(TranscodeUtf8Units, TakesTheCharactersOfOneUnitWindowAfterWindow) {
   if (!kUtf8HasSsse3) GTEST_SKIP() << "no SSSE3 here";
   const std::vector<Bytes> forms = {{'a'}, {0xC3, 0xB6}, {0xC1, 0x81}, {0xE6, 0x97, 0xA5}, {0xED, 0x9F, 0xBF},
                                     {0xED, 0xA0, 0x80}, {0xF0, 0x9F, 0x98, 0x80}, {0x80}, {0xC3}};
   std::mt19937 random(5);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 600; ++round) {
+    // Mostly forms of one unit, so that runs reach over several windows and past the room.
     Bytes text;
-    while (text.size() < 24) {
-      const Bytes& form = forms[random() % (round % 3 == 0 ? forms.size() : 4)];
+    const std::size_t length = 19 + random() % 300;
+    while (text.size() < length) {
+      const Bytes& form = forms[random() % (random() % 40 == 0 ? forms.size() : 4)];
       text.insert(text.end(), form.begin(), form.end());
     }
     SCOPED_TRACE(testing::PrintToString(text));
-    // The window's characters as UTF-16 units, one of them changed now and then.
+    const std::int32_t room = round % 2 == 0 ? 256 : 32 + static_cast<std::int32_t>(random() % 64);
+    // Single steps, window by window: a window is read when it is whole (19 bytes), the room holds 16 more
+    // units and every one of its 16 bytes belongs to a character; its characters are taken up to the first
+    // that is not one unit.
     const Walked chars = Steps(text, 0);
-    std::vector<char16_t> units;
-    for (const auto& [c, at] : chars) units.push_back(static_cast<char16_t>(c));
-    units.resize(16, u'.');
-    const std::size_t changed = random() % 20;
-    if (changed < 16) units[changed] ^= 1;
-    Bytes wide(32);
-    std::memcpy(wide.data(), units.data(), 32);
-    // It tells when the characters starting in the 16 bytes follow each other without a gap; then it passes
-    // those equal to their unit, up to the first that is not or the first four-byte one or one led by ED.
-    bool tells = true;
-    std::int32_t k = 0, next = 0, stop = -1;
-    for (; k < std::ssize(chars) && chars[k].second < 16; ++k) {
-      const std::int32_t at = chars[k].second;
-      tells = tells && at == next;
-      if (stop < 0 && (text[at] >= 0xF0 || text[at] == 0xED)) stop = k;
-      std::uint32_t c;
-      next = DecodeUtf8At(c, text.data(), Size(text), at);
+    std::vector<bool> good(text.size());
+    std::vector<std::int32_t> ends;
+    for (const auto& [c, at] : chars) {
+      std::uint32_t decoded;
+      ends.push_back(DecodeUtf8At(decoded, text.data(), Size(text), at));
+      std::fill(good.begin() + at, good.begin() + ends.back(), true);
     }
-    tells = tells && next >= 16;  // no broken byte at the window's end either
-    const std::int32_t inWindow = k, agreeable = stop < 0 ? k : stop;
-    k = 0;
-    while (k < agreeable && chars[k].first == units[k]) ++k;
-    Utf8Agreement agreed{};
-    ASSERT_EQ(AgreesWithUtf16(text.data(), wide.data(), agreed), tells);
-    if (!tells) continue;
-    EXPECT_EQ(agreed.chars, k);
-    EXPECT_EQ(agreed.units, k);
-    EXPECT_EQ(agreed.bytes, k < inWindow ? chars[k].second : next);
+    std::int32_t k = 0;
+    for (std::int32_t window = 0; Size(text) - window >= kUtf8WindowBytes && room - k >= 16; window += 16) {
+      if (!std::all_of(good.begin() + window, good.begin() + window + 16, [](bool b) { return b; })) break;
+      const std::int32_t before = k;
+      while (k < std::ssize(chars) && chars[k].second < window + 16 && text[chars[k].second] < 0xF0 &&
+             text[chars[k].second] != 0xED) {
+        ++k;
+      }
+      if (k < std::ssize(chars) && chars[k].second < window + 16) break;
+      ASSERT_GT(k, before);
+    }
+    std::vector<char16_t> units(static_cast<std::size_t>(room));
+    const Utf8AsUnits taken = TranscodeUtf8Units(text.data(), Size(text), units.data(), room);
+    ASSERT_EQ(taken.units, k);
+    EXPECT_EQ(taken.bytes, k == 0 ? 0 : ends[k - 1]);
+    for (std::int32_t i = 0; i < k; ++i) {
+      EXPECT_EQ(units[i], chars[i].first) << i;
+      EXPECT_EQ(OffsetOfUtf8Unit(text.data(), i), chars[i].second) << i;
+    }
   }
 }
 #endif
