@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -188,6 +190,81 @@ TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
   EXPECT_GT(logSize(), 0);
   RegCloseKey(key);
+}
+
+// A key's last-write time, as it reports it and as its parent lists it, moves with every change of its values
+// and not with a value rewritten as it stands.
+TEST_F(RegistryTest, KeyTimeFollowsItsLatestChange) {
+  const HKEY parent = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  const HKEY key = Create(parent, u"k");
+  const auto times = [&] {
+    DWORD own[2] = {kPoison, kPoison}, listed[2] = {kPoison, kPoison};
+    char16_t name[8];
+    DWORD size = 8;
+    EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, own),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegEnumKeyExW(parent, 0, name, &size, nullptr, nullptr, nullptr, listed), ERROR_SUCCESS);
+    EXPECT_EQ(std::vector<DWORD>(own, own + 2), std::vector<DWORD>(listed, listed + 2));
+    return std::uint64_t{own[1]} << 32 | own[0];
+  };
+  std::uint64_t last = times();
+  EXPECT_GT(last >> 32, 0x01d00000u);  // after 2015 in ticks since 1601
+  const std::function<LONG()> changes[] = {
+      [&] { return SetDword(key, u"v", 1); }, [&] { return SetDword(key, u"w", 2); },
+      [&] { return SetDword(key, u"v", 3); }, [&] { return RegDeleteValueW(key, u"w"); }};
+  for (const auto& change : changes) {
+    ASSERT_EQ(change(), ERROR_SUCCESS);
+    const std::uint64_t now = times();
+    EXPECT_GT(now, last);
+    last = now;
+  }
+  ASSERT_EQ(SetDword(key, u"v", 3), ERROR_SUCCESS);
+  EXPECT_EQ(times(), last);
+  for (HKEY k : {key, parent}) RegCloseKey(k);
+}
+
+// A hive of the format before value times is read as it lies where it may not be written, and upgraded in
+// place at the first open that may write it.
+TEST_F(RegistryTest, OlderHiveIsReadAndUpgraded) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 7);
+  compat::win32::ResetRegistryForTests();
+  const std::string file = folder_ + "/user.db";
+  const auto sql = [&](const char* statement) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    std::int64_t answer = -1;
+    EXPECT_EQ(sqlite3_exec(db, statement,
+                           [](void* out, int, char** row, char**) {
+                             *static_cast<std::int64_t*>(out) = std::atoll(row[0]);
+                             return 0;
+                           },
+                           &answer, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    return answer;
+  };
+  sql("ALTER TABLE vals DROP COLUMN written; PRAGMA user_version = 1;");
+  ASSERT_EQ(chmod(folder_.c_str(), 0555), 0);
+  DWORD value = 0, values = 0;
+  EXPECT_EQ(compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 7u);
+  const HKEY reader = Open(HKEY_CURRENT_USER, u"Software\\orbtest").key;
+  EXPECT_EQ(RegQueryInfoKeyW(reader, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                             nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(values, 1u);
+  RegCloseKey(reader);
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), ERROR_ACCESS_DENIED);
+
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  compat::win32::ResetRegistryForTests();
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"w", 8);
+  EXPECT_EQ(testing_support::GetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v"), 7u);
+  compat::win32::ResetRegistryForTests();
+  EXPECT_EQ(sql("PRAGMA user_version"), 2);
+  EXPECT_GT(sql("SELECT max(written) FROM vals"), 0);
 }
 
 // Threads share the process's connections to both hives: every call holds the registry's lock, the only
@@ -414,11 +491,9 @@ TEST_F(RegistryTest, EnumerationIsSortedWithoutCaseAndReportsShortBuffers) {
   EXPECT_EQ(RegEnumKeyExW(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
   EXPECT_EQ(name[0], u'\xcccc');
   size = 6;
-  DWORD fileTime[2] = {kPoison, kPoison};
-  EXPECT_EQ(RegEnumKeyExW(key, 0, name, &size, nullptr, nullptr, nullptr, fileTime), ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumKeyExW(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
   EXPECT_EQ(size, 5u);
   EXPECT_EQ(std::u16string(name), u"Alpha");
-  EXPECT_GT(fileTime[1], 0x01d00000u);  // after 2015 in ticks since 1601
 
   // Values: a short data buffer still gives the name, type and needed size.
   DWORD nameSize = 8, type = kPoison, dataSize = 4;
@@ -589,6 +664,8 @@ TEST_F(RegistryTest, ReadOnlyHiveRefusesWritesAndStillReads) {
   const std::string folder = folder_ + "/odd %41?#";
   SetEnv("ORBWEAVE_PREFIX", folder);
   testing_support::SetRegString(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", u"Version", u"winxp");
+  // A handle given write rights before keeps them while its hive is open, as a handle does on the desktop.
+  const HKEY writer = Make(HKEY_LOCAL_MACHINE, u"Software\\Win32Compat", KEY_WRITE).key;
   ASSERT_EQ(chmod((folder + "/machine.db").c_str(), 0444), 0);
 
   // Once while the hive is open for writing, once opened afresh read-only in a read-only folder.
@@ -607,7 +684,9 @@ TEST_F(RegistryTest, ReadOnlyHiveRefusesWritesAndStillReads) {
     RegCloseKey(reader);
     // The user hive beside it is unaffected until its folder turns read-only.
     EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"v"), reopen ? ERROR_ACCESS_DENIED : ERROR_SUCCESS);
+    EXPECT_EQ(SetDword(writer, u"w"), reopen ? ERROR_KEY_DELETED : ERROR_SUCCESS);
   }
+  RegCloseKey(writer);
   EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE), Names{u"Software"});
 }
 
