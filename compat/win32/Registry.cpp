@@ -252,8 +252,13 @@ class Session {
     status = OpenHive(target->root, &target->hive);
     if (status != ERROR_SUCCESS) return status;
     // Whether the hive takes writes costs a few file checks: only calls that
-    // may write ask (a read-only open asks in RegOpenKeyExW when it must).
-    target->writable = intent != Intent::Read && target->hive->Writable();
+    // may write ask (a read-only open asks in RegOpenKeyExW when it must). A
+    // handle holding write rights found the hive writable when it was opened,
+    // and keeps those rights as a handle does on the desktop: its writes ask
+    // only whether the connection itself is read-only.
+    const bool granted = target->handle != nullptr && (target->access & kWriteRights) != 0;
+    target->writable = intent != Intent::Read &&
+                       (granted ? !target->hive->ReadOnlyConnection() : target->hive->Writable());
     if (intent == Intent::Write && !target->writable) return ERROR_ACCESS_DENIED;
     const bool write = intent != Intent::Read && target->writable;
     status = target->hive->Begin(write);
@@ -730,9 +735,10 @@ LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, 
     subName = kDefaultUser;
   } else {
     EnumCursor* cursor = at.handle != nullptr ? &at.handle->subKeys : nullptr;
+    std::uint64_t* time = lastWriteTime != nullptr ? &written : nullptr;  // found only when asked for
     status = cursor != nullptr && cursor->Follows(index)
-                 ? at.hive->SubKeyAfter(at.id, cursor->name, &subName, &subClass, &written)
-                 : at.hive->SubKeyAt(at.id, index, &subName, &subClass, &written);
+                 ? at.hive->SubKeyAfter(at.id, cursor->name, &subName, &subClass, time)
+                 : at.hive->SubKeyAt(at.id, index, &subName, &subClass, time);
     status = session.Finish(status);
     if (cursor != nullptr) cursor->Note(status, index, subName);
     if (status != ERROR_SUCCESS) return status;

@@ -64,7 +64,10 @@ LONG ErrorFromSqlite(int rc) {
 std::int64_t FileTimeNow() { return static_cast<std::int64_t>(FileTimeTicksNow()); }
 
 constexpr int kBusyTimeoutMs = 5000;
-constexpr std::int64_t kFormatVersion = 1;
+// Version 1 kept no time in a value's row; version 2 adds it, so that a
+// value write changes one row, not also its key's.
+constexpr std::int64_t kFormatVersion = 2;
+constexpr std::int64_t kFormatWithoutValueTimes = 1;
 
 constexpr int kLookasideSlotBytes = 512;
 constexpr int kLookasideSlots = 32;
@@ -141,10 +144,22 @@ constexpr const char* kSchema =
     " fold BLOB NOT NULL,"
     " type INTEGER NOT NULL,"
     " data BLOB NOT NULL,"
+    " written INTEGER NOT NULL DEFAULT 0,"
     " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold, written) VALUES(1, NULL, '', x'', 0);"
-    "PRAGMA user_version = 1;";
-static_assert(kFormatVersion == 1, "the schema sets the format version");
+    "PRAGMA user_version = 2;";
+static_assert(kFormatVersion == 2, "the schema sets the format version");
+
+// A key's last-write time is the later of its own row's (made, renamed,
+// a subkey or value removed) and that of its latest value write.
+constexpr const char* kUpgrade =
+    "ALTER TABLE vals ADD COLUMN written INTEGER NOT NULL DEFAULT 0;"
+    "PRAGMA user_version = 2;";
+// A version-1 hive that this process may not upgrade is read through a view
+// that gives its values the time 0; SQLite looks names up in the
+// connection's own temporary schema first.
+constexpr const char* kValueTimesView =
+    "CREATE TEMP VIEW IF NOT EXISTS vals AS SELECT key, name, fold, type, data, 0 AS written FROM main.vals;";
 
 // What every writable connection to a hive sets. SQLite keeps only the
 // journal mode in the file. The log and its index file stay beside the hive
@@ -155,6 +170,9 @@ static_assert(kFormatVersion == 1, "the schema sets the format version");
 // of a headless start's processor time. A log is cut back to 1 MiB after it
 // grew beyond that.
 constexpr const char* kConnectionSettings = "PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=1048576;";
+
+// The time of the latest value write in the key of the current keys row.
+#define LATEST_VALUE_WRITE "(SELECT max(vals.written) FROM vals WHERE vals.key = keys.id)"
 
 // Every key strictly below ?1.
 #define BELOW                                                     \
@@ -220,6 +238,18 @@ class Hive::Query {
     value->name = NameAt(0);
     value->type = static_cast<DWORD>(IntAt(1));
     value->data = BlobAt(2);
+    return ERROR_SUCCESS;
+  }
+
+  // Reads a row of (name, class, the key's own time, its latest value
+  // write's time or NULL); ERROR_NO_MORE_ITEMS when there is no row.
+  LONG StepSubKey(std::u16string* name, std::u16string* keyClass, std::uint64_t* lastWrite) {
+    const int rc = Step();
+    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+    if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+    *name = NameAt(0);
+    *keyClass = NameAt(1);
+    if (lastWrite != nullptr) *lastWrite = static_cast<std::uint64_t>(std::max(IntAt(2), IntAt(3)));
     return ERROR_SUCCESS;
   }
 
@@ -296,8 +326,11 @@ LONG Hive::Inspect(Content* content) {
                " FROM sqlite_master");
   rc = tables.Step();
   if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  if (version.IntAt(0) == 0 && tables.IntAt(0) == 0) *content = Content::Empty;
-  else if (version.IntAt(0) == kFormatVersion && tables.IntAt(1) == 2) *content = Content::Hive;
+  const std::int64_t format = version.IntAt(0);
+  if (format == 0 && tables.IntAt(0) == 0) *content = Content::Empty;
+  else if (tables.IntAt(1) != 2) *content = Content::Foreign;
+  else if (format == kFormatVersion) *content = Content::Hive;
+  else if (format == kFormatWithoutValueTimes) *content = Content::Older;
   else *content = Content::Foreign;
   return ERROR_SUCCESS;
 }
@@ -358,6 +391,7 @@ LONG Hive::OpenWritable() {
     status = Inspect(&content);
     if (status == ERROR_SUCCESS && content == Content::Foreign) status = ERROR_BADDB;
   }
+  if (status == ERROR_SUCCESS && content == Content::Older) status = Upgrade();
   if (status == ERROR_SUCCESS) status = Exec(kConnectionSettings);
   if (status == ERROR_SUCCESS) {
     int keep = 1;
@@ -385,12 +419,27 @@ LONG Hive::OpenReadOnly() {
     }
   }
   if (status == ERROR_SUCCESS && content == Content::Foreign) status = ERROR_BADDB;
+  if (status == ERROR_SUCCESS && content == Content::Older) status = Exec(kValueTimesView);
   if (status != ERROR_SUCCESS) {
     Close();
     return status;
   }
   // A read-only file that never became a hive reads as an empty one.
   return content == Content::Empty ? OpenEmpty() : ERROR_SUCCESS;
+}
+
+// Another process may be upgrading the same hive: the version is read again
+// once this one holds the write lock.
+LONG Hive::Upgrade() {
+  LONG status = Begin(true);
+  Content content = Content::Foreign;
+  if (status == ERROR_SUCCESS) status = Inspect(&content);
+  if (status == ERROR_SUCCESS && content == Content::Older) status = Exec(kUpgrade);
+  if (status != ERROR_SUCCESS) {
+    Rollback();
+    return status;
+  }
+  return Commit();
 }
 
 void Hive::RemoveLitter(bool hadHive, bool hadLog, bool hadIndex) {
@@ -488,15 +537,9 @@ LONG Hive::DeleteTree(KeyId key) {
 LONG Hive::SubKeyAt(KeyId key, DWORD index, std::u16string* name, std::u16string* keyClass,
                     std::uint64_t* lastWrite) {
   Query query(*this,
-              "SELECT name, class, written FROM keys WHERE parent = ?1 ORDER BY fold"
-              " LIMIT 1 OFFSET ?2");
-  const int rc = query.Int(key).Int(index).Step();
-  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  *name = query.NameAt(0);
-  *keyClass = query.NameAt(1);
-  *lastWrite = static_cast<std::uint64_t>(query.IntAt(2));
-  return ERROR_SUCCESS;
+              "SELECT name, class, written, CASE WHEN ?3 THEN " LATEST_VALUE_WRITE " END FROM keys"
+              " WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+  return query.Int(key).Int(index).Int(lastWrite != nullptr).StepSubKey(name, keyClass, lastWrite);
 }
 
 LONG Hive::GetValue(KeyId key, std::u16string_view name, Value* value) {
@@ -513,14 +556,9 @@ LONG Hive::ValueAt(KeyId key, DWORD index, Value* value) {
 LONG Hive::SubKeyAfter(KeyId key, std::u16string_view after, std::u16string* name, std::u16string* keyClass,
                        std::uint64_t* lastWrite) {
   Query query(*this,
-              "SELECT name, class, written FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
-  const int rc = query.Int(key).Fold(after).Step();
-  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  *name = query.NameAt(0);
-  *keyClass = query.NameAt(1);
-  *lastWrite = static_cast<std::uint64_t>(query.IntAt(2));
-  return ERROR_SUCCESS;
+              "SELECT name, class, written, CASE WHEN ?3 THEN " LATEST_VALUE_WRITE " END FROM keys"
+              " WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
+  return query.Int(key).Fold(after).Int(lastWrite != nullptr).StepSubKey(name, keyClass, lastWrite);
 }
 
 LONG Hive::ValueAfter(KeyId key, std::u16string_view after, Value* value) {
@@ -530,22 +568,17 @@ LONG Hive::ValueAfter(KeyId key, std::u16string_view after, Value* value) {
 }
 
 LONG Hive::SetValue(KeyId key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
-  // Writing a value as it already stands changes nothing: the commit then
-  // writes no page, which keeps a start-up that rewrites its flags cheap.
-  {
-    Query current(*this, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
-    if (current.Int(key).Fold(name).Step() == SQLITE_ROW && current.IntAt(0) == type) {
-      const std::vector<BYTE> stored = current.BlobAt(1);
-      if (stored.size() == size && (size == 0 || std::equal(stored.begin(), stored.end(), data)))
-        return ERROR_SUCCESS;
-    }
-  }
-  // Rewriting a value keeps the spelling of its name from when it was made.
+  // One statement, which changes one row of one table: the value carries the
+  // time of its write, which is its key's last-write time when it is the
+  // latest. A value that already stands as given is left alone (the commit
+  // then writes no page, which keeps a start-up that rewrites its flags
+  // cheap). Rewriting a value keeps the spelling of its name from when it
+  // was made.
   Query query(*this,
-              "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
-              " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
-  const LONG status = query.Int(key).Name(name).Fold(name).Int(type).Blob(data, size).Run();
-  return status == ERROR_SUCCESS ? Touch(key) : status;
+              "INSERT INTO vals(key, name, fold, type, data, written) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
+              " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data,"
+              " written = excluded.written WHERE vals.type != excluded.type OR vals.data != excluded.data");
+  return query.Int(key).Name(name).Fold(name).Int(type).Blob(data, size).Int(FileTimeNow()).Run();
 }
 
 LONG Hive::DeleteValue(KeyId key, std::u16string_view name) {
@@ -578,13 +611,14 @@ LONG Hive::Stats(KeyId key, KeyStats* stats) {
     if (rc != SQLITE_DONE) return ErrorFromSqlite(rc);
   }
   Query query(*this,
-              "SELECT count(*), coalesce(max(length(fold)), 0) / 2, coalesce(max(length(data)), 0)"
-              " FROM vals WHERE key = ?1");
+              "SELECT count(*), coalesce(max(length(fold)), 0) / 2, coalesce(max(length(data)), 0),"
+              " coalesce(max(written), 0) FROM vals WHERE key = ?1");
   const int rc = query.Int(key).Step();
   if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
   stats->values = static_cast<DWORD>(query.IntAt(0));
   stats->maxValueNameLen = static_cast<DWORD>(query.IntAt(1));
   stats->maxValueLen = static_cast<DWORD>(query.IntAt(2));
+  stats->lastWrite = std::max(stats->lastWrite, static_cast<std::uint64_t>(query.IntAt(3)));
   return ERROR_SUCCESS;
 }
 
@@ -593,5 +627,6 @@ LONG Hive::Touch(KeyId key) {
 }
 
 #undef BELOW
+#undef LATEST_VALUE_WRITE
 
 }  // namespace compat::win32::registry

@@ -68,6 +68,9 @@ class Hive {
   // any write permission bit counts as read-only even for the superuser,
   // as the read-only attribute does on the desktop.
   bool Writable() const;
+  // Whether the connection was opened read-only: Writable() without the
+  // file checks, for a caller that made them when it took its rights.
+  bool ReadOnlyConnection() const { return readOnly_; }
 
   // Every call below runs inside one transaction: a write transaction takes
   // the database's write lock at once, so two processes never deadlock.
@@ -86,6 +89,7 @@ class Hive {
   LONG DeleteTree(KeyId key);
   // Removes the key's values and subkeys but keeps the key.
   LONG Clear(KeyId key);
+  // `lastWrite` may be null: the key's time then costs no look at its values.
   LONG SubKeyAt(KeyId key, DWORD index, std::u16string* name, std::u16string* keyClass,
                 std::uint64_t* lastWrite);
 
@@ -103,7 +107,8 @@ class Hive {
 
  private:
   class Query;
-  enum class Content { Hive, Empty, Foreign };
+  // Older: a hive of the format before the current one.
+  enum class Content { Hive, Older, Empty, Foreign };
   sqlite3_stmt* Prepare(const char* sql);
   LONG Exec(const char* sql);
   LONG OpenFile(int flags, const std::string& name);
@@ -111,6 +116,7 @@ class Hive {
   LONG OpenWritable();
   LONG OpenReadOnly();
   LONG CreateSchema();
+  LONG Upgrade();
   LONG OpenEmpty();
   void RemoveLitter(bool hadHive, bool hadLog, bool hadIndex);
   LONG Touch(KeyId key);

@@ -99,7 +99,6 @@ TEST_F(RegistryValueStoreTest, EachKindWritesItsRegistryTypeAndExactBytes) {
   EXPECT_EQ(store->GetInt("i", 0), -2);
   EXPECT_EQ(store->GetInt64("q", 0), big);
   EXPECT_TRUE(store->GetBool("t", false));
-  EXPECT_EQ(store->GetInt("t", 0), 1);
   EXPECT_FALSE(store->GetBool("f", true, &found));
   EXPECT_TRUE(found);
   EXPECT_EQ(store->GetDouble("d", 0), half);
@@ -210,12 +209,9 @@ TEST_F(RegistryValueStoreTest, AStoreWithoutAKeyReadsNothingAndRefusesChanges) {
 
   const std::string denied = ToUTF8(win32::DescribeSystemError(ERROR_ACCESS_DENIED));
   EXPECT_EQ(TextOf<CError>([&] { store->SetInt("v", 1); }), denied);
-  EXPECT_EQ(TextOf<CError>([&] { store->SetString("v", u""); }), denied);
   EXPECT_EQ(TextOf<CError>([&] { store->OpenSubStore("sub", kValueStoreWrite); }), denied);
   EXPECT_THROW(store->DeleteValue("v"), CFileNotFoundError);
   EXPECT_THROW(store->DeleteKey("sub"), CFileNotFoundError);
-  store->Flush();
-  store->Reload();
 }
 
 TEST_F(RegistryValueStoreTest, NamesComeInOrderAndDeletionTakesSubtrees) {
