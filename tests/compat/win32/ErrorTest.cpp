@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 
 #include "compat/win32/StringConv.h"
 #include "tests/compat/win32/Win32Expect.h"
@@ -43,47 +44,35 @@ TEST(FormatMessage, RefusesWhatItCannotDo) {
                ERROR_INVALID_PARAMETER);
 }
 
-// errno, whether a folder on the way is missing, the code Windows reports.
-struct ErrnoRow {
-  const char* name;
-  int err;
-  bool missingFolder;
-  long code;
-};
-
-class ErrorFromErrno : public testing::TestWithParam<ErrnoRow> {};
-
-TEST_P(ErrorFromErrno, MapsToTheWindowsCodeWithItsText) {
-  const ErrnoRow& row = GetParam();
-  const DWORD code = compat::win32::ErrorFromErrno(row.err, row.missingFolder);
-  EXPECT_EQ(code, static_cast<DWORD>(row.code));
-  WCHAR buffer[200];
-  EXPECT_NE(FormatMessageW(kFromSystem, nullptr, code, 0, buffer, 200, nullptr), 0u);
+// errno, whether a folder on the way is missing, and the code Windows reports, which has its text.
+TEST(ErrorFromErrno, MapsToTheWindowsCodeWithItsText) {
+  const std::tuple<int, bool, long> rows[] = {
+      {0, false, ERROR_SUCCESS},                   {ENOENT, false, ERROR_FILE_NOT_FOUND},
+      {ENOENT, true, ERROR_PATH_NOT_FOUND},        {ENOTDIR, false, ERROR_PATH_NOT_FOUND},
+      {ELOOP, false, ERROR_CANT_RESOLVE_FILENAME}, {EACCES, false, ERROR_ACCESS_DENIED},
+      {EPERM, false, ERROR_ACCESS_DENIED},         {EROFS, false, ERROR_ACCESS_DENIED},
+      {EISDIR, false, ERROR_ACCESS_DENIED},        {EEXIST, false, ERROR_ALREADY_EXISTS},
+      {ENOTEMPTY, false, ERROR_DIR_NOT_EMPTY},     {EXDEV, false, ERROR_NOT_SAME_DEVICE},
+      {EBADF, false, ERROR_INVALID_HANDLE},        {ENOMEM, false, ERROR_NOT_ENOUGH_MEMORY},
+      {EMFILE, false, ERROR_TOO_MANY_OPEN_FILES},  {ENFILE, false, ERROR_TOO_MANY_OPEN_FILES},
+      {ENOSPC, false, ERROR_DISK_FULL},            {EDQUOT, false, ERROR_DISK_FULL},
+      {EFBIG, false, ERROR_FILE_TOO_LARGE},        {ENAMETOOLONG, false, ERROR_FILENAME_EXCED_RANGE},
+      {EINVAL, false, ERROR_INVALID_PARAMETER},    {EOVERFLOW, false, ERROR_ARITHMETIC_OVERFLOW},
+      {ESPIPE, false, ERROR_SEEK_ON_DEVICE},       {EPIPE, false, ERROR_BROKEN_PIPE},
+      {ENXIO, false, ERROR_PIPE_NOT_CONNECTED},    {EAGAIN, false, ERROR_LOCK_VIOLATION},
+      {EBUSY, false, ERROR_SHARING_VIOLATION},     {ETXTBSY, false, ERROR_SHARING_VIOLATION},
+      {EIO, false, ERROR_READ_FAULT},              {ENODEV, false, ERROR_NOT_READY},
+      {ENOSYS, false, ERROR_NOT_SUPPORTED},        {EOPNOTSUPP, false, ERROR_NOT_SUPPORTED},
+      {EDOM, false, ERROR_INVALID_FUNCTION},
+  };
+  for (const auto& [err, missingFolder, expected] : rows) {
+    SCOPED_TRACE(testing::Message() << "errno " << err << (missingFolder ? ", folder missing" : ""));
+    const DWORD code = compat::win32::ErrorFromErrno(err, missingFolder);
+    EXPECT_EQ(code, static_cast<DWORD>(expected));
+    WCHAR buffer[200];
+    EXPECT_NE(FormatMessageW(kFromSystem, nullptr, code, 0, buffer, 200, nullptr), 0u);
+  }
 }
-
-constexpr ErrnoRow kErrnoRows[] = {
-    {"None", 0, false, ERROR_SUCCESS}, {"NoEntry", ENOENT, false, ERROR_FILE_NOT_FOUND},
-    {"NoEntryFolder", ENOENT, true, ERROR_PATH_NOT_FOUND}, {"NotFolder", ENOTDIR, false, ERROR_PATH_NOT_FOUND},
-    {"Loop", ELOOP, false, ERROR_CANT_RESOLVE_FILENAME}, {"Access", EACCES, false, ERROR_ACCESS_DENIED},
-    {"Permission", EPERM, false, ERROR_ACCESS_DENIED}, {"ReadOnlyFs", EROFS, false, ERROR_ACCESS_DENIED},
-    {"IsFolder", EISDIR, false, ERROR_ACCESS_DENIED}, {"Exists", EEXIST, false, ERROR_ALREADY_EXISTS},
-    {"NotEmpty", ENOTEMPTY, false, ERROR_DIR_NOT_EMPTY}, {"CrossDevice", EXDEV, false, ERROR_NOT_SAME_DEVICE},
-    {"BadDescriptor", EBADF, false, ERROR_INVALID_HANDLE}, {"NoMemory", ENOMEM, false, ERROR_NOT_ENOUGH_MEMORY},
-    {"ProcessFiles", EMFILE, false, ERROR_TOO_MANY_OPEN_FILES},
-    {"SystemFiles", ENFILE, false, ERROR_TOO_MANY_OPEN_FILES}, {"NoSpace", ENOSPC, false, ERROR_DISK_FULL},
-    {"Quota", EDQUOT, false, ERROR_DISK_FULL}, {"FileTooBig", EFBIG, false, ERROR_FILE_TOO_LARGE},
-    {"NameTooLong", ENAMETOOLONG, false, ERROR_FILENAME_EXCED_RANGE},
-    {"Invalid", EINVAL, false, ERROR_INVALID_PARAMETER}, {"Overflow", EOVERFLOW, false, ERROR_ARITHMETIC_OVERFLOW},
-    {"SeekOnPipe", ESPIPE, false, ERROR_SEEK_ON_DEVICE}, {"BrokenPipe", EPIPE, false, ERROR_BROKEN_PIPE},
-    {"NoReader", ENXIO, false, ERROR_PIPE_NOT_CONNECTED}, {"Again", EAGAIN, false, ERROR_LOCK_VIOLATION},
-    {"Busy", EBUSY, false, ERROR_SHARING_VIOLATION}, {"TextBusy", ETXTBSY, false, ERROR_SHARING_VIOLATION},
-    {"InputOutput", EIO, false, ERROR_READ_FAULT}, {"NoDevice", ENODEV, false, ERROR_NOT_READY},
-    {"NoCall", ENOSYS, false, ERROR_NOT_SUPPORTED}, {"NotSupported", EOPNOTSUPP, false, ERROR_NOT_SUPPORTED},
-    {"Unknown", EDOM, false, ERROR_INVALID_FUNCTION},
-};
-
-INSTANTIATE_TEST_SUITE_P(Table, ErrorFromErrno, testing::ValuesIn(kErrnoRows),
-                         [](const testing::TestParamInfo<ErrnoRow>& info) { return std::string(info.param.name); });
 
 // The texts are English: the usual search (0), neutral and English ids are served, no other language.
 TEST(FormatMessage, ServesTheEnglishTextsOnly) {

@@ -121,69 +121,61 @@ TEST_F(NamedMutex, HandlesWithinOneProcessShareTheMutex) {
   EXPECT_TRUE(CloseHandle(unnamed) && CloseHandle(another));
 }
 
-// An unusable runtime folder or lock file moves the lock to a private folder; what was in the way stays.
-struct Unusable {
-  const char* what;
-  bool runtimeSet;
-  std::function<void(const std::string& root, const std::string& stem)> plant;
-  bool inCache = false;  // the lock ends up below XDG_CACHE_HOME rather than TMPDIR
-};
-
-class NamedMutexFallback : public NamedMutex, public ::testing::WithParamInterface<Unusable> {};
-
 const std::string kUser = std::to_string(getuid());
 const std::string kTemporary = "tmp/win32compat-" + kUser;
 
-TEST_P(NamedMutexFallback, KeepsOneInstance) {
-  testing_support::TempFolder root;
-  const std::string run = root / "run";
-  ASSERT_EQ(mkdir(run.c_str(), 0700), 0);
-  ASSERT_EQ(mkdir((root / "tmp").c_str(), 0700), 0);
-  GetParam().runtimeSet ? SetEnv("XDG_RUNTIME_DIR", run) : UnsetEnv("XDG_RUNTIME_DIR");
-  SetEnv("TMPDIR", root / "tmp");
-  SetEnv("XDG_CACHE_HOME", root / "cache");
-  const std::string name = "instance";
-  testing_support::WriteFile(root / "planted", "keep");
-  GetParam().plant(root.path(), name);
-  const auto [mutex, error] = Create(compat::win32::Utf8ToUtf16(name));
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_TRUE(CloseHandle(mutex));
-  const std::string folder = root / (GetParam().inCache ? "cache/win32compat-" + kUser : kTemporary);
-  struct stat st;
-  ASSERT_EQ(lstat(folder.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISDIR(st.st_mode));
-  EXPECT_EQ(st.st_mode & 077, 0u);
-  EXPECT_EQ(lstat((folder + "/" + name + ".mutex").c_str(), &st), 0);
-  EXPECT_EQ(testing_support::ReadFile(root / "planted"), "keep");
-}
-
 void Link(const std::string& target, const std::string& at) { ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NamedMutexFallback,
-    ::testing::Values(
-        Unusable{"NoRuntimeFolder", false, [](auto&, auto&) {}},
-        Unusable{"RuntimeFolderIsAFile", true,
-                 [](auto& root, auto&) { rmdir((root + "/run").c_str()); Link(root + "/planted", root + "/run"); }},
-        Unusable{"LockFileIsAFolder", true,
-                 [](auto& root, auto& stem) { mkdir((root + "/run/" + stem + ".mutex").c_str(), 0700); }},
-        Unusable{"LockFileIsALink", true,
-                 [](auto& root, auto& stem) { Link(root + "/planted", root + "/run/" + stem + ".mutex"); }},
-        Unusable{"GateIsAPipe", true,
-                 [](auto& root, auto& stem) { mkfifo((root + "/run/" + stem + ".gate").c_str(), 0600); }},
-        Unusable{"RuntimeFolderOpenPrivateFolderIsALink", true,
-                 [](auto& root, auto&) {
-                   chmod((root + "/run").c_str(), 0755);
-                   mkdir((root + "/elsewhere").c_str(), 0700);
-                   Link(root + "/elsewhere", root + "/" + kTemporary);
-                 },
-                 true},
-        Unusable{"PrivateFolderOpenToOthers", false,
-                 [](auto& root, auto&) {
-                   mkdir((root + "/" + kTemporary).c_str(), 0755);
-                   chmod((root + "/" + kTemporary).c_str(), 0755);
-                 }}),
-    [](const auto& info) { return std::string(info.param.what); });
+// An unusable runtime folder or lock file moves the lock to a private folder; what was in the way stays.
+TEST_F(NamedMutex, AnUnusableLockPlaceFallsBackToAPrivateFolder) {
+  const std::string name = "instance";
+  const struct {
+    const char* what;
+    bool runtimeSet;
+    std::function<void(const std::string& root)> plant;
+    bool inCache = false;  // the lock ends up below XDG_CACHE_HOME rather than TMPDIR
+  } rows[] = {
+      {"no runtime folder", false, [](auto&) {}},
+      {"runtime folder is a file", true,
+       [](auto& root) { rmdir((root + "/run").c_str()); Link(root + "/planted", root + "/run"); }},
+      {"lock file is a folder", true, [&](auto& root) { mkdir((root + "/run/" + name + ".mutex").c_str(), 0700); }},
+      {"lock file is a link", true, [&](auto& root) { Link(root + "/planted", root + "/run/" + name + ".mutex"); }},
+      {"gate is a pipe", true, [&](auto& root) { mkfifo((root + "/run/" + name + ".gate").c_str(), 0600); }},
+      {"runtime folder open, private folder a link", true,
+       [](auto& root) {
+         chmod((root + "/run").c_str(), 0755);
+         mkdir((root + "/elsewhere").c_str(), 0700);
+         Link(root + "/elsewhere", root + "/" + kTemporary);
+       },
+       true},
+      {"private folder open to others", false,
+       [](auto& root) {
+         mkdir((root + "/" + kTemporary).c_str(), 0755);
+         chmod((root + "/" + kTemporary).c_str(), 0755);
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    // A root of its own per row, outside the TMPDIR the row before set.
+    const std::string root = folder() / ("fallback" + std::to_string(&row - rows));
+    for (const char* made : {"", "/run", "/tmp"}) ASSERT_EQ(mkdir((root + made).c_str(), 0700), 0);
+    row.runtimeSet ? SetEnv("XDG_RUNTIME_DIR", root + "/run") : UnsetEnv("XDG_RUNTIME_DIR");
+    SetEnv("TMPDIR", root + "/tmp");
+    SetEnv("XDG_CACHE_HOME", root + "/cache");
+    testing_support::WriteFile(root + "/planted", "keep");
+    row.plant(root);
+    const auto [mutex, error] = Create(compat::win32::Utf8ToUtf16(name));
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_TRUE(CloseHandle(mutex));
+    const std::string lockFolder = root + "/" + (row.inCache ? "cache/win32compat-" + kUser : kTemporary);
+    struct stat st;
+    ASSERT_EQ(lstat(lockFolder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 077, 0u);
+    EXPECT_EQ(lstat((lockFolder + "/" + name + ".mutex").c_str(), &st), 0);
+    EXPECT_EQ(testing_support::ReadFile(root + "/planted"), "keep");
+  }
+}
 
 TEST_F(NamedMutex, FailsWhenNoFolderCanHoldItsLock) {
   testing_support::TempFolder root;
