@@ -81,11 +81,20 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
   const bool exists = FolderExists(path_);
   element->AddAttribute("available", TrueFalse(exists));
   if (!(flags_ & kSave) || !exists) return;
+  // Each child goes after the last one: AddChild would walk the whole list
+  // every time.
+  wxXmlNode* last = nullptr;
   for (const std::u16string& file : ListFilesBelow(path_)) {
-    writer.AddFileEntry(file, true);
+    const wxString entry = InternalEntryName(file, true);
+    writer.AddFileEntryAs(file, entry);
     auto* child = new wxXmlNode(wxXML_ELEMENT_NODE, setName);
-    element->AddChild(child);
-    child->AddAttribute("destination", InternalEntryName(file, true));
+    if (last) {
+      element->InsertChildAfter(child, last);
+    } else {
+      element->AddChild(child);
+    }
+    last = child;
+    child->AddAttribute("destination", entry);
     child->AddAttribute("type", "0");
     child->AddAttribute("available", "true");
   }
