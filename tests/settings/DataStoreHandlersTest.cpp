@@ -135,6 +135,9 @@ TEST_F(DataStoreHandlersTest, FolderEntryOutsideItsFolderIsRefusedByName) {
 }
 
 TEST_F(DataStoreHandlersTest, RegistryKeyGoesThroughTheRegistryTool) {
+  // The export and import files' paths hold a blank.
+  fs::create_directories(folder() / "temp dir");
+  SetEnv("TMPDIR", folder() / "temp dir");
   const std::u16string key = u"Software\\korvane\\Korvane Orbweave 9";
   testing_support::SetRegString(HKEY_CURRENT_USER, key + u"\\General", u"Language", u"deutsch");
   testing_support::SetRegDword(HKEY_CURRENT_USER, key, u"FirstStart", 0);
