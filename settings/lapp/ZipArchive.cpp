@@ -385,7 +385,7 @@ void CZipSaveManager::Finish() {
   if (!ok || !wxRenameFile(NativeName(newPath_), NativeName(archivePath_), true)) {
     DeleteFileW(newPath_.c_str());
     throw CArchiveError("The data store '" + Utf8(archivePath_) +
-                        "' could not be written completely (is the disk full?); the previous one is kept.");
+                        "' could not be written completely (is the disk full?).");
   }
   finished_ = true;
 }
@@ -395,11 +395,15 @@ void SaveSet(const std::u16string& archivePath, const wxString& setName, const H
   auto* root = new wxXmlNode(wxXML_ELEMENT_NODE, "appmanager");
   root->AddAttribute("version", "1");
   description.SetRoot(root);
-  CZipSaveManager writer(archivePath);
-  for (const auto& [name, handler] : handlers) handler->Save(writer, *root, setName);
-  if (!description.Save(writer.BeginEntry(kDescriptionEntry)))
-    throw CArchiveError("The data store's description cannot be written.");
-  writer.Finish();
+  try {
+    CZipSaveManager writer(archivePath);
+    for (const auto& [name, handler] : handlers) handler->Save(writer, *root, setName);
+    if (!description.Save(writer.BeginEntry(kDescriptionEntry)))
+      throw CArchiveError("The data store's description cannot be written.");
+    writer.Finish();
+  } catch (const CArchiveError& error) {
+    throw CArchiveError(std::string(error.what()) + " The previous data store is kept.");
+  }
 }
 
 void LoadSet(const std::u16string& archivePath, const wxString& setName, const HandlerMap& handlers) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -92,6 +93,47 @@ TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveThenStopWritesThe
   manager->Start();  // now from the data store
   EXPECT_EQ(ReadAll(file), "changed");
   manager->Stop();
+  manager->Destroy();
+}
+
+TEST_F(PortableAppManagerTest, FullDiskDuringStopKeepsTheOldDataStoreAndTheItems) {
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
+  const std::string file = folder() / "big.bin";
+  lapp::IApplicationManager* manager = Create();
+  manager->AddFile(WindowsPath(file).c_str(), 7);
+  manager->Start();
+  manager->Stop();
+  const std::string before = ReadAll(store_);
+  manager->Start();
+  std::string bytes(1 << 20, '\0');  // random: does not compress below the limit
+  std::uint64_t state = 88172645463325252u;
+  for (char& byte : bytes) {
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+    byte = static_cast<char>(state);
+  }
+  std::ofstream(file, std::ios::binary) << bytes;
+  // No file of the process may grow past 256 KiB: writes beyond fail as on a
+  // full disk.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 256 << 10;
+  signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    manager->Stop();
+  } catch (const lapp::CArchiveError& error) {
+    message = error.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_NE(message.find("disk full"), std::string::npos) << message;
+  EXPECT_NE(message.find("previous data store is kept"), std::string::npos) << message;
+  EXPECT_TRUE(ReadAll(store_) == before);
+  EXPECT_TRUE(ReadAll(file) == bytes);
+  EXPECT_TRUE(manager->Stop());  // with room again
+  EXPECT_FALSE(fs::exists(file));
   manager->Destroy();
 }
 
