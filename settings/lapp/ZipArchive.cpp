@@ -143,7 +143,9 @@ std::set<wxString> LinkNames(wxInputStream& in) {
     size = Little(&end64[40], 8), offset = Little(&end64[48], 8);
   }
   std::vector<unsigned char> directory;
-  if (size > kMaxDirectory || !ReadAt(in, static_cast<wxFileOffset>(offset), directory, size)) return links;
+  if (size > kMaxDirectory || offset + size > static_cast<std::uint64_t>(length) ||
+      !ReadAt(in, static_cast<wxFileOffset>(offset), directory, size))
+    return links;
   for (std::size_t at = 0; at + kCentralSize <= directory.size() && Little(&directory[at], 4) == 0x02014b50;) {
     const unsigned char* record = &directory[at];
     const std::size_t nameSize = Little(record + 28, 2);
