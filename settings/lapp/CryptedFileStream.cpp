@@ -71,7 +71,20 @@ size_t CCryptedInputFileStream::OnSysRead(void* buffer, size_t size) {
   return read;
 }
 
+wxOutputStream& CCryptedOutputFileStream::Write(void* buffer, size_t size) {
+  writable_ = static_cast<unsigned char*>(buffer);
+  wxFileOutputStream::Write(buffer, size);
+  writable_ = nullptr;
+  return *this;
+}
+
 size_t CCryptedOutputFileStream::OnSysWrite(const void* buffer, size_t size) {
+  if (writable_ != nullptr && writable_ == buffer) {
+    const wxFileOffset position = OnSysTell();
+    if (position == wxInvalidOffset) return 0;
+    CryptTransform(writable_, static_cast<std::ptrdiff_t>(size), position);
+    return wxFileOutputStream::OnSysWrite(writable_, size);
+  }
   // A multiple of the key length keeps each chunk's key index where the
   // previous one left it, whatever the file position.
   std::array<unsigned char, kCryptKeyLength * 96> scrambled;

@@ -30,15 +30,25 @@ class CCryptedInputFileStream : public wxFileInputStream {
   size_t OnSysRead(void* buffer, size_t size) override;
 };
 
-// Creates or replaces a file and scrambles what is written. The caller's
-// buffer is left as it was: the scrambled bytes go through a buffer of the
-// stream's own.
+// Creates or replaces a file and scrambles what is written.
 class CCryptedOutputFileStream : public wxFileOutputStream {
  public:
   explicit CCryptedOutputFileStream(const wxString& fileName) : wxFileOutputStream(fileName) {}
 
+  // A writable buffer is scrambled in place and then written, so that it
+  // holds the bytes as they are on disk afterwards (all of them, even when
+  // the disk takes fewer). A read-only one, which is what the zip writer and
+  // the other wx streams hand over, is left as it was: its bytes are
+  // scrambled in a buffer of the stream's own.
+  wxOutputStream& Write(void* buffer, size_t size);
+  using wxFileOutputStream::Write;
+
  protected:
   size_t OnSysWrite(const void* buffer, size_t size) override;
+
+ private:
+  // The caller's buffer while Write(void*, size_t) runs.
+  unsigned char* writable_ = nullptr;
 };
 
 }  // namespace lapp

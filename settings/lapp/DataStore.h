@@ -41,7 +41,8 @@ class IDataLoadManager {
   // The entry read as a UTF-8 XML document; null when the entry is missing
   // or is no XML.
   virtual std::unique_ptr<wxXmlDocument> LoadXml(const wxString& entryName) = 0;
-  // True when the archive holds a file entry of that name.
+  // True when the archive holds an entry of that name that is no folder
+  // (a link is, so that extracting it names it).
   virtual bool HasEntry(const wxString& entryName) = 0;
 };
 

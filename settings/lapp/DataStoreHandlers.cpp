@@ -31,6 +31,12 @@ const char* TrueFalse(bool value) { return value ? "true" : "false"; }
 
 std::u16string Quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
 
+// A path as one argument of a command line: as it is, or in quotes when it
+// holds a blank, which would otherwise split it in two.
+std::u16string Argument(const std::u16string& path) {
+  return path.find_first_of(u" \t") == std::u16string::npos ? path : Quoted(path);
+}
+
 HKEY RootKey(const std::u16string& rootName) {
   if (rootName == u"HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
   if (rootName == u"HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
@@ -43,7 +49,7 @@ bool RunProgramAndWait(const std::u16string& programName, const std::u16string& 
   char16_t program[MAX_PATH + 1];
   const DWORD found = SearchPathW(nullptr, programName.c_str(), nullptr, MAX_PATH + 1, program, nullptr);
   if (found == 0 || found > MAX_PATH) return false;
-  std::u16string commandLine = Quoted(program) + arguments;
+  std::u16string commandLine = Argument(program) + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
@@ -81,11 +87,20 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
   const bool exists = FolderExists(path_);
   element->AddAttribute("available", TrueFalse(exists));
   if (!(flags_ & kSave) || !exists) return;
+  // Each child goes after the last one: AddChild would walk the whole list
+  // every time.
+  wxXmlNode* last = nullptr;
   for (const std::u16string& file : ListFilesBelow(path_)) {
-    writer.AddFileEntry(file, true);
+    const wxString entry = InternalEntryName(file, true);
+    writer.AddFileEntryAs(file, entry);
     auto* child = new wxXmlNode(wxXML_ELEMENT_NODE, setName);
-    element->AddChild(child);
-    child->AddAttribute("destination", InternalEntryName(file, true));
+    if (last) {
+      element->InsertChildAfter(child, last);
+    } else {
+      element->AddChild(child);
+    }
+    last = child;
+    child->AddAttribute("destination", entry);
     child->AddAttribute("type", "0");
     child->AddAttribute("available", "true");
   }
@@ -118,7 +133,7 @@ void CRegistrySectionHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, 
   const std::u16string exported = writer.MakeTempFilePath(u"regsection.", u".reg");
   DeleteFileW(exported.c_str());
   if (!(flags_ & kSave)) return;
-  RunProgramAndWait(kRegistryTool, u" /a " + Quoted(exported) + u" " + Quoted(Name()), kToolSeconds);
+  RunProgramAndWait(kRegistryTool, u" /a " + Argument(exported) + u" " + Quoted(Name()), kToolSeconds);
   const std::u16string entry = exported.substr(exported.find_last_of(u'\\') + 1);
   element->AddAttribute("destination", ToWx(entry));
   writer.AddFileEntry(exported, false);
@@ -131,7 +146,7 @@ void CRegistrySectionHandler::Load(IDataLoadManager& reader, const wxXmlNode& el
   if (!reader.HasEntry(entry)) return;
   const std::u16string imported = WithBackslash(reader.GetTempFolder()) + u"import.reg";
   reader.ExtractEntry(entry, imported);
-  RunProgramAndWait(kRegistryTool, u" /s " + Quoted(imported), kToolSeconds);
+  RunProgramAndWait(kRegistryTool, u" /s " + Argument(imported), kToolSeconds);
   DeleteFileW(imported.c_str());
 }
 

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
+#include <cstring>
 #include <vector>
 
 #include <wx/datetime.h>
+#include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
 #include <wx/wfstream.h>
@@ -23,6 +26,10 @@ namespace lapp {
 namespace {
 
 constexpr std::size_t kCopyBuffer = 64 * 1024;
+// Between the zip streams and the file: large enough that a header or a
+// small entry costs no system call of its own, small enough that a seek to
+// the next entry throws little away.
+constexpr std::size_t kStreamBuffer = 16 * 1024;
 // A description larger than this is no description of ours.
 constexpr wxFileOffset kMaxDescription = 64 << 20;
 
@@ -34,6 +41,125 @@ wxString NativeName(const std::u16string& path) {
 
 std::string Utf8(const std::u16string& text) { return compat::win32::Utf16ToUtf8(text); }
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
+
+// Reads a seekable stream ahead in large pieces, and serves a seek that
+// lands in what it holds without going to the stream. The zip reader reads
+// headers a field at a time and seeks to every entry it opens; the archives
+// of a data store hold many small entries side by side. (wx's own buffered
+// stream shrinks its buffer to the shortest read it ever made, which is the
+// 22-byte end record the zip reader reads first.)
+class CReadAheadStream final : public wxInputStream {
+ public:
+  explicit CReadAheadStream(wxInputStream& source)
+      : source_(source), length_(source.GetLength()), buffer_(kStreamBuffer) {}
+  bool IsSeekable() const override { return true; }
+  wxFileOffset GetLength() const override { return length_; }
+
+ protected:
+  size_t OnSysRead(void* buffer, size_t size) override {
+    if ((position_ < start_ || position_ >= start_ + static_cast<wxFileOffset>(filled_)) && !Fill()) return 0;
+    const auto offset = static_cast<std::size_t>(position_ - start_);
+    const std::size_t count = std::min(size, filled_ - offset);
+    std::memcpy(buffer, buffer_.data() + offset, count);
+    position_ += static_cast<wxFileOffset>(count);
+    m_lasterror = wxSTREAM_NO_ERROR;
+    return count;
+  }
+  wxFileOffset OnSysSeek(wxFileOffset offset, wxSeekMode mode) override {
+    wxFileOffset target = offset;
+    if (mode == wxFromCurrent) target += position_;
+    if (mode == wxFromEnd) {
+      if (length_ == wxInvalidOffset) return wxInvalidOffset;
+      target += length_;
+    }
+    if (target < 0) return wxInvalidOffset;
+    position_ = target;
+    return position_;
+  }
+  wxFileOffset OnSysTell() const override { return position_; }
+
+ private:
+  bool Fill() {
+    filled_ = 0;
+    start_ = position_;
+    if (sourcePosition_ != position_ && source_.SeekI(position_) == wxInvalidOffset) {
+      m_lasterror = wxSTREAM_READ_ERROR;
+      return false;
+    }
+    source_.Read(buffer_.data(), buffer_.size());
+    filled_ = source_.LastRead();
+    sourcePosition_ = position_ + static_cast<wxFileOffset>(filled_);
+    if (filled_ > 0) return true;
+    m_lasterror = source_.GetLastError() == wxSTREAM_READ_ERROR ? wxSTREAM_READ_ERROR : wxSTREAM_EOF;
+    return false;
+  }
+
+  wxInputStream& source_;
+  const wxFileOffset length_;
+  std::vector<unsigned char> buffer_;
+  wxFileOffset start_ = 0;           // the offset of buffer_[0]
+  std::size_t filled_ = 0;           // how much of buffer_ holds bytes
+  wxFileOffset position_ = 0;        // where the next read starts
+  wxFileOffset sourcePosition_ = 0;  // where the source stands
+};
+
+std::uint64_t Little(const unsigned char* bytes, int size) {
+  std::uint64_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
+  return value;
+}
+
+// Reads `size` bytes at `offset`; false when the stream holds fewer.
+bool ReadAt(wxInputStream& in, wxFileOffset offset, std::vector<unsigned char>& bytes, std::size_t size) {
+  bytes.resize(size);
+  return in.SeekI(offset) == offset && in.Read(bytes.data(), size).LastRead() == size;
+}
+
+// The internal names of the entries made as symbolic links on a Unix
+// system. wx's zip reader gives every entry the mode of a file or a folder,
+// so the type is read from each central record's external attributes (the
+// file mode in their high half) here. An archive whose central directory
+// cannot be found gives none; wx's reader then finds no entries either.
+std::set<wxString> LinkNames(wxInputStream& in) {
+  constexpr std::size_t kEndSize = 22, kCentralSize = 46, kMaxComment = 0xFFFF;
+  constexpr std::uint64_t kMaxDirectory = 64 << 20;
+  std::set<wxString> links;
+  const wxFileOffset length = in.GetLength();
+  if (length < static_cast<wxFileOffset>(kEndSize)) return links;
+  const auto tailSize = static_cast<std::size_t>(std::min<wxFileOffset>(length, kEndSize + kMaxComment));
+  std::vector<unsigned char> tail;
+  if (!ReadAt(in, length - static_cast<wxFileOffset>(tailSize), tail, tailSize)) return links;
+  std::size_t end = tailSize - kEndSize + 1;
+  do {
+    if (end-- == 0) return links;
+  } while (Little(&tail[end], 4) != 0x06054b50);
+  std::uint64_t size = Little(&tail[end + 12], 4), offset = Little(&tail[end + 16], 4);
+  if ((size == 0xFFFFFFFF || offset == 0xFFFFFFFF) && end >= 20 && Little(&tail[end - 20], 4) == 0x07064b50) {
+    // The zip64 end record, found through its locator just before.
+    std::vector<unsigned char> end64;
+    if (!ReadAt(in, static_cast<wxFileOffset>(Little(&tail[end - 12], 8)), end64, 56) ||
+        Little(end64.data(), 4) != 0x06064b50)
+      return links;
+    size = Little(&end64[40], 8), offset = Little(&end64[48], 8);
+  }
+  std::vector<unsigned char> directory;
+  if (size > kMaxDirectory || offset + size > static_cast<std::uint64_t>(length) ||
+      !ReadAt(in, static_cast<wxFileOffset>(offset), directory, size))
+    return links;
+  for (std::size_t at = 0; at + kCentralSize <= directory.size() && Little(&directory[at], 4) == 0x02014b50;) {
+    const unsigned char* record = &directory[at];
+    const std::size_t nameSize = Little(record + 28, 2);
+    const std::size_t next = at + kCentralSize + nameSize + Little(record + 30, 2) + Little(record + 32, 2);
+    if (next > directory.size()) break;
+    constexpr unsigned kUnix = 3, kTypeMask = 0170000, kLink = 0120000;
+    if (record[5] == kUnix && ((Little(record + 38, 4) >> 16) & kTypeMask) == kLink) {
+      const std::string name(reinterpret_cast<const char*>(record + kCentralSize), nameSize);
+      links.insert(wxZipEntry::GetInternalName(wxString::FromUTF8(name), wxPATH_UNIX));
+    }
+    at = next;
+  }
+  return links;
+}
 
 std::u16string ParentOf(const std::u16string& path) {
   const std::size_t cut = path.find_last_of(u"\\/");
@@ -74,7 +200,10 @@ CZipLoadManager::CZipLoadManager(const std::u16string& archivePath) : archivePat
   wxLogNull quiet;
   file_ = std::make_unique<CCryptedInputFileStream>(NativeName(archivePath));
   if (!file_->IsOk()) throw CArchiveError("The data store '" + Utf8(archivePath) + "' cannot be opened.");
-  zip_ = std::make_unique<wxZipInputStream>(*file_, wxConvUTF8);
+  buffer_ = std::make_unique<CReadAheadStream>(*file_);
+  links_ = LinkNames(*buffer_);
+  buffer_->SeekI(0);
+  zip_ = std::make_unique<wxZipInputStream>(*buffer_, wxConvUTF8);
   while (wxZipEntry* entry = zip_->GetNextEntry()) {
     std::unique_ptr<wxZipEntry> owned(entry);
     const wxString name = owned->GetInternalName();
@@ -87,6 +216,7 @@ CZipLoadManager::CZipLoadManager(const std::u16string& archivePath) : archivePat
 
 CZipLoadManager::~CZipLoadManager() {
   zip_.reset();
+  buffer_.reset();
   file_.reset();
   if (!tempFolder_.empty()) DeleteFolder(tempFolder_);
 }
@@ -114,14 +244,15 @@ wxZipEntry* CZipLoadManager::Find(const wxString& entryName, bool forExtraction)
     throw CArchiveError("The data store has no entry '" + Utf8(entryName) + "'.");
   }
   wxZipEntry& entry = *found->second;
-  // The zip reader gives every entry the type of a plain file or a folder,
-  // so an entry made as a link comes out as a file holding the link's text
-  // and never as a link.
-  if (entry.IsDir()) {
-    if (!forExtraction) return nullptr;
-    throw CArchiveError("The data store entry '" + Utf8(entryName) + "' is a folder; it is not extracted.");
-  }
-  return &entry;
+  const char* refused = entry.IsDir() ? "a folder" : links_.count(found->first) ? "a link" : nullptr;
+  if (refused == nullptr) return &entry;
+  if (!forExtraction) return nullptr;
+  throw CArchiveError("The data store entry '" + Utf8(entryName) + "' is " + refused + "; it is not extracted.");
+}
+
+bool CZipLoadManager::HasEntry(const wxString& entryName) {
+  const auto found = entries_.find(wxZipEntry::GetInternalName(entryName, wxPATH_UNIX));
+  return found != entries_.end() && !found->second->IsDir();
 }
 
 void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16string& destination) {
@@ -139,16 +270,20 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
   {
     wxFileOutputStream out(NativeName(destination));
     if (!out.IsOk()) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
-    std::vector<char> buffer(kCopyBuffer);
+    // wx clears the whole buffer on every read, so a small entry is read
+    // in a piece its own size (and one byte more, to see where it ends).
+    const std::size_t piece =
+        declared >= 0 ? std::min<std::uint64_t>(kCopyBuffer, static_cast<std::uint64_t>(declared) + 1) : kCopyBuffer;
+    copy_.resize(kCopyBuffer);
     std::uint64_t total = 0;
     while (problem.empty()) {
-      zip_->Read(buffer.data(), buffer.size());
+      zip_->Read(copy_.data(), piece);
       const std::size_t got = zip_->LastRead();
       if (got == 0) break;
       total += got;
       if (total > remaining_ || (declared >= 0 && total > static_cast<std::uint64_t>(declared))) {
         problem = "' holds more than it declares or than allowed";
-      } else if (!out.WriteAll(buffer.data(), got)) {
+      } else if (!out.WriteAll(copy_.data(), got)) {
         problem = "' cannot be written out (is the disk full?)";
       }
     }
@@ -182,13 +317,15 @@ CZipSaveManager::CZipSaveManager(const std::u16string& archivePath)
     DeleteFileW(newPath_.c_str());
     throw CArchiveError("The data store '" + Utf8(archivePath) + "' cannot be written.");
   }
-  zip_ = std::make_unique<wxZipOutputStream>(*file_, -1, wxConvUTF8);
+  buffer_ = std::make_unique<wxBufferedOutputStream>(*file_, kStreamBuffer);
+  zip_ = std::make_unique<wxZipOutputStream>(*buffer_, -1, wxConvUTF8);
 }
 
 CZipSaveManager::~CZipSaveManager() {
   if (!finished_) {
     wxLogNull quiet;
     zip_.reset();
+    buffer_.reset();
     file_.reset();
     DeleteFileW(newPath_.c_str());
   }
@@ -202,19 +339,19 @@ void CZipSaveManager::AddFileEntry(const std::u16string& filePath, bool keepFull
 void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) {
   if (!FileExists(filePath)) return;
   wxLogNull quiet;
-  wxFileInputStream in(NativeName(filePath));
-  if (!in.IsOk()) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+  // The file itself, not a stream over it: wx's streams clear the whole
+  // buffer on every read.
+  wxFile in;
+  if (!in.Open(NativeName(filePath))) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
   BeginEntry(entryName);
-  std::vector<char> buffer(kCopyBuffer);
+  copy_.resize(kCopyBuffer);
   for (;;) {
-    in.Read(buffer.data(), buffer.size());
-    const std::size_t got = in.LastRead();
+    const ssize_t got = in.Read(copy_.data(), copy_.size());
+    if (got == wxInvalidOffset) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
     if (got == 0) break;
-    if (!zip_->WriteAll(buffer.data(), got))
+    if (!zip_->WriteAll(copy_.data(), static_cast<std::size_t>(got)))
       throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
   }
-  if (in.GetLastError() != wxSTREAM_EOF && in.GetLastError() != wxSTREAM_NO_ERROR)
-    throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
 }
 
 std::u16string CZipSaveManager::MakeTempFilePath(const std::u16string& prefix, const std::u16string& suffix) {
@@ -238,17 +375,19 @@ wxOutputStream& CZipSaveManager::BeginEntry(const wxString& entryName) {
 
 void CZipSaveManager::Finish() {
   wxLogNull quiet;
-  bool ok = zip_->Close() && file_->IsOk();
-  // Sync flushes the file to the disk before it takes the old one's place.
-  file_->Sync();
-  ok = ok && file_->IsOk();
+  bool ok = zip_->Close();
+  // Sync empties the buffer and flushes the file to the disk before it takes
+  // the old one's place.
+  buffer_->Sync();
+  ok = ok && buffer_->IsOk() && file_->IsOk();
   ok = file_->Close() && ok;
   zip_.reset();
+  buffer_.reset();
   file_.reset();
   if (!ok || !wxRenameFile(NativeName(newPath_), NativeName(archivePath_), true)) {
     DeleteFileW(newPath_.c_str());
     throw CArchiveError("The data store '" + Utf8(archivePath_) +
-                        "' could not be written completely (is the disk full?); the previous one is kept.");
+                        "' could not be written completely (is the disk full?).");
   }
   finished_ = true;
 }
@@ -258,11 +397,15 @@ void SaveSet(const std::u16string& archivePath, const wxString& setName, const H
   auto* root = new wxXmlNode(wxXML_ELEMENT_NODE, "appmanager");
   root->AddAttribute("version", "1");
   description.SetRoot(root);
-  CZipSaveManager writer(archivePath);
-  for (const auto& [name, handler] : handlers) handler->Save(writer, *root, setName);
-  if (!description.Save(writer.BeginEntry(kDescriptionEntry)))
-    throw CArchiveError("The data store's description cannot be written.");
-  writer.Finish();
+  try {
+    CZipSaveManager writer(archivePath);
+    for (const auto& [name, handler] : handlers) handler->Save(writer, *root, setName);
+    if (!description.Save(writer.BeginEntry(kDescriptionEntry)))
+      throw CArchiveError("The data store's description cannot be written.");
+    writer.Finish();
+  } catch (const CArchiveError& error) {
+    throw CArchiveError(std::string(error.what()) + " The previous data store is kept.");
+  }
 }
 
 void LoadSet(const std::u16string& archivePath, const wxString& setName, const HandlerMap& handlers) {

@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "settings/lapp/DataStore.h"
 
+class wxInputStream;
+class wxBufferedOutputStream;
 class wxZipEntry;
 class wxZipInputStream;
 class wxZipOutputStream;
@@ -28,7 +31,7 @@ class CZipLoadManager final : public IDataLoadManager {
   std::u16string GetTempFolder() override;
   void ExtractEntry(const wxString& entryName, const std::u16string& destination) override;
   std::unique_ptr<wxXmlDocument> LoadXml(const wxString& entryName) override;
-  bool HasEntry(const wxString& entryName) override { return Find(entryName, false) != nullptr; }
+  bool HasEntry(const wxString& entryName) override;
 
   struct EntryInfo {
     wxString name;      // the internal name
@@ -49,8 +52,13 @@ class CZipLoadManager final : public IDataLoadManager {
 
   std::u16string archivePath_;
   std::unique_ptr<CCryptedInputFileStream> file_;
+  // Between the file and the zip reader, which reads headers a field at a
+  // time: few large reads instead.
+  std::unique_ptr<wxInputStream> buffer_;
   std::unique_ptr<wxZipInputStream> zip_;
+  std::vector<char> copy_;
   std::map<wxString, std::unique_ptr<wxZipEntry>> entries_;
+  std::set<wxString> links_;  // the entries made as symbolic links
   std::u16string tempFolder_;
   std::uint64_t remaining_ = std::uint64_t{2} << 30;
 };
@@ -77,7 +85,11 @@ class CZipSaveManager final : public IDataSaveManager {
   std::u16string archivePath_;
   std::u16string newPath_;
   std::unique_ptr<CCryptedOutputFileStream> file_;
+  // The zip writer writes headers a field at a time; the buffer turns those
+  // writes into few large ones.
+  std::unique_ptr<wxBufferedOutputStream> buffer_;
   std::unique_ptr<wxZipOutputStream> zip_;
+  std::vector<char> copy_;
   std::u16string tempFolder_;
   int counter_ = 0;
   bool finished_ = false;

@@ -88,10 +88,7 @@ TEST_F(DataStoreHandlersTest, FileFlagsDecideWhatIsSavedRemovedAndRestored) {
     EXPECT_EQ(!fs::exists(file), row.removed || !row.exists) << row.flags;
     fs::remove(file);
     lapp::LoadSet(store_, "regentry_user", handlers);
-    EXPECT_EQ(fs::exists(file), row.restored) << row.flags;
-    if (row.restored) {
-      EXPECT_EQ(ReadAll(file), "text of a");
-    }
+    EXPECT_EQ(fs::exists(file) ? ReadAll(file) : "", row.restored ? "text of a" : "") << row.flags;
   }
 }
 
@@ -135,6 +132,9 @@ TEST_F(DataStoreHandlersTest, FolderEntryOutsideItsFolderIsRefusedByName) {
 }
 
 TEST_F(DataStoreHandlersTest, RegistryKeyGoesThroughTheRegistryTool) {
+  // The export and import files' paths hold a blank.
+  fs::create_directories(folder() / "temp dir");
+  SetEnv("TMPDIR", folder() / "temp dir");
   const std::u16string key = u"Software\\korvane\\Korvane Orbweave 9";
   testing_support::SetRegString(HKEY_CURRENT_USER, key + u"\\General", u"Language", u"deutsch");
   testing_support::SetRegDword(HKEY_CURRENT_USER, key, u"FirstStart", 0);
@@ -152,10 +152,6 @@ TEST_F(DataStoreHandlersTest, RegistryKeyGoesThroughTheRegistryTool) {
   EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, key + u"\\General", u"Language"), u"deutsch");
   EXPECT_EQ(testing_support::GetRegDword(HKEY_CURRENT_USER, key, u"FirstStart"), 0u);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(DataStoreHandlersTest, CleaningNeverTakesAWholeRoot) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\other", u"Kept", 1);

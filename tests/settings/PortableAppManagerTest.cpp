@@ -1,9 +1,10 @@
-// The portable edition's manager: its state errors, the first start from the
-// initial archive, and registry keys, folders and files carried from one
-// process to the next through Stop and Start.
+// The portable edition's manager: the first start from the initial archive,
+// a full disk and a kill during Stop, and registry keys, folders and files
+// carried from one process to the next through Stop and Start.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,11 +13,9 @@
 #include <thread>
 
 #include "compat/win32/Path.h"
-#include "settings/lapp/AppmanError.h"
 #include "settings/lapp/DataStoreHandlers.h"
 #include "settings/lapp/IApplicationManager.h"
 #include "settings/lapp/ZipArchive.h"
-#include "tests/settings/ErrorCode.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -25,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using compat::win32::WindowsPath;
-
-using settings_tests::ErrorCode;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -46,52 +43,58 @@ class PortableAppManagerTest : public testing_support::IsolatedTest {
   const std::string store_ = folder() / "datastore/data.db";
 };
 
-TEST_F(PortableAppManagerTest, StateErrorsAndRegistrations) {
-  lapp::IApplicationManager* manager = Create();
-  EXPECT_TRUE(manager->IsPortable());
-  EXPECT_TRUE(fs::is_directory(folder() / "datastore"));
-  EXPECT_EQ(ErrorCode([&] { manager->Stop(); }), 10);
-  EXPECT_EQ(ErrorCode([&] { manager->AddRegistrySection(u"HKEY_CURRENT_USER\\Software", u"x", 7); }), 13);
-  EXPECT_EQ(ErrorCode([&] { manager->AddRegistrySection(u"HKEY_CURRENT_USER/Software", u"x", 7); }), 13);
-  EXPECT_TRUE(manager->AddRegistrySection(u"HKEY_CURRENT_USER", u"Software/korvane", 7));
-  EXPECT_FALSE(manager->AddRegistrySection(u"HKEY_CURRENT_USER", u"Software\\korvane", 7));
-  EXPECT_TRUE(manager->AddFolder(u"Z:\\opt\\data", 7));
-  EXPECT_FALSE(manager->AddFolder(u"Z:/opt/data/", 7));
-  EXPECT_TRUE(manager->AddFile(u"Z:\\opt\\data\\x.ini", 7));
-  EXPECT_FALSE(manager->AddFile(u"Z:/opt/data/x.ini", 7));
-  // Neither a data store nor an initial archive.
-  EXPECT_EQ(ErrorCode([&] { manager->Start(); }), 17);
-  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
-  EXPECT_TRUE(manager->Start());
-  EXPECT_EQ(ErrorCode([&] { manager->Start(); }), 12);
-  EXPECT_EQ(ErrorCode([&] { manager->AddFile(u"Z:\\y", 7); }), 12);
-  EXPECT_EQ(ErrorCode([&] { manager->Destroy(); }), 11);
-  EXPECT_TRUE(manager->Stop());
-  EXPECT_TRUE(fs::exists(store_));
-  manager->Destroy();
-}
-
-TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveThenStopWritesTheDataStore) {
-  const std::string file = folder() / "items/app.ini";
+TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveAndAFullDiskKeepsTheDataStore) {
+  const std::string file = folder() / "app.ini";
   const std::u16string path = WindowsPath(file);
-  fs::create_directories(folder() / "items");
   std::ofstream(file) << "shipped";
   lapp::HandlerMap shipped;
   shipped.emplace(path, std::make_unique<lapp::CFileHandler>(path, 7));
   lapp::SaveSet(program_ + u"init.zip", "regentry_init", shipped);
   std::ofstream(file) << "left from elsewhere";
-
+  // A registered item that the archive does not hold leaves the machine.
+  const std::string stray = folder() / "stray.ini";
+  std::ofstream(stray) << "stray";
   lapp::IApplicationManager* manager = Create();
   manager->AddFile(path.c_str(), 7);
+  manager->AddFile(WindowsPath(stray).c_str(), 7);
   manager->Start();
   EXPECT_EQ(ReadAll(file), "shipped");
+  EXPECT_FALSE(fs::exists(stray));
   std::ofstream(file) << "changed";
   manager->Stop();
   EXPECT_FALSE(fs::exists(file));
-  ASSERT_TRUE(fs::exists(store_));
+  const std::string before = ReadAll(store_);
   manager->Start();  // now from the data store
   EXPECT_EQ(ReadAll(file), "changed");
-  manager->Stop();
+
+  std::string bytes(1 << 20, '\0');  // random: does not compress below the limit
+  std::uint64_t state = 88172645463325252u;
+  for (char& byte : bytes) {
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+    byte = static_cast<char>(state);
+  }
+  std::ofstream(file, std::ios::binary) << bytes;
+  // No file of the process may grow past 256 KiB: writes beyond fail as on a
+  // full disk.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 256 << 10;
+  signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    manager->Stop();
+  } catch (const lapp::CArchiveError& error) {
+    message = error.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_NE(message.find("disk full"), std::string::npos) << message;
+  EXPECT_NE(message.find("previous data store is kept"), std::string::npos) << message;
+  EXPECT_TRUE(ReadAll(store_) == before);
+  EXPECT_TRUE(ReadAll(file) == bytes);
+  EXPECT_TRUE(manager->Stop());  // with room again
   manager->Destroy();
 }
 
