@@ -4,6 +4,7 @@
 #include "compat/win32/Message.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <time.h>
 
 #include <atomic>
@@ -174,6 +175,62 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
   threadPoster.join();
   EXPECT_EQ(msg.message, WM_USER + 10u);
   EXPECT_LT(ThreadCpuMs() - cpuBefore, 20.0);
+}
+
+// A stand-in for the window system's loop: its wait sleeps on the wake-up
+// descriptor, as the real loop's poll does.
+int gWakeFd = -1;
+int gWaits = 0;
+int gPendingRuns = 0;
+bool Readable(int fd, int timeoutMs = 0) {
+  pollfd wake{fd, POLLIN, 0};
+  return poll(&wake, 1, timeoutMs) == 1;
+}
+void WaitOnTheDescriptor(int timeoutMs) {
+  ++gWaits;
+  Readable(gWakeFd, timeoutMs);
+}
+void CountPendingRun() { ++gPendingRuns; }
+const compat::win32::EventLoop kStandInLoop{WaitOnTheDescriptor, CountPendingRun};
+
+TEST_F(MessageQueue, AJoinedLoopWakesItsReaderAndDispatchesOnlyWindowMessages) {
+  gWakeFd = compat::win32::JoinEventLoop(&kStandInLoop);
+  ASSERT_GE(gWakeFd, 0);
+  EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), -1);
+  std::thread poster([this] {
+    Sleep(50);
+    PostMessageW(hwnd, WM_USER + 1, 0, 0);
+  });
+  MSG msg;
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  poster.join();
+  EXPECT_EQ(msg.message, WM_USER + 1u);
+  EXPECT_GE(gWaits, 1) << "the reader slept in the loop";
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(gPendingRuns, 1) << "only an unfiltered poll lets the loop run";
+
+  // The loop takes window messages and due timers; the thread's own messages and its quit stay.
+  PostMessageW(nullptr, WM_USER + 2, 0, 0);
+  PostQuitMessage(4);
+  PostMessageW(hwnd, WM_USER + 3, 0, 0);
+  EXPECT_TRUE(Readable(gWakeFd));
+  EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), 0);
+  SetTimer(hwnd, 5, 30, nullptr);
+  compat::win32::DispatchWindowMessages();
+  EXPECT_FALSE(Readable(gWakeFd));
+  const int timeout = compat::win32::NextWindowMessageTimeout();
+  EXPECT_GT(timeout, 0);
+  EXPECT_LE(timeout, 30);
+  Sleep(static_cast<DWORD>(timeout));  // rounded up: the timer is due by then
+  EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), 0);
+  compat::win32::DispatchWindowMessages();
+  ASSERT_EQ(gSeen.size(), 2u);
+  EXPECT_EQ(gSeen[0].message, WM_USER + 3u);
+  EXPECT_EQ(gSeen[1].message, static_cast<UINT>(WM_TIMER));
+  KillTimer(hwnd, 5);
+  EXPECT_EQ(Drain(), (std::vector<UINT>{WM_USER + 2, WM_QUIT}));
+  EXPECT_EQ(compat::win32::JoinEventLoop(nullptr), -1);
 }
 
 }  // namespace
