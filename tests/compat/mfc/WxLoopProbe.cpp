@@ -20,7 +20,7 @@
 namespace {
 
 constexpr UINT_PTR kTick = 17;
-constexpr UINT_PTR kGiveUp = 99;  // ends a case that hangs, after 10 s, from the queue's side
+constexpr UINT_PTR kGiveUp = 99;  // ends a case that hangs, after 10 s
 constexpr UINT kFromThread = WM_USER + 1;
 
 // What the window saw, and what to do once the case is complete.
@@ -33,32 +33,18 @@ struct Window {
 };
 Window gWindow;
 
-void FinishWhenComplete() {
-  // A case that finished but waits for its end in vain ends the reading loop.
-  if (gWindow.gaveUp && !gWindow.done) PostQuitMessage(99);
-  const bool complete = gWindow.ticks >= gWindow.ticksWanted && gWindow.fromThread > 0;
-  if ((complete || gWindow.gaveUp) && gWindow.done) {
-    std::function<void()> done = std::move(gWindow.done);
-    gWindow.done = nullptr;
-    done();
-  }
-}
-
 LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER && wParam == kTick) ++gWindow.ticks;
-  if (message == WM_TIMER && wParam == kGiveUp) gWindow.gaveUp = true;
   if (message == kFromThread) ++gWindow.fromThread;
-  FinishWhenComplete();
+  if (message == WM_TIMER && wParam == kGiveUp) {
+    gWindow.gaveUp = true;
+    // A case that waits in vain for its end after it finished ends the reading loop.
+    if (!gWindow.done) PostQuitMessage(99);
+  }
+  const bool complete = gWindow.ticks >= gWindow.ticksWanted && gWindow.fromThread > 0;
+  if ((complete || gWindow.gaveUp) && gWindow.done) std::exchange(gWindow.done, nullptr)();
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-// Gives up from wx's side as well, for a queue that wx's loop does not serve.
-class GiveUpFromWx : public wxTimer {
-  void Notify() override {
-    gWindow.gaveUp = true;
-    FinishWhenComplete();
-  }
-};
 
 // Starts a case: a 20 ms timer, the give-up timer and a post from another thread after 60 ms.
 std::thread Begin(HWND hwnd, int ticksWanted, std::function<void()> done) {
@@ -99,9 +85,7 @@ class WxLoopProbeApp : public CWinApp {
     RegisterClassW(&wc);
     HWND hwnd = CreateWindowExW(0, u"probe.Loop", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
 
-    GiveUpFromWx giveUp;
     {
-      giveUp.StartOnce(10000);
       wxGUIEventLoop loop;
       std::thread poster = Begin(hwnd, 5, [&loop] { loop.Exit(); });
       loop.Run();
@@ -109,7 +93,6 @@ class WxLoopProbeApp : public CWinApp {
     }
     {
       wxDialog dialog(nullptr, wxID_ANY, "Modal");
-      giveUp.StartOnce(10000);
       std::thread poster = Begin(hwnd, 3, [&dialog] { dialog.EndModal(wxID_OK); });
       dialog.ShowModal();
       End(hwnd, poster, "modal");
@@ -117,7 +100,6 @@ class WxLoopProbeApp : public CWinApp {
     {
       // The quit comes from a wx timer, which only GetMessageW's wait runs.
       QuitFromWx quit;
-      giveUp.StartOnce(10000);
       std::thread poster = Begin(hwnd, 3, [&quit] { quit.StartOnce(1); });
       MSG msg;
       while (GetMessageW(&msg, nullptr, 0, 0)) DispatchMessageW(&msg);

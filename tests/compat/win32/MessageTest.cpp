@@ -14,6 +14,7 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Time.h"
+#include "tests/compat/win32/Win32Expect.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ class MessageQueue : public testing::Test {
   HWND hwnd = nullptr;
 };
 
-TEST_F(MessageQueue, CreationMessagesComeBeforeUserDataAndClassesAreUnique) {
+TEST_F(MessageQueue, CreationMessagesComeBeforeUserData) {
   HWND second = CreateWindowExW(0, u"test.MessageQueue", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   ASSERT_EQ(gSeen.size(), 2u);
   EXPECT_EQ(gSeen[0].message, static_cast<UINT>(WM_NCCREATE));
@@ -64,14 +65,31 @@ TEST_F(MessageQueue, CreationMessagesComeBeforeUserDataAndClassesAreUnique) {
   EXPECT_EQ(gSeen[1].userData, 0);
   DestroyWindow(second);
   EXPECT_FALSE(IsWindow(second));
+}
 
+// A window that is gone, a class that is missing or taken, a thread without
+// a queue: each call fails with its failure value and the desktop's code.
+TEST_F(MessageQueue, CallsFailWithTheDesktopsWindowCodes) {
+  const HWND gone = hwnd;
+  DestroyWindow(hwnd);
+  constexpr DWORD kGone = ERROR_INVALID_WINDOW_HANDLE;
+  EXPECT_WIN32(DestroyWindow(gone), FALSE, kGone);
+  EXPECT_WIN32(SetWindowLongPtrW(gone, GWLP_USERDATA, 1), 0, kGone);
+  EXPECT_WIN32(GetWindowLongPtrW(gone, GWLP_USERDATA), 0, kGone);
+  EXPECT_WIN32(SendMessageW(gone, WM_USER, 0, 0), 0, kGone);
+  EXPECT_WIN32(PostMessageW(gone, WM_USER, 0, 0), FALSE, kGone);
+  EXPECT_WIN32(SetTimer(gone, 1, 10, nullptr), 0u, kGone);
+  EXPECT_WIN32(KillTimer(gone, 1), FALSE, kGone);
+  EXPECT_WIN32(CreateWindowExW(0, u"test.MessageQueue", u"", 0, 0, 0, 0, 0, gone, nullptr, nullptr, nullptr), nullptr,
+               kGone);
+  EXPECT_WIN32(CreateWindowExW(0, u"test.NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr,
+               ERROR_CANNOT_FIND_WND_CLASS);
+  EXPECT_WIN32(UnregisterClassW(u"test.NoSuchClass", nullptr), FALSE, ERROR_CANNOT_FIND_WND_CLASS);
   WNDCLASSW wc{};
   wc.lpfnWndProc = Record;
   wc.lpszClassName = u"test.MessageQueue";
-  EXPECT_EQ(RegisterClassW(&wc), 0);
-  EXPECT_EQ(GetLastError(), 1410u);
-  EXPECT_EQ(CreateWindowExW(0, u"test.NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), 1407u);
+  EXPECT_WIN32(RegisterClassW(&wc), 0, ERROR_CLASS_ALREADY_EXISTS);
+  EXPECT_WIN32(PostThreadMessageW(0x7FFFFFF0, WM_USER, 0, 0), FALSE, ERROR_INVALID_THREAD_ID);
 }
 
 TEST_F(MessageQueue, PostedMessagesKeepTheirOrderAndFiltersPickThem) {
@@ -134,8 +152,6 @@ TEST_F(MessageQueue, DispatchReachesTheProcedureAndDestroyDropsWhatWaits) {
   DestroyWindow(hwnd);
   Sleep(15);
   EXPECT_TRUE(Drain().empty());
-  EXPECT_FALSE(PostMessageW(hwnd, WM_USER, 0, 0));
-  EXPECT_EQ(GetLastError(), 1400u);
 }
 
 double ThreadCpuMs() {
