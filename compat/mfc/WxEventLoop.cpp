@@ -123,11 +123,11 @@ const compat::win32::EventLoop kGtkLoop{Wait, HandlePending};
 
 namespace compat::mfc {
 
-bool JoinMessageQueueToMainLoop() {
+void JoinMessageQueueToMainLoop() {
   Joined& joined = State();
-  if (joined.source != nullptr) return true;
+  if (joined.source != nullptr) return;
   void* library = dlopen("libglib-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-  if (library == nullptr) return false;
+  if (library == nullptr) return;
   GLib& g = joined.glib;
   const bool found = Find(library, "g_source_new", &g.sourceNew) &&
                      Find(library, "g_source_add_unix_fd", &g.sourceAddUnixFd) &&
@@ -140,7 +140,7 @@ bool JoinMessageQueueToMainLoop() {
                      Find(library, "g_main_depth", &g.mainDepth);
   // GTK keeps the library loaded.
   dlclose(library);
-  if (!found) return false;
+  if (!found) return;
   const int wakeFd = compat::win32::JoinEventLoop(&kGtkLoop);
   joined.source = g.sourceNew(&gFuncs, kSourceSize);
   joined.wakeTag = g.sourceAddUnixFd(joined.source, wakeFd, kReadable);
@@ -148,7 +148,6 @@ bool JoinMessageQueueToMainLoop() {
   // queue's messages in turn.
   g.sourceSetCanRecurse(joined.source, 1);
   g.sourceAttach(joined.source, nullptr);
-  return true;
 }
 
 void PartMessageQueueFromMainLoop() {

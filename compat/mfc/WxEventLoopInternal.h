@@ -5,9 +5,9 @@
 
 namespace compat::mfc {
 
-// Joins GTK's main loop to the calling thread's message queue; false when
-// the loop's library is not there. Called once GTK has started.
-bool JoinMessageQueueToMainLoop();
+// Joins GTK's main loop to the calling thread's message queue, once GTK has
+// started; without GLib's calls at hand the two stay apart.
+void JoinMessageQueueToMainLoop();
 // Parts them again, before GTK stops.
 void PartMessageQueueFromMainLoop();
 

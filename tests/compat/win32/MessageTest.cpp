@@ -3,6 +3,7 @@
 // procedures, and waiting without spinning.
 #include "compat/win32/Message.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <time.h>
@@ -247,6 +248,7 @@ TEST_F(MessageQueue, AJoinedLoopWakesItsReaderAndDispatchesOnlyWindowMessages) {
   KillTimer(hwnd, 5);
   EXPECT_EQ(Drain(), (std::vector<UINT>{WM_USER + 2, WM_QUIT}));
   EXPECT_EQ(compat::win32::JoinEventLoop(nullptr), -1);
+  EXPECT_EQ(fcntl(gWakeFd, F_GETFD), -1) << "parting closes the wake-up descriptor";
 }
 
 }  // namespace
