@@ -23,6 +23,7 @@
 #include <wx/thread.h>
 
 #include "compat/mfc/MessageStyle.h"
+#include "compat/mfc/WxEventLoopInternal.h"
 #include "compat/mfc/WxBackendModule.h"
 #include "compat/win32/NoDestructor.h"
 #include "compat/win32/StringConv.h"
@@ -49,12 +50,19 @@ HeldConnection& ProbeConnection() {
 
 // The program drives start-up and shut-down itself (wxEntryStart,
 // wxEntryCleanup), so the application needs no OnInit of its own.
+// Once GTK runs, its main loop and the main thread's message queue are one
+// loop, until the application cleans up.
 class GuiApp : public wxApp {
  public:
   bool Initialize(int& argc, wxChar** argv) override {
     const bool started = wxApp::Initialize(argc, argv);
     ProbeConnection().Release();
+    if (started) compat::mfc::JoinMessageQueueToMainLoop();
     return started;
+  }
+  void CleanUp() override {
+    compat::mfc::PartMessageQueueFromMainLoop();
+    wxApp::CleanUp();
   }
 };
 

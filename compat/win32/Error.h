@@ -67,6 +67,9 @@
     "No mapping for the Unicode character exists in the target multi-byte code page.") \
   X(ERROR_INVALID_WINDOW_HANDLE, 1400, "Invalid window handle.") \
   X(ERROR_INVALID_CURSOR_HANDLE, 1402, "Invalid cursor handle.") \
+  X(ERROR_CANNOT_FIND_WND_CLASS, 1407, "Cannot find window class.") \
+  X(ERROR_CLASS_ALREADY_EXISTS, 1410, "Class already exists.") \
+  X(ERROR_INVALID_THREAD_ID, 1444, "Invalid thread identifier.") \
   X(ERROR_MENU_ITEM_NOT_FOUND, 1456, "A menu item was not found.") \
   X(ERROR_DATATYPE_MISMATCH, 1629, "The data is of the wrong type.") \
   X(ERROR_UNSUPPORTED_TYPE, 1630, "Data of this type is not supported.") \

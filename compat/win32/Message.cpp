@@ -4,10 +4,18 @@
 // from another thread is rare next to the owner's reads, and one lock keeps
 // the order of window and queue look-ups simple. Window procedures are always
 // called without it.
+//
+// A queue that an event loop joined has an eventfd besides its condition
+// variable: a post raises it once until the queue is read again, so the
+// loop's poll wakes for news without a descriptor write on every post.
 #include "compat/win32/Message.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -24,12 +32,6 @@
 #include "compat/win32/Time.h"
 
 namespace {
-
-// The desktop's codes for the window calls' failures.
-constexpr DWORD kInvalidWindowHandle = 1400;
-constexpr DWORD kCannotFindWindowClass = 1407;
-constexpr DWORD kClassAlreadyExists = 1410;
-constexpr DWORD kInvalidThreadId = 1444;
 
 using Clock = std::chrono::steady_clock;
 
@@ -52,6 +54,17 @@ struct Queue {
   // the queue was last read.
   std::uint64_t generation = 0;
   std::uint64_t generationSeen = 0;
+  // The event loop that joined the thread, with its wake-up descriptor.
+  const compat::win32::EventLoop* loop = nullptr;
+  int wakeFd = -1;
+  bool wakeRaised = false;
+
+  Queue() = default;
+  Queue(const Queue&) = delete;
+  Queue& operator=(const Queue&) = delete;
+  ~Queue() {
+    if (wakeFd >= 0) close(wakeFd);
+  }
 };
 
 struct Window {
@@ -88,11 +101,30 @@ std::shared_ptr<Queue> OwnQueueLocked() {
 
 DWORD MessageTime() { return GetTickCount(); }
 
-void PostLocked(Queue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  queue.posted.push_back(MSG{hwnd, message, wParam, lParam, MessageTime(), {0, 0}});
+// Wakes a reader sleeping on the queue, and a joined loop's poll.
+void WakeLocked(Queue& queue) {
   ++queue.generation;
   queue.wake.notify_all();
+  if (queue.wakeFd >= 0 && !queue.wakeRaised) {
+    const std::uint64_t one = 1;
+    queue.wakeRaised = write(queue.wakeFd, &one, sizeof one) == sizeof one;
+  }
 }
+
+void LowerWakeLocked(Queue& queue) {
+  if (!queue.wakeRaised) return;
+  std::uint64_t count;
+  queue.wakeRaised = read(queue.wakeFd, &count, sizeof count) != sizeof count;
+}
+
+void PostLocked(Queue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  queue.posted.push_back(MSG{hwnd, message, wParam, lParam, MessageTime(), {0, 0}});
+  WakeLocked(queue);
+}
+
+// The filter a joined loop reads with: every window's messages and the
+// timers it can dispatch (a window's, or a thread timer with a procedure).
+const HWND kAnyWindow = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-2));
 
 bool InRange(UINT message, UINT filterMin, UINT filterMax) {
   if (filterMin == 0 && filterMax == 0) return true;
@@ -102,21 +134,27 @@ bool InRange(UINT message, UINT filterMin, UINT filterMax) {
 bool WindowMatches(HWND messageWindow, HWND filter) {
   if (filter == nullptr) return true;
   if (filter == reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1))) return messageWindow == nullptr;
+  if (filter == kAnyWindow) return messageWindow != nullptr;
   return messageWindow == filter;
+}
+
+bool TimerMatches(const Timer& timer, HWND filter) {
+  return WindowMatches(timer.hwnd, filter) || (filter == kAnyWindow && timer.proc != nullptr);
 }
 
 // The next message by the desktop's order: posted messages, the quit
 // message, then the earliest due timer. A timer taken from the queue counts
 // its next period from its schedule, skipping the periods it missed.
 std::optional<MSG> TakeLocked(Queue& queue, HWND hwnd, UINT filterMin, UINT filterMax, bool remove) {
-  queue.generationSeen = queue.generation;
+  LowerWakeLocked(queue);
+  if (hwnd != kAnyWindow) queue.generationSeen = queue.generation;
   for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
     if (!WindowMatches(it->hwnd, hwnd) || !InRange(it->message, filterMin, filterMax)) continue;
     MSG msg = *it;
     if (remove) queue.posted.erase(it);
     return msg;
   }
-  if (queue.quit && InRange(WM_QUIT, filterMin, filterMax)) {
+  if (queue.quit && hwnd != kAnyWindow && InRange(WM_QUIT, filterMin, filterMax)) {
     if (remove) queue.quit = false;
     return MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, MessageTime(), {0, 0}};
   }
@@ -124,7 +162,7 @@ std::optional<MSG> TakeLocked(Queue& queue, HWND hwnd, UINT filterMin, UINT filt
   const Clock::time_point now = Clock::now();
   Timer* earliest = nullptr;
   for (Timer& timer : queue.timers) {
-    if (timer.due > now || !WindowMatches(timer.hwnd, hwnd)) continue;
+    if (timer.due > now || !TimerMatches(timer, hwnd)) continue;
     if (!earliest || timer.due < earliest->due) earliest = &timer;
   }
   if (!earliest) return std::nullopt;
@@ -141,15 +179,35 @@ std::optional<Clock::time_point> NextDueLocked(const Queue& queue, HWND hwnd, UI
   std::optional<Clock::time_point> next;
   if (!InRange(WM_TIMER, filterMin, filterMax)) return next;
   for (const Timer& timer : queue.timers) {
-    if (WindowMatches(timer.hwnd, hwnd) && (!next || timer.due < *next)) next = timer.due;
+    if (TimerMatches(timer, hwnd) && (!next || timer.due < *next)) next = timer.due;
   }
   return next;
 }
 
-// Sleeps until something is posted or the next timer the filter takes is due.
+// Whole milliseconds from now until `due`, rounded up so that a poll with
+// this timeout never wakes before it; -1 without a deadline.
+int TimeoutMs(std::optional<Clock::time_point> due) {
+  if (!due) return -1;
+  const auto left = *due - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+// Sleeps until something is posted or the next timer the filter takes is due;
+// in the joined loop, when there is one, until it handled something too.
 void WaitLocked(std::unique_lock<std::mutex>& lock, Queue& queue, HWND hwnd, UINT filterMin, UINT filterMax) {
   const std::uint64_t seen = queue.generationSeen;
   const std::optional<Clock::time_point> due = NextDueLocked(queue, hwnd, filterMin, filterMax);
+  if (const compat::win32::EventLoop* loop = queue.loop) {
+    // The wake-up was lowered when the queue was read under this same lock,
+    // so a post after that point raises it again and ends the poll.
+    const int timeout = TimeoutMs(due);
+    lock.unlock();
+    loop->wait(timeout);
+    lock.lock();
+    return;
+  }
   const bool quitCounts = InRange(WM_QUIT, filterMin, filterMax);
   auto news = [&] { return queue.generation != seen || (quitCounts && queue.quit); };
   if (due) {
@@ -170,7 +228,7 @@ std::shared_ptr<Queue> TimerQueueLocked(HWND hwnd) {
   if (!hwnd) return OwnQueueLocked();
   Window* window = FindLocked(hwnd);
   if (!window) {
-    SetLastError(kInvalidWindowHandle);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
   return window->queue;
@@ -185,7 +243,7 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* windowClass) {
   }
   std::lock_guard<std::mutex> guard(Shared().lock);
   if (!Shared().classes.emplace(windowClass->lpszClassName, *windowClass).second) {
-    SetLastError(kClassAlreadyExists);
+    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;
   }
   // The atom's value means nothing here beyond "registered".
@@ -195,7 +253,7 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* windowClass) {
 BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE) {
   std::lock_guard<std::mutex> guard(Shared().lock);
   if (!className || Shared().classes.erase(className) == 0) {
-    SetLastError(kCannotFindWindowClass);
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return FALSE;
   }
   return TRUE;
@@ -208,11 +266,11 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     std::lock_guard<std::mutex> guard(Shared().lock);
     auto found = className ? Shared().classes.find(className) : Shared().classes.end();
     if (found == Shared().classes.end()) {
-      SetLastError(kCannotFindWindowClass);
+      SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
     }
     if (parent && parent != HWND_MESSAGE && !FindLocked(parent)) {
-      SetLastError(kInvalidWindowHandle);
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return nullptr;
     }
     Shared().lastWindow += 4;
@@ -232,7 +290,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
   if (!IsWindow(hwnd)) {
-    SetLastError(kInvalidWindowHandle);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
   SendMessageW(hwnd, WM_DESTROY, 0, 0);
@@ -256,7 +314,7 @@ LONG_PTR WINAPI SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
   std::lock_guard<std::mutex> guard(Shared().lock);
   Window* window = FindLocked(hwnd);
   if (!window) {
-    SetLastError(kInvalidWindowHandle);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   LONG_PTR previous;
@@ -278,7 +336,7 @@ LONG_PTR WINAPI GetWindowLongPtrW(HWND hwnd, int index) {
   std::lock_guard<std::mutex> guard(Shared().lock);
   Window* window = FindLocked(hwnd);
   if (!window) {
-    SetLastError(kInvalidWindowHandle);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   if (index == GWLP_USERDATA) return window->userData;
@@ -295,7 +353,7 @@ LRESULT WINAPI SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     std::lock_guard<std::mutex> guard(Shared().lock);
     Window* window = FindLocked(hwnd);
     if (!window) {
-      SetLastError(kInvalidWindowHandle);
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return 0;
     }
     proc = window->proc;
@@ -311,7 +369,7 @@ BOOL WINAPI PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
   }
   Window* window = FindLocked(hwnd);
   if (!window) {
-    SetLastError(kInvalidWindowHandle);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
   PostLocked(*window->queue, hwnd, message, wParam, lParam);
@@ -323,7 +381,7 @@ BOOL WINAPI PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPAR
   auto found = Shared().queues.find(threadId);
   std::shared_ptr<Queue> queue = found == Shared().queues.end() ? nullptr : found->second.lock();
   if (!queue) {
-    SetLastError(kInvalidThreadId);
+    SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
   }
   PostLocked(*queue, nullptr, message, wParam, lParam);
@@ -338,8 +396,19 @@ void WINAPI PostQuitMessage(int exitCode) {
 }
 
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
-  std::lock_guard<std::mutex> guard(Shared().lock);
-  std::optional<MSG> taken = TakeLocked(*OwnQueueLocked(), hwnd, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0);
+  std::unique_lock<std::mutex> lock(Shared().lock);
+  std::shared_ptr<Queue> queue = OwnQueueLocked();
+  const bool remove = (removeMsg & PM_REMOVE) != 0;
+  std::optional<MSG> taken = TakeLocked(*queue, hwnd, filterMin, filterMax, remove);
+  // A message loop polling an empty queue lets the joined loop handle its
+  // own events meanwhile, as the desktop's would.
+  if (!taken && queue->loop && hwnd == nullptr && filterMin == 0 && filterMax == 0) {
+    const compat::win32::EventLoop* loop = queue->loop;
+    lock.unlock();
+    loop->handlePending();
+    lock.lock();
+    taken = TakeLocked(*queue, hwnd, filterMin, filterMax, remove);
+  }
   if (!taken) return FALSE;
   *msg = *taken;
   return TRUE;
@@ -397,8 +466,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC timerFun
     queue->timers.push_back(set);
   }
   // A sleeping GetMessageW must learn of a deadline that may be earlier.
-  ++queue->generation;
-  queue->wake.notify_all();
+  WakeLocked(*queue);
   return id;
 }
 
@@ -419,5 +487,47 @@ bool TakeQuitMessage(int* exitCode) {
   if (!PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
   if (exitCode != nullptr) *exitCode = static_cast<int>(msg.wParam);
   return true;
+}
+
+int JoinEventLoop(const EventLoop* loop) {
+  std::lock_guard<std::mutex> guard(Shared().lock);
+  Queue& queue = *OwnQueueLocked();
+  queue.loop = loop;
+  if (loop && queue.wakeFd < 0) {
+    queue.wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    queue.wakeRaised = false;
+  } else if (!loop && queue.wakeFd >= 0) {
+    close(queue.wakeFd);
+    queue.wakeFd = -1;
+    queue.wakeRaised = false;
+  }
+  return queue.wakeFd;
+}
+
+int NextWindowMessageTimeout() {
+  std::lock_guard<std::mutex> guard(Shared().lock);
+  const Queue& queue = *OwnQueueLocked();
+  if (std::any_of(queue.posted.begin(), queue.posted.end(), [](const MSG& msg) { return msg.hwnd != nullptr; })) {
+    return 0;
+  }
+  return TimeoutMs(NextDueLocked(queue, kAnyWindow, 0, 0));
+}
+
+void DispatchWindowMessages() {
+  std::unique_lock<std::mutex> lock(Shared().lock);
+  std::shared_ptr<Queue> queue = OwnQueueLocked();
+  LowerWakeLocked(*queue);
+  // What waits now, and no more: a procedure that posts to its own window
+  // each time must not keep the loop from its own events.
+  std::size_t budget = queue->timers.size() +
+                       static_cast<std::size_t>(std::count_if(queue->posted.begin(), queue->posted.end(),
+                                                              [](const MSG& msg) { return msg.hwnd != nullptr; }));
+  for (; budget > 0; --budget) {
+    std::optional<MSG> taken = TakeLocked(*queue, kAnyWindow, 0, 0, true);
+    if (!taken) break;
+    lock.unlock();
+    DispatchMessageW(&*taken);
+    lock.lock();
+  }
 }
 }  // namespace compat::win32

@@ -9,6 +9,12 @@
 // several times before it was read still produces one. GetMessageW sleeps in
 // the kernel until a message is posted or the next timer is due.
 //
+// Under a display the window system's event loop joins the thread's queue
+// (JoinEventLoop below): while that loop runs, a modal dialog's or a window's
+// own, it dispatches the queue's window messages and timers; while the
+// thread reads its queue, GetMessageW sleeps in that loop, so the windows
+// stay alive.
+//
 //   WNDCLASSW wc{}; wc.lpfnWndProc = Proc; wc.lpszClassName = u"my.class";
 //   RegisterClassW(&wc);
 //   HWND hwnd = CreateWindowExW(0, u"my.class", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -134,4 +140,36 @@ namespace compat::win32 {
 // is not a message loop, the engine window's, notices a quit posted from a
 // callback.
 bool TakeQuitMessage(int* exitCode);
+
+// A window system's event loop on the calling thread, sharing it with the
+// thread's message queue.
+struct EventLoop {
+  // Runs the loop once, sleeping until it has handled an event of its own,
+  // the wake-up descriptor became readable or `timeoutMs` passed (-1: no
+  // limit). Meanwhile the loop leaves the queue's messages to the reader that
+  // called this (GetMessageW, WaitMessage).
+  void (*wait)(int timeoutMs);
+  // Handles what the loop has pending without sleeping, again leaving the
+  // queue's messages to the caller (an unfiltered PeekMessageW that found
+  // nothing).
+  void (*handlePending)();
+};
+
+// Joins `loop` to the calling thread's queue, or parts it again when null.
+// Returns the wake-up descriptor the loop watches: it becomes readable when a
+// message is posted to the thread or its timers change, and stays so until
+// the queue is read; -1 once parted.
+int JoinEventLoop(const EventLoop* loop);
+// How long the joined loop may sleep before DispatchWindowMessages has work:
+// 0 when a window message waits or a timer it serves is due, else the
+// milliseconds, rounded up, until the earliest such timer; -1 when none is
+// set. The loop asks before each sleep, so a message that a filtered read
+// left behind is not lost when the read lowered the wake-up.
+int NextWindowMessageTimeout();
+// What the joined loop does when the descriptor is readable or a timer came
+// due: clears the descriptor, then dispatches the window messages and due
+// timers that wait on the calling thread's queue as it starts. Thread
+// messages, thread timers without a procedure and the quit message stay for
+// the thread's own reader.
+void DispatchWindowMessages();
 }  // namespace compat::win32

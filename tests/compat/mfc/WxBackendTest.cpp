@@ -10,9 +10,9 @@
 
 namespace {
 
-testing_support::ProcessResult RunProbe(const std::string& display) {
+testing_support::ProcessResult RunProbe(const std::string& display, const char* probe = "compat_mfc_wx_probe") {
   testing_support::ProgramRun run;
-  run.program = testing_support::BuildBin() + "/compat_mfc_wx_probe";
+  run.program = testing_support::BuildBin() + "/" + probe;
   run.env = {{"DISPLAY", display}, {"LC_ALL", "C.UTF-8"}};
   run.unsetEnv = {"WAYLAND_DISPLAY"};
   run.timeout = std::chrono::seconds(90);
@@ -43,6 +43,20 @@ TEST(WxBackendTest, MessageBoxesAppearOnTheDisplayAndAnswerAsTheFrameworkDoes) {
   EXPECT_NE(result.err.find("wx_probe: information: Before the window system\n"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("wx_probe: warning: After the window system\n"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("Could not load"), std::string::npos) << "a shown box also went to the console";
+}
+
+// Under a display wx's loop and the message queue are one loop: a window timer ticks and a post from
+// another thread arrives while wx's loop or a modal dialog runs, and GetMessageW lets wx's timers run.
+TEST(WxBackendTest, TheMessageQueueAndWxRunAsOneLoop) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const testing_support::ProcessResult result = RunProbe(display.name(), "compat_mfc_wx_loop_probe");
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(result.out,
+            "main-loop ticks>=5:yes posted:1 gave-up:no\n"
+            "modal ticks>=3:yes posted:1 gave-up:no\n"
+            "get-message ticks>=3:yes posted:1 gave-up:no\nquit=5\n")
+      << result.err;
 }
 
 // A DISPLAY of a server that is gone keeps the boxes on the console, and wxWidgets starts without windows.

@@ -3,7 +3,9 @@
 // procedures, and waiting without spinning.
 #include "compat/win32/Message.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <time.h>
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include "compat/win32/Error.h"
 #include "compat/win32/Process.h"
 #include "compat/win32/Time.h"
+#include "tests/compat/win32/Win32Expect.h"
 
 namespace {
 
@@ -55,7 +58,7 @@ class MessageQueue : public testing::Test {
   HWND hwnd = nullptr;
 };
 
-TEST_F(MessageQueue, CreationMessagesComeBeforeUserDataAndClassesAreUnique) {
+TEST_F(MessageQueue, CreationMessagesComeBeforeUserData) {
   HWND second = CreateWindowExW(0, u"test.MessageQueue", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   ASSERT_EQ(gSeen.size(), 2u);
   EXPECT_EQ(gSeen[0].message, static_cast<UINT>(WM_NCCREATE));
@@ -63,14 +66,31 @@ TEST_F(MessageQueue, CreationMessagesComeBeforeUserDataAndClassesAreUnique) {
   EXPECT_EQ(gSeen[1].userData, 0);
   DestroyWindow(second);
   EXPECT_FALSE(IsWindow(second));
+}
 
+// A window that is gone, a class that is missing or taken, a thread without
+// a queue: each call fails with its failure value and the desktop's code.
+TEST_F(MessageQueue, CallsFailWithTheDesktopsWindowCodes) {
+  const HWND gone = hwnd;
+  DestroyWindow(hwnd);
+  constexpr DWORD kGone = ERROR_INVALID_WINDOW_HANDLE;
+  EXPECT_WIN32(DestroyWindow(gone), FALSE, kGone);
+  EXPECT_WIN32(SetWindowLongPtrW(gone, GWLP_USERDATA, 1), 0, kGone);
+  EXPECT_WIN32(GetWindowLongPtrW(gone, GWLP_USERDATA), 0, kGone);
+  EXPECT_WIN32(SendMessageW(gone, WM_USER, 0, 0), 0, kGone);
+  EXPECT_WIN32(PostMessageW(gone, WM_USER, 0, 0), FALSE, kGone);
+  EXPECT_WIN32(SetTimer(gone, 1, 10, nullptr), 0u, kGone);
+  EXPECT_WIN32(KillTimer(gone, 1), FALSE, kGone);
+  EXPECT_WIN32(CreateWindowExW(0, u"test.MessageQueue", u"", 0, 0, 0, 0, 0, gone, nullptr, nullptr, nullptr), nullptr,
+               kGone);
+  EXPECT_WIN32(CreateWindowExW(0, u"test.NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr,
+               ERROR_CANNOT_FIND_WND_CLASS);
+  EXPECT_WIN32(UnregisterClassW(u"test.NoSuchClass", nullptr), FALSE, ERROR_CANNOT_FIND_WND_CLASS);
   WNDCLASSW wc{};
   wc.lpfnWndProc = Record;
   wc.lpszClassName = u"test.MessageQueue";
-  EXPECT_EQ(RegisterClassW(&wc), 0);
-  EXPECT_EQ(GetLastError(), 1410u);
-  EXPECT_EQ(CreateWindowExW(0, u"test.NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), 1407u);
+  EXPECT_WIN32(RegisterClassW(&wc), 0, ERROR_CLASS_ALREADY_EXISTS);
+  EXPECT_WIN32(PostThreadMessageW(0x7FFFFFF0, WM_USER, 0, 0), FALSE, ERROR_INVALID_THREAD_ID);
 }
 
 TEST_F(MessageQueue, PostedMessagesKeepTheirOrderAndFiltersPickThem) {
@@ -133,8 +153,6 @@ TEST_F(MessageQueue, DispatchReachesTheProcedureAndDestroyDropsWhatWaits) {
   DestroyWindow(hwnd);
   Sleep(15);
   EXPECT_TRUE(Drain().empty());
-  EXPECT_FALSE(PostMessageW(hwnd, WM_USER, 0, 0));
-  EXPECT_EQ(GetLastError(), 1400u);
 }
 
 double ThreadCpuMs() {
@@ -174,6 +192,63 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
   threadPoster.join();
   EXPECT_EQ(msg.message, WM_USER + 10u);
   EXPECT_LT(ThreadCpuMs() - cpuBefore, 20.0);
+}
+
+// A stand-in for the window system's loop: its wait sleeps on the wake-up
+// descriptor, as the real loop's poll does.
+int gWakeFd = -1;
+int gWaits = 0;
+int gPendingRuns = 0;
+bool Readable(int fd, int timeoutMs = 0) {
+  pollfd wake{fd, POLLIN, 0};
+  return poll(&wake, 1, timeoutMs) == 1;
+}
+void WaitOnTheDescriptor(int timeoutMs) {
+  ++gWaits;
+  Readable(gWakeFd, timeoutMs);
+}
+void CountPendingRun() { ++gPendingRuns; }
+const compat::win32::EventLoop kStandInLoop{WaitOnTheDescriptor, CountPendingRun};
+
+TEST_F(MessageQueue, AJoinedLoopWakesItsReaderAndDispatchesOnlyWindowMessages) {
+  gWakeFd = compat::win32::JoinEventLoop(&kStandInLoop);
+  ASSERT_GE(gWakeFd, 0);
+  EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), -1);
+  std::thread poster([this] {
+    Sleep(50);
+    PostMessageW(hwnd, WM_USER + 1, 0, 0);
+  });
+  MSG msg;
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  poster.join();
+  EXPECT_EQ(msg.message, WM_USER + 1u);
+  EXPECT_GE(gWaits, 1) << "the reader slept in the loop";
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(gPendingRuns, 1) << "only an unfiltered poll lets the loop run";
+
+  // The loop takes window messages and due timers; the thread's own messages and its quit stay.
+  PostMessageW(nullptr, WM_USER + 2, 0, 0);
+  PostQuitMessage(4);
+  PostMessageW(hwnd, WM_USER + 3, 0, 0);
+  EXPECT_TRUE(Readable(gWakeFd));
+  EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), 0);
+  SetTimer(hwnd, 5, 30, nullptr);
+  compat::win32::DispatchWindowMessages();
+  EXPECT_FALSE(Readable(gWakeFd));
+  const int timeout = compat::win32::NextWindowMessageTimeout();
+  EXPECT_GT(timeout, 0);
+  EXPECT_LE(timeout, 30);
+  Sleep(static_cast<DWORD>(timeout));  // rounded up: the timer is due by then
+  EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), 0);
+  compat::win32::DispatchWindowMessages();
+  ASSERT_EQ(gSeen.size(), 2u);
+  EXPECT_EQ(gSeen[0].message, WM_USER + 3u);
+  EXPECT_EQ(gSeen[1].message, static_cast<UINT>(WM_TIMER));
+  KillTimer(hwnd, 5);
+  EXPECT_EQ(Drain(), (std::vector<UINT>{WM_USER + 2, WM_QUIT}));
+  EXPECT_EQ(compat::win32::JoinEventLoop(nullptr), -1);
+  EXPECT_EQ(fcntl(gWakeFd, F_GETFD), -1) << "parting closes the wake-up descriptor";
 }
 
 }  // namespace
