@@ -23,11 +23,12 @@ constexpr int kFadeStep = 8;
 using AlphaBlendProc = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
 
 // Waits while letting the window system draw the splash and deliver the
-// key presses and clicks that close it.
+// key presses and clicks that close it. A display that went away ends the
+// wait: the next frame cannot be drawn, which ends the splash.
 void WaitWithEvents(DWORD milliseconds) {
   const DWORD start = timeGetTime();
   for (;;) {
-    compat::mfc::CurrentBackend().ProcessPending();
+    if (!compat::mfc::CurrentBackend().ProcessPending()) return;
     const DWORD spent = timeGetTime() - start;
     if (spent >= milliseconds) return;
     Sleep(std::min<DWORD>(milliseconds - spent, 10));

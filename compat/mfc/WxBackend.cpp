@@ -8,6 +8,9 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <type_traits>
 #include <unordered_map>
@@ -21,6 +24,7 @@
 #include <wx/mstream.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
+#include <wx/utils.h>
 
 #include "compat/mfc/MessageStyle.h"
 #include "compat/mfc/WxBackendModule.h"
@@ -47,6 +51,70 @@ HeldConnection& ProbeConnection() {
   return held;
 }
 
+// Set once the window system's connection broke (its server ended or was
+// killed) while the backend worked on its own pop-ups: from then on this
+// process has no windows, as if it had started without a display.
+std::atomic<bool> g_displayLost{false};
+
+// How deep the backend's own window work (making, drawing, yielding to and
+// destroying pop-ups) is on the stack. A broken connection noticed there
+// ends only the pop-ups; noticed anywhere else (a window or dialog running
+// its own loop, which cannot go on without the display) it ends the process
+// as GTK ends it.
+int g_ownWork = 0;
+
+class OwnWork {
+ public:
+  OwnWork() { ++g_ownWork; }
+  ~OwnWork() { --g_ownWork; }
+  OwnWork(const OwnWork&) = delete;
+  OwnWork& operator=(const OwnWork&) = delete;
+};
+
+using IoErrorHandler = int (*)(void*);
+using IoErrorExitHandler = void (*)(void*, void*);
+IoErrorHandler g_toolkitHandler = nullptr;
+
+// Xlib calls this first when the connection breaks. Returning hands over to
+// the exit handler below instead of ending the process.
+int OnBrokenConnection(void* display) {
+  if (g_ownWork > 0) return 0;
+  std::fprintf(stderr, "%s: lost the connection to the display\n", program_invocation_short_name);
+  return g_toolkitHandler != nullptr ? g_toolkitHandler(display) : 0;
+}
+
+// Xlib's last word on a broken connection, in place of ending the process:
+// the rest of the program goes on without a display, and Xlib drops later
+// requests on the connection. The display's name leaves the environment too,
+// or the parts that decide by it (the engine, links opened in a browser)
+// would turn to a server that is gone.
+void AfterBrokenConnection(void* /*display*/, void* /*data*/) {
+  if (g_ownWork == 0) std::exit(1);  // what Xlib itself does here
+  if (g_displayLost.exchange(true)) return;
+  std::fprintf(stderr, "%s: lost the connection to the display; going on without windows\n",
+               program_invocation_short_name);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+}
+
+// Takes over the handling of a broken X connection where Xlib lets a program
+// replace the ending of the process (libX11 1.7 and later). With an older
+// Xlib, or under Wayland, GTK's handling stays, which ends the process.
+void HandleBrokenConnection() {
+  const wxDisplayInfo info = wxGetDisplayInfo();
+  if (info.type != wxDisplayX11 || info.dpy == nullptr) return;
+  void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+  if (x11 == nullptr) return;
+  const auto setHandler = reinterpret_cast<IoErrorHandler (*)(IoErrorHandler)>(dlsym(x11, "XSetIOErrorHandler"));
+  const auto setExitHandler =
+      reinterpret_cast<void (*)(void*, IoErrorExitHandler, void*)>(dlsym(x11, "XSetIOErrorExitHandler"));
+  if (setHandler != nullptr && setExitHandler != nullptr) {
+    setExitHandler(info.dpy, AfterBrokenConnection, nullptr);
+    g_toolkitHandler = setHandler(OnBrokenConnection);
+  }
+  dlclose(x11);
+}
+
 // The program drives start-up and shut-down itself (wxEntryStart,
 // wxEntryCleanup), so the application needs no OnInit of its own.
 class GuiApp : public wxApp {
@@ -54,6 +122,7 @@ class GuiApp : public wxApp {
   bool Initialize(int& argc, wxChar** argv) override {
     const bool started = wxApp::Initialize(argc, argv);
     ProbeConnection().Release();
+    if (started) HandleBrokenConnection();
     return started;
   }
 };
@@ -104,6 +173,10 @@ bool GuiAppRunning() {
   const wxAppConsole* app = wxAppConsole::GetInstance();
   return app != nullptr && app->IsGUI();
 }
+
+// Windows can be made, drawn and asked about: a GUI application runs, on its
+// own thread, and its display is still there.
+bool WindowsUsable() { return GuiAppRunning() && wxIsMainThread() && !g_displayLost; }
 
 wxString ToWx(LPCWSTR text) { return wxString::FromUTF8(compat::win32::Utf16ToUtf8(text)); }
 
@@ -247,7 +320,8 @@ class Popup final : public wxFrame {
 class WxBackend final : public compat::mfc::Backend {
  public:
   std::uintptr_t CreatePopup(int x, int y, int width, int height, compat::mfc::WindowInput input) override {
-    if (!GuiAppRunning() || !wxIsMainThread() || width <= 0 || height <= 0) return 0;
+    if (!WindowsUsable() || width <= 0 || height <= 0) return 0;
+    const OwnWork work;
     auto* popup = new Popup(x, y, width, height, input);
     popup->Show();
     popup->Raise();
@@ -255,10 +329,13 @@ class WxBackend final : public compat::mfc::Backend {
     return reinterpret_cast<std::uintptr_t>(popup);
   }
   void MovePopup(std::uintptr_t window, int x, int y) override {
-    if (Popup* popup = Find(window)) popup->Move(x, y);
+    const OwnWork work;
+    if (Popup* popup = Find(window); popup != nullptr && WindowsUsable()) popup->Move(x, y);
   }
   bool DrawPicture(std::uintptr_t window, const unsigned char* png, std::size_t size, int srcX, int srcY, int x,
                    int y, int width, int height, BYTE opacity) override {
+    if (!WindowsUsable()) return false;
+    const OwnWork work;
     const wxImage* picture = Decoded(png, size);
     if (picture == nullptr) return false;
     if (srcX < 0 || srcY < 0 || srcX + width > picture->GetWidth() || srcY + height > picture->GetHeight()) {
@@ -270,6 +347,7 @@ class WxBackend final : public compat::mfc::Backend {
     return true;
   }
   void DestroyPopup(std::uintptr_t window) override {
+    const OwnWork work;
     if (Popup* popup = Find(window)) {
       m_popups.erase(std::find(m_popups.begin(), m_popups.end(), popup));
       popup->Destroy();
@@ -277,11 +355,13 @@ class WxBackend final : public compat::mfc::Backend {
     }
   }
   bool ProcessPending() override {
-    if (GuiAppRunning() && wxIsMainThread()) wxTheApp->Yield(true);
-    return true;
+    const OwnWork work;
+    if (WindowsUsable()) wxTheApp->Yield(true);
+    return !g_displayLost;
   }
   bool ScreenSize(int* width, int* height) override {
-    if (!GuiAppRunning() || !wxIsMainThread()) return false;
+    if (!WindowsUsable()) return false;
+    const OwnWork work;
     const wxRect screen = wxDisplay(0u).GetGeometry();
     if (screen.width <= 0 || screen.height <= 0) return false;
     *width = screen.width;
@@ -291,11 +371,12 @@ class WxBackend final : public compat::mfc::Backend {
 
   int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) override {
     // Before wxEntryStart, after wxEntryCleanup, or when start-up built no
-    // GUI application, no window can be shown: the framework uses the console.
-    if (!GuiAppRunning() || !wxIsMainThread()) return 0;
+    // GUI application, or the display went away, no window can be shown:
+    // the framework uses the console.
+    if (!WindowsUsable()) return 0;
     return AnswerOf(wxMessageBox(ToWx(text), ToWx(caption), StyleOf(type)), type);
   }
-  bool HasDisplay() const override { return true; }
+  bool HasDisplay() const override { return !g_displayLost; }
 
  private:
   Popup* Find(std::uintptr_t window) const {

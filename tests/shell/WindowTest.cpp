@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
+
+#include "compat/win32/StringConv.h"
 
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/TestSupport.h"
@@ -62,6 +65,46 @@ TEST_F(EngineWindow, TheSplashFadesInAndIsPhotographedHalfWay) {
   }
   // Half-way the picture on the black root is far from a blank screen.
   EXPECT_GT(std::filesystem::file_size(shots + "/splash-frame-16.png"), 8000u);
+}
+
+// The display's server killed while the splash fades: the splash ends, and the start goes on as
+// one without a display, down to the engine taking over the list file.
+TEST_F(EngineWindow, ADisplayLostDuringTheFadeEndsTheSplashNotTheProgram) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const std::string bin = testing_support::BuildBin();
+  const std::string dump = folder() / "dump.json";
+  const std::string list = folder() / "list.txt";
+  std::u16string text = compat::win32::Utf8ToUtf16("Z:" + folder().path() + "\r\n");
+  std::replace(text.begin(), text.end(), u'/', u'\\');
+  testing_support::WriteFile(list, testing_support::Utf16Bytes(text, false, true));
+  testing_support::BackgroundProgram program({.program = bin + "/orbweave",
+                                              .args = {"-datacd", list},
+                                              .env = {{"DISPLAY", display.name()}, {"ORBCORE_DUMP", dump},
+                                                      {"LC_ALL", "C.UTF-8"}},
+                                              .unsetEnv = {"ORBCORE_SCRIPT", "WAYLAND_DISPLAY"},
+                                              .timeout = std::chrono::seconds(60)});
+  // The fade takes 32 frames of 60 ms at least: the server goes while it runs.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  bool shown = false;
+  while (!shown && std::chrono::steady_clock::now() < deadline) {
+    shown = testing_support::Run({.program = "/usr/bin/xdotool",
+                                  .args = {"search", "--onlyvisible", "--pid", std::to_string(program.pid())},
+                                  .env = {{"DISPLAY", display.name()}},
+                                  .unsetEnv = {}})
+                .exitCode == 0;
+  }
+  ASSERT_TRUE(shown) << "no splash came up";
+  display.Kill();
+
+  const auto result = program.Wait();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.err.find("lost the connection to the display; going on without windows"), std::string::npos)
+      << result.err;
+  const nlohmann::json ran = testing_support::ReadJson(dump);
+  EXPECT_EQ(ran["window"], "none");
+  EXPECT_EQ(ran["record"]["60"]["12"].size(), 1u) << ran["record"]["60"];
+  EXPECT_FALSE(testing_support::FileExists(list));
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ class VirtualDisplay {
   const std::string& name() const { return name_; }
   // Saves the whole screen as a PNG (ImageMagick's import); true on success.
   bool Screenshot(const std::string& pngPath) const;
+  // Kills the server at once, as a crash or a lost session would end it.
+  void Kill();
 
  private:
   int pid_ = -1;
