@@ -64,8 +64,10 @@ class CSplashWnd final : public CWnd {
 
   // Loads the picture and opens the window at its size; false when either fails.
   bool Create(CWnd* parent) {
-    m_bitmap = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kSplashBitmap), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    const HINSTANCE module = Environment().pictureModule;
+    m_bitmap = static_cast<HBITMAP>(LoadImageW(module != nullptr ? module : GetModuleHandleW(nullptr),
+                                               MAKEINTRESOURCEW(kSplashBitmap), IMAGE_BITMAP, 0, 0,
+                                               LR_DEFAULTCOLOR));
     BITMAP size{};
     if (m_bitmap == nullptr || GetObjectW(m_bitmap, sizeof size, &size) == 0) return false;
     m_width = size.bmWidth;

@@ -21,6 +21,7 @@
 #include <wx/display.h>
 #include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
@@ -391,6 +392,9 @@ class WxBackend final : public compat::mfc::Backend {
       if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
       wxMemoryInputStream stream(png, size);
       wxImage image;
+      // A picture that does not decode is the caller's to handle: wxWidgets'
+      // own report would wait in a message box at the next flush of its log.
+      const wxLogNull quiet;
       if (!image.LoadFile(stream, wxBITMAP_TYPE_PNG)) image = wxImage();
       found = m_pictures.emplace(png, image).first;
     }

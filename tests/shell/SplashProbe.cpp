@@ -3,6 +3,7 @@
 // waits for the window system to catch up and photographs the screen.
 //
 //   SPLASH_SHOT_FOLDER=<folder> shell_splash_probe   # writes <folder>/splash-frame-<n>.png
+//   SPLASH_PICTURE_MODULE=<module> shell_splash_probe  # the picture from that module instead
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,8 @@
 
 #include "compat/mfc/Backend.h"
 #include "compat/mfc/WinApp.h"
+#include "compat/win32/Module.h"
+#include "compat/win32/StringConv.h"
 #include "compat/win32/Time.h"
 #include "shell/Splash.h"
 
@@ -32,6 +35,9 @@ class ProbeApp : public CWinApp {
     // The folder comes from the environment: the framework owns the command line.
     const char* named = std::getenv("SPLASH_SHOT_FOLDER");
     const std::string folder = named != nullptr ? named : ".";
+    const char* pictures = std::getenv("SPLASH_PICTURE_MODULE");
+    const HMODULE pictureModule =
+        pictures != nullptr ? LoadLibraryW(compat::win32::Utf8ToUtf16(pictures).c_str()) : nullptr;
     int frame = 0;
     SetSplashEnvironment({timeGetTime,
                           [&](DWORD milliseconds) {
@@ -45,7 +51,7 @@ class ProbeApp : public CWinApp {
                             }
                             Pump(milliseconds);
                           },
-                          u"msimg32.dll"});
+                          u"msimg32.dll", pictureModule});
     EnableSplash(true);
     ShowSplash(true, 1500, 60, nullptr);
     std::printf("frames %d, screen %s\n", frame, compat::mfc::CurrentBackend().HasDisplay() ? "yes" : "no");

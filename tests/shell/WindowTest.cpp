@@ -67,6 +67,21 @@ TEST_F(EngineWindow, TheSplashFadesInAndIsPhotographedHalfWay) {
   EXPECT_GT(std::filesystem::file_size(shots + "/splash-frame-16.png"), 8000u);
 }
 
+// A picture whose chunks are whole but whose image data does not decode: the first frame cannot be
+// drawn, which ends the splash at once, and no report of the toolkit's waits in a box at shut-down.
+TEST_F(EngineWindow, APictureThatDoesNotDecodeEndsTheSplashAtOnce) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const auto result = testing_support::Run({.program = testing_support::BuildBin() + "/shell_splash_probe",
+                                            .args = {},
+                                            .env = {{"DISPLAY", display.name()},
+                                                    {"SPLASH_PICTURE_MODULE", "splash_picture_undecodable.dll"}},
+                                            .unsetEnv = {"WAYLAND_DISPLAY"},
+                                            .timeout = std::chrono::seconds(30)});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("frames 0, screen yes"), std::string::npos) << result.out;
+}
+
 // The display's server killed while the splash fades: the splash ends, and the start goes on as
 // one without a display, down to the engine taking over the list file.
 TEST_F(EngineWindow, ADisplayLostDuringTheFadeEndsTheSplashNotTheProgram) {
