@@ -4,6 +4,9 @@
 //
 //   SPLASH_SHOT_FOLDER=<folder> shell_splash_probe   # writes <folder>/splash-frame-<n>.png
 //   SPLASH_PICTURE_MODULE=<module> shell_splash_probe  # the picture from that module instead
+//   SPLASH_KILL_SERVER=<pid> shell_splash_probe        # kills the X server at the first frame's sleep
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -38,12 +41,15 @@ class ProbeApp : public CWinApp {
     const char* pictures = std::getenv("SPLASH_PICTURE_MODULE");
     const HMODULE pictureModule =
         pictures != nullptr ? LoadLibraryW(compat::win32::Utf8ToUtf16(pictures).c_str()) : nullptr;
+    const char* server = std::getenv("SPLASH_KILL_SERVER");
     int frame = 0;
     SetSplashEnvironment({timeGetTime,
                           [&](DWORD milliseconds) {
                             ++frame;
-                            // After frame 3, early in the fade, and frame 16, half-way.
-                            if (frame == 3 || frame == 16) {
+                            if (server != nullptr) {
+                              if (frame == 1) kill(std::atoi(server), SIGKILL);
+                            } else if (frame == 3 || frame == 16) {
+                              // After frame 3, early in the fade, and frame 16, half-way.
                               Pump(400);
                               const std::string command = "import -window root '" + folder +
                                                           "/splash-frame-" + std::to_string(frame) + ".png'";

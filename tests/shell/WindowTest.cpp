@@ -122,4 +122,40 @@ TEST_F(EngineWindow, ADisplayLostDuringTheFadeEndsTheSplashNotTheProgram) {
   EXPECT_FALSE(testing_support::FileExists(list));
 }
 
+// The server killed at the first frame's sleep: no frame is drawn after it, and the framework
+// answers from then on as without a display.
+TEST_F(EngineWindow, NoFrameIsDrawnOnceTheDisplayIsLost) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const auto result = testing_support::Run({.program = testing_support::BuildBin() + "/shell_splash_probe",
+                                            .args = {},
+                                            .env = {{"DISPLAY", display.name()},
+                                                    {"SPLASH_KILL_SERVER", std::to_string(display.pid())}},
+                                            .unsetEnv = {"WAYLAND_DISPLAY"},
+                                            .timeout = std::chrono::seconds(60)});
+  if (result.out.find("frames 0,") != std::string::npos) GTEST_SKIP() << "every frame outlasted its delay";
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("frames 1, screen no"), std::string::npos) << result.out;
+}
+
+// Under the engine's window, which runs a loop of its own, a lost display ends the program: with
+// one line and status 1, not waiting for a window that can no longer be closed.
+TEST_F(EngineWindow, ADisplayLostUnderTheEnginesWindowEndsTheProgram) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const std::string dump = folder() / "dump.json";
+  testing_support::BackgroundProgram program({.program = testing_support::BuildBin() + "/orbweave",
+                                              .args = {},
+                                              .env = {{"DISPLAY", display.name()}, {"ORBCORE_DUMP", dump},
+                                                      {"LC_ALL", "C.UTF-8"}},
+                                              .unsetEnv = {"ORBCORE_SCRIPT", "WAYLAND_DISPLAY"},
+                                              .timeout = std::chrono::seconds(60)});
+  ASSERT_TRUE(testing_support::WaitForFile(dump, std::chrono::seconds(30)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  display.Kill();
+  const auto result = program.Wait();
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_NE(result.err.find("orbweave: lost the connection to the display\n"), std::string::npos) << result.err;
+}
+
 }  // namespace
