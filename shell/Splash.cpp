@@ -23,11 +23,12 @@ constexpr int kFadeStep = 8;
 using AlphaBlendProc = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
 
 // Waits while letting the window system draw the splash and deliver the
-// key presses and clicks that close it.
+// key presses and clicks that close it. A display that went away ends the
+// wait: the next frame cannot be drawn, which ends the splash.
 void WaitWithEvents(DWORD milliseconds) {
   const DWORD start = timeGetTime();
   for (;;) {
-    compat::mfc::CurrentBackend().ProcessPending();
+    if (!compat::mfc::CurrentBackend().ProcessPending()) return;
     const DWORD spent = timeGetTime() - start;
     if (spent >= milliseconds) return;
     Sleep(std::min<DWORD>(milliseconds - spent, 10));
@@ -63,8 +64,10 @@ class CSplashWnd final : public CWnd {
 
   // Loads the picture and opens the window at its size; false when either fails.
   bool Create(CWnd* parent) {
-    m_bitmap = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kSplashBitmap), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    const HINSTANCE module = Environment().pictureModule;
+    m_bitmap = static_cast<HBITMAP>(LoadImageW(module != nullptr ? module : GetModuleHandleW(nullptr),
+                                               MAKEINTRESOURCEW(kSplashBitmap), IMAGE_BITMAP, 0, 0,
+                                               LR_DEFAULTCOLOR));
     BITMAP size{};
     if (m_bitmap == nullptr || GetObjectW(m_bitmap, sizeof size, &size) == 0) return false;
     m_width = size.bmWidth;

@@ -20,12 +20,14 @@ bool PreTranslateAppMessage(MSG* msg);
 CWnd* SplashWindow();
 
 // What the splash measures and waits with, and where it looks for the
-// blending call. Start-up keeps the defaults: the multimedia clock, a wait
-// that keeps the window system's events flowing, and "msimg32.dll".
+// blending call and the picture. Start-up keeps the defaults: the multimedia
+// clock, a wait that keeps the window system's events flowing,
+// "msimg32.dll", and bitmap 104 of the program itself.
 struct SplashEnvironment {
   std::function<DWORD()> now;
   std::function<void(DWORD)> sleep;
   LPCWSTR blendLibrary = u"msimg32.dll";
+  HINSTANCE pictureModule = nullptr;  // null: the program
 };
 // Replaces the environment; a default-constructed one restores the defaults.
 void SetSplashEnvironment(SplashEnvironment environment);

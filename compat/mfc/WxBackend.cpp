@@ -8,6 +8,9 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <type_traits>
 #include <unordered_map>
@@ -18,9 +21,12 @@
 #include <wx/display.h>
 #include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
+#include <wx/uilocale.h>
+#include <wx/utils.h>
 
 #include "compat/mfc/MessageStyle.h"
 #include "compat/mfc/WxEventLoopInternal.h"
@@ -48,6 +54,70 @@ HeldConnection& ProbeConnection() {
   return held;
 }
 
+// Set once the window system's connection broke (its server ended or was
+// killed) while the backend worked on its own pop-ups: from then on this
+// process has no windows, as if it had started without a display.
+std::atomic<bool> g_displayLost{false};
+
+// How deep the backend's own window work (making, drawing, yielding to and
+// destroying pop-ups) is on the stack. A broken connection noticed there
+// ends only the pop-ups; noticed anywhere else (a window or dialog running
+// its own loop, which cannot go on without the display) it ends the process
+// as GTK ends it.
+int g_ownWork = 0;
+
+class OwnWork {
+ public:
+  OwnWork() { ++g_ownWork; }
+  ~OwnWork() { --g_ownWork; }
+  OwnWork(const OwnWork&) = delete;
+  OwnWork& operator=(const OwnWork&) = delete;
+};
+
+using IoErrorHandler = int (*)(void*);
+using IoErrorExitHandler = void (*)(void*, void*);
+IoErrorHandler g_toolkitHandler = nullptr;
+
+// Xlib calls this first when the connection breaks. Returning hands over to
+// the exit handler below instead of ending the process.
+int OnBrokenConnection(void* display) {
+  if (g_ownWork > 0) return 0;
+  std::fprintf(stderr, "%s: lost the connection to the display\n", program_invocation_short_name);
+  return g_toolkitHandler != nullptr ? g_toolkitHandler(display) : 0;
+}
+
+// Xlib's last word on a broken connection, in place of ending the process:
+// the rest of the program goes on without a display, and Xlib drops later
+// requests on the connection. The display's name leaves the environment too,
+// or the parts that decide by it (the engine, links opened in a browser)
+// would turn to a server that is gone.
+void AfterBrokenConnection(void* /*display*/, void* /*data*/) {
+  if (g_ownWork == 0) std::exit(1);  // what Xlib itself does here
+  if (g_displayLost.exchange(true)) return;
+  std::fprintf(stderr, "%s: lost the connection to the display; going on without windows\n",
+               program_invocation_short_name);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+}
+
+// Takes over the handling of a broken X connection where Xlib lets a program
+// replace the ending of the process (libX11 1.7 and later). With an older
+// Xlib, or under Wayland, GTK's handling stays, which ends the process.
+void HandleBrokenConnection() {
+  const wxDisplayInfo info = wxGetDisplayInfo();
+  if (info.type != wxDisplayX11 || info.dpy == nullptr) return;
+  void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+  if (x11 == nullptr) return;
+  const auto setHandler = reinterpret_cast<IoErrorHandler (*)(IoErrorHandler)>(dlsym(x11, "XSetIOErrorHandler"));
+  const auto setExitHandler =
+      reinterpret_cast<void (*)(void*, IoErrorExitHandler, void*)>(dlsym(x11, "XSetIOErrorExitHandler"));
+  if (setHandler != nullptr && setExitHandler != nullptr) {
+    setExitHandler(info.dpy, AfterBrokenConnection, nullptr);
+    g_toolkitHandler = setHandler(OnBrokenConnection);
+  }
+  dlclose(x11);
+}
+
 // The program drives start-up and shut-down itself (wxEntryStart,
 // wxEntryCleanup), so the application needs no OnInit of its own.
 // Once GTK runs, its main loop and the main thread's message queue are one
@@ -57,12 +127,26 @@ class GuiApp : public wxApp {
   bool Initialize(int& argc, wxChar** argv) override {
     const bool started = wxApp::Initialize(argc, argv);
     ProbeConnection().Release();
-    if (started) compat::mfc::JoinMessageQueueToMainLoop();
+    if (started) {
+      compat::mfc::JoinMessageQueueToMainLoop();
+      HandleBrokenConnection();
+    }
     return started;
   }
   void CleanUp() override {
     compat::mfc::PartMessageQueueFromMainLoop();
     wxApp::CleanUp();
+  }
+
+  // Each window asks for the layout direction as it is made. wxWidgets
+  // answers from its user-interface locale and, on the first question,
+  // builds its whole table of languages to look the locale up: about 12
+  // million instructions, a twentieth of the way to the first window. For
+  // the C locale it starts with, which this program keeps, the answer is
+  // left to right.
+  wxLayoutDirection GetLayoutDirection() const override {
+    if (wxUILocale::GetCurrent().GetName() == "C") return wxLayout_LeftToRight;
+    return wxApp::GetLayoutDirection();
   }
 };
 
@@ -112,6 +196,10 @@ bool GuiAppRunning() {
   const wxAppConsole* app = wxAppConsole::GetInstance();
   return app != nullptr && app->IsGUI();
 }
+
+// Windows can be made, drawn and asked about: a GUI application runs, on its
+// own thread, and its display is still there.
+bool WindowsUsable() { return GuiAppRunning() && wxIsMainThread() && !g_displayLost; }
 
 wxString ToWx(LPCWSTR text) { return wxString::FromUTF8(compat::win32::Utf16ToUtf8(text)); }
 
@@ -195,8 +283,7 @@ class Popup final : public wxFrame {
   Popup(int x, int y, int width, int height, compat::mfc::WindowInput input)
       : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxPoint(x, y), wxSize(width, height),
                 wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR | wxFRAME_TOOL_WINDOW),
-        m_pixels(width, height), m_input(input) {
-    m_pixels.Clear(0);
+        m_pixels(width, height), m_input(input) {  // a new image is black
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetCursor(wxCursor(wxCURSOR_ARROW));
     Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
@@ -255,7 +342,8 @@ class Popup final : public wxFrame {
 class WxBackend final : public compat::mfc::Backend {
  public:
   std::uintptr_t CreatePopup(int x, int y, int width, int height, compat::mfc::WindowInput input) override {
-    if (!GuiAppRunning() || !wxIsMainThread() || width <= 0 || height <= 0) return 0;
+    if (!WindowsUsable() || width <= 0 || height <= 0) return 0;
+    const OwnWork work;
     auto* popup = new Popup(x, y, width, height, input);
     popup->Show();
     popup->Raise();
@@ -263,10 +351,13 @@ class WxBackend final : public compat::mfc::Backend {
     return reinterpret_cast<std::uintptr_t>(popup);
   }
   void MovePopup(std::uintptr_t window, int x, int y) override {
-    if (Popup* popup = Find(window)) popup->Move(x, y);
+    const OwnWork work;
+    if (Popup* popup = Find(window); popup != nullptr && WindowsUsable()) popup->Move(x, y);
   }
   bool DrawPicture(std::uintptr_t window, const unsigned char* png, std::size_t size, int srcX, int srcY, int x,
                    int y, int width, int height, BYTE opacity) override {
+    if (!WindowsUsable()) return false;
+    const OwnWork work;
     const wxImage* picture = Decoded(png, size);
     if (picture == nullptr) return false;
     if (srcX < 0 || srcY < 0 || srcX + width > picture->GetWidth() || srcY + height > picture->GetHeight()) {
@@ -278,6 +369,7 @@ class WxBackend final : public compat::mfc::Backend {
     return true;
   }
   void DestroyPopup(std::uintptr_t window) override {
+    const OwnWork work;
     if (Popup* popup = Find(window)) {
       m_popups.erase(std::find(m_popups.begin(), m_popups.end(), popup));
       popup->Destroy();
@@ -285,11 +377,13 @@ class WxBackend final : public compat::mfc::Backend {
     }
   }
   bool ProcessPending() override {
-    if (GuiAppRunning() && wxIsMainThread()) wxTheApp->Yield(true);
-    return true;
+    const OwnWork work;
+    if (WindowsUsable()) wxTheApp->Yield(true);
+    return !g_displayLost;
   }
   bool ScreenSize(int* width, int* height) override {
-    if (!GuiAppRunning() || !wxIsMainThread()) return false;
+    if (!WindowsUsable()) return false;
+    const OwnWork work;
     const wxRect screen = wxDisplay(0u).GetGeometry();
     if (screen.width <= 0 || screen.height <= 0) return false;
     *width = screen.width;
@@ -299,11 +393,12 @@ class WxBackend final : public compat::mfc::Backend {
 
   int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) override {
     // Before wxEntryStart, after wxEntryCleanup, or when start-up built no
-    // GUI application, no window can be shown: the framework uses the console.
-    if (!GuiAppRunning() || !wxIsMainThread()) return 0;
+    // GUI application, or the display went away, no window can be shown:
+    // the framework uses the console.
+    if (!WindowsUsable()) return 0;
     return AnswerOf(wxMessageBox(ToWx(text), ToWx(caption), StyleOf(type)), type);
   }
-  bool HasDisplay() const override { return true; }
+  bool HasDisplay() const override { return !g_displayLost; }
 
  private:
   Popup* Find(std::uintptr_t window) const {
@@ -318,6 +413,9 @@ class WxBackend final : public compat::mfc::Backend {
       if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
       wxMemoryInputStream stream(png, size);
       wxImage image;
+      // A picture that does not decode is the caller's to handle: wxWidgets'
+      // own report would wait in a message box at the next flush of its log.
+      const wxLogNull quiet;
       if (!image.LoadFile(stream, wxBITMAP_TYPE_PNG)) image = wxImage();
       found = m_pictures.emplace(png, image).first;
     }

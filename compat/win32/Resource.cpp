@@ -10,6 +10,7 @@
 #include <endian.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -61,17 +62,51 @@ ImageTable& Images() {
   return *table;
 }
 
-// The pixel size from a PNG's header chunk.
+std::uint32_t BigEndian(const unsigned char* p) {
+  std::uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  return be32toh(value);
+}
+
+// The check sum of a PNG chunk (ISO 3309's CRC-32 over type and data).
+std::uint32_t ChunkCrc(const unsigned char* bytes, std::size_t size) {
+  static const auto kTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int bit = 0; bit < 8; ++bit) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      table[n] = c;
+    }
+    return table;
+  }();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) crc = kTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+// Whether the chunks after the signature are whole, each with its check sum
+// right, up to the closing IEND: a cut-off or damaged picture is none, as a
+// damaged bitmap resource is none to the desktop.
+bool PngIntact(const unsigned char* data, std::size_t size) {
+  std::size_t at = 8;
+  while (size - at >= 12) {
+    const std::uint32_t length = BigEndian(data + at);
+    if (length > size - at - 12) return false;
+    const unsigned char* type = data + at + 4;
+    if (ChunkCrc(type, length + 4) != BigEndian(type + 4 + length)) return false;
+    if (std::memcmp(type, "IEND", 4) == 0) return true;
+    at += 12 + length;
+  }
+  return false;
+}
+
+// The pixel size from a whole PNG's header chunk.
 bool PngSize(const unsigned char* data, std::size_t size, int& width, int& height) {
   static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (size < 24 || std::memcmp(data, kSignature, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0) return false;
-  const auto bigEndian = [](const unsigned char* p) {
-    std::uint32_t value;
-    std::memcpy(&value, p, sizeof value);
-    return be32toh(value);
-  };
-  const std::uint32_t w = bigEndian(data + 16);
-  const std::uint32_t h = bigEndian(data + 20);
+  if (!PngIntact(data, size)) return false;
+  const std::uint32_t w = BigEndian(data + 16);
+  const std::uint32_t h = BigEndian(data + 20);
   if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
   width = static_cast<int>(w);
   height = static_cast<int>(h);

@@ -3,6 +3,10 @@
 // waits for the window system to catch up and photographs the screen.
 //
 //   SPLASH_SHOT_FOLDER=<folder> shell_splash_probe   # writes <folder>/splash-frame-<n>.png
+//   SPLASH_PICTURE_MODULE=<module> shell_splash_probe  # the picture from that module instead
+//   SPLASH_KILL_SERVER=<pid> shell_splash_probe        # kills the X server at the first frame's sleep
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +15,8 @@
 
 #include "compat/mfc/Backend.h"
 #include "compat/mfc/WinApp.h"
+#include "compat/win32/Module.h"
+#include "compat/win32/StringConv.h"
 #include "compat/win32/Time.h"
 #include "shell/Splash.h"
 
@@ -32,12 +38,18 @@ class ProbeApp : public CWinApp {
     // The folder comes from the environment: the framework owns the command line.
     const char* named = std::getenv("SPLASH_SHOT_FOLDER");
     const std::string folder = named != nullptr ? named : ".";
+    const char* pictures = std::getenv("SPLASH_PICTURE_MODULE");
+    const HMODULE pictureModule =
+        pictures != nullptr ? LoadLibraryW(compat::win32::Utf8ToUtf16(pictures).c_str()) : nullptr;
+    const char* server = std::getenv("SPLASH_KILL_SERVER");
     int frame = 0;
     SetSplashEnvironment({timeGetTime,
                           [&](DWORD milliseconds) {
                             ++frame;
-                            // After frame 3, early in the fade, and frame 16, half-way.
-                            if (frame == 3 || frame == 16) {
+                            if (server != nullptr) {
+                              if (frame == 1) kill(std::atoi(server), SIGKILL);
+                            } else if (frame == 3 || frame == 16) {
+                              // After frame 3, early in the fade, and frame 16, half-way.
                               Pump(400);
                               const std::string command = "import -window root '" + folder +
                                                           "/splash-frame-" + std::to_string(frame) + ".png'";
@@ -45,7 +57,7 @@ class ProbeApp : public CWinApp {
                             }
                             Pump(milliseconds);
                           },
-                          u"msimg32.dll"});
+                          u"msimg32.dll", pictureModule});
     EnableSplash(true);
     ShowSplash(true, 1500, 60, nullptr);
     std::printf("frames %d, screen %s\n", frame, compat::mfc::CurrentBackend().HasDisplay() ? "yes" : "no");

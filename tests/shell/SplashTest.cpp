@@ -8,6 +8,8 @@
 
 #include "compat/mfc/Backend.h"
 #include "compat/mfc/Wnd.h"
+#include "compat/win32/Module.h"
+#include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
 
 namespace {
@@ -31,14 +33,14 @@ class SplashTest : public testing_support::IsolatedTest {
     IsolatedTest::TearDown();
   }
 
-  void UseBlendLibrary(LPCWSTR library) {
+  void UseBlendLibrary(LPCWSTR library, HMODULE pictures = nullptr) {
     SetSplashEnvironment({[this] { return Now(); },
                           [this](DWORD ms) {
                             if (onSleep) onSleep(ms);
                             sleeps.push_back(ms);
                             slept += ms;
                           },
-                          library});
+                          library, pictures});
   }
   DWORD Now() const { return 100000 + slept + frameCost * static_cast<DWORD>(Draws().size()); }
   static std::vector<std::string> Draws() {
@@ -151,6 +153,22 @@ TEST_F(SplashTest, AKeyOrClickClosesItAndEndsTheWait) {
   }
   MSG msg{nullptr, WM_KEYDOWN, 0, 0, 0, {0, 0}};
   EXPECT_FALSE(PreTranslateAppMessage(&msg));  // no splash: not consumed
+}
+
+// A picture that is missing, cut off or not a picture at all: no window, no wait, start-up goes on.
+TEST_F(SplashTest, ADamagedOrMissingPictureSkipsTheSplash) {
+  for (const LPCWSTR module : {u"engine_without_exports.dll", u"splash_picture_truncated.dll",
+                               u"splash_picture_garbage.dll"}) {
+    SCOPED_TRACE(compat::win32::Utf16ToUtf8(module));
+    const HMODULE pictures = LoadLibraryW(module);
+    ASSERT_NE(pictures, nullptr);
+    UseBlendLibrary(u"msimg32.dll", pictures);
+    ShowSplash(true, 1500, 60, nullptr);
+    EXPECT_TRUE(RecordedWindowCalls().empty());
+    EXPECT_TRUE(sleeps.empty());
+    EXPECT_EQ(SplashWindow(), nullptr);
+    FreeLibrary(pictures);
+  }
 }
 
 TEST_F(SplashTest, PaintingAskedForBySystemFollowsTheWindowsOwnFadeAndTheTimerEndsIt) {

@@ -46,6 +46,13 @@ VirtualDisplay::~VirtualDisplay() {
   waitpid(pid_, nullptr, 0);
 }
 
+void VirtualDisplay::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
 bool VirtualDisplay::Screenshot(const std::string& pngPath) const {
   if (name_.empty()) return false;
   ProgramRun grab;

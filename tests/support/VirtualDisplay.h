@@ -15,8 +15,11 @@ class VirtualDisplay {
 
   // ":N", the value for DISPLAY.
   const std::string& name() const { return name_; }
+  int pid() const { return pid_; }
   // Saves the whole screen as a PNG (ImageMagick's import); true on success.
   bool Screenshot(const std::string& pngPath) const;
+  // Kills the server at once, as a crash or a lost session would end it.
+  void Kill();
 
  private:
   int pid_ = -1;
