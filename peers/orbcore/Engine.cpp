@@ -193,16 +193,16 @@ class Session {
         view.idle = [this] {
           if (record_.idle != nullptr) record_.idle(0);
         };
-        if (IsWritingTask(view)) {
-          view.places = Places(view);
-          view.drives = RecordedDrives(SettingsKey());
-          view.autostart = Env("ORBCORE_AUTOSTART") != nullptr && std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
-          view.run = [this, &view](const TaskPlaces& places, TaskObserver& observer) {
-            TaskOutcome outcome = RunTask(view, places, observer);
-            windowTaskFailed_ = !outcome.Succeeded();
-            return outcome;
-          };
-        }
+        // The record's task, or without one a start page of tasks to choose.
+        view.places = Places(view);
+        view.drives = RecordedDrives(SettingsKey());
+        view.autostart = IsWritingTask(view) && Env("ORBCORE_AUTOSTART") != nullptr &&
+                         std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
+        view.run = [this](const EngineView& task, const TaskPlaces& places, TaskObserver& observer) {
+          TaskOutcome outcome = RunTask(task, places, observer);
+          windowTaskFailed_ = !outcome.Succeeded();
+          return outcome;
+        };
         if (show(&view) == kWindowClosed) {
           windowShown_ = true;
           return windowTaskFailed_ ? RunResult::Failure : RunResult::Success;

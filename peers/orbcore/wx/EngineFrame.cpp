@@ -26,6 +26,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 #include "compat/win32/Resource.h"
 #include "peers/orbcore/EngineView.h"
@@ -243,39 +245,83 @@ class EngineFrame : public wxFrame {
     banner->SetSizer(bannerRow);
     all->Add(banner, 0, wxEXPAND);
 
-    // A task the engine writes gets the burning panel; any other, what it received.
-    if (view_.run) {
-      burn_ = MakeBurnPanel(page, view_);
-      all->Add(burn_, 1, wxEXPAND);
-      page->SetSizer(all);
-      return;
-    }
-
-    auto* facts = new wxFlexGridSizer(2, 6, 16);
-    auto fact = [&](const wxString& label, const wxString& value) {
-      auto* name = new wxStaticText(page, wxID_ANY, label);
-      name->SetFont(name->GetFont().Bold());
-      facts->Add(name);
-      facts->Add(new wxStaticText(page, wxID_ANY, value));
-    };
-    fact("Task", wxString::Format("%s (%u)", TaskName(view_.taskCode), view_.taskCode));
-    fact("Start mode", wxString::Format("%s (%u)", StartModeName(view_.startMode), view_.startMode));
-    fact("Drive", view_.drive ? Wx(*view_.drive) : wxString("chosen in the task"));
-    fact("Language", Wx(view_.language));
-    fact("Text form", view_.textForm == TextForm::Wide ? "wide (UTF-16)" : "ANSI (system code page)");
-    fact("Help file", view_.helpFile.empty() ? wxString("none") : Wx(view_.helpFile));
-    all->Add(facts, 0, wxALL, 16);
-
-    auto* inputBox = new wxStaticBoxSizer(wxVERTICAL, page, "Input");
-    wxListCtrl* input = MakeList(inputBox->GetStaticBox(), {{"Kind", 80}, {"Path", 440}, {"On disc", 100}});
-    for (const InputRow& row : view_.input) AddRow(input, {Wx(row.kind), Wx(row.path), Wx(row.target)});
-    inputBox->Add(input, 1, wxEXPAND | wxALL, 4);
-    if (view_.input.empty()) {
-      inputBox->Add(new wxStaticText(inputBox->GetStaticBox(), wxID_ANY, "The task starts without input."), 0,
-                    wxALL, 4);
-    }
-    all->Add(inputBox, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 16);
+    // The record's task gets its task window; without one (the program
+    // started without a switch, or with a task the engine does not carry
+    // out), a start page offers the tasks.
+    content_ = new wxBoxSizer(wxVERTICAL);
+    all->Add(content_, 1, wxEXPAND);
     page->SetSizer(all);
+    page_ = page;
+    if (IsWritingTask(view_)) {
+      ShowTask(std::make_unique<EngineView>(view_), false);
+    } else {
+      ShowStartPage();
+    }
+  }
+
+  std::string Text(const char* key, const char* english) const {
+    return view_.texts != nullptr ? view_.texts->Get(key, english) : english;
+  }
+
+  // Takes the page's current part (start page or task window) away.
+  void ClearContent() {
+    if (burn_ != nullptr) StopBurn(burn_);
+    burn_ = nullptr;
+    if (shown_ != nullptr) shown_->Destroy();
+    shown_ = nullptr;
+    task_.reset();
+  }
+
+  void ShowContent(wxWindow* part) {
+    shown_ = part;
+    content_->Add(part, 1, wxEXPAND);
+    page_->Layout();
+  }
+
+  void ShowStartPage() {
+    ClearContent();
+    auto* start = new wxPanel(page_);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* heading = new wxStaticText(start, wxID_ANY, Wx(Text("Orbcore.Window.Choose", "What would you like to do?")));
+    heading->SetFont(heading->GetFont().Scaled(1.3f).Bold());
+    column->Add(heading, 0, wxALL, 16);
+    // A project file is not something this engine opens: the user is told
+    // and picks a task instead.
+    if (view_.taskCode == kTaskOpenProject && !view_.input.empty()) {
+      std::string note = Text("Orbcore.Window.ProjectUnsupported",
+                              "The project \"%FILE%\" cannot be opened here; choose a task instead.");
+      if (const std::size_t at = note.find("%FILE%"); at != std::string::npos) note.replace(at, 6, view_.input[0].path);
+      column->Add(new wxStaticText(start, wxID_ANY, Wx(note)), 0, wxLEFT | wxRIGHT | wxBOTTOM, 16);
+    }
+    auto* tasks = new wxFlexGridSizer(2, 10, 16);
+    wxButton* first = nullptr;
+    for (const WindowTask& task : WindowTasks()) {
+      auto* button = new wxButton(start, wxID_ANY, Wx(Text(task.titleKey, task.title)));
+      button->SetFont(button->GetFont().Bold());
+      const std::uint32_t code = task.taskCode;
+      // The page goes away with its button, so after the click is handled.
+      button->Bind(wxEVT_BUTTON, [this, code](wxCommandEvent&) {
+        CallAfter([this, code] { ShowTask(std::make_unique<EngineView>(ChosenTaskView(view_, code)), true); });
+      });
+      tasks->Add(button, 0, wxEXPAND);
+      if (first == nullptr) first = button;
+      tasks->Add(new wxStaticText(start, wxID_ANY, Wx(Text(task.noteKey, task.note))), 0, wxALIGN_CENTER_VERTICAL);
+    }
+    column->Add(tasks, 0, wxLEFT | wxRIGHT, 24);
+    start->SetSizer(column);
+    ShowContent(start);
+    // The keyboard starts on the first task.
+    if (first != nullptr) first->SetFocus();
+  }
+
+  // The task window of `task`; `back` gives it a way back to the start page.
+  void ShowTask(std::unique_ptr<EngineView> task, bool back) {
+    ClearContent();
+    task_ = std::move(task);
+    std::function<void()> toStart;
+    if (back) toStart = [this] { CallAfter(&EngineFrame::ShowStartPage); };
+    burn_ = MakeBurnPanel(page_, *task_, std::move(toStart));
+    ShowContent(burn_);
   }
 
   // "Version 9.12.0.194 (2210)", in the user's language.
@@ -354,7 +400,11 @@ class EngineFrame : public wxFrame {
   wxTimer closer_;
   std::chrono::steady_clock::time_point lastIdle_{};
   std::vector<std::uint32_t> commands_;
-  wxPanel* burn_ = nullptr;
+  wxPanel* page_ = nullptr;
+  wxBoxSizer* content_ = nullptr;
+  wxWindow* shown_ = nullptr;  // the start page or the task window
+  wxPanel* burn_ = nullptr;    // the task window, when shown
+  std::unique_ptr<EngineView> task_;  // the task it shows
 };
 
 void ReportAssert(const wxString& file, int line, const wxString& function, const wxString& condition,

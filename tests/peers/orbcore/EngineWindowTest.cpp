@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/toplevel.h>
@@ -182,6 +184,44 @@ TEST_F(EngineWindowTest, GermanBurnWindowRunsAndClosingCancels) {
     fs::copy_file(shot, keep, fs::copy_options::overwrite_existing);
   }
   EXPECT_TRUE(fs::is_empty(out)) << "an image or its temporary was left";
+}
+
+// Started without a task, under a German pack: a start page offers the
+// tasks, and choosing "Copy a disc" (the third, by keys) leads into its task
+// window. Both pictures are kept in the build's screenshots folder to look at.
+TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
+  if (access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "no xdotool on this machine";
+  SetEnv("ORBCORE_CLOSE_AFTER", "15000");
+  WindowRecord shell;
+  shell.record.startMode = kStartNormal;
+  shell.record.taskInput = nullptr;
+  const std::u16string pack = compat::win32::WindowsPath(testing_support::BuildBin() + "/lang/Orbweave_de.kvnLang");
+  shell.record.languagePackPath = pack.c_str();
+  const std::string shots = testing_support::BuildBin() + "/../screenshots";
+  std::filesystem::create_directories(shots);
+
+  std::atomic<int> pictures{0};
+  std::thread user([&] {
+    const auto xdotool = [&](const std::string& args) {
+      return std::system(("DISPLAY=" + display_.name() + " /usr/bin/xdotool " + args + " >/dev/null 2>&1").c_str());
+    };
+    if (xdotool("search --sync --onlyvisible --name 'Orbweave 9 9.12'") != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    pictures += display_.Screenshot(shots + "/engine-start-de.png");
+    for (const char* key : {"Tab", "Tab", "space"}) {
+      xdotool(std::string("key ") + key);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    pictures += display_.Screenshot(shots + "/engine-copy-de.png");
+  });
+  EXPECT_TRUE(Run(shell.record)) << "no task ran, so closing is no failure";
+  user.join();
+  EXPECT_EQ(pictures, 2);
+  for (const char* name : {"engine-start-de.png", "engine-copy-de.png"}) {
+    const std::string shot = shots + "/" + name;
+    EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0, 10000u) << name;
+  }
 }
 
 }  // namespace
