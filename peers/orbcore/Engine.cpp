@@ -194,10 +194,14 @@ class Session {
           if (record_.idle != nullptr) record_.idle(0);
         };
         // The record's task, or without one a start page of tasks to choose.
-        view.places = Places(view);
-        view.drives = RecordedDrives(SettingsKey());
-        view.autostart = IsWritingTask(view) && Env("ORBCORE_AUTOSTART") != nullptr &&
-                         std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
+        view.prepare = [this](EngineView& task) {
+          task.places = Places(task);
+          task.drives = RecordedDrives(SettingsKey());
+        };
+        if (IsWritingTask(view)) {
+          view.prepare(view);
+          view.autostart = Env("ORBCORE_AUTOSTART") != nullptr && std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
+        }
         view.run = [this](const EngineView& task, const TaskPlaces& places, TaskObserver& observer) {
           TaskOutcome outcome = RunTask(task, places, observer);
           windowTaskFailed_ = !outcome.Succeeded();

@@ -64,6 +64,10 @@ struct EngineView {
   std::vector<RecordedDrive> drives;
   bool autostart = false;
   std::function<TaskOutcome(const EngineView&, const TaskPlaces&, TaskObserver&)> run;
+  // Fills a task's places and drives: done for the record's task before the
+  // window opens, for a task chosen on the start page when it is chosen, so
+  // a start page alone never scans the drives.
+  std::function<void(EngineView&)> prepare;
 
   // The main window's title: product name and version.
   std::string Title() const;

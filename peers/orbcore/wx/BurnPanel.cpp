@@ -121,8 +121,7 @@ class BurnPanel : public wxPanel {
     }
     all->Add(list_, 1, wxEXPAND | wxLEFT | wxRIGHT, 12);
     auto* listRow = new wxBoxSizer(wxHORIZONTAL);
-    total_ = new wxStaticText(this, wxID_ANY, wxEmptyString);
-    listRow->Add(total_, 1, wxALIGN_CENTER_VERTICAL);
+    listRow->AddStretchSpacer();
     if (!reads) {
       const bool audio = view_.taskCode == kTaskAudioCd;
       AddButton(listRow, audio ? Text("Orbcore.Window.AddTracks", "Add tracks...")
@@ -131,7 +130,9 @@ class BurnPanel : public wxPanel {
       if (!audio) AddButton(listRow, Text("Orbcore.Window.AddFolder", "Add folder..."), [this] { AddFolder(); });
       AddButton(listRow, Text("Orbcore.Window.Remove", "Remove"), [this] { RemoveSelected(); });
     }
-    all->Add(listRow, 0, wxEXPAND | wxALL, 12);
+    all->Add(listRow, 0, wxEXPAND | wxLEFT | wxRIGHT, 12);
+    total_ = new wxStaticText(this, wxID_ANY, wxEmptyString);
+    all->Add(total_, 0, wxEXPAND | wxALL, 12);
 
     // The source of a copy or a rip: the drive, or an image file.
     if (reads) {
@@ -172,10 +173,8 @@ class BurnPanel : public wxPanel {
     status_ = new wxStaticText(this, wxID_ANY, Text("Orbcore.Window.Ready", "Ready"));
     all->Add(status_, 0, wxEXPAND | wxALL, 12);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    if (back) {
-      back_ = AddButton(buttons, Text("Orbcore.Window.Back", "Other task"), std::move(back));
-      buttons->AddStretchSpacer();
-    }
+    if (back) back_ = AddButton(buttons, Text("Orbcore.Window.Back", "Other task"), std::move(back));
+    buttons->AddStretchSpacer();
     start_ = AddButton(buttons, Text("Orbcore.Window.Start", "Burn"), [this] { Start(); });
     cancel_ = AddButton(buttons, Text("Orbcore.Window.Cancel", "Cancel"), [this] { state_.cancel = true; });
     cancel_->Disable();
@@ -213,11 +212,10 @@ class BurnPanel : public wxPanel {
     return drive.letter + " " + drive.name + " (" + drive.device + ")";
   }
 
-  // "Z:\a\b" as "/a/b", for the sizes.
-  static std::string WithoutDrive(std::string path) {
-    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path.erase(0, 2);
-    for (char& c : path) c = c == '\\' ? '/' : c;
-    return path;
+  // "Z:\a\b" as this machine names it, "/a/b"; as it is when it names nothing here.
+  static std::string PosixPathOf(const std::string& path) {
+    const std::optional<std::string> local = compat::win32::PosixPath(compat::win32::Utf8ToUtf16(path));
+    return local ? *local : path;
   }
 
   // The list as the rows stand (for a copy or a rip, the source), with the
@@ -225,30 +223,33 @@ class BurnPanel : public wxPanel {
   void FillList() {
     list_->DeleteAllItems();
     std::uint64_t total = 0;
-    auto add = [&](const std::string& name, std::uint64_t size, const std::string& onDisc) {
+    // A disc's size is known only once it is read: none is shown.
+    auto add = [&](const std::string& name, std::optional<std::uint64_t> size, const std::string& onDisc) {
       const long item = list_->InsertItem(list_->GetItemCount(), Wx(name));
-      list_->SetItem(item, 1, Wx(Megabytes(size)));
+      if (size) list_->SetItem(item, 1, Wx(Megabytes(*size)));
       if (list_->GetColumnCount() > 2) list_->SetItem(item, 2, Wx(onDisc));
-      total += size;
+      total += size.value_or(0);
     };
     if (source_ != nullptr) {
       const std::string image(source_->GetValue().utf8_str());
       if (!image.empty()) {
         add(image, SizeOf(image), "");
       } else if (!view_.drives.empty()) {
-        add(DriveName(view_.drives.front()), 0, "");
+        add(DriveName(view_.drives.front()), std::nullopt, "");
       }
     }
     for (const InputRow& row : rows_) {
       std::string path = row.path;
       if (row.kind == "folder" && path.ends_with("\\*.*")) path.resize(path.size() - 4);
-      add(path, SizeOf(WithoutDrive(path)), row.target);
+      const std::string local = PosixPathOf(path);
+      add(local, SizeOf(local), row.target);
     }
     const std::string totals = Replace(Replace(texts_.Get("Orbcore.Window.Total", "Total: %SIZE% of %CAPACITY%"),
                                                "%SIZE%", Megabytes(total)),
                                        "%CAPACITY%", "CD " + Megabytes(kCdBytes));
     total_->SetLabel(Wx(totals));
     total_->SetForegroundColour(total > kCdBytes ? *wxRED : GetForegroundColour());
+    Layout();
   }
 
   // A path of this machine as the list holds it: "Z:\a\b".

@@ -168,7 +168,7 @@ class HelpTopicsDialog : public wxDialog {
 class EngineFrame : public wxFrame {
  public:
   EngineFrame(const EngineView& view, wxEventLoopBase& loop)
-      : wxFrame(nullptr, wxID_ANY, Wx(view.Title()), wxDefaultPosition, wxSize(720, 520)),
+      : wxFrame(nullptr, wxID_ANY, Wx(view.Title()), wxDefaultPosition, wxSize(760, 600)),
         view_(view),
         loop_(loop),
         heartbeat_(this),
@@ -301,7 +301,11 @@ class EngineFrame : public wxFrame {
       const std::uint32_t code = task.taskCode;
       // The page goes away with its button, so after the click is handled.
       button->Bind(wxEVT_BUTTON, [this, code](wxCommandEvent&) {
-        CallAfter([this, code] { ShowTask(std::make_unique<EngineView>(ChosenTaskView(view_, code)), true); });
+        CallAfter([this, code] {
+          auto task = std::make_unique<EngineView>(ChosenTaskView(view_, code));
+          if (view_.prepare) view_.prepare(*task);
+          ShowTask(std::move(task), true);
+        });
       });
       tasks->Add(button, 0, wxEXPAND);
       if (first == nullptr) first = button;

@@ -21,6 +21,7 @@
 #include "compat/win32/Module.h"
 #include "compat/win32/Path.h"
 #include "compat/win32/Resource.h"
+#include "tests/support/Registry.h"
 #include "tests/support/VirtualDisplay.h"
 
 namespace {
@@ -188,10 +189,17 @@ TEST_F(EngineWindowTest, GermanBurnWindowRunsAndClosingCancels) {
 
 // Started without a task, under a German pack: a start page offers the
 // tasks, and choosing "Copy a disc" (the third, by keys) leads into its task
-// window. Both pictures are kept in the build's screenshots folder to look at.
+// window, which is when the drives are scanned (one drive, in a fake sysfs
+// tree). Both pictures are kept in the build's screenshots folder to look at.
 TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
   if (access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "no xdotool on this machine";
   SetEnv("ORBCORE_CLOSE_AFTER", "15000");
+  SetEnv("KVN_SPTI_SYSFS", folder() / "sys");
+  std::filesystem::create_directories(folder() / "sys/block/sr0/device");
+  testing_support::WriteFile(folder() / "sys/block/sr0/device/type", "5\n");
+  const auto drivesCounted = [] {
+    return testing_support::GetRegDword(HKEY_CURRENT_USER, u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives", u"Count");
+  };
   WindowRecord shell;
   shell.record.startMode = kStartNormal;
   shell.record.taskInput = nullptr;
@@ -201,6 +209,7 @@ TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
   std::filesystem::create_directories(shots);
 
   std::atomic<int> pictures{0};
+  std::atomic<bool> scannedOnStartPage{true};
   std::thread user([&] {
     const auto xdotool = [&](const std::string& args) {
       return std::system(("DISPLAY=" + display_.name() + " /usr/bin/xdotool " + args + " >/dev/null 2>&1").c_str());
@@ -208,6 +217,7 @@ TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
     if (xdotool("search --sync --onlyvisible --name 'Orbweave 9 9.12'") != 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     pictures += display_.Screenshot(shots + "/engine-start-de.png");
+    scannedOnStartPage = drivesCounted().has_value();
     for (const char* key : {"Tab", "Tab", "space"}) {
       xdotool(std::string("key ") + key);
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -218,6 +228,8 @@ TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
   EXPECT_TRUE(Run(shell.record)) << "no task ran, so closing is no failure";
   user.join();
   EXPECT_EQ(pictures, 2);
+  EXPECT_FALSE(scannedOnStartPage) << "the start page alone scanned the drives";
+  EXPECT_EQ(drivesCounted(), 1u) << "the copy's task window did not open";
   for (const char* name : {"engine-start-de.png", "engine-copy-de.png"}) {
     const std::string shot = shots + "/" + name;
     EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0, 10000u) << name;
