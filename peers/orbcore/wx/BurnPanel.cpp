@@ -18,7 +18,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -27,6 +26,7 @@
 #include "compat/win32/StringConv.h"
 #include "peers/orbcore/ConsoleRun.h"
 #include "peers/orbcore/TaskInput.h"
+#include "peers/orbcore/TaskWindow.h"
 
 namespace orbcore {
 
@@ -41,22 +41,6 @@ std::string Megabytes(std::uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
   return text;
-}
-
-// A file's size, or a folder's with everything in it.
-std::uint64_t SizeOf(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  if (!fs::is_directory(path, error)) {
-    const auto size = fs::file_size(path, error);
-    return error ? 0 : size;
-  }
-  std::uint64_t total = 0;
-  for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end;
-       !error && it != end; it.increment(error)) {
-    if (it->is_regular_file(error)) total += it->file_size(error);
-  }
-  return total;
 }
 
 std::string Replace(std::string text, std::string_view placeholder, const std::string& value) {
@@ -208,41 +192,18 @@ class BurnPanel : public wxPanel {
     return button;
   }
 
-  static std::string DriveName(const RecordedDrive& drive) {
-    return drive.letter + " " + drive.name + " (" + drive.device + ")";
-  }
-
-  // "Z:\a\b" as this machine names it, "/a/b"; as it is when it names nothing here.
-  static std::string PosixPathOf(const std::string& path) {
-    const std::optional<std::string> local = compat::win32::PosixPath(compat::win32::Utf8ToUtf16(path));
-    return local ? *local : path;
-  }
-
   // The list as the rows stand (for a copy or a rip, the source), with the
   // total against a CD.
   void FillList() {
     list_->DeleteAllItems();
     std::uint64_t total = 0;
-    // A disc's size is known only once it is read: none is shown.
-    auto add = [&](const std::string& name, std::optional<std::uint64_t> size, const std::string& onDisc) {
-      const long item = list_->InsertItem(list_->GetItemCount(), Wx(name));
-      if (size) list_->SetItem(item, 1, Wx(Megabytes(*size)));
-      if (list_->GetColumnCount() > 2) list_->SetItem(item, 2, Wx(onDisc));
-      total += size.value_or(0);
-    };
-    if (source_ != nullptr) {
-      const std::string image(source_->GetValue().utf8_str());
-      if (!image.empty()) {
-        add(image, SizeOf(image), "");
-      } else if (!view_.drives.empty()) {
-        add(DriveName(view_.drives.front()), std::nullopt, "");
-      }
-    }
-    for (const InputRow& row : rows_) {
-      std::string path = row.path;
-      if (row.kind == "folder" && path.ends_with("\\*.*")) path.resize(path.size() - 4);
-      const std::string local = PosixPathOf(path);
-      add(local, SizeOf(local), row.target);
+    const std::optional<std::string> source =
+        source_ != nullptr ? std::optional<std::string>(source_->GetValue().utf8_str()) : std::nullopt;
+    for (const ListedItem& listed : ListedItems(view_, rows_, source)) {
+      const long item = list_->InsertItem(list_->GetItemCount(), Wx(listed.name));
+      if (listed.bytes) list_->SetItem(item, 1, Wx(Megabytes(*listed.bytes)));
+      if (list_->GetColumnCount() > 2) list_->SetItem(item, 2, Wx(listed.onDisc));
+      total += listed.bytes.value_or(0);
     }
     const std::string totals = Replace(Replace(texts_.Get("Orbcore.Window.Total", "Total: %SIZE% of %CAPACITY%"),
                                                "%SIZE%", Megabytes(total)),
@@ -306,12 +267,11 @@ class BurnPanel : public wxPanel {
 
   void Start() {
     if (worker_.joinable()) return;
-    TaskPlaces places = view_.places;
     const auto choice = static_cast<std::size_t>(target_->GetSelection());
-    places.target = choice < view_.drives.size() ? std::string() : std::string(path_->GetValue().utf8_str());
-    if (choice < view_.drives.size()) places.drive = view_.drives[choice].device;
-    if (source_ != nullptr) places.source = std::string(source_->GetValue().utf8_str());
-    if (newDisc_ != nullptr) places.newDisc = newDisc_->GetValue();
+    const TaskPlaces places = ChosenPlaces(
+        view_, choice, std::string(path_->GetValue().utf8_str()),
+        source_ != nullptr ? std::optional<std::string>(source_->GetValue().utf8_str()) : std::nullopt,
+        newDisc_ != nullptr ? std::optional<bool>(newDisc_->GetValue()) : std::nullopt);
     written_ = choice < view_.drives.size() ? DriveName(view_.drives[choice]) : places.target;
     // The task as the window holds it now; it lives as long as the run.
     running_ = std::make_unique<EngineView>(view_);
@@ -324,7 +284,7 @@ class BurnPanel : public wxPanel {
     cancel_->Enable();
     worker_ = std::thread([this, places] {
       PanelObserver observer(state_);
-      TaskOutcome outcome = view_.run(*running_, places, observer);
+      TaskOutcome outcome = running_->run(*running_, places, observer);
       std::lock_guard lock(state_.mutex);
       state_.outcome = std::move(outcome);
     });
