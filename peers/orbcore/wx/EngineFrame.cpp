@@ -103,7 +103,20 @@ wxString LabelMarkup(const AboutParagraph& paragraph) {
   return markup;
 }
 
-wxListCtrl* MakeList(wxWindow* parent, std::initializer_list<std::pair<const char*, int>> columns) {
+// A text of the engine's in the user's language.
+std::string ViewText(const EngineView& view, const char* key, const char* english) {
+  return view.texts != nullptr ? view.texts->Get(key, english) : english;
+}
+
+// A menu entry's text as a dialog's title: without its mnemonic and dots.
+wxString TitleOfMenuText(std::string text, const std::string& productName) {
+  if (const std::size_t at = text.find("%APPNAME%"); at != std::string::npos) text.replace(at, 9, productName);
+  std::erase(text, '&');
+  while (text.ends_with(".")) text.pop_back();
+  return Wx(text);
+}
+
+wxListCtrl* MakeList(wxWindow* parent, std::initializer_list<std::pair<wxString, int>> columns) {
   auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL);
   int column = 0;
   for (const auto& [title, width] : columns) list->InsertColumn(column++, title, wxLIST_FORMAT_LEFT, width);
@@ -122,7 +135,8 @@ void AddRow(wxListCtrl* list, std::initializer_list<wxString> cells) {
 class AboutDialog : public wxDialog {
  public:
   AboutDialog(wxWindow* parent, const EngineView& view)
-      : wxDialog(parent, wxID_ANY, "About " + Wx(view.productName)) {
+      : wxDialog(parent, wxID_ANY,
+                 TitleOfMenuText(ViewText(view, "Orbcore.Menu.About", "&About %APPNAME%..."), view.productName)) {
     auto* text = new wxBoxSizer(wxVERTICAL);
     for (const AboutParagraph& paragraph : view.about) {
       auto* label = new wxStaticText(this, wxID_ANY, wxEmptyString);
@@ -146,12 +160,17 @@ class AboutDialog : public wxDialog {
 class HelpTopicsDialog : public wxDialog {
  public:
   HelpTopicsDialog(wxWindow* parent, const EngineView& view)
-      : wxDialog(parent, wxID_ANY, "Help Topics", wxDefaultPosition, wxSize(620, 420),
-                 wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER) {
+      : wxDialog(parent, wxID_ANY,
+                 TitleOfMenuText(ViewText(view, "Orbcore.Menu.HelpTopics", "&Help Topics"), view.productName),
+                 wxDefaultPosition, wxSize(620, 420), wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER) {
     auto* all = new wxBoxSizer(wxVERTICAL);
-    const wxString file = view.helpFile.empty() ? wxString("no help file") : Wx(view.helpFile);
-    all->Add(new wxStaticText(this, wxID_ANY, "Help file: " + file), 0, wxALL, 12);
-    wxListCtrl* topics = MakeList(this, {{"Context", 90}, {"Page", 480}});
+    std::string file = ViewText(view, "Orbcore.Help.File", "Help file: %FILE%");
+    if (const std::size_t at = file.find("%FILE%"); at != std::string::npos) {
+      file.replace(at, 6, view.helpFile.empty() ? ViewText(view, "Orbcore.Help.NoFile", "none") : view.helpFile);
+    }
+    all->Add(new wxStaticText(this, wxID_ANY, Wx(file)), 0, wxALL, 12);
+    wxListCtrl* topics = MakeList(this, {{Wx(ViewText(view, "Orbcore.Help.Context", "Context")), 90},
+                                         {Wx(ViewText(view, "Orbcore.Help.Page", "Page")), 480}});
     for (const HelpTopic& topic : view.helpTopics) {
       // The address is the help file, "::/" and the page; the file is shown above.
       const std::size_t page = topic.topic.rfind("::/");
@@ -259,9 +278,7 @@ class EngineFrame : public wxFrame {
     }
   }
 
-  std::string Text(const char* key, const char* english) const {
-    return view_.texts != nullptr ? view_.texts->Get(key, english) : english;
-  }
+  std::string Text(const char* key, const char* english) const { return ViewText(view_, key, english); }
 
   // Takes the page's current part (start page or task window) away.
   void ClearContent() {
