@@ -61,6 +61,7 @@ class BurnDrive {
   BurnDrive(const BurnDrive&) = delete;
   BurnDrive& operator=(const BurnDrive&) = delete;
   bool ok() const { return drive_ != nullptr; }
+  burn::burn_drive* drive() const { return drive_; }
 
   enum class TrackMode { Data, Audio };
   // Writes one track of `source` (its reference passes to the write) as a

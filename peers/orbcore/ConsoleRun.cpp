@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 
 namespace orbcore {
 
@@ -42,8 +43,8 @@ std::string ProgressLine(const TaskProgress& progress, const EngineTexts& texts)
   return line;
 }
 
-ConsoleObserver::ConsoleObserver(std::ostream& out, bool terminal, const EngineTexts& texts)
-    : out_(out), terminal_(terminal), texts_(texts) {
+ConsoleObserver::ConsoleObserver(std::ostream& out, bool terminal, const EngineTexts& texts, std::istream* answers)
+    : out_(out), answers_(answers), terminal_(terminal), texts_(texts) {
   g_cancel = 0;
   struct sigaction action {};
   action.sa_handler = OnCancelSignal;
@@ -72,6 +73,19 @@ void ConsoleObserver::Progress(const TaskProgress& progress) {
 }
 
 bool ConsoleObserver::CancelRequested() { return g_cancel != 0; }
+
+bool ConsoleObserver::AskForBlankDisc(const std::string& drive) {
+  Finish();
+  std::string text = texts_.Get("Orbcore.Progress.InsertBlank",
+                                "The disc is read. Take it out of %FILE%, put in a blank disc and press Enter to "
+                                "write the copy (end of input cancels).");
+  if (const std::size_t at = text.find("%FILE%"); at != std::string::npos) text.replace(at, 6, drive);
+  out_ << text << '\n' << std::flush;
+  std::string line;
+  const bool answered = static_cast<bool>(std::getline(answers_ != nullptr ? *answers_ : std::cin, line));
+  lastPercent_ = -1;
+  return answered && g_cancel == 0;
+}
 
 void ConsoleObserver::Finish() {
   if (lineOpen_) out_ << '\n' << std::flush;

@@ -3,6 +3,7 @@
 // terminate signal, and one message in the user's words at the end.
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 
@@ -16,18 +17,22 @@ std::string ProgressLine(const TaskProgress& progress, const EngineTexts& texts)
 
 class ConsoleObserver : public TaskObserver {
  public:
-  ConsoleObserver(std::ostream& out, bool terminal, const EngineTexts& texts);
+  ConsoleObserver(std::ostream& out, bool terminal, const EngineTexts& texts, std::istream* answers = nullptr);
   ~ConsoleObserver() override;
   ConsoleObserver(const ConsoleObserver&) = delete;
   ConsoleObserver& operator=(const ConsoleObserver&) = delete;
 
   void Progress(const TaskProgress& progress) override;
   bool CancelRequested() override;
+  // Asks on the progress stream and waits for a line on standard input; the
+  // end of the input, or a cancel signal, answers no.
+  bool AskForBlankDisc(const std::string& drive) override;
   // Ends the line a terminal was updating in place.
   void Finish();
 
  private:
   std::ostream& out_;
+  std::istream* answers_;  // where the user answers; none: standard input
   bool terminal_;
   const EngineTexts& texts_;
   int lastPercent_ = -1;

@@ -1,4 +1,5 @@
-// Ripping with libcdio-paranoia and image copies.
+// Ripping with libcdio-paranoia, reading data discs with libburn, and image
+// copies.
 #include "peers/orbcore/DiscReading.h"
 
 #include <cdio/cdio.h>
@@ -11,7 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -227,6 +231,75 @@ TaskOutcome CopyImage(const std::string& source, const std::string& target, Task
   if (!bin->Commit(error)) return {Failure::TargetUnwritable, binTarget, error};
   if (!cue->Commit(error)) return {Failure::TargetUnwritable, target, error};
   return {};
+}
+
+TaskOutcome ReadDataDisc(const std::string& drive, const std::string& target, TaskObserver& observer) {
+  using namespace burn;
+  BurnLibrary library;
+  if (!library.ok()) return {Failure::SourceUnreadable, drive, "libburn did not start"};
+  const BurnDrive source(drive);
+  if (!source.ok()) return {Failure::NoDrive, drive, library.LastMessage()};
+  burn_drive* disc = source.drive();
+  // Rewritable media and files count as blank whatever they hold: their
+  // file system tells.
+  const burn_disc_status status = burn_disc_get_status(disc);
+  if (status == BURN_DISC_EMPTY) return {Failure::NoDisc, drive, ""};
+  // The newest session's file system says where the data ends. Only when
+  // it starts at sector 0 (one session, or rewritable media whose start
+  // points at the newest tree) is the disc one run of readable sectors.
+  int session = 0;
+  if (burn_disc_get_msc1(disc, &session) <= 0) session = 0;
+  if (session > 0) return {Failure::SourceUnreadable, drive, "a disc of several sessions"};
+  constexpr off_t kSector = 2048;
+  char head[kSector] = {};
+  off_t count = 0;
+  if (burn_read_data(disc, 16 * kSector, head, kSector, &count, 2) <= 0 || std::memcmp(head + 1, "CD001", 5) != 0) {
+    return {Failure::SourceUnreadable, drive,
+            status == BURN_DISC_BLANK ? "the disc is blank" : "no data disc (an audio CD is ripped, not copied)"};
+  }
+  // The volume's size in sectors, both byte orders stored; the little-endian one.
+  std::uint32_t sectors = 0;
+  for (int i = 3; i >= 0; --i) sectors = (sectors << 8) | static_cast<unsigned char>(head[80 + i]);
+
+  TaskOutcome outcome;
+  std::optional<TargetFile> image = CreateTarget(target, outcome);
+  if (!image) return outcome;
+  BlockWriter out(image->TemporaryPath());
+  TaskProgress progress;
+  progress.total = std::uint64_t{sectors} * kSector;
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<char> buffer(std::size_t{512} * kSector);
+  while (progress.done < progress.total) {
+    if (observer.CancelRequested()) return {Failure::Cancelled, target, ""};
+    const off_t step = static_cast<off_t>(std::min<std::uint64_t>(buffer.size(), progress.total - progress.done));
+    if (burn_read_data(disc, static_cast<off_t>(progress.done), buffer.data(), step, &count, 2) <= 0 || count != step) {
+      return {Failure::SourceUnreadable, drive, "sector " + std::to_string(progress.done / kSector) + " cannot be read"};
+    }
+    if (!out.Write(buffer.data(), static_cast<std::size_t>(step))) break;
+    progress.done += static_cast<std::uint64_t>(step);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    progress.bytesPerSecond = seconds >= 1 ? static_cast<double>(progress.done) / seconds : 0;
+    observer.Progress(progress);
+  }
+  if (!out.Close()) {
+    return {IsDiskFull(out.Error()) ? Failure::DiskFull : Failure::WriteFailed, target, std::strerror(out.Error())};
+  }
+  std::string error;
+  if (!image->Commit(error)) return {Failure::TargetUnwritable, target, error};
+  return {};
+}
+
+TaskOutcome CopyDiscInOneDrive(const std::string& drive, bool newDisc, TaskObserver& observer) {
+  const ScratchFolder folder;
+  if (folder.Path().empty()) return {Failure::TargetUnwritable, "", folder.Error()};
+  const std::string image = folder.Path() + "/disc.iso";
+  if (TaskOutcome read = ReadDataDisc(drive, image, observer); !read.Succeeded()) {
+    // The scratch image is nobody's business: a full disk is the scratch folder's.
+    if (read.subject == image) read.subject = folder.Path();
+    return read;
+  }
+  if (!observer.AskForBlankDisc(drive)) return {Failure::Cancelled, drive, "no blank disc for the copy"};
+  return BurnImage(image, drive, newDisc, observer);
 }
 
 TaskOutcome BurnImage(const std::string& source, const std::string& drive, bool newDisc, TaskObserver& observer) {

@@ -193,16 +193,20 @@ class Session {
         view.idle = [this] {
           if (record_.idle != nullptr) record_.idle(0);
         };
+        // The record's task, or without one a start page of tasks to choose.
+        view.prepare = [this](EngineView& task) {
+          task.places = Places(task);
+          task.drives = RecordedDrives(SettingsKey());
+        };
         if (IsWritingTask(view)) {
-          view.places = Places(view);
-          view.drives = RecordedDrives(SettingsKey());
+          view.prepare(view);
           view.autostart = Env("ORBCORE_AUTOSTART") != nullptr && std::string_view(Env("ORBCORE_AUTOSTART")) == "1";
-          view.run = [this, &view](const TaskPlaces& places, TaskObserver& observer) {
-            TaskOutcome outcome = RunTask(view, places, observer);
-            windowTaskFailed_ = !outcome.Succeeded();
-            return outcome;
-          };
         }
+        view.run = [this](const EngineView& task, const TaskPlaces& places, TaskObserver& observer) {
+          TaskOutcome outcome = RunTask(task, places, observer);
+          windowTaskFailed_ = !outcome.Succeeded();
+          return outcome;
+        };
         if (show(&view) == kWindowClosed) {
           windowShown_ = true;
           return windowTaskFailed_ ? RunResult::Failure : RunResult::Success;

@@ -1,6 +1,8 @@
 // The engine's messages with their keys and English defaults.
 #include "peers/orbcore/EngineTexts.h"
 
+#include "peers/orbcore/IgnisLaunch.h"
+
 namespace orbcore {
 
 namespace {
@@ -16,8 +18,6 @@ constexpr FailureText kFailureTexts[] = {
     {Failure::NoDrive, "Orbcore.Error.NoDrive",
      "No disc drive was found. Choose \"Write to image file\" to write an image instead."},
     {Failure::NoDisc, "Orbcore.Error.NoDisc", "There is no disc in the drive %FILE%."},
-    {Failure::DriveTaskUnsupported, "Orbcore.Error.DriveTaskUnsupported",
-     "This task writes to an image file only; choose \"Write to image file\"."},
     {Failure::DiscNotWritable, "Orbcore.Error.DiscNotWritable",
      "The disc in %FILE% is neither blank nor can data be added to it."},
     {Failure::TargetNotAFile, "Orbcore.Error.TargetNotAFile",
@@ -38,7 +38,27 @@ constexpr FailureText kFailureTexts[] = {
      "The part of the engine that writes and reads discs (\"%FILE%\") cannot be loaded; reinstall the program."},
 };
 
+constexpr WindowTask kWindowTasks[] = {
+    {kTaskDataDisc, "Orbcore.Window.Task.DataDisc", "Burn a data disc", "Orbcore.Window.Task.DataDisc.Note",
+     "Files and folders on a CD or DVD, or in an image file"},
+    {kTaskAudioCd, "Orbcore.Window.Task.AudioCd", "Burn an audio CD", "Orbcore.Window.Task.AudioCd.Note",
+     "Music files as CD tracks that any CD player plays"},
+    {kTaskCopyDisc, "Orbcore.Window.Task.Copy", "Copy a disc", "Orbcore.Window.Task.Copy.Note",
+     "A disc or an image file onto a blank disc or into an image file"},
+    {kTaskRipAudioCd, "Orbcore.Window.Task.Rip", "Rip an audio CD", "Orbcore.Window.Task.Rip.Note",
+     "The tracks of an audio CD as WAV files in a folder"},
+};
+
 }  // namespace
+
+std::span<const WindowTask> WindowTasks() { return kWindowTasks; }
+
+std::string TaskTitleOf(std::uint32_t taskCode, const EngineTexts& texts) {
+  for (const WindowTask& task : kWindowTasks) {
+    if (task.taskCode == taskCode) return texts.Get(task.titleKey, task.title);
+  }
+  return texts.Get(kWindowTasks[0].titleKey, kWindowTasks[0].title);
+}
 
 std::string EngineTexts::Get(const std::string& key, std::string_view english) const {
   const auto found = texts_.find(key);

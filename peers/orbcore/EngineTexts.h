@@ -2,7 +2,9 @@
 // replaced by the language pack the shell chose when it has them.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,5 +24,21 @@ class EngineTexts {
 
 // The user's message for a failed task, with %FILE% filled in.
 std::string FailureMessage(const TaskOutcome& outcome, const EngineTexts& texts);
+
+// A task the window offers: its title and a line on what it does, each a
+// key with its English default.
+struct WindowTask {
+  std::uint32_t taskCode;
+  const char* titleKey;
+  const char* title;
+  const char* noteKey;
+  const char* note;
+};
+
+// The tasks of the start page, in its order.
+std::span<const WindowTask> WindowTasks();
+// The title of the task `taskCode` ("Copy a disc"); a data disc's for any
+// task the window does not offer.
+std::string TaskTitleOf(std::uint32_t taskCode, const EngineTexts& texts);
 
 }  // namespace orbcore

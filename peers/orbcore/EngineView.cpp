@@ -82,4 +82,13 @@ bool IsWritingTask(const EngineView& view) {
   }
 }
 
+EngineView ChosenTaskView(const EngineView& view, std::uint32_t taskCode) {
+  EngineView task = view;
+  task.taskCode = taskCode;
+  task.startMode = taskCode == kTaskDataDisc ? kStartDataDiscList : kStartWithInput;
+  task.input.clear();
+  task.autostart = false;
+  return task;
+}
+
 }  // namespace orbcore

@@ -55,14 +55,19 @@ struct EngineView {
   std::function<std::uint32_t(std::uint32_t)> command;  // a shell command picked
   std::function<void()> idle;                           // the event loop is idle
 
-  // For a task the engine writes (empty `run` otherwise): its texts, where
-  // it writes to start with, the drives to choose from, whether it starts at
-  // once, and the run itself (called on a thread of the window's own).
+  // For the window's tasks: its texts, where a task writes to start with,
+  // the drives to choose from, whether the record's task starts at once,
+  // and the run of a task (called on a thread of the window's own with the
+  // task as the window made it: the record's, or one the user chose).
   const EngineTexts* texts = nullptr;
   TaskPlaces places;
   std::vector<RecordedDrive> drives;
   bool autostart = false;
-  std::function<TaskOutcome(const TaskPlaces&, TaskObserver&)> run;
+  std::function<TaskOutcome(const EngineView&, const TaskPlaces&, TaskObserver&)> run;
+  // Fills a task's places and drives: done for the record's task before the
+  // window opens, for a task chosen on the start page when it is chosen, so
+  // a start page alone never scans the drives.
+  std::function<void(EngineView&)> prepare;
 
   // The main window's title: product name and version.
   std::string Title() const;
@@ -72,6 +77,10 @@ EngineView MakeEngineView(const LaunchRecord& record, TextForm form);
 
 // Whether the view's task is one the engine writes (it has a list).
 bool IsWritingTask(const EngineView& view);
+
+// The view for the task `taskCode` chosen in the window, without input: a
+// data disc or audio CD gets its list there.
+EngineView ChosenTaskView(const EngineView& view, std::uint32_t taskCode);
 
 // The window module's one export: runs the main window until it closes.
 using ShowEngineWindowProc = int (*)(const EngineView* view);

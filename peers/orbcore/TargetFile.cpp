@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace orbcore {
@@ -31,6 +32,22 @@ std::string WithExtension(const std::string& path, const char* extension) {
   const std::size_t dot = path.rfind('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
   return (hasExtension ? path.substr(0, dot) : path) + extension;
+}
+
+ScratchFolder::ScratchFolder() {
+  std::error_code error;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  std::string pattern = (error ? std::filesystem::path("/tmp") : base) / "orbcore-XXXXXX";
+  if (mkdtemp(pattern.data()) != nullptr) {
+    path_ = pattern;
+  } else {
+    error_ = pattern + ": " + std::strerror(errno);
+  }
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code error;
+  if (!path_.empty()) std::filesystem::remove_all(path_, error);
 }
 
 std::optional<TargetFile> TargetFile::Create(const std::string& path, std::string& error) {

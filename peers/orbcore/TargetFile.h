@@ -65,6 +65,25 @@ class BlockWriter {
   bool failed_ = false;
 };
 
+// A folder of the engine's own under $TMPDIR (else /tmp), removed with
+// everything in it when it goes: for what a task writes on the way (a disc
+// read for a copy, an audio CD's decoded tracks).
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // Empty when the folder could not be made; `Error` then says why.
+  const std::string& Path() const { return path_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::string path_;
+  std::string error_;
+};
+
 // Whether an errno says that the disk or the file size limit is full.
 bool IsDiskFull(int error);
 

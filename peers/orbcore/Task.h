@@ -13,7 +13,6 @@ enum class Failure {
   NothingToDo,       // the task brought nothing to write
   NoDrive,           // no drive and no image target
   NoDisc,            // the drive holds no disc
-  DriveTaskUnsupported,  // a disc copied to a disc: the one drive would have to read and write
   DiscNotWritable,   // the disc is neither blank nor appendable
   TargetNotAFile,    // the image target is a folder, device or pipe
   TargetUnwritable,  // the image target's folder refuses a new file
@@ -57,6 +56,13 @@ class TaskObserver {
   virtual ~TaskObserver() = default;
   virtual void Progress(const TaskProgress& progress) = 0;
   virtual bool CancelRequested() = 0;
+  // A copy from a disc to a disc in the same drive, once the disc is read:
+  // asks the user to put a blank disc in `drive`; false when the user would
+  // rather stop (the copy then ends cancelled). No one to ask: stop.
+  virtual bool AskForBlankDisc(const std::string& drive) {
+    (void)drive;
+    return false;
+  }
 };
 
 }  // namespace orbcore

@@ -2,9 +2,6 @@
 #include "peers/orbcore/Tasks.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "compat/win32/Path.h"
@@ -60,17 +57,14 @@ TaskOutcome BlankDisc(const std::string& drive, TaskObserver& observer) {
 }
 
 // An audio CD goes to a drive the way it goes to an image file: decoded
-// into a BIN/CUE pair (in a temporary folder), whose tracks are then
+// into a BIN/CUE pair (in a scratch folder), whose tracks are then
 // written as one session.
 TaskOutcome BurnAudioCd(const std::vector<std::string>& tracks, const TaskPlaces& places, TaskObserver& observer) {
-  std::error_code error;
-  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-  std::string folder = (error ? std::filesystem::path("/tmp") : base) / "orbcore-audio-XXXXXX";
-  if (mkdtemp(folder.data()) == nullptr) return {Failure::TargetUnwritable, folder, std::strerror(errno)};
-  const std::string cue = folder + "/disc.cue";
+  const ScratchFolder folder;
+  if (folder.Path().empty()) return {Failure::TargetUnwritable, "", folder.Error()};
+  const std::string cue = folder.Path() + "/disc.cue";
   TaskOutcome outcome = WriteAudioImage(tracks, cue, observer);
   if (outcome.Succeeded()) outcome = BurnImage(cue, places.drive, places.newDisc, observer);
-  std::filesystem::remove_all(folder, error);
   return outcome;
 }
 
@@ -128,15 +122,14 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
       return BurnAudioCd(tracks, places, observer);
     }
     case kTaskCopyDisc: {
-      const std::string& source = places.source.empty() ? places.drive : places.source;
-      if (source.empty()) return {Failure::NoDrive, "", ""};
-      if (!places.target.empty()) return CopyImage(source, places.target, observer);
-      // An image goes to the disc in the drive. A disc copied to a disc
-      // would need it swapped for a blank one in the same drive mid-task.
-      if (!places.source.empty() && !places.drive.empty()) {
-        return BurnImage(places.source, places.drive, places.newDisc, observer);
-      }
-      return {places.drive.empty() ? Failure::NoDrive : Failure::DriveTaskUnsupported, places.drive, ""};
+      // An image is copied to an image file or written to the disc in the
+      // drive; a disc is read into an image file or, with no image on
+      // either side, copied to a blank disc in the same drive.
+      if (!places.source.empty() && !places.target.empty()) return CopyImage(places.source, places.target, observer);
+      if (places.drive.empty()) return {Failure::NoDrive, "", ""};
+      if (!places.source.empty()) return BurnImage(places.source, places.drive, places.newDisc, observer);
+      if (!places.target.empty()) return ReadDataDisc(places.drive, places.target, observer);
+      return CopyDiscInOneDrive(places.drive, places.newDisc, observer);
     }
     case kTaskRipAudioCd: {
       const std::string& source = places.source.empty() ? places.drive : places.source;

@@ -26,6 +26,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 #include "compat/win32/Resource.h"
 #include "peers/orbcore/EngineView.h"
@@ -101,7 +103,20 @@ wxString LabelMarkup(const AboutParagraph& paragraph) {
   return markup;
 }
 
-wxListCtrl* MakeList(wxWindow* parent, std::initializer_list<std::pair<const char*, int>> columns) {
+// A text of the engine's in the user's language.
+std::string ViewText(const EngineView& view, const char* key, const char* english) {
+  return view.texts != nullptr ? view.texts->Get(key, english) : english;
+}
+
+// A menu entry's text as a dialog's title: without its mnemonic and dots.
+wxString TitleOfMenuText(std::string text, const std::string& productName) {
+  if (const std::size_t at = text.find("%APPNAME%"); at != std::string::npos) text.replace(at, 9, productName);
+  std::erase(text, '&');
+  while (text.ends_with(".")) text.pop_back();
+  return Wx(text);
+}
+
+wxListCtrl* MakeList(wxWindow* parent, std::initializer_list<std::pair<wxString, int>> columns) {
   auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL);
   int column = 0;
   for (const auto& [title, width] : columns) list->InsertColumn(column++, title, wxLIST_FORMAT_LEFT, width);
@@ -120,7 +135,8 @@ void AddRow(wxListCtrl* list, std::initializer_list<wxString> cells) {
 class AboutDialog : public wxDialog {
  public:
   AboutDialog(wxWindow* parent, const EngineView& view)
-      : wxDialog(parent, wxID_ANY, "About " + Wx(view.productName)) {
+      : wxDialog(parent, wxID_ANY,
+                 TitleOfMenuText(ViewText(view, "Orbcore.Menu.About", "&About %APPNAME%..."), view.productName)) {
     auto* text = new wxBoxSizer(wxVERTICAL);
     for (const AboutParagraph& paragraph : view.about) {
       auto* label = new wxStaticText(this, wxID_ANY, wxEmptyString);
@@ -144,12 +160,17 @@ class AboutDialog : public wxDialog {
 class HelpTopicsDialog : public wxDialog {
  public:
   HelpTopicsDialog(wxWindow* parent, const EngineView& view)
-      : wxDialog(parent, wxID_ANY, "Help Topics", wxDefaultPosition, wxSize(620, 420),
-                 wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER) {
+      : wxDialog(parent, wxID_ANY,
+                 TitleOfMenuText(ViewText(view, "Orbcore.Menu.HelpTopics", "&Help Topics"), view.productName),
+                 wxDefaultPosition, wxSize(620, 420), wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER) {
     auto* all = new wxBoxSizer(wxVERTICAL);
-    const wxString file = view.helpFile.empty() ? wxString("no help file") : Wx(view.helpFile);
-    all->Add(new wxStaticText(this, wxID_ANY, "Help file: " + file), 0, wxALL, 12);
-    wxListCtrl* topics = MakeList(this, {{"Context", 90}, {"Page", 480}});
+    std::string file = ViewText(view, "Orbcore.Help.File", "Help file: %FILE%");
+    if (const std::size_t at = file.find("%FILE%"); at != std::string::npos) {
+      file.replace(at, 6, view.helpFile.empty() ? ViewText(view, "Orbcore.Help.NoFile", "none") : view.helpFile);
+    }
+    all->Add(new wxStaticText(this, wxID_ANY, Wx(file)), 0, wxALL, 12);
+    wxListCtrl* topics = MakeList(this, {{Wx(ViewText(view, "Orbcore.Help.Context", "Context")), 90},
+                                         {Wx(ViewText(view, "Orbcore.Help.Page", "Page")), 480}});
     for (const HelpTopic& topic : view.helpTopics) {
       // The address is the help file, "::/" and the page; the file is shown above.
       const std::size_t page = topic.topic.rfind("::/");
@@ -166,7 +187,7 @@ class HelpTopicsDialog : public wxDialog {
 class EngineFrame : public wxFrame {
  public:
   EngineFrame(const EngineView& view, wxEventLoopBase& loop)
-      : wxFrame(nullptr, wxID_ANY, Wx(view.Title()), wxDefaultPosition, wxSize(720, 520)),
+      : wxFrame(nullptr, wxID_ANY, Wx(view.Title()), wxDefaultPosition, wxSize(760, 600)),
         view_(view),
         loop_(loop),
         heartbeat_(this),
@@ -243,39 +264,85 @@ class EngineFrame : public wxFrame {
     banner->SetSizer(bannerRow);
     all->Add(banner, 0, wxEXPAND);
 
-    // A task the engine writes gets the burning panel; any other, what it received.
-    if (view_.run) {
-      burn_ = MakeBurnPanel(page, view_);
-      all->Add(burn_, 1, wxEXPAND);
-      page->SetSizer(all);
-      return;
-    }
-
-    auto* facts = new wxFlexGridSizer(2, 6, 16);
-    auto fact = [&](const wxString& label, const wxString& value) {
-      auto* name = new wxStaticText(page, wxID_ANY, label);
-      name->SetFont(name->GetFont().Bold());
-      facts->Add(name);
-      facts->Add(new wxStaticText(page, wxID_ANY, value));
-    };
-    fact("Task", wxString::Format("%s (%u)", TaskName(view_.taskCode), view_.taskCode));
-    fact("Start mode", wxString::Format("%s (%u)", StartModeName(view_.startMode), view_.startMode));
-    fact("Drive", view_.drive ? Wx(*view_.drive) : wxString("chosen in the task"));
-    fact("Language", Wx(view_.language));
-    fact("Text form", view_.textForm == TextForm::Wide ? "wide (UTF-16)" : "ANSI (system code page)");
-    fact("Help file", view_.helpFile.empty() ? wxString("none") : Wx(view_.helpFile));
-    all->Add(facts, 0, wxALL, 16);
-
-    auto* inputBox = new wxStaticBoxSizer(wxVERTICAL, page, "Input");
-    wxListCtrl* input = MakeList(inputBox->GetStaticBox(), {{"Kind", 80}, {"Path", 440}, {"On disc", 100}});
-    for (const InputRow& row : view_.input) AddRow(input, {Wx(row.kind), Wx(row.path), Wx(row.target)});
-    inputBox->Add(input, 1, wxEXPAND | wxALL, 4);
-    if (view_.input.empty()) {
-      inputBox->Add(new wxStaticText(inputBox->GetStaticBox(), wxID_ANY, "The task starts without input."), 0,
-                    wxALL, 4);
-    }
-    all->Add(inputBox, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 16);
+    // The record's task gets its task window; without one (the program
+    // started without a switch, or with a task the engine does not carry
+    // out), a start page offers the tasks.
+    content_ = new wxBoxSizer(wxVERTICAL);
+    all->Add(content_, 1, wxEXPAND);
     page->SetSizer(all);
+    page_ = page;
+    if (IsWritingTask(view_)) {
+      ShowTask(std::make_unique<EngineView>(view_), false);
+    } else {
+      ShowStartPage();
+    }
+  }
+
+  std::string Text(const char* key, const char* english) const { return ViewText(view_, key, english); }
+
+  // Takes the page's current part (start page or task window) away.
+  void ClearContent() {
+    if (burn_ != nullptr) StopBurn(burn_);
+    burn_ = nullptr;
+    if (shown_ != nullptr) shown_->Destroy();
+    shown_ = nullptr;
+    task_.reset();
+  }
+
+  void ShowContent(wxWindow* part) {
+    shown_ = part;
+    content_->Add(part, 1, wxEXPAND);
+    page_->Layout();
+  }
+
+  void ShowStartPage() {
+    ClearContent();
+    auto* start = new wxPanel(page_);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* heading = new wxStaticText(start, wxID_ANY, Wx(Text("Orbcore.Window.Choose", "What would you like to do?")));
+    heading->SetFont(heading->GetFont().Scaled(1.3f).Bold());
+    column->Add(heading, 0, wxALL, 16);
+    // A project file is not something this engine opens: the user is told
+    // and picks a task instead.
+    if (view_.taskCode == kTaskOpenProject && !view_.input.empty()) {
+      std::string note = Text("Orbcore.Window.ProjectUnsupported",
+                              "The project \"%FILE%\" cannot be opened here; choose a task instead.");
+      if (const std::size_t at = note.find("%FILE%"); at != std::string::npos) note.replace(at, 6, view_.input[0].path);
+      column->Add(new wxStaticText(start, wxID_ANY, Wx(note)), 0, wxLEFT | wxRIGHT | wxBOTTOM, 16);
+    }
+    auto* tasks = new wxFlexGridSizer(2, 10, 16);
+    wxButton* first = nullptr;
+    for (const WindowTask& task : WindowTasks()) {
+      auto* button = new wxButton(start, wxID_ANY, Wx(Text(task.titleKey, task.title)));
+      button->SetFont(button->GetFont().Bold());
+      const std::uint32_t code = task.taskCode;
+      // The page goes away with its button, so after the click is handled.
+      button->Bind(wxEVT_BUTTON, [this, code](wxCommandEvent&) {
+        CallAfter([this, code] {
+          auto task = std::make_unique<EngineView>(ChosenTaskView(view_, code));
+          if (view_.prepare) view_.prepare(*task);
+          ShowTask(std::move(task), true);
+        });
+      });
+      tasks->Add(button, 0, wxEXPAND);
+      if (first == nullptr) first = button;
+      tasks->Add(new wxStaticText(start, wxID_ANY, Wx(Text(task.noteKey, task.note))), 0, wxALIGN_CENTER_VERTICAL);
+    }
+    column->Add(tasks, 0, wxLEFT | wxRIGHT, 24);
+    start->SetSizer(column);
+    ShowContent(start);
+    // The keyboard starts on the first task.
+    if (first != nullptr) first->SetFocus();
+  }
+
+  // The task window of `task`; `back` gives it a way back to the start page.
+  void ShowTask(std::unique_ptr<EngineView> task, bool back) {
+    ClearContent();
+    task_ = std::move(task);
+    std::function<void()> toStart;
+    if (back) toStart = [this] { CallAfter(&EngineFrame::ShowStartPage); };
+    burn_ = MakeBurnPanel(page_, *task_, std::move(toStart));
+    ShowContent(burn_);
   }
 
   // "Version 9.12.0.194 (2210)", in the user's language.
@@ -354,7 +421,11 @@ class EngineFrame : public wxFrame {
   wxTimer closer_;
   std::chrono::steady_clock::time_point lastIdle_{};
   std::vector<std::uint32_t> commands_;
-  wxPanel* burn_ = nullptr;
+  wxPanel* page_ = nullptr;
+  wxBoxSizer* content_ = nullptr;
+  wxWindow* shown_ = nullptr;  // the start page or the task window
+  wxPanel* burn_ = nullptr;    // the task window, when shown
+  std::unique_ptr<EngineView> task_;  // the task it shows
 };
 
 void ReportAssert(const wxString& file, int line, const wxString& function, const wxString& condition,

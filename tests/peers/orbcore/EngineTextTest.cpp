@@ -1,10 +1,12 @@
 // The engine's text handling: the JSON it writes and the about box markup it reads.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <tuple>
 
 #include "peers/orbcore/AboutMarkup.h"
+#include "peers/orbcore/ConsoleRun.h"
 #include "peers/orbcore/EngineTexts.h"
 #include "peers/orbcore/PackTexts.h"
 #include "tests/support/TestSupport.h"
@@ -86,6 +88,20 @@ TEST(PackTextsTest, MessagesComeFromThePackInItsLanguage) {
     EXPECT_EQ(orbcore::LoadPackTexts(testing_support::BuildBin() + "/lang/" + file, texts), loads) << file;
     const std::string message = orbcore::FailureMessage({orbcore::Failure::SourceMissing, "/a b", ""}, texts);
     EXPECT_TRUE(message.starts_with(start)) << file << ": " << message;
+  }
+}
+
+// Without a window the question for a blank disc goes to the progress
+// stream in the pack's language; a line answers yes, the end of input no.
+TEST(PackTextsTest, ConsoleAsksForABlankDiscInThePacksLanguage) {
+  orbcore::EngineTexts texts;
+  ASSERT_TRUE(orbcore::LoadPackTexts(testing_support::BuildBin() + "/lang/Orbweave_de.kvnLang", texts));
+  for (const auto& [input, answer] : {std::pair{"\n", true}, std::pair{"", false}}) {
+    std::ostringstream out;
+    std::istringstream answers(input);
+    orbcore::ConsoleObserver observer(out, false, texts, &answers);
+    EXPECT_EQ(observer.AskForBlankDisc("/dev/sr0"), answer) << input;
+    EXPECT_TRUE(out.str().starts_with("Die Disc ist gelesen. Nehmen Sie sie aus /dev/sr0")) << out.str();
   }
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/toplevel.h>
@@ -19,6 +21,7 @@
 #include "compat/win32/Module.h"
 #include "compat/win32/Path.h"
 #include "compat/win32/Resource.h"
+#include "tests/support/Registry.h"
 #include "tests/support/VirtualDisplay.h"
 
 namespace {
@@ -182,6 +185,48 @@ TEST_F(EngineWindowTest, GermanBurnWindowRunsAndClosingCancels) {
     fs::copy_file(shot, keep, fs::copy_options::overwrite_existing);
   }
   EXPECT_TRUE(fs::is_empty(out)) << "an image or its temporary was left";
+}
+
+// Started without a task, under a German pack: a start page offers the
+// tasks, and choosing "Copy a disc" (the third, by keys) leads into its task
+// window, which is when the drives are scanned (one drive, in a fake sysfs
+// tree). Both pictures are kept in the build's screenshots folder to look at.
+TEST_F(EngineWindowTest, GermanStartPageLeadsIntoATaskWindow) {
+  if (access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "no xdotool on this machine";
+  SetEnv("ORBCORE_CLOSE_AFTER", "15000");
+  SetEnv("KVN_SPTI_SYSFS", folder() / "sys");
+  std::filesystem::create_directories(folder() / "sys/block/sr0/device");
+  testing_support::WriteFile(folder() / "sys/block/sr0/device/type", "5\n");
+  const auto drivesCounted = [] {
+    return testing_support::GetRegDword(HKEY_CURRENT_USER, u"SOFTWARE\\korvane\\Korvane Orbweave 9\\drives", u"Count");
+  };
+  WindowRecord shell;
+  shell.record.startMode = kStartNormal;
+  shell.record.taskInput = nullptr;
+  const std::u16string pack = compat::win32::WindowsPath(testing_support::BuildBin() + "/lang/Orbweave_de.kvnLang");
+  shell.record.languagePackPath = pack.c_str();
+  const std::string shots = testing_support::BuildBin() + "/../screenshots";
+  std::filesystem::create_directories(shots);
+
+  std::atomic<int> pictures{0};
+  std::atomic<bool> scannedOnStartPage{true};
+  std::thread user([&] {
+    const auto xdotool = [&](const std::string& args) {
+      return std::system(("DISPLAY=" + display_.name() + " /usr/bin/xdotool " + args + " >/dev/null 2>&1").c_str());
+    };
+    if (xdotool("search --sync --onlyvisible --name 'Orbweave 9 9.12'") != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    pictures += display_.Screenshot(shots + "/engine-start-de.png");
+    scannedOnStartPage = drivesCounted().has_value();
+    xdotool("key --delay 300 Tab Tab space");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    pictures += display_.Screenshot(shots + "/engine-copy-de.png");
+  });
+  EXPECT_TRUE(Run(shell.record)) << "no task ran, so closing is no failure";
+  user.join();
+  EXPECT_EQ(pictures, 2);
+  EXPECT_FALSE(scannedOnStartPage) << "the start page alone scanned the drives";
+  EXPECT_EQ(drivesCounted(), 1u) << "the copy's task window did not open";
 }
 
 }  // namespace
