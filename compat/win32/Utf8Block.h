@@ -230,6 +230,7 @@ struct Utf8Sse2Path {
     // Four-byte characters are rare: only their windows pay for bits 16 to 20.
     const bool anyFour = byteMask(four) != 0;
     const __m128i b3 = anyFour ? _mm_and_si128(load(in + 3), payload) : zero;
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
       const auto widen = [half, &zero](__m128i bytes) {
         return half == 0 ? _mm_unpacklo_epi8(bytes, zero) : _mm_unpackhi_epi8(bytes, zero);
@@ -287,6 +288,7 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     __m128i low[2], above[2];
     const bool anyFour = decodeLanes(in, low, above);
     std::int32_t n = 0;
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
       const std::uint32_t mask = starts >> (8 * half) & 0xFF;
       const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
@@ -309,27 +311,6 @@ using Utf8VectorPath = Utf8Sse2Path;
 #else
 using Utf8VectorPath = Utf8ScalarPath;
 #endif
-
-// Copies n (1 to 15) values as two copies of a fixed size that may overlap,
-// which the compiler turns into a few moves, where a loop would become a
-// call of memmove.
-template <std::int32_t kStep>
-[[gnu::always_inline]] inline void CopyTwice(const std::uint32_t* from, std::int32_t n, std::uint32_t* to) {
-  std::memcpy(to, from, kStep * sizeof *to);
-  std::memcpy(to + n - kStep, from + n - kStep, kStep * sizeof *to);
-}
-inline void CopyFew(const std::uint32_t* from, std::int32_t n, std::uint32_t* to) {
-  if (n >= 8) {
-    CopyTwice<8>(from, n, to);
-  } else if (n >= 4) {
-    CopyTwice<4>(from, n, to);
-  } else if (n >= 2) {
-    CopyTwice<2>(from, n, to);
-  } else if (n == 1) {
-    to[0] = from[0];
-  }
-}
-
 
 // A window checked: valid when every character starting in it decodes: the
 // continuation bytes are exactly those the lead bytes ask for and the lead
@@ -374,17 +355,18 @@ inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, s
 // when none). Whole windows where they are valid, single steps elsewhere: a
 // window found invalid is stepped through before the next window is tried,
 // so that broken text is not scanned again at every byte.
-// The few characters left to a block when a window would give more than that
-// (a window of mixed text holds about 13): single steps take them, where
-// scanning and decoding a whole window for them costs more.
-inline constexpr std::int32_t kUtf8StepRoom = 4;
-
+// A window is decoded only when all the characters it may hold (16) fit:
+// single steps take the rest of a block. A window cut short would cost as
+// much as a whole one for a few characters, more than their single steps
+// (a window of mixed text holds about 13), and writing only whole windows
+// keeps the values out of a scratch block.
 template <class Path, bool kWithStarts>
 [[gnu::always_inline]] inline std::int32_t DecodeUtf8Block(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
-                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
+                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& endOut) {
   std::int32_t decoded = 0;
   std::int32_t stepUntil = offset;
-  end = offset;
+  // Kept local and written once: stores to chars could alias the caller's.
+  std::int32_t end = offset;
   // One character by a single step; false when none starts at `offset`.
   const auto step = [&] {
     if constexpr (kWithStarts) starts[decoded] = offset;
@@ -402,30 +384,24 @@ template <class Path, bool kWithStarts>
     chars[decoded++] = c;
     offset = end = behind;
   };
-  while (maxCount - decoded > kUtf8StepRoom && offset < size) {
+  while (maxCount - decoded >= 16 && offset < size) {
     if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
       const std::uint8_t* in = buffer + offset;
       const Utf8Window window = ScanUtf8Window<Path>(in, 0);
       if (window.valid) {
-        const std::int32_t room = maxCount - decoded;
-        // Straight into chars when 16 fit, else through a scratch block.
-        std::uint32_t scratch[16];
-        std::uint32_t* to = room >= 16 ? chars + decoded : scratch;
         std::int32_t found;
         if (window.starts == kUtf8WindowStarts && window.spill == 0) {
-          Path::widenSixteen(in, to);
+          Path::widenSixteen(in, chars + decoded);
           found = 16;
         } else {
-          found = Path::decodeStarts(in, window.starts, to);
+          found = Path::decodeStarts(in, window.starts, chars + decoded);
         }
-        const std::int32_t take = std::min(found, room);
-        if (to == scratch) CopyFew(scratch, take, chars + decoded);
         if constexpr (kWithStarts) {
           std::uint32_t left = window.starts;
-          for (std::int32_t i = 0; i < take; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
+          for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
         }
-        decoded += take;
-        offset = end = offset + (take < found ? NthBit16(window.starts, take) : 16 + std::countr_one(window.spill));
+        decoded += found;
+        offset = end = offset + 16 + std::countr_one(window.spill);
         continue;
       }
       stepUntil = offset + 16;
@@ -434,6 +410,7 @@ template <class Path, bool kWithStarts>
   }
   // The last few characters, where no window is tried again.
   while (decoded < maxCount && offset < size) step();
+  endOut = end;
   return decoded;
 }
 
