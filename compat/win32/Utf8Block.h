@@ -4,8 +4,8 @@
 // (kUtf8StringForms) and bytes no character starts at are skipped one by one,
 // so a block holds exactly what single steps of DecodeUtf8 would give.
 //
-//   std::int32_t end;
-//   std::int32_t n = compat::win32::DecodeUtf8Chars<false>(chars, nullptr, 16, bytes, size, offset, end);
+//   std::int32_t n;
+//   std::int32_t end = compat::win32::DecodeUtf8Chars<false>(chars, 16, n, bytes, size, offset, nullptr);
 //   // n characters, the last one ending at end
 //   std::int32_t count = compat::win32::CountUtf8Chars<compat::win32::Utf8VectorPath>(bytes, size, 0);
 //
@@ -541,34 +541,43 @@ std::int32_t CountShortestUtf8(const std::uint8_t* buffer, std::int32_t size, st
   return count;
 }
 
+// The walks below take their arguments in the order a reader's decodeChars
+// does (chars, maxCount, count, buffer, size, offset, starts) and answer the
+// end, so that the reader's call passes straight on to them.
 #if defined(__SSE2__)
 // The SSSE3 walk, compiled for SSSE3 as a whole so that its steps inline.
 template <bool kWithStarts>
-[[gnu::target("ssse3"), gnu::flatten]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
-                                                          std::int32_t maxCount, const std::uint8_t* buffer,
-                                                          std::int32_t size, std::int32_t offset, std::int32_t& end) {
-  return DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+[[gnu::target("ssse3"), gnu::flatten]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t maxCount,
+                                                                          std::int32_t& count, const std::uint8_t* buffer,
+                                                                          std::int32_t size, std::int32_t offset,
+                                                                          std::int32_t* starts) {
+  std::int32_t end;
+  count = DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return end;
 }
 #endif
 
 template <bool kWithStarts>
-[[gnu::noinline]] std::int32_t DecodeUtf8CharsBaseline(std::uint32_t* chars, std::int32_t* starts,
-                                                      std::int32_t maxCount, const std::uint8_t* buffer,
-                                                      std::int32_t size, std::int32_t offset, std::int32_t& end) {
-  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+[[gnu::noinline]] std::int32_t DecodeUtf8CharsBaseline(std::uint32_t* chars, std::int32_t maxCount, std::int32_t& count,
+                                                      const std::uint8_t* buffer, std::int32_t size,
+                                                      std::int32_t offset, std::int32_t* starts) {
+  std::int32_t end;
+  count = DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return end;
 }
 
-// DecodeUtf8Block on the fastest path this processor runs, and that
-// path's name ("SSSE3", "SSE2" or "scalar"). Small, so that it inlines into
-// its caller and the walk is one call away.
+// DecodeUtf8Block on the fastest path this processor runs: count gets the
+// characters, the answer is the end behind the last one (offset when none).
+// Small, so that it inlines into its caller and the walk is one call away.
+// Utf8DecodePath names the path ("SSSE3", "SSE2" or "scalar").
 template <bool kWithStarts>
-inline std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
+inline std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t maxCount, std::int32_t& count,
                                     const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
-                                    std::int32_t& end) {
+                                    std::int32_t* starts) {
 #if defined(__SSE2__)
-  if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, maxCount, count, buffer, size, offset, starts);
 #endif
-  return DecodeUtf8CharsBaseline<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return DecodeUtf8CharsBaseline<kWithStarts>(chars, maxCount, count, buffer, size, offset, starts);
 }
 
 inline const char* Utf8DecodePath() {
