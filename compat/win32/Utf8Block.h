@@ -166,20 +166,24 @@ struct Utf8Sse2Path {
   }
 
   static bool sixteenAscii(const std::uint8_t* in) { return byteMask(load(in)) == 0; }
-  static Utf8Classes classify(const std::uint8_t* in) {
-    const __m128i head = load(in);
-    const __m128i second = load(in + 1);
+  // The window's classes but `refused`, given (first 16 bytes, as `head`).
+  static Utf8Classes classesOf(const std::uint8_t* in, __m128i head, std::uint32_t refused) {
     // Bytes 3 to 18: their top three are the window's bytes 16 to 18.
     const __m128i tail = load(in + 3);
     const auto whole = [](std::uint32_t head16, std::uint32_t tail16) { return head16 | (tail16 >> 13) << 16; };
+    return {whole(byteMask(head), byteMask(tail)), whole(atLeast(head, 0xC0), atLeast(tail, 0xC0)),
+            atLeast(head, 0xE0), atLeast(head, 0xF0), refused};
+  }
+  static Utf8Classes classify(const std::uint8_t* in) {
+    const __m128i head = load(in);
+    const __m128i second = load(in + 1);
     const __m128i secondAtLeast90 = atLeastBytes(second, 0x90);
     const __m128i refused = _mm_or_si128(
         _mm_or_si128(equalBytes(head, 0xC0), atLeastBytes(head, 0xF5)),
         _mm_or_si128(_mm_andnot_si128(atLeastBytes(second, 0xA0), equalBytes(head, 0xE0)),
                      _mm_or_si128(_mm_andnot_si128(secondAtLeast90, equalBytes(head, 0xF0)),
                                   _mm_and_si128(secondAtLeast90, equalBytes(head, 0xF4)))));
-    return {whole(byteMask(head), byteMask(tail)), whole(atLeast(head, 0xC0), atLeast(tail, 0xC0)),
-            atLeast(head, 0xE0), atLeast(head, 0xF0), byteMask(refused)};
+    return classesOf(in, head, byteMask(refused));
   }
   static void widenSixteen(const std::uint8_t* in, std::uint32_t* out) {
     const __m128i bytes = load(in);
@@ -266,6 +270,31 @@ struct Utf8Sse2Path {
 // values of the starts in two steps instead of sixteen.
 struct Utf8Ssse3Path : Utf8Sse2Path {
   static constexpr const char* kName = "SSSE3";
+
+  // The refused lead bytes by three lookups instead of chains of compares:
+  // each refusal is a bit that the lead byte's high half, its low half and
+  // the high half of the byte behind it must all carry.
+  //   1: C0   2: F5 to FF   4: E0 before 80..9F   8: F0 before 80..8F
+  //   16: F4 before 90..BF
+  // (The byte behind a lead byte only matters for 4, 8 and 16: for 1 and 2
+  // every value of it carries the bit.)
+  [[gnu::target("ssse3")]] static __m128i lookup(const std::uint8_t (&table)[16], __m128i index) {
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table)), index);
+  }
+  [[gnu::target("ssse3")]] static Utf8Classes classify(const std::uint8_t* in) {
+    const __m128i head = load(in);
+    const __m128i second = load(in + 1);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    static constexpr std::uint8_t kByHigh[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 4, 2 | 8 | 16};
+    static constexpr std::uint8_t kByLow[16] = {1 | 4 | 8, 0, 0, 0, 16, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+    static constexpr std::uint8_t kBehind[16] = {15, 15, 15, 15, 15, 15, 15, 15, 15, 3 | 4 | 16,
+                                                 3 | 16, 3 | 16, 3 | 16, 3 | 16, 3 | 16, 3 | 16};
+    const __m128i refused = _mm_and_si128(
+        _mm_and_si128(lookup(kByHigh, _mm_and_si128(_mm_srli_epi16(head, 4), nibble)),
+                      lookup(kByLow, _mm_and_si128(head, nibble))),
+        lookup(kBehind, _mm_and_si128(_mm_srli_epi16(second, 4), nibble)));
+    return classesOf(in, head, ~byteMask(_mm_cmpeq_epi8(refused, _mm_setzero_si128())) & kUtf8WindowStarts);
+  }
 
   // For each mask of eight lanes, the bytes of the set lanes' 16-bit values
   // in order, then zeros (0x80).
