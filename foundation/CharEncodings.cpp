@@ -225,10 +225,10 @@ struct UTF8Codec {
   // Blocks and counts through compat's block decoder, on the fastest path
   // the processor runs.
   template <bool kWithStarts>
-  static std::int32_t decodeBlock(CodePoint* chars, std::int32_t* starts, std::int32_t maxCount,
+  static std::int32_t decodeBlock(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
                                   const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
-                                  std::int32_t& end) {
-    return compat::win32::DecodeUtf8Chars<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+                                  std::int32_t* starts) {
+    return compat::win32::DecodeUtf8Chars<kWithStarts>(chars, maxCount, count, buffer, size, offset, starts);
   }
   static std::int32_t countChars(const std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
     return compat::win32::CountUtf8Chars<compat::win32::Utf8VectorPath>(buffer, size, offset);
@@ -452,13 +452,14 @@ class TCharEncoding : public CObject, public ICharEncoding {
   static std::int32_t decodeBlock(CodePoint* chars, std::int32_t maxCount, std::int32_t& count,
                                   const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
                                   std::int32_t* starts) {
+    if constexpr (requires { Codec::template decodeBlock<kWithStarts>; }) {
+      if (offset >= 0) return Codec::template decodeBlock<kWithStarts>(chars, maxCount, count, buffer, size, offset, starts);
+      count = 0;
+      return offset;
+    }
     std::int32_t decoded = 0;
     std::int32_t end = offset;
-    if constexpr (requires { Codec::template decodeBlock<kWithStarts>; }) {
-      if (offset >= 0) {
-        decoded = Codec::template decodeBlock<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
-      }
-    } else if (offset >= 0) {
+    if (offset >= 0) {
       while (decoded < maxCount && offset < size) {
         if constexpr (requires { Codec::template decodeRun<kWithStarts>; }) {
           const std::int32_t run =

@@ -4,8 +4,8 @@
 // (kUtf8StringForms) and bytes no character starts at are skipped one by one,
 // so a block holds exactly what single steps of DecodeUtf8 would give.
 //
-//   std::int32_t end;
-//   std::int32_t n = compat::win32::DecodeUtf8Chars<false>(chars, nullptr, 16, bytes, size, offset, end);
+//   std::int32_t n;
+//   std::int32_t end = compat::win32::DecodeUtf8Chars<false>(chars, 16, n, bytes, size, offset, nullptr);
 //   // n characters, the last one ending at end
 //   std::int32_t count = compat::win32::CountUtf8Chars<compat::win32::Utf8VectorPath>(bytes, size, 0);
 //
@@ -166,20 +166,24 @@ struct Utf8Sse2Path {
   }
 
   static bool sixteenAscii(const std::uint8_t* in) { return byteMask(load(in)) == 0; }
-  static Utf8Classes classify(const std::uint8_t* in) {
-    const __m128i head = load(in);
-    const __m128i second = load(in + 1);
+  // The window's classes but `refused`, given (first 16 bytes, as `head`).
+  static Utf8Classes classesOf(const std::uint8_t* in, __m128i head, std::uint32_t refused) {
     // Bytes 3 to 18: their top three are the window's bytes 16 to 18.
     const __m128i tail = load(in + 3);
     const auto whole = [](std::uint32_t head16, std::uint32_t tail16) { return head16 | (tail16 >> 13) << 16; };
+    return {whole(byteMask(head), byteMask(tail)), whole(atLeast(head, 0xC0), atLeast(tail, 0xC0)),
+            atLeast(head, 0xE0), atLeast(head, 0xF0), refused};
+  }
+  static Utf8Classes classify(const std::uint8_t* in) {
+    const __m128i head = load(in);
+    const __m128i second = load(in + 1);
     const __m128i secondAtLeast90 = atLeastBytes(second, 0x90);
     const __m128i refused = _mm_or_si128(
         _mm_or_si128(equalBytes(head, 0xC0), atLeastBytes(head, 0xF5)),
         _mm_or_si128(_mm_andnot_si128(atLeastBytes(second, 0xA0), equalBytes(head, 0xE0)),
                      _mm_or_si128(_mm_andnot_si128(secondAtLeast90, equalBytes(head, 0xF0)),
                                   _mm_and_si128(secondAtLeast90, equalBytes(head, 0xF4)))));
-    return {whole(byteMask(head), byteMask(tail)), whole(atLeast(head, 0xC0), atLeast(tail, 0xC0)),
-            atLeast(head, 0xE0), atLeast(head, 0xF0), byteMask(refused)};
+    return classesOf(in, head, byteMask(refused));
   }
   static void widenSixteen(const std::uint8_t* in, std::uint32_t* out) {
     const __m128i bytes = load(in);
@@ -230,6 +234,7 @@ struct Utf8Sse2Path {
     // Four-byte characters are rare: only their windows pay for bits 16 to 20.
     const bool anyFour = byteMask(four) != 0;
     const __m128i b3 = anyFour ? _mm_and_si128(load(in + 3), payload) : zero;
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
       const auto widen = [half, &zero](__m128i bytes) {
         return half == 0 ? _mm_unpacklo_epi8(bytes, zero) : _mm_unpackhi_epi8(bytes, zero);
@@ -266,6 +271,31 @@ struct Utf8Sse2Path {
 struct Utf8Ssse3Path : Utf8Sse2Path {
   static constexpr const char* kName = "SSSE3";
 
+  // The refused lead bytes by three lookups instead of chains of compares:
+  // each refusal is a bit that the lead byte's high half, its low half and
+  // the high half of the byte behind it must all carry.
+  //   1: C0   2: F5 to FF   4: E0 before 80..9F   8: F0 before 80..8F
+  //   16: F4 before 90..BF
+  // (The byte behind a lead byte only matters for 4, 8 and 16: for 1 and 2
+  // every value of it carries the bit.)
+  [[gnu::target("ssse3")]] static __m128i lookup(const std::uint8_t (&table)[16], __m128i index) {
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table)), index);
+  }
+  [[gnu::target("ssse3")]] static Utf8Classes classify(const std::uint8_t* in) {
+    const __m128i head = load(in);
+    const __m128i second = load(in + 1);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    static constexpr std::uint8_t kByHigh[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 4, 2 | 8 | 16};
+    static constexpr std::uint8_t kByLow[16] = {1 | 4 | 8, 0, 0, 0, 16, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+    static constexpr std::uint8_t kBehind[16] = {15, 15, 15, 15, 15, 15, 15, 15, 15, 3 | 4 | 16,
+                                                 3 | 16, 3 | 16, 3 | 16, 3 | 16, 3 | 16, 3 | 16};
+    const __m128i refused = _mm_and_si128(
+        _mm_and_si128(lookup(kByHigh, _mm_and_si128(_mm_srli_epi16(head, 4), nibble)),
+                      lookup(kByLow, _mm_and_si128(head, nibble))),
+        lookup(kBehind, _mm_and_si128(_mm_srli_epi16(second, 4), nibble)));
+    return classesOf(in, head, ~byteMask(_mm_cmpeq_epi8(refused, _mm_setzero_si128())) & kUtf8WindowStarts);
+  }
+
   // For each mask of eight lanes, the bytes of the set lanes' 16-bit values
   // in order, then zeros (0x80).
   struct Gather {
@@ -287,6 +317,7 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     __m128i low[2], above[2];
     const bool anyFour = decodeLanes(in, low, above);
     std::int32_t n = 0;
+#pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
       const std::uint32_t mask = starts >> (8 * half) & 0xFF;
       const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
@@ -309,27 +340,6 @@ using Utf8VectorPath = Utf8Sse2Path;
 #else
 using Utf8VectorPath = Utf8ScalarPath;
 #endif
-
-// Copies n (1 to 15) values as two copies of a fixed size that may overlap,
-// which the compiler turns into a few moves, where a loop would become a
-// call of memmove.
-template <std::int32_t kStep>
-[[gnu::always_inline]] inline void CopyTwice(const std::uint32_t* from, std::int32_t n, std::uint32_t* to) {
-  std::memcpy(to, from, kStep * sizeof *to);
-  std::memcpy(to + n - kStep, from + n - kStep, kStep * sizeof *to);
-}
-inline void CopyFew(const std::uint32_t* from, std::int32_t n, std::uint32_t* to) {
-  if (n >= 8) {
-    CopyTwice<8>(from, n, to);
-  } else if (n >= 4) {
-    CopyTwice<4>(from, n, to);
-  } else if (n >= 2) {
-    CopyTwice<2>(from, n, to);
-  } else if (n == 1) {
-    to[0] = from[0];
-  }
-}
-
 
 // A window checked: valid when every character starting in it decodes: the
 // continuation bytes are exactly those the lead bytes ask for and the lead
@@ -374,17 +384,18 @@ inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, s
 // when none). Whole windows where they are valid, single steps elsewhere: a
 // window found invalid is stepped through before the next window is tried,
 // so that broken text is not scanned again at every byte.
-// The few characters left to a block when a window would give more than that
-// (a window of mixed text holds about 13): single steps take them, where
-// scanning and decoding a whole window for them costs more.
-inline constexpr std::int32_t kUtf8StepRoom = 4;
-
+// A window is decoded only when all the characters it may hold (16) fit:
+// single steps take the rest of a block. A window cut short would cost as
+// much as a whole one for a few characters, more than their single steps
+// (a window of mixed text holds about 13), and writing only whole windows
+// keeps the values out of a scratch block.
 template <class Path, bool kWithStarts>
 [[gnu::always_inline]] inline std::int32_t DecodeUtf8Block(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
-                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& end) {
+                             const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& endOut) {
   std::int32_t decoded = 0;
   std::int32_t stepUntil = offset;
-  end = offset;
+  // Kept local and written once: stores to chars could alias the caller's.
+  std::int32_t end = offset;
   // One character by a single step; false when none starts at `offset`.
   const auto step = [&] {
     if constexpr (kWithStarts) starts[decoded] = offset;
@@ -402,30 +413,24 @@ template <class Path, bool kWithStarts>
     chars[decoded++] = c;
     offset = end = behind;
   };
-  while (maxCount - decoded > kUtf8StepRoom && offset < size) {
+  while (maxCount - decoded >= 16 && offset < size) {
     if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
       const std::uint8_t* in = buffer + offset;
       const Utf8Window window = ScanUtf8Window<Path>(in, 0);
       if (window.valid) {
-        const std::int32_t room = maxCount - decoded;
-        // Straight into chars when 16 fit, else through a scratch block.
-        std::uint32_t scratch[16];
-        std::uint32_t* to = room >= 16 ? chars + decoded : scratch;
         std::int32_t found;
         if (window.starts == kUtf8WindowStarts && window.spill == 0) {
-          Path::widenSixteen(in, to);
+          Path::widenSixteen(in, chars + decoded);
           found = 16;
         } else {
-          found = Path::decodeStarts(in, window.starts, to);
+          found = Path::decodeStarts(in, window.starts, chars + decoded);
         }
-        const std::int32_t take = std::min(found, room);
-        if (to == scratch) CopyFew(scratch, take, chars + decoded);
         if constexpr (kWithStarts) {
           std::uint32_t left = window.starts;
-          for (std::int32_t i = 0; i < take; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
+          for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
         }
-        decoded += take;
-        offset = end = offset + (take < found ? NthBit16(window.starts, take) : 16 + std::countr_one(window.spill));
+        decoded += found;
+        offset = end = offset + 16 + std::countr_one(window.spill);
         continue;
       }
       stepUntil = offset + 16;
@@ -434,6 +439,7 @@ template <class Path, bool kWithStarts>
   }
   // The last few characters, where no window is tried again.
   while (decoded < maxCount && offset < size) step();
+  endOut = end;
   return decoded;
 }
 
@@ -564,34 +570,43 @@ std::int32_t CountShortestUtf8(const std::uint8_t* buffer, std::int32_t size, st
   return count;
 }
 
+// The walks below take their arguments in the order a reader's decodeChars
+// does (chars, maxCount, count, buffer, size, offset, starts) and answer the
+// end, so that the reader's call passes straight on to them.
 #if defined(__SSE2__)
 // The SSSE3 walk, compiled for SSSE3 as a whole so that its steps inline.
 template <bool kWithStarts>
-[[gnu::target("ssse3"), gnu::flatten]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t* starts,
-                                                          std::int32_t maxCount, const std::uint8_t* buffer,
-                                                          std::int32_t size, std::int32_t offset, std::int32_t& end) {
-  return DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+[[gnu::target("ssse3"), gnu::flatten]] std::int32_t DecodeUtf8CharsSsse3(std::uint32_t* chars, std::int32_t maxCount,
+                                                                          std::int32_t& count, const std::uint8_t* buffer,
+                                                                          std::int32_t size, std::int32_t offset,
+                                                                          std::int32_t* starts) {
+  std::int32_t end;
+  count = DecodeUtf8Block<Utf8Ssse3Path, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return end;
 }
 #endif
 
 template <bool kWithStarts>
-[[gnu::noinline]] std::int32_t DecodeUtf8CharsBaseline(std::uint32_t* chars, std::int32_t* starts,
-                                                      std::int32_t maxCount, const std::uint8_t* buffer,
-                                                      std::int32_t size, std::int32_t offset, std::int32_t& end) {
-  return DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+[[gnu::noinline]] std::int32_t DecodeUtf8CharsBaseline(std::uint32_t* chars, std::int32_t maxCount, std::int32_t& count,
+                                                      const std::uint8_t* buffer, std::int32_t size,
+                                                      std::int32_t offset, std::int32_t* starts) {
+  std::int32_t end;
+  count = DecodeUtf8Block<Utf8VectorPath, kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return end;
 }
 
-// DecodeUtf8Block on the fastest path this processor runs, and that
-// path's name ("SSSE3", "SSE2" or "scalar"). Small, so that it inlines into
-// its caller and the walk is one call away.
+// DecodeUtf8Block on the fastest path this processor runs: count gets the
+// characters, the answer is the end behind the last one (offset when none).
+// Small, so that it inlines into its caller and the walk is one call away.
+// Utf8DecodePath names the path ("SSSE3", "SSE2" or "scalar").
 template <bool kWithStarts>
-inline std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
+inline std::int32_t DecodeUtf8Chars(std::uint32_t* chars, std::int32_t maxCount, std::int32_t& count,
                                     const std::uint8_t* buffer, std::int32_t size, std::int32_t offset,
-                                    std::int32_t& end) {
+                                    std::int32_t* starts) {
 #if defined(__SSE2__)
-  if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  if (kUtf8HasSsse3) return DecodeUtf8CharsSsse3<kWithStarts>(chars, maxCount, count, buffer, size, offset, starts);
 #endif
-  return DecodeUtf8CharsBaseline<kWithStarts>(chars, starts, maxCount, buffer, size, offset, end);
+  return DecodeUtf8CharsBaseline<kWithStarts>(chars, maxCount, count, buffer, size, offset, starts);
 }
 
 inline const char* Utf8DecodePath() {

@@ -121,6 +121,20 @@ TYPED_TEST(Utf8Block, EveryFormAtEveryPlaceOfAWindowReadsAsSingleSteps) {
   }
 }
 
+TYPED_TEST(Utf8Block, EveryLeadByteBeforeEachKindOfSecondByteReadsAsSingleSteps) {
+  // Whether a window takes a lead byte depends on the byte behind it (E0, F0 and F4 by range, the others not at
+  // all): every byte from 80 on before both ends of each high half of the second byte, a four-byte form's room
+  // behind.
+  for (std::uint32_t lead = 0x80; lead <= 0xFF; ++lead) {
+    for (std::uint32_t second = 0; second <= 0xFF; second += second % 16 == 0 ? 15 : 1) {
+      Bytes text = {static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(second), 0x80, 0x80};
+      text.resize(24, 'a');
+      ExpectAgrees<TypeParam>(text, 0);
+      if (testing::Test::HasFailure()) FAIL() << std::hex << lead << " " << second;
+    }
+  }
+}
+
 // The characters of a text of shortest forms only, by single steps; -1 when any byte belongs to none.
 std::int32_t ShortestSteps(const Bytes& text, std::int32_t from) {
   std::int32_t count = 0;
