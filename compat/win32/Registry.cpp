@@ -81,6 +81,7 @@ struct KeyHandle {
 struct Registry {
   std::mutex lock;
   std::string folder;
+  std::string asked;  // the hive folder a call found, kept to reuse its buffer
   pid_t owner = 0;
   std::uint64_t generation = 1;
   std::unique_ptr<Hive> user;
@@ -140,6 +141,25 @@ Registry& TheRegistry() {
     return held.get();
   }();
   return *registry;
+}
+
+// HiveFolder() into `folder`, whose buffer it reuses.
+void AssignHiveFolder(std::string* folder) {
+  if (const char* prefix = std::getenv("ORBWEAVE_PREFIX"); prefix != nullptr && *prefix != 0) {
+    folder->assign(prefix);
+    return;
+  }
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    folder->assign(config);
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == 0) {
+      const passwd* entry = getpwuid(getuid());
+      home = entry != nullptr ? entry->pw_dir : "/tmp";
+    }
+    folder->assign(home).append("/.config");
+  }
+  folder->append("/orbweave/registry");
 }
 
 // Makes the hive folder and whatever is missing above it; a folder that is
@@ -219,7 +239,14 @@ struct Target {
   bool writable = false;
   size_t consumed = 0;  // leading path levels that chose the hive (".DEFAULT")
   KeyHandle* handle = nullptr;  // null for the predefined roots
+  bool confirmed = true;  // false while the handle's key may have been deleted
 };
+
+// How Session::Open treats a handle's key: makes sure it is still there, or
+// leaves that to a value read, which finds a value only in a key that is
+// (values go with their key in the transaction that deletes it) and asks
+// only when it found none: a read that finds its value costs one lookup.
+enum class KeyCheck { Now, OnMissingValue };
 
 // One registry call: holds the registry lock and at most one transaction,
 // which it rolls back unless the call finishes successfully.
@@ -236,7 +263,7 @@ class Session {
   // `path`), checks that the handle has the rights in `need`, and opens the
   // transaction.
   LONG Open(HKEY key, REGSAM need, Intent intent, Target* target,
-            const std::vector<std::u16string_view>* path = nullptr) {
+            const std::vector<std::u16string_view>* path = nullptr, KeyCheck check = KeyCheck::Now) {
     LONG status = Identify(key, target);
     if (status != ERROR_SUCCESS) return status;
     if ((target->access & need) != need) return ERROR_ACCESS_DENIED;
@@ -272,10 +299,19 @@ class Session {
                        : target->hive->Find(target->id, level, &target->id);
         if (status != ERROR_SUCCESS) return status;
       }
-    } else if (!target->predefined && !target->hive->Exists(target->id)) {
-      return ERROR_KEY_DELETED;
+    } else if (!target->predefined) {
+      target->confirmed = check == KeyCheck::Now;
+      if (target->confirmed && !target->hive->Exists(target->id)) return ERROR_KEY_DELETED;
     }
     return ERROR_SUCCESS;
+  }
+
+  // A value read opened with KeyCheck::OnMissingValue: `status` as it found
+  // the value, or ERROR_KEY_DELETED when it found none because the handle's
+  // key is gone.
+  static LONG CheckedRead(const Target& at, LONG status) {
+    if (status == ERROR_FILE_NOT_FOUND && !at.confirmed && !at.hive->Exists(at.id)) return ERROR_KEY_DELETED;
+    return status;
   }
 
   // Ends the transaction: commits when `status` is success, else rolls back.
@@ -314,10 +350,11 @@ class Session {
       registry_.AbandonConnections();
       registry_.owner = self;
     }
-    std::string folder = compat::win32::HiveFolder();
-    if (folder != registry_.folder) {
+    // Asked at every call, written into a kept buffer: no allocation.
+    AssignHiveFolder(&registry_.asked);
+    if (registry_.asked != registry_.folder) {
       registry_.CloseHives();
-      registry_.folder = std::move(folder);
+      registry_.folder = registry_.asked;
     }
   }
 
@@ -469,20 +506,9 @@ void ShapeText(Value& value, DWORD flags) {
 namespace compat::win32 {
 
 std::string HiveFolder() {
-  if (const char* prefix = std::getenv("ORBWEAVE_PREFIX"); prefix != nullptr && *prefix != 0)
-    return prefix;
-  std::string base;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-    base = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == 0) {
-      const passwd* entry = getpwuid(getuid());
-      home = entry != nullptr ? entry->pw_dir : "/tmp";
-    }
-    base = std::string(home) + "/.config";
-  }
-  return base + "/orbweave/registry";
+  std::string folder;
+  AssignHiveFolder(&folder);
+  return folder;
 }
 
 LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value) {
@@ -603,11 +629,11 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
   if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
   Session session;
   Target at;
-  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at);
+  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at, nullptr, KeyCheck::OnMissingValue);
   if (status != ERROR_SUCCESS) return status;
   if (at.hive == nullptr) return ERROR_FILE_NOT_FOUND;
   Value value;
-  status = session.Finish(at.hive->GetValue(at.id, NameOf(valueName), &value));
+  status = session.Finish(Session::CheckedRead(at, at.hive->GetValue(at.id, NameOf(valueName), &value)));
   if (status != ERROR_SUCCESS) return status;
   return CopyValue(value, type, data, dataSize);
 }
@@ -633,13 +659,15 @@ LONG WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flag
   {
     Session session;
     Target at;
-    status = session.Open(key, levels.empty() ? KEY_QUERY_VALUE : 0, Intent::Read, &at, &levels);
+    status = session.Open(key, levels.empty() ? KEY_QUERY_VALUE : 0, Intent::Read, &at, &levels,
+                          KeyCheck::OnMissingValue);
     if (status == ERROR_SUCCESS && at.hive == nullptr) status = ERROR_FILE_NOT_FOUND;
     if (status != ERROR_SUCCESS) return fail(status);
     KeyId id;
+    // Below a deleted key every level is missing too.
     status = Walk(at, levels, &id);
     if (status == ERROR_SUCCESS) status = at.hive->GetValue(id, NameOf(valueName), &value);
-    status = session.Finish(status);
+    status = session.Finish(Session::CheckedRead(at, status));
   }
   if (status != ERROR_SUCCESS) return fail(status);
   ShapeText(value, flags);

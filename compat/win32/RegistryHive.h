@@ -93,6 +93,7 @@ class Hive {
   LONG SubKeyAt(KeyId key, DWORD index, std::u16string* name, std::u16string* keyClass,
                 std::uint64_t* lastWrite);
 
+  // Fills the value's type and data; its name is left as it was.
   LONG GetValue(KeyId key, std::u16string_view name, Value* value);
   LONG ValueAt(KeyId key, DWORD index, Value* value);
   // The subkey or value that follows the one named `after` in the hive's

@@ -557,6 +557,8 @@ TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteKeyW(top, u"CHILD\\Grandchild"), ERROR_SUCCESS);
   EXPECT_EQ(Get(child, u"v").status, ERROR_KEY_DELETED);
+  for (const char16_t* below : {static_cast<const char16_t*>(nullptr), u"deeper"})
+    EXPECT_EQ(RegGetValueW(child, below, u"v", RRF_RT_ANY, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
   EXPECT_EQ(SetDword(child, u"v"), ERROR_KEY_DELETED);
 
   // A key made again under the old name is a new key; the old handle stays dead.
