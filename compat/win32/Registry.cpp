@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "compat/win32/CaseRules.h"
@@ -242,11 +243,21 @@ struct Target {
   bool confirmed = true;  // false while the handle's key may have been deleted
 };
 
-// How Session::Open treats a handle's key: makes sure it is still there, or
-// leaves that to a value read, which finds a value only in a key that is
-// (values go with their key in the transaction that deletes it) and asks
-// only when it found none: a read that finds its value costs one lookup.
-enum class KeyCheck { Now, OnMissingValue };
+// How Session::Open prepares a read.
+//   Any: one transaction for all the call's statements, the handle's key
+//     made sure of first.
+//   Value: the same, but the key is left to the value read (CheckedRead),
+//     which finds a value only in a key that is there (values go with their
+//     key in the transaction that deletes it) and asks only when it found
+//     none: a read that finds its value costs one lookup.
+//   LoneValue: as Value, for a read of one value without subkeys: its
+//     lookup runs as a transaction of its own, as SQLite runs a statement
+//     outside one, which sees every commit made before it began. BEGIN and
+//     COMMIT around it cost a fifth of such a read. Should the value be
+//     missing, the key's lookup that follows sees at least as late a state:
+//     a key there then was there at the read (key ids are never reused); one
+//     gone then is gone with all its values.
+enum class ReadKind { Any, Value, LoneValue };
 
 // One registry call: holds the registry lock and at most one transaction,
 // which it rolls back unless the call finishes successfully.
@@ -254,6 +265,7 @@ class Session {
  public:
   Session() : guard_(registry_.lock) { Refresh(); }
   ~Session() {
+    // (A lone read's statement has ended its own transaction.)
     if (active_ != nullptr) active_->Rollback();
   }
   Session(const Session&) = delete;
@@ -263,7 +275,7 @@ class Session {
   // `path`), checks that the handle has the rights in `need`, and opens the
   // transaction.
   LONG Open(HKEY key, REGSAM need, Intent intent, Target* target,
-            const std::vector<std::u16string_view>* path = nullptr, KeyCheck check = KeyCheck::Now) {
+            const std::vector<std::u16string_view>* path = nullptr, ReadKind kind = ReadKind::Any) {
     LONG status = Identify(key, target);
     if (status != ERROR_SUCCESS) return status;
     if ((target->access & need) != need) return ERROR_ACCESS_DENIED;
@@ -288,9 +300,15 @@ class Session {
                        (granted ? !target->hive->ReadOnlyConnection() : target->hive->Writable());
     if (intent == Intent::Write && !target->writable) return ERROR_ACCESS_DENIED;
     const bool write = intent != Intent::Read && target->writable;
-    status = target->hive->Begin(write);
-    if (status != ERROR_SUCCESS) return status;
-    active_ = target->hive;
+    // The classes root takes two lookups before the value's.
+    if (kind == ReadKind::LoneValue && key != HKEY_CLASSES_ROOT) {
+      target->hive->BeginAlone();
+      alone_ = target->hive;
+    } else {
+      status = target->hive->Begin(write);
+      if (status != ERROR_SUCCESS) return status;
+      active_ = target->hive;
+    }
 
     if (key == HKEY_CLASSES_ROOT) {
       // The classes root is Software\Classes of the machine hive.
@@ -300,13 +318,13 @@ class Session {
         if (status != ERROR_SUCCESS) return status;
       }
     } else if (!target->predefined) {
-      target->confirmed = check == KeyCheck::Now;
+      target->confirmed = kind == ReadKind::Any;
       if (target->confirmed && !target->hive->Exists(target->id)) return ERROR_KEY_DELETED;
     }
     return ERROR_SUCCESS;
   }
 
-  // A value read opened with KeyCheck::OnMissingValue: `status` as it found
+  // A value read opened as ReadKind::Value or LoneValue: `status` as it found
   // the value, or ERROR_KEY_DELETED when it found none because the handle's
   // key is gone.
   static LONG CheckedRead(const Target& at, LONG status) {
@@ -316,6 +334,7 @@ class Session {
 
   // Ends the transaction: commits when `status` is success, else rolls back.
   LONG Finish(LONG status) {
+    if (alone_ != nullptr) return std::exchange(alone_, nullptr)->EndAlone(status);
     Hive* hive = active_;
     active_ = nullptr;
     if (hive == nullptr) return status;
@@ -401,6 +420,7 @@ class Session {
   Registry& registry_ = TheRegistry();
   std::unique_lock<std::mutex> guard_;
   Hive* active_ = nullptr;
+  Hive* alone_ = nullptr;  // the hive of a lone read (ReadKind::LoneValue)
 };
 
 bool IsPredefined(HKEY key) {
@@ -629,7 +649,7 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
   if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
   Session session;
   Target at;
-  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at, nullptr, KeyCheck::OnMissingValue);
+  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at, nullptr, ReadKind::LoneValue);
   if (status != ERROR_SUCCESS) return status;
   if (at.hive == nullptr) return ERROR_FILE_NOT_FOUND;
   Value value;
@@ -660,7 +680,7 @@ LONG WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flag
     Session session;
     Target at;
     status = session.Open(key, levels.empty() ? KEY_QUERY_VALUE : 0, Intent::Read, &at, &levels,
-                          KeyCheck::OnMissingValue);
+                          ReadKind::Value);
     if (status == ERROR_SUCCESS && at.hive == nullptr) status = ERROR_FILE_NOT_FOUND;
     if (status != ERROR_SUCCESS) return fail(status);
     KeyId id;

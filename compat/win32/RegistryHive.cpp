@@ -476,6 +476,14 @@ LONG Hive::Begin(bool write) {
   return Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
 }
 
+void Hive::BeginAlone() { sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs); }
+
+// As Commit: a call that got through ends the stall.
+LONG Hive::EndAlone(LONG status) {
+  if (status == ERROR_SUCCESS) stalled_ = false;
+  return status;
+}
+
 LONG Hive::Commit() {
   const LONG status = Query(*this, "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();

@@ -77,6 +77,11 @@ class Hive {
   LONG Begin(bool write);
   LONG Commit();
   void Rollback();
+  // Instead of Begin and Commit, for a call whose one statement reads: the
+  // statement runs as its own transaction. EndAlone takes the call's status
+  // and gives it back.
+  void BeginAlone();
+  LONG EndAlone(LONG status);
 
   bool Exists(KeyId key);
   bool IsRoot(KeyId key) const { return key == kRootKey; }

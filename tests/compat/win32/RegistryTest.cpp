@@ -760,6 +760,29 @@ TEST_F(RegistryTest, ChildOfForkOpensAConnectionOfItsOwn) {
   EXPECT_EQ(child, 2);
 }
 
+// A read through a connection that stays open sees what another process committed before it began: a
+// changed value, then its key deleted.
+TEST_F(RegistryTest, ReadsSeeAnotherProcessesEarlierCommits) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest\\shared");
+  ASSERT_EQ(SetDword(key, u"v"), ERROR_SUCCESS);
+  ASSERT_EQ(Get(key, u"v").status, ERROR_SUCCESS);  // the connection is open
+  for (bool deleting : {false, true}) {
+    ASSERT_EQ(Reap(ForkChild([&] {
+                return deleting ? RegDeleteKeyW(HKEY_CURRENT_USER, u"Software\\orbtest\\shared")
+                                : SetDword(Create(HKEY_CURRENT_USER, u"Software\\orbtest\\shared"), u"v", 7);
+              })),
+              0);
+    const Read read = Get(key, u"v");
+    if (deleting) {
+      EXPECT_EQ(read.status, ERROR_KEY_DELETED);
+    } else {
+      ASSERT_EQ(read.status, ERROR_SUCCESS);
+      EXPECT_EQ(read.data, (std::vector<BYTE>{7, 0, 0, 0}));
+    }
+  }
+  RegCloseKey(key);
+}
+
 // Another process holds the lock that keeps readers out of the user hive, as SQLite's exclusive lock does.
 TEST_F(RegistryTest, LockedHiveCostsOneWaitThenAnswersAtOnce) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
