@@ -165,6 +165,7 @@ TEST_F(RegistryValueStoreTest, StringsLoseTheirLastUnitAndNeedTwoBytes) {
       {"inner zero", true, std::u16string(u"a\0b", 3)},
       {"expandable", false, u"default"},
       {"number", false, u"default"},
+      {"missing", false, u"default"},
   };
   for (const auto& row : rows) {
     bool found = !row.found;

@@ -458,6 +458,8 @@ TEST_F(RegistryTest, NamesIgnoreCaseBeyondAsciiAndKeepTheirSpelling) {
   EXPECT_EQ(std::u16string(name, nameSize), u"Größe");
   EXPECT_EQ(data[0], 2);
   EXPECT_EQ(RegEnumValueW(same, 1, name, &nameSize, nullptr, &type, data, &dataSize), ERROR_NO_MORE_ITEMS);
+  ASSERT_EQ(SetDword(same, u"Ł", 3), ERROR_SUCCESS);
+  EXPECT_EQ(Get(same, u"A").status, ERROR_FILE_NOT_FOUND);  // U+0141 and U+0041 differ only in their high byte
 
   // A name with a lone surrogate comes back unit for unit.
   const char16_t odd[] = {u'a', 0xD800, u'b', 0};
