@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "compat/win32/CaseRules.h"
@@ -81,6 +82,7 @@ struct KeyHandle {
 struct Registry {
   std::mutex lock;
   std::string folder;
+  std::string asked;  // the hive folder a call found, kept to reuse its buffer
   pid_t owner = 0;
   std::uint64_t generation = 1;
   std::unique_ptr<Hive> user;
@@ -140,6 +142,25 @@ Registry& TheRegistry() {
     return held.get();
   }();
   return *registry;
+}
+
+// HiveFolder() into `folder`, whose buffer it reuses.
+void AssignHiveFolder(std::string* folder) {
+  if (const char* prefix = std::getenv("ORBWEAVE_PREFIX"); prefix != nullptr && *prefix != 0) {
+    folder->assign(prefix);
+    return;
+  }
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    folder->assign(config);
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == 0) {
+      const passwd* entry = getpwuid(getuid());
+      home = entry != nullptr ? entry->pw_dir : "/tmp";
+    }
+    folder->assign(home).append("/.config");
+  }
+  folder->append("/orbweave/registry");
 }
 
 // Makes the hive folder and whatever is missing above it; a folder that is
@@ -219,7 +240,24 @@ struct Target {
   bool writable = false;
   size_t consumed = 0;  // leading path levels that chose the hive (".DEFAULT")
   KeyHandle* handle = nullptr;  // null for the predefined roots
+  bool confirmed = true;  // false while the handle's key may have been deleted
 };
+
+// How Session::Open prepares a read.
+//   Any: one transaction for all the call's statements, the handle's key
+//     made sure of first.
+//   Value: the same, but the key is left to the value read (CheckedRead),
+//     which finds a value only in a key that is there (values go with their
+//     key in the transaction that deletes it) and asks only when it found
+//     none: a read that finds its value costs one lookup.
+//   LoneValue: as Value, for a read of one value without subkeys: its
+//     lookup runs as a transaction of its own, as SQLite runs a statement
+//     outside one, which sees every commit made before it began. BEGIN and
+//     COMMIT around it cost a fifth of such a read. Should the value be
+//     missing, the key's lookup that follows sees at least as late a state:
+//     a key there then was there at the read (key ids are never reused); one
+//     gone then is gone with all its values.
+enum class ReadKind { Any, Value, LoneValue };
 
 // One registry call: holds the registry lock and at most one transaction,
 // which it rolls back unless the call finishes successfully.
@@ -227,6 +265,7 @@ class Session {
  public:
   Session() : guard_(registry_.lock) { Refresh(); }
   ~Session() {
+    // (A lone read's statement has ended its own transaction.)
     if (active_ != nullptr) active_->Rollback();
   }
   Session(const Session&) = delete;
@@ -236,7 +275,7 @@ class Session {
   // `path`), checks that the handle has the rights in `need`, and opens the
   // transaction.
   LONG Open(HKEY key, REGSAM need, Intent intent, Target* target,
-            const std::vector<std::u16string_view>* path = nullptr) {
+            const std::vector<std::u16string_view>* path = nullptr, ReadKind kind = ReadKind::Any) {
     LONG status = Identify(key, target);
     if (status != ERROR_SUCCESS) return status;
     if ((target->access & need) != need) return ERROR_ACCESS_DENIED;
@@ -261,9 +300,15 @@ class Session {
                        (granted ? !target->hive->ReadOnlyConnection() : target->hive->Writable());
     if (intent == Intent::Write && !target->writable) return ERROR_ACCESS_DENIED;
     const bool write = intent != Intent::Read && target->writable;
-    status = target->hive->Begin(write);
-    if (status != ERROR_SUCCESS) return status;
-    active_ = target->hive;
+    // The classes root takes two lookups before the value's.
+    if (kind == ReadKind::LoneValue && key != HKEY_CLASSES_ROOT) {
+      target->hive->BeginAlone();
+      alone_ = target->hive;
+    } else {
+      status = target->hive->Begin(write);
+      if (status != ERROR_SUCCESS) return status;
+      active_ = target->hive;
+    }
 
     if (key == HKEY_CLASSES_ROOT) {
       // The classes root is Software\Classes of the machine hive.
@@ -272,14 +317,24 @@ class Session {
                        : target->hive->Find(target->id, level, &target->id);
         if (status != ERROR_SUCCESS) return status;
       }
-    } else if (!target->predefined && !target->hive->Exists(target->id)) {
-      return ERROR_KEY_DELETED;
+    } else if (!target->predefined) {
+      target->confirmed = kind == ReadKind::Any;
+      if (target->confirmed && !target->hive->Exists(target->id)) return ERROR_KEY_DELETED;
     }
     return ERROR_SUCCESS;
   }
 
+  // A value read opened as ReadKind::Value or LoneValue: `status` as it found
+  // the value, or ERROR_KEY_DELETED when it found none because the handle's
+  // key is gone.
+  static LONG CheckedRead(const Target& at, LONG status) {
+    if (status == ERROR_FILE_NOT_FOUND && !at.confirmed && !at.hive->Exists(at.id)) return ERROR_KEY_DELETED;
+    return status;
+  }
+
   // Ends the transaction: commits when `status` is success, else rolls back.
   LONG Finish(LONG status) {
+    if (alone_ != nullptr) return std::exchange(alone_, nullptr)->EndAlone(status);
     Hive* hive = active_;
     active_ = nullptr;
     if (hive == nullptr) return status;
@@ -314,10 +369,11 @@ class Session {
       registry_.AbandonConnections();
       registry_.owner = self;
     }
-    std::string folder = compat::win32::HiveFolder();
-    if (folder != registry_.folder) {
+    // Asked at every call, written into a kept buffer: no allocation.
+    AssignHiveFolder(&registry_.asked);
+    if (registry_.asked != registry_.folder) {
       registry_.CloseHives();
-      registry_.folder = std::move(folder);
+      registry_.folder = registry_.asked;
     }
   }
 
@@ -364,6 +420,7 @@ class Session {
   Registry& registry_ = TheRegistry();
   std::unique_lock<std::mutex> guard_;
   Hive* active_ = nullptr;
+  Hive* alone_ = nullptr;  // the hive of a lone read (ReadKind::LoneValue)
 };
 
 bool IsPredefined(HKEY key) {
@@ -469,20 +526,9 @@ void ShapeText(Value& value, DWORD flags) {
 namespace compat::win32 {
 
 std::string HiveFolder() {
-  if (const char* prefix = std::getenv("ORBWEAVE_PREFIX"); prefix != nullptr && *prefix != 0)
-    return prefix;
-  std::string base;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-    base = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == 0) {
-      const passwd* entry = getpwuid(getuid());
-      home = entry != nullptr ? entry->pw_dir : "/tmp";
-    }
-    base = std::string(home) + "/.config";
-  }
-  return base + "/orbweave/registry";
+  std::string folder;
+  AssignHiveFolder(&folder);
+  return folder;
 }
 
 LONG ReadRegText(HKEY key, LPCWSTR subKey, LPCWSTR name, std::u16string* value) {
@@ -603,11 +649,11 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
   if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
   Session session;
   Target at;
-  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at);
+  LONG status = session.Open(key, KEY_QUERY_VALUE, Intent::Read, &at, nullptr, ReadKind::LoneValue);
   if (status != ERROR_SUCCESS) return status;
   if (at.hive == nullptr) return ERROR_FILE_NOT_FOUND;
   Value value;
-  status = session.Finish(at.hive->GetValue(at.id, NameOf(valueName), &value));
+  status = session.Finish(Session::CheckedRead(at, at.hive->GetValue(at.id, NameOf(valueName), &value)));
   if (status != ERROR_SUCCESS) return status;
   return CopyValue(value, type, data, dataSize);
 }
@@ -633,13 +679,15 @@ LONG WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flag
   {
     Session session;
     Target at;
-    status = session.Open(key, levels.empty() ? KEY_QUERY_VALUE : 0, Intent::Read, &at, &levels);
+    status = session.Open(key, levels.empty() ? KEY_QUERY_VALUE : 0, Intent::Read, &at, &levels,
+                          ReadKind::Value);
     if (status == ERROR_SUCCESS && at.hive == nullptr) status = ERROR_FILE_NOT_FOUND;
     if (status != ERROR_SUCCESS) return fail(status);
     KeyId id;
+    // Below a deleted key every level is missing too.
     status = Walk(at, levels, &id);
     if (status == ERROR_SUCCESS) status = at.hive->GetValue(id, NameOf(valueName), &value);
-    status = session.Finish(status);
+    status = session.Finish(Session::CheckedRead(at, status));
   }
   if (status != ERROR_SUCCESS) return fail(status);
   ShapeText(value, flags);

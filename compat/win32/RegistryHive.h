@@ -77,6 +77,11 @@ class Hive {
   LONG Begin(bool write);
   LONG Commit();
   void Rollback();
+  // Instead of Begin and Commit, for a call whose one statement reads: the
+  // statement runs as its own transaction. EndAlone takes the call's status
+  // and gives it back.
+  void BeginAlone();
+  LONG EndAlone(LONG status);
 
   bool Exists(KeyId key);
   bool IsRoot(KeyId key) const { return key == kRootKey; }
@@ -93,6 +98,7 @@ class Hive {
   LONG SubKeyAt(KeyId key, DWORD index, std::u16string* name, std::u16string* keyClass,
                 std::uint64_t* lastWrite);
 
+  // Fills the value's type and data; its name is left as it was.
   LONG GetValue(KeyId key, std::u16string_view name, Value* value);
   LONG ValueAt(KeyId key, DWORD index, Value* value);
   // The subkey or value that follows the one named `after` in the hive's

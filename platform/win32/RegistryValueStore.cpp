@@ -128,19 +128,22 @@ bool CRegistryValueStore::ReadFixed(const String& name, DWORD type, void* out, D
 P<IMemoryBlock> CRegistryValueStore::ReadBlock(const String& name, DWORD type) {
   if (!key) return nullptr;
   const std::u16string valueName = ToUTF16(name);
-  DWORD storedType = REG_NONE;
-  DWORD size = 0;
-  LONG status = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &storedType, nullptr, &size);
-  if (status == ERROR_FILE_NOT_FOUND) return nullptr;
-  Check(status);
-  if (storedType != type) return nullptr;
+  // One read into a buffer that holds most settings, rather than one for the
+  // size and one for the data; a larger value (or one that grew meanwhile)
+  // is read again at the size the registry reported.
   P<IMemoryBlock> block = make<CMemoryBlock>();
-  block->setSize(static_cast<std::int32_t>(size));
-  status = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, nullptr, block->getData(), &size);
-  if (status == ERROR_FILE_NOT_FOUND) return nullptr;
-  Check(status);
-  block->setSize(static_cast<std::int32_t>(size));
-  return block;
+  DWORD size = 256;
+  for (;;) {
+    block->setSize(static_cast<std::int32_t>(size));
+    DWORD storedType = REG_NONE;
+    const LONG status = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &storedType, block->getData(), &size);
+    if (status == ERROR_FILE_NOT_FOUND) return nullptr;
+    if (status == ERROR_MORE_DATA) continue;
+    Check(status);
+    if (storedType != type) return nullptr;
+    block->setSize(static_cast<std::int32_t>(size));
+    return block;
+  }
 }
 
 String CRegistryValueStore::GetString(const String& name, const String& defaultValue, bool* found) {

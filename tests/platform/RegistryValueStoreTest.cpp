@@ -96,6 +96,10 @@ TEST_F(RegistryValueStoreTest, EachKindWritesItsRegistryTypeAndExactBytes) {
   bool found = false;
   EXPECT_EQ(store->GetString("S", "x", &found), String("ab"));
   EXPECT_TRUE(found);
+  // Longer than the first read's buffer: read again at its size.
+  const String longText(std::string(1000, 'x').c_str());
+  store->SetString("long", longText);
+  EXPECT_EQ(store->GetString("long", ""), longText);
   EXPECT_EQ(store->GetInt("i", 0), -2);
   EXPECT_EQ(store->GetInt64("q", 0), big);
   EXPECT_TRUE(store->GetBool("t", false));
@@ -161,6 +165,7 @@ TEST_F(RegistryValueStoreTest, StringsLoseTheirLastUnitAndNeedTwoBytes) {
       {"inner zero", true, std::u16string(u"a\0b", 3)},
       {"expandable", false, u"default"},
       {"number", false, u"default"},
+      {"missing", false, u"default"},
   };
   for (const auto& row : rows) {
     bool found = !row.found;

@@ -458,6 +458,8 @@ TEST_F(RegistryTest, NamesIgnoreCaseBeyondAsciiAndKeepTheirSpelling) {
   EXPECT_EQ(std::u16string(name, nameSize), u"Größe");
   EXPECT_EQ(data[0], 2);
   EXPECT_EQ(RegEnumValueW(same, 1, name, &nameSize, nullptr, &type, data, &dataSize), ERROR_NO_MORE_ITEMS);
+  ASSERT_EQ(SetDword(same, u"Ł", 3), ERROR_SUCCESS);
+  EXPECT_EQ(Get(same, u"A").status, ERROR_FILE_NOT_FOUND);  // U+0141 and U+0041 differ only in their high byte
 
   // A name with a lone surrogate comes back unit for unit.
   const char16_t odd[] = {u'a', 0xD800, u'b', 0};
@@ -557,6 +559,8 @@ TEST_F(RegistryTest, DeletingKeysAndWhatTheirHandlesAnswerAfterwards) {
   EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteKeyW(top, u"CHILD\\Grandchild"), ERROR_SUCCESS);
   EXPECT_EQ(Get(child, u"v").status, ERROR_KEY_DELETED);
+  for (const char16_t* below : {static_cast<const char16_t*>(nullptr), u"deeper"})
+    EXPECT_EQ(RegGetValueW(child, below, u"v", RRF_RT_ANY, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
   EXPECT_EQ(SetDword(child, u"v"), ERROR_KEY_DELETED);
 
   // A key made again under the old name is a new key; the old handle stays dead.
@@ -756,6 +760,29 @@ TEST_F(RegistryTest, ChildOfForkOpensAConnectionOfItsOwn) {
     return status == ERROR_SUCCESS && value == 1 ? descriptorsOfHive() : -1;
   }));
   EXPECT_EQ(child, 2);
+}
+
+// A read through a connection that stays open sees what another process committed before it began: a
+// changed value, then its key deleted.
+TEST_F(RegistryTest, ReadsSeeAnotherProcessesEarlierCommits) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest\\shared");
+  ASSERT_EQ(SetDword(key, u"v"), ERROR_SUCCESS);
+  ASSERT_EQ(Get(key, u"v").status, ERROR_SUCCESS);  // the connection is open
+  for (bool deleting : {false, true}) {
+    ASSERT_EQ(Reap(ForkChild([&] {
+                return deleting ? RegDeleteKeyW(HKEY_CURRENT_USER, u"Software\\orbtest\\shared")
+                                : SetDword(Create(HKEY_CURRENT_USER, u"Software\\orbtest\\shared"), u"v", 7);
+              })),
+              0);
+    const Read read = Get(key, u"v");
+    if (deleting) {
+      EXPECT_EQ(read.status, ERROR_KEY_DELETED);
+    } else {
+      ASSERT_EQ(read.status, ERROR_SUCCESS);
+      EXPECT_EQ(read.data, (std::vector<BYTE>{7, 0, 0, 0}));
+    }
+  }
+  RegCloseKey(key);
 }
 
 // Another process holds the lock that keeps readers out of the user hive, as SQLite's exclusive lock does.
