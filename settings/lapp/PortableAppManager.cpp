@@ -35,6 +35,8 @@ CPortableAppManager::CPortableAppManager(std::u16string programFolder_, std::u16
   if (cut != std::u16string::npos) CreateFolderWithParents(dataStorePath.substr(0, cut));
 }
 
+// An item already registered under the same name keeps its handler; the
+// new one is dropped and the answer is false.
 bool CPortableAppManager::Register(const std::u16string& name, std::unique_ptr<IDataStoreHandler> handler) {
   return handlers.try_emplace(name, std::move(handler)).second;
 }
@@ -46,21 +48,18 @@ bool CPortableAppManager::AddRegistrySection(const char16_t* rootName, const cha
   if (root.find_first_of(u"/\\") != std::u16string::npos) throw CAppmanError(CAppmanError::kBadRootName);
   const std::u16string key = WithBackslashes(keyPath);
   const std::u16string name = root + u"\\" + key;
-  if (handlers.count(name)) return false;
   return Register(name, std::make_unique<CRegistrySectionHandler>(root, key, flags));
 }
 
 bool CPortableAppManager::AddFolder(const char16_t* folderPath, std::int32_t flags) {
   FailWhenStarted();
   const std::u16string path = WithBackslash(WithBackslashes(folderPath));
-  if (handlers.count(path)) return false;
   return Register(path, std::make_unique<CFolderHandler>(path, flags));
 }
 
 bool CPortableAppManager::AddFile(const char16_t* filePath, std::int32_t flags) {
   FailWhenStarted();
   const std::u16string path = WithBackslashes(filePath);
-  if (handlers.count(path)) return false;
   return Register(path, std::make_unique<CFileHandler>(path, flags));
 }
 

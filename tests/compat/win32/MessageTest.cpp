@@ -191,6 +191,18 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
   ASSERT_TRUE(GetMessageW(&msg, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), 0, 0));
   threadPoster.join();
   EXPECT_EQ(msg.message, WM_USER + 10u);
+
+  // A message already read is no news: WaitMessage sleeps until the next post.
+  PostMessageW(hwnd, WM_USER + 11, 0, 0);
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  const DWORD beforeWait = GetTickCount();
+  std::thread latePoster([this] {
+    Sleep(100);
+    PostMessageW(hwnd, WM_USER + 12, 0, 0);
+  });
+  WaitMessage();
+  latePoster.join();
+  EXPECT_GE(GetTickCount() - beforeWait, 90u);
   EXPECT_LT(ThreadCpuMs() - cpuBefore, 20.0);
 }
 
