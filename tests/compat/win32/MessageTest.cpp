@@ -235,12 +235,15 @@ TEST_F(MessageQueue, AJoinedLoopWakesItsReaderAndDispatchesOnlyWindowMessages) {
   poster.join();
   EXPECT_EQ(msg.message, WM_USER + 1u);
   EXPECT_GE(gWaits, 1) << "the reader slept in the loop";
+  EXPECT_FALSE(Readable(gWakeFd)) << "reading the queue lowers the wake-up, or the loop would spin";
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(gPendingRuns, 1) << "only an unfiltered poll lets the loop run";
 
   // The loop takes window messages and due timers; the thread's own messages and its quit stay.
   PostMessageW(nullptr, WM_USER + 2, 0, 0);
+  compat::win32::DispatchWindowMessages();
+  EXPECT_FALSE(Readable(gWakeFd)) << "a thread message alone must not keep the loop awake";
   PostQuitMessage(4);
   PostMessageW(hwnd, WM_USER + 3, 0, 0);
   EXPECT_TRUE(Readable(gWakeFd));
