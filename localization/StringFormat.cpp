@@ -114,8 +114,9 @@ bool IsWellFormedUTF8(const std::uint8_t* data, std::int32_t size) {
 bool IsUTF8(const String& text) {
   const std::uint8_t* data = text->data();
   const std::int32_t size = text->byteLength();
-  const bool utf8 = text->hasEncoding(kUTF8EncodingId);
-  if (!utf8 && !text->hasEncoding(kLatin1EncodingId)) return false;
+  const std::uint32_t encoding = text->getEncodingId();
+  const bool utf8 = encoding == kUTF8EncodingId;
+  if (!utf8 && encoding != kLatin1EncodingId) return false;
   return IsASCII(data, static_cast<std::size_t>(size)) || (utf8 && IsWellFormedUTF8(data, size));
 }
 
@@ -507,7 +508,6 @@ void CStringFormat::renderString(const String& text) {
 void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
   // By reference: the text holds its encoding for the whole call.
   const P<ICharEncoding>& from = text.getEncoding();
-  const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
   std::int32_t offset = 0;
   std::int32_t remaining = chars;
   if (from->getId() == kUTF16EncodingId) {
@@ -543,6 +543,8 @@ void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
     offset = 2 * run;
     remaining -= run;
   }
+  if (remaining <= 0) return;
+  const P<ICharEncoding>& utf8 = GetUTF8CharEncoding();
   CodePoint block[64];
   while (remaining > 0) {
     std::int32_t count = 0;
