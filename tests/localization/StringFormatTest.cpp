@@ -103,10 +103,11 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%.3s|%s|%.4s|%-4S|", {u"abcd\u03a9", u"ab\u03a9c\U0001F600", u"ab\u03a9c\U0001F600", u""},
        "abc|ab\xce\xa9" "c\xf0\x9f\x98\x80|ab\xce\xa9" "c|    |"},
       {"%s|%s", {u"\u0080\u0080\u0080\u0080", u"a\u0080"}, "\xc2\x80\xc2\x80\xc2\x80\xc2\x80|a\xc2\x80"},
-      // Runs of sixteen units and more: the other character behind one, or in the last unit of one.
-      {"%s|%s|%.17s", {u"0123456789abcdefghij\u00e9", u"0123456789abcdef0123456789abcde\u0100xy",
-                       u"0123456789abcdefghijklmnopqrstuv"},
-       "0123456789abcdefghij\xc3\xa9|0123456789abcdef0123456789abcde\xc4\x80xy|0123456789abcdefg"},
+      // Runs of sixteen units and more: the other character behind one, in the last unit of one or in the first.
+      {"%s|%s|%s|%.33s", {u"0123456789abcdefghij\u00e9", u"0123456789abcdef0123456789abcde\u0100xy",
+                          u"\u00e90123456789abcdefghij", u"0123456789abcdefghijklmnopqrstuvwxyzABCDEF"},
+       "0123456789abcdefghij\xc3\xa9|0123456789abcdef0123456789abcde\xc4\x80xy|\xc3\xa9" "0123456789abcdefghij|"
+       "0123456789abcdefghijklmnopqrstuvw"},
       {"%s %s", {"caf\xe9", static_cast<const char*>(nullptr)}, "caf\xc3\xa9 (null)"},
   };
   for (const auto& [format, args, expected] : rows) EXPECT_EQ(Format(format, args), expected) << format;
