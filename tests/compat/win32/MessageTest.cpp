@@ -209,7 +209,7 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
 // A stand-in for the window system's loop: its wait sleeps on the wake-up
 // descriptor, as the real loop's poll does.
 int gWakeFd = -1;
-int gWaits = 0;
+std::atomic<int> gWaits{0};
 int gPendingRuns = 0;
 bool Readable(int fd, int timeoutMs = 0) {
   pollfd wake{fd, POLLIN, 0};
@@ -226,15 +226,17 @@ TEST_F(MessageQueue, AJoinedLoopWakesItsReaderAndDispatchesOnlyWindowMessages) {
   gWakeFd = compat::win32::JoinEventLoop(&kStandInLoop);
   ASSERT_GE(gWakeFd, 0);
   EXPECT_EQ(compat::win32::NextWindowMessageTimeout(), -1);
+  // The post comes once the reader sleeps in the loop (or after 5 s, when
+  // it never does), however slowly a busy machine lets the reader get there.
   std::thread poster([this] {
-    Sleep(50);
+    for (int waited = 0; gWaits.load() == 0 && waited < 5000; ++waited) Sleep(1);
     PostMessageW(hwnd, WM_USER + 1, 0, 0);
   });
   MSG msg;
   ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
   poster.join();
   EXPECT_EQ(msg.message, WM_USER + 1u);
-  EXPECT_GE(gWaits, 1) << "the reader slept in the loop";
+  EXPECT_GE(gWaits.load(), 1) << "the reader slept in the loop";
   EXPECT_FALSE(Readable(gWakeFd)) << "reading the queue lowers the wake-up, or the loop would spin";
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
