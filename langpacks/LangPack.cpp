@@ -109,6 +109,11 @@ class CPackFileStream final : public CReadOnlyStream {
   }
 
   std::uint64_t GetSize() override { return size_; }
+  // Starts the read limit afresh, for another format's try at the same file.
+  void Restart() {
+    position_ = 0;
+    taken_ = 0;
+  }
   void Read(void* buffer, std::int32_t count) override {
     const std::uint64_t end = CheckedRead(position_, count, size_);
     if (static_cast<std::uint64_t>(count) > limit_ - taken_)
@@ -554,14 +559,19 @@ CLangPack::HeaderResult CLangPack2::parse(chf::IStream& stream, bool withTable) 
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<CLangPack> OpenLangPack(const CString& path) {
-  auto pack = std::make_unique<CLangPack>(path);
-  switch (pack->ReadHeader()) {
+  // One open of the file serves both formats' tries: a scan of the folder
+  // at start-up opens every pack there.
+  chf::TRef<chf::IStream> file = CPackFileStream::Open(path, kScanReadLimit);
+  if (!file) return nullptr;
+  std::unique_ptr<CLangPack> pack = std::make_unique<CLangPack>(path);
+  switch (pack->parseAny(*file, false)) {
     case CLangPack::HeaderResult::kRead: return pack;
     case CLangPack::HeaderResult::kInvalid: return nullptr;
     case CLangPack::HeaderResult::kNotThisFormat: break;
   }
+  static_cast<CPackFileStream&>(*file).Restart();
   pack = std::make_unique<CLangPack2>(path);
-  if (pack->ReadHeader() == CLangPack::HeaderResult::kRead) return pack;
+  if (pack->parseAny(*file, false) == CLangPack::HeaderResult::kRead) return pack;
   return nullptr;
 }
 

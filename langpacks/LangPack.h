@@ -143,6 +143,7 @@ class CLangPack {
  private:
   friend class CLangPack2;
   friend std::unique_ptr<CLangPack> ReadLangPackBytes(std::string_view bytes);
+  friend std::unique_ptr<CLangPack> OpenLangPack(const CString& path);
   // Reads the pack from `stream`: the header, and the table when asked.
   HeaderResult parse(chf::IStream& stream, bool withTable);
   // Either format's parse by Format(); a read the stream refuses (beyond a

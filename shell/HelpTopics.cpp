@@ -122,8 +122,11 @@ CString ChooseHelpFile(const HelpFileChoice& choice) {
   names.push_back(choice.shortName + u"-" + choice.defaultLanguage + u".chm");
   names.push_back(choice.defaultHelpFile);
   names.push_back(u"english.chm");
-  for (const CString& name : names) {
-    const CString path = choice.langFolder + name;
+  // The same name often comes twice (the pack's language and the default
+  // both English): a file found missing is not looked for again.
+  for (auto name = names.begin(); name != names.end(); ++name) {
+    if (std::find(names.begin(), name, *name) != name) continue;
+    const CString path = choice.langFolder + *name;
     if (Exists(path)) return path;
   }
   return CString();

@@ -103,17 +103,23 @@ std::vector<FoundEntry> Search(const std::string& folder, std::u16string_view pa
       return {std::move(item)};
     }
   }
-  char resolved[PATH_MAX];
-  const bool isRoot = realpath(folder.c_str(), resolved) != nullptr && std::strcmp(resolved, "/") == 0;
+  // Whether the folder is the root, which has no "." or "..": resolving the
+  // path costs a system call for each of its folders, so it is asked only
+  // when a pattern takes those entries in.
+  std::optional<bool> isRoot;
   const std::u16string foldedPattern = FoldFileName(pattern);
   std::vector<std::pair<std::u16string, FoundEntry>> found;  // by sort key
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
     const bool dots = name == "." || name == "..";
-    if (dots && isRoot) continue;
     const std::u16string wide = FileNameToUtf16(name);
     std::u16string folded = FoldFileName(wide);
     if (!WildcardMatch(foldedPattern, folded)) continue;
+    if (dots && !isRoot) {
+      char resolved[PATH_MAX];
+      isRoot = realpath(folder.c_str(), resolved) != nullptr && std::strcmp(resolved, "/") == 0;
+    }
+    if (dots && *isRoot) continue;
     FoundEntry item;
     if (!entryOf(name, wide, item)) continue;
     // "." and ".." sort before every name.

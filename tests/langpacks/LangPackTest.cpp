@@ -178,8 +178,10 @@ TEST(LangPack, FilesThatAreRefused) {
       {"cut file header", PackBytes().Raw("URESFILE").U32(0).Str()},
   };
   for (const auto& [what, bytes] : cases) EXPECT_FALSE(ReadLangPackBytes(bytes)) << what;
-  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on.
-  EXPECT_FALSE(OpenLangPack(CString(u"/sys/devices/system/cpu/online")));
+  // A file that holds less than its size says (as the kernel's own files do) is refused, not waited on;
+  // so is a path that is no file at all.
+  for (const char16_t* path : {u"/sys/devices/system/cpu/online", u"/nonexistent/Orbweave_de.kvnLang", u"/tmp"})
+    EXPECT_FALSE(OpenLangPack(CString(path)));
   // A header without a table is a pack with no strings.
   auto pack = ReadLangPackBytes(Format1("LANGPACK", 0, 0, header, 0, {}).substr(0, 12 + header.Size() + 3));
   ASSERT_TRUE(pack);
