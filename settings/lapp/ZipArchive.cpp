@@ -11,6 +11,7 @@
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
+#include <wx/mstream.h>
 #include <wx/wfstream.h>
 #include <wx/xml/xml.h>
 #include <wx/zipstrm.h>
@@ -183,14 +184,16 @@ wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath) {
 }
 
 bool IsContainedRelativePath(const wxString& relative) {
-  if (relative.empty() || relative[0] == '/' || relative[0] == '\\') return false;
-  if (relative.length() >= 2 && relative[1] == ':') return false;
+  // Scanned in place: a folder of many files asks this once per file.
+  const wxStringCharType* text = relative.wx_str();
+  const std::size_t length = relative.length();
+  if (length == 0 || text[0] == '/' || text[0] == '\\') return false;
+  if (length >= 2 && text[1] == ':') return false;
   std::size_t start = 0;
-  while (start <= relative.length()) {
-    std::size_t end = relative.find_first_of("/\\", start);
-    if (end == wxString::npos) end = relative.length();
-    if (relative.substr(start, end - start) == "..") return false;
-    start = end + 1;
+  for (std::size_t at = 0; at <= length; ++at) {
+    if (at < length && text[at] != '/' && text[at] != '\\') continue;
+    if (at - start == 2 && text[start] == '.' && text[start + 1] == '.') return false;
+    start = at + 1;
   }
   return true;
 }
@@ -400,7 +403,12 @@ void SaveSet(const std::u16string& archivePath, const wxString& setName, const H
   try {
     CZipSaveManager writer(archivePath);
     for (const auto& [name, handler] : handlers) handler->Save(writer, *root, setName);
-    if (!description.Save(writer.BeginEntry(kDescriptionEntry)))
+    // Written out whole, then deflated in one piece: wx's XML writer hands
+    // every name, value and quote to the stream on its own.
+    wxMemoryOutputStream text;
+    if (!description.Save(text) ||
+        !writer.BeginEntry(kDescriptionEntry)
+             .WriteAll(text.GetOutputStreamBuffer()->GetBufferStart(), static_cast<std::size_t>(text.GetLength())))
       throw CArchiveError("The data store's description cannot be written.");
     writer.Finish();
   } catch (const CArchiveError& error) {
