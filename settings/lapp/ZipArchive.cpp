@@ -1,6 +1,8 @@
 // The data-store archive: its reader and writer, saving and loading a set.
 #include "settings/lapp/ZipArchive.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <array>
 #include <set>
@@ -34,10 +36,20 @@ constexpr std::size_t kStreamBuffer = 16 * 1024;
 // A description larger than this is no description of ours.
 constexpr wxFileOffset kMaxDescription = 64 << 20;
 
+// The system's file name for a platform path.
+std::string PosixName(const std::u16string& path) {
+  std::optional<std::string> posix = compat::win32::PosixPath(path);
+  return posix ? std::move(*posix) : compat::win32::Utf16ToUtf8(path);
+}
+
 // The file name wx opens for a platform path.
-wxString NativeName(const std::u16string& path) {
-  const std::optional<std::string> posix = compat::win32::PosixPath(path);
-  return wxString::FromUTF8(posix ? *posix : compat::win32::Utf16ToUtf8(path));
+wxString NativeName(const std::u16string& path) { return wxString::FromUTF8(PosixName(path)); }
+
+// Opens a platform path with the system's call: a file per entry, and wx
+// would turn the name into a wxString and back for each.
+int OpenFile(const std::u16string& path, int flags) {
+  constexpr mode_t kReadWrite = 0666;  // less the umask, as wx creates files
+  return ::open(PosixName(path).c_str(), flags | O_CLOEXEC, kReadWrite);
 }
 
 std::string Utf8(const std::u16string& text) { return compat::win32::Utf16ToUtf8(text); }
@@ -271,7 +283,9 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
 
   std::string problem;
   {
-    wxFileOutputStream out(NativeName(destination));
+    const int created = OpenFile(destination, O_WRONLY | O_CREAT | O_TRUNC);
+    if (created < 0) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
+    wxFileOutputStream out(created);
     if (!out.IsOk()) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
     // wx clears the whole buffer on every read, so a small entry is read
     // in a piece its own size (and one byte more, to see where it ends).
@@ -344,8 +358,9 @@ void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxStr
   wxLogNull quiet;
   // The file itself, not a stream over it: wx's streams clear the whole
   // buffer on every read.
-  wxFile in;
-  if (!in.Open(NativeName(filePath))) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+  const int opened = OpenFile(filePath, O_RDONLY);
+  wxFile in(opened);
+  if (opened < 0) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
   BeginEntry(entryName);
   copy_.resize(kCopyBuffer);
   for (;;) {
