@@ -277,7 +277,9 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
   if (declared > 0 && static_cast<std::uint64_t>(declared) > remaining_)
     throw CArchiveError("The data store entry '" + Utf8(entryName) + "' is larger than allowed.");
   DeleteFileW(destination.c_str());
-  CreateFolderWithParents(ParentOf(destination));
+  // A folder's files come one after another: their folder is looked for once.
+  std::u16string folder = ParentOf(destination);
+  if (folder != lastFolder_ && CreateFolderWithParents(folder)) lastFolder_ = std::move(folder);
   if (!zip_->OpenEntry(*entry))
     throw CArchiveError("The data store entry '" + Utf8(entryName) + "' cannot be read.");
 
