@@ -1,16 +1,14 @@
 // The data-store archive: its reader and writer, saving and loading a set.
 #include "settings/lapp/ZipArchive.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <array>
 #include <set>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include <wx/datetime.h>
-#include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
@@ -45,11 +43,18 @@ std::string PosixName(const std::u16string& path) {
 // The file name wx opens for a platform path.
 wxString NativeName(const std::u16string& path) { return wxString::FromUTF8(PosixName(path)); }
 
-// Opens a platform path with the system's call: a file per entry, and wx
-// would turn the name into a wxString and back for each.
-int OpenFile(const std::u16string& path, int flags) {
-  constexpr mode_t kReadWrite = 0666;  // less the umask, as wx creates files
-  return ::open(PosixName(path).c_str(), flags | O_CLOEXEC, kReadWrite);
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, CloseFile>;
+
+// Opens a platform path with the C library, unbuffered as wx's files are:
+// a file per entry, and wx would turn the name into a wxString and back for
+// each. ("e": not handed on to the programs the handlers start.)
+FilePtr OpenFile(const std::u16string& path, const char* mode) {
+  FilePtr file(std::fopen(PosixName(path).c_str(), mode));
+  if (file) std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return file;
 }
 
 std::string Utf8(const std::u16string& text) { return compat::win32::Utf16ToUtf8(text); }
@@ -285,10 +290,8 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
 
   std::string problem;
   {
-    const int created = OpenFile(destination, O_WRONLY | O_CREAT | O_TRUNC);
-    if (created < 0) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
-    wxFileOutputStream out(created);
-    if (!out.IsOk()) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
+    FilePtr out = OpenFile(destination, "wbe");
+    if (!out) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
     // wx clears the whole buffer on every read, so a small entry is read
     // in a piece its own size (and one byte more, to see where it ends).
     const std::size_t piece =
@@ -302,14 +305,14 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
       total += got;
       if (total > remaining_ || (declared >= 0 && total > static_cast<std::uint64_t>(declared))) {
         problem = "' holds more than it declares or than allowed";
-      } else if (!out.WriteAll(copy_.data(), got)) {
+      } else if (std::fwrite(copy_.data(), 1, got, out.get()) != got) {
         problem = "' cannot be written out (is the disk full?)";
       }
     }
     const wxStreamError state = zip_->GetLastError();
     if (problem.empty() && state != wxSTREAM_NO_ERROR && state != wxSTREAM_EOF)
       problem = "' is damaged";
-    if (!out.Close() && problem.empty()) problem = "' cannot be written out (is the disk full?)";
+    if (std::fclose(out.release()) != 0 && problem.empty()) problem = "' cannot be written out (is the disk full?)";
     remaining_ -= std::min(remaining_, total);
   }
   if (!problem.empty()) {
@@ -360,16 +363,15 @@ void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxStr
   wxLogNull quiet;
   // The file itself, not a stream over it: wx's streams clear the whole
   // buffer on every read.
-  const int opened = OpenFile(filePath, O_RDONLY);
-  wxFile in(opened);
-  if (opened < 0) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+  const FilePtr in = OpenFile(filePath, "rbe");
+  if (!in) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
   BeginEntry(entryName);
   copy_.resize(kCopyBuffer);
   for (;;) {
-    const ssize_t got = in.Read(copy_.data(), copy_.size());
-    if (got == wxInvalidOffset) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+    const std::size_t got = std::fread(copy_.data(), 1, copy_.size(), in.get());
+    if (std::ferror(in.get())) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
     if (got == 0) break;
-    if (!zip_->WriteAll(copy_.data(), static_cast<std::size_t>(got)))
+    if (!zip_->WriteAll(copy_.data(), got))
       throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
   }
 }
