@@ -109,9 +109,11 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
 void CFolderHandler::Load(IDataLoadManager& reader, const wxXmlNode& element, const wxString&) {
   if (!(flags_ & kRestore)) return;
   const wxString prefix = InternalEntryName(path_.substr(0, path_.size() - 1), true) + "/";
+  // Made once, not once per file.
+  const wxString destination("destination"), none;
   for (const wxXmlNode* child = element.GetChildren(); child; child = child->GetNext()) {
     if (child->GetType() != wxXML_ELEMENT_NODE) continue;
-    const wxString entry = child->GetAttribute("destination", "");
+    const wxString entry = child->GetAttribute(destination, none);
     const wxString relative = entry.StartsWith(prefix) ? entry.Mid(prefix.length()) : wxString();
     if (!IsContainedRelativePath(relative))
       throw CArchiveError("The data store entry '" + std::string(entry.utf8_str()) +

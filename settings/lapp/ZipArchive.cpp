@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <array>
 #include <set>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include <wx/datetime.h>
-#include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
+#include <wx/mstream.h>
 #include <wx/wfstream.h>
 #include <wx/xml/xml.h>
 #include <wx/zipstrm.h>
@@ -33,10 +34,27 @@ constexpr std::size_t kStreamBuffer = 16 * 1024;
 // A description larger than this is no description of ours.
 constexpr wxFileOffset kMaxDescription = 64 << 20;
 
+// The system's file name for a platform path.
+std::string PosixName(const std::u16string& path) {
+  std::optional<std::string> posix = compat::win32::PosixPath(path);
+  return posix ? std::move(*posix) : compat::win32::Utf16ToUtf8(path);
+}
+
 // The file name wx opens for a platform path.
-wxString NativeName(const std::u16string& path) {
-  const std::optional<std::string> posix = compat::win32::PosixPath(path);
-  return wxString::FromUTF8(posix ? *posix : compat::win32::Utf16ToUtf8(path));
+wxString NativeName(const std::u16string& path) { return wxString::FromUTF8(PosixName(path)); }
+
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, CloseFile>;
+
+// Opens a platform path with the C library, unbuffered as wx's files are:
+// a file per entry, and wx would turn the name into a wxString and back for
+// each. ("e": not handed on to the programs the handlers start.)
+FilePtr OpenFile(const std::u16string& path, const char* mode) {
+  FilePtr file(std::fopen(PosixName(path).c_str(), mode));
+  if (file) std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return file;
 }
 
 std::string Utf8(const std::u16string& text) { return compat::win32::Utf16ToUtf8(text); }
@@ -183,14 +201,16 @@ wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath) {
 }
 
 bool IsContainedRelativePath(const wxString& relative) {
-  if (relative.empty() || relative[0] == '/' || relative[0] == '\\') return false;
-  if (relative.length() >= 2 && relative[1] == ':') return false;
+  // Scanned in place: a folder of many files asks this once per file.
+  const wxStringCharType* text = relative.wx_str();
+  const std::size_t length = relative.length();
+  if (length == 0 || text[0] == '/' || text[0] == '\\') return false;
+  if (length >= 2 && text[1] == ':') return false;
   std::size_t start = 0;
-  while (start <= relative.length()) {
-    std::size_t end = relative.find_first_of("/\\", start);
-    if (end == wxString::npos) end = relative.length();
-    if (relative.substr(start, end - start) == "..") return false;
-    start = end + 1;
+  for (std::size_t at = 0; at <= length; ++at) {
+    if (at < length && text[at] != '/' && text[at] != '\\') continue;
+    if (at - start == 2 && text[start] == '.' && text[start + 1] == '.') return false;
+    start = at + 1;
   }
   return true;
 }
@@ -262,14 +282,16 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
   if (declared > 0 && static_cast<std::uint64_t>(declared) > remaining_)
     throw CArchiveError("The data store entry '" + Utf8(entryName) + "' is larger than allowed.");
   DeleteFileW(destination.c_str());
-  CreateFolderWithParents(ParentOf(destination));
+  // A folder's files come one after another: their folder is looked for once.
+  std::u16string folder = ParentOf(destination);
+  if (folder != lastFolder_ && CreateFolderWithParents(folder)) lastFolder_ = std::move(folder);
   if (!zip_->OpenEntry(*entry))
     throw CArchiveError("The data store entry '" + Utf8(entryName) + "' cannot be read.");
 
   std::string problem;
   {
-    wxFileOutputStream out(NativeName(destination));
-    if (!out.IsOk()) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
+    FilePtr out = OpenFile(destination, "wbe");
+    if (!out) throw CArchiveError("The file '" + Utf8(destination) + "' cannot be created.");
     // wx clears the whole buffer on every read, so a small entry is read
     // in a piece its own size (and one byte more, to see where it ends).
     const std::size_t piece =
@@ -283,14 +305,14 @@ void CZipLoadManager::ExtractEntry(const wxString& entryName, const std::u16stri
       total += got;
       if (total > remaining_ || (declared >= 0 && total > static_cast<std::uint64_t>(declared))) {
         problem = "' holds more than it declares or than allowed";
-      } else if (!out.WriteAll(copy_.data(), got)) {
+      } else if (std::fwrite(copy_.data(), 1, got, out.get()) != got) {
         problem = "' cannot be written out (is the disk full?)";
       }
     }
     const wxStreamError state = zip_->GetLastError();
     if (problem.empty() && state != wxSTREAM_NO_ERROR && state != wxSTREAM_EOF)
       problem = "' is damaged";
-    if (!out.Close() && problem.empty()) problem = "' cannot be written out (is the disk full?)";
+    if (std::fclose(out.release()) != 0 && problem.empty()) problem = "' cannot be written out (is the disk full?)";
     remaining_ -= std::min(remaining_, total);
   }
   if (!problem.empty()) {
@@ -341,15 +363,15 @@ void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxStr
   wxLogNull quiet;
   // The file itself, not a stream over it: wx's streams clear the whole
   // buffer on every read.
-  wxFile in;
-  if (!in.Open(NativeName(filePath))) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+  const FilePtr in = OpenFile(filePath, "rbe");
+  if (!in) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
   BeginEntry(entryName);
   copy_.resize(kCopyBuffer);
   for (;;) {
-    const ssize_t got = in.Read(copy_.data(), copy_.size());
-    if (got == wxInvalidOffset) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+    const std::size_t got = std::fread(copy_.data(), 1, copy_.size(), in.get());
+    if (std::ferror(in.get())) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
     if (got == 0) break;
-    if (!zip_->WriteAll(copy_.data(), static_cast<std::size_t>(got)))
+    if (!zip_->WriteAll(copy_.data(), got))
       throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
   }
 }
@@ -400,7 +422,12 @@ void SaveSet(const std::u16string& archivePath, const wxString& setName, const H
   try {
     CZipSaveManager writer(archivePath);
     for (const auto& [name, handler] : handlers) handler->Save(writer, *root, setName);
-    if (!description.Save(writer.BeginEntry(kDescriptionEntry)))
+    // Written out whole, then deflated in one piece: wx's XML writer hands
+    // every name, value and quote to the stream on its own.
+    wxMemoryOutputStream text;
+    if (!description.Save(text) ||
+        !writer.BeginEntry(kDescriptionEntry)
+             .WriteAll(text.GetOutputStreamBuffer()->GetBufferStart(), static_cast<std::size_t>(text.GetLength())))
       throw CArchiveError("The data store's description cannot be written.");
     writer.Finish();
   } catch (const CArchiveError& error) {

@@ -60,6 +60,7 @@ class CZipLoadManager final : public IDataLoadManager {
   std::map<wxString, std::unique_ptr<wxZipEntry>> entries_;
   std::set<wxString> links_;  // the entries made as symbolic links
   std::u16string tempFolder_;
+  std::u16string lastFolder_;  // where the last entry went, made or found
   std::uint64_t remaining_ = std::uint64_t{2} << 30;
 };
 
