@@ -1,6 +1,7 @@
 #include "localization/StringFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <clocale>
@@ -26,46 +27,10 @@ using namespace std::string_view_literals;
 
 namespace {
 
-constexpr char kFlags[] = "-+0 #";
 // More flag characters than this in one field are an error, though only
 // five differ: repeating one is harmless to printf, but a run of them is
 // no sensible field.
 constexpr std::size_t kMaxFlags = 6;
-
-// What a conversion takes, kNone for a character that is no conversion.
-enum class ValueKind : std::uint8_t { kNone, kInteger, kFloat, kString };
-
-ValueKind KindTaken(char conversion) {
-  switch (conversion) {
-    case 'c':
-    case 'C':
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'x':
-    case 'X':
-    case 'u':
-      return ValueKind::kInteger;
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'g':
-    case 'G':
-      return ValueKind::kFloat;
-    case 's':
-    case 'S':
-      return ValueKind::kString;
-    default:
-      return ValueKind::kNone;
-  }
-}
-
-bool IsOneOf(char c, const char* set) {
-  for (; *set; ++set) {
-    if (*set == c) return true;
-  }
-  return false;
-}
 
 bool IsASCII(const std::uint8_t* data, std::size_t size) {
   std::uint64_t high = 0;
@@ -78,19 +43,17 @@ bool IsASCII(const std::uint8_t* data, std::size_t size) {
   return (high & 0x8080808080808080u) == 0;
 }
 
-// The offset of the first "%" at or after `from`, or the end. Literal runs
-// are most of a format, and short: eight bytes a step, without the call
-// and set-up of memchr.
-std::size_t FindPercent(std::string_view text, std::size_t from) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
-  for (; text.size() - from >= 8; from += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + from, 8);
-    word ^= kOnes * '%';  // a "%" is now a zero byte
-    if ((word - kOnes) & ~word & (kOnes << 7)) break;
-  }
-  while (from < text.size() && text[from] != '%') ++from;
-  return from;
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+
+// The offset within `word`, read from memory, of its first byte equal to
+// `byte`; 8 when there is none.
+std::size_t FindByte(std::uint64_t word, char byte) {
+  constexpr std::uint64_t kLow = kOnes * 0x7F;
+  word ^= kOnes * static_cast<std::uint8_t>(byte);  // the byte wanted is now a zero byte
+  // 0x80 in exactly the zero bytes, none set by a neighbour's borrow.
+  const std::uint64_t zeros = ~(((word & kLow) + kLow) | word | kLow);
+  const int bit = std::endian::native == std::endian::little ? std::countr_zero(zeros) : std::countl_zero(zeros);
+  return static_cast<std::size_t>(bit) / 8;
 }
 
 // Whether every byte of the UTF-8 `data` belongs to a character: the
@@ -132,8 +95,6 @@ std::string_view Bytes(const String& text) {
 // One pushed value and its kind. Integers keep their bits extended to 64
 // (signed ones with their sign) and the width they were pushed with.
 struct CStringFormat::Argument {
-  using Kind = ValueKind;
-
   Kind kind;
   std::uint64_t bits = 0;
   std::int32_t width = 0;
@@ -143,28 +104,25 @@ struct CStringFormat::Argument {
 };
 
 CStringFormat::CStringFormat(const String& format) : formatText(AsUTF8(format)), format(Bytes(formatText)) {
-  built.reserve(this->format.size() + 64);
+  // The format's text and a few short values fit without growing.
+  reserve(this->format.size() + 64);
 }
 
 CStringFormat& CStringFormat::push(std::int32_t value) {
-  return accept({Argument::Kind::kInteger, static_cast<std::uint64_t>(std::int64_t{value}), 32, true});
+  return accept({Kind::kInteger, static_cast<std::uint64_t>(std::int64_t{value}), 32, true});
 }
-CStringFormat& CStringFormat::push(std::uint32_t value) {
-  return accept({Argument::Kind::kInteger, value, 32, false});
-}
+CStringFormat& CStringFormat::push(std::uint32_t value) { return accept({Kind::kInteger, value, 32, false}); }
 CStringFormat& CStringFormat::push(std::int64_t value) {
-  return accept({Argument::Kind::kInteger, static_cast<std::uint64_t>(value), 64, true});
+  return accept({Kind::kInteger, static_cast<std::uint64_t>(value), 64, true});
 }
-CStringFormat& CStringFormat::push(std::uint64_t value) {
-  return accept({Argument::Kind::kInteger, value, 64, false});
-}
+CStringFormat& CStringFormat::push(std::uint64_t value) { return accept({Kind::kInteger, value, 64, false}); }
 CStringFormat& CStringFormat::push(double value) {
-  Argument argument{Argument::Kind::kFloat};
+  Argument argument{Kind::kFloat};
   argument.number = value;
   return accept(argument);
 }
 CStringFormat& CStringFormat::push(const String& value) {
-  Argument argument{Argument::Kind::kString};
+  Argument argument{Kind::kString};
   argument.text = &value;
   return accept(argument);
 }
@@ -176,14 +134,14 @@ void CStringFormat::undoOnError(const char* name, Work&& work) {
   // read right behind the small writes of the last push, also stalled.)
   const std::size_t next = state.next;
   const Step step = state.step;
-  const std::size_t builtBefore = built.size();
+  const std::size_t builtBefore = built.size;
   operation = name;
   try {
     work();
   } catch (...) {
     state.next = next;
     state.step = step;
-    built.resize(builtBefore);
+    built.size = builtBefore;
     throw;
   }
 }
@@ -196,7 +154,7 @@ CStringFormat& CStringFormat::accept(const Argument& argument) {
         const std::int32_t width = starValue(argument, "lumo.CStringFormat.WidthNotInteger",
                                              "CStringFormat: expected integer value (field width).");
         // A negative width is a left-justified field, as in printf.
-        if (width < 0) state.field.flags[state.field.flagCount++] = '-';
+        if (width < 0) state.field.flags |= kLeft;
         state.field.width = width < 0 ? -width : width;
         state.step = Step::kAfterWidth;
         break;
@@ -223,16 +181,35 @@ CStringFormat& CStringFormat::accept(const Argument& argument) {
 }
 
 String CStringFormat::getResult() {
+  if (result) return result;
   undoOnError("getResult", [&] { readToArgument(); });
   if (state.step != Step::kText) {
     throw CInvalidObjectStateError(
         this, nullptr,
         Localize("lumo.CStringFormat.NotAllPushed", "CStringFormat: not all parameters have been pushed in yet"));
   }
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(built.data());
-  const auto size = static_cast<std::int32_t>(built.size());
+  const std::uint8_t* bytes = built.bytes.get();
+  const auto size = static_cast<std::int32_t>(built.size);
   // Most results are ASCII, whose characters need no counting.
-  return make<CUTF8String>(bytes, size, IsASCII(bytes, built.size()) ? size : -1);
+  const std::int32_t chars = IsASCII(bytes, built.size) ? size : -1;
+  // The result takes the buffer over, unless most of it would lie unused.
+  constexpr std::size_t kMostUnused = 256;
+  if (built.capacity - built.size > kMostUnused) {
+    result = make<CUTF8String>(bytes, size, chars);
+  } else {
+    *reserve(1) = 0;
+    result = make<CString>(bytes, size, chars, true, GetUTF8CharEncoding(), StringMode::kAdopt);
+    static_cast<void>(built.bytes.release());
+  }
+  return result;
+}
+
+void CStringFormat::grow(std::size_t count) {
+  const std::size_t capacity = std::max(built.size + count, 2 * built.capacity);
+  std::unique_ptr<std::uint8_t[]> larger(CString::allocate(static_cast<std::int32_t>(capacity)));
+  if (built.size > 0) std::memcpy(larger.get(), built.bytes.get(), built.size);
+  built.bytes = std::move(larger);
+  built.capacity = capacity;
 }
 
 void CStringFormat::readToArgument() {
@@ -270,26 +247,64 @@ void CStringFormat::readToArgument() {
 }
 
 bool CStringFormat::copyText() {
+  const std::size_t end = format.size();
   for (;;) {
-    const std::size_t percent = FindPercent(format, state.next);
-    built.append(format.data() + state.next, percent - state.next);
-    if (percent == format.size()) {
-      state.next = percent;
+    // Literal runs are most of a format, and short: they are copied and
+    // searched for the next "%" eight bytes a step, without the calls of
+    // memchr and memcpy. A step may copy bytes behind the run into the
+    // spare room, where what comes next overwrites them.
+    const std::size_t from = state.next;
+    char* const out = reserve(end - from + 8);
+    std::size_t at = from;
+    for (; end - at >= 8; at += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, format.data() + at, 8);
+      std::memcpy(out + (at - from), &word, 8);
+      const std::size_t percent = FindByte(word, '%');
+      if (percent < 8) {
+        at += percent;
+        break;
+      }
+    }
+    for (; at < end && format[at] != '%'; ++at) out[at - from] = format[at];
+    built.size += at - from;
+    if (at == end) {
+      state.next = at;
       return false;
     }
-    state.next = percent + 1;
+    state.next = at + 1;
     if (peek() != '%') return true;
-    built += '%';
+    out[at - from] = '%';
+    ++built.size;
     ++state.next;
   }
 }
 
 void CStringFormat::readFlags() {
-  while (IsOneOf(peek(), kFlags)) {
-    if (state.field.flagCount == kMaxFlags) {
-      fail("lumo.CStringFormat.TooManyFlags", "CStringFormat: too many field flags specified.");
+  for (std::size_t count = 0;; ++count) {
+    Flag flag;
+    switch (peek()) {
+      case '-':
+        flag = kLeft;
+        break;
+      case '+':
+        flag = kSign;
+        break;
+      case '0':
+        flag = kZero;
+        break;
+      case ' ':
+        flag = kBlank;
+        break;
+      case '#':
+        flag = kAlternative;
+        break;
+      default:
+        return;
     }
-    state.field.flags[state.field.flagCount++] = format[state.next++];
+    if (count == kMaxFlags) fail("lumo.CStringFormat.TooManyFlags", "CStringFormat: too many field flags specified.");
+    state.field.flags |= flag;
+    ++state.next;
   }
 }
 
@@ -330,10 +345,34 @@ void CStringFormat::readLengthAndConversion() {
   }
   if (state.field.length != Length::kNone) state.next += size;
   const char conversion = peek();
-  if (KindTaken(conversion) == ValueKind::kNone) {
-    fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
+  Kind kind = Kind::kNone;
+  switch (conversion) {
+    case 'c':
+    case 'C':
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'x':
+    case 'X':
+    case 'u':
+      kind = Kind::kInteger;
+      break;
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'g':
+    case 'G':
+      kind = Kind::kFloat;
+      break;
+    case 's':
+    case 'S':
+      kind = Kind::kString;
+      break;
+    default:
+      fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   }
   state.field.conversion = conversion;
+  state.field.kind = kind;
   ++state.next;
 }
 
@@ -341,25 +380,24 @@ std::int32_t CStringFormat::starValue(const Argument& argument, const char* key,
   // The value must fit an int, as printf's "*" takes one.
   const auto value = static_cast<std::int64_t>(argument.bits);
   const bool fits = argument.isSigned ? value >= -INT_MAX && value <= INT_MAX : argument.bits <= INT_MAX;
-  if (argument.kind != Argument::Kind::kInteger || !fits) fail(key, text);
+  if (argument.kind != Kind::kInteger || !fits) fail(key, text);
   return static_cast<std::int32_t>(value);
 }
 
 void CStringFormat::render(const Argument& argument) {
-  const char conversion = state.field.conversion;
-  const ValueKind wanted = KindTaken(conversion);
-  if (argument.kind != wanted) {
+  const Field& field = state.field;
+  if (argument.kind != field.kind) {
     fail("lumo.CStringFormat.ArgumentMismatch",
          "CStringFormat: argument does not match the field's format specification.");
   }
-  if (conversion == 'c' || conversion == 'C') {
-    renderCharacter(argument);
-  } else if (wanted == Argument::Kind::kInteger) {
-    renderInteger(argument);
-  } else if (wanted == Argument::Kind::kFloat) {
-    renderFloat(argument.number);
-  } else {
-    renderString(*argument.text);
+  switch (field.kind) {
+    case Kind::kInteger:
+      if (field.conversion == 'c' || field.conversion == 'C') return renderCharacter(argument);
+      return renderInteger(argument);
+    case Kind::kFloat:
+      return renderFloat(argument.number);
+    default:
+      return renderString(*argument.text);
   }
 }
 
@@ -385,12 +423,12 @@ void CStringFormat::renderInteger(const Argument& argument) {
   if (field.conversion == 'X')
     std::transform(digits, end, digits, [](char c) { return c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c; });
   const auto count = static_cast<std::int32_t>(end - digits);
-  std::string_view prefix = negative                     ? "-"sv
-                            : isSigned && field.has('+') ? "+"sv
-                            : isSigned && field.has(' ') ? " "sv
-                                                         : ""sv;
+  std::string_view prefix = negative                       ? "-"sv
+                            : isSigned && field.has(kSign)  ? "+"sv
+                            : isSigned && field.has(kBlank) ? " "sv
+                                                            : ""sv;
   std::int32_t zeros = std::max(field.precision - count, 0);
-  if (field.has('#')) {
+  if (field.has(kAlternative)) {
     // The alternative form: octal starts with a 0, non-zero hexadecimal with 0x.
     if (field.conversion == 'o' && zeros == 0 && (count == 0 || digits[0] != '0')) zeros = 1;
     if (field.conversion != 'o' && base == 16 && magnitude != 0) prefix = field.conversion == 'x' ? "0x"sv : "0X"sv;
@@ -403,14 +441,18 @@ void CStringFormat::appendNumber(std::string_view prefix, std::int32_t zeros, st
   const Field& field = state.field;
   const auto length = static_cast<std::int32_t>(prefix.size() + digits.size()) + zeros;
   std::int32_t padding = std::max(field.width - length, 0);
-  const bool left = field.has('-');
+  const bool left = field.has(kLeft);
   // "0" pads with zeros behind the sign, unless the field aligns left.
-  if (zeroFill && field.has('0') && !left) zeros += std::exchange(padding, 0);
-  if (padding > 0 && !left) built.append(static_cast<std::size_t>(padding), ' ');
-  built.append(prefix);
-  if (zeros > 0) built.append(static_cast<std::size_t>(zeros), '0');
-  built.append(digits);
-  if (padding > 0 && left) built.append(static_cast<std::size_t>(padding), ' ');
+  if (zeroFill && field.has(kZero) && !left) zeros += std::exchange(padding, 0);
+  const auto blanks = static_cast<std::size_t>(padding);
+  const std::size_t total = blanks + prefix.size() + static_cast<std::size_t>(zeros) + digits.size();
+  char* out = reserve(total);
+  if (!left) out = std::fill_n(out, blanks, ' ');
+  out = std::copy(prefix.begin(), prefix.end(), out);
+  out = std::fill_n(out, zeros, '0');
+  out = std::copy(digits.begin(), digits.end(), out);
+  if (left) std::fill_n(out, blanks, ' ');
+  built.size += total;
 }
 
 void CStringFormat::renderFloat(double value) {
@@ -419,7 +461,7 @@ void CStringFormat::renderFloat(double value) {
   // faster. The alternative form, infinities and NaNs, and a locale's
   // decimal point other than "." go through snprintf.
   const char* point = std::localeconv()->decimal_point;
-  if (std::isfinite(value) && !field.has('#') && point[0] == '.' && point[1] == 0) {
+  if (std::isfinite(value) && !field.has(kAlternative) && point[0] == '.' && point[1] == 0) {
     const char lower = static_cast<char>(field.conversion | 0x20);
     const std::chars_format form = lower == 'f'   ? std::chars_format::fixed
                                    : lower == 'e' ? std::chars_format::scientific
@@ -429,44 +471,48 @@ void CStringFormat::renderFloat(double value) {
         std::to_chars(digits, std::end(digits), std::fabs(value), form, field.precision < 0 ? 6 : field.precision);
     if (error == std::errc{}) {
       if (field.conversion != lower) std::transform(digits, end, digits, [](char c) { return c == 'e' ? 'E' : c; });
-      const std::string_view sign = std::signbit(value) ? "-"sv
-                                    : field.has('+')    ? "+"sv
-                                    : field.has(' ')    ? " "sv
-                                                        : ""sv;
+      const std::string_view sign = std::signbit(value)    ? "-"sv
+                                    : field.has(kSign)     ? "+"sv
+                                    : field.has(kBlank)    ? " "sv
+                                                           : ""sv;
       appendNumber(sign, 0, std::string_view(digits, static_cast<std::size_t>(end - digits)), true);
       return;
     }
   }
-  // "%", at most seven flags, two numbers of ten digits, ".", the conversion
-  // and the NUL.
+  // "%", the five flags, two numbers of ten digits, ".", the conversion and
+  // the NUL.
   char directive[32];
   char* end = directive;
   *end++ = '%';
-  end = std::copy_n(state.field.flags, state.field.flagCount, end);
-  if (state.field.width >= 0) end = std::to_chars(end, directive + sizeof directive, state.field.width).ptr;
-  if (state.field.precision >= 0) {
-    *end++ = '.';
-    end = std::to_chars(end, directive + sizeof directive, state.field.precision).ptr;
+  for (const auto& [flag, c] : {std::pair{kLeft, '-'}, std::pair{kSign, '+'}, std::pair{kZero, '0'},
+                                std::pair{kBlank, ' '}, std::pair{kAlternative, '#'}}) {
+    if (field.has(flag)) *end++ = c;
   }
-  *end++ = state.field.conversion;
+  if (field.width >= 0) end = std::to_chars(end, directive + sizeof directive, field.width).ptr;
+  if (field.precision >= 0) {
+    *end++ = '.';
+    end = std::to_chars(end, directive + sizeof directive, field.precision).ptr;
+  }
+  *end++ = field.conversion;
   *end = 0;
-  // Most numbers fit the buffer on the stack; a longer one is written again
-  // into the scratch buffer, sized as snprintf asks.
-  char buffer[128];
-  char* text = buffer;
-  int written = std::snprintf(buffer, sizeof buffer, directive, value);
-  if (written >= static_cast<int>(sizeof buffer)) {
-    scratch.resize(static_cast<std::size_t>(written) + 1);
-    text = scratch.data();
-    written = std::snprintf(text, scratch.size(), directive, value);
+  // snprintf writes into the text's spare room: most numbers fit 128 bytes,
+  // a longer one is written again into the room it asks for.
+  std::size_t room = 128;
+  char* text = reserve(room);
+  int written = std::snprintf(text, room, directive, value);
+  if (written >= static_cast<int>(room)) {
+    room = static_cast<std::size_t>(written) + 1;
+    text = reserve(room);
+    written = std::snprintf(text, room, directive, value);
   }
   if (written < 0) fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
   const auto bytes = static_cast<std::size_t>(written);
-  if (!IsASCII(reinterpret_cast<const std::uint8_t*>(text), bytes)) {
-    // A decimal point or sign of the locale outside ASCII, in its code page.
-    built += Bytes(AsUTF8(make<CCPString>(reinterpret_cast<const std::uint8_t*>(text), written)));
+  if (IsASCII(reinterpret_cast<const std::uint8_t*>(text), bytes)) {
+    built.size += bytes;
   } else {
-    built.append(text, bytes);
+    // A decimal point or sign of the locale outside ASCII, in its code page:
+    // the copy converted to UTF-8 takes the place of the bytes written.
+    append(Bytes(AsUTF8(make<CCPString>(reinterpret_cast<const std::uint8_t*>(text), written))));
   }
 }
 
@@ -475,10 +521,10 @@ void CStringFormat::appendPadded(std::int32_t chars, Write&& write) {
   // Strings and characters are padded with blanks whatever the flags, as
   // printf pads them.
   const std::size_t padding = static_cast<std::size_t>(std::max(state.field.width - chars, 0));
-  const bool left = state.field.has('-');
-  if (!left) built.append(padding, ' ');
+  const bool left = state.field.has(kLeft);
+  if (!left) appendRepeated(padding, ' ');
   write();
-  if (left) built.append(padding, ' ');
+  if (left) appendRepeated(padding, ' ');
 }
 
 void CStringFormat::renderCharacter(const Argument& argument) {
@@ -487,7 +533,7 @@ void CStringFormat::renderCharacter(const Argument& argument) {
   std::uint8_t encoded[8];
   std::int32_t bytes = GetUTF8CharEncoding()->encodeChar(c, encoded, sizeof encoded, 0);
   if (bytes == 0) encoded[bytes++] = '?';
-  appendPadded(1, [&] { built.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(bytes)); });
+  appendPadded(1, [&] { append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(bytes)); });
 }
 
 void CStringFormat::renderString(const String& text) {
@@ -497,8 +543,7 @@ void CStringFormat::renderString(const String& text) {
   if (state.field.precision >= 0 && state.field.precision < chars) chars = state.field.precision;
   if (IsUTF8(text)) {
     const std::int32_t bytes = chars == text.length() ? text->byteLength() : text->makePosition(chars).offset;
-    appendPadded(chars,
-                 [&] { built.append(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(bytes)); });
+    appendPadded(chars, [&] { append(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(bytes)); });
     return;
   }
   // Other encodings are written into the result as UTF-8 directly.
@@ -516,9 +561,7 @@ void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
     // encoding each character.
     const std::uint8_t* units = text.data();
     const std::int32_t most = std::min(remaining, text.byteLength() / 2);
-    const std::size_t at = built.size();
-    built.resize(at + static_cast<std::size_t>(most));
-    char* out = built.data() + at;
+    char* out = reserve(static_cast<std::size_t>(most));
     std::int32_t run = 0;
 #if defined(__SSE2__)
     for (const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80)); most - run >= 16; run += 16) {
@@ -539,7 +582,7 @@ void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
       if (unit >= 0x80) break;
       out[run] = static_cast<char>(unit);
     }
-    built.resize(at + static_cast<std::size_t>(run));
+    built.size += static_cast<std::size_t>(run);
     offset = 2 * run;
     remaining -= run;
   }
@@ -552,19 +595,20 @@ void CStringFormat::appendAsUTF8(const IString& text, std::int32_t chars) {
                                offset, nullptr);
     if (count == 0) break;
     remaining -= count;
-    std::uint8_t encoded[64 * 4];
-    std::int32_t size = 0;
+    // Four bytes at most for each character.
+    auto* encoded = reinterpret_cast<std::uint8_t*>(reserve(64 * 4));
+    std::int32_t used = 0;
     for (std::int32_t i = 0; i < count; ++i) {
       if (block[i] < 0x80) {
-        encoded[size++] = static_cast<std::uint8_t>(block[i]);
+        encoded[used++] = static_cast<std::uint8_t>(block[i]);
         continue;
       }
       // What UTF-8 cannot hold (a lone surrogate's value) is a "?", as a conversion writes it.
-      std::int32_t behind = utf8->encodeChar(block[i], encoded, sizeof encoded, size);
-      if (behind == size) encoded[behind++] = '?';
-      size = behind;
+      std::int32_t behind = utf8->encodeChar(block[i], encoded, 64 * 4, used);
+      if (behind == used) encoded[behind++] = '?';
+      used = behind;
     }
-    built.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(size));
+    built.size += static_cast<std::size_t>(used);
   }
 }
 

@@ -28,12 +28,11 @@
 // do.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "foundation/Object.h"
 #include "foundation/String.h"
@@ -61,6 +60,9 @@ class CStringFormat final : public CObject {
  private:
   struct Argument;
 
+  // What a conversion takes; kNone for a character that is no conversion.
+  enum class Kind : std::uint8_t { kNone, kInteger, kFloat, kString };
+
   // Where the reading of the format stands.
   enum class Step : std::uint8_t {
     kText,               // between fields: literal text comes next
@@ -73,25 +75,33 @@ class CStringFormat final : public CObject {
 
   enum class Length : std::uint8_t { kNone, kChar, kShort, kLong, kOther };
 
+  // The flags of a field, one bit each: printf reads them in any order and
+  // any number of times.
+  enum Flag : std::uint8_t {
+    kLeft = 1,          // "-"
+    kSign = 2,          // "+"
+    kZero = 4,          // "0"
+    kBlank = 8,         // " "
+    kAlternative = 16,  // "#"
+  };
+
   struct Field {
-    // Up to six from the format, and "-" for a negative "*" width.
-    char flags[7] = {};
-    std::uint8_t flagCount = 0;
+    std::uint8_t flags = 0;       // Flag bits
     std::int32_t width = -1;      // -1: none
     std::int32_t precision = -1;  // -1: none
     Length length = Length::kNone;
     char conversion = 0;
+    Kind kind = Kind::kNone;  // what `conversion` takes
 
     // Member by member: a new Field copied in whole, read right behind these
     // small writes, stalled.
     void clear() {
-      flagCount = 0;
+      flags = 0;
       width = -1;
       precision = -1;
       length = Length::kNone;
-      conversion = 0;
     }
-    bool has(char flag) const { return std::find(flags, flags + flagCount, flag) != flags + flagCount; }
+    bool has(Flag flag) const { return (flags & flag) != 0; }
   };
 
   struct State {
@@ -137,14 +147,36 @@ class CStringFormat final : public CObject {
   // Appends the first `chars` characters of `text` in UTF-8.
   void appendAsUTF8(const IString& text, std::int32_t chars);
 
+  // Room for `count` more bytes behind the text; where they go.
+  char* reserve(std::size_t count) {
+    if (built.capacity - built.size < count) grow(count);
+    return reinterpret_cast<char*>(built.bytes.get()) + built.size;
+  }
+  void grow(std::size_t count);
+  void append(const char* bytes, std::size_t count) {
+    std::memcpy(reserve(count), bytes, count);
+    built.size += count;
+  }
+  void append(std::string_view bytes) { append(bytes.data(), bytes.size()); }
+  void appendRepeated(std::size_t count, char c) {
+    std::memset(reserve(count), c, count);
+    built.size += count;
+  }
+
   [[noreturn]] void fail(const char* key, const char* text);
 
   const String formatText;        // UTF-8
   const std::string_view format;  // its bytes
   State state;
-  std::string built;  // UTF-8
-  // Holds a number too long for the buffer on the stack.
-  std::vector<char> scratch;
+  // The UTF-8 text built so far, in a buffer (from CString::allocate) that
+  // the result takes over.
+  struct Built {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+  } built;
+  // The result once read; its text cannot change any more.
+  P<IString> result;
   const char* operation = "push";
 };
 
