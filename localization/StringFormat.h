@@ -173,7 +173,7 @@ class CStringFormat final : public CObject {
   struct Built {
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;
-    std::size_t capacity = 0;
+    std::size_t capacity = 0;  // a byte more behind it holds the result's NUL
   } built;
   // The result once read; its text cannot change any more.
   P<IString> result;

@@ -58,6 +58,11 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"", {}, ""},
       {"d\xe9j\xe0 %d", {1}, "d\xc3\xa9j\xc3\xa0 1"},
       {"100%% of %d%%", {5}, "100% of 5%"},
+      // Literal runs shorter and longer than the sixteen and eight bytes copied at a step.
+      {"Error %d while writing sector %u of '%s' (%5.1f%% done, %#x).",
+       {-17, 1234567u, "a.iso", 42.25, 0x2f},
+       "Error -17 while writing sector 1234567 of 'a.iso' ( 42.2% done, 0x2f)."},
+      {"%d, nothing more|%d and nothing more after it", {1, 2}, "1, nothing more|2 and nothing more after it"},
       {"%5.2f", {3.14159}, " 3.14"},
       // Width and precision from the arguments: a negative width aligns left, a negative precision is none.
       {"%*d", {4, 7}, "   7"},
