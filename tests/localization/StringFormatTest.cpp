@@ -33,6 +33,7 @@ void Push(CStringFormat& format, const Arg& arg) {
 
 std::string Bytes(const String& text) {
   EXPECT_TRUE(text->hasEncoding(kUTF8EncodingId));
+  EXPECT_TRUE(text->isTerminated() && text->data()[text->byteLength()] == 0);
   return std::string(reinterpret_cast<const char*>(text->data()), static_cast<std::size_t>(text->byteLength()));
 }
 
@@ -76,7 +77,7 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%+d % d %05d %-5d|", {5, 5, -42, 42}, "+5  5 -0042 42   |"},
       {"%--++00d|", {1}, "+1|"},
       // Every integer conversion, at the width the value was pushed with.
-      {"%d %i %o %u %x %X", {-3, -3, 8, 3u, 254, 254}, "-3 -3 10 3 fe FE"},
+      {"%d %i %o %u %x %X", {-3, -3, 8, 3u, 254, 0xAFE}, "-3 -3 10 3 fe AFE"},
       {"%u %u", {-1, std::int64_t{-1}}, "4294967295 18446744073709551615"},
       {"%d %d", {4294967295u, kUInt64Max}, "-1 -1"},
       {"%lld %I64u", {kInt64Min, kUInt64Max}, "-9223372036854775808 18446744073709551615"},
@@ -84,9 +85,9 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       // Widths and precisions with every digit.
       {"%9d|%.9d|%19u|%-10.8x|", {-5, 5, 1234567890u, 255}, "       -5|000000005|         1234567890|000000ff  |"},
       // The alternative form, "0" behind the sign, and no digits for a zero of precision 0.
-      {"%#o %#x %#X %#.0o %#x|%.0d|%+u|%08.3d|%+05d",
-       {8, 255, 255, 0, 0, 0, 5, 5, -5},
-       "010 0xff 0XFF 0 0||5|     005|-0005"},
+      {"%#o %#x %#X %#.0o %#x|%.0d|%+u|%08.3d|%05.0d|%+05d",
+       {8, 255, 255, 0, 0, 0, 5, 5, 5, -5},
+       "010 0xff 0XFF 0 0||5|     005|    5|-0005"},
       // "h" and "hh" narrow as printf's conversion to short and char does.
       {"%hhd %hhu %hhx %hd %hu", {300, -1, -1, 40000, 70000}, "44 255 ff -25536 4464"},
       {"%hd", {std::int64_t{0x123456789}}, "26505"},
