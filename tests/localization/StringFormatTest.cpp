@@ -102,7 +102,7 @@ TEST(StringFormat, RendersFieldsAsPrintfDoes) {
       {"%c%c%3c|%-3c|", {65, 0x1E9, 'x', 'y'}, "A\xc3\xa9  x|y  |"},
       {"%C %lc %C", {0x3A9, 0x1F600, 0x110000}, "\xce\xa9 \xf0\x9f\x98\x80 ?"},
       // Strings of any encoding; width and precision count characters.
-      {"%s|%5s|%-5s|%.2s|%05s", {"abc", "abc", "abc", "abc", "ab"}, "abc|  abc|abc  |ab|   ab"},
+      {"%s|%5s|%-5s|%.2s|%05s|%.0s|", {"abc", "abc", "abc", "abc", "ab", "abc"}, "abc|  abc|abc  |ab|   ab||"},
       {"%S %.1s %3s|", {u"\u03a9mega", u"\u03a9mega", u"\u03a9"}, "\xce\xa9mega \xce\xa9   \xce\xa9|"},
       {"%-3S|%-4s|", {u"\u03a9", "\xe9"}, "\xce\xa9  |\xc3\xa9   |"},
       // UTF-16's leading ASCII run is copied across: cut by the precision, or followed by other characters.
@@ -146,6 +146,7 @@ TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
   const std::tuple<const char*, std::vector<Arg>, const char*, bool> rows[] = {
       {"%*d", {"4"}, kWidth, false},
       {"%*d", {2147483648u}, kWidth, false},
+      {"%*d", {std::numeric_limits<std::uint64_t>::max()}, kWidth, false},
       {"%*d", {std::int64_t{-2147483648LL}}, kWidth, false},
       {"%.*f", {"2"}, kPrecision, false},
       {"%-+0 #--d", {1}, kFlags, false},
