@@ -6,6 +6,7 @@
 #include <set>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include <wx/datetime.h>
@@ -359,20 +360,27 @@ void CZipSaveManager::AddFileEntry(const std::u16string& filePath, bool keepFull
 }
 
 void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) {
-  if (!FileExists(filePath)) return;
   wxLogNull quiet;
   // The file itself, not a stream over it: wx's streams clear the whole
-  // buffer on every read.
+  // buffer on every read. Whether it is a file is asked only when it cannot
+  // be opened or read (a folder opens, but does not read): the callers list
+  // or check their files just before.
   const FilePtr in = OpenFile(filePath, "rbe");
-  if (!in) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
-  BeginEntry(entryName);
   copy_.resize(kCopyBuffer);
+  std::size_t got = in ? std::fread(copy_.data(), 1, copy_.size(), in.get()) : 0;
+  if (!in || std::ferror(in.get())) {
+    if (!FileExists(filePath)) return;
+    throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+  }
+  BeginEntry(entryName);
   for (;;) {
-    const std::size_t got = std::fread(copy_.data(), 1, copy_.size(), in.get());
+    if (got > 0 && !zip_->WriteAll(copy_.data(), got))
+      throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
+    // A short read has met the end: no further read to learn it again.
+    if (got < copy_.size() && std::feof(in.get())) break;
+    got = std::fread(copy_.data(), 1, copy_.size(), in.get());
     if (std::ferror(in.get())) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
     if (got == 0) break;
-    if (!zip_->WriteAll(copy_.data(), got))
-      throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
   }
 }
 
@@ -390,7 +398,9 @@ wxString CZipSaveManager::MakeEntryName(const wxString& prefix, const wxString& 
 }
 
 wxOutputStream& CZipSaveManager::BeginEntry(const wxString& entryName) {
-  if (!zip_->PutNextEntry(entryName, wxDateTime::Now()))
+  // The current second, as wxDateTime::Now() gives it, without its way
+  // through mktime, which looks at the time zone file on every call.
+  if (!zip_->PutNextEntry(entryName, wxDateTime(std::time(nullptr))))
     throw CArchiveError("The data store cannot take the entry '" + Utf8(entryName) + "'.");
   return *zip_;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "compat/win32/Time.h"
 #include "settings/lapp/DataStore.h"
 
 class wxInputStream;
@@ -50,6 +51,9 @@ class CZipLoadManager final : public IDataLoadManager {
  private:
   wxZipEntry* Find(const wxString& entryName, bool forExtraction);
 
+  // The zip reader turns every header's date into a time (twice for an
+  // entry it opens) through mktime, which would look at the zone file each time.
+  compat::win32::ScopedTimeZoneFile timeZone_;
   std::u16string archivePath_;
   std::unique_ptr<CCryptedInputFileStream> file_;
   // Between the file and the zip reader, which reads headers a field at a
