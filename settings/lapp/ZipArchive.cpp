@@ -198,7 +198,24 @@ wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath) {
   }
   // The drive is not part of the name ("Z:\a\b" is stored as "a/b").
   if (name.size() >= 2 && name[1] == u':') name.erase(0, 2);
-  return wxZipEntry::GetInternalName(ToWx(name), wxPATH_DOS);
+  // A plain path (names between single separators, none of them "." or
+  // "..", no further drive or colon, no separator at the end) is its
+  // internal name with forward slashes and no leading one: made here, as wx
+  // would parse it into a file name object for each file of a folder. Any
+  // other path goes through wx.
+  const auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  bool plain = !name.empty() && !separator(name.back()) && name.find(u':') == std::u16string::npos;
+  std::size_t start = !name.empty() && separator(name[0]) ? 1 : 0;
+  for (std::size_t at = start; plain && at <= name.size(); ++at) {
+    if (at < name.size() && !separator(name[at])) continue;
+    const std::u16string_view part(name.data() + start, at - start);
+    plain = !part.empty() && part != u"." && part != u"..";
+    start = at + 1;
+  }
+  if (!plain) return wxZipEntry::GetInternalName(ToWx(name), wxPATH_DOS);
+  if (separator(name[0])) name.erase(0, 1);
+  std::replace(name.begin(), name.end(), u'\\', u'/');
+  return ToWx(name);
 }
 
 bool IsContainedRelativePath(const wxString& relative) {
@@ -247,6 +264,7 @@ bool CZipLoadManager::HasReadableDescription() { return LoadXml(kDescriptionEntr
 std::vector<CZipLoadManager::EntryInfo> CZipLoadManager::Entries() const {
   std::vector<EntryInfo> list;
   for (const auto& [name, entry] : entries_) list.push_back({name, entry->GetSize(), entry->IsDir()});
+  std::sort(list.begin(), list.end(), [](const EntryInfo& a, const EntryInfo& b) { return a.name < b.name; });
   return list;
 }
 

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include <wx/hashmap.h>
 
 #include "compat/win32/Time.h"
 #include "settings/lapp/DataStore.h"
@@ -61,7 +63,8 @@ class CZipLoadManager final : public IDataLoadManager {
   std::unique_ptr<wxInputStream> buffer_;
   std::unique_ptr<wxZipInputStream> zip_;
   std::vector<char> copy_;
-  std::map<wxString, std::unique_ptr<wxZipEntry>> entries_;
+  // Looked up by name twice for every entry extracted: hashed.
+  std::unordered_map<wxString, std::unique_ptr<wxZipEntry>, wxStringHash, wxStringEqual> entries_;
   std::set<wxString> links_;  // the entries made as symbolic links
   std::u16string tempFolder_;
   std::u16string lastFolder_;  // where the last entry went, made or found

@@ -252,6 +252,16 @@ TEST(ArchivePathTest, ContainedRelativePaths) {
   for (const auto& [path, contained] : rows) EXPECT_EQ(lapp::IsContainedRelativePath(path), contained) << path;
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", true), "home/ann/f.txt");
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", false), "f.txt");
+  // Plain paths are named without wx; every path is named as wx names it.
+  const char16_t* paths[] = {u"Z:\\home\\ann\\f.txt", u"\\a/b\\c", u"a", u"Z:a\\b", u".hidden\\x.", u"a.b.c",
+                             u"\\\\server\\share\\f", u"a\\\\b", u"a\\.\\b", u"a\\..\\b", u"..\\a", u".\\a",
+                             u"a\\", u"Z:\\", u"Z:", u"a:b", u"Z:C:\\x", u"\\", u"\u00e9t\u00e9\\\u65e5\u672c.txt"};
+  for (const char16_t* path : paths) {
+    std::u16string name = path;
+    if (name.size() >= 2 && name[1] == u':') name.erase(0, 2);
+    EXPECT_EQ(lapp::InternalEntryName(path, true), wxZipEntry::GetInternalName(lapp::ToWx(name), wxPATH_DOS))
+        << compat::win32::Utf16ToUtf8(path);
+  }
 }
 
 }  // namespace
