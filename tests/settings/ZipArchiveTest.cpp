@@ -247,7 +247,8 @@ TEST(ArchivePathTest, ContainedRelativePaths) {
   const std::pair<const char*, bool> rows[] = {
       {"a.txt", true},   {"sub/b.txt", true}, {"sub\\c", true},   {"..", false},
       {"../x", false},   {"a/../../x", false}, {"a\\..\\x", false}, {"/etc/x", false},
-      {"\\x", false},    {"C:x", false},       {"", false},         {"..a/b..", true},
+      {"\\x", false},    {"C:x", false},       {"C:", false},       {"", false},
+      {"..a/b..", true},
   };
   for (const auto& [path, contained] : rows) EXPECT_EQ(lapp::IsContainedRelativePath(path), contained) << path;
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", true), "home/ann/f.txt");
