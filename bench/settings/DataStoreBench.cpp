@@ -1,11 +1,12 @@
 // The data store's costs: the scrambling transform and the scrambling file
 // streams against memcpy and plain file streams of the same bytes; saving and
 // loading a folder of 5,000 small files against "zip -r" and "unzip" of the
-// same tree, in the same run. Both sides deflate at zlib's default level (6,
-// zip's default too); "unzip -o" replaces each file as loading does. The
-// folder benchmarks report CPU time, user and system, as their time (for the
+// same tree, in turns in the same run. Both sides deflate at zlib's default
+// level (6, zip's default too); "unzip -o" replaces each file as loading
+// does. The folder benchmarks count CPU time, user and system (for the
 // references that of the child processes), so a busy machine's waits do not
-// count; run with TMPDIR on a tmpfs to leave the disk out as well.
+// count, and print the ratio; run with TMPDIR on a tmpfs to leave the disk
+// out as well.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 
 #include <wx/wfstream.h>
 
+#include "bench/PairedRatio.h"
 #include "compat/win32/Path.h"
 #include "settings/lapp/CryptedFileStream.h"
 #include "settings/lapp/DataStoreHandlers.h"
@@ -46,16 +48,6 @@ double CpuSeconds(int who) {
   getrusage(who, &usage);
   const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Runs `step` once per iteration and reports the CPU time it took.
-template <typename Step>
-void TimeCpu(benchmark::State& state, int who, Step step) {
-  for (auto _ : state) {
-    const double before = CpuSeconds(who);
-    step();
-    state.SetIterationTime(CpuSeconds(who) - before);
-  }
 }
 
 void BM_Memcpy(benchmark::State& state) {
@@ -124,40 +116,45 @@ const fs::path& Tree() {
   return tree;
 }
 
-void BM_SaveFolder(benchmark::State& state) {
+// The reference's command, run through the shell in the work folder.
+void RunReference(const std::string& command) {
+  benchmark::DoNotOptimize(std::system(("cd '" + Work().string() + "' && " + command).c_str()));
+}
+
+// Ours and the reference in turns, so that both meet the same load: ours on
+// this process's CPU time, the reference on that of the ended children (the
+// shell and the program).
+template <typename Ours>
+void RunAgainstReference(benchmark::State& state, Ours ours, const std::string& reference) {
+  bench::RunPairedOnClocks(
+      state, 1, ours, [&] { RunReference(reference); }, [] { return CpuSeconds(RUSAGE_SELF); },
+      [] { return CpuSeconds(RUSAGE_CHILDREN); });
+}
+
+constexpr const char* kZipTree = "rm -f ref.zip && zip -qr ref.zip tree";
+
+// Saving the tree against "zip -r" of it.
+void BM_SaveFolder_OverZip(benchmark::State& state) {
   const std::u16string folder = compat::win32::WindowsPath(Tree().string()) + u"\\";
   const std::u16string store = compat::win32::WindowsPath((Work() / "data.db").string());
   lapp::HandlerMap handlers;
   handlers.emplace(folder, std::make_unique<lapp::CFolderHandler>(folder, 1));
-  TimeCpu(state, RUSAGE_SELF, [&] { lapp::SaveSet(store, "regentry_user", handlers); });
+  RunAgainstReference(state, [&] { lapp::SaveSet(store, "regentry_user", handlers); }, kZipTree);
 }
-BENCHMARK(BM_SaveFolder)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFolder_OverZip)->Unit(benchmark::kMillisecond);
 
-void BM_LoadFolder(benchmark::State& state) {
+// Loading it, every file replaced, against "unzip -o" of the same tree.
+void BM_LoadFolder_OverUnzip(benchmark::State& state) {
   const std::u16string folder = compat::win32::WindowsPath(Tree().string()) + u"\\";
   const std::u16string store = compat::win32::WindowsPath((Work() / "data.db").string());
   lapp::HandlerMap saver, loader;
   saver.emplace(folder, std::make_unique<lapp::CFolderHandler>(folder, 1));
   loader.emplace(folder, std::make_unique<lapp::CFolderHandler>(folder, 4));
   lapp::SaveSet(store, "regentry_user", saver);
-  TimeCpu(state, RUSAGE_SELF, [&] { lapp::LoadSet(store, "regentry_user", loader); });
+  RunReference(kZipTree);
+  RunAgainstReference(state, [&] { lapp::LoadSet(store, "regentry_user", loader); }, "unzip -qo ref.zip");
 }
-BENCHMARK(BM_LoadFolder)->UseManualTime()->Unit(benchmark::kMillisecond);
-
-void BM_ZipReference(benchmark::State& state) {
-  const std::string command = "cd '" + Work().string() + "' && rm -f ref.zip && zip -qr ref.zip tree";
-  Tree();
-  TimeCpu(state, RUSAGE_CHILDREN, [&] { benchmark::DoNotOptimize(std::system(command.c_str())); });
-}
-BENCHMARK(BM_ZipReference)->UseManualTime()->Unit(benchmark::kMillisecond);
-
-void BM_UnzipReference(benchmark::State& state) {
-  Tree();
-  std::system(("cd '" + Work().string() + "' && rm -f ref.zip && zip -qr ref.zip tree").c_str());
-  const std::string command = "cd '" + Work().string() + "' && unzip -qo ref.zip";
-  TimeCpu(state, RUSAGE_CHILDREN, [&] { benchmark::DoNotOptimize(std::system(command.c_str())); });
-}
-BENCHMARK(BM_UnzipReference)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFolder_OverUnzip)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

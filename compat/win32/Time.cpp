@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 
 namespace compat::win32 {
 
@@ -27,6 +29,19 @@ std::uint64_t FileTimeTicksNow() {
 }
 
 FILETIME ToFileTime(std::uint64_t ticks) { return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
+
+// Without TZ the C library takes the zone from /etc/localtime and looks at
+// that file again for every mktime; ":/etc/localtime" names the same file,
+// and an unchanged TZ is not looked at again.
+ScopedTimeZoneFile::ScopedTimeZoneFile() {
+  if (std::getenv("TZ") != nullptr) return;
+  set_ = setenv("TZ", ":/etc/localtime", 1) == 0;
+  tzset();
+}
+
+ScopedTimeZoneFile::~ScopedTimeZoneFile() {
+  if (set_) unsetenv("TZ");
+}
 
 }  // namespace compat::win32
 

@@ -90,6 +90,9 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
   // Each child goes after the last one: AddChild would walk the whole list
   // every time.
   wxXmlNode* last = nullptr;
+  // Made once, not once per file: a wxString from a C string goes through
+  // the C library's multibyte conversion.
+  const wxString destination("destination"), type("type"), fileType("0"), available("available"), yes("true");
   for (const std::u16string& file : ListFilesBelow(path_)) {
     const wxString entry = InternalEntryName(file, true);
     writer.AddFileEntryAs(file, entry);
@@ -100,9 +103,9 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
       element->AddChild(child);
     }
     last = child;
-    child->AddAttribute("destination", entry);
-    child->AddAttribute("type", "0");
-    child->AddAttribute("available", "true");
+    child->AddAttribute(destination, entry);
+    child->AddAttribute(type, fileType);
+    child->AddAttribute(available, yes);
   }
 }
 

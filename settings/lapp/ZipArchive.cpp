@@ -6,6 +6,7 @@
 #include <set>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include <wx/datetime.h>
@@ -197,7 +198,24 @@ wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath) {
   }
   // The drive is not part of the name ("Z:\a\b" is stored as "a/b").
   if (name.size() >= 2 && name[1] == u':') name.erase(0, 2);
-  return wxZipEntry::GetInternalName(ToWx(name), wxPATH_DOS);
+  // A plain path (names between single separators, none of them "." or
+  // "..", no further drive or colon, no separator at the end) is its
+  // internal name with forward slashes and no leading one: made here, as wx
+  // would parse it into a file name object for each file of a folder. Any
+  // other path goes through wx.
+  const auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  bool plain = !name.empty() && !separator(name.back()) && name.find(u':') == std::u16string::npos;
+  std::size_t start = !name.empty() && separator(name[0]) ? 1 : 0;
+  for (std::size_t at = start; plain && at <= name.size(); ++at) {
+    if (at < name.size() && !separator(name[at])) continue;
+    const std::u16string_view part(name.data() + start, at - start);
+    plain = !part.empty() && part != u"." && part != u"..";
+    start = at + 1;
+  }
+  if (!plain) return wxZipEntry::GetInternalName(ToWx(name), wxPATH_DOS);
+  if (separator(name[0])) name.erase(0, 1);
+  std::replace(name.begin(), name.end(), u'\\', u'/');
+  return ToWx(name);
 }
 
 bool IsContainedRelativePath(const wxString& relative) {
@@ -246,6 +264,7 @@ bool CZipLoadManager::HasReadableDescription() { return LoadXml(kDescriptionEntr
 std::vector<CZipLoadManager::EntryInfo> CZipLoadManager::Entries() const {
   std::vector<EntryInfo> list;
   for (const auto& [name, entry] : entries_) list.push_back({name, entry->GetSize(), entry->IsDir()});
+  std::sort(list.begin(), list.end(), [](const EntryInfo& a, const EntryInfo& b) { return a.name < b.name; });
   return list;
 }
 
@@ -359,20 +378,27 @@ void CZipSaveManager::AddFileEntry(const std::u16string& filePath, bool keepFull
 }
 
 void CZipSaveManager::AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) {
-  if (!FileExists(filePath)) return;
   wxLogNull quiet;
   // The file itself, not a stream over it: wx's streams clear the whole
-  // buffer on every read.
+  // buffer on every read. Whether it is a file is asked only when it cannot
+  // be opened or read (a folder opens, but does not read): the callers list
+  // or check their files just before.
   const FilePtr in = OpenFile(filePath, "rbe");
-  if (!in) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
-  BeginEntry(entryName);
   copy_.resize(kCopyBuffer);
+  std::size_t got = in ? std::fread(copy_.data(), 1, copy_.size(), in.get()) : 0;
+  if (!in || std::ferror(in.get())) {
+    if (!FileExists(filePath)) return;
+    throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
+  }
+  BeginEntry(entryName);
   for (;;) {
-    const std::size_t got = std::fread(copy_.data(), 1, copy_.size(), in.get());
+    if (got > 0 && !zip_->WriteAll(copy_.data(), got))
+      throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
+    // A short read has met the end: no further read to learn it again.
+    if (got < copy_.size() && std::feof(in.get())) break;
+    got = std::fread(copy_.data(), 1, copy_.size(), in.get());
     if (std::ferror(in.get())) throw CArchiveError("The file '" + Utf8(filePath) + "' cannot be read.");
     if (got == 0) break;
-    if (!zip_->WriteAll(copy_.data(), got))
-      throw CArchiveError("The data store cannot take the file '" + Utf8(filePath) + "' (is the disk full?).");
   }
 }
 
@@ -390,7 +416,9 @@ wxString CZipSaveManager::MakeEntryName(const wxString& prefix, const wxString& 
 }
 
 wxOutputStream& CZipSaveManager::BeginEntry(const wxString& entryName) {
-  if (!zip_->PutNextEntry(entryName, wxDateTime::Now()))
+  // The current second, as wxDateTime::Now() gives it, without its way
+  // through mktime, which looks at the time zone file on every call.
+  if (!zip_->PutNextEntry(entryName, wxDateTime(std::time(nullptr))))
     throw CArchiveError("The data store cannot take the entry '" + Utf8(entryName) + "'.");
   return *zip_;
 }

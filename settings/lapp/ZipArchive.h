@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include <wx/hashmap.h>
+
+#include "compat/win32/Time.h"
 #include "settings/lapp/DataStore.h"
 
 class wxInputStream;
@@ -50,6 +53,9 @@ class CZipLoadManager final : public IDataLoadManager {
  private:
   wxZipEntry* Find(const wxString& entryName, bool forExtraction);
 
+  // The zip reader turns every header's date into a time (twice for an
+  // entry it opens) through mktime, which would look at the zone file each time.
+  compat::win32::ScopedTimeZoneFile timeZone_;
   std::u16string archivePath_;
   std::unique_ptr<CCryptedInputFileStream> file_;
   // Between the file and the zip reader, which reads headers a field at a
@@ -57,7 +63,8 @@ class CZipLoadManager final : public IDataLoadManager {
   std::unique_ptr<wxInputStream> buffer_;
   std::unique_ptr<wxZipInputStream> zip_;
   std::vector<char> copy_;
-  std::map<wxString, std::unique_ptr<wxZipEntry>> entries_;
+  // Looked up by name twice for every entry extracted: hashed.
+  std::unordered_map<wxString, std::unique_ptr<wxZipEntry>, wxStringHash, wxStringEqual> entries_;
   std::set<wxString> links_;  // the entries made as symbolic links
   std::u16string tempFolder_;
   std::u16string lastFolder_;  // where the last entry went, made or found

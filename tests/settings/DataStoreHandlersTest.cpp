@@ -92,6 +92,31 @@ TEST_F(DataStoreHandlersTest, FileFlagsDecideWhatIsSavedRemovedAndRestored) {
   }
 }
 
+// The description document, byte for byte as data stores already written
+// hold it: its declaration, element and attribute order, indentation.
+TEST_F(DataStoreHandlersTest, DescriptionKeepsItsBytes) {
+  const std::string root = folder() / "d";
+  WriteAll(root + "/f.txt", "f");
+  WriteAll(root + "/sub/g.txt", "g");
+  const std::u16string file = WindowsPath(root + "/f.txt"), tree = WindowsPath(root + "/sub") + u"\\";
+  lapp::HandlerMap handlers;
+  handlers.emplace(file, new lapp::CFileHandler(file, 1));
+  handlers.emplace(tree, new lapp::CFolderHandler(tree, 1));
+  lapp::SaveSet(store_, "regentry_user", handlers);
+  const std::string text = folder() / "description";
+  lapp::CZipLoadManager(store_).ExtractEntry(lapp::kDescriptionEntry, WindowsPath(text));
+  const std::string entry = std::string(lapp::InternalEntryName(tree, true).utf8_str()) + "/g.txt";
+  EXPECT_EQ(ReadAll(text),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<appmanager version=\"1\">\n"
+            "  <regentry_user type=\"0\" name=\"" + compat::win32::Utf16ToUtf8(file) +
+                "\" available=\"true\" destination=\"filefolder.1.\"/>\n"
+            "  <regentry_user type=\"1\" name=\"" + compat::win32::Utf16ToUtf8(tree) + "\" available=\"true\">\n"
+            "    <regentry_user destination=\"" + entry + "\" type=\"0\" available=\"true\"/>\n"
+            "  </regentry_user>\n"
+            "</appmanager>\n");
+}
+
 TEST_F(DataStoreHandlersTest, NestedFolderComesBackWhole) {
   const std::string root = folder() / "tree";
   WriteAll(root + "/top.txt", "1");

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ctime>
 #include <fstream>
+#include <memory>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -120,6 +122,46 @@ TEST_F(ZipArchiveTest, FailedSaveKeepsThePreviousArchiveWhole) {
   EXPECT_FALSE(lapp::FileExists(storePath_ + u".new"));
 }
 
+TEST_F(ZipArchiveTest, FilesOfEverySizeGoInWholeWithTheTimeOfSaving) {
+  SetEnv("TZ", "XST-5");  // a zone away from UTC, so that local and UTC times differ
+  const std::size_t sizes[] = {0, 1, 65535, 65536, 65537, 200000};
+  const std::string files = folder() / "files/";
+  std::filesystem::create_directories(files + "folder");
+  const std::time_t before = std::time(nullptr);
+  {
+    lapp::CZipSaveManager writer(storePath_);
+    for (std::size_t size : sizes) {
+      std::string bytes(size, 'x');
+      for (std::size_t i = 0; i < size; i += 4096) bytes[i] = static_cast<char>('a' + i / 4096 % 26);
+      WriteAll(files + std::to_string(size), bytes);
+      writer.AddFileEntryAs(WindowsPath(files + std::to_string(size)), std::to_string(size));
+    }
+    // Neither a missing file nor a folder makes an entry.
+    writer.AddFileEntryAs(WindowsPath(files + "missing"), "missing");
+    writer.AddFileEntryAs(WindowsPath(files + "folder"), "folder");
+    writer.Finish();
+  }
+  const std::time_t after = std::time(nullptr);
+  lapp::CZipLoadManager reader(storePath_);
+  EXPECT_FALSE(reader.HasEntry("missing"));
+  EXPECT_FALSE(reader.HasEntry("folder"));
+  for (std::size_t size : sizes) {
+    const std::string name = std::to_string(size);
+    reader.ExtractEntry(name, WindowsPath(files + "out"));
+    EXPECT_EQ(ReadAll(files + "out"), ReadAll(files + name)) << size;
+  }
+  // The entries carry the local time of saving, to the two seconds of a zip time.
+  lapp::CCryptedInputFileStream file(store_);
+  wxZipInputStream zip(file);
+  int entries = 0;
+  while (std::unique_ptr<wxZipEntry> entry{zip.GetNextEntry()}) {
+    const std::time_t stamped = entry->GetDateTime().GetTicks();
+    EXPECT_TRUE(stamped >= before - 2 && stamped <= after) << entry->GetName() << " " << stamped - before;
+    ++entries;
+  }
+  EXPECT_EQ(entries, static_cast<int>(std::size(sizes)));
+}
+
 // A scrambled archive of one stored entry "big" holding one byte, whose
 // central record declares 10 GB through the zip64 extra field.
 std::string TenGigabyteEntry() {
@@ -205,11 +247,22 @@ TEST(ArchivePathTest, ContainedRelativePaths) {
   const std::pair<const char*, bool> rows[] = {
       {"a.txt", true},   {"sub/b.txt", true}, {"sub\\c", true},   {"..", false},
       {"../x", false},   {"a/../../x", false}, {"a\\..\\x", false}, {"/etc/x", false},
-      {"\\x", false},    {"C:x", false},       {"", false},         {"..a/b..", true},
+      {"\\x", false},    {"C:x", false},       {"C:", false},       {"", false},
+      {"..a/b..", true},
   };
   for (const auto& [path, contained] : rows) EXPECT_EQ(lapp::IsContainedRelativePath(path), contained) << path;
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", true), "home/ann/f.txt");
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", false), "f.txt");
+  // Plain paths are named without wx; every path is named as wx names it.
+  const char16_t* paths[] = {u"Z:\\home\\ann\\f.txt", u"\\a/b\\c", u"a", u"Z:a\\b", u".hidden\\x.", u"a.b.c",
+                             u"\\\\server\\share\\f", u"a\\\\b", u"a\\.\\b", u"a\\..\\b", u"..\\a", u".\\a",
+                             u"a\\", u"Z:\\", u"Z:", u"a:b", u"Z:C:\\x", u"\\", u"\u00e9t\u00e9\\\u65e5\u672c.txt"};
+  for (const char16_t* path : paths) {
+    std::u16string name = path;
+    if (name.size() >= 2 && name[1] == u':') name.erase(0, 2);
+    EXPECT_EQ(lapp::InternalEntryName(path, true), wxZipEntry::GetInternalName(lapp::ToWx(name), wxPATH_DOS))
+        << compat::win32::Utf16ToUtf8(path);
+  }
 }
 
 }  // namespace

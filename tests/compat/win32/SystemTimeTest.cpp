@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 #include "compat/win32/Error.h"
+#include "compat/win32/Time.h"
 
 namespace {
 
@@ -72,6 +77,36 @@ TEST(SystemTime, ZoneCallsTakeOnlyTheProcessZone) {
   EXPECT_FALSE(TzSpecificLocalTimeToSystemTime(&zone, &time, &out));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &time, &out));
+}
+
+// Holding the zone file changes no local time and leaves TZ as it found it,
+// unset or set.
+TEST(SystemTime, HeldTimeZoneFileGivesTheSameTimesAndLeavesTzAsItWas) {
+  const char* outer = std::getenv("TZ");
+  const std::string saved = outer ? outer : "";
+  const auto local = [] {
+    std::tm fields{};
+    fields.tm_year = 124, fields.tm_mon = 6, fields.tm_mday = 1, fields.tm_hour = 12, fields.tm_isdst = -1;
+    return std::mktime(&fields);
+  };
+  unsetenv("TZ");
+  const std::time_t free = local();
+  {
+    const compat::win32::ScopedTimeZoneFile held;
+    EXPECT_EQ(local(), free);
+  }
+  EXPECT_EQ(std::getenv("TZ"), nullptr);
+  setenv("TZ", "XST-5", 1);
+  {
+    const compat::win32::ScopedTimeZoneFile held;
+    EXPECT_STREQ(std::getenv("TZ"), "XST-5");
+  }
+  EXPECT_STREQ(std::getenv("TZ"), "XST-5");
+  if (outer) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
 }
 
 }  // namespace
