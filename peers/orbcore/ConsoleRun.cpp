@@ -19,22 +19,16 @@ struct SavedHandlers {
 };
 SavedHandlers g_saved;
 
-std::string Megabytes(double bytes) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
-  return text;
-}
-
 }  // namespace
 
 std::string ProgressLine(const TaskProgress& progress, const EngineTexts& texts) {
   std::string line = texts.Get("Orbcore.Progress.Writing", "Writing") + ": ";
-  if (progress.total == 0) return line + Megabytes(static_cast<double>(progress.done));
+  if (progress.total == 0) return line + Megabytes(static_cast<double>(progress.done), texts);
   const int percent = static_cast<int>(progress.done * 100 / progress.total);
   line += std::to_string(percent) + "% " + texts.Get("Orbcore.Progress.Of", "of") + " " +
-          Megabytes(static_cast<double>(progress.total));
+          Megabytes(static_cast<double>(progress.total), texts);
   if (progress.bytesPerSecond > 0) {
-    line += ", " + Megabytes(progress.bytesPerSecond) + "/s";
+    line += ", " + Megabytes(progress.bytesPerSecond, texts) + "/s";
     const auto left = static_cast<unsigned long>(static_cast<double>(progress.total - progress.done) / progress.bytesPerSecond);
     char clock[32];
     std::snprintf(clock, sizeof clock, "%lu:%02lu", left / 60, left % 60);

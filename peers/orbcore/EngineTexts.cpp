@@ -1,6 +1,9 @@
 // The engine's messages with their keys and English defaults.
 #include "peers/orbcore/EngineTexts.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "peers/orbcore/IgnisLaunch.h"
 
 namespace orbcore {
@@ -63,6 +66,13 @@ std::string TaskTitleOf(std::uint32_t taskCode, const EngineTexts& texts) {
 std::string EngineTexts::Get(const std::string& key, std::string_view english) const {
   const auto found = texts_.find(key);
   return found != texts_.end() ? found->second : std::string(english);
+}
+
+std::string Megabytes(double bytes, const EngineTexts& texts) {
+  // Tenths of a megabyte in whole numbers: no printf, whose point is the C locale's.
+  const auto tenths = static_cast<unsigned long long>(std::llround(std::max(bytes, 0.0) / 1e5));
+  return std::to_string(tenths / 10) + texts.Get("Orbcore.Number.DecimalPoint", ".") + std::to_string(tenths % 10) +
+         " MB";
 }
 
 std::string FailureMessage(const TaskOutcome& outcome, const EngineTexts& texts) {

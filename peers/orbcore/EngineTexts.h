@@ -22,6 +22,10 @@ class EngineTexts {
   std::map<std::string, std::string, std::less<>> texts_;
 };
 
+// `bytes` in megabytes to one decimal ("12.3 MB"), with the decimal point of
+// the pack's language ("12,3 MB" in German) rather than the process locale's.
+std::string Megabytes(double bytes, const EngineTexts& texts);
+
 // The user's message for a failed task, with %FILE% filled in.
 std::string FailureMessage(const TaskOutcome& outcome, const EngineTexts& texts);
 

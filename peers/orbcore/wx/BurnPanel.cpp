@@ -37,12 +37,6 @@ constexpr std::uint64_t kCdBytes = 360000ull * 2048;
 
 wxString Wx(const std::string& text) { return wxString::FromUTF8(text.data(), text.size()); }
 
-std::string Megabytes(std::uint64_t bytes) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-  return text;
-}
-
 std::string Replace(std::string text, std::string_view placeholder, const std::string& value) {
   if (const std::size_t at = text.find(placeholder); at != std::string::npos) text.replace(at, placeholder.size(), value);
   return text;
@@ -201,13 +195,13 @@ class BurnPanel : public wxPanel {
         source_ != nullptr ? std::optional<std::string>(source_->GetValue().utf8_str()) : std::nullopt;
     for (const ListedItem& listed : ListedItems(view_, rows_, source)) {
       const long item = list_->InsertItem(list_->GetItemCount(), Wx(listed.name));
-      if (listed.bytes) list_->SetItem(item, 1, Wx(Megabytes(*listed.bytes)));
+      if (listed.bytes) list_->SetItem(item, 1, Wx(Megabytes(static_cast<double>(*listed.bytes), texts_)));
       if (list_->GetColumnCount() > 2) list_->SetItem(item, 2, Wx(listed.onDisc));
       total += listed.bytes.value_or(0);
     }
     const std::string totals = Replace(Replace(texts_.Get("Orbcore.Window.Total", "Total: %SIZE% of %CAPACITY%"),
-                                               "%SIZE%", Megabytes(total)),
-                                       "%CAPACITY%", "CD " + Megabytes(kCdBytes));
+                                               "%SIZE%", Megabytes(static_cast<double>(total), texts_)),
+                                       "%CAPACITY%", "CD " + Megabytes(static_cast<double>(kCdBytes), texts_));
     total_->SetLabel(Wx(totals));
     total_->SetForegroundColour(total > kCdBytes ? *wxRED : GetForegroundColour());
     Layout();

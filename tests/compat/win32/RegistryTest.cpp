@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "compat/win32/Error.h"
+#include "compat/win32/StringConv.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -96,6 +97,13 @@ std::vector<std::u16string> SubKeys(HKEY key) {
     }
     names.emplace_back(name, size);
   }
+}
+
+// How many values `key` holds; kPoison when the call fails.
+DWORD ValueCount(HKEY key) {
+  DWORD values = kPoison;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+  return values;
 }
 
 // Writes `count` numbers named <prefix>00, <prefix>01, ...; answers how many failed.
@@ -240,11 +248,7 @@ TEST_F(RegistryTest, OlderHiveIsReadAndUpgraded) {
   sql("PRAGMA user_version = 1");
   ASSERT_EQ(chmod(folder_.c_str(), 0555), 0);
   const HKEY reader = Open(HKEY_CURRENT_USER, u"Software\\orbtest").key;
-  DWORD values = 0;
-  EXPECT_EQ(RegQueryInfoKeyW(reader, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                             nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(values, 1u);
+  EXPECT_EQ(ValueCount(reader), 1u);
   EXPECT_EQ(Get(reader, u"v").data, Dword(7));
   RegCloseKey(reader);
 
@@ -268,11 +272,7 @@ TEST_F(RegistryTest, ThreadsShareTheConnections) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures, 0);
   for (HKEY key : keys) {
-    DWORD values = 0;
-    EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                               nullptr, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(values, static_cast<DWORD>(kThreads / 2 * kValues));
+    EXPECT_EQ(ValueCount(key), static_cast<DWORD>(kThreads / 2 * kValues));
     RegCloseKey(key);
   }
 }
@@ -408,23 +408,22 @@ TEST_F(RegistryTest, TypedReadsAndScopedKeys) {
   ASSERT_EQ(Set(raw, u"bytes", REG_BINARY, Bytes({4, 3, 2, 1})), ERROR_SUCCESS);
 
   ScopedKey key(raw);
+  // Each read takes its own type only (no expanded text, no bytes that fit a number) and leaves its result
+  // alone when it fails; text ends at its first terminator.
   std::u16string text = u"poison";
   DWORD number = kPoison;
-  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"long", &text), ERROR_SUCCESS);
-  EXPECT_EQ(text, longText);
-  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"two", &text), ERROR_SUCCESS);
-  EXPECT_EQ(text, u"a");  // text ends at its first terminator
-  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"n", &text), ERROR_UNSUPPORTED_TYPE);
-  EXPECT_EQ(text, u"a");
-  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"n", &number), ERROR_SUCCESS);
-  EXPECT_EQ(number, 0x01020304u);
-  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"long", &number), ERROR_UNSUPPORTED_TYPE);
-  EXPECT_EQ(number, 0x01020304u);
-  // Each read takes its own type only: no expanded text, no bytes that happen to fit a number.
-  EXPECT_EQ(compat::win32::ReadRegText(key.Get(), nullptr, u"path", &text), ERROR_UNSUPPORTED_TYPE);
-  EXPECT_EQ(compat::win32::ReadRegDword(key.Get(), nullptr, u"bytes", &number), ERROR_UNSUPPORTED_TYPE);
-  EXPECT_EQ(text, u"a");
-  EXPECT_EQ(number, 0x01020304u);
+  const std::tuple<bool, const char16_t*, LONG, std::u16string, DWORD> reads[] = {
+      {true, u"long", ERROR_SUCCESS, longText, kPoison},     {true, u"two", ERROR_SUCCESS, u"a", kPoison},
+      {true, u"n", ERROR_UNSUPPORTED_TYPE, u"a", kPoison},    {true, u"path", ERROR_UNSUPPORTED_TYPE, u"a", kPoison},
+      {false, u"n", ERROR_SUCCESS, u"a", 0x01020304u},       {false, u"long", ERROR_UNSUPPORTED_TYPE, u"a", 0x01020304u},
+      {false, u"bytes", ERROR_UNSUPPORTED_TYPE, u"a", 0x01020304u},
+  };
+  for (const auto& [asText, name, status, textAfter, numberAfter] : reads) {
+    EXPECT_EQ(asText ? compat::win32::ReadRegText(key.Get(), nullptr, name, &text)
+                     : compat::win32::ReadRegDword(key.Get(), nullptr, name, &number),
+              status);
+    EXPECT_EQ(std::tuple(text, number), std::tuple(textAfter, numberAfter)) << compat::win32::Utf16ToUtf8(name);
+  }
 
   // Moving hands the key on; the last holder closes it, once.
   ScopedKey moved(std::move(key));
@@ -514,37 +513,32 @@ TEST_F(RegistryTest, EnumerationWalksOnFromTheLastNameOfItsHandle) {
     ASSERT_EQ(SetDword(key, name), ERROR_SUCCESS);
     RegCloseKey(Create(key, name));
   }
-  const auto value = [](HKEY at, DWORD index, DWORD capacity = 8) {
-    char16_t name[8] = {u'\xcccc'};
-    DWORD size = capacity;
-    const LONG status = RegEnumValueW(at, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-    return status == ERROR_SUCCESS ? std::u16string(name) : u"error " + std::u16string(1, char16_t(u'0' + status % 10));
+  // The names the handle answers for `indexes` in turn (capacity 1 for a negative one); "!" for ERROR_MORE_DATA,
+  // "-" for ERROR_NO_MORE_ITEMS.
+  const auto walk = [](HKEY at, bool values, std::initializer_list<int> indexes) {
+    std::u16string names;
+    for (const int index : indexes) {
+      char16_t name[8] = {u'\xcccc'};
+      DWORD size = index < 0 ? 1 : 8;
+      const DWORD i = static_cast<DWORD>(index < 0 ? -index : index);
+      const LONG status = values ? RegEnumValueW(at, i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                                 : RegEnumKeyExW(at, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+      names += status == ERROR_SUCCESS         ? name
+               : status == ERROR_MORE_DATA     ? u"!"
+               : status == ERROR_NO_MORE_ITEMS ? u"-"
+                                               : u"?";
+    }
+    return names;
   };
-  const auto subKey = [](HKEY at, DWORD index) {
-    char16_t name[8] = {u'\xcccc'};
-    DWORD size = 8;
-    const LONG status = RegEnumKeyExW(at, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-    return status == ERROR_SUCCESS ? std::u16string(name) : u"error";
-  };
-  EXPECT_EQ(value(key, 0), u"b");
-  EXPECT_EQ(value(key, 1), u"d");
-  EXPECT_EQ(value(other, 2), u"f");  // another handle counts from the start
+  EXPECT_EQ(walk(key, true, {0, 1}) + walk(other, true, {2}), u"bdf");  // another handle counts from the start
   ASSERT_EQ(RegDeleteValueW(key, u"b"), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(key, u"a"), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(key, u"E"), ERROR_SUCCESS);
-  EXPECT_EQ(value(key, 2), u"E");
-  EXPECT_EQ(value(key, 3, 1), u"error 4");  // ERROR_MORE_DATA (234)
-  EXPECT_EQ(value(key, 3), u"f");           // counted: a, d, E, f
-  EXPECT_EQ(value(key, 4), u"h");
-  EXPECT_EQ(value(key, 5), u"error 9");  // ERROR_NO_MORE_ITEMS (259)
-  EXPECT_EQ(value(key, 0), u"a");
+  EXPECT_EQ(walk(key, true, {2, -3, 3, 4, 5, 0}), u"E!fh-a");  // counted: a, d, E, f, h
 
-  EXPECT_EQ(subKey(key, 0), u"b");
-  EXPECT_EQ(subKey(key, 1), u"d");
+  EXPECT_EQ(walk(key, false, {0, 1}), u"bd");
   ASSERT_EQ(RegDeleteKeyW(key, u"d"), ERROR_SUCCESS);
-  EXPECT_EQ(subKey(key, 2), u"f");
-  EXPECT_EQ(subKey(key, 3), u"h");
-  EXPECT_EQ(subKey(key, 4), u"error");
+  EXPECT_EQ(walk(key, false, {2, 3, 4}), u"fh-");
   RegCloseKey(other);
   RegCloseKey(key);
 }
@@ -869,11 +863,7 @@ TEST_F(RegistryTest, ProcessesSharingANewHiveKeepEveryCommit) {
 
   compat::win32::ResetRegistryForTests();
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
-  DWORD values = 0;
-  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                             nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(values, DWORD{kProcesses * kWrites});
+  EXPECT_EQ(ValueCount(key), DWORD{kProcesses * kWrites});
   EXPECT_EQ(Get(key, u"h19").data, Dword(19));
   RegCloseKey(key);
 }

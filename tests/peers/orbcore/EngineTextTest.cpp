@@ -75,20 +75,26 @@ TEST(AboutMarkupTest, OddMarkupDegradesToText) {
 }
 
 // The packs the build makes, in both formats: the engine's messages in the
-// pack's language with the file filled in; no pack, the English defaults.
+// pack's language with the file filled in, and sizes with its decimal point;
+// no pack, the English defaults.
 TEST(PackTextsTest, MessagesComeFromThePackInItsLanguage) {
-  const std::tuple<const char*, bool, std::string> packs[] = {
-      {"Orbweave_de.kvnLang", true, "\xe2\x80\x9e/a b\xe2\x80\x9c ist nicht mehr vorhanden"},
-      {"Orbweave_fr.kvnLang", true, "\xc2\xab /a b \xc2\xbb a disparu"},
-      {"Orbweave_en.kvnLang", true, "\"/a b\" is gone"},
-      {"none.kvnLang", false, "\"/a b\" is gone"},
+  const std::tuple<const char*, bool, std::string, std::string> packs[] = {
+      {"Orbweave_de.kvnLang", true, "\xe2\x80\x9e/a b\xe2\x80\x9c ist nicht mehr vorhanden", "12,3 MB"},
+      {"Orbweave_fr.kvnLang", true, "\xc2\xab /a b \xc2\xbb a disparu", "12,3 MB"},
+      {"Orbweave_en.kvnLang", true, "\"/a b\" is gone", "12.3 MB"},
+      {"none.kvnLang", false, "\"/a b\" is gone", "12.3 MB"},
   };
-  for (const auto& [file, loads, start] : packs) {
+  for (const auto& [file, loads, start, size] : packs) {
     orbcore::EngineTexts texts;
     EXPECT_EQ(orbcore::LoadPackTexts(testing_support::BuildBin() + "/lang/" + file, texts), loads) << file;
     const std::string message = orbcore::FailureMessage({orbcore::Failure::SourceMissing, "/a b", ""}, texts);
     EXPECT_TRUE(message.starts_with(start)) << file << ": " << message;
+    EXPECT_EQ(orbcore::Megabytes(12345678, texts), size) << file;
   }
+  // Tenths rounded to the nearest; the progress line uses the same form.
+  const orbcore::EngineTexts english;
+  EXPECT_EQ(orbcore::Megabytes(49999, english) + " " + orbcore::Megabytes(950000, english), "0.0 MB 1.0 MB");
+  EXPECT_EQ(orbcore::ProgressLine({0, 2000000, 0}, english), "Writing: 0% of 2.0 MB");
 }
 
 // Without a window the question for a blank disc goes to the progress

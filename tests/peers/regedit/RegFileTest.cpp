@@ -381,22 +381,4 @@ TEST_F(RegFileTest, ProgramImportsExportsAndFailsWithAMessage) {
   EXPECT_EQ(std::count(exported.begin(), exported.end(), '['), 3001);
 }
 
-// The first import makes the user's hive, which reads the user's folder
-// file: a pipe or an endless device there neither stalls nor swells the run.
-TEST_F(RegFileTest, ImportOnAFreshHiveIgnoresAUsersFolderFileThatIsNoFile) {
-  testing_support::WriteFile(folder_ / "in.reg", "REGEDIT4\r\n[HKCU\\Software\\p]\r\n\"v\"=dword:1\r\n");
-  std::filesystem::create_directories(folder_ / "pipe-cfg");
-  std::filesystem::create_directories(folder_ / "device-cfg");
-  ASSERT_EQ(mkfifo((folder_ / "pipe-cfg/user-dirs.dirs").c_str(), 0600), 0);
-  std::filesystem::create_symlink("/dev/zero", folder_ / "device-cfg/user-dirs.dirs");
-  for (const char* config : {"pipe-cfg", "device-cfg"}) {
-    SCOPED_TRACE(config);
-    const std::map<std::string, std::string> env = {{"ORBWEAVE_PREFIX", folder_ / (std::string(config) + "-hive")},
-                                                    {"XDG_CONFIG_HOME", folder_ / config}};
-    const auto result = testing_support::Run(testing_support::ProgramRun{
-        testing_support::BuildBin() + "/regedit", {"/s", folder_ / "in.reg"}, env, {}, std::chrono::seconds(10)});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-  }
-}
-
 }  // namespace
