@@ -175,14 +175,10 @@ HANDLE WINAPI LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, in
   // Icons and cursors come in sizes; a bitmap is one picture. Only the image
   // chosen is checked whole: a damaged one drops out and the choice is made
   // again among the others, as if it had never been there.
-  int width = 0;
-  int height = 0;
-  if (resourceType != kBitmapResource) {
-    const bool defaultSize = (flags & LR_DEFAULTSIZE) != 0;
-    const bool icon = resourceType == kIconResource;
-    width = cx != 0 || !defaultSize ? cx : GetSystemMetrics(icon ? SM_CXICON : SM_CXCURSOR);
-    height = cy != 0 || !defaultSize ? cy : GetSystemMetrics(icon ? SM_CYICON : SM_CYCURSOR);
-  }
+  const bool defaultSize = (flags & LR_DEFAULTSIZE) != 0;
+  const bool icon = resourceType == kIconResource;
+  const int width = cx != 0 || !defaultSize ? cx : GetSystemMetrics(icon ? SM_CXICON : SM_CXCURSOR);
+  const int height = cy != 0 || !defaultSize ? cy : GetSystemMetrics(icon ? SM_CYICON : SM_CYCURSOR);
   const Image* chosen = nullptr;
   while (!images.empty()) {
     chosen = resourceType == kBitmapResource ? &images.front() : Nearest(images, width, height);

@@ -33,7 +33,8 @@ TEST(Resource, AnIconPicksTheImageNearestTheAskedSize) {
   // Asked width and height, flags, the width picked.
   const std::tuple<int, int, UINT, int> cases[] = {
       {20, 20, 0, 16}, {64, 64, 0, 48}, {24, 24, 0, 32}, {40, 40, 0, 48},  // halfway: the larger
-      {0, 30, 0, 32}, {0, 0, LR_DEFAULTSIZE, 32}, {0, 0, 0, 48},         // no size: the first image
+      {0, 30, 0, 32}, {0, 0, LR_DEFAULTSIZE, 32}, {16, 0, LR_DEFAULTSIZE, 32},  // the default height
+      {0, 0, 0, 48},                                                               // no size: the first image
   };
   for (const auto& [cx, cy, flags, width] : cases) {
     const HANDLE icon = Load(128, IMAGE_ICON, cx, cy, flags);
