@@ -8,7 +8,7 @@ packages=(
   g++ clang clang-14 libclang-rt-14-dev
   gcc-multilib g++-multilib
   libwxgtk3.2-dev libwxbase3.2-1
-  libsqlite3-dev
+  libsqlite3-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev
   libicu-dev

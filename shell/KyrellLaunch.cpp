@@ -62,7 +62,10 @@ bool CKyrellApp::LaunchEngine() {
   }
 
   m_firstStart = GetSettingInt(u"General", u"FirstStart", 1) != 0;
-  WriteProfileInt(u"General", u"FirstStart", 0);
+  // The user's own mark is written once: a later start reads it and leaves
+  // the hive alone, where a write would take the hive's write lock and
+  // check its file and folder to change nothing.
+  if (GetProfileIntW(u"General", u"FirstStart", 1) != 0) WriteProfileInt(u"General", u"FirstStart", 0);
 
   LaunchRecord& record = BuildLaunchRecord();
   InitInfoChannels(*this);

@@ -62,8 +62,10 @@ class CSplashWnd final : public CWnd {
     if (g_splash == this) g_splash = nullptr;
   }
 
-  // Loads the picture and opens the window at its size; false when either fails.
+  // Loads the picture and opens the window at its size; false when either
+  // fails, and at once where no window can be made (no display).
   bool Create(CWnd* parent) {
+    if (!compat::mfc::CurrentBackend().MakesPopups()) return false;
     const HINSTANCE module = Environment().pictureModule;
     m_bitmap = static_cast<HBITMAP>(LoadImageW(module != nullptr ? module : GetModuleHandleW(nullptr),
                                                MAKEINTRESOURCEW(kSplashBitmap), IMAGE_BITMAP, 0, 0,

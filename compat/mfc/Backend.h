@@ -33,6 +33,9 @@ class Backend {
   virtual std::uintptr_t CreatePopup(int /*x*/, int /*y*/, int /*width*/, int /*height*/, WindowInput /*input*/) {
     return 0;
   }
+  // False for a backend that never makes one, so a caller need not prepare
+  // a window's picture in vain.
+  virtual bool MakesPopups() const { return true; }
   virtual void MovePopup(std::uintptr_t /*window*/, int /*x*/, int /*y*/) {}
   // Lays the encoded picture's (PNG) rectangle from (srcX, srcY) onto the
   // window at (x, y) with the constant opacity (255 copies it), over what the

@@ -14,6 +14,7 @@ class ConsoleBackend final : public Backend {
  public:
   int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) override;
   bool HasDisplay() const override { return false; }
+  bool MakesPopups() const override { return false; }
 };
 
 // The program's name as messages show it: the application's executable name,

@@ -10,7 +10,6 @@
 #include <endian.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +18,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include <zlib.h>
 
 #include "compat/win32/Error.h"
 #include "compat/win32/ModuleInternal.h"
@@ -68,22 +69,6 @@ std::uint32_t BigEndian(const unsigned char* p) {
   return be32toh(value);
 }
 
-// The check sum of a PNG chunk (ISO 3309's CRC-32 over type and data).
-std::uint32_t ChunkCrc(const unsigned char* bytes, std::size_t size) {
-  static const auto kTable = [] {
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int bit = 0; bit < 8; ++bit) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      table[n] = c;
-    }
-    return table;
-  }();
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < size; ++i) crc = kTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
-}
-
 // Whether the chunks after the signature are whole, each with its check sum
 // right, up to the closing IEND: a cut-off or damaged picture is none, as a
 // damaged bitmap resource is none to the desktop.
@@ -93,18 +78,20 @@ bool PngIntact(const unsigned char* data, std::size_t size) {
     const std::uint32_t length = BigEndian(data + at);
     if (length > size - at - 12) return false;
     const unsigned char* type = data + at + 4;
-    if (ChunkCrc(type, length + 4) != BigEndian(type + 4 + length)) return false;
+    // The check sum of a chunk is ISO 3309's CRC-32 over its type and data;
+    // zlib's sums several bytes a step, where a table sums one.
+    if (crc32(0, type, length + 4) != BigEndian(type + 4 + length)) return false;
     if (std::memcmp(type, "IEND", 4) == 0) return true;
     at += 12 + length;
   }
   return false;
 }
 
-// The pixel size from a whole PNG's header chunk.
+// The pixel size from a PNG's header chunk; whether the picture is whole is
+// PngIntact's to say.
 bool PngSize(const unsigned char* data, std::size_t size, int& width, int& height) {
   static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (size < 24 || std::memcmp(data, kSignature, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0) return false;
-  if (!PngIntact(data, size)) return false;
   const std::uint32_t w = BigEndian(data + 16);
   const std::uint32_t h = BigEndian(data + 20);
   if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
@@ -184,17 +171,22 @@ HANDLE WINAPI LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, in
   }
   if (!typeFound) return Fail(ERROR_RESOURCE_TYPE_NOT_FOUND);
   if (!idFound) return Fail(ERROR_RESOURCE_NAME_NOT_FOUND);
-  if (images.empty()) return Fail(ERROR_INVALID_DATA);
 
-  // Icons and cursors come in sizes; a bitmap is one picture.
-  const Image* chosen = &images.front();
-  if (resourceType != kBitmapResource) {
-    const bool defaultSize = (flags & LR_DEFAULTSIZE) != 0;
-    const bool icon = resourceType == kIconResource;
-    const int width = cx != 0 || !defaultSize ? cx : GetSystemMetrics(icon ? SM_CXICON : SM_CXCURSOR);
-    const int height = cy != 0 || !defaultSize ? cy : GetSystemMetrics(icon ? SM_CYICON : SM_CYCURSOR);
-    chosen = Nearest(images, width, height);
+  // Icons and cursors come in sizes; a bitmap is one picture. Only the image
+  // chosen is checked whole: a damaged one drops out and the choice is made
+  // again among the others, as if it had never been there.
+  const bool defaultSize = (flags & LR_DEFAULTSIZE) != 0;
+  const bool icon = resourceType == kIconResource;
+  const int width = cx != 0 || !defaultSize ? cx : GetSystemMetrics(icon ? SM_CXICON : SM_CXCURSOR);
+  const int height = cy != 0 || !defaultSize ? cy : GetSystemMetrics(icon ? SM_CYICON : SM_CYCURSOR);
+  const Image* chosen = nullptr;
+  while (!images.empty()) {
+    chosen = resourceType == kBitmapResource ? &images.front() : Nearest(images, width, height);
+    if (PngIntact(chosen->bytes, chosen->size)) break;
+    images.erase(images.begin() + (chosen - images.data()));
+    chosen = nullptr;
   }
+  if (chosen == nullptr) return Fail(ERROR_INVALID_DATA);
 
   ImageTable& table = Images();
   std::lock_guard guard(table.lock);

@@ -23,6 +23,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <sys/platform/x86.h>
 #include <tmmintrin.h>
 #endif
 
@@ -332,8 +333,11 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
   }
 };
 
-// Whether this processor runs the SSSE3 path, asked once at load time.
-inline const bool kUtf8HasSsse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+// Whether this processor runs the SSSE3 path, asked once at load time. The
+// C library has probed the processor before the program starts; the
+// compiler's own probe (__builtin_cpu_supports) would link a second one into
+// the program, which runs its CPUID instructions again at every start.
+inline const bool kUtf8HasSsse3 = CPU_FEATURE_ACTIVE(SSSE3);
 
 // The path the windows' checks take: the same on every x86-64.
 using Utf8VectorPath = Utf8Sse2Path;

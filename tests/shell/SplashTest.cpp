@@ -171,6 +171,14 @@ TEST_F(SplashTest, ADamagedOrMissingPictureSkipsTheSplash) {
   }
 }
 
+// Without a display no window can be made: the splash returns at once, its picture unread.
+TEST_F(SplashTest, WithoutADisplayNothingIsShownOrAwaited) {
+  compat::mfc::UseConsoleBackend();
+  ShowSplash(true, 1500, 60, nullptr);
+  EXPECT_TRUE(sleeps.empty());
+  EXPECT_EQ(SplashWindow(), nullptr);
+}
+
 TEST_F(SplashTest, PaintingAskedForBySystemFollowsTheWindowsOwnFadeAndTheTimerEndsIt) {
   onSleep = [&](DWORD) {
     if (sleeps.size() != 0) return;

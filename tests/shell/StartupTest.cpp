@@ -60,8 +60,9 @@ TEST_F(StartupTest, RealStartHandsOverIconsAndAboutTextAndRecordsTheFirstStart) 
   EXPECT_EQ(FirstStart(), 0u);
 }
 
-// The loader looks for libraries in the program folder and the system's, never below the folder the
-// program was started from (an empty search path entry), where any file of a library's name would load.
+// The loader looks for libraries only in the system's folders, never below the folder the program was
+// started from (an empty search path entry), where any file of a library's name would load, nor in the
+// program folder, whose libraries the program and the stand-in name by their paths.
 TEST_F(StartupTest, LibrariesAreSearchedOnlyByAbsolutePaths) {
   ProgramRun run = Program({});
   run.env["LD_DEBUG"] = "libs";
@@ -74,6 +75,7 @@ TEST_F(StartupTest, LibrariesAreSearchedOnlyByAbsolutePaths) {
     if (at == std::string::npos) continue;
     ++tried;
     EXPECT_EQ(line.substr(at + 12, 1), "/") << line;
+    EXPECT_NE(line.compare(at + 12, bin_.size() + 1, bin_ + "/"), 0) << line;
   }
   EXPECT_GT(tried, 0);
 }

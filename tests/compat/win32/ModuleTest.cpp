@@ -83,10 +83,11 @@ TEST(Module, TheProgramFolderComesBeforeTheSystem) {
   const std::string bin = testing_support::BuildBin();
   std::filesystem::copy_file(bin + "/win32_probe", folder / "win32_probe");
   std::filesystem::copy_file(bin + "/libcompat_testmodule.so", folder / "libsqlite3.so");
+  // The program names the Win32 stand-in beside itself.
+  std::filesystem::create_symlink(bin + "/libcompat_win32.so", folder / "libcompat_win32.so");
   testing_support::ProgramRun run;
   run.program = folder / "win32_probe";
   run.args = {"module", "sqlite3.dll", "TestModuleAnswer"};
-  run.env = {{"LD_LIBRARY_PATH", bin}};
   const testing_support::ProcessResult result = testing_support::Run(run);
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   const std::string windowsFolder = compat::win32::Utf16ToUtf8(WindowsPath(folder.path()));

@@ -1,12 +1,14 @@
 // LoadImageW over the resource tables built into modules. This program carries icon 128 as
-// 48, 16 and 32 pixels (in that order), bitmap 104 and damaged bitmaps 201 to 204; the test
-// module carries icon 7.
+// 48, 16 and 32 pixels (in that order), bitmap 104, damaged bitmaps 201 to 204, icon 205 as
+// 48, a damaged 16 and 32 pixels, and icon 206 as only that damaged image; the test module
+// carries icon 7.
 #include "compat/win32/Resource.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "compat/win32/Module.h"
 #include "tests/compat/win32/Win32Expect.h"
@@ -31,7 +33,8 @@ TEST(Resource, AnIconPicksTheImageNearestTheAskedSize) {
   // Asked width and height, flags, the width picked.
   const std::tuple<int, int, UINT, int> cases[] = {
       {20, 20, 0, 16}, {64, 64, 0, 48}, {24, 24, 0, 32}, {40, 40, 0, 48},  // halfway: the larger
-      {0, 30, 0, 32}, {0, 0, LR_DEFAULTSIZE, 32}, {0, 0, 0, 48},         // no size: the first image
+      {0, 30, 0, 32}, {0, 0, LR_DEFAULTSIZE, 32}, {16, 0, LR_DEFAULTSIZE, 32},  // the default height
+      {0, 0, 0, 48},                                                               // no size: the first image
   };
   for (const auto& [cx, cy, flags, width] : cases) {
     const HANDLE icon = Load(128, IMAGE_ICON, cx, cy, flags);
@@ -91,6 +94,15 @@ TEST(Resource, ADamagedPictureIsNoBitmap) {
     EXPECT_WIN32(Load(id, IMAGE_BITMAP, 0, 0, 0), nullptr, ERROR_INVALID_DATA);
   }
   EXPECT_TRUE(DeleteObject(Load(204, IMAGE_BITMAP, 0, 0, 0)));
+  // Of an icon's images, a damaged one is passed over for the next nearest, each time it is asked for.
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& [cx, width] : {std::pair{16, 32}, std::pair{48, 48}, std::pair{0, 48}}) {
+      const HANDLE icon = Load(205, IMAGE_ICON, cx, cx, 0);
+      EXPECT_EQ(WidthOf(icon), width) << cx;
+      DestroyIcon(static_cast<HICON>(icon));
+    }
+    EXPECT_WIN32(Load(206, IMAGE_ICON, 16, 16, LR_SHARED), nullptr, ERROR_INVALID_DATA);
+  }
 }
 
 class ResourceEnv : public testing_support::IsolatedTest {};
