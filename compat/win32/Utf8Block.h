@@ -532,10 +532,12 @@ struct Utf8AsUnits {
 // two-byte UTF-8 forms and held against the UTF-8 bytes. Equal bytes are
 // those characters' shortest forms, so the UTF-8 text needs no check of its
 // own, and ASCII costs what any other group does (no branch on the text).
-// Stops at the first unit from U+0800 on (three-byte characters,
-// surrogates), before the first 16 units that differ, and where fewer than
-// 32 bytes, 16 units or 16 of `most` are left. Answers the units passed (one a
-// character) and the bytes they took. The UTF-16 text need not be aligned.
+// Where a group holds a unit from U+0800 on, the units before it pass, and
+// it and the three behind it are held against the bytes by their forms of up
+// to three bytes. Stops before 16 (or 4) units that differ or hold a
+// surrogate, and where fewer than 32 bytes, 16 units or 16 of `most` are
+// left. Answers the units passed (one a character) and the bytes they took.
+// The UTF-16 text need not be aligned.
 struct Utf8Utf16Agreement {
   std::int32_t units, bytes;
 };
@@ -638,8 +640,9 @@ inline constexpr PackFourUnits kPackFourUnits = [] {
   return (differs & ((1u << length) - 1)) == 0 ? length : 0;
 }
 
-[[gnu::target("ssse3"), gnu::always_inline]] inline Utf8Utf16Agreement AgreeShortUtf16Walk(
-    const std::uint8_t* utf8, std::int32_t size, const std::uint8_t* utf16, std::int32_t units, std::int32_t most) {
+[[gnu::target("ssse3")]] inline Utf8Utf16Agreement AgreeShortUtf16(const std::uint8_t* utf8, std::int32_t size,
+                                                                  const std::uint8_t* utf16, std::int32_t units,
+                                                                  std::int32_t most) {
   const __m128i zero = _mm_setzero_si128();
   const auto load = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
   std::int32_t n = 0, at = 0;
@@ -679,29 +682,6 @@ inline constexpr PackFourUnits kPackFourUnits = [] {
     n += 16;
   }
   return {n, at};
-}
-
-// Whether this processor has AVX2, asked once at load time: the same walks
-// compiled for it take the three-operand forms of the same instructions and
-// need no register copies.
-inline const bool kUtf8HasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-
-[[gnu::target("ssse3")]] inline Utf8Utf16Agreement AgreeShortUtf16Ssse3(const std::uint8_t* utf8, std::int32_t size,
-                                                                       const std::uint8_t* utf16, std::int32_t units,
-                                                                       std::int32_t most) {
-  return AgreeShortUtf16Walk(utf8, size, utf16, units, most);
-}
-
-[[gnu::target("avx2")]] inline Utf8Utf16Agreement AgreeShortUtf16Avx2(const std::uint8_t* utf8, std::int32_t size,
-                                                                     const std::uint8_t* utf16, std::int32_t units,
-                                                                     std::int32_t most) {
-  return AgreeShortUtf16Walk(utf8, size, utf16, units, most);
-}
-
-inline Utf8Utf16Agreement AgreeShortUtf16(const std::uint8_t* utf8, std::int32_t size, const std::uint8_t* utf16,
-                                          std::int32_t units, std::int32_t most) {
-  return kUtf8HasAvx2 ? AgreeShortUtf16Avx2(utf8, size, utf16, units, most)
-                      : AgreeShortUtf16Ssse3(utf8, size, utf16, units, most);
 }
 
 // The offset of character `k` of what TranscodeUtf8Units took from `in`
