@@ -242,9 +242,9 @@ std::int32_t WellFormedUTF16(const std::uint8_t* bytes, std::int32_t size, std::
 
 #if defined(__SSE2__)
 // Moves `at` and `atWide` over the characters that UTF-8 and UTF-16 text
-// agree on, at most `limit`, in one small block: the UTF-8 is transcoded
-// window by window (one- to three-byte characters) onto the stack and
-// compared with the UTF-16 by the unit. A block holds only characters of one
+// agree on, at most `limit`, in one window: the UTF-8 is transcoded (one- to
+// three-byte characters) onto the stack and compared with the UTF-16 by the
+// unit. A block holds only characters of one
 // unit equal to their value, so equal units are equal characters, and a
 // difference is left to the caller at the start of its character, where code
 // points decide the order (a surrogate pair orders after U+E000 to U+FFFF).
@@ -271,9 +271,10 @@ std::int32_t PassEqualWindows(const TextView& bytes, std::int32_t& at, const Tex
 
 // Moves `at` and `atWide` over the characters that a text in bytes (UTF-8,
 // or Latin-1 when `latin1`) and a UTF-16 text agree on, at most `limit`:
-// UTF-8 eight characters below U+0800 at a time where the processor has the
-// byte shuffle (compat's AgreeShortUtf16), otherwise ASCII 16 at a time,
-// other characters one by one while they are well formed. Answers how many
+// UTF-8 16 characters below U+0800 at a time (longer ones four at a time)
+// where the processor has the byte shuffle (compat's AgreeShortUtf16),
+// otherwise ASCII 16 at a time, other characters one by one while they are
+// well formed. Answers how many
 // it passed; the readers take over where it stops.
 template <bool NoCase>
 std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, const TextView& wide,
@@ -286,9 +287,9 @@ std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, con
   while (passed < limit) {
 #if defined(__SSE2__)
     if (blocks) {
-      // Groups of characters below U+0800 while they agree; where a group
-      // holds a longer one, a block of windows; where neither moves (a four-
-      // byte character, broken bytes, a difference), a single step.
+      // Groups of units while they agree; where they stop (a surrogate, a
+      // C1 form, broken bytes, a difference, the last 32 bytes), one window
+      // of transcoding; where neither moves, a single step.
       const compat::win32::Utf8Utf16Agreement agreed = compat::win32::AgreeShortUtf16(
           bytes.bytes + at, bytes.size - at, wide.bytes + atWide, (wide.size - atWide) / 2, limit - passed);
       at += agreed.bytes;
