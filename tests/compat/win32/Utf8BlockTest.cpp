@@ -307,6 +307,20 @@ TEST(AgreeShortUtf16, PassesOnlyUnitsWhoseShortestFormsAreTheBytesAndStopsOnlyFo
   EXPECT_EQ(AgreeShortUtf16(a.data(), 40, units.data(), 15, 40).units, 0);
   EXPECT_EQ(AgreeShortUtf16(a.data(), 40, units.data(), 40, 15).units, 0);
   EXPECT_EQ(AgreeShortUtf16(a.data(), 40, units.data(), 40, 40).units, 16);
+  // Three-byte characters in the last four units of the last group are still taken (36 bytes, 16 units; the UTF-8
+  // goes on, so that 16 bytes can be read at the last four).
+  Bytes mixed;
+  std::u16string wide;
+  for (int i = 0; i < 16; ++i) {
+    mixed.insert(mixed.end(), i < 12 ? std::initializer_list<std::uint8_t>{0xC3, 0xB6}
+                                     : std::initializer_list<std::uint8_t>{0xE6, 0x97, 0xA5});
+    wide += i < 12 ? u'\xF6' : u'\x65E5';
+  }
+  mixed.resize(44, 'z');
+  const Bytes mixedUnits = UnitBytes(wide);
+  const Utf8Utf16Agreement whole = AgreeShortUtf16(mixed.data(), Size(mixed), mixedUnits.data(), 16, 16);
+  EXPECT_EQ(whole.units, 16);
+  EXPECT_EQ(whole.bytes, 36);
 }
 #endif
 
