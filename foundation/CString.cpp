@@ -242,44 +242,40 @@ std::int32_t WellFormedUTF16(const std::uint8_t* bytes, std::int32_t size, std::
 
 #if defined(__SSE2__)
 // Moves `at` and `atWide` over the characters that UTF-8 and UTF-16 text
-// agree on, at most `limit`, as far as block transcoding tells: the UTF-8 is
-// transcoded a block of units at a time onto the stack and compared with the
-// UTF-16 by the unit. A block holds only characters of one unit equal to
-// their value, so equal units are equal characters, and a difference is left
-// to the caller at the start of its character, where code points decide the
-// order (a surrogate pair orders after U+E000 to U+FFFF). Answers how many it
-// passed.
-std::int32_t PassEqualBlocks(const TextView& bytes, std::int32_t& at, const TextView& wide, std::int32_t& atWide,
-                             std::int32_t limit) {
-  constexpr std::int32_t kBlockUnits = 256;
+// agree on, at most `limit`, in one window: the UTF-8 is transcoded (one- to
+// three-byte characters) onto the stack and compared with the UTF-16 by the
+// unit. A block holds only characters of one
+// unit equal to their value, so equal units are equal characters, and a
+// difference is left to the caller at the start of its character, where code
+// points decide the order (a surrogate pair orders after U+E000 to U+FFFF).
+// Answers how many it passed.
+std::int32_t PassEqualWindows(const TextView& bytes, std::int32_t& at, const TextView& wide, std::int32_t& atWide,
+                              std::int32_t limit) {
+  constexpr std::int32_t kBlockUnits = 16;
   char16_t block[kBlockUnits];
-  std::int32_t passed = 0;
-  for (;;) {
-    const compat::win32::Utf8AsUnits taken =
-        compat::win32::TranscodeUtf8Units(bytes.bytes + at, bytes.size - at, block, kBlockUnits);
-    const std::int32_t most = std::min({taken.units, (wide.size - atWide) / 2, limit - passed});
-    // Units as bytes: the UTF-16 text need not be aligned for char16_t.
-    const auto* mine = reinterpret_cast<const std::uint8_t*>(block);
-    const std::size_t size = 2 * static_cast<std::size_t>(most);
-    const std::int32_t agree =
-        std::memcmp(mine, wide.bytes + atWide, size) == 0
-            ? most
-            : static_cast<std::int32_t>(std::mismatch(mine, mine + size, wide.bytes + atWide).first - mine) / 2;
-    at += agree == taken.units ? taken.bytes : compat::win32::OffsetOfUtf8Unit(bytes.bytes + at, agree);
-    atWide += 2 * agree;
-    passed += agree;
-    // Go on behind a block that agreed throughout; one that ended at a
-    // character blocks cannot take gives an empty block next.
-    if (agree < taken.units || taken.units == 0) return passed;
-  }
+  const compat::win32::Utf8AsUnits taken =
+      compat::win32::TranscodeUtf8Units(bytes.bytes + at, bytes.size - at, block, kBlockUnits);
+  const std::int32_t most = std::min({taken.units, (wide.size - atWide) / 2, limit});
+  // Units as bytes: the UTF-16 text need not be aligned for char16_t.
+  const auto* mine = reinterpret_cast<const std::uint8_t*>(block);
+  const std::size_t size = 2 * static_cast<std::size_t>(most);
+  const std::int32_t agree =
+      std::memcmp(mine, wide.bytes + atWide, size) == 0
+          ? most
+          : static_cast<std::int32_t>(std::mismatch(mine, mine + size, wide.bytes + atWide).first - mine) / 2;
+  at += agree == taken.units ? taken.bytes : compat::win32::OffsetOfUtf8Unit(bytes.bytes + at, agree);
+  atWide += 2 * agree;
+  return agree;
 }
 #endif
 
 // Moves `at` and `atWide` over the characters that a text in bytes (UTF-8,
 // or Latin-1 when `latin1`) and a UTF-16 text agree on, at most `limit`:
-// UTF-8 in blocks where the processor has the byte shuffle, otherwise ASCII
-// 16 at a time, other characters while they are well formed. Answers how
-// many it passed; the readers take over where it stops.
+// UTF-8 16 characters below U+0800 at a time (longer ones four at a time)
+// where the processor has the byte shuffle (compat's AgreeShortUtf16),
+// otherwise ASCII 16 at a time, other characters one by one while they are
+// well formed. Answers how many
+// it passed; the readers take over where it stops.
 template <bool NoCase>
 std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, const TextView& wide,
                        std::int32_t& atWide, std::int32_t limit) {
@@ -290,7 +286,20 @@ std::int32_t PassEqual(const TextView& bytes, std::int32_t& at, bool latin1, con
 #endif
   while (passed < limit) {
 #if defined(__SSE2__)
-    if (blocks) passed += PassEqualBlocks(bytes, at, wide, atWide, limit - passed);
+    if (blocks) {
+      // Groups of units while they agree; where they stop (a surrogate, a
+      // C1 form, broken bytes, a difference, the last 32 bytes), one window
+      // of transcoding; where neither moves, a single step.
+      const compat::win32::Utf8Utf16Agreement agreed = compat::win32::AgreeShortUtf16(
+          bytes.bytes + at, bytes.size - at, wide.bytes + atWide, (wide.size - atWide) / 2, limit - passed);
+      at += agreed.bytes;
+      atWide += 2 * agreed.units;
+      passed += agreed.units;
+      if (passed >= limit) break;
+      const std::int32_t windows = PassEqualWindows(bytes, at, wide, atWide, limit - passed);
+      passed += windows;
+      if (windows > 0) continue;
+    }
 #endif
     if (!blocks && limit - passed >= 16 && bytes.size - at >= 16 && wide.size - atWide >= 32) {
       const std::uint32_t equal = EqualAscii16(bytes.bytes + at, wide.bytes + atWide);

@@ -531,6 +531,163 @@ struct Utf8AsUnits {
   return {n, offset + std::countr_one(carried)};
 }
 
+// How far UTF-8 text and UTF-16 text agree, read from the UTF-16 side: 16
+// units at a time, each below U+0800, are written out as their one- or
+// two-byte UTF-8 forms and held against the UTF-8 bytes. Equal bytes are
+// those characters' shortest forms, so the UTF-8 text needs no check of its
+// own, and ASCII costs what any other group does (no branch on the text).
+// Where a group holds a unit from U+0800 on, the units before it pass, and
+// it and the three behind it are held against the bytes by their forms of up
+// to three bytes. Stops before 16 (or 4) units that differ or hold a
+// surrogate, and where fewer than 32 bytes, 16 units or 16 of `most` are
+// left. Answers the units passed (one a character) and the bytes they took.
+// The UTF-16 text need not be aligned.
+struct Utf8Utf16Agreement {
+  std::int32_t units, bytes;
+};
+// For each mask of eight units (bit k: unit k takes two bytes), the bytes of
+// their UTF-8 forms out of 16-bit lanes holding [byte, -] or [lead, trail],
+// and the bits of the bytes those forms fill.
+struct PackUnits {
+  std::uint8_t bytes[256][16];
+  std::uint16_t filled[256];
+  std::uint8_t length[256];
+};
+inline constexpr PackUnits kPackUnits = [] {
+  PackUnits p{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int n = 0;
+    for (int k = 0; k < 8; ++k) {
+      p.bytes[mask][n++] = static_cast<std::uint8_t>(2 * k);
+      if (mask >> k & 1) p.bytes[mask][n++] = static_cast<std::uint8_t>(2 * k + 1);
+    }
+    p.length[mask] = static_cast<std::uint8_t>(n);
+    p.filled[mask] = static_cast<std::uint16_t>((1u << n) - 1);
+    while (n < 16) p.bytes[mask][n++] = 0x80;
+  }
+  return p;
+}();
+
+// A unit below U+0800 as its UTF-8 form, with `two` set where that takes two
+// bytes: lead 110xxxxx in the low byte, trail 10xxxxxx in the high one.
+[[gnu::target("ssse3"), gnu::always_inline]] inline __m128i ShortUtf8Forms(__m128i u, __m128i two) {
+  const __m128i pair =
+      _mm_or_si128(_mm_and_si128(_mm_or_si128(_mm_slli_epi16(u, 8), _mm_srli_epi16(u, 6)), _mm_set1_epi16(0x3F1F)),
+                   _mm_set1_epi16(static_cast<short>(0x80C0)));
+  return _mm_xor_si128(u, _mm_and_si128(two, _mm_xor_si128(pair, u)));
+}
+
+// Eight units' forms (lanes of ShortUtf8Forms, `mask` their two-byte ones)
+// held against the 16 bytes of UTF-8 at `at`: the bits of the bytes that
+// differ (also those the forms do not reach).
+[[gnu::target("ssse3"), gnu::always_inline]] inline std::uint32_t ShortUtf8Differs(__m128i lanes, std::uint32_t mask,
+                                                                                  const std::uint8_t* at) {
+  const __m128i bytes =
+      _mm_shuffle_epi8(lanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPackUnits.bytes[mask])));
+  const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  return ~static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, there))) & 0xFFFF;
+}
+
+// For each four units by class (bits 0 to 3: unit k takes two bytes or
+// more, bits 4 to 7: three), the bytes of their UTF-8 forms out of 32-bit
+// lanes holding [byte], [lead, trail] or [lead, middle, trail], and how many.
+struct PackFourUnits {
+  std::uint8_t bytes[256][16];
+  std::uint8_t length[256];
+};
+inline constexpr PackFourUnits kPackFourUnits = [] {
+  PackFourUnits p{};
+  for (int index = 0; index < 256; ++index) {
+    int n = 0;
+    for (int k = 0; k < 4; ++k) {
+      const int size = 1 + (index >> k & 1) + (index >> (4 + k) & 1);
+      for (int b = 0; b < size; ++b) p.bytes[index][n++] = static_cast<std::uint8_t>(4 * k + b);
+    }
+    p.length[index] = static_cast<std::uint8_t>(n);
+    while (n < 16) p.bytes[index][n++] = 0x80;
+  }
+  return p;
+}();
+
+// Four units from `utf16` held against the UTF-8 at `utf8` (16 bytes
+// readable) as their forms of up to three bytes: the bytes those take when
+// they agree and none is a surrogate; 0 otherwise.
+[[gnu::target("ssse3"), gnu::always_inline]] inline std::int32_t AgreeFourUnits(const std::uint8_t* utf8,
+                                                                               const std::uint8_t* utf16) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i u = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(utf16));
+  const __m128i surrogate = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                            _mm_set1_epi16(static_cast<short>(0xD800)));
+  if ((_mm_movemask_epi8(surrogate) & 0xFF) != 0) return 0;
+  // All-ones where a unit takes one byte, where it takes at most two.
+  const __m128i one = _mm_cmpeq_epi16(_mm_subs_epu16(u, _mm_set1_epi16(0x7F)), zero);
+  const __m128i upToTwo = _mm_cmpeq_epi16(_mm_subs_epu16(u, _mm_set1_epi16(0x7FF)), zero);
+  // Bits 0 to 7: units of two bytes or more (each twice), 8 to 15: of three.
+  const auto classes = ~static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(one, upToTwo)));
+  const std::uint32_t index = (classes & 0x0F) | (classes >> 4 & 0xF0);
+  const __m128i w = _mm_unpacklo_epi16(u, zero);
+  const __m128i pair =
+      _mm_or_si128(_mm_or_si128(_mm_srli_epi32(w, 6), _mm_and_si128(_mm_slli_epi32(w, 8), _mm_set1_epi32(0x3F00))),
+                   _mm_set1_epi32(0x80C0));
+  const __m128i triple = _mm_or_si128(
+      _mm_or_si128(_mm_srli_epi32(w, 12), _mm_and_si128(_mm_slli_epi32(w, 2), _mm_set1_epi32(0x3F00))),
+      _mm_or_si128(_mm_and_si128(_mm_slli_epi32(w, 16), _mm_set1_epi32(0x3F0000)), _mm_set1_epi32(0x8080E0)));
+  // One byte: the unit; two: the pair; three: the triple.
+  const __m128i oneLanes = _mm_unpacklo_epi16(one, one), upToTwoLanes = _mm_unpacklo_epi16(upToTwo, upToTwo);
+  __m128i lanes = _mm_xor_si128(pair, _mm_and_si128(oneLanes, _mm_xor_si128(pair, w)));
+  lanes = _mm_xor_si128(triple, _mm_and_si128(upToTwoLanes, _mm_xor_si128(triple, lanes)));
+  const __m128i bytes =
+      _mm_shuffle_epi8(lanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPackFourUnits.bytes[index])));
+  const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8));
+  const std::int32_t length = kPackFourUnits.length[index];
+  const auto differs = ~static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, there)));
+  return (differs & ((1u << length) - 1)) == 0 ? length : 0;
+}
+
+[[gnu::target("ssse3")]] inline Utf8Utf16Agreement AgreeShortUtf16(const std::uint8_t* utf8, std::int32_t size,
+                                                                  const std::uint8_t* utf16, std::int32_t units,
+                                                                  std::int32_t most) {
+  const __m128i zero = _mm_setzero_si128();
+  const auto load = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+  std::int32_t n = 0, at = 0;
+  const std::int32_t all = std::min(units, most);
+  while (all - n >= 16 && size - at >= 32) {
+    const __m128i u0 = load(utf16 + 2 * n), u1 = load(utf16 + 2 * n + 16);
+    const __m128i longUnit = _mm_set1_epi16(static_cast<short>(0xF800));
+    const auto shortUnits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(
+        _mm_cmpeq_epi16(_mm_and_si128(u0, longUnit), zero), _mm_cmpeq_epi16(_mm_and_si128(u1, longUnit), zero))));
+    const __m128i ascii = _mm_set1_epi16(0x7F);
+    const __m128i two0 = _mm_cmpgt_epi16(u0, ascii), two1 = _mm_cmpgt_epi16(u1, ascii);
+    const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(two0, two1)));
+    const std::uint32_t low = mask & 0xFF, high = mask >> 8;
+    const std::int32_t middle = at + kPackUnits.length[low];
+    const std::uint32_t differs0 = ShortUtf8Differs(ShortUtf8Forms(u0, two0), low, utf8 + at);
+    const std::uint32_t differs1 = ShortUtf8Differs(ShortUtf8Forms(u1, two1), high, utf8 + middle);
+    if (shortUnits != 0xFFFF || ((differs0 & kPackUnits.filled[low]) | (differs1 & kPackUnits.filled[high])) != 0) {
+      // The units before the first long one, when they agree: the caller
+      // goes on at that character.
+      const std::int32_t take = std::countr_one(shortUnits);
+      if (take == 16) break;
+      const std::uint32_t taken = (1u << take) - 1;
+      const std::int32_t lowBytes = std::min(take, 8) + kNthBits.count[low & taken];
+      const std::int32_t highBytes = std::max(take - 8, 0) + kNthBits.count[high & taken >> 8];
+      if (((differs0 & ((1u << lowBytes) - 1)) | (differs1 & ((1u << highBytes) - 1))) != 0) break;
+      n += take;
+      at += lowBytes + highBytes;
+      // The long unit and the three behind it by their forms of up to three
+      // bytes; then groups of 16 again.
+      const std::int32_t length = all - n >= 4 && size - at >= 16 ? AgreeFourUnits(utf8 + at, utf16 + 2 * n) : 0;
+      if (length == 0) break;
+      n += 4;
+      at += length;
+      continue;
+    }
+    at = middle + kPackUnits.length[high];
+    n += 16;
+  }
+  return {n, at};
+}
+
 // The offset of character `k` of what TranscodeUtf8Units took from `in`
 // (k below the units it answered): the same windows walked again, counted.
 inline std::int32_t OffsetOfUtf8Unit(const std::uint8_t* in, std::int32_t k) {

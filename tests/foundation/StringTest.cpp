@@ -661,7 +661,7 @@ TEST(StringEngine, ReaderHandsOutEveryCodePointAcrossBlocks) {
   EXPECT_EQ(detail::TextView(static_cast<const char*>(nullptr)).chars, 0);
 }
 
-// UTF-8 against UTF-16 over texts long enough for whole windows and blocks of units, with characters of every
+// UTF-8 against UTF-16 over texts long enough for whole windows and groups of units, with characters of every
 // length, the C1 forms the reader takes, an encoded surrogate and broken bytes, one character changed at each
 // place: the same order as the same code points held as UTF-32.
 TEST(Strings, CompareUTF8AgainstUTF16AcrossWindows) {
@@ -671,7 +671,7 @@ TEST(Strings, CompareUTF8AgainstUTF16AcrossWindows) {
   std::mt19937 random(7);
   for (int round = 0; round < 40; ++round) {
     std::string text;
-    // Every fourth text runs past a block's end (256 units): one-unit characters only.
+    // Every fourth text is long and of one-unit characters only, so that groups of units run on.
     const bool blocks = round % 4 == 2;
     const std::size_t length = blocks ? 520 + random() % 200 : 120;
     while (text.size() < length) text += forms[random() % (blocks ? 3 : round % 2 ? forms.size() : 6)];

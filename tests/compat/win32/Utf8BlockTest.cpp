@@ -237,6 +237,91 @@ TEST(TranscodeUtf8Units, TakesTheCharactersOfOneUnitWindowAfterWindow) {
     }
   }
 }
+
+// UTF-16 units as bytes, in the machine's order.
+Bytes UnitBytes(const std::u16string& units) {
+  Bytes out(2 * units.size());
+  std::memcpy(out.data(), units.data(), out.size());
+  return out;
+}
+
+TEST(AgreeShortUtf16, PassesOnlyUnitsWhoseShortestFormsAreTheBytesAndStopsOnlyForCause) {
+  if (!kUtf8HasSsse3) GTEST_SKIP() << "no SSSE3 here";
+  // Characters of one unit at each boundary of the classes the groups tell apart, a surrogate pair, and the UTF-8
+  // forms no unit writes (a C1 form, an encoded surrogate, a broken byte), each with the unit read for it.
+  struct Form {
+    Bytes utf8;
+    std::u16string utf16;
+  };
+  const std::vector<Form> forms = {
+      {{'a'}, u"a"}, {{0x7F}, u"\x7F"}, {{0xC2, 0x80}, u"\x80"}, {{0xDF, 0xBF}, u"\x7FF"},
+      {{0xE0, 0xA0, 0x80}, u"\x800"}, {{0xEE, 0x80, 0x80}, u"\xE000"}, {{0xEF, 0xBF, 0xBF}, u"\xFFFF"},
+      {{0xF0, 0x9F, 0x98, 0x80}, u"\xD83D\xDE00"}, {{0xC1, 0x81}, u"A"}, {{0xED, 0xA0, 0x80}, u"\xD800"},
+      {{0x80}, u"\x80"}};
+  const Form filler[] = {{{'q'}, u"q"}, {{0xC3, 0xB6}, u"\xF6"}, {{0xD0, 0x9F}, u"\x41F"}};
+  std::mt19937 random(6);
+  for (std::size_t f = 0; f < forms.size(); ++f) {
+    for (std::int32_t shift = 0; shift < 40; ++shift) {
+      // The form after `shift` characters of one and two bytes, so that it lands at every place of a group of
+      // units and of the 16 bytes they are held against; then more filler.
+      Bytes utf8;
+      std::u16string utf16;
+      const auto add = [&](const Form& form) {
+        utf8.insert(utf8.end(), form.utf8.begin(), form.utf8.end());
+        utf16 += form.utf16;
+      };
+      for (std::int32_t i = 0; i < shift; ++i) add(filler[random() % 3]);
+      const std::int32_t formUnit = static_cast<std::int32_t>(utf16.size());
+      add(forms[f]);
+      while (utf8.size() < 120) add(filler[random() % 3]);
+      // Equal, then one unit changed before, at and behind the form.
+      for (const std::int32_t changed : {-1, shift / 2, formUnit, formUnit + 5}) {
+        std::u16string other = utf16;
+        if (changed >= 0) other[static_cast<std::size_t>(changed)] ^= 1;
+        const Bytes units = UnitBytes(other);
+        const std::int32_t all = static_cast<std::int32_t>(other.size());
+        SCOPED_TRACE(testing::Message() << "form " << f << ", shift " << shift << ", changed " << changed);
+        const Utf8Utf16Agreement agreed = AgreeShortUtf16(utf8.data(), Size(utf8), units.data(), all, all);
+        // What it passed is exactly the shortest forms of the units it passed.
+        std::string written;
+        for (std::int32_t i = 0; i < agreed.units; ++i) AppendUtf8(written, other[static_cast<std::size_t>(i)]);
+        ASSERT_EQ(Bytes(written.begin(), written.end()), Bytes(utf8.begin(), utf8.begin() + agreed.bytes));
+        if (changed >= 0) {
+          EXPECT_LE(agreed.units, changed);
+        }
+        // It stops for a difference, a unit that is no whole character or whose form is not the bytes, or room.
+        const bool sameForm = forms[f].utf8 != Bytes{0xC1, 0x81} && forms[f].utf8 != Bytes{0xED, 0xA0, 0x80} &&
+                              forms[f].utf8 != Bytes{0x80} && forms[f].utf16.size() == 1;
+        if (!sameForm) {
+          EXPECT_LE(agreed.units, formUnit);
+        } else if (changed < 0) {
+          EXPECT_TRUE(all - agreed.units < 16 || Size(utf8) - agreed.bytes < 32);
+        }
+      }
+    }
+  }
+  // No room: nothing read.
+  const Bytes a(40, 'a');
+  const Bytes units = UnitBytes(std::u16string(40, u'a'));
+  EXPECT_EQ(AgreeShortUtf16(a.data(), 31, units.data(), 40, 40).units, 0);
+  EXPECT_EQ(AgreeShortUtf16(a.data(), 40, units.data(), 15, 40).units, 0);
+  EXPECT_EQ(AgreeShortUtf16(a.data(), 40, units.data(), 40, 15).units, 0);
+  EXPECT_EQ(AgreeShortUtf16(a.data(), 40, units.data(), 40, 40).units, 16);
+  // Three-byte characters in the last four units of the last group are still taken (36 bytes, 16 units; the UTF-8
+  // goes on, so that 16 bytes can be read at the last four).
+  Bytes mixed;
+  std::u16string wide;
+  for (int i = 0; i < 16; ++i) {
+    mixed.insert(mixed.end(), i < 12 ? std::initializer_list<std::uint8_t>{0xC3, 0xB6}
+                                     : std::initializer_list<std::uint8_t>{0xE6, 0x97, 0xA5});
+    wide += i < 12 ? u'\xF6' : u'\x65E5';
+  }
+  mixed.resize(44, 'z');
+  const Bytes mixedUnits = UnitBytes(wide);
+  const Utf8Utf16Agreement whole = AgreeShortUtf16(mixed.data(), Size(mixed), mixedUnits.data(), 16, 16);
+  EXPECT_EQ(whole.units, 16);
+  EXPECT_EQ(whole.bytes, 36);
+}
 #endif
 
 }  // namespace
