@@ -82,10 +82,12 @@ class ZipArchiveTest : public testing_support::IsolatedTest {
   std::vector<std::string> restored_;
 };
 
-TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounter) {
+// The writer's end completes the archive and takes its temporary folder.
+TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounterUntilTheWriterEnds) {
   std::u16string tempPath;
   {
     lapp::CZipSaveManager writer(storePath_);
+    writer.BeginEntry("kept").WriteAll("k", 1);
     EXPECT_EQ(writer.MakeEntryName("filefolder.", "."), "filefolder.1.");
     EXPECT_EQ(writer.MakeEntryName("filefolder.", "."), "filefolder.2.");
     tempPath = writer.MakeTempFilePath(u"regsection.", u".reg");
@@ -95,6 +97,7 @@ TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounter) {
     EXPECT_TRUE(tempFolder.starts_with("owport_zip_") && tempFolder.ends_with("_temp")) << tempFolder;
   }
   EXPECT_FALSE(lapp::FolderExists(tempPath.substr(0, tempPath.rfind(u'\\'))));
+  EXPECT_TRUE(lapp::CZipLoadManager(storePath_).HasEntry("kept"));
 }
 
 TEST_F(ZipArchiveTest, LoadingRestoresOnlyTheSetAskedForAndSkipsUnknownNames) {
