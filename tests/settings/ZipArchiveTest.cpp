@@ -94,7 +94,9 @@ TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounterUntilTheWriterE
     const std::string posix = *compat::win32::PosixPath(tempPath);
     EXPECT_EQ(std::string(compat::win32::LastComponent(posix)), "regsection.3.reg");
     const std::string tempFolder(compat::win32::LastComponent(compat::win32::ParentFolder(posix)));
-    EXPECT_TRUE(tempFolder.starts_with("owport_zip_") && tempFolder.ends_with("_temp")) << tempFolder;
+    EXPECT_TRUE(tempFolder.starts_with("owport_zip_") && tempFolder.ends_with("_temp") && tempFolder.size() == 24 &&
+                tempFolder.find_first_not_of("0123456789ABCDEF", 11) == 19)
+        << tempFolder;
   }
   EXPECT_FALSE(lapp::FolderExists(tempPath.substr(0, tempPath.rfind(u'\\'))));
   EXPECT_TRUE(lapp::CZipLoadManager(storePath_).HasEntry("kept"));
