@@ -90,8 +90,8 @@ void LoadSet(const std::u16string& archivePath, const wxString& setName, const H
 // The archive's name for a file: the path's internal form, or the file name
 // alone.
 wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath);
-// The name an entry is found by: a name as the archive holds it ("a/b") as
-// it is, a platform path ("Z:\a\b") as the writer names that file.
+// The name an entry is found by: a name as the archive holds it ("a/b",
+// "h:x/f") as it is, a platform path ("Z:\a\b") as the writer names that file.
 wxString EntryLookupName(const wxString& entryName);
 // True when `relative` names a place below a folder: no "..", no absolute
 // path, no drive letter, nothing empty.

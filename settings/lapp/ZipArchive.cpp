@@ -219,7 +219,9 @@ wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath) {
 }
 
 wxString EntryLookupName(const wxString& entryName) {
-  if (entryName.find_first_of("\\:") == wxString::npos) return wxZipEntry::GetInternalName(entryName, wxPATH_UNIX);
+  // Names as the archive holds them never carry a backslash, and may carry a
+  // colon anywhere (a file "a:b" is stored as it is).
+  if (entryName.find('\\') == wxString::npos) return wxZipEntry::GetInternalName(entryName, wxPATH_UNIX);
   return InternalEntryName(FromWx(entryName), true);
 }
 

@@ -258,6 +258,11 @@ TEST(ArchivePathTest, ContainedRelativePaths) {
   for (const auto& [path, contained] : rows) EXPECT_EQ(lapp::IsContainedRelativePath(path), contained) << path;
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", true), "home/ann/f.txt");
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", false), "f.txt");
+  // An entry is found by its name in the archive or by the full path of its file.
+  const std::pair<const char*, const char*> lookups[] = {
+      {"filefolder.1.", "filefolder.1."}, {"h:x/f", "h:x/f"}, {"/a/b", "a/b"},
+      {"Z:\\home\\ann\\f.txt", "home/ann/f.txt"}};
+  for (const auto& [given, found] : lookups) EXPECT_EQ(lapp::EntryLookupName(given), found) << given;
   // Plain paths are named without wx; every path is named as wx names it.
   const char16_t* paths[] = {u"Z:\\home\\ann\\f.txt", u"\\a/b\\c", u"a", u"Z:a\\b", u".hidden\\x.", u"a.b.c",
                              u"\\\\server\\share\\f", u"a\\\\b", u"a\\.\\b", u"a\\..\\b", u"..\\a", u".\\a",
