@@ -53,8 +53,6 @@ class IDataSaveManager {
   // `keepFullPath` is true or of its file name alone; nothing when the file
   // does not exist.
   virtual void AddFileEntry(const std::u16string& filePath, bool keepFullPath) = 0;
-  // Adds the file's bytes under `entryName`; nothing when it does not exist.
-  virtual void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) = 0;
   virtual ~IDataSaveManager() = default;
   // A path in the writer's temporary folder: prefix, the next number, suffix.
   virtual std::u16string MakeTempFilePath(const std::u16string& prefix, const std::u16string& suffix) = 0;
@@ -62,6 +60,8 @@ class IDataSaveManager {
   virtual wxString MakeEntryName(const wxString& prefix, const wxString& suffix) = 0;
   // Starts an entry; the caller writes its bytes into the stream returned.
   virtual wxOutputStream& BeginEntry(const wxString& entryName) = 0;
+  // Adds the file's bytes under `entryName`; nothing when it does not exist.
+  virtual void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) = 0;
 };
 
 // One item carried in the data store: saves it, restores it, removes it.
@@ -73,7 +73,8 @@ class IDataStoreHandler {
   virtual void Clean() = 0;
 };
 
-// The handlers of a manager by name, in ascending order of names.
+// The handlers of a manager by name, in ascending order of names compared
+// by their UTF-16 code units.
 using HandlerMap = std::map<std::u16string, std::unique_ptr<IDataStoreHandler>>;
 
 // The entry that holds the description document.
@@ -89,6 +90,9 @@ void LoadSet(const std::u16string& archivePath, const wxString& setName, const H
 // The archive's name for a file: the path's internal form, or the file name
 // alone.
 wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath);
+// The name an entry is found by: a name as the archive holds it ("a/b",
+// "h:x/f") as it is, a platform path ("Z:\a\b") as the writer names that file.
+wxString EntryLookupName(const wxString& entryName);
 // True when `relative` names a place below a folder: no "..", no absolute
 // path, no drive letter, nothing empty.
 bool IsContainedRelativePath(const wxString& relative);

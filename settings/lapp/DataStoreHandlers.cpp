@@ -94,8 +94,7 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
   // the C library's multibyte conversion.
   const wxString destination("destination"), type("type"), fileType("0"), available("available"), yes("true");
   for (const std::u16string& file : ListFilesBelow(path_)) {
-    const wxString entry = InternalEntryName(file, true);
-    writer.AddFileEntryAs(file, entry);
+    writer.AddFileEntry(file, true);
     auto* child = new wxXmlNode(wxXML_ELEMENT_NODE, setName);
     if (last) {
       element->InsertChildAfter(child, last);
@@ -103,7 +102,8 @@ void CFolderHandler::Save(IDataSaveManager& writer, wxXmlNode& parent, const wxS
       element->AddChild(child);
     }
     last = child;
-    child->AddAttribute(destination, entry);
+    // The file's full path, which the reader finds under its internal name.
+    child->AddAttribute(destination, ToWx(file));
     child->AddAttribute(type, fileType);
     child->AddAttribute(available, yes);
   }
@@ -116,10 +116,11 @@ void CFolderHandler::Load(IDataLoadManager& reader, const wxXmlNode& element, co
   const wxString destination("destination"), none;
   for (const wxXmlNode* child = element.GetChildren(); child; child = child->GetNext()) {
     if (child->GetType() != wxXML_ELEMENT_NODE) continue;
-    const wxString entry = child->GetAttribute(destination, none);
+    const wxString given = child->GetAttribute(destination, none);
+    const wxString entry = EntryLookupName(given);
     const wxString relative = entry.StartsWith(prefix) ? entry.Mid(prefix.length()) : wxString();
     if (!IsContainedRelativePath(relative))
-      throw CArchiveError("The data store entry '" + std::string(entry.utf8_str()) +
+      throw CArchiveError("The data store entry '" + std::string(given.utf8_str()) +
                           "' does not lie in the folder '" + std::string(ToWx(path_).utf8_str()) +
                           "'; it is not extracted.");
     std::u16string target = path_ + FromWx(relative);

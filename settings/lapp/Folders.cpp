@@ -11,14 +11,22 @@
 namespace lapp {
 namespace {
 
-std::u16string Hex(std::uint64_t value) {
-  static constexpr char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
+// Eight upper-case hexadecimal digits, as the system's unique names carry.
+std::u16string Hex8(std::uint32_t value) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string text(8, u'0');
+  for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
   return text;
+}
+
+// 32 bits that change all over for any change of `seed` (the splitmix64
+// finalizer): names from one clock reading and a counter do not follow
+// each other.
+std::uint32_t Mixed(std::uint64_t seed) {
+  std::uint64_t z = seed + 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return static_cast<std::uint32_t>((z ^ (z >> 31)) >> 32);
 }
 
 }  // namespace
@@ -34,12 +42,11 @@ std::u16string CreateUniqueFolder(const std::u16string& parent, std::u16string_v
   const std::u16string base = WithBackslash(parent);
   const auto now = static_cast<std::uint64_t>(
       std::chrono::steady_clock::now().time_since_epoch().count());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::uint64_t unique =
-        (now ^ (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32)) + counter++;
+  for (int attempt = 0; attempt < 10000; ++attempt) {
+    const std::uint64_t seed = (now ^ (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32)) + counter++;
     std::u16string path = base;
     path += prefix;
-    path += Hex(unique & 0xFFFFFFFFFFull);
+    path += Hex8(Mixed(seed));
     path += suffix;
     if (CreateDirectoryW(path.c_str(), nullptr)) return path;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return {};

@@ -11,8 +11,8 @@ namespace lapp {
 
 // `path` with a closing backslash.
 std::u16string WithBackslash(std::u16string path);
-// Creates `parent` + prefix + a unique part + suffix; empty when the parent
-// cannot hold a new folder.
+// Creates `parent` + prefix + eight hexadecimal digits + suffix; empty when
+// the parent cannot hold a new folder.
 std::u16string CreateUniqueFolder(const std::u16string& parent, std::u16string_view prefix,
                                   std::u16string_view suffix);
 bool CreateFolderWithParents(const std::u16string& path);

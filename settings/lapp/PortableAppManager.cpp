@@ -69,9 +69,11 @@ void CPortableAppManager::CleanAll() {
 
 bool CPortableAppManager::Start() {
   FailWhenStarted();
+  // The first run on this drive starts from the shipped settings. Asked
+  // before the items are removed, which may take the data store with them.
+  const bool firstRun = !FileExists(dataStorePath);
   CleanAll();
-  // The first run on this drive starts from the shipped settings.
-  if (FileExists(dataStorePath)) {
+  if (!firstRun) {
     LoadSet(dataStorePath, kUserSet, handlers);
   } else {
     LoadSet(initialArchivePath, kInitialSet, handlers);

@@ -218,6 +218,13 @@ wxString InternalEntryName(const std::u16string& filePath, bool keepFullPath) {
   return ToWx(name);
 }
 
+wxString EntryLookupName(const wxString& entryName) {
+  // Names as the archive holds them never carry a backslash, and may carry a
+  // colon anywhere (a file "a:b" is stored as it is).
+  if (entryName.find('\\') == wxString::npos) return wxZipEntry::GetInternalName(entryName, wxPATH_UNIX);
+  return InternalEntryName(FromWx(entryName), true);
+}
+
 bool IsContainedRelativePath(const wxString& relative) {
   // Scanned in place: a folder of many files asks this once per file.
   const wxStringCharType* text = relative.wx_str();
@@ -277,7 +284,7 @@ std::u16string CZipLoadManager::GetTempFolder() {
 }
 
 wxZipEntry* CZipLoadManager::Find(const wxString& entryName, bool forExtraction) {
-  const auto found = entries_.find(wxZipEntry::GetInternalName(entryName, wxPATH_UNIX));
+  const auto found = entries_.find(EntryLookupName(entryName));
   if (found == entries_.end()) {
     if (!forExtraction) return nullptr;
     throw CArchiveError("The data store has no entry '" + Utf8(entryName) + "'.");
@@ -290,7 +297,7 @@ wxZipEntry* CZipLoadManager::Find(const wxString& entryName, bool forExtraction)
 }
 
 bool CZipLoadManager::HasEntry(const wxString& entryName) {
-  const auto found = entries_.find(wxZipEntry::GetInternalName(entryName, wxPATH_UNIX));
+  const auto found = entries_.find(EntryLookupName(entryName));
   return found != entries_.end() && !found->second->IsDir();
 }
 
@@ -363,6 +370,13 @@ CZipSaveManager::CZipSaveManager(const std::u16string& archivePath)
 }
 
 CZipSaveManager::~CZipSaveManager() {
+  if (!finished_ && std::uncaught_exceptions() == uncaught_) {
+    try {
+      Finish();
+    } catch (const std::exception&) {
+      // The old archive stays; SaveSet, which finishes itself, says so.
+    }
+  }
   if (!finished_) {
     wxLogNull quiet;
     zip_.reset();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <set>
 #include <string>
@@ -76,14 +77,15 @@ class CZipSaveManager final : public IDataSaveManager {
   // Writes into a new file beside `archivePath`; the old archive stays as it
   // is until Finish.
   explicit CZipSaveManager(const std::u16string& archivePath);
-  // Without Finish, the new file is thrown away.
+  // Completes the archive as Finish does (a failure keeps the old one), unless
+  // an exception is leaving the scope: then the new file is thrown away.
   ~CZipSaveManager() override;
 
   void AddFileEntry(const std::u16string& filePath, bool keepFullPath) override;
-  void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) override;
   std::u16string MakeTempFilePath(const std::u16string& prefix, const std::u16string& suffix) override;
   wxString MakeEntryName(const wxString& prefix, const wxString& suffix) override;
   wxOutputStream& BeginEntry(const wxString& entryName) override;
+  void AddFileEntryAs(const std::u16string& filePath, const wxString& entryName) override;
 
   // Completes the archive, flushes it to the disk and renames it over the
   // old one. On failure the old archive is left whole and CArchiveError says so.
@@ -101,6 +103,9 @@ class CZipSaveManager final : public IDataSaveManager {
   std::u16string tempFolder_;
   int counter_ = 0;
   bool finished_ = false;
+  // Exceptions in flight when the writer was made: more at its end means
+  // that it is being unwound.
+  const int uncaught_ = std::uncaught_exceptions();
 };
 
 }  // namespace lapp

@@ -78,7 +78,9 @@ TEST_F(ApplicationManagerTest, TemporaryFolderLivesUntilStopAndMovesToANewParent
     const std::u16string temp = manager->GetTempFolder();
     EXPECT_EQ(manager->GetTempFolder(), temp);
     const std::string name = compat::win32::Utf16ToUtf8(temp.substr(temp.find_last_of(u'\\') + 1));
-    EXPECT_TRUE(name.starts_with("app_") && name.ends_with("_temp")) << name;
+    EXPECT_TRUE(name.starts_with("app_") && name.ends_with("_temp") && name.size() == 17 &&
+                name.find_first_not_of("0123456789ABCDEF", 4) == 12)
+        << name;
     EXPECT_EQ(temp.rfind(WindowsPath(folder().path()), 0), 0u);  // in the system's temporary folder
     // Whatever the program left inside goes with the folder.
     testing_support::WriteFile(*compat::win32::PosixPath(temp + u"\\left.txt"), "x");

@@ -105,14 +105,14 @@ TEST_F(DataStoreHandlersTest, DescriptionKeepsItsBytes) {
   lapp::SaveSet(store_, "regentry_user", handlers);
   const std::string text = folder() / "description";
   lapp::CZipLoadManager(store_).ExtractEntry(lapp::kDescriptionEntry, WindowsPath(text));
-  const std::string entry = std::string(lapp::InternalEntryName(tree, true).utf8_str()) + "/g.txt";
   EXPECT_EQ(ReadAll(text),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<appmanager version=\"1\">\n"
             "  <regentry_user type=\"0\" name=\"" + compat::win32::Utf16ToUtf8(file) +
                 "\" available=\"true\" destination=\"filefolder.1.\"/>\n"
             "  <regentry_user type=\"1\" name=\"" + compat::win32::Utf16ToUtf8(tree) + "\" available=\"true\">\n"
-            "    <regentry_user destination=\"" + entry + "\" type=\"0\" available=\"true\"/>\n"
+            "    <regentry_user destination=\"" + compat::win32::Utf16ToUtf8(tree) +
+                "g.txt\" type=\"0\" available=\"true\"/>\n"
             "  </regentry_user>\n"
             "</appmanager>\n");
 }
@@ -140,7 +140,10 @@ TEST_F(DataStoreHandlersTest, FolderEntryOutsideItsFolderIsRefusedByName) {
   SavedElement(path, new lapp::CFolderHandler(path, 7));
   lapp::CZipLoadManager reader(store_);
   const wxString inside = lapp::InternalEntryName(WindowsPath(root + "/x.txt"), true);
-  for (const wxString& destination : {inside.BeforeLast('/') + "/../../escaped.txt", wxString("etc/passwd")}) {
+  // As the archive names an entry, and as a full path.
+  const wxString rows[] = {inside.BeforeLast('/') + "/../../escaped.txt", "etc/passwd",
+                           lapp::ToWx(path + u"..\\escaped.txt"), lapp::ToWx(WindowsPath(folder() / "escaped.txt"))};
+  for (const wxString& destination : rows) {
     wxXmlNode element(wxXML_ELEMENT_NODE, "regentry_user");
     auto* child = new wxXmlNode(wxXML_ELEMENT_NODE, "regentry_user");
     child->AddAttribute("destination", destination);

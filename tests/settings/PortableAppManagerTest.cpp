@@ -16,6 +16,7 @@
 #include "settings/lapp/DataStoreHandlers.h"
 #include "settings/lapp/IApplicationManager.h"
 #include "settings/lapp/ZipArchive.h"
+#include "tests/settings/ErrorCode.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -95,6 +96,18 @@ TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveAndAFullDiskKeeps
   EXPECT_TRUE(ReadAll(store_) == before);
   EXPECT_TRUE(ReadAll(file) == bytes);
   EXPECT_TRUE(manager->Stop());  // with room again
+  manager->Destroy();
+}
+
+// Whether this is a first run is asked before the items leave the machine:
+// a data store that goes with them is missed, not replaced by the shipped
+// settings.
+TEST_F(PortableAppManagerTest, DataStoreIsLookedForBeforeTheItemsAreRemoved) {
+  lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
+  lapp::IApplicationManager* manager = Create();  // makes the data store's folder
+  lapp::SaveSet(program_ + u"datastore\\data.db", "regentry_user", {});
+  manager->AddFolder((program_ + u"datastore").c_str(), lapp::kRemoveFromMachine);
+  EXPECT_EQ(settings_tests::ErrorCode([&] { manager->Start(); }), 17);
   manager->Destroy();
 }
 

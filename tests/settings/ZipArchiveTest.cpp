@@ -82,19 +82,24 @@ class ZipArchiveTest : public testing_support::IsolatedTest {
   std::vector<std::string> restored_;
 };
 
-TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounter) {
+// The writer's end completes the archive and takes its temporary folder.
+TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounterUntilTheWriterEnds) {
   std::u16string tempPath;
   {
     lapp::CZipSaveManager writer(storePath_);
+    writer.BeginEntry("kept").WriteAll("k", 1);
     EXPECT_EQ(writer.MakeEntryName("filefolder.", "."), "filefolder.1.");
     EXPECT_EQ(writer.MakeEntryName("filefolder.", "."), "filefolder.2.");
     tempPath = writer.MakeTempFilePath(u"regsection.", u".reg");
     const std::string posix = *compat::win32::PosixPath(tempPath);
     EXPECT_EQ(std::string(compat::win32::LastComponent(posix)), "regsection.3.reg");
     const std::string tempFolder(compat::win32::LastComponent(compat::win32::ParentFolder(posix)));
-    EXPECT_TRUE(tempFolder.starts_with("owport_zip_") && tempFolder.ends_with("_temp")) << tempFolder;
+    EXPECT_TRUE(tempFolder.starts_with("owport_zip_") && tempFolder.ends_with("_temp") && tempFolder.size() == 24 &&
+                tempFolder.find_first_not_of("0123456789ABCDEF", 11) == 19)
+        << tempFolder;
   }
   EXPECT_FALSE(lapp::FolderExists(tempPath.substr(0, tempPath.rfind(u'\\'))));
+  EXPECT_TRUE(lapp::CZipLoadManager(storePath_).HasEntry("kept"));
 }
 
 TEST_F(ZipArchiveTest, LoadingRestoresOnlyTheSetAskedForAndSkipsUnknownNames) {
@@ -253,6 +258,11 @@ TEST(ArchivePathTest, ContainedRelativePaths) {
   for (const auto& [path, contained] : rows) EXPECT_EQ(lapp::IsContainedRelativePath(path), contained) << path;
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", true), "home/ann/f.txt");
   EXPECT_EQ(lapp::InternalEntryName(u"Z:\\home\\ann\\f.txt", false), "f.txt");
+  // An entry is found by its name in the archive or by the full path of its file.
+  const std::pair<const char*, const char*> lookups[] = {
+      {"filefolder.1.", "filefolder.1."}, {"h:x/f", "h:x/f"}, {"/a/b", "a/b"},
+      {"Z:\\home\\ann\\f.txt", "home/ann/f.txt"}};
+  for (const auto& [given, found] : lookups) EXPECT_EQ(lapp::EntryLookupName(given), found) << given;
   // Plain paths are named without wx; every path is named as wx names it.
   const char16_t* paths[] = {u"Z:\\home\\ann\\f.txt", u"\\a/b\\c", u"a", u"Z:a\\b", u".hidden\\x.", u"a.b.c",
                              u"\\\\server\\share\\f", u"a\\\\b", u"a\\.\\b", u"a\\..\\b", u"..\\a", u".\\a",
