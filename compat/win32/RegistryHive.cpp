@@ -284,6 +284,7 @@ Hive::Hive(std::string file, std::initializer_list<std::u16string_view> seed)
 Hive::~Hive() { Close(); }
 
 void Hive::Close() {
+  holding_ = false;
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
   statements_.clear();
   if (db_ != nullptr) sqlite3_close(db_);
@@ -291,6 +292,7 @@ void Hive::Close() {
 }
 
 void Hive::Abandon() {
+  holding_ = false;
   statements_.clear();
   db_ = nullptr;
 }
@@ -473,10 +475,19 @@ bool Hive::Writable() const {
 // rather than being parsed anew each time.
 LONG Hive::Begin(bool write) {
   sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
-  return Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
+  // (A statement that failed may have ended the held transaction already.)
+  if (holding_ && !write && !sqlite3_get_autocommit(db_)) return ERROR_SUCCESS;
+  Release();
+  const LONG status = Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
+  holding_ = status == ERROR_SUCCESS && !write && holdReads_;
+  return status;
 }
 
-void Hive::BeginAlone() { sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs); }
+// While reads are held, the lone statement runs in the held transaction.
+void Hive::BeginAlone() {
+  if (holdReads_) Begin(false);
+  else sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
+}
 
 // As Commit: a call that got through ends the stall.
 LONG Hive::EndAlone(LONG status) {
@@ -485,14 +496,30 @@ LONG Hive::EndAlone(LONG status) {
 }
 
 LONG Hive::Commit() {
+  if (holding_) {
+    stalled_ = false;
+    return ERROR_SUCCESS;
+  }
   const LONG status = Query(*this, "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();
   else stalled_ = false;
   return status;
 }
 
+// A held read has nothing to undo: it stays open for the next read.
 void Hive::Rollback() {
-  if (!sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
+  if (!holding_ && !sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
+}
+
+void Hive::HoldReads(bool hold) {
+  holdReads_ = hold;
+  if (!hold) Release();
+}
+
+void Hive::Release() {
+  if (!holding_) return;
+  holding_ = false;
+  Rollback();
 }
 
 bool Hive::Exists(KeyId key) {
