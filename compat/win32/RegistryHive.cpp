@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -285,6 +286,7 @@ Hive::~Hive() { Close(); }
 
 void Hive::Close() {
   holding_ = false;
+  found_.clear();
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
   statements_.clear();
   if (db_ != nullptr) sqlite3_close(db_);
@@ -293,6 +295,7 @@ void Hive::Close() {
 
 void Hive::Abandon() {
   holding_ = false;
+  found_.clear();
   statements_.clear();
   db_ = nullptr;
 }
@@ -519,6 +522,7 @@ void Hive::HoldReads(bool hold) {
 void Hive::Release() {
   if (!holding_) return;
   holding_ = false;
+  found_.clear();
   Rollback();
 }
 
@@ -528,11 +532,26 @@ bool Hive::Exists(KeyId key) {
 }
 
 LONG Hive::Find(KeyId parent, std::u16string_view name, KeyId* child) {
+  // A start looks up the same few levels of its settings' paths many times.
+  std::string lookup;
+  if (holding_) {
+    lookup.resize(sizeof parent + 2 * name.size());
+    std::memcpy(lookup.data(), &parent, sizeof parent);
+    FoldKey(name, lookup.data() + sizeof parent);
+    if (const auto known = found_.find(lookup); known != found_.end()) {
+      if (known->second == 0) return ERROR_FILE_NOT_FOUND;
+      *child = known->second;
+      return ERROR_SUCCESS;
+    }
+  }
   Query query(*this, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
   const int rc = query.Int(parent).Fold(name).Step();
-  if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  *child = query.IntAt(0);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return ErrorFromSqlite(rc);
+  const KeyId id = rc == SQLITE_ROW ? query.IntAt(0) : 0;
+  // (Only what the held read itself saw: a failed statement may have ended it.)
+  if (holding_ && !sqlite3_get_autocommit(db_)) found_.emplace(std::move(lookup), id);
+  if (id == 0) return ERROR_FILE_NOT_FOUND;
+  *child = id;
   return ERROR_SUCCESS;
 }
 

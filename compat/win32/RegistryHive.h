@@ -148,6 +148,10 @@ class Hive {
   bool stalled_ = false;
   bool holdReads_ = false;
   bool holding_ = false;  // the open transaction is a held read
+  // Keys looked up under the held read, by parent and folded name (0 for
+  // none): no key changes under it but by this process's own writes, which
+  // end it first.
+  std::unordered_map<std::string, KeyId> found_;
   // Statements are prepared once per connection, keyed by their text.
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };

@@ -784,9 +784,14 @@ TEST_F(RegistryTest, ReadsSeeAnotherProcessesEarlierCommits) {
 TEST_F(RegistryTest, ReadBatchSharesOneSnapshotUntilItEnds) {
   HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
   ASSERT_EQ(SetDword(key, u"v", 1), ERROR_SUCCESS);
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest\\gone", u"w", 2);
   const auto read = [&](const char16_t* name) {
     const Read got = Get(key, name);
     return got.status == ERROR_SUCCESS ? got.data : std::vector<BYTE>();
+  };
+  const auto readBelow = [] {
+    DWORD value = kPoison;
+    return compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest\\gone", u"w", &value);
   };
   {
     compat::win32::RegistryReadBatch batch;
@@ -799,6 +804,12 @@ TEST_F(RegistryTest, ReadBatchSharesOneSnapshotUntilItEnds) {
     EXPECT_EQ(read(u"v"), Dword(1));
     ASSERT_EQ(SetDword(key, u"own", 3), ERROR_SUCCESS);
     EXPECT_EQ(read(u"own"), Dword(3));
+    // A key the batch has walked through, deleted by this process and made again.
+    ASSERT_EQ(readBelow(), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyW(key, u"gone"), ERROR_SUCCESS);
+    EXPECT_EQ(readBelow(), ERROR_FILE_NOT_FOUND);
+    testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest\\gone", u"w", 4);
+    EXPECT_EQ(readBelow(), ERROR_SUCCESS);
   }
   EXPECT_EQ(read(u"v"), Dword(7));
   RegCloseKey(key);
