@@ -329,23 +329,41 @@ LONG Hive::OpenFile(int flags, const std::string& name) {
 
 // Reads the file's header and catalogue, which also proves that the
 // database (with its write-ahead log) can be read at all.
-// (Two plain statements: the pragma's table-valued form in a subquery costs
-// SQLite several times as much to compile, at every start.)
+// (The two tables are looked up in the catalogue as SQLite has read it,
+// not by a query, which would cost more to compile than the rest of the
+// look. The query runs only when they seem missing: SQLite's copy may be
+// older than the file, which another process may just have made a hive.)
 LONG Hive::Inspect(Content* content) {
   Query version(*this, "PRAGMA user_version");
   int rc = version.Step();
   if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  Query tables(*this,
-               "SELECT count(*), count(CASE WHEN type = 'table' AND name IN ('keys', 'vals') THEN 1 END)"
-               " FROM sqlite_master");
-  rc = tables.Step();
-  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  const auto hasTable = [this](const char* name) {
+    return sqlite3_table_column_metadata(db_, "main", name, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr) == SQLITE_OK;
+  };
   const std::int64_t format = version.IntAt(0);
-  if (format == 0 && tables.IntAt(0) == 0) *content = Content::Empty;
-  else if (tables.IntAt(1) != 2) *content = Content::Foreign;
-  else if (format == kFormatVersion) *content = Content::Hive;
-  else if (format == kFormatWithoutValueTimes) *content = Content::Older;
-  else *content = Content::Foreign;
+  std::int64_t tables = 2;
+  if (!hasTable("keys") || !hasTable("vals")) {
+    Query catalogue(*this,
+                    "SELECT count(*), count(CASE WHEN type = 'table' AND name IN ('keys', 'vals') THEN 1 END)"
+                    " FROM sqlite_master");
+    rc = catalogue.Step();
+    if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+    if (format == 0 && catalogue.IntAt(0) == 0) {
+      *content = Content::Empty;
+      return ERROR_SUCCESS;
+    }
+    tables = catalogue.IntAt(1);
+  }
+  if (tables != 2) {
+    *content = Content::Foreign;
+  } else if (format == kFormatVersion) {
+    *content = Content::Hive;
+  } else if (format == kFormatWithoutValueTimes) {
+    *content = Content::Older;
+  } else {
+    *content = Content::Foreign;
+  }
   return ERROR_SUCCESS;
 }
 
