@@ -66,6 +66,10 @@ BOOL CKyrellApp::InitInstance() {
     RegisterSettingsWithManager();
     InitDriveAccess();
     ShowSplashWindow();
+    // Some forty settings are read from here to the engine's start (most
+    // looked for in the user's hive, then found in the machine's): each
+    // hive's locks are taken once for all of them.
+    m_settingsReads.emplace();
     DirectFrameworkRegistry();
     LoadEngine();
     ReadIdentitySettings();
@@ -86,6 +90,7 @@ BOOL CKyrellApp::InitInstance() {
   } catch (...) {
     // Anything else ends the run without a word; shut-down still runs.
   }
+  m_settingsReads.reset();
   ShutDownApplicationManager();
   StopWxWidgets();
   return FALSE;

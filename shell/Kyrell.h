@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "compat/mfc/CString.h"
 #include "compat/mfc/WinApp.h"
+#include "compat/win32/Registry.h"
 #include "peers/orbcore/IgnisLaunch.h"
 #include "shell/EngineTexts.h"
 #include "shell/HelpTopics.h"
@@ -151,6 +153,9 @@ class CKyrellApp : public CWinApp {
   bool m_firstStart = true;
   bool m_wxStarted = false;
   HMODULE m_engine = nullptr;
+  // The settings steps of the start-up read through one read transaction
+  // per hive, ended before the engine runs.
+  std::optional<compat::win32::RegistryReadBatch> m_settingsReads;
   lapp::IApplicationManager* m_appManager = nullptr;
   HANDLE m_instanceMutex = nullptr;
 

@@ -70,6 +70,7 @@ bool CKyrellApp::LaunchEngine() {
   LaunchRecord& record = BuildLaunchRecord();
   InitInfoChannels(*this);
 
+  m_settingsReads.reset();  // the engine waits for the user
   void* results = nullptr;
   startIgnis(&record, &results);
   const bool success = results != nullptr && *static_cast<const std::uint32_t*>(results) != 0;

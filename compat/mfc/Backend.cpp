@@ -11,6 +11,7 @@
 #include "compat/mfc/WxBackendModule.h"
 #include "compat/win32/Module.h"
 #include "compat/win32/NoDestructor.h"
+#include "compat/win32/Registry.h"
 #include "compat/win32/Resource.h"
 
 namespace compat::mfc {
@@ -136,6 +137,8 @@ int AfxMessageBox(LPCWSTR text, UINT type, UINT /*helpId*/) {
   const CWinApp* app = AfxGetApp();
   const std::u16string caption =
       app != nullptr && app->m_pszAppName != nullptr ? std::u16string(app->m_pszAppName) : ProgramName();
+  // The box may wait for the user: no hive's read stays open meanwhile.
+  compat::win32::ReleaseHeldRegistryReads();
   const int answer = CurrentBackend().MessageBox(text, caption.c_str(), type);
   // A backend that cannot show the box now (the window system is not started
   // yet, or already shut down) answers 0; the console then says it.

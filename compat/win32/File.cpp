@@ -296,7 +296,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
   struct stat st;
   if (fstat(fd, &st) != 0) return refuse(ErrorFromErrno(errno));
   if (S_ISDIR(st.st_mode)) return refuse(ERROR_ACCESS_DENIED);
-  if (!(openFlags & O_PATH) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  // Reads and writes of a regular file never wait on the flag: only other
+  // kinds of file (a FIFO, a device) need it cleared, at two calls an open.
+  if (!(openFlags & O_PATH) && !S_ISREG(st.st_mode) &&
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     return refuse(ErrorFromErrno(errno));
   }
   const FileId id{st.st_dev, st.st_ino};

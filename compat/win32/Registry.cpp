@@ -88,6 +88,7 @@ struct Registry {
   std::unique_ptr<Hive> user;
   std::unique_ptr<Hive> machine;
   std::unordered_set<KeyHandle*> handles;
+  int readBatches = 0;  // RegistryReadBatch objects alive in this process
 
   // Closing checkpoints the write-ahead log into the hive file and removes
   // the log and its index beside it.
@@ -360,6 +361,20 @@ class Session {
 
   void Reset() { registry_.CloseHives(); }
 
+  // Begins (or ends) a read batch; the hives open now, and those opened
+  // while it lasts, hold their reads until the last batch ends.
+  void AddReadBatch(int change) {
+    registry_.readBatches += change;
+    const bool hold = registry_.readBatches > 0;
+    for (Hive* hive : {registry_.user.get(), registry_.machine.get()})
+      if (hive != nullptr) hive->HoldReads(hold);
+  }
+
+  void ReleaseHeldReads() {
+    for (Hive* hive : {registry_.user.get(), registry_.machine.get()})
+      if (hive != nullptr) hive->Release();
+  }
+
  private:
   // Follows the hive folder and the process: another folder is another
   // registry; a child process after fork() needs connections of its own.
@@ -411,6 +426,7 @@ class Session {
                                       std::initializer_list<std::u16string_view>{u"Software", u"Classes"});
     }
     *hive = slot.get();
+    if (first) slot->HoldReads(registry_.readBatches > 0);
     const LONG status = slot->Open();
     // The user's special folders are there from the first use of the hive on.
     if (first && root == Root::User && status == ERROR_SUCCESS) compat::win32::FillShellFolders(*slot);
@@ -558,6 +574,12 @@ LONG ReadRegDword(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD* value) {
     *value = data[0] | data[1] << 8 | data[2] << 16 | static_cast<DWORD>(data[3]) << 24;
   return status;
 }
+
+RegistryReadBatch::RegistryReadBatch() { Session().AddReadBatch(1); }
+
+RegistryReadBatch::~RegistryReadBatch() { Session().AddReadBatch(-1); }
+
+void ReleaseHeldRegistryReads() { Session().ReleaseHeldReads(); }
 
 void ResetRegistryForTests() {
   Session session;

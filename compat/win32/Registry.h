@@ -159,6 +159,23 @@ inline bool IsMissingValue(LONG status) {
 // The folder that holds the hive databases: $ORBWEAVE_PREFIX when set, else
 // $XDG_CONFIG_HOME/orbweave/registry (~/.config/orbweave/registry).
 std::string HiveFolder();
+// While one lives, the process's registry reads share one read transaction
+// per hive, so that a run of settings reads takes each hive's locks once.
+// Reads see this process's own writes, and another process's commits made
+// before the hive's first read in the batch; later ones show once the batch
+// ends. Meant for a bounded run of reads (a start-up step), never held while
+// the program waits: an open read keeps other processes' checkpoints from
+// passing it, so their logs grow.
+class RegistryReadBatch {
+ public:
+  RegistryReadBatch();
+  ~RegistryReadBatch();
+  RegistryReadBatch(const RegistryReadBatch&) = delete;
+  RegistryReadBatch& operator=(const RegistryReadBatch&) = delete;
+};
+// Ends the read transactions that live batches hold, for a call about to
+// wait (a message box): the batches' next reads begin new ones.
+void ReleaseHeldRegistryReads();
 // Closes the hive databases so the next call opens them afresh (a test that
 // changed a hive's permissions, say). Keys still open answer ERROR_KEY_DELETED
 // until they are closed. A change of HiveFolder() does the same by itself.

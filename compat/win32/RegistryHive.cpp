@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -284,6 +285,8 @@ Hive::Hive(std::string file, std::initializer_list<std::u16string_view> seed)
 Hive::~Hive() { Close(); }
 
 void Hive::Close() {
+  holding_ = false;
+  found_.clear();
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
   statements_.clear();
   if (db_ != nullptr) sqlite3_close(db_);
@@ -291,6 +294,8 @@ void Hive::Close() {
 }
 
 void Hive::Abandon() {
+  holding_ = false;
+  found_.clear();
   statements_.clear();
   db_ = nullptr;
 }
@@ -324,23 +329,41 @@ LONG Hive::OpenFile(int flags, const std::string& name) {
 
 // Reads the file's header and catalogue, which also proves that the
 // database (with its write-ahead log) can be read at all.
-// (Two plain statements: the pragma's table-valued form in a subquery costs
-// SQLite several times as much to compile, at every start.)
+// (The two tables are looked up in the catalogue as SQLite has read it,
+// not by a query, which would cost more to compile than the rest of the
+// look. The query runs only when they seem missing: SQLite's copy may be
+// older than the file, which another process may just have made a hive.)
 LONG Hive::Inspect(Content* content) {
   Query version(*this, "PRAGMA user_version");
   int rc = version.Step();
   if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  Query tables(*this,
-               "SELECT count(*), count(CASE WHEN type = 'table' AND name IN ('keys', 'vals') THEN 1 END)"
-               " FROM sqlite_master");
-  rc = tables.Step();
-  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+  const auto hasTable = [this](const char* name) {
+    return sqlite3_table_column_metadata(db_, "main", name, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr) == SQLITE_OK;
+  };
   const std::int64_t format = version.IntAt(0);
-  if (format == 0 && tables.IntAt(0) == 0) *content = Content::Empty;
-  else if (tables.IntAt(1) != 2) *content = Content::Foreign;
-  else if (format == kFormatVersion) *content = Content::Hive;
-  else if (format == kFormatWithoutValueTimes) *content = Content::Older;
-  else *content = Content::Foreign;
+  std::int64_t tables = 2;
+  if (!hasTable("keys") || !hasTable("vals")) {
+    Query catalogue(*this,
+                    "SELECT count(*), count(CASE WHEN type = 'table' AND name IN ('keys', 'vals') THEN 1 END)"
+                    " FROM sqlite_master");
+    rc = catalogue.Step();
+    if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
+    if (format == 0 && catalogue.IntAt(0) == 0) {
+      *content = Content::Empty;
+      return ERROR_SUCCESS;
+    }
+    tables = catalogue.IntAt(1);
+  }
+  if (tables != 2) {
+    *content = Content::Foreign;
+  } else if (format == kFormatVersion) {
+    *content = Content::Hive;
+  } else if (format == kFormatWithoutValueTimes) {
+    *content = Content::Older;
+  } else {
+    *content = Content::Foreign;
+  }
   return ERROR_SUCCESS;
 }
 
@@ -473,10 +496,19 @@ bool Hive::Writable() const {
 // rather than being parsed anew each time.
 LONG Hive::Begin(bool write) {
   sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
-  return Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
+  // (A statement that failed may have ended the held transaction already.)
+  if (holding_ && !write && !sqlite3_get_autocommit(db_)) return ERROR_SUCCESS;
+  Release();
+  const LONG status = Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
+  holding_ = status == ERROR_SUCCESS && !write && holdReads_;
+  return status;
 }
 
-void Hive::BeginAlone() { sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs); }
+// While reads are held, the lone statement runs in the held transaction.
+void Hive::BeginAlone() {
+  if (holdReads_) Begin(false);
+  else sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
+}
 
 // As Commit: a call that got through ends the stall.
 LONG Hive::EndAlone(LONG status) {
@@ -485,14 +517,31 @@ LONG Hive::EndAlone(LONG status) {
 }
 
 LONG Hive::Commit() {
+  if (holding_) {
+    stalled_ = false;
+    return ERROR_SUCCESS;
+  }
   const LONG status = Query(*this, "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();
   else stalled_ = false;
   return status;
 }
 
+// A held read has nothing to undo: it stays open for the next read.
 void Hive::Rollback() {
-  if (!sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
+  if (!holding_ && !sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
+}
+
+void Hive::HoldReads(bool hold) {
+  holdReads_ = hold;
+  if (!hold) Release();
+}
+
+void Hive::Release() {
+  if (!holding_) return;
+  holding_ = false;
+  found_.clear();
+  Rollback();
 }
 
 bool Hive::Exists(KeyId key) {
@@ -501,11 +550,26 @@ bool Hive::Exists(KeyId key) {
 }
 
 LONG Hive::Find(KeyId parent, std::u16string_view name, KeyId* child) {
+  // A start looks up the same few levels of its settings' paths many times.
+  std::string lookup;
+  if (holding_) {
+    lookup.resize(sizeof parent + 2 * name.size());
+    std::memcpy(lookup.data(), &parent, sizeof parent);
+    FoldKey(name, lookup.data() + sizeof parent);
+    if (const auto known = found_.find(lookup); known != found_.end()) {
+      if (known->second == 0) return ERROR_FILE_NOT_FOUND;
+      *child = known->second;
+      return ERROR_SUCCESS;
+    }
+  }
   Query query(*this, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
   const int rc = query.Int(parent).Fold(name).Step();
-  if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-  if (rc != SQLITE_ROW) return ErrorFromSqlite(rc);
-  *child = query.IntAt(0);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return ErrorFromSqlite(rc);
+  const KeyId id = rc == SQLITE_ROW ? query.IntAt(0) : 0;
+  // (Only what the held read itself saw: a failed statement may have ended it.)
+  if (holding_ && !sqlite3_get_autocommit(db_)) found_.emplace(std::move(lookup), id);
+  if (id == 0) return ERROR_FILE_NOT_FOUND;
+  *child = id;
   return ERROR_SUCCESS;
 }
 

@@ -82,6 +82,16 @@ class Hive {
   // and gives it back.
   void BeginAlone();
   LONG EndAlone(LONG status);
+  // While reads are held, a read transaction stays open when its call ends
+  // and the next read call runs in it: a run of reads takes the log index's
+  // read lock and checks the file once, not at every call. A write call
+  // ends the held transaction before it begins its own, so the reads after
+  // it see it. Another process's commits show in the first read after the
+  // hold ends (or after this process's next write).
+  void HoldReads(bool hold);
+  // Ends the held read transaction, if one is open; reads still held begin
+  // a new one.
+  void Release();
 
   bool Exists(KeyId key);
   bool IsRoot(KeyId key) const { return key == kRootKey; }
@@ -136,6 +146,12 @@ class Hive {
   // later calls try once without waiting until one gets through, so a
   // locked hive costs one wait, not one per call.
   bool stalled_ = false;
+  bool holdReads_ = false;
+  bool holding_ = false;  // the open transaction is a held read
+  // Keys looked up under the held read, by parent and folded name (0 for
+  // none): no key changes under it but by this process's own writes, which
+  // end it first.
+  std::unordered_map<std::string, KeyId> found_;
   // Statements are prepared once per connection, keyed by their text.
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };

@@ -779,6 +779,42 @@ TEST_F(RegistryTest, ReadsSeeAnotherProcessesEarlierCommits) {
   RegCloseKey(key);
 }
 
+// A read batch keeps one snapshot of a hive for its reads: another process writes without waiting, and its
+// commit shows once the batch ends; the process's own writes show at once.
+TEST_F(RegistryTest, ReadBatchSharesOneSnapshotUntilItEnds) {
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(SetDword(key, u"v", 1), ERROR_SUCCESS);
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest\\gone", u"w", 2);
+  const auto read = [&](const char16_t* name) {
+    const Read got = Get(key, name);
+    return got.status == ERROR_SUCCESS ? got.data : std::vector<BYTE>();
+  };
+  const auto readBelow = [] {
+    DWORD value = kPoison;
+    return compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest\\gone", u"w", &value);
+  };
+  {
+    compat::win32::RegistryReadBatch batch;
+    ASSERT_EQ(read(u"v"), Dword(1));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Reap(ForkChild([] { return SetDword(Create(HKEY_CURRENT_USER, u"Software\\orbtest"), u"v", 7); })), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(read(u"v"), Dword(1));
+    ASSERT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"own"), ERROR_SUCCESS);  // another hive's write keeps this snapshot
+    EXPECT_EQ(read(u"v"), Dword(1));
+    ASSERT_EQ(SetDword(key, u"own", 3), ERROR_SUCCESS);
+    EXPECT_EQ(read(u"own"), Dword(3));
+    // A key the batch has walked through, deleted by this process and made again.
+    ASSERT_EQ(readBelow(), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyW(key, u"gone"), ERROR_SUCCESS);
+    EXPECT_EQ(readBelow(), ERROR_FILE_NOT_FOUND);
+    testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest\\gone", u"w", 4);
+    EXPECT_EQ(readBelow(), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(read(u"v"), Dword(7));
+  RegCloseKey(key);
+}
+
 // Another process holds the lock that keeps readers out of the user hive, as SQLite's exclusive lock does.
 TEST_F(RegistryTest, LockedHiveCostsOneWaitThenAnswersAtOnce) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
