@@ -23,8 +23,16 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#include <sys/platform/x86.h>
 #include <tmmintrin.h>
+// The C library's processor header is written in C and names its truth type
+// `_Bool`, which g++ takes in C++ as well and clang++ does not.
+#if defined(__clang__)
+#define _Bool bool
+#include <sys/platform/x86.h>
+#undef _Bool
+#else
+#include <sys/platform/x86.h>
+#endif
 #endif
 
 #include "compat/win32/Utf8.h"
