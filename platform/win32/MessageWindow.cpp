@@ -36,7 +36,10 @@ bool CMessageWindow::PostMessage(std::uint32_t message, std::uintptr_t wParam, s
 LRESULT CALLBACK CMessageWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<CMessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->HandleMessage(message, wParam, lParam);
+  // Held for the call: a listener may drop the last reference to the window
+  // (a timer's owner letting go of it in its own tick).
+  const P<CMessageWindow> held = P<CMessageWindow>::share(self);
+  return held->HandleMessage(message, wParam, lParam);
 }
 
 std::intptr_t CMessageWindow::HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
