@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,9 +83,14 @@ TEST(MessageWindow, ListenersRunBackwardsAndMayRemoveAndDropThemselves) {
 
 TEST(WindowTimer, IntervalBelowOneIsRefused) {
   const P<CWindowTimer> timer = make<CWindowTimer>(nullptr, 0);
-  for (std::int32_t bad : {0, -5}) {
-    EXPECT_NE(TextOf<CInvalidArgError>([&] { timer->SetInterval(bad); }).find("window timer intervals have to be >=0"),
-              std::string::npos);
+  const std::function<void()> refused[] = {
+      [&] { timer->SetInterval(0); },
+      [&] { timer->SetInterval(-5); },
+      // The constructor sets a non-zero interval the same way; its error outlives the timer it could not make.
+      [] { (void)make<CWindowTimer>(nullptr, -5); },
+  };
+  for (const std::function<void()>& call : refused) {
+    EXPECT_NE(TextOf<CInvalidArgError>(call).find("window timer intervals have to be >=0"), std::string::npos);
   }
   timer->SetInterval(1);
   EXPECT_EQ(timer->GetInterval(), 1);
