@@ -1,5 +1,7 @@
 #include "platform/win32/MessageWindow.h"
 
+#include <typeinfo>
+
 #include "compat/win32/Module.h"
 #include "foundation/Exception.h"
 #include "foundation/IStringLocalizer.h"
@@ -36,7 +38,10 @@ bool CMessageWindow::PostMessage(std::uint32_t message, std::uintptr_t wParam, s
 LRESULT CALLBACK CMessageWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<CMessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->HandleMessage(message, wParam, lParam);
+  // Held for the call: a listener may drop the last reference to the window
+  // (a timer's owner letting go of it in its own tick).
+  const P<CMessageWindow> held = P<CMessageWindow>::share(self);
+  return held->HandleMessage(message, wParam, lParam);
 }
 
 std::intptr_t CMessageWindow::HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -44,8 +49,20 @@ std::intptr_t CMessageWindow::HandleMessage(std::uint32_t message, std::uintptr_
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+namespace {
+// `timer` is null while the timer is still being made: an error that held a
+// reference to it would outlive the object it names.
+void CheckInterval(IBase* timer, const std::type_info& timerClass, std::int32_t milliseconds) {
+  if (milliseconds >= 1) return;
+  throw CInvalidArgError(timer, &timerClass, "SetInterval",
+                         Localize("lumo.win32.CWindowTimer.IntervalGEZero", "window timer intervals have to be >=0"));
+}
+}  // namespace
+
 CWindowTimer::CWindowTimer(HWND parent, std::int32_t interval) : CMessageWindow(parent) {
-  if (interval != 0) SetInterval(interval);
+  if (interval == 0) return;
+  CheckInterval(nullptr, typeid(CWindowTimer), interval);
+  SetInterval(interval);
 }
 
 CWindowTimer::~CWindowTimer() {
@@ -53,10 +70,7 @@ CWindowTimer::~CWindowTimer() {
 }
 
 void CWindowTimer::SetInterval(std::int32_t milliseconds) {
-  if (milliseconds < 1) {
-    throw CInvalidArgError(this, &typeid(*this), "SetInterval",
-                           Localize("lumo.win32.CWindowTimer.IntervalGEZero", "window timer intervals have to be >=0"));
-  }
+  CheckInterval(this, typeid(*this), milliseconds);
   interval = milliseconds;
   if (timerId) Start();
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,12 +31,14 @@ class Listener : public CObject, public CMessageWindow::IMessageListener, public
   }
   void OnTimer(CWindowTimer* timer) override {
     if (removeSelf) timer->RemoveTimerListener(this);
+    if (timerOwner) *timerOwner = nullptr;  // the tick still holds the timer
     log.push_back(name);
   }
   std::string name;
   std::vector<std::string>& log;
   CMessageWindow* window = nullptr;
   P<Listener>* owner = nullptr;
+  P<CWindowTimer>* timerOwner = nullptr;
   bool removeSelf = false;
 };
 
@@ -80,9 +83,14 @@ TEST(MessageWindow, ListenersRunBackwardsAndMayRemoveAndDropThemselves) {
 
 TEST(WindowTimer, IntervalBelowOneIsRefused) {
   const P<CWindowTimer> timer = make<CWindowTimer>(nullptr, 0);
-  for (std::int32_t bad : {0, -5}) {
-    EXPECT_NE(TextOf<CInvalidArgError>([&] { timer->SetInterval(bad); }).find("window timer intervals have to be >=0"),
-              std::string::npos);
+  const std::function<void()> refused[] = {
+      [&] { timer->SetInterval(0); },
+      [&] { timer->SetInterval(-5); },
+      // The constructor sets a non-zero interval the same way; its error outlives the timer it could not make.
+      [] { (void)make<CWindowTimer>(nullptr, -5); },
+  };
+  for (const std::function<void()>& call : refused) {
+    EXPECT_NE(TextOf<CInvalidArgError>(call).find("window timer intervals have to be >=0"), std::string::npos);
   }
   timer->SetInterval(1);
   EXPECT_EQ(timer->GetInterval(), 1);
@@ -101,7 +109,7 @@ TEST(WindowTimer, IntervalBelowOneIsRefused) {
 // listener slower than the period sees one call for the ticks that piled up.
 TEST(WindowTimer, StartAndEachTickDropTheTicksThatWait) {
   std::vector<std::string> log;
-  const P<CWindowTimer> timer = make<CWindowTimer>(nullptr, 100000);
+  P<CWindowTimer> timer = make<CWindowTimer>(nullptr, 100000);
   P<Listener> a = make<Listener>("a", log);
   P<Listener> b = make<Listener>("b", log);
   P<Listener> c = make<Listener>("c", log);
@@ -120,9 +128,12 @@ TEST(WindowTimer, StartAndEachTickDropTheTicksThatWait) {
   EXPECT_EQ(Pump(), 1);
   timer->PostMessage(WM_TIMER, CWindowTimer::kTimerId, 0);
   Pump();
-  EXPECT_EQ(log, (std::vector<std::string>{"c", "b", "a", "c", "a"}));
-  timer->RemoveTimerListener(a.get());
-  timer->RemoveTimerListener(c.get());
+  // A listener may let go of the last reference to the timer in its tick.
+  c->timerOwner = &timer;
+  timer->PostMessage(WM_TIMER, CWindowTimer::kTimerId, 0);
+  Pump();
+  EXPECT_EQ(timer, nullptr);
+  EXPECT_EQ(log, (std::vector<std::string>{"c", "b", "a", "c", "a", "c", "a"}));
 }
 
 }  // namespace
