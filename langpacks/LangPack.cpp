@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "chunkfile/ChunkFile.h"
 #include "compat/win32/CaseRules.h"
@@ -33,10 +35,14 @@ constexpr std::uint64_t kScanReadLimit = std::uint64_t{1} << 20;
 constexpr std::uint32_t kMaxHeaderSize = 0x40000;
 // Fields are read from the stream in pieces of at least this size.
 constexpr std::uint32_t kReadPiece = 0x10000;
+// A pack file's first bytes are read once and kept: a chunk file's header
+// chunks sit there and come in a dozen small reads.
+constexpr std::uint64_t kHeadBytes = 0x1000;
 
 constexpr std::string_view kMagicAnsi = "LANGPACK";
 constexpr std::string_view kMagicAnsi2 = "LANGPCK2";
 constexpr std::string_view kMagicWide = "LANGPU16";
+constexpr std::string_view kChunkFileType = "URESFILE";
 constexpr std::uint32_t kEntryStored = 0x1;
 
 [[noreturn]] void ReadBeyondEnd() { throw std::out_of_range("read beyond the end of the language pack"); }
@@ -114,15 +120,55 @@ class CPackFileStream final : public CReadOnlyStream {
     position_ = 0;
     taken_ = 0;
   }
+  // Whether the file begins with `magic`; false too when it is shorter, or
+  // holds less than its size says.
+  bool StartsWith(std::string_view magic) {
+    try {
+      return size_ >= magic.size() && readHead() && std::string_view(head_).starts_with(magic);
+    } catch (const std::out_of_range&) {
+      return false;
+    }
+  }
   void Read(void* buffer, std::int32_t count) override {
     const std::uint64_t end = CheckedRead(position_, count, size_);
     if (static_cast<std::uint64_t>(count) > limit_ - taken_)
       throw std::out_of_range("a language pack's header takes more than a scan reads");
-    if (position_ != filePosition_) {
+    // A read within the file's first bytes reads them all; what the head
+    // holds of a longer read comes from it, and the rest from the file.
+    if (end <= std::min(size_, kHeadBytes)) readHead();
+    auto* out = static_cast<char*>(buffer);
+    std::uint64_t from = position_;
+    if (from < head_.size()) {
+      const std::uint64_t held = std::min<std::uint64_t>(end, head_.size()) - from;
+      std::memcpy(out, head_.data() + from, static_cast<std::size_t>(held));
+      out += held;
+      from += held;
+    }
+    if (from < end) readFile(out, from, end);
+    position_ = end;
+  }
+
+ private:
+  CPackFileStream(HANDLE file, std::uint64_t size, std::uint64_t limit) : file_(file), size_(size), limit_(limit) {}
+  ~CPackFileStream() override { CloseHandle(file_); }
+
+  // Reads the file's first bytes into head_ once, when the read limit allows.
+  bool readHead() {
+    if (!head_.empty()) return true;
+    const std::uint64_t size = std::min(size_, kHeadBytes);
+    if (size == 0 || size > limit_ - taken_) return false;
+    std::string head(static_cast<std::size_t>(size), '\0');
+    readFile(head.data(), 0, size);
+    head_ = std::move(head);
+    return true;
+  }
+  // Reads [position, end) of the file into `buffer`.
+  void readFile(void* buffer, std::uint64_t position, std::uint64_t end) {
+    if (position != filePosition_) {
       LARGE_INTEGER to{};
-      to.QuadPart = static_cast<LONGLONG>(position_);
+      to.QuadPart = static_cast<LONGLONG>(position);
       if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) ReadBeyondEnd();
-      filePosition_ = position_;
+      filePosition_ = position;
     }
     for (auto* at = static_cast<char*>(buffer); filePosition_ < end;) {
       DWORD got = 0;
@@ -131,18 +177,14 @@ class CPackFileStream final : public CReadOnlyStream {
       filePosition_ += got;
       taken_ += got;
     }
-    position_ = end;
   }
-
- private:
-  CPackFileStream(HANDLE file, std::uint64_t size, std::uint64_t limit) : file_(file), size_(size), limit_(limit) {}
-  ~CPackFileStream() override { CloseHandle(file_); }
 
   HANDLE file_;
   std::uint64_t size_;
   std::uint64_t limit_;
   std::uint64_t taken_ = 0;
   std::uint64_t filePosition_ = 0;
+  std::string head_;
 };
 
 // A cursor over the little-endian fields of a range of a stream (clipped to
@@ -514,7 +556,7 @@ int CLangPack2::Format() const { return 2; }
 CLangPack::HeaderResult CLangPack2::parse(chf::IStream& stream, bool withTable) {
   try {
     chf::TRef<chf::CChunkFile> root = chf::TRef<chf::CChunkFile>::adopt(chf::OpenChunkFile(&stream));
-    if (std::string_view(root->GetType()) != "URESFILE") return HeaderResult::kNotThisFormat;
+    if (std::string_view(root->GetType()) != kChunkFileType) return HeaderResult::kNotThisFormat;
     if (!FindChunk(*root, chf::ChunkId("lang"), chf::ChunkId("RSID"))) return HeaderResult::kNotThisFormat;
     // Strings that run past their chunk end its reading: what was read stays.
     CString tag;
@@ -563,13 +605,20 @@ std::unique_ptr<CLangPack> OpenLangPack(const CString& path) {
   // at start-up opens every pack there.
   chf::TRef<chf::IStream> file = CPackFileStream::Open(path, kScanReadLimit);
   if (!file) return nullptr;
-  std::unique_ptr<CLangPack> pack = std::make_unique<CLangPack>(path);
-  switch (pack->parseAny(*file, false)) {
-    case CLangPack::HeaderResult::kRead: return pack;
-    case CLangPack::HeaderResult::kInvalid: return nullptr;
-    case CLangPack::HeaderResult::kNotThisFormat: break;
+  auto& packFile = static_cast<CPackFileStream&>(*file);
+  // A chunk file names its type first, and no first-format magic is that
+  // type: such a file skips the first format's try, which would read a
+  // piece of the whole file to find the magic wrong.
+  std::unique_ptr<CLangPack> pack;
+  if (!packFile.StartsWith(kChunkFileType)) {
+    pack = std::make_unique<CLangPack>(path);
+    switch (pack->parseAny(*file, false)) {
+      case CLangPack::HeaderResult::kRead: return pack;
+      case CLangPack::HeaderResult::kInvalid: return nullptr;
+      case CLangPack::HeaderResult::kNotThisFormat: break;
+    }
   }
-  static_cast<CPackFileStream&>(*file).Restart();
+  packFile.Restart();
   pack = std::make_unique<CLangPack2>(path);
   if (pack->parseAny(*file, false) == CLangPack::HeaderResult::kRead) return pack;
   return nullptr;

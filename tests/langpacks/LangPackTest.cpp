@@ -7,7 +7,9 @@
 #include <tuple>
 #include <vector>
 
+#include "compat/win32/StringConv.h"
 #include "langpacks/LangPackBytes.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -150,6 +152,42 @@ TEST(LangPackFormat2, ReadsChunksInAnyOrder) {
   ASSERT_TRUE(pack);
   EXPECT_EQ(HeadersOf(*pack), (std::vector<CString>{u"", u"", u"Fran\u00e7ais", u"", u"fr"}));
   EXPECT_TRUE(pack->Strings().empty());
+}
+
+// A pack file reads as its bytes do, the header at the scan and the table at the load: packs
+// within the file's first 4 KiB, which the file stream reads once for the small reads, and packs
+// whose fields and chunk headers cross that mark.
+TEST(LangPack, FilesReadAsTheirBytes) {
+  PackBytes wideEntries, chunkEntries;
+  for (char16_t i = 0; i < 200; ++i) {
+    const std::u16string key = u"Key" + std::u16string(1, u'A' + i % 26) + std::u16string(i / 26 + 1, u'x');
+    wideEntries.Append(Entry0(true, key, u"Text of " + key));
+    chunkEntries.U32(i).ChunkText(key).ChunkText(u"Text of " + key).ChunkText(u"").ChunkText(u"");
+  }
+  // An RSID chunk may come before "lang"; this one puts lang's chunk header across the mark.
+  const PackBytes rsidToMark = PackBytes::Chunk("RSID", PackBytes().Raw(std::string(4060, '\x11')));
+  const std::pair<const char*, std::string> cases[] = {
+      {"small first format", Format1("LANGPCK2", 1, 0, Header(false, u"Deutsch"), 1, Entry0(false, u"k", u"v"))},
+      {"first format, header across the mark",
+       Format1("LANGPU16", 1, 0, Header(true, std::u16string(2100, u'D')), 200, wideEntries)},
+      {"small chunk file", PackBytes::ChunkFile("URESFILE", Lang(u"de", u"Deutsch")).Str()},
+      {"chunk file, lang across the mark",
+       PackBytes::ChunkFile("URESFILE", PackBytes(rsidToMark).Append(Lang(u"fr", u"Fran\u00e7ais"))
+                                            .Append(Table(chunkEntries, 200)))
+           .Str()},
+  };
+  testing_support::TempFolder folder;
+  for (const auto& [what, bytes] : cases) {
+    const std::string path = folder / "pack.kvnLang";
+    testing_support::WriteFile(path, bytes);
+    const auto fromBytes = ReadLangPackBytes(bytes);
+    auto fromFile = OpenLangPack(CString(compat::win32::Utf8ToUtf16(path)));
+    ASSERT_TRUE(fromBytes && fromFile) << what;
+    EXPECT_EQ(fromFile->Format(), fromBytes->Format()) << what;
+    EXPECT_EQ(HeadersOf(*fromFile), HeadersOf(*fromBytes)) << what;
+    ASSERT_TRUE(fromFile->Load()) << what;
+    EXPECT_EQ(TableOf(*fromFile), TableOf(*fromBytes)) << what;
+  }
 }
 
 TEST(LangPack, FilesThatAreRefused) {
