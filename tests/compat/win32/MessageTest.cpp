@@ -164,9 +164,11 @@ double ThreadCpuMs() {
 // GetMessageW sleeps in the kernel: through timer ticks and until another
 // thread posts, it uses next to no processor time.
 TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
+  // Read before the timer is set: a thread held up between the two on a busy
+  // machine would otherwise start the count late and see the tick early.
+  const DWORD start = GetTickCount();
   SetTimer(hwnd, 1, 100, nullptr);
   const double cpuBefore = ThreadCpuMs();
-  const DWORD start = GetTickCount();
   MSG msg;
   ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
