@@ -313,23 +313,53 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     return g;
   }();
 
-  [[gnu::target("ssse3")]] static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts,
-                                                             std::uint32_t* out) {
-    __m128i low[2], above[2];
-    const bool anyFour = decodeLanes(in, low, above);
+  // The values of the starts at the bits of `starts`, gathered from eight
+  // 16-bit lanes per half, with bits 16 to 20 from `above` when given.
+  [[gnu::target("ssse3"), gnu::always_inline]] static std::int32_t gatherStarts(const __m128i (&low)[2],
+                                                                             const __m128i* above,
+                                                                             std::uint32_t starts, std::uint32_t* out) {
     std::int32_t n = 0;
 #pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
       const std::uint32_t mask = starts >> (8 * half) & 0xFF;
       const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
       const __m128i values = _mm_shuffle_epi8(low[half], gather);
-      const __m128i high = anyFour ? _mm_shuffle_epi8(above[half], gather) : _mm_setzero_si128();
+      const __m128i high = above != nullptr ? _mm_shuffle_epi8(above[half], gather) : _mm_setzero_si128();
       auto* to = reinterpret_cast<__m128i*>(out + n);
       _mm_storeu_si128(to, _mm_unpacklo_epi16(values, high));
       _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(values, high));
       n += kNthBits.count[mask];
     }
     return n;
+  }
+
+  // Where no character takes four bytes, each value fits 16 bits and is
+  // assembled a byte at a time in all 16 lanes at once, before any widening:
+  // the low byte is the last two bytes' payload (6 bits and 2 of the one
+  // before), the high byte the rest of the payload. Those bytes are the lead
+  // and the byte behind it for two bytes, the two behind the lead for three.
+  [[gnu::target("ssse3")]] static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts,
+                                                             std::uint32_t* out) {
+    const __m128i b0 = load(in);
+    const __m128i four = atLeastBytes(b0, 0xF0);
+    if (byteMask(four) != 0) {
+      __m128i low[2], above[2];
+      decodeLanes(in, low, above);
+      return gatherStarts(low, above, starts, out);
+    }
+    const __m128i b1 = load(in + 1), b2 = load(in + 2);
+    const __m128i two = atLeastBytes(b0, 0xC0), three = atLeastBytes(b0, 0xE0);
+    const __m128i x = select(three, b1, b0), y = select(three, b2, b1);
+    // Shifts by 16-bit lanes, masked so that no bit crosses into another byte.
+    const __m128i last = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(x, 6), _mm_set1_epi8(static_cast<char>(0xC0))),
+                                      _mm_and_si128(y, _mm_set1_epi8(0x3F)));
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i lowBytes = select(two, last, b0);
+    const __m128i highBytes =
+        _mm_and_si128(two, _mm_or_si128(_mm_slli_epi16(_mm_and_si128(three, _mm_and_si128(b0, nibble)), 4),
+                                        _mm_and_si128(_mm_srli_epi16(x, 2), nibble)));
+    const __m128i low[2] = {_mm_unpacklo_epi8(lowBytes, highBytes), _mm_unpackhi_epi8(lowBytes, highBytes)};
+    return gatherStarts(low, nullptr, starts, out);
   }
 };
 
