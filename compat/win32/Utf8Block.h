@@ -333,33 +333,33 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     return n;
   }
 
-  // Where no character takes four bytes, each value fits 16 bits and is
-  // assembled a byte at a time in all 16 lanes at once, before any widening:
-  // the low byte is the last two bytes' payload (6 bits and 2 of the one
-  // before), the high byte the rest of the payload. Those bytes are the lead
-  // and the byte behind it for two bytes, the two behind the lead for three.
+  // Each value is assembled a byte at a time in all 16 lanes at once, before
+  // any widening, and without branches: the low byte is the payload of the
+  // character's last two bytes (6 bits and 2 of the one before), the high
+  // byte the 8 payload bits before those, bits 16 to 20 the rest of a
+  // four-byte character's. The last two bytes are the lead and the byte
+  // behind it for two bytes, the two behind the lead for three, the last two
+  // of four.
   [[gnu::target("ssse3")]] static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts,
                                                              std::uint32_t* out) {
-    const __m128i b0 = load(in);
-    const __m128i four = atLeastBytes(b0, 0xF0);
-    if (byteMask(four) != 0) {
-      __m128i low[2], above[2];
-      decodeLanes(in, low, above);
-      return gatherStarts(low, above, starts, out);
-    }
-    const __m128i b1 = load(in + 1), b2 = load(in + 2);
-    const __m128i two = atLeastBytes(b0, 0xC0), three = atLeastBytes(b0, 0xE0);
-    const __m128i x = select(three, b1, b0), y = select(three, b2, b1);
+    const __m128i b0 = load(in), b1 = load(in + 1), b2 = load(in + 2), b3 = load(in + 3);
+    const __m128i two = atLeastBytes(b0, 0xC0), three = atLeastBytes(b0, 0xE0), four = atLeastBytes(b0, 0xF0);
+    const __m128i x = select(four, b2, select(three, b1, b0)), y = select(four, b3, select(three, b2, b1));
     // Shifts by 16-bit lanes, masked so that no bit crosses into another byte.
+    const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i last = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(x, 6), _mm_set1_epi8(static_cast<char>(0xC0))),
                                       _mm_and_si128(y, _mm_set1_epi8(0x3F)));
-    const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i lowBytes = select(two, last, b0);
+    const __m128i before = _mm_and_si128(three, _mm_and_si128(select(four, b1, b0), nibble));
     const __m128i highBytes =
-        _mm_and_si128(two, _mm_or_si128(_mm_slli_epi16(_mm_and_si128(three, _mm_and_si128(b0, nibble)), 4),
-                                        _mm_and_si128(_mm_srli_epi16(x, 2), nibble)));
+        _mm_and_si128(two, _mm_or_si128(_mm_slli_epi16(before, 4), _mm_and_si128(_mm_srli_epi16(x, 2), nibble)));
+    const __m128i topBytes =
+        _mm_and_si128(four, _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b0, _mm_set1_epi8(0x07)), 2),
+                                         _mm_and_si128(_mm_srli_epi16(b1, 4), _mm_set1_epi8(0x03))));
+    const __m128i zero = _mm_setzero_si128();
     const __m128i low[2] = {_mm_unpacklo_epi8(lowBytes, highBytes), _mm_unpackhi_epi8(lowBytes, highBytes)};
-    return gatherStarts(low, nullptr, starts, out);
+    const __m128i above[2] = {_mm_unpacklo_epi8(topBytes, zero), _mm_unpackhi_epi8(topBytes, zero)};
+    return gatherStarts(low, above, starts, out);
   }
 };
 
