@@ -471,6 +471,40 @@ template <class Path, bool kWithStarts>
     }
     step();
   }
+  // Fewer than 16 left to fill: one more window, decoded into a scratch
+  // block behind the last 16 - room characters written, whose first room
+  // characters go back as four whole stores.
+  if (maxCount >= 16 && decoded < maxCount && offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
+    const std::uint8_t* in = buffer + offset;
+    const Utf8Window window = ScanUtf8Window<Path>(in, 0);
+    if (window.valid) {
+      const std::int32_t room = maxCount - decoded;
+      alignas(16) std::uint32_t block[32];
+      std::uint32_t* last = chars + maxCount - 16;
+      std::memcpy(block, last, 16 * sizeof(std::uint32_t));
+      std::int32_t found;
+      if (window.starts == kUtf8WindowStarts && window.spill == 0) {
+        Path::widenSixteen(in, block + 16 - room);
+        found = 16;
+      } else {
+        found = Path::decodeStarts(in, window.starts, block + 16 - room);
+      }
+      std::memcpy(last, block, 16 * sizeof(std::uint32_t));
+      std::int32_t behind = offset + 16 + std::countr_one(window.spill);
+      // A valid window's characters follow one another: the first one left
+      // out starts where the last one taken ends.
+      if (found > room) {
+        behind = offset + NthBit16(window.starts, room);
+        found = room;
+      }
+      if constexpr (kWithStarts) {
+        std::uint32_t left = window.starts;
+        for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
+      }
+      decoded += found;
+      offset = end = behind;
+    }
+  }
   // The last few characters, where no window is tried again.
   while (decoded < maxCount && offset < size) step();
   endOut = end;
