@@ -111,6 +111,7 @@ inline std::int32_t NthBit16(std::uint32_t mask, std::int32_t k) {
 // Plain C++, a byte at a time.
 struct Utf8ScalarPath {
   static constexpr const char* kName = "scalar";
+  static constexpr bool kWholeWindows = false;
 
   static bool sixteenAscii(const std::uint8_t* in) {
     std::uint64_t words[2];
@@ -151,6 +152,7 @@ struct Utf8ScalarPath {
 // SSE2, the baseline of x86-64: 16 bytes per instruction.
 struct Utf8Sse2Path {
   static constexpr const char* kName = "SSE2";
+  static constexpr bool kWholeWindows = false;
 
   static __m128i load(const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
   static std::uint32_t byteMask(__m128i bytes) { return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes)); }
@@ -271,6 +273,7 @@ struct Utf8Sse2Path {
 // values of the starts in two steps instead of sixteen.
 struct Utf8Ssse3Path : Utf8Sse2Path {
   static constexpr const char* kName = "SSSE3";
+  static constexpr bool kWholeWindows = true;
 
   // The refused lead bytes by three lookups instead of chains of compares:
   // each refusal is a bit that the lead byte's high half, its low half and
@@ -387,9 +390,9 @@ struct Utf8Window {
   std::uint32_t spill;
 };
 
-template <class Path>
+template <class Path, bool kAsciiFirst = true>
 [[gnu::always_inline]] inline Utf8Window ScanUtf8Window(const std::uint8_t* in, std::uint32_t carried) {
-  if (carried == 0 && Path::sixteenAscii(in)) return {true, kUtf8WindowStarts, 0};
+  if (kAsciiFirst && carried == 0 && Path::sixteenAscii(in)) return {true, kUtf8WindowStarts, 0};
   const Utf8Classes k = Path::classify(in);
   const std::uint32_t continuation = k.nonAscii & ~k.atLeastC0;
   const std::uint32_t expected =
@@ -450,10 +453,10 @@ template <class Path, bool kWithStarts>
   while (maxCount - decoded >= 16 && offset < size) {
     if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
       const std::uint8_t* in = buffer + offset;
-      const Utf8Window window = ScanUtf8Window<Path>(in, 0);
+      const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, 0);
       if (window.valid) {
         std::int32_t found;
-        if (window.starts == kUtf8WindowStarts && window.spill == 0) {
+        if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
           Path::widenSixteen(in, chars + decoded);
           found = 16;
         } else {
@@ -476,14 +479,14 @@ template <class Path, bool kWithStarts>
   // characters go back as four whole stores.
   if (maxCount >= 16 && decoded < maxCount && offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
     const std::uint8_t* in = buffer + offset;
-    const Utf8Window window = ScanUtf8Window<Path>(in, 0);
+    const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, 0);
     if (window.valid) {
       const std::int32_t room = maxCount - decoded;
       alignas(16) std::uint32_t block[32];
       std::uint32_t* last = chars + maxCount - 16;
       std::memcpy(block, last, 16 * sizeof(std::uint32_t));
       std::int32_t found;
-      if (window.starts == kUtf8WindowStarts && window.spill == 0) {
+      if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
         Path::widenSixteen(in, block + 16 - room);
         found = 16;
       } else {
