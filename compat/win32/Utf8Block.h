@@ -421,11 +421,14 @@ inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, s
 // when none). Whole windows where they are valid, single steps elsewhere: a
 // window found invalid is stepped through before the next window is tried,
 // so that broken text is not scanned again at every byte.
-// A window is decoded only when all the characters it may hold (16) fit:
-// single steps take the rest of a block. A window cut short would cost as
-// much as a whole one for a few characters, more than their single steps
-// (a window of mixed text holds about 13), and writing only whole windows
-// keeps the values out of a scratch block.
+// Windows follow one another at fixed 16-byte steps, each one's spill
+// carried into the next, so that no window waits for the one before it to
+// find where it starts. A window writes 16 values: where fewer fit (and the
+// block holds 16 or more), its values go into a scratch block behind the
+// block's last characters and return as four whole stores, and the block
+// ends where the first character left out starts. A reader's block of 16 is
+// thus about one window and a part, with no single steps and their branches
+// on the text (a window of mixed text holds about 13 characters).
 template <class Path, bool kWithStarts>
 [[gnu::always_inline]] inline std::int32_t DecodeUtf8Block(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
                              const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& endOut) {
@@ -433,83 +436,75 @@ template <class Path, bool kWithStarts>
   std::int32_t stepUntil = offset;
   // Kept local and written once: stores to chars could alias the caller's.
   std::int32_t end = offset;
-  // One character by a single step; false when none starts at `offset`.
-  const auto step = [&] {
+  // The characters of a valid window (`found` at most `room` of them).
+  const auto taken = [&](const Utf8Window& window, std::int32_t at, std::int32_t found) {
+    if constexpr (kWithStarts) {
+      std::uint32_t left = window.starts;
+      for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = at + std::countr_zero(left);
+    }
+    decoded += found;
+  };
+  while (decoded < maxCount && offset < size) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
+      std::int32_t at = offset;
+      std::uint32_t carried = 0;
+      for (; size - at >= kUtf8WindowBytes && decoded < maxCount; at += 16) {
+        const std::uint8_t* in = buffer + at;
+        const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, carried);
+        if (!window.valid) break;
+        const std::int32_t room = maxCount - decoded;
+        if (room >= 16) {
+          if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
+            Path::widenSixteen(in, chars + decoded);
+            taken(window, at, 16);
+          } else {
+            taken(window, at, Path::decodeStarts(in, window.starts, chars + decoded));
+          }
+        } else {
+          if (maxCount < 16) break;
+          alignas(16) std::uint32_t block[32];
+          std::uint32_t* last = chars + maxCount - 16;
+          std::memcpy(block, last, 16 * sizeof(std::uint32_t));
+          std::int32_t found;
+          if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
+            Path::widenSixteen(in, block + 16 - room);
+            found = 16;
+          } else {
+            found = Path::decodeStarts(in, window.starts, block + 16 - room);
+          }
+          std::memcpy(last, block, 16 * sizeof(std::uint32_t));
+          if (found > room) {
+            // A valid window's characters follow one another: the first one
+            // left out starts where the last one taken ends.
+            taken(window, at, room);
+            endOut = at + NthBit16(window.starts, room);
+            return decoded;
+          }
+          taken(window, at, found);
+        }
+        carried = window.spill;
+        offset = end = at + 16 + std::countr_one(carried);
+      }
+      // Single steps from here through the window that stopped the walk.
+      stepUntil = at + 16;
+      continue;
+    }
+    // One character by a single step, or a byte skipped where none starts.
     if constexpr (kWithStarts) starts[decoded] = offset;
     if (buffer[offset] < 0x80) {
       chars[decoded++] = buffer[offset];
       end = ++offset;
-      return;
+      continue;
     }
     std::uint32_t c;
     const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
     if (behind < 0) {
       ++offset;
-      return;
+      continue;
     }
     chars[decoded++] = c;
     offset = end = behind;
-  };
-  while (maxCount - decoded >= 16 && offset < size) {
-    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
-      const std::uint8_t* in = buffer + offset;
-      const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, 0);
-      if (window.valid) {
-        std::int32_t found;
-        if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
-          Path::widenSixteen(in, chars + decoded);
-          found = 16;
-        } else {
-          found = Path::decodeStarts(in, window.starts, chars + decoded);
-        }
-        if constexpr (kWithStarts) {
-          std::uint32_t left = window.starts;
-          for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
-        }
-        decoded += found;
-        offset = end = offset + 16 + std::countr_one(window.spill);
-        continue;
-      }
-      stepUntil = offset + 16;
-    }
-    step();
   }
-  // Fewer than 16 left to fill: one more window, decoded into a scratch
-  // block behind the last 16 - room characters written, whose first room
-  // characters go back as four whole stores.
-  if (maxCount >= 16 && decoded < maxCount && offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
-    const std::uint8_t* in = buffer + offset;
-    const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, 0);
-    if (window.valid) {
-      const std::int32_t room = maxCount - decoded;
-      alignas(16) std::uint32_t block[32];
-      std::uint32_t* last = chars + maxCount - 16;
-      std::memcpy(block, last, 16 * sizeof(std::uint32_t));
-      std::int32_t found;
-      if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
-        Path::widenSixteen(in, block + 16 - room);
-        found = 16;
-      } else {
-        found = Path::decodeStarts(in, window.starts, block + 16 - room);
-      }
-      std::memcpy(last, block, 16 * sizeof(std::uint32_t));
-      std::int32_t behind = offset + 16 + std::countr_one(window.spill);
-      // A valid window's characters follow one another: the first one left
-      // out starts where the last one taken ends.
-      if (found > room) {
-        behind = offset + NthBit16(window.starts, room);
-        found = room;
-      }
-      if constexpr (kWithStarts) {
-        std::uint32_t left = window.starts;
-        for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
-      }
-      decoded += found;
-      offset = end = behind;
-    }
-  }
-  // The last few characters, where no window is tried again.
-  while (decoded < maxCount && offset < size) step();
   endOut = end;
   return decoded;
 }
