@@ -169,6 +169,8 @@ struct Utf8Sse2Path {
   }
 
   static bool sixteenAscii(const std::uint8_t* in) { return byteMask(load(in)) == 0; }
+  // The bits of bytes from 0x80 on among 32, folded to 16.
+  static std::uint32_t nonAsciiOf32(const std::uint8_t* in) { return byteMask(_mm_or_si128(load(in), load(in + 16))); }
   // The window's classes but `refused`, given (first 16 bytes, as `head`).
   static Utf8Classes classesOf(const std::uint8_t* in, __m128i head, std::uint32_t refused) {
     // Bytes 3 to 18: their top three are the window's bytes 16 to 18.
@@ -450,6 +452,14 @@ template <class Path, bool kWithStarts>
       std::uint32_t carried = 0;
       for (; size - at >= kUtf8WindowBytes && decoded < maxCount; at += 16) {
         const std::uint8_t* in = buffer + at;
+        if constexpr (Path::kWholeWindows) {
+          if (maxCount - decoded >= 16 && size - at >= 32 && (Path::nonAsciiOf32(in) | carried) == 0) {
+            Path::widenSixteen(in, chars + decoded);
+            taken(Utf8Window{true, kUtf8WindowStarts, 0}, at, 16);
+            offset = end = at + 16;
+            continue;
+          }
+        }
         const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, carried);
         if (!window.valid) break;
         const std::int32_t room = maxCount - decoded;
