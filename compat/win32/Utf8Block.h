@@ -114,7 +114,10 @@ inline std::int32_t NthBit16(std::uint32_t mask, std::int32_t k) {
 // Plain C++, a byte at a time.
 struct Utf8ScalarPath {
   static constexpr const char* kName = "scalar";
-  static constexpr bool kWholeWindows = false;
+  // Whether the walk widens ASCII apart only in runs of 32 bytes and decodes
+  // every other window whole, ASCII or not, so that mixed text does not
+  // branch on which windows are ASCII (false: every ASCII window apart).
+  static constexpr bool kAsciiRunsOnly = false;
 
   static bool sixteenAscii(const std::uint8_t* in) {
     std::uint64_t words[2];
@@ -155,7 +158,7 @@ struct Utf8ScalarPath {
 // SSE2, the baseline of x86-64: 16 bytes per instruction.
 struct Utf8Sse2Path {
   static constexpr const char* kName = "SSE2";
-  static constexpr bool kWholeWindows = false;
+  static constexpr bool kAsciiRunsOnly = false;
 
   static __m128i load(const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
   static std::uint32_t byteMask(__m128i bytes) { return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes)); }
@@ -278,7 +281,7 @@ struct Utf8Sse2Path {
 // values of the starts in two steps instead of sixteen.
 struct Utf8Ssse3Path : Utf8Sse2Path {
   static constexpr const char* kName = "SSSE3";
-  static constexpr bool kWholeWindows = true;
+  static constexpr bool kAsciiRunsOnly = true;
 
   // The refused lead bytes by three lookups instead of chains of compares:
   // each refusal is a bit that the lead byte's high half, its low half and
@@ -321,26 +324,6 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     return g;
   }();
 
-  // The values of the starts at the bits of `starts`, gathered from eight
-  // 16-bit lanes per half, with bits 16 to 20 from `above` when given.
-  [[gnu::target("ssse3"), gnu::always_inline]] static std::int32_t gatherStarts(const __m128i (&low)[2],
-                                                                             const __m128i* above,
-                                                                             std::uint32_t starts, std::uint32_t* out) {
-    std::int32_t n = 0;
-#pragma GCC unroll 2
-    for (int half = 0; half < 2; ++half) {
-      const std::uint32_t mask = starts >> (8 * half) & 0xFF;
-      const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
-      const __m128i values = _mm_shuffle_epi8(low[half], gather);
-      const __m128i high = above != nullptr ? _mm_shuffle_epi8(above[half], gather) : _mm_setzero_si128();
-      auto* to = reinterpret_cast<__m128i*>(out + n);
-      _mm_storeu_si128(to, _mm_unpacklo_epi16(values, high));
-      _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(values, high));
-      n += kNthBits.count[mask];
-    }
-    return n;
-  }
-
   // Each value is assembled a byte at a time in all 16 lanes at once, before
   // any widening, and without branches: the low byte is the payload of the
   // character's last two bytes (6 bits and 2 of the one before), the high
@@ -367,7 +350,20 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     const __m128i zero = _mm_setzero_si128();
     const __m128i low[2] = {_mm_unpacklo_epi8(lowBytes, highBytes), _mm_unpackhi_epi8(lowBytes, highBytes)};
     const __m128i above[2] = {_mm_unpacklo_epi8(topBytes, zero), _mm_unpackhi_epi8(topBytes, zero)};
-    return gatherStarts(low, above, starts, out);
+    // The starts' values gathered from the eight 16-bit lanes of each half.
+    std::int32_t n = 0;
+#pragma GCC unroll 2
+    for (int half = 0; half < 2; ++half) {
+      const std::uint32_t mask = starts >> (8 * half) & 0xFF;
+      const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
+      const __m128i values = _mm_shuffle_epi8(low[half], gather);
+      const __m128i high = _mm_shuffle_epi8(above[half], gather);
+      auto* to = reinterpret_cast<__m128i*>(out + n);
+      _mm_storeu_si128(to, _mm_unpacklo_epi16(values, high));
+      _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(values, high));
+      n += kNthBits.count[mask];
+    }
+    return n;
   }
 };
 
@@ -395,6 +391,8 @@ struct Utf8Window {
   std::uint32_t spill;
 };
 
+// With kAsciiFirst a window of 16 ASCII bytes answers before any other
+// check; without, every window takes the same instructions.
 template <class Path, bool kAsciiFirst = true>
 [[gnu::always_inline]] inline Utf8Window ScanUtf8Window(const std::uint8_t* in, std::uint32_t carried) {
   if (kAsciiFirst && carried == 0 && Path::sixteenAscii(in)) return {true, kUtf8WindowStarts, 0};
@@ -455,7 +453,7 @@ template <class Path, bool kWithStarts>
       std::uint32_t carried = 0;
       for (; size - at >= kUtf8WindowBytes && decoded < maxCount; at += 16) {
         const std::uint8_t* in = buffer + at;
-        if constexpr (Path::kWholeWindows) {
+        if constexpr (Path::kAsciiRunsOnly) {
           if (maxCount - decoded >= 16 && size - at >= 32 && (Path::nonAsciiOf32(in) | carried) == 0) {
             Path::widenSixteen(in, chars + decoded);
             taken(Utf8Window{true, kUtf8WindowStarts, 0}, at, 16);
@@ -463,11 +461,11 @@ template <class Path, bool kWithStarts>
             continue;
           }
         }
-        const Utf8Window window = ScanUtf8Window<Path, !Path::kWholeWindows>(in, carried);
+        const Utf8Window window = ScanUtf8Window<Path, !Path::kAsciiRunsOnly>(in, carried);
         if (!window.valid) break;
         const std::int32_t room = maxCount - decoded;
         if (room >= 16) {
-          if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
+          if (!Path::kAsciiRunsOnly && window.starts == kUtf8WindowStarts && window.spill == 0) {
             Path::widenSixteen(in, chars + decoded);
             taken(window, at, 16);
           } else {
@@ -475,11 +473,13 @@ template <class Path, bool kWithStarts>
           }
         } else {
           if (maxCount < 16) break;
+          // The last 16 slots of chars, the first 16 - room of them written
+          // already, the rest filled from the window's values.
           alignas(16) std::uint32_t block[32];
           std::uint32_t* last = chars + maxCount - 16;
           std::memcpy(block, last, 16 * sizeof(std::uint32_t));
           std::int32_t found;
-          if (!Path::kWholeWindows && window.starts == kUtf8WindowStarts && window.spill == 0) {
+          if (!Path::kAsciiRunsOnly && window.starts == kUtf8WindowStarts && window.spill == 0) {
             Path::widenSixteen(in, block + 16 - room);
             found = 16;
           } else {
