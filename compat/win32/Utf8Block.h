@@ -418,6 +418,13 @@ inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, s
   return offset + static_cast<std::int32_t>(used);
 }
 
+// DecodeUtf8At kept out of the walks: single steps past ASCII are rare
+// there, and inlined they would take registers from the windows.
+[[gnu::noinline]] inline std::int32_t DecodeUtf8AtApart(std::uint32_t& c, const std::uint8_t* buffer, std::int32_t size,
+                                                       std::int32_t offset) {
+  return DecodeUtf8At(c, buffer, size, offset);
+}
+
 // Decodes up to maxCount characters from `offset` (0 <= offset <= size),
 // skipping bytes no character starts at; with kWithStarts each one's offset
 // goes to starts. Answers how many, with `end` behind the last one (offset
@@ -510,7 +517,7 @@ template <class Path, bool kWithStarts>
       continue;
     }
     std::uint32_t c;
-    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
+    const std::int32_t behind = DecodeUtf8AtApart(c, buffer, size, offset);
     if (behind < 0) {
       ++offset;
       continue;
