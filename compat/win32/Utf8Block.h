@@ -111,14 +111,21 @@ inline constexpr NthBits kNthBits = [] {
 }();
 
 // The position of the k-th set bit of a 16-bit mask that has more than k.
+// Without branches: which byte holds it is as good as random in text.
 inline std::int32_t NthBit16(std::uint32_t mask, std::int32_t k) {
   const std::int32_t low = kNthBits.count[mask & 0xFF];
-  return k < low ? kNthBits.at[mask & 0xFF][k] : 8 + kNthBits.at[mask >> 8][k - low];
+  const std::uint32_t high = k >= low ? 1 : 0;
+  const std::int32_t skipped = low & -static_cast<std::int32_t>(high);
+  return static_cast<std::int32_t>(8 * high) + kNthBits.at[mask >> (8 * high) & 0xFF][k - skipped];
 }
 
 // Plain C++, a byte at a time.
 struct Utf8ScalarPath {
   static constexpr const char* kName = "scalar";
+  // Whether the walk widens ASCII apart only in runs of 32 bytes and decodes
+  // every other window whole, ASCII or not, so that mixed text does not
+  // branch on which windows are ASCII (false: every ASCII window apart).
+  static constexpr bool kAsciiRunsOnly = false;
 
   static bool sixteenAscii(const std::uint8_t* in) {
     std::uint64_t words[2];
@@ -159,6 +166,7 @@ struct Utf8ScalarPath {
 // SSE2, the baseline of x86-64: 16 bytes per instruction.
 struct Utf8Sse2Path {
   static constexpr const char* kName = "SSE2";
+  static constexpr bool kAsciiRunsOnly = false;
 
   static __m128i load(const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
   static std::uint32_t byteMask(__m128i bytes) { return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes)); }
@@ -175,6 +183,8 @@ struct Utf8Sse2Path {
   }
 
   static bool sixteenAscii(const std::uint8_t* in) { return byteMask(load(in)) == 0; }
+  // The bits of bytes from 0x80 on among 32, folded to 16.
+  static std::uint32_t nonAsciiOf32(const std::uint8_t* in) { return byteMask(_mm_or_si128(load(in), load(in + 16))); }
   // The window's classes but `refused`, given (first 16 bytes, as `head`).
   static Utf8Classes classesOf(const std::uint8_t* in, __m128i head, std::uint32_t refused) {
     // Bytes 3 to 18: their top three are the window's bytes 16 to 18.
@@ -279,6 +289,7 @@ struct Utf8Sse2Path {
 // values of the starts in two steps instead of sixteen.
 struct Utf8Ssse3Path : Utf8Sse2Path {
   static constexpr const char* kName = "SSSE3";
+  static constexpr bool kAsciiRunsOnly = true;
 
   // The refused lead bytes by three lookups instead of chains of compares:
   // each refusal is a bit that the lead byte's high half, its low half and
@@ -321,17 +332,40 @@ struct Utf8Ssse3Path : Utf8Sse2Path {
     return g;
   }();
 
+  // Each value is assembled a byte at a time in all 16 lanes at once, before
+  // any widening, and without branches: the low byte is the payload of the
+  // character's last two bytes (6 bits and 2 of the one before), the high
+  // byte the 8 payload bits before those, bits 16 to 20 the rest of a
+  // four-byte character's. The last two bytes are the lead and the byte
+  // behind it for two bytes, the two behind the lead for three, the last two
+  // of four.
   [[gnu::target("ssse3")]] static std::int32_t decodeStarts(const std::uint8_t* in, std::uint32_t starts,
                                                              std::uint32_t* out) {
-    __m128i low[2], above[2];
-    const bool anyFour = decodeLanes(in, low, above);
+    const __m128i b0 = load(in), b1 = load(in + 1), b2 = load(in + 2), b3 = load(in + 3);
+    const __m128i two = atLeastBytes(b0, 0xC0), three = atLeastBytes(b0, 0xE0), four = atLeastBytes(b0, 0xF0);
+    const __m128i x = select(four, b2, select(three, b1, b0)), y = select(four, b3, select(three, b2, b1));
+    // Shifts by 16-bit lanes, masked so that no bit crosses into another byte.
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i last = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(x, 6), _mm_set1_epi8(static_cast<char>(0xC0))),
+                                      _mm_and_si128(y, _mm_set1_epi8(0x3F)));
+    const __m128i lowBytes = select(two, last, b0);
+    const __m128i before = _mm_and_si128(three, _mm_and_si128(select(four, b1, b0), nibble));
+    const __m128i highBytes =
+        _mm_and_si128(two, _mm_or_si128(_mm_slli_epi16(before, 4), _mm_and_si128(_mm_srli_epi16(x, 2), nibble)));
+    const __m128i topBytes =
+        _mm_and_si128(four, _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b0, _mm_set1_epi8(0x07)), 2),
+                                         _mm_and_si128(_mm_srli_epi16(b1, 4), _mm_set1_epi8(0x03))));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low[2] = {_mm_unpacklo_epi8(lowBytes, highBytes), _mm_unpackhi_epi8(lowBytes, highBytes)};
+    const __m128i above[2] = {_mm_unpacklo_epi8(topBytes, zero), _mm_unpackhi_epi8(topBytes, zero)};
+    // The starts' values gathered from the eight 16-bit lanes of each half.
     std::int32_t n = 0;
 #pragma GCC unroll 2
     for (int half = 0; half < 2; ++half) {
       const std::uint32_t mask = starts >> (8 * half) & 0xFF;
       const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kGather.bytes[mask]));
       const __m128i values = _mm_shuffle_epi8(low[half], gather);
-      const __m128i high = anyFour ? _mm_shuffle_epi8(above[half], gather) : _mm_setzero_si128();
+      const __m128i high = _mm_shuffle_epi8(above[half], gather);
       auto* to = reinterpret_cast<__m128i*>(out + n);
       _mm_storeu_si128(to, _mm_unpacklo_epi16(values, high));
       _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(values, high));
@@ -365,9 +399,11 @@ struct Utf8Window {
   std::uint32_t spill;
 };
 
-template <class Path>
+// With kAsciiFirst a window of 16 ASCII bytes answers before any other
+// check; without, every window takes the same instructions.
+template <class Path, bool kAsciiFirst = true>
 [[gnu::always_inline]] inline Utf8Window ScanUtf8Window(const std::uint8_t* in, std::uint32_t carried) {
-  if (carried == 0 && Path::sixteenAscii(in)) return {true, kUtf8WindowStarts, 0};
+  if (kAsciiFirst && carried == 0 && Path::sixteenAscii(in)) return {true, kUtf8WindowStarts, 0};
   const Utf8Classes k = Path::classify(in);
   const std::uint32_t continuation = k.nonAscii & ~k.atLeastC0;
   const std::uint32_t expected =
@@ -390,17 +426,27 @@ inline std::int32_t DecodeUtf8At(std::uint32_t& c, const std::uint8_t* buffer, s
   return offset + static_cast<std::int32_t>(used);
 }
 
+// DecodeUtf8At kept out of the walks: single steps past ASCII are rare
+// there, and inlined they would take registers from the windows.
+[[gnu::noinline]] inline std::int32_t DecodeUtf8AtApart(std::uint32_t& c, const std::uint8_t* buffer, std::int32_t size,
+                                                       std::int32_t offset) {
+  return DecodeUtf8At(c, buffer, size, offset);
+}
+
 // Decodes up to maxCount characters from `offset` (0 <= offset <= size),
 // skipping bytes no character starts at; with kWithStarts each one's offset
 // goes to starts. Answers how many, with `end` behind the last one (offset
 // when none). Whole windows where they are valid, single steps elsewhere: a
 // window found invalid is stepped through before the next window is tried,
 // so that broken text is not scanned again at every byte.
-// A window is decoded only when all the characters it may hold (16) fit:
-// single steps take the rest of a block. A window cut short would cost as
-// much as a whole one for a few characters, more than their single steps
-// (a window of mixed text holds about 13), and writing only whole windows
-// keeps the values out of a scratch block.
+// Windows follow one another at fixed 16-byte steps, each one's spill
+// carried into the next, so that no window waits for the one before it to
+// find where it starts. A window writes 16 values: where fewer fit (and the
+// block holds 16 or more), its values go into a scratch block behind the
+// block's last characters and return as four whole stores, and the block
+// ends where the first character left out starts. A reader's block of 16 is
+// thus about one window and a part, with no single steps and their branches
+// on the text (a window of mixed text holds about 13 characters).
 template <class Path, bool kWithStarts>
 [[gnu::always_inline]] inline std::int32_t DecodeUtf8Block(std::uint32_t* chars, std::int32_t* starts, std::int32_t maxCount,
                              const std::uint8_t* buffer, std::int32_t size, std::int32_t offset, std::int32_t& endOut) {
@@ -408,49 +454,85 @@ template <class Path, bool kWithStarts>
   std::int32_t stepUntil = offset;
   // Kept local and written once: stores to chars could alias the caller's.
   std::int32_t end = offset;
-  // One character by a single step; false when none starts at `offset`.
-  const auto step = [&] {
+  // The characters of a valid window (`found` at most `room` of them).
+  const auto taken = [&](const Utf8Window& window, std::int32_t at, std::int32_t found) {
+    if constexpr (kWithStarts) {
+      std::uint32_t left = window.starts;
+      for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = at + std::countr_zero(left);
+    }
+    decoded += found;
+  };
+  while (decoded < maxCount && offset < size) {
+    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
+      std::int32_t at = offset;
+      std::uint32_t carried = 0;
+      for (; size - at >= kUtf8WindowBytes && decoded < maxCount; at += 16) {
+        const std::uint8_t* in = buffer + at;
+        if constexpr (Path::kAsciiRunsOnly) {
+          if (maxCount - decoded >= 16 && size - at >= 32 && (Path::nonAsciiOf32(in) | carried) == 0) {
+            Path::widenSixteen(in, chars + decoded);
+            taken(Utf8Window{true, kUtf8WindowStarts, 0}, at, 16);
+            offset = end = at + 16;
+            continue;
+          }
+        }
+        const Utf8Window window = ScanUtf8Window<Path, !Path::kAsciiRunsOnly>(in, carried);
+        if (!window.valid) break;
+        const std::int32_t room = maxCount - decoded;
+        if (room >= 16) {
+          if (!Path::kAsciiRunsOnly && window.starts == kUtf8WindowStarts && window.spill == 0) {
+            Path::widenSixteen(in, chars + decoded);
+            taken(window, at, 16);
+          } else {
+            taken(window, at, Path::decodeStarts(in, window.starts, chars + decoded));
+          }
+        } else {
+          if (maxCount < 16) break;
+          // The last 16 slots of chars, the first 16 - room of them written
+          // already, the rest filled from the window's values.
+          alignas(16) std::uint32_t block[32];
+          std::uint32_t* last = chars + maxCount - 16;
+          std::memcpy(block, last, 16 * sizeof(std::uint32_t));
+          std::int32_t found;
+          if (!Path::kAsciiRunsOnly && window.starts == kUtf8WindowStarts && window.spill == 0) {
+            Path::widenSixteen(in, block + 16 - room);
+            found = 16;
+          } else {
+            found = Path::decodeStarts(in, window.starts, block + 16 - room);
+          }
+          std::memcpy(last, block, 16 * sizeof(std::uint32_t));
+          if (found > room) {
+            // A valid window's characters follow one another: the first one
+            // left out starts where the last one taken ends.
+            taken(window, at, room);
+            endOut = at + NthBit16(window.starts, room);
+            return decoded;
+          }
+          taken(window, at, found);
+        }
+        carried = window.spill;
+        offset = end = at + 16 + std::countr_one(carried);
+      }
+      // Single steps from here through the window that stopped the walk.
+      stepUntil = at + 16;
+      continue;
+    }
+    // One character by a single step, or a byte skipped where none starts.
     if constexpr (kWithStarts) starts[decoded] = offset;
     if (buffer[offset] < 0x80) {
       chars[decoded++] = buffer[offset];
       end = ++offset;
-      return;
+      continue;
     }
     std::uint32_t c;
-    const std::int32_t behind = DecodeUtf8At(c, buffer, size, offset);
+    const std::int32_t behind = DecodeUtf8AtApart(c, buffer, size, offset);
     if (behind < 0) {
       ++offset;
-      return;
+      continue;
     }
     chars[decoded++] = c;
     offset = end = behind;
-  };
-  while (maxCount - decoded >= 16 && offset < size) {
-    if (offset >= stepUntil && size - offset >= kUtf8WindowBytes) {
-      const std::uint8_t* in = buffer + offset;
-      const Utf8Window window = ScanUtf8Window<Path>(in, 0);
-      if (window.valid) {
-        std::int32_t found;
-        if (window.starts == kUtf8WindowStarts && window.spill == 0) {
-          Path::widenSixteen(in, chars + decoded);
-          found = 16;
-        } else {
-          found = Path::decodeStarts(in, window.starts, chars + decoded);
-        }
-        if constexpr (kWithStarts) {
-          std::uint32_t left = window.starts;
-          for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = offset + std::countr_zero(left);
-        }
-        decoded += found;
-        offset = end = offset + 16 + std::countr_one(window.spill);
-        continue;
-      }
-      stepUntil = offset + 16;
-    }
-    step();
   }
-  // The last few characters, where no window is tried again.
-  while (decoded < maxCount && offset < size) step();
   endOut = end;
   return decoded;
 }

@@ -67,7 +67,7 @@ Walked Blocks(const Bytes& text, std::int32_t from, std::int32_t block) {
 template <class Path>
 void ExpectAgrees(const Bytes& text, std::int32_t from) {
   const Walked steps = Steps(text, from);
-  for (const std::int32_t block : {16, 5, 1, 64}) EXPECT_EQ(Blocks<Path>(text, from, block), steps) << block;
+  for (const std::int32_t block : {16, 5, 1, 64, 21}) EXPECT_EQ(Blocks<Path>(text, from, block), steps) << block;
   EXPECT_EQ(CountUtf8Chars<Path>(text.data(), Size(text), from), std::ssize(steps));
 }
 
@@ -117,6 +117,23 @@ TYPED_TEST(Utf8Block, EveryFormAtEveryPlaceOfAWindowReadsAsSingleSteps) {
       // And the form at the very end of the text.
       text.resize(static_cast<std::size_t>(shift) + form.size());
       ExpectAgrees<TypeParam>(text, 0);
+    }
+  }
+}
+
+TYPED_TEST(Utf8Block, AsciiRunsAroundEachFormReadAsSingleSteps) {
+  // Runs of ASCII about as long as two windows, before and behind each form, so that a block meets runs of 32
+  // ASCII bytes at every place and a window that continues a character right behind one.
+  for (const Bytes& form : Forms()) {
+    SCOPED_TRACE(testing::PrintToString(form));
+    for (const std::size_t run : {15u, 31u, 32u, 33u, 47u}) {
+      Bytes text(run, 'a');
+      text.insert(text.end(), form.begin(), form.end());
+      text.insert(text.end(), {0xE2, 0x82, 0xAC});
+      text.insert(text.end(), run, 'b');
+      text.insert(text.end(), form.begin(), form.end());
+      ExpectAgrees<TypeParam>(text, 0);
+      ExpectAgrees<TypeParam>(text, 7);
     }
   }
 }
