@@ -454,10 +454,11 @@ template <class Path, bool kWithStarts>
   std::int32_t stepUntil = offset;
   // Kept local and written once: stores to chars could alias the caller's.
   std::int32_t end = offset;
-  // The characters of a valid window (`found` at most `room` of them).
-  const auto taken = [&](const Utf8Window& window, std::int32_t at, std::int32_t found) {
+  // The characters of a valid window (`found` at most `room` of them), by
+  // the bits of the bytes they start at.
+  const auto taken = [&](std::uint32_t windowStarts, std::int32_t at, std::int32_t found) {
     if constexpr (kWithStarts) {
-      std::uint32_t left = window.starts;
+      std::uint32_t left = windowStarts;
       for (std::int32_t i = 0; i < found; ++i, left &= left - 1) starts[decoded + i] = at + std::countr_zero(left);
     }
     decoded += found;
@@ -471,7 +472,7 @@ template <class Path, bool kWithStarts>
         if constexpr (Path::kAsciiRunsOnly) {
           if (maxCount - decoded >= 16 && size - at >= 32 && (Path::nonAsciiOf32(in) | carried) == 0) {
             Path::widenSixteen(in, chars + decoded);
-            taken(Utf8Window{true, kUtf8WindowStarts, 0}, at, 16);
+            taken(kUtf8WindowStarts, at, 16);
             offset = end = at + 16;
             continue;
           }
@@ -482,9 +483,9 @@ template <class Path, bool kWithStarts>
         if (room >= 16) {
           if (!Path::kAsciiRunsOnly && window.starts == kUtf8WindowStarts && window.spill == 0) {
             Path::widenSixteen(in, chars + decoded);
-            taken(window, at, 16);
+            taken(window.starts, at, 16);
           } else {
-            taken(window, at, Path::decodeStarts(in, window.starts, chars + decoded));
+            taken(window.starts, at, Path::decodeStarts(in, window.starts, chars + decoded));
           }
         } else {
           if (maxCount < 16) break;
@@ -504,11 +505,11 @@ template <class Path, bool kWithStarts>
           if (found > room) {
             // A valid window's characters follow one another: the first one
             // left out starts where the last one taken ends.
-            taken(window, at, room);
+            taken(window.starts, at, room);
             endOut = at + NthBit16(window.starts, room);
             return decoded;
           }
-          taken(window, at, found);
+          taken(window.starts, at, found);
         }
         carried = window.spill;
         offset = end = at + 16 + std::countr_one(carried);
@@ -756,8 +757,8 @@ inline constexpr PackFourUnits kPackFourUnits = [] {
     if (shortUnits != 0xFFFF || ((differs0 & kPackUnits.filled[low]) | (differs1 & kPackUnits.filled[high])) != 0) {
       // The units before the first long one, when they agree: the caller
       // goes on at that character.
+      // (With all 16 short, some byte differs, and the check below stops.)
       const std::int32_t take = std::countr_one(shortUnits);
-      if (take == 16) break;
       const std::uint32_t taken = (1u << take) - 1;
       const std::int32_t lowBytes = std::min(take, 8) + kNthBits.count[low & taken];
       const std::int32_t highBytes = std::max(take - 8, 0) + kNthBits.count[high & taken >> 8];
