@@ -33,11 +33,14 @@ LRESULT CALLBACK Record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 class MessageQueue : public testing::Test {
  protected:
-  void SetUp() override {
+  static ATOM Register() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Record;
     wc.lpszClassName = u"test.MessageQueue";
-    RegisterClassW(&wc);  // the first test registers it; the others find it taken
+    return RegisterClassW(&wc);
+  }
+  void SetUp() override {
+    Register();  // the first test registers it; the others find it taken
     hwnd = CreateWindowExW(0, u"test.MessageQueue", u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     gSeen.clear();
@@ -86,10 +89,7 @@ TEST_F(MessageQueue, CallsFailWithTheDesktopsWindowCodes) {
   EXPECT_WIN32(CreateWindowExW(0, u"test.NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr,
                ERROR_CANNOT_FIND_WND_CLASS);
   EXPECT_WIN32(UnregisterClassW(u"test.NoSuchClass", nullptr), FALSE, ERROR_CANNOT_FIND_WND_CLASS);
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = Record;
-  wc.lpszClassName = u"test.MessageQueue";
-  EXPECT_WIN32(RegisterClassW(&wc), 0, ERROR_CLASS_ALREADY_EXISTS);
+  EXPECT_WIN32(Register(), 0, ERROR_CLASS_ALREADY_EXISTS);
   EXPECT_WIN32(PostThreadMessageW(0x7FFFFFF0, WM_USER, 0, 0), FALSE, ERROR_INVALID_THREAD_ID);
 }
 
@@ -155,6 +155,15 @@ TEST_F(MessageQueue, DispatchReachesTheProcedureAndDestroyDropsWhatWaits) {
   EXPECT_TRUE(Drain().empty());
 }
 
+// Posts `message` to `hwnd` (or to the thread `thread` when hwnd is null) after 100 ms.
+std::thread PostLater(HWND hwnd, UINT message, DWORD thread = 0) {
+  return std::thread([=] {
+    Sleep(100);
+    if (hwnd != nullptr) PostMessageW(hwnd, message, 0, 0);
+    else PostThreadMessageW(thread, message, 0, 0);
+  });
+}
+
 double ThreadCpuMs() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -175,21 +184,14 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
   EXPECT_GE(GetTickCount() - start, 90u);
   KillTimer(hwnd, 1);
 
-  std::thread poster([this] {
-    Sleep(100);
-    PostMessageW(hwnd, WM_USER + 9, 0, 0);
-  });
+  std::thread poster = PostLater(hwnd, WM_USER + 9);
   ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
   poster.join();
   EXPECT_EQ(msg.message, WM_USER + 9u);
 
   // A due timer that the filter leaves out does not wake the wait.
   SetTimer(hwnd, 2, 10, nullptr);
-  const DWORD self = GetCurrentThreadId();
-  std::thread threadPoster([self] {
-    Sleep(100);
-    PostThreadMessageW(self, WM_USER + 10, 0, 0);
-  });
+  std::thread threadPoster = PostLater(nullptr, WM_USER + 10, GetCurrentThreadId());
   ASSERT_TRUE(GetMessageW(&msg, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), 0, 0));
   threadPoster.join();
   EXPECT_EQ(msg.message, WM_USER + 10u);
@@ -198,10 +200,7 @@ TEST_F(MessageQueue, GetMessageSleepsUntilATimerOrAPostFromAnotherThread) {
   PostMessageW(hwnd, WM_USER + 11, 0, 0);
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   const DWORD beforeWait = GetTickCount();
-  std::thread latePoster([this] {
-    Sleep(100);
-    PostMessageW(hwnd, WM_USER + 12, 0, 0);
-  });
+  std::thread latePoster = PostLater(hwnd, WM_USER + 12);
   WaitMessage();
   latePoster.join();
   EXPECT_GE(GetTickCount() - beforeWait, 90u);

@@ -149,16 +149,12 @@ TEST_F(Shell, AFailedCopyIntoTheTrashLeavesNothingAndJamsNothing) {
   // A file larger than the copy may write: the code says so.
   testing_support::WriteFile(folder() / "tree/big.bin", std::string(256 * 1024, 'x'));
   fs::remove(folder() / "tree/pipe");
-  const pid_t child = fork();
-  if (child == 0) {
-    const rlimit limit{64 * 1024, 64 * 1024};
-    signal(SIGXFSZ, SIG_IGN);
-    _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 ? static_cast<int>(MoveToTrash(folder() / "tree", TrashMove::kCopy))
-                                               : 255);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == ERROR_FILE_TOO_LARGE) << status;
+  EXPECT_EQ(testing_support::Reap(testing_support::ForkChild([&] {
+              const rlimit limit{64 * 1024, 64 * 1024};
+              signal(SIGXFSZ, SIG_IGN);
+              return setrlimit(RLIMIT_FSIZE, &limit) == 0 ? static_cast<int>(MoveToTrash(folder() / "tree", TrashMove::kCopy)) : 255;
+            })),
+            ERROR_FILE_TOO_LARGE);
   EXPECT_EQ(listing(), "");
   EXPECT_EQ(fs::file_size(folder() / "tree/big.bin"), 256u * 1024);
 

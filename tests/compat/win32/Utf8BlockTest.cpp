@@ -84,6 +84,24 @@ const std::vector<Bytes>& Forms() {
   return forms;
 }
 
+// `shift` bytes of 'a', then each of `parts` in turn.
+Bytes Joined(std::size_t shift, std::initializer_list<const Bytes*> parts) {
+  Bytes text(shift, 'a');
+  for (const Bytes* part : parts) text.insert(text.end(), part->begin(), part->end());
+  return text;
+}
+
+// About 5000 bytes of forms drawn from `forms`, one of `broken` now and then when it is given.
+Bytes RandomText(std::mt19937& random, const std::vector<Bytes>& forms, const std::vector<Bytes>* broken = nullptr) {
+  Bytes text;
+  while (text.size() < 5000) {
+    const Bytes& form = broken != nullptr && random() % 40 == 0 ? (*broken)[random() % broken->size()]
+                                                                : forms[random() % forms.size()];
+    text.insert(text.end(), form.begin(), form.end());
+  }
+  return text;
+}
+
 template <class Path>
 class Utf8Block : public testing::Test {
  protected:
@@ -109,9 +127,7 @@ TYPED_TEST(Utf8Block, EveryFormAtEveryPlaceOfAWindowReadsAsSingleSteps) {
     SCOPED_TRACE(testing::PrintToString(form));
     for (std::int32_t shift = 0; shift < 20; ++shift) {
       SCOPED_TRACE(shift);
-      Bytes text(static_cast<std::size_t>(shift), 'a');
-      text.insert(text.end(), form.begin(), form.end());
-      text.insert(text.end(), tail.begin(), tail.end());
+      Bytes text = Joined(static_cast<std::size_t>(shift), {&form, &tail});
       ExpectAgrees<TypeParam>(text, 0);
       ExpectAgrees<TypeParam>(text, shift + 1);
       // And the form at the very end of the text.
@@ -127,11 +143,8 @@ TYPED_TEST(Utf8Block, AsciiRunsAroundEachFormReadAsSingleSteps) {
   for (const Bytes& form : Forms()) {
     SCOPED_TRACE(testing::PrintToString(form));
     for (const std::size_t run : {15u, 31u, 32u, 33u, 47u}) {
-      Bytes text(run, 'a');
-      text.insert(text.end(), form.begin(), form.end());
-      text.insert(text.end(), {0xE2, 0x82, 0xAC});
-      text.insert(text.end(), run, 'b');
-      text.insert(text.end(), form.begin(), form.end());
+      const Bytes euro = {0xE2, 0x82, 0xAC}, runB(run, 'b');
+      const Bytes text = Joined(run, {&form, &euro, &runB, &form});
       ExpectAgrees<TypeParam>(text, 0);
       ExpectAgrees<TypeParam>(text, 7);
     }
@@ -166,9 +179,7 @@ TYPED_TEST(Utf8Block, ShortestFormsAreCountedAndAnythingElseRefused) {
   for (const Bytes& form : Forms()) {
     SCOPED_TRACE(testing::PrintToString(form));
     for (std::int32_t shift = 0; shift < 20; ++shift) {
-      Bytes text(static_cast<std::size_t>(shift), 'a');
-      text.insert(text.end(), form.begin(), form.end());
-      text.insert(text.end(), tail.begin(), tail.end());
+      Bytes text = Joined(static_cast<std::size_t>(shift), {&form, &tail});
       // Cut anywhere, a character across the cut included.
       for (std::size_t size = 0; size <= text.size(); size += 3) {
         const Bytes cut(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
@@ -185,23 +196,14 @@ TYPED_TEST(Utf8Block, LongRandomTextReadsAsSingleSteps) {
   for (const std::uint32_t seed : {1u, 2u, 3u}) {
     SCOPED_TRACE(seed);
     std::mt19937 random(seed);
-    Bytes text;
-    while (text.size() < 5000) {
-      const bool broken = random() % 40 == 0;
-      const Bytes& form = broken ? Forms()[random() % Forms().size()] : valid[random() % valid.size()];
-      text.insert(text.end(), form.begin(), form.end());
-    }
+    const Bytes text = RandomText(random, valid, &Forms());
     ExpectAgrees<TypeParam>(text, 0);
     ExpectAgrees<TypeParam>(text, 3);
     EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 1), ShortestSteps(text, 1));
   }
   // Valid text only, so that the count is not just a refusal.
   std::mt19937 random(4);
-  Bytes text;
-  while (text.size() < 5000) {
-    const Bytes& form = valid[random() % valid.size()];
-    text.insert(text.end(), form.begin(), form.end());
-  }
+  const Bytes text = RandomText(random, valid);
   EXPECT_GT(ShortestSteps(text, 0), 0);
   EXPECT_EQ(CountShortestUtf8<TypeParam>(text.data(), Size(text), 0), ShortestSteps(text, 0));
 }
