@@ -116,6 +116,18 @@ int WriteNumbered(HKEY key, char16_t prefix, int count) {
   return failures;
 }
 
+// Runs one statement on the database `file`; the first column of its first row, or -1 when it gives none.
+std::int64_t Sql(const std::string& file, const char* statement) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* query = nullptr;
+  EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_prepare_v2(db, statement, -1, &query, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  const std::int64_t answer = sqlite3_step(query) == SQLITE_ROW ? sqlite3_column_int64(query, 0) : -1;
+  sqlite3_finalize(query);
+  sqlite3_close(db);
+  return answer;
+}
+
 using testing_support::ForkChild;
 using testing_support::Reap;
 constexpr int kKilled = 128 + SIGKILL;
@@ -234,16 +246,7 @@ TEST_F(RegistryTest, KeyTimeFollowsItsLatestChange) {
 TEST_F(RegistryTest, OlderHiveIsReadAndUpgraded) {
   testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 7);
   compat::win32::ResetRegistryForTests();
-  const auto sql = [&](const char* statement) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* query = nullptr;
-    sqlite3_open((folder_ + "/user.db").c_str(), &db);
-    EXPECT_EQ(sqlite3_prepare_v2(db, statement, -1, &query, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    const std::int64_t answer = sqlite3_step(query) == SQLITE_ROW ? sqlite3_column_int64(query, 0) : -1;
-    sqlite3_finalize(query);
-    sqlite3_close(db);
-    return answer;
-  };
+  const auto sql = [&](const char* statement) { return Sql(folder_ + "/user.db", statement); };
   sql("ALTER TABLE vals DROP COLUMN written");
   sql("PRAGMA user_version = 1");
   ASSERT_EQ(chmod(folder_.c_str(), 0555), 0);
@@ -769,12 +772,8 @@ TEST_F(RegistryTest, ReadsSeeAnotherProcessesEarlierCommits) {
               })),
               0);
     const Read read = Get(key, u"v");
-    if (deleting) {
-      EXPECT_EQ(read.status, ERROR_KEY_DELETED);
-    } else {
-      ASSERT_EQ(read.status, ERROR_SUCCESS);
-      EXPECT_EQ(read.data, (std::vector<BYTE>{7, 0, 0, 0}));
-    }
+    EXPECT_EQ(read.status, deleting ? ERROR_KEY_DELETED : ERROR_SUCCESS);
+    EXPECT_EQ(read.data, deleting ? std::vector<BYTE>() : Dword(7));
   }
   RegCloseKey(key);
 }
