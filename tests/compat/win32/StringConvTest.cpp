@@ -63,10 +63,8 @@ TEST(StringConv, Utf8DecodesEveryBoundaryClass) {
     const bool valid = wide.find(u'\xFFFD') == std::u16string::npos;
     const int length = static_cast<int>(bytes.size());
     char16_t out[32];
-    SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, out, 32),
-              valid ? static_cast<int>(wide.size()) : 0);
-    EXPECT_EQ(GetLastError(), valid ? 0u : static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_WIN32(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, out, 32),
+                 valid ? static_cast<int>(wide.size()) : 0, valid ? 0xdeadbeef : ERROR_NO_UNICODE_TRANSLATION);
   }
 }
 

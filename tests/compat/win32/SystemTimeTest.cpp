@@ -10,6 +10,7 @@
 
 #include "compat/win32/Error.h"
 #include "compat/win32/Time.h"
+#include "tests/compat/win32/Win32Expect.h"
 
 namespace {
 
@@ -42,12 +43,11 @@ TEST(SystemTime, FieldsToFileTimeAndBack) {
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.time.wYear << "-" << row.time.wMonth << "-" << row.time.wDay);
     FILETIME file{};
-    SetLastError(0);
-    ASSERT_EQ(SystemTimeToFileTime(&row.time, &file) != FALSE, row.valid);
     if (!row.valid) {
-      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+      EXPECT_WIN32(SystemTimeToFileTime(&row.time, &file), FALSE, ERROR_INVALID_PARAMETER);
       continue;
     }
+    ASSERT_TRUE(SystemTimeToFileTime(&row.time, &file));
     EXPECT_EQ(Ticks(file), row.ticks);
     SYSTEMTIME back{};
     ASSERT_TRUE(FileTimeToSystemTime(&file, &back));
@@ -70,12 +70,8 @@ TEST(SystemTime, ZoneCallsTakeOnlyTheProcessZone) {
   TIME_ZONE_INFORMATION zone{};
   const SYSTEMTIME time{2020, 6, 0, 1, 12, 0, 0, 0};
   SYSTEMTIME out{};
-  SetLastError(0);
-  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(&zone, &time, &out));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  SetLastError(0);
-  EXPECT_FALSE(TzSpecificLocalTimeToSystemTime(&zone, &time, &out));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_WIN32(SystemTimeToTzSpecificLocalTime(&zone, &time, &out), FALSE, ERROR_INVALID_PARAMETER);
+  EXPECT_WIN32(TzSpecificLocalTimeToSystemTime(&zone, &time, &out), FALSE, ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &time, &out));
 }
 
@@ -102,11 +98,7 @@ TEST(SystemTime, HeldTimeZoneFileGivesTheSameTimesAndLeavesTzAsItWas) {
     EXPECT_STREQ(std::getenv("TZ"), "XST-5");
   }
   EXPECT_STREQ(std::getenv("TZ"), "XST-5");
-  if (outer) {
-    setenv("TZ", saved.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
+  outer ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
 }
 
 }  // namespace
