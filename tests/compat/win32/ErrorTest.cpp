@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <initializer_list>
+#include <utility>
 #include <string>
 #include <tuple>
 
@@ -77,17 +77,14 @@ TEST(ErrorFromErrno, MapsToTheWindowsCodeWithItsText) {
 // The texts are English: the usual search (0), neutral and English ids are served, no other language.
 TEST(FormatMessage, ServesTheEnglishTextsOnly) {
   WCHAR buffer[64];
-  const std::initializer_list<DWORD> english = {0u, MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
-                                                 MAKELANGID(LANG_ENGLISH, 2u), MAKELANGID(LANG_NEUTRAL, 1u),
-                                                 MAKELANGID(LANG_NEUTRAL, 2u)};
-  for (const DWORD language : english)
-    EXPECT_EQ(FormatMessageW(kFromSystem, nullptr, ERROR_ACCESS_DENIED, language, buffer, 64, nullptr), 19u)
-        << std::hex << language;
-  const std::initializer_list<DWORD> others = {1u, MAKELANGID(0x07u, SUBLANG_DEFAULT), 0x10409u, ~0u};
-  for (const DWORD language : others) {
-    SCOPED_TRACE(language);
-    EXPECT_WIN32(FormatMessageW(kFromSystem, nullptr, ERROR_ACCESS_DENIED, language, buffer, 64, nullptr), 0u,
-                 ERROR_RESOURCE_LANG_NOT_FOUND);
+  const std::pair<DWORD, bool> languages[] = {
+      {0u, true}, {MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), true}, {MAKELANGID(LANG_ENGLISH, 2u), true},
+      {MAKELANGID(LANG_NEUTRAL, 1u), true}, {MAKELANGID(LANG_NEUTRAL, 2u), true},
+      {1u, false}, {MAKELANGID(0x07u, SUBLANG_DEFAULT), false}, {0x10409u, false}, {~0u, false}};
+  for (const auto& [language, served] : languages) {
+    SCOPED_TRACE(testing::Message() << std::hex << language);
+    EXPECT_WIN32(FormatMessageW(kFromSystem, nullptr, ERROR_ACCESS_DENIED, language, buffer, 64, nullptr),
+                 served ? 19u : 0u, served ? 0xdeadbeef : ERROR_RESOURCE_LANG_NOT_FOUND);
   }
 }
 
