@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace lumo::test {
@@ -58,26 +61,18 @@ TEST(TimeManager, FileTimesCurrentTimeAndUniversalRecords) {
   EXPECT_EQ(std::tie(record.year, record.month, record.day, record.second), std::make_tuple(1900u, 1u, 1u, 1u));
 }
 
-// Each case sets its zone and puts the previous one back afterwards.
-class ZoneTest : public testing::TestWithParam<std::tuple<const char*, std::int64_t, bool>> {
+// A zone, its standard offset in hours, and whether the system's conversions are used. Each case sets its
+// zone and puts the previous one back afterwards.
+class ZoneTest : public testing::TestWithParam<std::tuple<std::pair<const char*, std::int64_t>, bool>> {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("TZ");
-    hadZone = old != nullptr;
-    if (hadZone) oldZone = old;
-    setenv("TZ", std::get<0>(GetParam()), 1);
+  void SetUp() override { Use(std::get<0>(GetParam()).first); }
+  void TearDown() override { Use(oldZone ? oldZone->c_str() : nullptr); }
+  static void Use(const char* zone) {
+    zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
     tzset();
   }
-  void TearDown() override {
-    if (hadZone) {
-      setenv("TZ", oldZone.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  bool hadZone = false;
-  std::string oldZone;
+  const char* const old = std::getenv("TZ");
+  const std::optional<std::string> oldZone = old ? std::optional<std::string>(old) : std::nullopt;
 };
 
 struct CLocal {
@@ -110,7 +105,8 @@ std::vector<std::int64_t> Instants() {
 }
 
 TEST_P(ZoneTest, LocalTimeAgreesWithTheCLibrary) {
-  const auto [zone, standardHours, systemConversions] = GetParam();
+  const auto [zone, standardHours] = std::get<0>(GetParam());
+  const bool systemConversions = std::get<1>(GetParam());
   const P<CTimeManager> time = make<CTimeManager>(::GetTickCount, systemConversions);
   EXPECT_EQ(time->GetTimeZoneOffset(), standardHours * 3600000000);
   int checked = 0;
@@ -143,20 +139,16 @@ TEST_P(ZoneTest, LocalTimeAgreesWithTheCLibrary) {
 
 // Names like "Australia_Sydney_Rules" rather than the parameters' addresses.
 std::string ZoneName(const testing::TestParamInfo<ZoneTest::ParamType>& info) {
-  std::string name = std::get<0>(info.param);
-  for (char& c : name) {
-    if (c == '/') c = '_';
-  }
-  return name + (std::get<2>(info.param) ? "_System" : "_Rules");
+  std::string name = std::get<0>(info.param).first;
+  std::replace(name.begin(), name.end(), '/', '_');
+  return name + (std::get<1>(info.param) ? "_System" : "_Rules");
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ZoneTest,
-                         testing::Values(std::make_tuple("America/New_York", -5, true),
-                                         std::make_tuple("America/New_York", -5, false),
-                                         std::make_tuple("Europe/Berlin", 1, true),
-                                         std::make_tuple("Europe/Berlin", 1, false),
-                                         std::make_tuple("Australia/Sydney", 10, true),
-                                         std::make_tuple("Australia/Sydney", 10, false)),
+                         testing::Combine(testing::Values(std::pair<const char*, std::int64_t>{"America/New_York", -5},
+                                                          std::pair<const char*, std::int64_t>{"Europe/Berlin", 1},
+                                                          std::pair<const char*, std::int64_t>{"Australia/Sydney", 10}),
+                                          testing::Bool()),
                          ZoneName);
 
 }  // namespace
