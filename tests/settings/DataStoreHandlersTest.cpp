@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <wx/xml/xml.h>
@@ -15,20 +13,18 @@
 #include "settings/lapp/ZipArchive.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 using compat::win32::WindowsPath;
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing_support::ReadFile;
 
 void WriteAll(const std::string& path, const std::string& bytes) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
+  testing_support::WriteFile(path, bytes);
 }
 
 class DataStoreHandlersTest : public testing_support::IsolatedTest {
@@ -88,7 +84,7 @@ TEST_F(DataStoreHandlersTest, FileFlagsDecideWhatIsSavedRemovedAndRestored) {
     EXPECT_EQ(!fs::exists(file), row.removed || !row.exists) << row.flags;
     fs::remove(file);
     lapp::LoadSet(store_, "regentry_user", handlers);
-    EXPECT_EQ(fs::exists(file) ? ReadAll(file) : "", row.restored ? "text of a" : "") << row.flags;
+    EXPECT_EQ(fs::exists(file) ? ReadFile(file) : "", row.restored ? "text of a" : "") << row.flags;
   }
 }
 
@@ -105,7 +101,7 @@ TEST_F(DataStoreHandlersTest, DescriptionKeepsItsBytes) {
   lapp::SaveSet(store_, "regentry_user", handlers);
   const std::string text = folder() / "description";
   lapp::CZipLoadManager(store_).ExtractEntry(lapp::kDescriptionEntry, WindowsPath(text));
-  EXPECT_EQ(ReadAll(text),
+  EXPECT_EQ(ReadFile(text),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<appmanager version=\"1\">\n"
             "  <regentry_user type=\"0\" name=\"" + compat::win32::Utf16ToUtf8(file) +
@@ -128,9 +124,9 @@ TEST_F(DataStoreHandlersTest, NestedFolderComesBackWhole) {
   Restore(path, new lapp::CFolderHandler(path, 3));  // removed, not restored
   EXPECT_FALSE(fs::exists(root));
   Restore(path, new lapp::CFolderHandler(path, 7));
-  EXPECT_EQ(ReadAll(root + "/top.txt"), "1");
-  EXPECT_EQ(ReadAll(root + "/a/mid.txt"), "22");
-  EXPECT_EQ(ReadAll(root + "/a/b/c/deep.bin"), std::string("\0\1\2", 3));
+  EXPECT_EQ(ReadFile(root + "/top.txt"), "1");
+  EXPECT_EQ(ReadFile(root + "/a/mid.txt"), "22");
+  EXPECT_EQ(ReadFile(root + "/a/b/c/deep.bin"), std::string("\0\1\2", 3));
 }
 
 TEST_F(DataStoreHandlersTest, FolderEntryOutsideItsFolderIsRefusedByName) {

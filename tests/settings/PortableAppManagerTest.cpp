@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -26,10 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using compat::win32::WindowsPath;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing_support::ReadFile;
 
 class PortableAppManagerTest : public testing_support::IsolatedTest {
  protected:
@@ -59,14 +55,14 @@ TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveAndAFullDiskKeeps
   manager->AddFile(path.c_str(), 7);
   manager->AddFile(WindowsPath(stray).c_str(), 7);
   manager->Start();
-  EXPECT_EQ(ReadAll(file), "shipped");
+  EXPECT_EQ(ReadFile(file), "shipped");
   EXPECT_FALSE(fs::exists(stray));
   std::ofstream(file) << "changed";
   manager->Stop();
   EXPECT_FALSE(fs::exists(file));
-  const std::string before = ReadAll(store_);
+  const std::string before = ReadFile(store_);
   manager->Start();  // now from the data store
-  EXPECT_EQ(ReadAll(file), "changed");
+  EXPECT_EQ(ReadFile(file), "changed");
 
   std::string bytes(1 << 20, '\0');  // random: does not compress below the limit
   std::uint64_t state = 88172645463325252u;
@@ -93,8 +89,8 @@ TEST_F(PortableAppManagerTest, FirstStartTakesTheInitialArchiveAndAFullDiskKeeps
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_NE(message.find("disk full"), std::string::npos) << message;
   EXPECT_NE(message.find("previous data store is kept"), std::string::npos) << message;
-  EXPECT_TRUE(ReadAll(store_) == before);
-  EXPECT_TRUE(ReadAll(file) == bytes);
+  EXPECT_TRUE(ReadFile(store_) == before);
+  EXPECT_TRUE(ReadFile(file) == bytes);
   EXPECT_TRUE(manager->Stop());  // with room again
   manager->Destroy();
 }
@@ -115,12 +111,7 @@ TEST_F(PortableAppManagerTest, ItemsTravelThroughStopAndStartInTwoProcesses) {
   lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
   const std::string items = folder() / "items";
   const std::string probe = testing_support::BuildBin() + "/portable_probe";
-  const auto run = [&](const char* mode) {
-    testing_support::ProgramRun program;
-    program.program = probe;
-    program.args = {folder().path(), items, mode};
-    return testing_support::Run(program);
-  };
+  const auto run = [&](const char* mode) { return testing_support::Run({probe, {folder().path(), items, mode}, {}, {}}); };
   const testing_support::ProcessResult used = run("use");
   ASSERT_EQ(used.exitCode, 0) << used.out << used.err;
   EXPECT_FALSE(fs::exists(items + "/settings.ini"));
@@ -129,16 +120,15 @@ TEST_F(PortableAppManagerTest, ItemsTravelThroughStopAndStartInTwoProcesses) {
 
   const testing_support::ProcessResult started = run("start");
   ASSERT_EQ(started.exitCode, 0) << started.out << started.err;
-  EXPECT_EQ(ReadAll(items + "/settings.ini"), "[main]\nx=1\n");
-  EXPECT_EQ(ReadAll(items + "/tree/deep/a.txt"), "in the tree");
+  EXPECT_EQ(ReadFile(items + "/settings.ini"), "[main]\nx=1\n");
+  EXPECT_EQ(ReadFile(items + "/tree/deep/a.txt"), "in the tree");
   EXPECT_EQ(testing_support::GetRegString(HKEY_CURRENT_USER, u"Software\\korvane\\probe\\sub", u"Colour"), u"blue");
 }
 
 TEST_F(PortableAppManagerTest, KilledAtAnyPointLeavesAWholeDataStore) {
   lapp::SaveSet(program_ + u"init.zip", "regentry_init", {});
-  testing_support::ProgramRun use;
-  use.program = testing_support::BuildBin() + "/portable_probe";
-  use.args = {folder().path(), folder() / "items", "use"};
+  const testing_support::ProgramRun use{
+      testing_support::BuildBin() + "/portable_probe", {folder().path(), folder() / "items", "use"}, {}, {}};
   ASSERT_EQ(testing_support::Run(use).exitCode, 0);
   const std::u16string scratch = program_ + u"entry";
   for (int delay = 0; delay < 600; delay += 30) {

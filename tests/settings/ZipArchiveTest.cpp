@@ -4,9 +4,7 @@
 
 #include <filesystem>
 #include <ctime>
-#include <fstream>
 #include <memory>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,14 +24,8 @@ namespace {
 
 using compat::win32::WindowsPath;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 // Stores one text under an entry of its own and, on loading, reads it back
 // through a file in the reader's temporary folder.
@@ -51,7 +43,7 @@ class TextHandler : public lapp::IDataStoreHandler {
   void Load(lapp::IDataLoadManager& reader, const wxXmlNode& element, const wxString&) override {
     const std::u16string file = lapp::WithBackslash(reader.GetTempFolder()) + u"restored";
     reader.ExtractEntry(element.GetAttribute("destination"), file);
-    restored_->push_back(ReadAll(*compat::win32::PosixPath(file)));
+    restored_->push_back(ReadFile(*compat::win32::PosixPath(file)));
   }
   void Clean() override {}
 
@@ -104,7 +96,7 @@ TEST_F(ZipArchiveTest, EntryNamesAndTemporaryPathsShareOneCounterUntilTheWriterE
 
 TEST_F(ZipArchiveTest, LoadingRestoresOnlyTheSetAskedForAndSkipsUnknownNames) {
   lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", "alpha"}, {"b", "beta"}}));
-  EXPECT_NE(ReadAll(store_).substr(0, 2), "PK");  // scrambled on disk
+  EXPECT_NE(ReadFile(store_).substr(0, 2), "PK");  // scrambled on disk
 
   const lapp::HandlerMap loaders = Handlers({{"a", "?"}, {"c", "?"}});
   lapp::LoadSet(storePath_, "regentry_init", loaders);
@@ -119,11 +111,11 @@ TEST_F(ZipArchiveTest, LoadingRestoresOnlyTheSetAskedForAndSkipsUnknownNames) {
 
 TEST_F(ZipArchiveTest, FailedSaveKeepsThePreviousArchiveWhole) {
   lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", "old"}}));
-  const std::string before = ReadAll(store_);
+  const std::string before = ReadFile(store_);
   lapp::HandlerMap failing = Handlers({{"a", "new"}, {"b", "new"}});
   static_cast<TextHandler&>(*failing.at(u"b")).failSave = true;
   EXPECT_THROW(lapp::SaveSet(storePath_, "regentry_user", failing), std::runtime_error);
-  EXPECT_EQ(ReadAll(store_), before);
+  EXPECT_EQ(ReadFile(store_), before);
   EXPECT_FALSE(lapp::FileExists(storePath_ + u".new"));
 }
 
@@ -138,7 +130,7 @@ TEST_F(ZipArchiveTest, FilesOfEverySizeGoInWholeWithTheTimeOfSaving) {
     for (std::size_t size : sizes) {
       std::string bytes(size, 'x');
       for (std::size_t i = 0; i < size; i += 4096) bytes[i] = static_cast<char>('a' + i / 4096 % 26);
-      WriteAll(files + std::to_string(size), bytes);
+      WriteFile(files + std::to_string(size), bytes);
       writer.AddFileEntryAs(WindowsPath(files + std::to_string(size)), std::to_string(size));
     }
     // Neither a missing file nor a folder makes an entry.
@@ -153,7 +145,7 @@ TEST_F(ZipArchiveTest, FilesOfEverySizeGoInWholeWithTheTimeOfSaving) {
   for (std::size_t size : sizes) {
     const std::string name = std::to_string(size);
     reader.ExtractEntry(name, WindowsPath(files + "out"));
-    EXPECT_EQ(ReadAll(files + "out"), ReadAll(files + name)) << size;
+    EXPECT_EQ(ReadFile(files + "out"), ReadFile(files + name)) << size;
   }
   // The entries carry the local time of saving, to the two seconds of a zip time.
   lapp::CCryptedInputFileStream file(store_);
@@ -204,7 +196,7 @@ TEST_F(ZipArchiveTest, UnsafeAndMissingEntriesAreRefusedByName) {
   }
   const std::string target = folder() / "out";
   const std::string tenGigabytes = folder() / "big.db";
-  WriteAll(tenGigabytes, TenGigabyteEntry());
+  WriteFile(tenGigabytes, TenGigabyteEntry());
   const std::pair<std::string, const char*> rows[] = {
       {store_, "link"}, {store_, "folder"}, {store_, "nothing"}, {tenGigabytes, "big"}};
   for (const auto& [archive, name] : rows) {
@@ -219,16 +211,16 @@ TEST_F(ZipArchiveTest, UnsafeAndMissingEntriesAreRefusedByName) {
   }
   // A link planted at the destination is replaced, not written through.
   const std::string outside = folder() / "outside";
-  WriteAll(outside, "kept");
+  WriteFile(outside, "kept");
   std::filesystem::create_symlink(outside, target);
   lapp::CZipLoadManager(storePath_).ExtractEntry("plain", WindowsPath(target));
-  EXPECT_EQ(ReadAll(outside), "kept");
-  EXPECT_EQ(ReadAll(target), "plain text");
+  EXPECT_EQ(ReadFile(outside), "kept");
+  EXPECT_EQ(ReadFile(target), "plain text");
 }
 
 TEST_F(ZipArchiveTest, DamagedArchivesRestoreNothingWrong) {
   lapp::SaveSet(storePath_, "regentry_user", Handlers({{"a", std::string(5000, 'z')}}));
-  const std::string good = ReadAll(store_);
+  const std::string good = ReadFile(store_);
   std::string unscrambled = good;
   lapp::CryptTransform(reinterpret_cast<unsigned char*>(unscrambled.data()),
                        static_cast<std::ptrdiff_t>(unscrambled.size()), 0);
@@ -238,7 +230,7 @@ TEST_F(ZipArchiveTest, DamagedArchivesRestoreNothingWrong) {
                                unscrambled, flipped};
   const lapp::HandlerMap loaders = Handlers({{"a", "?"}});
   for (const std::string& bytes : cases) {
-    WriteAll(store_, bytes);
+    WriteFile(store_, bytes);
     restored_.clear();
     try {
       lapp::LoadSet(storePath_, "regentry_user", loaders);

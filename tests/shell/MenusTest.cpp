@@ -117,16 +117,13 @@ Lines Internet(std::initializer_list<std::string> tail) {
 
 TEST_F(MenusTest, MenuTreeFollowsTheSettings) {
   const std::string report = "1040 &Send Problem Report to Korvane...";
+  const Lines withChannels = {"1 engine", "2000 Languages...", "2100 Channels..."};
   const struct {
     std::uint32_t update, upgrade, channels;
     Lines options, internet;
   } rows[] = {
-      {2,
-       1,
-       1,
-       {"1 engine", "2000 Languages...", "2100 Channels..."},
-       Internet({"2006 Online Update", "2009 Upgrade to Korvane Orbweave 9 Gold", "-", report})},
-      {0, 0, 1, {"1 engine", "2000 Languages...", "2100 Channels..."}, Internet({report})},
+      {2, 1, 1, withChannels, Internet({"2006 Online Update", "2009 Upgrade to Korvane Orbweave 9 Gold", "-", report})},
+      {0, 0, 1, withChannels, Internet({report})},
       {5, 0, 0, {"1 engine", "2000 Languages..."}, Internet({"2006 Online Update", "-", report})},
   };
   testing_support::SetRegString(HKEY_CURRENT_USER, kBase, u"UpgradeName", u"%APP_NAME% Gold");

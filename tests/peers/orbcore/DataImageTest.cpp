@@ -95,12 +95,21 @@ class DataImageTest : public EngineTest {
   }
 
   static std::string Xorriso(std::vector<std::string> args) {
-    testing_support::ProgramRun run;
-    run.program = XORRISO_PROGRAM;
-    run.args = std::move(args);
-    const testing_support::ProcessResult result = testing_support::Run(run);
+    const testing_support::ProcessResult result = testing_support::Run({XORRISO_PROGRAM, args, {}, {}});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     return result.out;
+  }
+
+  // Each of `parts` somewhere in `text`.
+  static void ExpectHolds(const std::string& text, std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\nin\n" << text;
+  }
+
+  // The image's files extracted into a folder of their own.
+  std::string Extract() {
+    const std::string extracted = folder() / "extracted";
+    Xorriso({"-osirrox", "on", "-indev", image_, "-extract", "/", extracted});
+    return extracted;
   }
 
   // The files left in the target's folder, hidden ones too.
@@ -136,21 +145,15 @@ TEST_F(DataImageTest, ImageReadsBackWithNamesContentsModesAndTimes) {
 
   // Rock Ridge: every name, mode and time as on disk; the folder under its
   // own name, the file in its disc folder.
-  const std::string listing = Listing(image_, false);
-  for (const char* line : {"-rw-r--r--    1 0        0               6 Jan  2  2020 '/fotos \u00e9t\u00e9/a.txt'",
-                           "-rw-------    1 0        0           70000 Jan  1  2010 "
-                           "'/fotos \u00e9t\u00e9/tief/\u65e5\u672c\u8a9e.bin'",
-                           "-rwxr-xr-x    1 0        0               5 Jan  1  2000 '/docs/old/notes \u0391\u03b2.txt'"}) {
-    EXPECT_NE(listing.find(line), std::string::npos) << line << "\nin\n" << listing;
-  }
+  ExpectHolds(Listing(image_, false),
+              {"-rw-r--r--    1 0        0               6 Jan  2  2020 '/fotos \u00e9t\u00e9/a.txt'",
+               "-rw-------    1 0        0           70000 Jan  1  2010 '/fotos \u00e9t\u00e9/tief/\u65e5\u672c\u8a9e.bin'",
+               "-rwxr-xr-x    1 0        0               5 Jan  1  2000 '/docs/old/notes \u0391\u03b2.txt'"});
   // Joliet: the same Unicode names.
-  const std::string joliet = Listing(image_, true);
-  for (const char* name : {"'/fotos \u00e9t\u00e9/tief/\u65e5\u672c\u8a9e.bin'", "'/docs/old/notes \u0391\u03b2.txt'"}) {
-    EXPECT_NE(joliet.find(name), std::string::npos) << name << "\nin\n" << joliet;
-  }
+  ExpectHolds(Listing(image_, true),
+              {"'/fotos \u00e9t\u00e9/tief/\u65e5\u672c\u8a9e.bin'", "'/docs/old/notes \u0391\u03b2.txt'"});
   // Contents, byte for byte, extracted.
-  const std::string extracted = folder() / "extracted";
-  Xorriso({"-osirrox", "on", "-indev", image_, "-extract", "/", extracted});
+  const std::string extracted = Extract();
   EXPECT_EQ(testing_support::ReadFile(extracted + "/fotos \u00e9t\u00e9/tief/\u65e5\u672c\u8a9e.bin"),
             std::string(70000, '\x5a'));
   EXPECT_EQ(testing_support::ReadFile(extracted + "/docs/old/notes \u0391\u03b2.txt"), "notes");
@@ -165,12 +168,11 @@ TEST_F(DataImageTest, ProgramWritesTheListToTheImage) {
   const std::string list = folder() / "list.txt";
   std::u16string text = compat::win32::WindowsPath(source_ + "/caf\u00e9.txt") + u"\r\n";
   testing_support::WriteFile(list, testing_support::Utf16Bytes(text, false, true));
-  testing_support::ProgramRun run;
-  run.program = testing_support::BuildBin() + "/orbweave";
-  run.args = {"-datacd", list};
-  run.env = {{"ORBCORE_TARGET", image_}};
-  run.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "ORBCORE_SCRIPT", "ORBCORE_DUMP"};
-  const testing_support::ProcessResult result = testing_support::Run(run);
+  const testing_support::ProcessResult result =
+      testing_support::Run({.program = testing_support::BuildBin() + "/orbweave",
+                            .args = {"-datacd", list},
+                            .env = {{"ORBCORE_TARGET", image_}},
+                            .unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "ORBCORE_SCRIPT", "ORBCORE_DUMP"}});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(Listing(image_, false).find("'/caf\u00e9.txt'"), std::string::npos) << result.err;
 }
@@ -192,13 +194,9 @@ TEST_F(DataImageTest, EarlierImageGetsAFurtherSession) {
   ASSERT_EQ(write({"first.txt"}).status, 1);
   const ChildRun second = write({"second"});
   ASSERT_EQ(second.status, 1) << second.err;
-  const std::string both = Listing(image_, false);
-  for (const char* line : {"-rw-r--r--    1 0        0               5 Jan  2  2020 '/first.txt'",
-                           "-rw-------    1 0        0               6 Jan  1  2010 '/second/\u00e9.txt'"}) {
-    EXPECT_NE(both.find(line), std::string::npos) << line << "\nin\n" << both;
-  }
-  const std::string extracted = folder() / "extracted";
-  Xorriso({"-osirrox", "on", "-indev", image_, "-extract", "/", extracted});
+  ExpectHolds(Listing(image_, false), {"-rw-r--r--    1 0        0               5 Jan  2  2020 '/first.txt'",
+                                       "-rw-------    1 0        0               6 Jan  1  2010 '/second/\u00e9.txt'"});
+  const std::string extracted = Extract();
   EXPECT_EQ(testing_support::ReadFile(extracted + "/first.txt"), "first");
   EXPECT_EQ(testing_support::ReadFile(extracted + "/second/\u00e9.txt"), "second");
 
@@ -209,7 +207,7 @@ TEST_F(DataImageTest, EarlierImageGetsAFurtherSession) {
   ASSERT_EQ(write({"third.txt"}).status, 1);
   const std::string anew = Listing(image_, false);
   EXPECT_EQ(anew.find("first.txt"), std::string::npos) << anew;
-  EXPECT_NE(anew.find("'/third.txt'"), std::string::npos) << anew;
+  ExpectHolds(anew, {"'/third.txt'"});
   EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"disc.iso"});
 }
 
@@ -247,7 +245,7 @@ TEST_F(DataImageTest, FailuresLeaveTheTargetAsItWas) {
     }
     const ChildRun run = RunInChild(list);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+    ExpectHolds(run.err, {row.message});
     EXPECT_EQ(FolderNames(out_), (std::vector<std::string>{"disc.iso", "folder", "pipe"}));
     EXPECT_EQ(testing_support::ReadFile(image_), "an older image");
   }
@@ -279,8 +277,7 @@ TEST_F(DataImageTest, CancelAndFullDiskLeaveNoImage) {
     kill(pid, SIGTERM);
   });
   EXPECT_EQ(cancelled.status, 0) << cancelled.err;
-  EXPECT_NE(cancelled.err.find("Writing: "), std::string::npos) << cancelled.err;
-  EXPECT_NE(cancelled.err.find("Cancelled"), std::string::npos) << cancelled.err;
+  ExpectHolds(cancelled.err, {"Writing: ", "Cancelled"});
   EXPECT_TRUE(FolderNames(out_).empty());
 
   // A file size limit stands for a full disk.
@@ -290,7 +287,7 @@ TEST_F(DataImageTest, CancelAndFullDiskLeaveNoImage) {
     setrlimit(RLIMIT_FSIZE, &limit);
   }, [](pid_t) {});
   EXPECT_EQ(full.status, 0) << full.err;
-  EXPECT_NE(full.err.find("is full"), std::string::npos) << full.err;
+  ExpectHolds(full.err, {"is full"});
   EXPECT_TRUE(FolderNames(out_).empty());
 }
 
@@ -315,9 +312,7 @@ TEST_F(DataImageTest, MissingDiscModuleFailsInTheUsersLanguage) {
   list.Add(source_ + "/a.txt");
   const ChildRun run = RunInChild(list);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.err.find("Der Teil der Engine, der Discs schreibt und liest (\xe2\x80\x9eliborbcore_disc.so\xe2\x80\x9c)"),
-            std::string::npos)
-      << run.err;
+  ExpectHolds(run.err, {"Der Teil der Engine, der Discs schreibt und liest (\xe2\x80\x9eliborbcore_disc.so\xe2\x80\x9c)"});
   EXPECT_TRUE(FolderNames(out_).empty());
 }
 
