@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <utility>
 
 #include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
@@ -286,6 +287,7 @@ Hive::~Hive() { Close(); }
 
 void Hive::Close() {
   holding_ = false;
+  writing_ = inCall_ = false;
   found_.clear();
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
   statements_.clear();
@@ -295,6 +297,7 @@ void Hive::Close() {
 
 void Hive::Abandon() {
   holding_ = false;
+  writing_ = inCall_ = false;
   found_.clear();
   statements_.clear();
   db_ = nullptr;
@@ -496,11 +499,23 @@ bool Hive::Writable() const {
 // rather than being parsed anew each time.
 LONG Hive::Begin(bool write) {
   sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
+  if (writing_) {
+    // Within the held write a read runs as it is; a write gets a savepoint,
+    // so that its failure undoes its own changes only.
+    if (!write) return ERROR_SUCCESS;
+    const LONG status = writeStatus_ == ERROR_SUCCESS ? Query(*this, "SAVEPOINT call").Run() : writeStatus_;
+    inCall_ = status == ERROR_SUCCESS;
+    return status;
+  }
   // (A statement that failed may have ended the held transaction already.)
   if (holding_ && !write && !sqlite3_get_autocommit(db_)) return ERROR_SUCCESS;
   Release();
   const LONG status = Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
   holding_ = status == ERROR_SUCCESS && !write && holdReads_;
+  if (status == ERROR_SUCCESS && write && holdWrites_) {
+    writing_ = true;
+    return Begin(true);
+  }
   return status;
 }
 
@@ -517,18 +532,30 @@ LONG Hive::EndAlone(LONG status) {
 }
 
 LONG Hive::Commit() {
-  if (holding_) {
+  if (holding_ || (writing_ && !inCall_)) {
     stalled_ = false;
     return ERROR_SUCCESS;
   }
-  const LONG status = Query(*this, "COMMIT").Run();
+  const LONG status = Query(*this, writing_ ? "RELEASE call" : "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();
   else stalled_ = false;
+  inCall_ = false;
   return status;
 }
 
 // A held read has nothing to undo: it stays open for the next read.
 void Hive::Rollback() {
+  if (writing_) {
+    if (inCall_ && !sqlite3_get_autocommit(db_)) {
+      Query(*this, "ROLLBACK TO call").Run();
+      Query(*this, "RELEASE call").Run();
+    }
+    inCall_ = false;
+    // SQLite ends the whole transaction on some errors (a full disk, say):
+    // the batch's earlier writes are gone, and so must its later ones be.
+    if (sqlite3_get_autocommit(db_) && writeStatus_ == ERROR_SUCCESS) writeStatus_ = ERROR_REGISTRY_IO_FAILED;
+    return;
+  }
   if (!holding_ && !sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
 }
 
@@ -542,6 +569,23 @@ void Hive::Release() {
   holding_ = false;
   found_.clear();
   Rollback();
+}
+
+LONG Hive::EndHeldWrite(bool keep) {
+  holdWrites_ = false;
+  LONG status = std::exchange(writeStatus_, ERROR_SUCCESS);
+  if (!std::exchange(writing_, false)) return status;
+  inCall_ = false;
+  if (sqlite3_get_autocommit(db_)) return status == ERROR_SUCCESS ? ERROR_REGISTRY_IO_FAILED : status;
+  if (keep && status == ERROR_SUCCESS) {
+    status = Query(*this, "COMMIT").Run();
+    if (status == ERROR_SUCCESS) {
+      stalled_ = false;
+      return status;
+    }
+  }
+  if (!sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
+  return status;
 }
 
 bool Hive::Exists(KeyId key) {
