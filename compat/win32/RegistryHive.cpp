@@ -286,7 +286,7 @@ Hive::Hive(std::string file, std::initializer_list<std::u16string_view> seed)
 Hive::~Hive() { Close(); }
 
 void Hive::Close() {
-  holding_ = false;
+  holding_ = reader_ = false;
   writing_ = inCall_ = false;
   found_.clear();
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
@@ -296,7 +296,15 @@ void Hive::Close() {
 }
 
 void Hive::Abandon() {
-  holding_ = false;
+  // The locks a reader holds are the parent's, and its close writes nothing
+  // and takes no lock: closing it lets the child's own open make its index
+  // state afresh instead of taking over the parent's read-only one, through
+  // which it could not write.
+  if (reader_) {
+    Close();
+    return;
+  }
+  holding_ = reader_ = false;
   writing_ = inCall_ = false;
   found_.clear();
   statements_.clear();
@@ -402,7 +410,12 @@ LONG Hive::Open() {
   const bool hadHive = PathExists(file_), hadLog = PathExists(file_ + "-wal"),
              hadIndex = PathExists(file_ + "-shm");
   if (!hadHive && !EntryWritable(FolderOf(file_))) return OpenEmpty();
-  const LONG status = !hadHive || Writable() ? OpenWritable() : OpenReadOnly();
+  const bool writable = hadHive && Writable();
+  if (writable) {
+    const LONG status = OpenReader();
+    if (status == ERROR_SUCCESS || status == ERROR_LOCK_VIOLATION) return status;
+  }
+  const LONG status = !hadHive || writable ? OpenWritable() : OpenReadOnly();
   // An open that failed for want of space or on a write error leaves no
   // files of its own making behind. (A lock or a foreign file says another
   // process may be at work beside: nothing is removed then.)
@@ -434,6 +447,26 @@ LONG Hive::OpenWritable() {
   }
   if (status != ERROR_SUCCESS) Close();
   return status;
+}
+
+// A hive this process may write is opened for reading first: the log's
+// index is shared read-only and never made, and where no writer has made it,
+// SQLite reads the (normally empty) log itself. Making the index is most of
+// an open's cost (a truncate, eight block writes, a shared mapping and a
+// dozen locks), and a process that only reads, as a start-up does, never
+// needs it. The first write opens the hive again for writing (Begin). A
+// hive that is yet to be made or brought up to date, or that the reader
+// cannot open, is opened for writing at once.
+LONG Hive::OpenReader() {
+  LONG status = OpenFile(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, FileUri(file_) + "?readonly_shm=1");
+  Content content = Content::Foreign;
+  if (status == ERROR_SUCCESS) status = Inspect(&content);
+  if (status == ERROR_SUCCESS && content == Content::Hive) {
+    reader_ = true;
+    return status;
+  }
+  Close();
+  return status == ERROR_SUCCESS ? ERROR_BADDB : status;
 }
 
 // A reader that may not write the folder shares the hive's log index
@@ -509,6 +542,10 @@ LONG Hive::Begin(bool write) {
   }
   // (A statement that failed may have ended the held transaction already.)
   if (holding_ && !write && !sqlite3_get_autocommit(db_)) return ERROR_SUCCESS;
+  if (write && reader_) {
+    Close();
+    if (const LONG status = OpenWritable(); status != ERROR_SUCCESS) return status;
+  }
   Release();
   const LONG status = Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
   holding_ = status == ERROR_SUCCESS && !write && holdReads_;

@@ -138,6 +138,7 @@ class Hive {
   LONG Exec(const char* sql);
   LONG OpenFile(int flags, const std::string& name);
   LONG Inspect(Content* content);
+  LONG OpenReader();
   LONG OpenWritable();
   LONG OpenReadOnly();
   LONG CreateSchema();
@@ -151,6 +152,7 @@ class Hive {
   std::vector<std::u16string> seed_;
   sqlite3* db_ = nullptr;
   bool readOnly_ = false;
+  bool reader_ = false;  // opened for reading by a process that may write: see OpenReader
   // Set when a call waited out the busy timeout on another process's lock:
   // later calls try once without waiting until one gets through, so a
   // locked hive costs one wait, not one per call.
