@@ -213,6 +213,26 @@ TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   RegCloseKey(key);
 }
 
+// A process that only reads a hive it may write leaves the log's index as it found it (making it truncates and
+// writes the file); the first write opens the hive for writing.
+TEST_F(RegistryTest, ReadingLeavesTheLogIndexAsItIs) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();
+  const auto changed = [index = folder_ + "/user.db-shm"] {
+    struct stat st {};
+    stat(index.c_str(), &st);
+    return std::make_pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  };
+  const auto before = changed();
+  DWORD value = 0;
+  ASSERT_EQ(compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  EXPECT_TRUE(changed() == before);
+  ASSERT_EQ(SetDword(HKEY_CURRENT_USER, u"w", 2), ERROR_SUCCESS);
+  EXPECT_EQ(Get(HKEY_CURRENT_USER, u"w").data, Dword(2));
+  EXPECT_EQ(Get(HKEY_CURRENT_USER, u"w").status, ERROR_SUCCESS);
+}
+
 // A key's last-write time, as it reports it and as its parent lists it, moves with every change of its values
 // and subkeys, and not with a value rewritten as it stands.
 TEST_F(RegistryTest, KeyTimeFollowsItsLatestChange) {
