@@ -254,9 +254,28 @@ class CFieldReader {
   std::uint64_t end_;
 };
 
+// How many of the first `count` UTF-16 units of `bytes` come before the
+// first zero unit, or `count`. Four units a step: a unit is zero when both its
+// bytes are, in either byte order, and a word holds a zero unit exactly when
+// the borrow test below sets a flag.
+std::size_t UnitsBeforeZero(const char* bytes, std::size_t count) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001ull;
+  constexpr std::uint64_t kFlags = 0x8000800080008000ull;
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + 2 * i, 8);
+    if (((word - kOnes) & ~word & kFlags) != 0) break;
+  }
+  for (; i < count; ++i)
+    if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) return i;
+  return count;
+}
+
 // Decodes `count` UTF-16LE units into `text`, which ends at the first zero
-// unit among them. `text` keeps its capacity from one string to the next.
+// unit among them; the units after it are not copied.
 void DecodeWide(std::string_view bytes, std::size_t count, std::u16string& text) {
+  count = UnitsBeforeZero(bytes.data(), count);
   text.resize(count);
   if constexpr (std::endian::native == std::endian::little) {
     if (count > 0) std::memcpy(text.data(), bytes.data(), 2 * count);
@@ -265,8 +284,6 @@ void DecodeWide(std::string_view bytes, std::size_t count, std::u16string& text)
       text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                       static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
-  const std::size_t end = std::u16string_view(text).find(u'\0');
-  if (end != std::u16string_view::npos) text.resize(end);
 }
 
 // The text of a first-format counted string: "LANGPU16" texts are UTF-16LE,
@@ -286,18 +303,23 @@ void Format1Text(std::string_view bytes, bool wide, std::u16string& text) {
   text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), length)));
 }
 
-void Assign(std::u16string& field, std::u16string_view text) { field.assign(text); }
-void Assign(CString& field, std::u16string_view text) { field = CString(text); }
+// A counted string decoded straight into `field`; a length of 0 leaves the
+// field as it was.
+bool ReadFormat1String(CFieldReader& reader, bool wide, std::u16string& field) {
+  std::string_view bytes;
+  if (!reader.Counted(bytes)) return false;
+  if (!bytes.empty()) Format1Text(bytes, wide, field);
+  return true;
+}
 
-// A counted string into `field`, decoded through `scratch`; a length of 0
-// leaves the field as it was.
-template <class Text>
-bool ReadFormat1String(CFieldReader& reader, bool wide, std::u16string& scratch, Text& field) {
+// The same into a CString, which takes the decoded text over.
+bool ReadFormat1String(CFieldReader& reader, bool wide, CString& field) {
   std::string_view bytes;
   if (!reader.Counted(bytes)) return false;
   if (!bytes.empty()) {
-    Format1Text(bytes, wide, scratch);
-    Assign(field, scratch);
+    std::u16string text;
+    Format1Text(bytes, wide, text);
+    field = CString(std::move(text));
   }
   return true;
 }
@@ -323,7 +345,7 @@ bool ReadChunkString(CFieldReader& reader, CString& text) {
   std::u16string value;
   bool present = false;
   if (!ReadChunkString(reader, value, present)) return false;
-  text = CString(value);
+  text = CString(std::move(value));
   return true;
 }
 
@@ -470,9 +492,10 @@ void CLangPack::reserve(std::size_t count) {
 }
 
 void CLangPack::store(std::u16string_view key, CString text) {
-  const auto [entry, added] = strings_.try_emplace(std::pmr::u16string(key, &arena_));
-  entry->second = std::move(text);
+  // try_emplace leaves `text` alone when the key is there already.
+  const auto [entry, added] = strings_.try_emplace(std::pmr::u16string(key, &arena_), std::move(text));
   if (added) order_.push_back(&*entry);
+  else entry->second = std::move(text);
 }
 
 CLangPack::HeaderResult CLangPack::read(bool withTable) {
@@ -509,9 +532,8 @@ CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
   std::string_view headerBytes;
   if (!reader.Bytes(headerSize, headerBytes)) return HeaderResult::kInvalid;
   CFieldReader header(headerBytes);
-  std::u16string scratch;
   for (CString& field : header_)
-    if (!ReadFormat1String(header, wideText_, scratch, field)) return HeaderResult::kInvalid;
+    if (!ReadFormat1String(header, wideText_, field)) return HeaderResult::kInvalid;
   if (!withTable) return HeaderResult::kRead;
 
   clearTable();
@@ -519,8 +541,8 @@ CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
   if (!reader.U32(count)) return HeaderResult::kRead;
   // Each entry takes at least 16 bytes: reserve no more than the file holds.
   reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, reader.Remaining() / 16)));
-  const auto readEntry = [this, &scratch](CFieldReader& entry, std::u16string& key, CString& text) {
-    return ReadFormat1String(entry, wideText_, scratch, key) && ReadFormat1String(entry, wideText_, scratch, text) &&
+  const auto readEntry = [this](CFieldReader& entry, std::u16string& key, CString& text) {
+    return ReadFormat1String(entry, wideText_, key) && ReadFormat1String(entry, wideText_, text) &&
            entry.SkipCounted() && entry.SkipCounted();
   };
   std::u16string key;
@@ -582,14 +604,16 @@ CLangPack::HeaderResult CLangPack2::parse(chf::IStream& stream, bool withTable) 
     if (!data.U32(count)) return HeaderResult::kRead;
     // Each entry takes at least 20 bytes: reserve no more than the file holds.
     reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, data.Remaining() / 20)));
-    std::u16string key, text;
+    std::u16string key;
     for (std::uint32_t i = 0; i < count; ++i) {
+      // The text is decoded into a string of its own, which the table takes over.
+      std::u16string text;
       std::uint32_t value = 0;
       bool hasKey = false, hasText = false;
       if (!data.U32(value) || !ReadChunkString(data, key, hasKey) || !ReadChunkString(data, text, hasText) ||
           !SkipChunkString(data) || !SkipChunkString(data))
         break;
-      if (hasText) store(key, CString(text));
+      if (hasText) store(key, CString(std::move(text)));
     }
     return HeaderResult::kRead;
   } catch (const std::out_of_range&) {
