@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -193,8 +194,9 @@ class CPackFileStream final : public CReadOnlyStream {
 // field does not fit. A view it gives stays valid until its next read.
 class CFieldReader {
  public:
-  CFieldReader(chf::IStream& stream, std::uint64_t begin, std::uint64_t end)
-      : stream_(&stream), position_(begin), end_(std::min(end, stream.GetSize())) {}
+  // A stream's range is read in pieces of at least `piece` bytes.
+  CFieldReader(chf::IStream& stream, std::uint64_t begin, std::uint64_t end, std::uint64_t piece = kReadPiece)
+      : stream_(&stream), piece_(piece), position_(begin), end_(std::min(end, stream.GetSize())) {}
   explicit CFieldReader(std::string_view bytes) : window_(bytes), end_(bytes.size()) {}
   // A stream's window points into the reader's own buffer.
   CFieldReader(const CFieldReader&) = delete;
@@ -238,16 +240,23 @@ class CFieldReader {
   // Reads from the position at least `count` bytes, a piece when the range
   // holds one. Only a stream's window moves: bytes in memory are all there.
   void fill(std::uint64_t count) {
-    const std::uint64_t size = std::max(count, std::min<std::uint64_t>(kReadPiece, Remaining()));
-    buffer_.resize(static_cast<std::size_t>(size));
+    const std::uint64_t size = std::max(count, std::min(piece_, Remaining()));
+    // The buffer is filled by the read, so it is not cleared first.
+    window_ = {};
+    if (size > capacity_) {
+      buffer_ = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size));
+      capacity_ = size;
+    }
     stream_->Seek(position_);
-    stream_->Read(buffer_.data(), static_cast<std::int32_t>(size));
-    window_ = buffer_;
+    stream_->Read(buffer_.get(), static_cast<std::int32_t>(size));
+    window_ = std::string_view(buffer_.get(), static_cast<std::size_t>(size));
     windowStart_ = position_;
   }
 
   chf::IStream* stream_ = nullptr;
-  std::string buffer_;
+  std::uint64_t piece_ = kReadPiece;
+  std::unique_ptr<char[]> buffer_;
+  std::uint64_t capacity_ = 0;
   std::string_view window_;
   std::uint64_t windowStart_ = 0;
   std::uint64_t position_ = 0;
@@ -516,7 +525,9 @@ CLangPack::HeaderResult CLangPack::parseAny(chf::IStream& stream, bool withTable
 }
 
 CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
-  CFieldReader reader(stream, 0, stream.GetSize());
+  // A scan reads the header only: its pieces are no larger than the file's
+  // first bytes, which the stream keeps.
+  CFieldReader reader(stream, 0, stream.GetSize(), withTable ? kReadPiece : kHeadBytes);
   std::string_view magic;
   if (!reader.Bytes(8, magic) || (magic != kMagicAnsi && magic != kMagicAnsi2 && magic != kMagicWide))
     return HeaderResult::kNotThisFormat;
