@@ -460,7 +460,7 @@ void CLangPack::buildIndex() {
     const std::uint64_t h = IndexHash(entry->first);
     std::size_t at = h & (slots - 1);
     while (index_[at].entry != nullptr) at = (at + 1) & (slots - 1);
-    index_[at] = {static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(entry->first.size()), entry};
+    index_[at] = {static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(entry->first.text.size()), entry};
   }
 }
 
@@ -472,7 +472,7 @@ const CString* CLangPack::Lookup(std::u16string_view key) const {
     const IndexSlot& slot = index_[at];
     if (slot.entry == nullptr) return nullptr;
     if (slot.check == static_cast<std::uint32_t>(h >> 32) && slot.length == key.size() &&
-        std::memcmp(slot.entry->first.data(), key.data(), 2 * key.size()) == 0) {
+        std::memcmp(slot.entry->first.text.data(), key.data(), 2 * key.size()) == 0) {
       return &slot.entry->second;
     }
   }
@@ -502,7 +502,7 @@ void CLangPack::reserve(std::size_t count) {
 
 void CLangPack::store(std::u16string_view key, CString text) {
   // try_emplace leaves `text` alone when the key is there already.
-  const auto [entry, added] = strings_.try_emplace(std::pmr::u16string(key, &arena_), std::move(text));
+  const auto [entry, added] = strings_.try_emplace(LangPackKey(key, &arena_), std::move(text));
   if (added) order_.push_back(&*entry);
   else entry->second = std::move(text);
 }

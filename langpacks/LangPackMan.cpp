@@ -38,7 +38,7 @@ void ShareLibraryTexts(const CLangPack& pack) {
   constexpr std::u16string_view kLibraryPrefix = u"lumo.";
   const lumo::P<lumo::IStringLocalizer>& localizer = lumo::GetStringLocalizer();
   for (const auto* entry : pack.Entries()) {
-    if (entry->first.starts_with(kLibraryPrefix))
+    if (entry->first.text.starts_with(kLibraryPrefix))
       localizer->Adopt(LibraryText(entry->first), LibraryText(entry->second.str()));
   }
 }
