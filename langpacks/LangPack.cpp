@@ -308,8 +308,11 @@ void Format1Text(std::string_view bytes, bool wide, std::u16string& text) {
   if (bytes.back() != '\0') return;
   const int length = static_cast<int>(std::strlen(bytes.data()));
   if (length == 0) return;
-  text.resize(static_cast<std::size_t>(length));
-  text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), length)));
+  // Measured first, so that a text kept as decoded takes no more than it
+  // holds (a multibyte character is one unit from several bytes).
+  const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  text.resize(static_cast<std::size_t>(units));
+  if (units > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), units);
 }
 
 // A counted string decoded straight into `field`; a length of 0 leaves the
