@@ -63,7 +63,8 @@ class Hive {
   LONG Open();
   // Drops the connection without closing it. After fork() the connection
   // belongs to the parent: closing it in the child would release the
-  // parent's POSIX locks on the file.
+  // parent's POSIX locks on the file. (A connection that only read is closed:
+  // see the definition.)
   void Abandon();
   // Whether this process may change the hive. A file (or folder) without
   // any write permission bit counts as read-only even for the superuser,
