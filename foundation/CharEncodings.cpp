@@ -180,6 +180,30 @@ struct UTF16Codec {
     offset += 2 * run;
     return run;
   }
+  // Eight units a step while none of them is a surrogate, one character at
+  // a time otherwise; an invalid unit is passed over uncounted.
+  static std::int32_t countChars(const std::uint8_t* buffer, std::int32_t size, std::int32_t offset) {
+    std::int32_t count = 0;
+    while (offset < size) {
+#if defined(__SSE2__)
+      if (size - offset >= 16) {
+        const __m128i units = Load16Bytes(buffer + offset);
+        const __m128i surrogates = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                                   _mm_set1_epi16(static_cast<short>(0xD800)));
+        if (ByteMask(surrogates) == 0) {
+          count += 8;
+          offset += 16;
+          continue;
+        }
+      }
+#endif
+      CodePoint c;
+      const std::int32_t end = decodeAt(c, buffer, size, offset);
+      offset = end < 0 ? offset + kStep : end;
+      if (end >= 0) ++count;
+    }
+    return count;
+  }
   // A lone high surrogate before `offset` is taken as a character of its own.
   static std::int32_t decodeBefore(CodePoint& c, const std::uint8_t* buffer, std::int32_t offset) {
     if (offset < 2) return -1;

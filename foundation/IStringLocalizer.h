@@ -22,6 +22,9 @@ class IStringLocalizer : public virtual IBase {
   virtual void Clear() = 0;
   // Stores or replaces the text of `key`.
   virtual void Set(const String& key, const String& text) = 0;
+  // The same, keeping the strings given rather than copies of them: for
+  // strings made for the table that own their text.
+  virtual void Adopt(const String& key, const String& text) = 0;
   // The stored text of `key`, or `defaultText` when the key is absent. An
   // empty stored text is an answer; a stored null string is none.
   virtual String Get(const String& key, const String& defaultText) const = 0;

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -193,8 +194,9 @@ class CPackFileStream final : public CReadOnlyStream {
 // field does not fit. A view it gives stays valid until its next read.
 class CFieldReader {
  public:
-  CFieldReader(chf::IStream& stream, std::uint64_t begin, std::uint64_t end)
-      : stream_(&stream), position_(begin), end_(std::min(end, stream.GetSize())) {}
+  // A stream's range is read in pieces of at least `piece` bytes.
+  CFieldReader(chf::IStream& stream, std::uint64_t begin, std::uint64_t end, std::uint64_t piece = kReadPiece)
+      : stream_(&stream), piece_(piece), position_(begin), end_(std::min(end, stream.GetSize())) {}
   explicit CFieldReader(std::string_view bytes) : window_(bytes), end_(bytes.size()) {}
   // A stream's window points into the reader's own buffer.
   CFieldReader(const CFieldReader&) = delete;
@@ -238,25 +240,51 @@ class CFieldReader {
   // Reads from the position at least `count` bytes, a piece when the range
   // holds one. Only a stream's window moves: bytes in memory are all there.
   void fill(std::uint64_t count) {
-    const std::uint64_t size = std::max(count, std::min<std::uint64_t>(kReadPiece, Remaining()));
-    buffer_.resize(static_cast<std::size_t>(size));
+    const std::uint64_t size = std::max(count, std::min(piece_, Remaining()));
+    // The buffer is filled by the read, so it is not cleared first.
+    window_ = {};
+    if (size > capacity_) {
+      buffer_ = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size));
+      capacity_ = size;
+    }
     stream_->Seek(position_);
-    stream_->Read(buffer_.data(), static_cast<std::int32_t>(size));
-    window_ = buffer_;
+    stream_->Read(buffer_.get(), static_cast<std::int32_t>(size));
+    window_ = std::string_view(buffer_.get(), static_cast<std::size_t>(size));
     windowStart_ = position_;
   }
 
   chf::IStream* stream_ = nullptr;
-  std::string buffer_;
+  std::uint64_t piece_ = kReadPiece;
+  std::unique_ptr<char[]> buffer_;
+  std::uint64_t capacity_ = 0;
   std::string_view window_;
   std::uint64_t windowStart_ = 0;
   std::uint64_t position_ = 0;
   std::uint64_t end_;
 };
 
+// How many of the first `count` UTF-16 units of `bytes` come before the
+// first zero unit, or `count`. Four units a step: a unit is zero when both its
+// bytes are, in either byte order, and a word holds a zero unit exactly when
+// the borrow test below sets a flag.
+std::size_t UnitsBeforeZero(const char* bytes, std::size_t count) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001ull;
+  constexpr std::uint64_t kFlags = 0x8000800080008000ull;
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + 2 * i, 8);
+    if (((word - kOnes) & ~word & kFlags) != 0) break;
+  }
+  for (; i < count; ++i)
+    if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) return i;
+  return count;
+}
+
 // Decodes `count` UTF-16LE units into `text`, which ends at the first zero
-// unit among them. `text` keeps its capacity from one string to the next.
+// unit among them; the units after it are not copied.
 void DecodeWide(std::string_view bytes, std::size_t count, std::u16string& text) {
+  count = UnitsBeforeZero(bytes.data(), count);
   text.resize(count);
   if constexpr (std::endian::native == std::endian::little) {
     if (count > 0) std::memcpy(text.data(), bytes.data(), 2 * count);
@@ -265,8 +293,6 @@ void DecodeWide(std::string_view bytes, std::size_t count, std::u16string& text)
       text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                       static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
-  const std::size_t end = std::u16string_view(text).find(u'\0');
-  if (end != std::u16string_view::npos) text.resize(end);
 }
 
 // The text of a first-format counted string: "LANGPU16" texts are UTF-16LE,
@@ -282,22 +308,30 @@ void Format1Text(std::string_view bytes, bool wide, std::u16string& text) {
   if (bytes.back() != '\0') return;
   const int length = static_cast<int>(std::strlen(bytes.data()));
   if (length == 0) return;
-  text.resize(static_cast<std::size_t>(length));
-  text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), length)));
+  // Measured first, so that a text kept as decoded takes no more than it
+  // holds (a multibyte character is one unit from several bytes).
+  const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  text.resize(static_cast<std::size_t>(units));
+  if (units > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), units);
 }
 
-void Assign(std::u16string& field, std::u16string_view text) { field.assign(text); }
-void Assign(CString& field, std::u16string_view text) { field = CString(text); }
+// A counted string decoded straight into `field`; a length of 0 leaves the
+// field as it was.
+bool ReadFormat1String(CFieldReader& reader, bool wide, std::u16string& field) {
+  std::string_view bytes;
+  if (!reader.Counted(bytes)) return false;
+  if (!bytes.empty()) Format1Text(bytes, wide, field);
+  return true;
+}
 
-// A counted string into `field`, decoded through `scratch`; a length of 0
-// leaves the field as it was.
-template <class Text>
-bool ReadFormat1String(CFieldReader& reader, bool wide, std::u16string& scratch, Text& field) {
+// The same into a CString, which takes the decoded text over.
+bool ReadFormat1String(CFieldReader& reader, bool wide, CString& field) {
   std::string_view bytes;
   if (!reader.Counted(bytes)) return false;
   if (!bytes.empty()) {
-    Format1Text(bytes, wide, scratch);
-    Assign(field, scratch);
+    std::u16string text;
+    Format1Text(bytes, wide, text);
+    field = CString(std::move(text));
   }
   return true;
 }
@@ -323,7 +357,7 @@ bool ReadChunkString(CFieldReader& reader, CString& text) {
   std::u16string value;
   bool present = false;
   if (!ReadChunkString(reader, value, present)) return false;
-  text = CString(value);
+  text = CString(std::move(value));
   return true;
 }
 
@@ -429,7 +463,7 @@ void CLangPack::buildIndex() {
     const std::uint64_t h = IndexHash(entry->first);
     std::size_t at = h & (slots - 1);
     while (index_[at].entry != nullptr) at = (at + 1) & (slots - 1);
-    index_[at] = {static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(entry->first.size()), entry};
+    index_[at] = {static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(entry->first.text.size()), entry};
   }
 }
 
@@ -441,7 +475,7 @@ const CString* CLangPack::Lookup(std::u16string_view key) const {
     const IndexSlot& slot = index_[at];
     if (slot.entry == nullptr) return nullptr;
     if (slot.check == static_cast<std::uint32_t>(h >> 32) && slot.length == key.size() &&
-        std::memcmp(slot.entry->first.data(), key.data(), 2 * key.size()) == 0) {
+        std::memcmp(slot.entry->first.text.data(), key.data(), 2 * key.size()) == 0) {
       return &slot.entry->second;
     }
   }
@@ -470,9 +504,10 @@ void CLangPack::reserve(std::size_t count) {
 }
 
 void CLangPack::store(std::u16string_view key, CString text) {
-  const auto [entry, added] = strings_.try_emplace(std::pmr::u16string(key, &arena_));
-  entry->second = std::move(text);
+  // try_emplace leaves `text` alone when the key is there already.
+  const auto [entry, added] = strings_.try_emplace(LangPackKey(key, &arena_), std::move(text));
   if (added) order_.push_back(&*entry);
+  else entry->second = std::move(text);
 }
 
 CLangPack::HeaderResult CLangPack::read(bool withTable) {
@@ -493,7 +528,9 @@ CLangPack::HeaderResult CLangPack::parseAny(chf::IStream& stream, bool withTable
 }
 
 CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
-  CFieldReader reader(stream, 0, stream.GetSize());
+  // A scan reads the header only: its pieces are no larger than the file's
+  // first bytes, which the stream keeps.
+  CFieldReader reader(stream, 0, stream.GetSize(), withTable ? kReadPiece : kHeadBytes);
   std::string_view magic;
   if (!reader.Bytes(8, magic) || (magic != kMagicAnsi && magic != kMagicAnsi2 && magic != kMagicWide))
     return HeaderResult::kNotThisFormat;
@@ -509,9 +546,8 @@ CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
   std::string_view headerBytes;
   if (!reader.Bytes(headerSize, headerBytes)) return HeaderResult::kInvalid;
   CFieldReader header(headerBytes);
-  std::u16string scratch;
   for (CString& field : header_)
-    if (!ReadFormat1String(header, wideText_, scratch, field)) return HeaderResult::kInvalid;
+    if (!ReadFormat1String(header, wideText_, field)) return HeaderResult::kInvalid;
   if (!withTable) return HeaderResult::kRead;
 
   clearTable();
@@ -519,8 +555,8 @@ CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
   if (!reader.U32(count)) return HeaderResult::kRead;
   // Each entry takes at least 16 bytes: reserve no more than the file holds.
   reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, reader.Remaining() / 16)));
-  const auto readEntry = [this, &scratch](CFieldReader& entry, std::u16string& key, CString& text) {
-    return ReadFormat1String(entry, wideText_, scratch, key) && ReadFormat1String(entry, wideText_, scratch, text) &&
+  const auto readEntry = [this](CFieldReader& entry, std::u16string& key, CString& text) {
+    return ReadFormat1String(entry, wideText_, key) && ReadFormat1String(entry, wideText_, text) &&
            entry.SkipCounted() && entry.SkipCounted();
   };
   std::u16string key;
@@ -582,14 +618,16 @@ CLangPack::HeaderResult CLangPack2::parse(chf::IStream& stream, bool withTable) 
     if (!data.U32(count)) return HeaderResult::kRead;
     // Each entry takes at least 20 bytes: reserve no more than the file holds.
     reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, data.Remaining() / 20)));
-    std::u16string key, text;
+    std::u16string key;
     for (std::uint32_t i = 0; i < count; ++i) {
+      // The text is decoded into a string of its own, which the table takes over.
+      std::u16string text;
       std::uint32_t value = 0;
       bool hasKey = false, hasText = false;
       if (!data.U32(value) || !ReadChunkString(data, key, hasKey) || !ReadChunkString(data, text, hasText) ||
           !SkipChunkString(data) || !SkipChunkString(data))
         break;
-      if (hasText) store(key, CString(text));
+      if (hasText) store(key, CString(std::move(text)));
     }
     return HeaderResult::kRead;
   } catch (const std::out_of_range&) {

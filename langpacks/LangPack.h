@@ -49,16 +49,25 @@ class CLangTag {
   int partCount_ = 0;
 };
 
-// Hash and equality over UTF-16 views, so the table is searched with a view
-// of the caller's key and no key is built per lookup.
-struct LangPackKeyHash {
-  using is_transparent = void;
-  std::size_t operator()(std::u16string_view key) const noexcept { return std::hash<std::u16string_view>{}(key); }
+// A key of the string table: its text, in the pack's arena, and its hash
+// code, taken once as the key is stored; the table's own walks reuse it.
+struct LangPackKey {
+  LangPackKey(std::u16string_view key, std::pmr::memory_resource* arena)
+      : text(key, arena), hash(std::hash<std::u16string_view>{}(key)) {}
+  operator std::u16string_view() const { return text; }
+  bool operator==(const LangPackKey& other) const { return hash == other.hash && text == other.text; }
+
+  std::pmr::u16string text;
+  std::size_t hash;
 };
-// The string table. Its keys and nodes live in the pack's own arena, which
-// is let go of as a whole, so reading 20,000 entries costs one heap block
-// per text rather than three per entry.
-using LangPackStringTable = std::pmr::unordered_map<std::pmr::u16string, CString, LangPackKeyHash, std::equal_to<>>;
+struct LangPackKeyHash {
+  std::size_t operator()(const LangPackKey& key) const noexcept { return key.hash; }
+};
+// The string table, for reading: lookups go through the pack's own index.
+// Its keys and nodes live in the pack's own arena, which is let go of as a
+// whole, so reading 20,000 entries costs one heap block per text rather than
+// three per entry.
+using LangPackStringTable = std::pmr::unordered_map<LangPackKey, CString, LangPackKeyHash>;
 
 class CLangPack2;
 

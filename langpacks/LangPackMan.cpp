@@ -26,6 +26,8 @@ bool IsTag(const CString& name) {
   return false;
 }
 
+// A copy of the pack's text as a library string, made for the localizer,
+// which keeps it as it is.
 lumo::String LibraryText(const std::u16string_view text) {
   return lumo::make<lumo::CWCharString>(text.data(), static_cast<std::int32_t>(2 * text.size()));
 }
@@ -36,8 +38,8 @@ void ShareLibraryTexts(const CLangPack& pack) {
   constexpr std::u16string_view kLibraryPrefix = u"lumo.";
   const lumo::P<lumo::IStringLocalizer>& localizer = lumo::GetStringLocalizer();
   for (const auto* entry : pack.Entries()) {
-    if (entry->first.starts_with(kLibraryPrefix))
-      localizer->Set(LibraryText(entry->first), LibraryText(entry->second.str()));
+    if (entry->first.text.starts_with(kLibraryPrefix))
+      localizer->Adopt(LibraryText(entry->first), LibraryText(entry->second.str()));
   }
 }
 

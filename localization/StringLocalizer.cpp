@@ -18,12 +18,14 @@ void CStringLocalizer::Clear() {
 
 void CStringLocalizer::Set(const String& key, const String& text) {
   // Key and text are copied: a string that borrows its caller's buffer must
-  // not outlive that buffer in the table. The list keeps the key as the
-  // first Set spelled it.
-  const String keptKey = key->copy();
-  const String keptText = text.isNull() ? text : String(text->copy());
+  // not outlive that buffer in the table.
+  Adopt(key->copy(), text.isNull() ? text : String(text->copy()));
+}
+
+void CStringLocalizer::Adopt(const String& key, const String& text) {
+  // The list keeps the key as it was first stored.
   CMutexGuard guard(mutex);
-  texts->set(keptKey, keptText.get());
+  texts->set(key, text.get());
 }
 
 String CStringLocalizer::Get(const String& key, const String& defaultText) const {

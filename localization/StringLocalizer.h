@@ -2,8 +2,8 @@
 //
 //   lumo::GetStringLocalizer()->Set("lumo.CError.Title", u"Fehler");
 //
-// Nothing stores translations into it yet: until the language packs are
-// read, every lookup answers its English default.
+// The language pack manager stores the selected pack's library texts into
+// it; until then every lookup answers its English default.
 #pragma once
 
 #include "foundation/IStringLocalizer.h"
@@ -21,6 +21,7 @@ class CStringLocalizer final : public CObject, public IStringLocalizer {
 
   void Clear() override;
   void Set(const String& key, const String& text) override;
+  void Adopt(const String& key, const String& text) override;
   String Get(const String& key, const String& defaultText) const override;
 
  private:

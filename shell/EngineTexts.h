@@ -7,7 +7,9 @@
 #pragma once
 
 #include <deque>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "compat/mfc/CString.h"
 #include "peers/orbcore/IgnisLaunch.h"
@@ -26,6 +28,8 @@ class CEngineTexts {
 
   // The text in the engine's form; valid until Clear or destruction.
   IgnisText Place(const CString& text);
+  // The parts joined into one text, kept as Place keeps it.
+  IgnisText PlaceJoined(std::initializer_list<std::u16string_view> parts);
   // The text as UTF-16 whatever the platform.
   const char16_t* PlaceWide(const CString& text);
   void Clear();
@@ -38,4 +42,4 @@ class CEngineTexts {
 };
 
 // The text in the system's ANSI code page (WideCharToMultiByte, no flags).
-std::string ToAnsi(const CString& text);
+std::string ToAnsi(std::u16string_view text);

@@ -136,7 +136,8 @@ const HelpTopicTable* CHelpTopics::Fill(const CString& helpFile, CEngineTexts& t
   entries_.clear();
   entries_.reserve(kEntryCount);
   for (const HelpTopic& topic : kHelpTopics) {
-    entries_.push_back(HelpTopicEntry{0, topic.context, texts.Place(helpFile + u"::/" + topic.page)});
+    entries_.push_back(
+        HelpTopicEntry{0, topic.context, texts.PlaceJoined({helpFile.str(), u"::/", topic.page})});
   }
   header_ = HelpTopicTable{kHelpTopicTableTag, kEntryCount, entries_.data(), 0, texts.Place(helpFile)};
   return &header_;

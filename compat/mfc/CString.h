@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "compat/win32/WinTypes.h"
 
@@ -17,6 +18,8 @@ class CString {
   CString(LPCWSTR text);  // null is the empty string
   CString(LPCWSTR text, int length);
   CString(std::u16string_view text);
+  // Takes the text over without copying it.
+  explicit CString(std::u16string&& text) noexcept : text_(std::move(text)) {}
   CString(WCHAR ch, int repeat = 1);
 
   int GetLength() const { return static_cast<int>(text_.size()); }

@@ -114,9 +114,17 @@ OpenFiles& Files() {
   return *files;
 }
 
+// GetFileType's answer for a file of mode `mode`.
+DWORD FileTypeOf(mode_t mode) {
+  if (S_ISREG(mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(mode) || S_ISSOCK(mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
+}
+
 class FileObject final : public KernelObject {
  public:
-  FileObject(int fd, FileId id, Sharing sharing) : fd_(fd), id_(id), sharing_(sharing) {}
+  FileObject(int fd, FileId id, Sharing sharing, DWORD type) : fd_(fd), id_(id), sharing_(sharing), type_(type) {}
   ~FileObject() override {
     close(fd_);
     OpenFiles& files = Files();
@@ -148,11 +156,15 @@ class FileObject final : public KernelObject {
 
   int fd() const { return fd_; }
   const Sharing& sharing() const { return sharing_; }
+  // What GetFileType answers: an open descriptor's kind of file never
+  // changes, so it is taken from the open's own status query.
+  DWORD type() const { return type_; }
 
  private:
   int fd_;
   FileId id_;
   Sharing sharing_;
+  DWORD type_;
 };
 
 }  // namespace
@@ -309,7 +321,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
   if (existed && (sharing.write || sharing.remove) && IsReadOnly(st, *path)) return refuse(ERROR_ACCESS_DENIED);
   if (existed && truncates && ftruncate(fd, 0) != 0) return refuse(ErrorFromErrno(errno));
 
-  auto file = std::make_shared<FileObject>(fd, id, sharing);
+  auto file = std::make_shared<FileObject>(fd, id, sharing, FileTypeOf(st.st_mode));
   file->Register(files, *path);
   HANDLE handle = InsertHandle(std::move(file));
   // Creating over an existing file succeeds with a note.
@@ -371,13 +383,8 @@ BOOL WINAPI GetFileSizeEx(HANDLE handle, PLARGE_INTEGER size) {
 DWORD WINAPI GetFileType(HANDLE handle) {
   const auto file = FileOf(handle);
   if (!file) return Fail<DWORD>(ERROR_INVALID_HANDLE, FILE_TYPE_UNKNOWN);
-  struct stat st;
-  if (fstat(file->fd(), &st) != 0) return Fail<DWORD>(ErrorFromErrno(errno), FILE_TYPE_UNKNOWN);
   SetLastError(ERROR_SUCCESS);
-  if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
-  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
-  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
-  return FILE_TYPE_UNKNOWN;
+  return file->type();
 }
 
 DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh) {

@@ -148,10 +148,11 @@ void* ModuleOwnSymbol(HMODULE module, const char* name) {
   if (handle == nullptr || !IsKnown(handle)) return nullptr;
   void* symbol = dlsym(handle, name);
   if (symbol == nullptr) return nullptr;
-  Dl_info info;
-  link_map* owner = nullptr;
-  if (dladdr1(symbol, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0) return nullptr;
-  return owner == LinkMapOf(handle) ? symbol : nullptr;
+  // The object that holds the address, looked up in the loader's sorted
+  // table (dladdr would also walk the object's symbols for a name).
+  dl_find_object owner{};
+  if (_dl_find_object(symbol, &owner) != 0) return nullptr;
+  return owner.dlfo_link_map == LinkMapOf(handle) ? symbol : nullptr;
 }
 
 void ProvideModule(LPCWSTR name, const ProvidedExport* exports) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -88,10 +89,10 @@ struct Registry {
   std::unique_ptr<Hive> user;
   std::unique_ptr<Hive> machine;
   std::unordered_set<KeyHandle*> handles;
-  int readBatches = 0;  // RegistryReadBatch objects alive in this process
+  int readBatches = 0;   // RegistryReadBatch objects alive in this process
+  int writeBatches = 0;  // RegistryWriteBatch objects alive in this process
 
-  // Closing checkpoints the write-ahead log into the hive file and removes
-  // the log and its index beside it.
+  // Closing rolls back what a write batch still held.
   void CloseConnections() {
     user.reset();
     machine.reset();
@@ -370,6 +371,22 @@ class Session {
       if (hive != nullptr) hive->HoldReads(hold);
   }
 
+  // Begins (or ends) a write batch; when the last one ends, each hive
+  // commits its held write (or rolls it back, unless `keep`).
+  LONG AddWriteBatch(int change, bool keep) {
+    registry_.writeBatches += change;
+    LONG status = ERROR_SUCCESS;
+    for (Hive* hive : {registry_.user.get(), registry_.machine.get()}) {
+      if (hive == nullptr) continue;
+      if (registry_.writeBatches > 0) {
+        hive->HoldWrites();
+      } else if (const LONG ended = hive->EndHeldWrite(keep); status == ERROR_SUCCESS) {
+        status = ended;
+      }
+    }
+    return status;
+  }
+
   void ReleaseHeldReads() {
     for (Hive* hive : {registry_.user.get(), registry_.machine.get()})
       if (hive != nullptr) hive->Release();
@@ -428,6 +445,8 @@ class Session {
     *hive = slot.get();
     if (first) slot->HoldReads(registry_.readBatches > 0);
     const LONG status = slot->Open();
+    // The hive is made, or brought up to date, in transactions of its own.
+    if (first && registry_.writeBatches > 0) slot->HoldWrites();
     // The user's special folders are there from the first use of the hive on.
     if (first && root == Root::User && status == ERROR_SUCCESS) compat::win32::FillShellFolders(*slot);
     return status;
@@ -580,6 +599,17 @@ RegistryReadBatch::RegistryReadBatch() { Session().AddReadBatch(1); }
 RegistryReadBatch::~RegistryReadBatch() { Session().AddReadBatch(-1); }
 
 void ReleaseHeldRegistryReads() { Session().ReleaseHeldReads(); }
+
+RegistryWriteBatch::RegistryWriteBatch() : exceptions_(std::uncaught_exceptions()) { Session().AddWriteBatch(1, true); }
+
+RegistryWriteBatch::~RegistryWriteBatch() {
+  if (open_) Session().AddWriteBatch(-1, std::uncaught_exceptions() == exceptions_);
+}
+
+LONG RegistryWriteBatch::Commit() {
+  if (!std::exchange(open_, false)) return ERROR_SUCCESS;
+  return Session().AddWriteBatch(-1, true);
+}
 
 void ResetRegistryForTests() {
   Session session;

@@ -164,14 +164,35 @@ std::string HiveFolder();
 // Reads see this process's own writes, and another process's commits made
 // before the hive's first read in the batch; later ones show once the batch
 // ends. Meant for a bounded run of reads (a start-up step), never held while
-// the program waits: an open read keeps other processes' checkpoints from
-// passing it, so their logs grow.
+// the program waits: another process's write waits until the batch's read
+// ends.
 class RegistryReadBatch {
  public:
   RegistryReadBatch();
   ~RegistryReadBatch();
   RegistryReadBatch(const RegistryReadBatch&) = delete;
   RegistryReadBatch& operator=(const RegistryReadBatch&) = delete;
+};
+// While one lives, the process's registry writes to each hive share one
+// write transaction, which takes the hive's write lock and syncs its file
+// once for the whole run (an import), not at every call. The writes show to
+// this process at once and to others when the last batch ends; a call that
+// fails undoes its own changes only.
+class RegistryWriteBatch {
+ public:
+  RegistryWriteBatch();
+  // Commits, unless an exception is unwinding the batch: then nothing it
+  // wrote stays.
+  ~RegistryWriteBatch();
+  RegistryWriteBatch(const RegistryWriteBatch&) = delete;
+  RegistryWriteBatch& operator=(const RegistryWriteBatch&) = delete;
+  // Ends the batch now: ERROR_SUCCESS, or why its writes could not be kept
+  // (none of them is then).
+  LONG Commit();
+
+ private:
+  bool open_ = true;
+  int exceptions_;
 };
 // Ends the read transactions that live batches hold, for a call about to
 // wait (a message box): the batches' next reads begin new ones.

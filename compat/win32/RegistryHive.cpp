@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <utility>
 
 #include "compat/win32/CaseRules.h"
 #include "compat/win32/Error.h"
@@ -285,7 +286,8 @@ Hive::Hive(std::string file, std::initializer_list<std::u16string_view> seed)
 Hive::~Hive() { Close(); }
 
 void Hive::Close() {
-  holding_ = false;
+  holding_ = reader_ = false;
+  writing_ = inCall_ = false;
   found_.clear();
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
   statements_.clear();
@@ -294,7 +296,16 @@ void Hive::Close() {
 }
 
 void Hive::Abandon() {
-  holding_ = false;
+  // The locks a reader holds are the parent's, and its close writes nothing
+  // and takes no lock: closing it lets the child's own open make its index
+  // state afresh instead of taking over the parent's read-only one, through
+  // which it could not write.
+  if (reader_) {
+    Close();
+    return;
+  }
+  holding_ = reader_ = false;
+  writing_ = inCall_ = false;
   found_.clear();
   statements_.clear();
   db_ = nullptr;
@@ -399,7 +410,12 @@ LONG Hive::Open() {
   const bool hadHive = PathExists(file_), hadLog = PathExists(file_ + "-wal"),
              hadIndex = PathExists(file_ + "-shm");
   if (!hadHive && !EntryWritable(FolderOf(file_))) return OpenEmpty();
-  const LONG status = !hadHive || Writable() ? OpenWritable() : OpenReadOnly();
+  const bool writable = hadHive && Writable();
+  if (writable) {
+    const LONG status = OpenReader();
+    if (status == ERROR_SUCCESS || status == ERROR_LOCK_VIOLATION) return status;
+  }
+  const LONG status = !hadHive || writable ? OpenWritable() : OpenReadOnly();
   // An open that failed for want of space or on a write error leaves no
   // files of its own making behind. (A lock or a foreign file says another
   // process may be at work beside: nothing is removed then.)
@@ -431,6 +447,26 @@ LONG Hive::OpenWritable() {
   }
   if (status != ERROR_SUCCESS) Close();
   return status;
+}
+
+// A hive this process may write is opened for reading first: the log's
+// index is shared read-only and never made, and where no writer has made it,
+// SQLite reads the (normally empty) log itself. Making the index is most of
+// an open's cost (a truncate, eight block writes, a shared mapping and a
+// dozen locks), and a process that only reads, as a start-up does, never
+// needs it. The first write opens the hive again for writing (Begin). A
+// hive that is yet to be made or brought up to date, or that the reader
+// cannot open, is opened for writing at once.
+LONG Hive::OpenReader() {
+  LONG status = OpenFile(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, FileUri(file_) + "?readonly_shm=1");
+  Content content = Content::Foreign;
+  if (status == ERROR_SUCCESS) status = Inspect(&content);
+  if (status == ERROR_SUCCESS && content == Content::Hive) {
+    reader_ = true;
+    return status;
+  }
+  Close();
+  return status == ERROR_SUCCESS ? ERROR_BADDB : status;
 }
 
 // A reader that may not write the folder shares the hive's log index
@@ -496,11 +532,27 @@ bool Hive::Writable() const {
 // rather than being parsed anew each time.
 LONG Hive::Begin(bool write) {
   sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
+  if (writing_) {
+    // Within the held write a read runs as it is; a write gets a savepoint,
+    // so that its failure undoes its own changes only.
+    if (!write) return ERROR_SUCCESS;
+    const LONG status = writeStatus_ == ERROR_SUCCESS ? Query(*this, "SAVEPOINT call").Run() : writeStatus_;
+    inCall_ = status == ERROR_SUCCESS;
+    return status;
+  }
   // (A statement that failed may have ended the held transaction already.)
   if (holding_ && !write && !sqlite3_get_autocommit(db_)) return ERROR_SUCCESS;
+  if (write && reader_) {
+    Close();
+    if (const LONG status = OpenWritable(); status != ERROR_SUCCESS) return status;
+  }
   Release();
   const LONG status = Query(*this, write ? "BEGIN IMMEDIATE" : "BEGIN").Run();
   holding_ = status == ERROR_SUCCESS && !write && holdReads_;
+  if (status == ERROR_SUCCESS && write && holdWrites_) {
+    writing_ = true;
+    return Begin(true);
+  }
   return status;
 }
 
@@ -517,18 +569,30 @@ LONG Hive::EndAlone(LONG status) {
 }
 
 LONG Hive::Commit() {
-  if (holding_) {
+  if (holding_ || (writing_ && !inCall_)) {
     stalled_ = false;
     return ERROR_SUCCESS;
   }
-  const LONG status = Query(*this, "COMMIT").Run();
+  const LONG status = Query(*this, writing_ ? "RELEASE call" : "COMMIT").Run();
   if (status != ERROR_SUCCESS) Rollback();
   else stalled_ = false;
+  inCall_ = false;
   return status;
 }
 
 // A held read has nothing to undo: it stays open for the next read.
 void Hive::Rollback() {
+  if (writing_) {
+    if (inCall_ && !sqlite3_get_autocommit(db_)) {
+      Query(*this, "ROLLBACK TO call").Run();
+      Query(*this, "RELEASE call").Run();
+    }
+    inCall_ = false;
+    // SQLite ends the whole transaction on some errors (a full disk, say):
+    // the batch's earlier writes are gone, and so must its later ones be.
+    if (sqlite3_get_autocommit(db_) && writeStatus_ == ERROR_SUCCESS) writeStatus_ = ERROR_REGISTRY_IO_FAILED;
+    return;
+  }
   if (!holding_ && !sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
 }
 
@@ -542,6 +606,23 @@ void Hive::Release() {
   holding_ = false;
   found_.clear();
   Rollback();
+}
+
+LONG Hive::EndHeldWrite(bool keep) {
+  holdWrites_ = false;
+  LONG status = std::exchange(writeStatus_, ERROR_SUCCESS);
+  if (!std::exchange(writing_, false)) return status;
+  inCall_ = false;
+  if (sqlite3_get_autocommit(db_)) return status == ERROR_SUCCESS ? ERROR_REGISTRY_IO_FAILED : status;
+  if (keep && status == ERROR_SUCCESS) {
+    status = Query(*this, "COMMIT").Run();
+    if (status == ERROR_SUCCESS) {
+      stalled_ = false;
+      return status;
+    }
+  }
+  if (!sqlite3_get_autocommit(db_)) Query(*this, "ROLLBACK").Run();
+  return status;
 }
 
 bool Hive::Exists(KeyId key) {

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compat/win32/Error.h"
 #include "compat/win32/WinTypes.h"
 
 struct sqlite3;
@@ -62,7 +63,8 @@ class Hive {
   LONG Open();
   // Drops the connection without closing it. After fork() the connection
   // belongs to the parent: closing it in the child would release the
-  // parent's POSIX locks on the file.
+  // parent's POSIX locks on the file. (A connection that only read is closed:
+  // see the definition.)
   void Abandon();
   // Whether this process may change the hive. A file (or folder) without
   // any write permission bit counts as read-only even for the superuser,
@@ -74,6 +76,8 @@ class Hive {
 
   // Every call below runs inside one transaction: a write transaction takes
   // the database's write lock at once, so two processes never deadlock.
+  // While writes are held (HoldWrites), the write calls share one
+  // transaction, each in a savepoint of its own.
   LONG Begin(bool write);
   LONG Commit();
   void Rollback();
@@ -92,6 +96,12 @@ class Hive {
   // Ends the held read transaction, if one is open; reads still held begin
   // a new one.
   void Release();
+  // From now on the write calls share one write transaction (begun by the
+  // first of them), in which the reads run too; a call that fails undoes its
+  // own changes only. EndHeldWrite commits it when `keep` (else rolls it
+  // back) and gives the status: an error when anything of it was lost.
+  void HoldWrites() { holdWrites_ = true; }
+  LONG EndHeldWrite(bool keep);
 
   bool Exists(KeyId key);
   bool IsRoot(KeyId key) const { return key == kRootKey; }
@@ -129,6 +139,7 @@ class Hive {
   LONG Exec(const char* sql);
   LONG OpenFile(int flags, const std::string& name);
   LONG Inspect(Content* content);
+  LONG OpenReader();
   LONG OpenWritable();
   LONG OpenReadOnly();
   LONG CreateSchema();
@@ -142,12 +153,17 @@ class Hive {
   std::vector<std::u16string> seed_;
   sqlite3* db_ = nullptr;
   bool readOnly_ = false;
+  bool reader_ = false;  // opened for reading by a process that may write: see OpenReader
   // Set when a call waited out the busy timeout on another process's lock:
   // later calls try once without waiting until one gets through, so a
   // locked hive costs one wait, not one per call.
   bool stalled_ = false;
   bool holdReads_ = false;
   bool holding_ = false;  // the open transaction is a held read
+  bool holdWrites_ = false;
+  bool writing_ = false;  // the open transaction is the held write
+  bool inCall_ = false;   // a write call's savepoint is open in it
+  LONG writeStatus_ = ERROR_SUCCESS;  // why the held write was lost, if it was
   // Keys looked up under the held read, by parent and folded name (0 for
   // none): no key changes under it but by this process's own writes, which
   // end it first.

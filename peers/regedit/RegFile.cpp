@@ -560,6 +560,10 @@ struct Level {
 }  // namespace
 
 void Apply(const Document& document) {
+  // One transaction per hive for the whole file: a failure part-way (which
+  // throws) leaves the registry as it was, and a long file syncs each hive
+  // once, not at every value.
+  compat::win32::RegistryWriteBatch batch;
   ScopedKey current;
   for (const Change& change : document.changes) {
     const std::u16string name = FullName(change.root, change.path);
@@ -588,6 +592,9 @@ void Apply(const Document& document) {
         break;
     }
   }
+  current.Reset();
+  if (const LONG status = batch.Commit(); status != ERROR_SUCCESS)
+    throw Error("cannot keep the changes: " + SystemMessage(status));
 }
 
 std::string Write(const Document& document, std::vector<Loss>* losses) {

@@ -67,7 +67,8 @@ std::u16string DecodeFile(std::string_view bytes);
 // Reads the whole file before anything changes, so a bad file changes nothing.
 Document Parse(std::u16string_view text);
 
-// Applies the changes in order. Deleting what is not there is no failure.
+// Applies the changes in order, all or (when one fails, which throws) none
+// of them. Deleting what is not there is no failure.
 void Apply(const Document& document);
 
 // What a written file does not hold exactly. A name with a line break has no

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -210,6 +211,26 @@ TEST_F(RegistryTest, RewritingAnUnchangedValueWritesNothing) {
   ASSERT_EQ(Set(key, u"v", REG_BINARY, Dword(1)), ERROR_SUCCESS);  // same bytes, another type
   EXPECT_GT(logSize(), 0);
   RegCloseKey(key);
+}
+
+// A process that only reads a hive it may write leaves the log's index as it found it (making it truncates and
+// writes the file); the first write opens the hive for writing.
+TEST_F(RegistryTest, ReadingLeavesTheLogIndexAsItIs) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();
+  const auto changed = [index = folder_ + "/user.db-shm"] {
+    struct stat st {};
+    stat(index.c_str(), &st);
+    return std::make_pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  };
+  const auto before = changed();
+  DWORD value = 0;
+  ASSERT_EQ(compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  EXPECT_TRUE(changed() == before);
+  ASSERT_EQ(SetDword(HKEY_CURRENT_USER, u"w", 2), ERROR_SUCCESS);
+  EXPECT_EQ(Get(HKEY_CURRENT_USER, u"w").data, Dword(2));
+  EXPECT_EQ(Get(HKEY_CURRENT_USER, u"w").status, ERROR_SUCCESS);
 }
 
 // A key's last-write time, as it reports it and as its parent lists it, moves with every change of its values
@@ -811,6 +832,43 @@ TEST_F(RegistryTest, ReadBatchSharesOneSnapshotUntilItEnds) {
     EXPECT_EQ(readBelow(), ERROR_SUCCESS);
   }
   EXPECT_EQ(read(u"v"), Dword(7));
+  RegCloseKey(key);
+}
+
+// A write batch commits once, when it ends: another process reads none of its writes before and all of them
+// after. A call in it that fails undoes nothing of the others; a batch that an exception unwinds keeps nothing.
+TEST_F(RegistryTest, WriteBatchKeepsItsWritesTogether) {
+  const auto seenByAnother = [](const char16_t* name) {
+    return Reap(ForkChild([name] {
+      DWORD value = 0;
+      return compat::win32::ReadRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", name, &value) == ERROR_SUCCESS
+                 ? static_cast<int>(value)
+                 : 0;
+    }));
+  };
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  ASSERT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"m", 4), ERROR_SUCCESS);
+  {
+    compat::win32::RegistryWriteBatch batch;
+    ASSERT_EQ(SetDword(key, u"a", 1), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(key, u"missing"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(SetDword(HKEY_LOCAL_MACHINE, u"m", 5), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key, u"b", 2), ERROR_SUCCESS);
+    EXPECT_EQ(Get(key, u"a").data, Dword(1));
+    EXPECT_EQ(seenByAnother(u"a"), 0);
+    EXPECT_EQ(batch.Commit(), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(seenByAnother(u"a"), 1);
+  EXPECT_EQ(seenByAnother(u"b"), 2);
+  EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, u"m").data, Dword(5));
+  try {
+    compat::win32::RegistryWriteBatch batch;
+    ASSERT_EQ(SetDword(key, u"c", 3), ERROR_SUCCESS);
+    throw std::runtime_error("the import failed");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(Get(key, u"c").status, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(seenByAnother(u"c"), 0);
   RegCloseKey(key);
 }
 

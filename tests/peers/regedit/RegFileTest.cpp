@@ -299,8 +299,11 @@ TEST_F(RegFileTest, FilesAreHeldToTheFormatAndToWindowsLimits) {
   }
   Snapshot taken = TakeSubtree(HKEY_CURRENT_USER, u"x");
   EXPECT_EQ(taken[u""][u"v"], (Value{REG_BINARY, {0x01, 0xAF, 0x04}}));
-  // The whole file is read before anything changes.
+  // A file that fails changes nothing: the whole file is read before anything changes.
   EXPECT_THROW(Import("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n\"v\"=banana\n"),
+               regfile::Error);
+  // So is a change the registry refuses (another user's key): what came before it is undone.
+  EXPECT_THROW(Import("REGEDIT4\n[HKCU\\Software\\sentinel]\n\"ok\"=dword:1\n[HKEY_USERS\\other\\x]\n"),
                regfile::Error);
   EXPECT_THROW(Import("junk\nREGEDIT4\n"), regfile::Error);
   EXPECT_THROW(Import(""), regfile::Error);
