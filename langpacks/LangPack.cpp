@@ -312,7 +312,7 @@ void Format1Text(std::string_view bytes, bool wide, std::u16string& text) {
   // holds (a multibyte character is one unit from several bytes).
   const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
   text.resize(static_cast<std::size_t>(units));
-  if (units > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), units);
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), units);
 }
 
 // A counted string decoded straight into `field`; a length of 0 leaves the

@@ -543,7 +543,7 @@ LONG Hive::Begin(bool write) {
   // (A statement that failed may have ended the held transaction already.)
   if (holding_ && !write && !sqlite3_get_autocommit(db_)) return ERROR_SUCCESS;
   if (write && reader_) {
-    Close();
+    // (Opening closes the reading connection first.)
     if (const LONG status = OpenWritable(); status != ERROR_SUCCESS) return status;
   }
   Release();

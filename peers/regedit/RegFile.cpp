@@ -592,7 +592,6 @@ void Apply(const Document& document) {
         break;
     }
   }
-  current.Reset();
   if (const LONG status = batch.Commit(); status != ERROR_SUCCESS)
     throw Error("cannot keep the changes: " + SystemMessage(status));
 }
