@@ -2,11 +2,13 @@
 // script's steps, with a display the main window (liborbcore_wx.so), else a
 // console summary; tasks run in the disc module (liborbcore_disc.so). ORBCORE_DUMP names a file that shows what it received.
 #include <dlfcn.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -130,7 +132,10 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
 }
 
 // ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the
-// engine is entered, so a benchmark can time the shell's start-up to here.
+// engine is entered, so a benchmark can time the shell's start-up to here,
+// and after it the processor time the process has used until then, in
+// nanoseconds (eight bytes, least significant first): read from outside,
+// the process's time would already include what it did after the byte.
 void SignalStarted() {
   const char* text = Env("ORBCORE_STARTED_FD");
   int fd = -1;
@@ -138,8 +143,13 @@ void SignalStarted() {
       std::from_chars(text, text + std::char_traits<char>::length(text), fd).ec != std::errc() || fd < 0) {
     return;
   }
-  const char byte = 1;
-  if (write(fd, &byte, 1) != 1) std::cerr << "orbcore: cannot signal the start\n";
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  const std::uint64_t nanoseconds =
+      static_cast<std::uint64_t>(used.tv_sec) * 1000000000u + static_cast<std::uint64_t>(used.tv_nsec);
+  unsigned char message[9] = {1};
+  for (int i = 0; i < 8; ++i) message[1 + i] = static_cast<unsigned char>(nanoseconds >> (8 * i));
+  if (write(fd, message, sizeof message) != sizeof message) std::cerr << "orbcore: cannot signal the start\n";
   close(fd);
 }
 
