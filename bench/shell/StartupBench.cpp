@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "peers/orbcore/StartSignal.h"
+
 namespace {
 
 std::string ProgramFolder() {
@@ -82,10 +84,9 @@ double TimeOneRun(const std::string& program, bool untilExit, double* cpu = null
     _exit(127);
   }
   close(pipeFds[1]);
-  // The start byte, then (from the engine and the reference program) the
-  // processor time used until the byte, in nanoseconds, least significant
-  // byte first. One write of nine bytes, so one read takes them all.
-  unsigned char message[9] = {};
+  // The start signal (peers/orbcore/StartSignal.h): one write, so one read
+  // takes it whole.
+  unsigned char message[orbcore::kStartSignalSize] = {};
   const ssize_t got = read(pipeFds[0], message, sizeof message);
   const bool signalled = got >= 1;
   auto end = std::chrono::steady_clock::now();

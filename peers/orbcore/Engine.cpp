@@ -2,13 +2,11 @@
 // script's steps, with a display the main window (liborbcore_wx.so), else a
 // console summary; tasks run in the disc module (liborbcore_disc.so). ORBCORE_DUMP names a file that shows what it received.
 #include <dlfcn.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +23,7 @@
 #include "peers/orbcore/EngineMenu.h"
 #include "peers/orbcore/EngineView.h"
 #include "peers/orbcore/IgnisLaunch.h"
+#include "peers/orbcore/StartSignal.h"
 #include "peers/orbcore/Json.h"
 #include "peers/orbcore/PackTexts.h"
 #include "peers/orbcore/RecordDump.h"
@@ -131,11 +130,9 @@ TaskOutcome RunTask(const EngineView& view, const TaskPlaces& places, TaskObserv
   return outcome;
 }
 
-// ORBCORE_STARTED_FD names a descriptor that gets one byte the moment the
-// engine is entered, so a benchmark can time the shell's start-up to here,
-// and after it the processor time the process has used until then, in
-// nanoseconds (eight bytes, least significant first): read from outside,
-// the process's time would already include what it did after the byte.
+// ORBCORE_STARTED_FD names a descriptor that gets the start signal
+// (StartSignal.h) the moment the engine is entered, so a benchmark can time
+// the shell's start-up to here.
 void SignalStarted() {
   const char* text = Env("ORBCORE_STARTED_FD");
   int fd = -1;
@@ -143,13 +140,7 @@ void SignalStarted() {
       std::from_chars(text, text + std::char_traits<char>::length(text), fd).ec != std::errc() || fd < 0) {
     return;
   }
-  timespec used{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
-  const std::uint64_t nanoseconds =
-      static_cast<std::uint64_t>(used.tv_sec) * 1000000000u + static_cast<std::uint64_t>(used.tv_nsec);
-  unsigned char message[9] = {1};
-  for (int i = 0; i < 8; ++i) message[1 + i] = static_cast<unsigned char>(nanoseconds >> (8 * i));
-  if (write(fd, message, sizeof message) != sizeof message) std::cerr << "orbcore: cannot signal the start\n";
+  if (!SendStartSignal(fd)) std::cerr << "orbcore: cannot signal the start\n";
   close(fd);
 }
 
