@@ -1,7 +1,10 @@
 // StartIgnis called as the shell calls it; what the engine received read back from its dump.
 #include <gtest/gtest.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <clocale>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <tuple>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "EngineTestSupport.h"
+#include "peers/orbcore/StartSignal.h"
 #include "tests/support/Registry.h"
 
 namespace {
@@ -171,6 +175,27 @@ TEST_F(StartIgnisTest, WithoutDisplayOrScriptPrintsASummary) {
   EXPECT_EQ(g_log.calls, std::vector<std::string>{"build"});
   EXPECT_EQ(ReadDump()["result"], "success");
   EXPECT_EQ(ReadDump()["window"], "none");
+}
+
+// With ORBCORE_STARTED_FD the engine sends its start signal on entering: the byte, then the processor time
+// used until then, least significant byte first, which is no more than the process has used when it is read.
+TEST_F(StartIgnisTest, StartSignalCarriesTheProcessorTimeSoFar) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  SetEnv("ORBCORE_STARTED_FD", std::to_string(ends[1]));
+  ShellRecord shell;
+  free_(Start(shell.record, ""));
+  UnsetEnv("ORBCORE_STARTED_FD");
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  unsigned char message[orbcore::kStartSignalSize] = {};
+  ASSERT_EQ(read(ends[0], message, sizeof message), static_cast<ssize_t>(sizeof message));
+  close(ends[0]);
+  std::uint64_t nanoseconds = 0;
+  for (int i = 7; i >= 0; --i) nanoseconds = nanoseconds << 8 | message[1 + i];
+  EXPECT_EQ(message[0], 1);
+  EXPECT_GT(nanoseconds, 0u);
+  EXPECT_LE(nanoseconds, static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec));
 }
 
 TEST_F(StartIgnisTest, AnsiPlatformsGetCodePageTexts) {
