@@ -9,8 +9,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace orbcore {
 
@@ -22,8 +24,11 @@ inline bool SendStartSignal(int fd) {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
   const std::uint64_t nanoseconds =
       static_cast<std::uint64_t>(used.tv_sec) * 1000000000u + static_cast<std::uint64_t>(used.tv_nsec);
+  // The programs run on little-endian x86-64 only, where the value's own
+  // bytes are already in the signal's order.
+  static_assert(std::endian::native == std::endian::little);
   unsigned char message[kStartSignalSize] = {1};
-  for (std::size_t i = 0; i < 8; ++i) message[1 + i] = static_cast<unsigned char>(nanoseconds >> (8 * i));
+  std::memcpy(message + 1, &nanoseconds, sizeof nanoseconds);
   return write(fd, message, sizeof message) == static_cast<ssize_t>(sizeof message);
 }
 
