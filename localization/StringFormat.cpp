@@ -227,8 +227,16 @@ String CStringFormat::getResult() {
   return result;
 }
 
+// A result of at most 16 MiB. Widths and precisions come from the format,
+// which a language pack supplies; a field of a billion blanks, which printf
+// would write, would take the program's memory instead, so a format that
+// asks for more is refused as invalid.
+constexpr std::size_t kMaxResultBytes = std::size_t{1} << 24;
+
 void CStringFormat::grow(std::size_t count) {
-  const std::size_t capacity = std::max(built.size + count, 2 * built.capacity);
+  if (count > kMaxResultBytes - built.size)
+    fail("lumo.CStringFormat.InvalidFormat", "CStringFormat: invalid format string.");
+  const std::size_t capacity = std::min(std::max(built.size + count, 2 * built.capacity), kMaxResultBytes);
   // One byte more for the NUL behind the result.
   std::unique_ptr<std::uint8_t[]> larger(CString::allocate(static_cast<std::int32_t>(capacity + 1)));
   if (built.size > 0) std::memcpy(larger.get(), built.bytes.get(), built.size);

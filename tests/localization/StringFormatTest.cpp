@@ -153,6 +153,10 @@ TEST(StringFormat, RaisesAtThePushThatMeetsTheError) {
       {"%q", {1}, kInvalid, false},
       {"%", {1}, kInvalid, false},
       {"%2147483648d", {1}, kInvalid, false},
+      // More than the 16 MiB a result may take, from a width or a precision.
+      {"%20000000d", {1}, kInvalid, false},
+      {"%*s", {20000000, "x"}, kInvalid, false},
+      {"%.20000000f", {1.5}, kInvalid, false},
       {"%I6dx", {1}, kInvalid, false},
       {"%Ix4d", {1}, kInvalid, false},
       {"%*q", {4, 1}, kInvalid, false},
