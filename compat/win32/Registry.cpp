@@ -92,7 +92,8 @@ struct Registry {
   int readBatches = 0;   // RegistryReadBatch objects alive in this process
   int writeBatches = 0;  // RegistryWriteBatch objects alive in this process
 
-  // Closing rolls back what a write batch still held.
+  // Closing folds a writing connection's log into its hive, and rolls back
+  // what a write batch still held.
   void CloseConnections() {
     user.reset();
     machine.reset();

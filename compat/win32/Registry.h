@@ -164,8 +164,8 @@ std::string HiveFolder();
 // Reads see this process's own writes, and another process's commits made
 // before the hive's first read in the batch; later ones show once the batch
 // ends. Meant for a bounded run of reads (a start-up step), never held while
-// the program waits: another process's write waits until the batch's read
-// ends.
+// the program waits: an open read keeps other processes' checkpoints from
+// passing it, so their logs grow.
 class RegistryReadBatch {
  public:
   RegistryReadBatch();
@@ -174,8 +174,8 @@ class RegistryReadBatch {
   RegistryReadBatch& operator=(const RegistryReadBatch&) = delete;
 };
 // While one lives, the process's registry writes to each hive share one
-// write transaction, which takes the hive's write lock and syncs its file
-// once for the whole run (an import), not at every call. The writes show to
+// write transaction, which takes the hive's write lock and commits once for
+// the whole run (an import), not at every call. The writes show to
 // this process at once and to others when the last batch ends; a call that
 // fails undoes its own changes only.
 class RegistryWriteBatch {

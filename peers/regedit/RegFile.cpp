@@ -561,7 +561,7 @@ struct Level {
 
 void Apply(const Document& document) {
   // One transaction per hive for the whole file: a failure part-way (which
-  // throws) leaves the registry as it was, and a long file syncs each hive
+  // throws) leaves the registry as it was, and a long file commits each hive
   // once, not at every value.
   compat::win32::RegistryWriteBatch batch;
   ScopedKey current;
