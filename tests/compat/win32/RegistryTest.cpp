@@ -874,6 +874,14 @@ TEST_F(RegistryTest, WriteBatchKeepsItsWritesTogether) {
   }
   EXPECT_EQ(seenByAnother(u"c"), 0);
   EXPECT_EQ(seenByAnother(u"a"), 1);
+  {
+    compat::win32::RegistryWriteBatch batch;  // a batch after the unwound one holds its writes again
+    key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+    ASSERT_EQ(SetDword(key, u"d", 4), ERROR_SUCCESS);
+    EXPECT_EQ(seenByAnother(u"d"), 0);
+    RegCloseKey(key);
+  }
+  EXPECT_EQ(seenByAnother(u"d"), 4);
 }
 
 // Another process holds the lock that keeps readers out of the user hive, as SQLite's exclusive lock does.
