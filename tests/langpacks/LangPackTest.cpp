@@ -89,7 +89,7 @@ TEST(LangPackFormat1, OddStringsAndEntries) {
       .Append(Entry1(Entry0(true, u"flags0", u"skipped"), 0, 5))
       .Append(Entry1(Entry0(true, u"padded", u"kept"), 3, 9))
       .Append(Entry1(PackBytes().Wide(u"zero").U32(0).Wide(u"").Wide(u""), 1))
-      .Append(Entry1(PackBytes().Wide(u"inner").Wide(std::u16string_view(u"halves\0rest", 11)).Wide(u"").Wide(u""), 1))
+      .Append(Entry1(PackBytes().Wide(u"inner").Wide(std::u16string_view(u"half\0rest", 9)).Wide(u"").Wide(u""), 1))
       .Append(Entry1(PackBytes().Wide(u"lead").Wide(std::u16string_view(u"\0rest", 5)).Wide(u"").Wide(u""), 1))
       // Strings that run past the entry's own size: only this entry is lost.
       .Append(PackBytes().U32(8).U32(100).U32(0))
@@ -99,7 +99,7 @@ TEST(LangPackFormat1, OddStringsAndEntries) {
   auto pack = ReadLangPackBytes(Format1("LANGPU16", 1, 1, Header(true, u"Deutsch"), 99, entries));
   ASSERT_TRUE(pack);
   EXPECT_EQ(TableOf(*pack), (Strings{{u"unterminated", u""}, {u"odd", u""}, {u"padded", u"again"}, {u"zero", u""},
-                                     {u"inner", u"halves"}, {u"lead", u""}}));
+                                     {u"inner", u"half"}, {u"lead", u""}}));
   // ANSI: a text without its terminating zero, and a table ending inside an entry.
   PackBytes ansi;
   ansi.Append(Entry0(false, u"k1", u"v1")).Ansi("k2").Counted("open").Ansi("").Ansi("");

@@ -907,6 +907,7 @@ TEST_F(RegistryTest, LockedHiveCostsOneWaitThenAnswersAtOnce) {
   lock.reset();
   EXPECT_EQ(read(), ERROR_SUCCESS);
   EXPECT_EQ(value, 1u);
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"w"), ERROR_SUCCESS);  // the open that met the lock left nothing behind
 }
 
 // A writer is killed with its commits still in the write-ahead log; a reader that may not write the folder
