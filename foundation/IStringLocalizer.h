@@ -9,6 +9,10 @@
 // localization/ (same library).
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "foundation/IBase.h"
 #include "foundation/String.h"
 
@@ -32,6 +36,17 @@ class IStringLocalizer : public virtual IBase {
 
 // The process's one localizer, created on first use.
 const P<IStringLocalizer>& GetStringLocalizer();
+
+// Key-to-text pairs for the localizer, as UTF-16.
+using LocalizerTexts = std::vector<std::pair<std::u16string, std::u16string>>;
+
+// Hands `texts` to the localizer without making it: whichever of its
+// operations runs first stores them (as Set would, in the order they were
+// offered, after the texts of earlier offers) before doing its own work. A
+// start-up offers the language pack's library texts this way, and a run
+// that never describes a library error makes neither the localizer nor a
+// string of them.
+void OfferLocalizerTexts(LocalizerTexts texts);
 
 // GetStringLocalizer()->Get(key, defaultText). Callers fill placeholders in
 // the result, so translations carry the same ones as the defaults.

@@ -5,7 +5,6 @@
 
 #include "compat/win32/File.h"
 #include "compat/win32/Locale.h"
-#include "foundation/CString.h"
 #include "foundation/IStringLocalizer.h"
 
 namespace {
@@ -26,21 +25,17 @@ bool IsTag(const CString& name) {
   return false;
 }
 
-// A copy of the pack's text as a library string, made for the localizer,
-// which keeps it as it is.
-lumo::String LibraryText(const std::u16string_view text) {
-  return lumo::make<lumo::CWCharString>(text.data(), static_cast<std::int32_t>(2 * text.size()));
-}
-
 // The library's error texts live in the pack under keys beginning "lumo.";
-// the library asks its own localizer for them, so they are copied there.
+// the library asks its own localizer for them, so they are offered to it.
+// The localizer stores them at its first use: a start that describes no
+// library error never makes it.
 void ShareLibraryTexts(const CLangPack& pack) {
   constexpr std::u16string_view kLibraryPrefix = u"lumo.";
-  const lumo::P<lumo::IStringLocalizer>& localizer = lumo::GetStringLocalizer();
+  lumo::LocalizerTexts texts;
   for (const auto* entry : pack.Entries()) {
-    if (entry->first.text.starts_with(kLibraryPrefix))
-      localizer->Adopt(LibraryText(entry->first), LibraryText(entry->second.str()));
+    if (entry->first.text.starts_with(kLibraryPrefix)) texts.emplace_back(std::u16string_view(entry->first), entry->second.str());
   }
+  lumo::OfferLocalizerTexts(std::move(texts));
 }
 
 }  // namespace

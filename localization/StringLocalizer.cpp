@@ -1,18 +1,65 @@
 #include "localization/StringLocalizer.h"
 
+#include <atomic>
+#include <mutex>
+
+#include "foundation/CString.h"
 #include "foundation/Singleton.h"
 
 namespace lumo {
 
 namespace {
 P<IStringLocalizer> MakeStringLocalizer() { return make<CStringLocalizer>(); }
+
+// Texts offered and not yet stored. `waiting` lets the localizer's
+// operations pass by without the lock when nothing was offered. The holder
+// lives as long as the process, as the localizer does.
+struct Offered {
+  std::mutex lock;
+  LocalizerTexts texts;
+  std::atomic<bool> waiting{false};
+};
+
+Offered& OfferedTexts() {
+  static Offered* const offered = new Offered;
+  return *offered;
+}
+
+String LocalizerString(const std::u16string& text) {
+  return make<CWCharString>(text.data(), static_cast<std::int32_t>(2 * text.size()));
+}
 }  // namespace
+
+void OfferLocalizerTexts(LocalizerTexts texts) {
+  Offered& offered = OfferedTexts();
+  std::lock_guard guard(offered.lock);
+  if (offered.texts.empty()) {
+    offered.texts = std::move(texts);
+  } else {
+    offered.texts.insert(offered.texts.end(), std::make_move_iterator(texts.begin()),
+                         std::make_move_iterator(texts.end()));
+  }
+  offered.waiting.store(!offered.texts.empty(), std::memory_order_release);
+}
+
+void CStringLocalizer::storeOffered() const {
+  Offered& offered = OfferedTexts();
+  if (!offered.waiting.load(std::memory_order_acquire)) return;
+  LocalizerTexts pending;
+  {
+    std::lock_guard guard(offered.lock);
+    pending.swap(offered.texts);
+    offered.waiting.store(false, std::memory_order_relaxed);
+  }
+  for (const auto& [key, text] : pending) texts->set(LocalizerString(key), LocalizerString(text).get());
+}
 
 CStringLocalizer::CStringLocalizer()
     : texts(make<CValueList>(true)), mutex(GetMutexFactory()->CreateMutex()) {}
 
 void CStringLocalizer::Clear() {
   CMutexGuard guard(mutex);
+  storeOffered();
   texts->clear();
 }
 
@@ -25,11 +72,13 @@ void CStringLocalizer::Set(const String& key, const String& text) {
 void CStringLocalizer::Adopt(const String& key, const String& text) {
   // The list keeps the key as it was first stored.
   CMutexGuard guard(mutex);
+  storeOffered();
   texts->set(key, text.get());
 }
 
 String CStringLocalizer::Get(const String& key, const String& defaultText) const {
   CMutexGuard guard(mutex);
+  storeOffered();
   return texts->getString(key, defaultText);
 }
 

@@ -27,6 +27,10 @@ class CStringLocalizer final : public CObject, public IStringLocalizer {
  private:
   ~CStringLocalizer() override = default;
 
+  // Stores the texts offered since the last operation; the caller holds
+  // the mutex.
+  void storeOffered() const;
+
   // Keys compare by their characters, whatever their encodings, and with
   // case: "app.Title" and "APP.TITLE" are two keys.
   const P<CValueList> texts;

@@ -74,6 +74,12 @@ constexpr std::int64_t kFormatWithoutValueTimes = 1;
 constexpr int kLookasideSlotBytes = 512;
 constexpr int kLookasideSlots = 32;
 
+int ChownIfOtherOwner(int fd, uid_t owner, gid_t group) {
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && info.st_uid == owner && info.st_gid == group) return 0;
+  return fchown(fd, owner, group);
+}
+
 // SQLite gives every connection a lookaside arena of 120 KB and a first
 // block of 20 page-cache lines, and threads both into free lists when the
 // connection opens, which writes every page of them. A hive holds a few
@@ -85,6 +91,11 @@ constexpr int kLookasideSlots = 32;
 // only while it holds its lock: SQLite need not lock a connection at every
 // call of its own (multi-thread mode), nor its allocator to count memory
 // nobody asks about.
+//
+// A process running as root hands each log and index file it opens to the
+// hive's owner, whether or not the file has that owner already: every open
+// of a hive changed the two files' inodes, which the file system then
+// journals. The owner is now changed only when it differs.
 void ConfigureSqlite() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -92,6 +103,9 @@ void ConfigureSqlite() {
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     sqlite3_config(SQLITE_CONFIG_LOOKASIDE, kLookasideSlotBytes, kLookasideSlots);
     sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
+    sqlite3_vfs* files = sqlite3_vfs_find(nullptr);
+    if (files != nullptr && files->iVersion >= 3 && files->xSetSystemCall != nullptr)
+      files->xSetSystemCall(files, "fchown", reinterpret_cast<sqlite3_syscall_ptr>(&ChownIfOtherOwner));
   });
 }
 

@@ -44,6 +44,28 @@ TEST(StringLocalizer, StoredCopiesByExactKeyElseTheDefault) {
   EXPECT_EQ(localizer->Get("key", ""), String("borrowed"));
 }
 
+// Offered texts are stored by the next operation, in the order offered, as
+// if each offer had been a Set at that moment.
+TEST(StringLocalizer, OfferedTextsCountFromTheirOffer) {
+  const P<IStringLocalizer>& localizer = GetStringLocalizer();
+  localizer->Clear();
+  const auto text = [&](const char* key) { return localizer->Get(key, "default"); };
+  OfferLocalizerTexts({{u"lib.A", u"offered"}, {u"lib.B", u"first"}, {u"lib.B", u"second"}});
+  OfferLocalizerTexts({{u"lib.C", u"later offer"}});
+  EXPECT_EQ(text("lib.A"), String("offered"));
+  EXPECT_EQ(text("lib.B"), String("second"));
+  EXPECT_EQ(text("lib.C"), String("later offer"));
+  OfferLocalizerTexts({{u"lib.A", u"offered again"}});
+  localizer->Set("lib.A", "set after");
+  localizer->Set("lib.B", "set before");
+  OfferLocalizerTexts({{u"lib.B", u"offered after"}});
+  EXPECT_EQ(text("lib.A"), String("set after"));
+  EXPECT_EQ(text("lib.B"), String("offered after"));
+  OfferLocalizerTexts({{u"lib.D", u"offered"}});
+  localizer->Clear();
+  EXPECT_EQ(text("lib.D"), String("default"));
+}
+
 TEST(StringLocalizer, ServesThreadsStoringClearingAndReadingAtOnce) {
   const P<IStringLocalizer> localizer = make<CStringLocalizer>();
   std::vector<int> wrong(4, 0);

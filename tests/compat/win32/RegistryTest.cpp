@@ -233,6 +233,33 @@ TEST_F(RegistryTest, ReadingLeavesTheLogIndexAsItIs) {
   EXPECT_EQ(Get(HKEY_CURRENT_USER, u"w").status, ERROR_SUCCESS);
 }
 
+// Run as root, the registry gives a hive's log and index files the hive's
+// owner, and leaves files that have that owner already as they are.
+TEST_F(RegistryTest, RootGivesTheLogFilesTheHivesOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"v", 1);
+  compat::win32::ResetRegistryForTests();
+  const std::string hive = folder_ + "/user.db";
+  ASSERT_EQ(chown(hive.c_str(), 4321, 4322), 0);
+  for (const char* suffix : {"-wal", "-shm"}) std::remove((hive + suffix).c_str());
+  ASSERT_EQ(SetDword(HKEY_CURRENT_USER, u"w", 2), ERROR_SUCCESS);
+  const auto status = [&](const char* suffix) {
+    struct stat st {};
+    EXPECT_EQ(stat((hive + suffix).c_str(), &st), 0) << suffix;
+    return st;
+  };
+  for (const char* suffix : {"-wal", "-shm"}) {
+    EXPECT_EQ(status(suffix).st_uid, 4321u) << suffix;
+    EXPECT_EQ(status(suffix).st_gid, 4322u) << suffix;
+  }
+  compat::win32::ResetRegistryForTests();
+  const struct stat before = status("-wal");
+  usleep(20000);  // past the file system's clock step
+  EXPECT_EQ(Get(HKEY_CURRENT_USER, u"w").data, Dword(2));
+  const struct stat after = status("-wal");
+  EXPECT_TRUE(after.st_ctim.tv_sec == before.st_ctim.tv_sec && after.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+}
+
 // A key's last-write time, as it reports it and as its parent lists it, moves with every change of its values
 // and subkeys, and not with a value rewritten as it stands.
 TEST_F(RegistryTest, KeyTimeFollowsItsLatestChange) {
