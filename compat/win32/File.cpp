@@ -44,17 +44,19 @@ DWORD PathError(int err, const std::string& path) {
 
 // The read-only attribute is the absence of write permission: no write bit at
 // all (which holds even for the superuser), or none for this user.
-bool IsReadOnly(const struct stat& st, const std::string& path) {
-  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
+bool IsReadOnly(const struct stat& st, const std::string& path, int folder) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+  const char* name = folder == AT_FDCWD ? path.c_str() : path.c_str() + path.size() - LastComponent(path).size();
+  return faccessat(folder, name, W_OK, 0) != 0;
 }
 
 // Folders are directories; a name beginning with a dot is hidden; a regular
 // file carries the archive bit, as files written on Windows do; anything else
 // without attributes is "normal".
-DWORD AttributesOf(const struct stat& st, const std::string& path) {
+DWORD AttributesOf(const struct stat& st, const std::string& path, int folder) {
   DWORD attributes = 0;
   if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  if (IsReadOnly(st, path)) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (IsReadOnly(st, path, folder)) attributes |= FILE_ATTRIBUTE_READONLY;
   const std::string_view name = LastComponent(path);
   if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   if (S_ISREG(st.st_mode)) attributes |= FILE_ATTRIBUTE_ARCHIVE;

@@ -1,6 +1,7 @@
 // What the file calls share among compat's file areas. Internal to compat.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -10,8 +11,10 @@
 
 namespace compat::win32 {
 
-// The Windows attributes of the file `st` describes, found at `path`.
-DWORD AttributesOf(const struct stat& st, const std::string& path);
+// The Windows attributes of the file `st` describes, found at `path`; with
+// `folder` an open folder holding it, its permission is asked there, by the
+// path's last component.
+DWORD AttributesOf(const struct stat& st, const std::string& path, int folder = AT_FDCWD);
 
 // The Windows code for a failed call on `path`: a missing file
 // (ERROR_FILE_NOT_FOUND) is told from a missing folder on the way to it
@@ -24,7 +27,7 @@ bool SharingForbids(const struct stat& st, bool read, bool write, bool remove, D
 
 // The read-only attribute: no write bit at all, or no write permission for
 // this user.
-bool IsReadOnly(const struct stat& st, const std::string& path);
+bool IsReadOnly(const struct stat& st, const std::string& path, int folder = AT_FDCWD);
 
 // Renames `from` to `to` without replacing anything that is there: 0, or -1
 // with errno (EEXIST when the name is taken). `folder` says what `from` is.

@@ -86,11 +86,15 @@ std::vector<FoundEntry> Search(const std::string& folder, std::u16string_view pa
     error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno);
     return {};
   }
+  // Entries are looked at relative to the open folder: no walk of the
+  // folder's path for each of them.
+  const int at = dirfd(dir);
   const auto entryOf = [&](std::string_view name, std::u16string wide, FoundEntry& item) {
     const std::string path = (folder.back() == '/' ? folder : folder + "/") + std::string(name);
+    const char* entry = path.c_str() + path.size() - name.size();
     struct stat st;
-    if (stat(path.c_str(), &st) != 0 && lstat(path.c_str(), &st) != 0) return false;  // gone meanwhile
-    item = FoundEntry{std::move(wide), AttributesOf(st, path),
+    if (fstatat(at, entry, &st, 0) != 0 && fstatat(at, entry, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;  // gone meanwhile
+    item = FoundEntry{std::move(wide), AttributesOf(st, path, at),
                       S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size), ToFileTime(FileTimeTicks(st.st_mtim)),
                       ToFileTime(FileTimeTicks(st.st_atim)), ToFileTime(FileTimeTicks(st.st_mtim))};
     return true;

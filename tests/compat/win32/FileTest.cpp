@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -390,6 +391,19 @@ TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {
   std::filesystem::current_path(outside);
   EXPECT_EQ(names(u"Z:\\*").find(". .."), std::string::npos);  // the root has neither
   EXPECT_WIN32(FindFirstFileW(W("*").c_str(), nullptr), INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
+
+  // Each entry's attributes, as a listing of the folder gives them.
+  ASSERT_EQ(chmod(P("c.log").c_str(), 0444), 0);
+  std::map<std::string, DWORD> attributes;
+  WIN32_FIND_DATAW entry;
+  const HANDLE all = FindFirstFileW(W("*").c_str(), &entry);
+  do attributes[Utf16ToUtf8(entry.cFileName)] = entry.dwFileAttributes;
+  while (FindNextFileW(all, &entry));
+  EXPECT_TRUE(FindClose(all));
+  EXPECT_EQ(attributes["sub"], static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(attributes[".hidden"], static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(attributes["c.log"], static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(attributes["B.TXT"], static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
 
   WIN32_FIND_DATAW data;
   ASSERT_EQ(truncate(P("a.txt").c_str(), 0x100000005), 0);  // beyond 32 bits
