@@ -10,14 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "compat/win32/Path.h"
@@ -39,56 +36,67 @@ constexpr std::uintmax_t kMaxFeedBytes = 64 * 1024;
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
 // One line per call in $KVN_INET_TRACE: the export and its arguments, texts
-// quoted, so a test can read back what the shell asked for.
+// quoted, so a test can read back what the shell asked for. Without the
+// variable nothing is built.
 class Trace {
  public:
-  explicit Trace(const char* name) { line_ << name; }
+  explicit Trace(const char* name) : file_(std::getenv("KVN_INET_TRACE")) {
+    if (file_ != nullptr && *file_ == '\0') file_ = nullptr;
+    if (file_ != nullptr) line_ = name;
+  }
   ~Trace() {
-    const char* file = std::getenv("KVN_INET_TRACE");
-    if (file == nullptr || *file == '\0') return;
-    std::ofstream out(file, std::ios::app | std::ios::binary);
-    out << line_.str() << '\n';
+    if (file_ == nullptr) return;
+    line_ += '\n';
+    if (std::FILE* out = std::fopen(file_, "ab")) {
+      std::fwrite(line_.data(), 1, line_.size(), out);
+      std::fclose(out);
+    }
   }
   Trace(const Trace&) = delete;
   Trace& operator=(const Trace&) = delete;
 
   Trace& operator<<(const char* text) {
-    line_ << ' ';
+    if (file_ == nullptr) return *this;
     if (text == nullptr) {
-      line_ << "null";
+      line_ += " null";
       return *this;
     }
-    line_ << '"';
+    line_ += " \"";
     for (const char* c = text; *c != '\0'; ++c) {
-      if (*c == '"' || *c == '\\') line_ << '\\';
+      if (*c == '"' || *c == '\\') line_ += '\\';
       if (*c == '\n') {
-        line_ << "\\n";
+        line_ += "\\n";
       } else {
-        line_ << *c;
+        line_ += *c;
       }
     }
-    line_ << '"';
+    line_ += '"';
     return *this;
   }
   Trace& operator<<(std::int64_t number) {
-    line_ << ' ' << number;
+    if (file_ != nullptr) line_ += ' ' + std::to_string(number);
     return *this;
   }
   Trace& Hex(std::uint32_t number) {
-    line_ << " 0x" << std::hex << std::uppercase << number << std::dec;
+    if (file_ == nullptr) return *this;
+    char text[16];
+    std::snprintf(text, sizeof text, " 0x%X", static_cast<unsigned>(number));
+    line_ += text;
     return *this;
   }
   Trace& Root(HKEY root) {
-    line_ << (root == HKEY_LOCAL_MACHINE ? " HKLM" : root == HKEY_CURRENT_USER ? " HKCU" : " other-root");
+    if (file_ != nullptr)
+      line_ += root == HKEY_LOCAL_MACHINE ? " HKLM" : root == HKEY_CURRENT_USER ? " HKCU" : " other-root";
     return *this;
   }
   Trace& Pointer(const void* pointer) {
-    line_ << (pointer != nullptr ? " set" : " null");
+    if (file_ != nullptr) line_ += pointer != nullptr ? " set" : " null";
     return *this;
   }
 
  private:
-  std::ostringstream line_;
+  const char* file_;
+  std::string line_;
 };
 
 // The window module beside this library, loaded on first use when a display
@@ -101,7 +109,9 @@ KinetAskProc WindowModule() {
     if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) return nullptr;
     Dl_info self{};
     if (dladdr(reinterpret_cast<void*>(&kinet_Init), &self) == 0 || self.dli_fname == nullptr) return nullptr;
-    const std::string file = std::filesystem::path(self.dli_fname).parent_path() / "libkvn_inet_wx.so";
+    const std::string library = self.dli_fname;
+    const std::size_t slash = library.rfind('/');
+    const std::string file = (slash == std::string::npos ? std::string() : library.substr(0, slash + 1)) + "libkvn_inet_wx.so";
     void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     return module != nullptr ? reinterpret_cast<KinetAskProc>(dlsym(module, kKinetAskExport)) : nullptr;
   }();
@@ -116,7 +126,9 @@ int Ask(const char* title, const std::string& text, bool question) {
     const int answer = ask(title, text.c_str(), question ? 1 : 0);
     if (answer >= 0) return answer;
   }
-  std::cerr << "kvn_inet: " << title << ": " << text << (question ? " (no window to answer in)" : "") << '\n';
+  const std::string line =
+      std::string("kvn_inet: ") + title + ": " + text + (question ? " (no window to answer in)" : "") + '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
   return -1;
 }
 
@@ -187,6 +199,19 @@ struct Keys {
 using Feed = std::map<std::string, std::string>;
 
 // The feed named by `valueName`, or the reason it cannot be read.
+// The whole of the file at `path`, which its caller found no larger than a
+// feed may be; false when it cannot be read.
+bool ReadSmallFile(const std::string& path, std::string& bytes) {
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) return false;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0 && bytes.size() <= kMaxFeedBytes) bytes.append(buffer, got);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  return !failed;
+}
+
 struct FeedRead {
   std::optional<Feed> feed;
   std::string problem;
@@ -202,16 +227,18 @@ FeedRead ReadFeed(const Keys& keys, const char16_t* valueName) {
   if (!S_ISREG(info.st_mode)) return {std::nullopt, shown + " is not a file"};
   if (info.st_size == 0) return {std::nullopt, shown + " is empty"};
   if (static_cast<std::uintmax_t>(info.st_size) > kMaxFeedBytes) return {std::nullopt, shown + " is too large"};
-  std::ifstream in(*path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in && !in.eof()) return {std::nullopt, shown + " cannot be read"};
+  std::string bytes;
+  if (!ReadSmallFile(*path, bytes)) return {std::nullopt, shown + " cannot be read"};
   if (bytes.find('\0') != std::string::npos) return {std::nullopt, shown + " is not a text file"};
   Feed feed;
-  std::istringstream lines(bytes);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (std::size_t start = 0; start < bytes.size();) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line(bytes.data() + start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) feed[line.substr(0, equals)] = line.substr(equals + 1);
+    if (equals != std::string_view::npos) feed[std::string(line.substr(0, equals))] = std::string(line.substr(equals + 1));
   }
   return {std::move(feed), {}};
 }

@@ -5,14 +5,14 @@
 // loaded and the drives scanned when the engine first asks for them.
 #include "peers/kvn_spti/DriveAccess.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <libburn/libburn.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -22,8 +22,6 @@
 #include "compat/win32/StringConv.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::string_view kOpticalType = "5";
 
@@ -42,23 +40,32 @@ std::string Trimmed(std::string_view text) {
   return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
 }
 
-// A sysfs attribute's first line without the blanks that pad SCSI inquiry data.
-std::string ReadAttribute(const fs::path& file) {
-  std::ifstream in(file);
+// A sysfs attribute's first line without the blanks that pad SCSI inquiry
+// data; empty when the file cannot be read.
+std::string ReadAttribute(const std::string& file) {
   std::string text;
-  std::getline(in, text);
-  return Trimmed(text);
+  if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
+    char line[256];
+    if (std::fgets(line, sizeof line, in) != nullptr) text = line;
+    std::fclose(in);
+  }
+  const size_t end = text.find('\n');
+  return Trimmed(std::string_view(text).substr(0, end));
 }
 
-std::vector<Drive> FindSysfsDrives(const fs::path& root) {
+std::vector<Drive> FindSysfsDrives(const std::string& root) {
   std::vector<Drive> drives;
-  std::error_code error;
-  for (fs::directory_iterator it(root / "block", error), end; !error && it != end; it.increment(error)) {
-    const fs::path device = it->path() / "device";
-    if (ReadAttribute(device / "type") != kOpticalType) continue;
-    drives.push_back({"/dev/" + it->path().filename().string(), ReadAttribute(device / "vendor"),
-                      ReadAttribute(device / "model"), "", 0});
+  const std::string block = root + "/block/";
+  DIR* folder = opendir(block.c_str());
+  if (folder == nullptr) return drives;
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string device = block + name + "/device/";
+    if (ReadAttribute(device + "type") != kOpticalType) continue;
+    drives.push_back({"/dev/" + name, ReadAttribute(device + "vendor"), ReadAttribute(device + "model"), "", 0});
   }
+  closedir(folder);
   return drives;
 }
 
