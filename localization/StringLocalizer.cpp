@@ -1,6 +1,5 @@
 #include "localization/StringLocalizer.h"
 
-#include <atomic>
 #include <mutex>
 
 #include "foundation/CString.h"
@@ -11,13 +10,11 @@ namespace lumo {
 namespace {
 P<IStringLocalizer> MakeStringLocalizer() { return make<CStringLocalizer>(); }
 
-// Texts offered and not yet stored. `waiting` lets the localizer's
-// operations pass by without the lock when nothing was offered. The holder
-// lives as long as the process, as the localizer does.
+// Texts offered and not yet stored. The holder lives as long as the
+// process, as the localizer does.
 struct Offered {
   std::mutex lock;
   LocalizerTexts texts;
-  std::atomic<bool> waiting{false};
 };
 
 Offered& OfferedTexts() {
@@ -39,17 +36,14 @@ void OfferLocalizerTexts(LocalizerTexts texts) {
     offered.texts.insert(offered.texts.end(), std::make_move_iterator(texts.begin()),
                          std::make_move_iterator(texts.end()));
   }
-  offered.waiting.store(!offered.texts.empty(), std::memory_order_release);
 }
 
 void CStringLocalizer::storeOffered() const {
   Offered& offered = OfferedTexts();
-  if (!offered.waiting.load(std::memory_order_acquire)) return;
   LocalizerTexts pending;
   {
     std::lock_guard guard(offered.lock);
     pending.swap(offered.texts);
-    offered.waiting.store(false, std::memory_order_relaxed);
   }
   for (const auto& [key, text] : pending) texts->set(LocalizerString(key), LocalizerString(text).get());
 }

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,19 +37,16 @@ constexpr std::uintmax_t kMaxFeedBytes = 64 * 1024;
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
 // One line per call in $KVN_INET_TRACE: the export and its arguments, texts
-// quoted, so a test can read back what the shell asked for. Without the
-// variable nothing is built.
+// quoted, so a test can read back what the shell asked for. The line is a
+// plain string (a stream would set up a locale at every call).
 class Trace {
  public:
-  explicit Trace(const char* name) : file_(std::getenv("KVN_INET_TRACE")) {
-    if (file_ != nullptr && *file_ == '\0') file_ = nullptr;
-    if (file_ != nullptr) line_ = name;
-  }
+  explicit Trace(const char* name) : line_(name) {}
   ~Trace() {
-    if (file_ == nullptr) return;
-    line_ += '\n';
-    if (std::FILE* out = std::fopen(file_, "ab")) {
-      std::fwrite(line_.data(), 1, line_.size(), out);
+    const char* file = std::getenv("KVN_INET_TRACE");
+    if (file == nullptr || *file == '\0') return;
+    if (std::FILE* out = std::fopen(file, "ab")) {
+      std::fputs((line_ + '\n').c_str(), out);
       std::fclose(out);
     }
   }
@@ -56,7 +54,6 @@ class Trace {
   Trace& operator=(const Trace&) = delete;
 
   Trace& operator<<(const char* text) {
-    if (file_ == nullptr) return *this;
     if (text == nullptr) {
       line_ += " null";
       return *this;
@@ -74,28 +71,25 @@ class Trace {
     return *this;
   }
   Trace& operator<<(std::int64_t number) {
-    if (file_ != nullptr) line_ += ' ' + std::to_string(number);
+    line_ += ' ' + std::to_string(number);
     return *this;
   }
   Trace& Hex(std::uint32_t number) {
-    if (file_ == nullptr) return *this;
     char text[16];
     std::snprintf(text, sizeof text, " 0x%X", static_cast<unsigned>(number));
     line_ += text;
     return *this;
   }
   Trace& Root(HKEY root) {
-    if (file_ != nullptr)
-      line_ += root == HKEY_LOCAL_MACHINE ? " HKLM" : root == HKEY_CURRENT_USER ? " HKCU" : " other-root";
+    line_ += root == HKEY_LOCAL_MACHINE ? " HKLM" : root == HKEY_CURRENT_USER ? " HKCU" : " other-root";
     return *this;
   }
   Trace& Pointer(const void* pointer) {
-    if (file_ != nullptr) line_ += pointer != nullptr ? " set" : " null";
+    line_ += pointer != nullptr ? " set" : " null";
     return *this;
   }
 
  private:
-  const char* file_;
   std::string line_;
 };
 
@@ -128,7 +122,7 @@ int Ask(const char* title, const std::string& text, bool question) {
   }
   const std::string line =
       std::string("kvn_inet: ") + title + ": " + text + (question ? " (no window to answer in)" : "") + '\n';
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputs(line.c_str(), stderr);
   return -1;
 }
 
@@ -231,11 +225,10 @@ FeedRead ReadFeed(const Keys& keys, const char16_t* valueName) {
   if (!ReadSmallFile(*path, bytes)) return {std::nullopt, shown + " cannot be read"};
   if (bytes.find('\0') != std::string::npos) return {std::nullopt, shown + " is not a text file"};
   Feed feed;
-  for (std::size_t start = 0; start < bytes.size();) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string_view line(bytes.data() + start, end - start);
-    start = end + 1;
+  for (std::string_view rest = bytes; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::size_t equals = line.find('=');
     if (equals != std::string_view::npos) feed[std::string(line.substr(0, equals))] = std::string(line.substr(equals + 1));

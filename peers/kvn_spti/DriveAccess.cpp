@@ -43,14 +43,15 @@ std::string Trimmed(std::string_view text) {
 // A sysfs attribute's first line without the blanks that pad SCSI inquiry
 // data; empty when the file cannot be read.
 std::string ReadAttribute(const std::string& file) {
-  std::string text;
-  if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
-    char line[256];
-    if (std::fgets(line, sizeof line, in) != nullptr) text = line;
-    std::fclose(in);
-  }
-  const size_t end = text.find('\n');
-  return Trimmed(std::string_view(text).substr(0, end));
+  std::FILE* in = std::fopen(file.c_str(), "rb");
+  if (in == nullptr) return {};
+  char* line = nullptr;
+  std::size_t capacity = 0;
+  const ssize_t length = getline(&line, &capacity, in);
+  const std::string text = length > 0 ? Trimmed(std::string_view(line, static_cast<std::size_t>(length))) : std::string();
+  std::free(line);
+  std::fclose(in);
+  return text;
 }
 
 std::vector<Drive> FindSysfsDrives(const std::string& root) {
@@ -58,9 +59,10 @@ std::vector<Drive> FindSysfsDrives(const std::string& root) {
   const std::string block = root + "/block/";
   DIR* folder = opendir(block.c_str());
   if (folder == nullptr) return drives;
+  // "." and ".." have no device type and drop out with the other entries
+  // that are not optical drives.
   while (const dirent* entry = readdir(folder)) {
     const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
     const std::string device = block + name + "/device/";
     if (ReadAttribute(device + "type") != kOpticalType) continue;
     drives.push_back({"/dev/" + name, ReadAttribute(device + "vendor"), ReadAttribute(device + "model"), "", 0});

@@ -392,8 +392,10 @@ TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {
   EXPECT_EQ(names(u"Z:\\*").find(". .."), std::string::npos);  // the root has neither
   EXPECT_WIN32(FindFirstFileW(W("*").c_str(), nullptr), INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
 
-  // Each entry's attributes, as a listing of the folder gives them.
+  // Each entry's attributes, as a listing of the folder gives them; a link
+  // to nothing is listed too.
   ASSERT_EQ(chmod(P("c.log").c_str(), 0444), 0);
+  ASSERT_EQ(symlink("nowhere", P("dangling").c_str()), 0);
   std::map<std::string, DWORD> attributes;
   WIN32_FIND_DATAW entry;
   const HANDLE all = FindFirstFileW(W("*").c_str(), &entry);
@@ -404,6 +406,7 @@ TEST_F(File, SearchesMatchTheLastComponentWithoutCase) {
   EXPECT_EQ(attributes[".hidden"], static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(attributes["c.log"], static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(attributes["B.TXT"], static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(attributes.count("dangling"), 1u);
 
   WIN32_FIND_DATAW data;
   ASSERT_EQ(truncate(P("a.txt").c_str(), 0x100000005), 0);  // beyond 32 bits
