@@ -193,14 +193,13 @@ struct Keys {
 using Feed = std::map<std::string, std::string>;
 
 // The feed named by `valueName`, or the reason it cannot be read.
-// The whole of the file at `path`, which its caller found no larger than a
-// feed may be; false when it cannot be read.
+// The file at `path`, which its caller found no larger than a feed may be,
+// up to that size; false when it cannot be read.
 bool ReadSmallFile(const std::string& path, std::string& bytes) {
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (in == nullptr) return false;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0 && bytes.size() <= kMaxFeedBytes) bytes.append(buffer, got);
+  bytes.resize(kMaxFeedBytes);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
   const bool failed = std::ferror(in) != 0;
   std::fclose(in);
   return !failed;

@@ -80,6 +80,8 @@ TEST(StringLocalizer, ServesThreadsStoringClearingAndReadingAtOnce) {
         const String read = localizer->Get(key.c_str(), "-");
         if (!(read == String(text.c_str()) || read == String("-"))) ++wrong[t];
         if (t == 0 && round % 50 == 0) localizer->Clear();
+        // Offers come in from any thread and are stored by whichever operation runs next.
+        if (t == 1 && round % 25 == 0) OfferLocalizerTexts({{u"offered", u"text"}});
       }
     });
   }
