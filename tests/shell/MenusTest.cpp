@@ -163,7 +163,12 @@ TEST_F(MenusTest, MenuTreeFollowsTheSettings) {
 
 TEST_F(MenusTest, LinkCommandsOpenTheirPagesInTheBrowser) {
   MenuApp app;
-  Calls();
+  // The start hands the channel checker its keys and the product, in ANSI.
+  const std::string key = "\"SOFTWARE\\\\korvane\\\\Korvane Orbweave 9\\\\kvn_inet\"";
+  EXPECT_EQ(Calls(), (Lines{"kinet_Init", "kinet_InfoCheckCreate", "kinet_InfoCheckSetRegistryKey HKLM " + key,
+                            "kinet_InfoCheckSetUserRegistryKey HKCU " + key, "kinet_InfoCheckSetProduct \"2210\"",
+                            "kinet_InfoCheckSetProductVersion \"9.12\"", "kinet_InfoCheckSetProductEdition \"\"",
+                            "kinet_InfoCheckSetProductLang \"English\""}));
   const std::pair<std::uint32_t, const char*> rows[] = {
       {2002, "friend"},   {2003, "advertising"}, {2004, "newsletter"},  {2005, "products"},
       {2010, "homepage"}, {2015, "mykorvane"},   {2017, "translation"}, {107, "support"},
