@@ -3,6 +3,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "compat/win32/Shell.h"
@@ -82,11 +85,21 @@ TEST_F(KvnInet, UpdateCheckAnswersByItsFeedAndKeepsItsState) {
       {"upgrade=Orbweave 10\n", 0xB19, kKinetUpToDate},  // an update check ignores upgrades
       {"upgrade=Orbweave 10\n", 0x719, kKinetOffered},  {"version=9.13\nend=1\n", 0x319, kKinetMustEnd},
   };
+  // Reading feeds and tracing the calls leave no file open behind them (the
+  // first check opens the registry's).
+  SetEnv("KVN_INET_TRACE", folder() / "trace");
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  std::optional<std::ptrdiff_t> before;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.content);
     testing_support::WriteFile(feed, row.content);
     EXPECT_EQ(Check(feed, row.flags), row.expected);
+    if (!before) before = openFiles();
   }
+  EXPECT_EQ(openFiles(), before);
+  EXPECT_TRUE(testing_support::FileExists(folder() / "trace"));
   const std::u16string update = std::u16string(kKey16) + u"\\Update";
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, update, u"Flags"), 0x319u);
   EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, update, u"Version"), u"9.12");
