@@ -82,6 +82,7 @@ TEST_F(KvnInet, UpdateCheckAnswersByItsFeedAndKeepsItsState) {
     std::int32_t expected;
   } rows[] = {
       {"version=9.12\n", 0xB19, kKinetUpToDate},        {"version=9.13\r\nmessage=New drives\n", 0xB19, kKinetOffered},
+      {"version=9.12\r\n", 0xB19, kKinetUpToDate},  // a line's CR is not part of its value
       {"upgrade=Orbweave 10\n", 0xB19, kKinetUpToDate},  // an update check ignores upgrades
       {"upgrade=Orbweave 10\n", 0x719, kKinetOffered},  {"version=9.13\nend=1\n", 0x319, kKinetMustEnd},
   };
