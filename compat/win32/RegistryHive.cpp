@@ -74,6 +74,10 @@ constexpr std::int64_t kFormatWithoutValueTimes = 1;
 constexpr int kLookasideSlotBytes = 512;
 constexpr int kLookasideSlots = 32;
 
+// SQLite, run as root, hands each log and index file it opens to the hive's
+// owner, whether or not the file has that owner already; each change is an
+// inode update the file system journals. This changes the owner only when it
+// differs.
 int ChownIfOtherOwner(int fd, uid_t owner, gid_t group) {
   struct stat info {};
   if (fstat(fd, &info) == 0 && info.st_uid == owner && info.st_gid == group) return 0;
@@ -91,11 +95,6 @@ int ChownIfOtherOwner(int fd, uid_t owner, gid_t group) {
 // only while it holds its lock: SQLite need not lock a connection at every
 // call of its own (multi-thread mode), nor its allocator to count memory
 // nobody asks about.
-//
-// A process running as root hands each log and index file it opens to the
-// hive's owner, whether or not the file has that owner already: every open
-// of a hive changed the two files' inodes, which the file system then
-// journals. The owner is now changed only when it differs.
 void ConfigureSqlite() {
   static std::once_flag once;
   std::call_once(once, [] {

@@ -103,7 +103,8 @@ KinetAskProc WindowModule() {
     if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) return nullptr;
     Dl_info self{};
     if (dladdr(reinterpret_cast<void*>(&kinet_Init), &self) == 0 || self.dli_fname == nullptr) return nullptr;
-    // The library's folder, with its slash ("" + 0 when there is none).
+    // The library's folder with its slash; none when the name has no slash
+    // (npos + 1 is 0).
     const std::string library = self.dli_fname;
     const std::string file = library.substr(0, library.rfind('/') + 1) + "libkvn_inet_wx.so";
     void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
