@@ -438,3 +438,39 @@ extern "C" __attribute__((visibility("default"))) compat::mfc::Backend* compat_m
   static compat::win32::NoDestructor<WxBackend> backend;
   return backend.get();
 }
+
+// GDK asks the input extension where the pointer is (when a window gains the
+// focus, among other times) and then reads the buttons' state that the
+// answer fills in, even when no answer came. On a broken connection no
+// answer comes, and GDK follows a pointer left over on its stack. Loaded
+// before the toolkit's libraries, this module is where GDK finds the
+// function: it clears what the answer fills in, then asks the extension.
+namespace {
+struct ButtonState {
+  int maskLength;
+  unsigned char* mask;
+};
+struct ModifierState {
+  int base;
+  int latched;
+  int locked;
+  int effective;
+};
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int XIQueryPointer(
+    void* display, int device, unsigned long window, unsigned long* root, unsigned long* child, double* rootX,
+    double* rootY, double* windowX, double* windowY, ButtonState* buttons, ModifierState* modifiers,
+    ModifierState* group);
+
+extern "C" int XIQueryPointer(void* display, int device, unsigned long window, unsigned long* root,
+                              unsigned long* child, double* rootX, double* rootY, double* windowX, double* windowY,
+                              ButtonState* buttons, ModifierState* modifiers, ModifierState* group) {
+  static const auto extension = reinterpret_cast<decltype(&XIQueryPointer)>(dlsym(RTLD_NEXT, "XIQueryPointer"));
+  *root = *child = 0;
+  *rootX = *rootY = *windowX = *windowY = 0;
+  *buttons = {};
+  *modifiers = *group = {};
+  if (extension == nullptr) return 0;
+  return extension(display, device, window, root, child, rootX, rootY, windowX, windowY, buttons, modifiers, group);
+}

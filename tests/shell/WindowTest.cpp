@@ -133,6 +133,22 @@ TEST_F(EngineWindow, TheSplashEndsAtOnceWhenAFrameCannotBeDrawn) {
   }
 }
 
+// The server killed while a new window's first events (mapped, focused, exposed) wait unread:
+// handling them asks the server questions that get no answer, and the program goes on without
+// windows instead of reading answers that never came.
+TEST_F(EngineWindow, EventsHandledAfterTheServerWentEndOnlyTheWindows) {
+  testing_support::VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "no Xvfb on this machine";
+  const auto result = testing_support::Run({.program = testing_support::BuildBin() + "/shell_splash_probe",
+                                            .args = {},
+                                            .env = {{"DISPLAY", display.name()},
+                                                    {"SPLASH_KILL_SERVER_UNREAD", std::to_string(display.pid())}},
+                                            .unsetEnv = {"WAYLAND_DISPLAY"},
+                                            .timeout = std::chrono::seconds(60)});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("popup made, kept no, screen no"), std::string::npos) << result.out << result.err;
+}
+
 // Under the engine's window, which runs a loop of its own, a lost display ends the program: with
 // one line and status 1, not waiting for a window that can no longer be closed.
 TEST_F(EngineWindow, ADisplayLostUnderTheEnginesWindowEndsTheProgram) {
