@@ -442,35 +442,27 @@ extern "C" __attribute__((visibility("default"))) compat::mfc::Backend* compat_m
 // GDK asks the input extension where the pointer is (when a window gains the
 // focus, among other times) and then reads the buttons' state that the
 // answer fills in, even when no answer came. On a broken connection no
-// answer comes, and GDK follows a pointer left over on its stack. Loaded
-// before the toolkit's libraries, this module is where GDK finds the
-// function: it clears what the answer fills in, then asks the extension.
+// answer comes, and GDK follows a pointer to the pressed buttons left over
+// on its stack. Loaded before the toolkit's libraries, this module is where
+// GDK finds the function: it sets the buttons' state to none pressed, then
+// asks the extension. (The other parts of the answer are plain numbers.)
 namespace {
 struct ButtonState {
   int maskLength;
   unsigned char* mask;
 };
-struct ModifierState {
-  int base;
-  int latched;
-  int locked;
-  int effective;
-};
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int XIQueryPointer(
-    void* display, int device, unsigned long window, unsigned long* root, unsigned long* child, double* rootX,
-    double* rootY, double* windowX, double* windowY, ButtonState* buttons, ModifierState* modifiers,
-    ModifierState* group);
+extern "C" __attribute__((visibility("default"))) int XIQueryPointer(void* display, int device, unsigned long window,
+                                                                     void* root, void* child, void* rootX, void* rootY,
+                                                                     void* windowX, void* windowY, ButtonState* buttons,
+                                                                     void* modifiers, void* group);
 
-extern "C" int XIQueryPointer(void* display, int device, unsigned long window, unsigned long* root,
-                              unsigned long* child, double* rootX, double* rootY, double* windowX, double* windowY,
-                              ButtonState* buttons, ModifierState* modifiers, ModifierState* group) {
+extern "C" int XIQueryPointer(void* display, int device, unsigned long window, void* root, void* child, void* rootX,
+                              void* rootY, void* windowX, void* windowY, ButtonState* buttons, void* modifiers,
+                              void* group) {
+  // GDK links the extension's library, so it is loaded whenever GDK calls.
   static const auto extension = reinterpret_cast<decltype(&XIQueryPointer)>(dlsym(RTLD_NEXT, "XIQueryPointer"));
-  *root = *child = 0;
-  *rootX = *rootY = *windowX = *windowY = 0;
   *buttons = {};
-  *modifiers = *group = {};
-  if (extension == nullptr) return 0;
   return extension(display, device, window, root, child, rootX, rootY, windowX, windowY, buttons, modifiers, group);
 }
