@@ -208,7 +208,8 @@ class CFieldReader {
   bool Bytes(std::uint64_t count, std::string_view& out) {
     if (Remaining() < count) return false;
     if (position_ < windowStart_ || position_ + count > windowStart_ + window_.size()) fill(count);
-    out = window_.substr(static_cast<std::size_t>(position_ - windowStart_), static_cast<std::size_t>(count));
+    // (The window holds the whole range now: no bounds to check again.)
+    out = std::string_view(window_.data() + (position_ - windowStart_), static_cast<std::size_t>(count));
     position_ += count;
     return true;
   }
@@ -460,7 +461,7 @@ void CLangPack::buildIndex() {
   while (slots < 2 * order_.size()) slots *= 2;
   index_.assign(slots, IndexSlot{});
   for (const LangPackStringTable::value_type* entry : order_) {
-    const std::uint64_t h = IndexHash(entry->first);
+    const std::uint64_t h = entry->first.hash;
     std::size_t at = h & (slots - 1);
     while (index_[at].entry != nullptr) at = (at + 1) & (slots - 1);
     index_[at] = {static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(entry->first.text.size()), entry};
@@ -505,7 +506,7 @@ void CLangPack::reserve(std::size_t count) {
 
 void CLangPack::store(std::u16string_view key, CString text) {
   // try_emplace leaves `text` alone when the key is there already.
-  const auto [entry, added] = strings_.try_emplace(LangPackKey(key, &arena_), std::move(text));
+  const auto [entry, added] = strings_.try_emplace(LangPackKey(key, &arena_, IndexHash(key)), std::move(text));
   if (added) order_.push_back(&*entry);
   else entry->second = std::move(text);
 }

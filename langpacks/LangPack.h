@@ -50,15 +50,16 @@ class CLangTag {
 };
 
 // A key of the string table: its text, in the pack's arena, and its hash
-// code, taken once as the key is stored; the table's own walks reuse it.
+// code, taken once as the key is stored (the one the pack's index uses);
+// the table's own walks reuse it.
 struct LangPackKey {
-  LangPackKey(std::u16string_view key, std::pmr::memory_resource* arena)
-      : text(key, arena), hash(std::hash<std::u16string_view>{}(key)) {}
+  LangPackKey(std::u16string_view key, std::pmr::memory_resource* arena, std::uint64_t keyHash)
+      : text(key, arena), hash(keyHash) {}
   operator std::u16string_view() const { return text; }
   bool operator==(const LangPackKey& other) const { return hash == other.hash && text == other.text; }
 
   std::pmr::u16string text;
-  std::size_t hash;
+  std::uint64_t hash;
 };
 struct LangPackKeyHash {
   std::size_t operator()(const LangPackKey& key) const noexcept { return key.hash; }
