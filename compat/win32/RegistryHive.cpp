@@ -420,14 +420,17 @@ LONG Hive::OpenEmpty() {
 LONG Hive::Open() {
   if (db_ != nullptr) return ERROR_SUCCESS;
   readOnly_ = false;
-  const bool hadHive = PathExists(file_), hadLog = PathExists(file_ + "-wal"),
-             hadIndex = PathExists(file_ + "-shm");
+  struct stat hive {};
+  const bool hadHive = stat(file_.c_str(), &hive) == 0, hadLog = PathExists(file_ + "-wal");
   if (!hadHive && !EntryWritable(FolderOf(file_))) return OpenEmpty();
-  const bool writable = hadHive && Writable();
+  const bool writable = hadHive && WritableAs(hive);
   if (writable) {
     const LONG status = OpenReader();
     if (status == ERROR_SUCCESS || status == ERROR_LOCK_VIOLATION) return status;
   }
+  // A reader shares the log's index read-only and never makes it, so whether
+  // there was one is looked at only now, before a writer may make it.
+  const bool hadIndex = PathExists(file_ + "-shm");
   const LONG status = !hadHive || writable ? OpenWritable() : OpenReadOnly();
   // An open that failed for want of space or on a write error leaves no
   // files of its own making behind. (A lock or a foreign file says another
@@ -535,10 +538,13 @@ void Hive::RemoveLitter(bool hadHive, bool hadLog, bool hadIndex) {
 }
 
 bool Hive::Writable() const {
-  if (readOnly_) return false;
-  struct stat info {};
-  if (stat(file_.c_str(), &info) == 0 && !EntryWritable(file_, info)) return false;
-  return EntryWritable(FolderOf(file_));
+  struct stat file {};
+  if (stat(file_.c_str(), &file) != 0) return !readOnly_ && EntryWritable(FolderOf(file_));
+  return WritableAs(file);
+}
+
+bool Hive::WritableAs(const struct stat& file) const {
+  return !readOnly_ && EntryWritable(file_, file) && EntryWritable(FolderOf(file_));
 }
 
 // Every call begins and ends a transaction: these run as cached statements

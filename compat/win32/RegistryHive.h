@@ -9,6 +9,8 @@
 //   }
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -141,6 +143,8 @@ class Hive {
   LONG Inspect(Content* content);
   LONG OpenReader();
   LONG OpenWritable();
+  // Writable(), given the hive file's status (followed through a link).
+  bool WritableAs(const struct stat& file) const;
   LONG OpenReadOnly();
   LONG CreateSchema();
   LONG Upgrade();
