@@ -188,6 +188,13 @@ class CPackFileStream final : public CReadOnlyStream {
   std::string head_;
 };
 
+// The little-endian 32-bit number at `p`.
+std::uint32_t Little32(const char* p) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(p);
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
 // A cursor over the little-endian fields of a range of a stream (clipped to
 // the stream's end), read in pieces through a buffer, or over bytes in
 // memory. Every read checks the range and fails without moving when the
@@ -221,9 +228,7 @@ class CFieldReader {
   bool U32(std::uint32_t& value) {
     std::string_view field;
     if (!Bytes(4, field)) return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(field.data());
-    value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    value = Little32(field.data());
     return true;
   }
   // A 32-bit byte length and that many bytes, read or passed over.
@@ -335,6 +340,30 @@ bool ReadFormat1String(CFieldReader& reader, bool wide, CString& field) {
     field = CString(std::move(text));
   }
   return true;
+}
+
+// A sized entry of the first format's table (layout 1 and above): four
+// counted strings (the key, the text and two that are not used), then its
+// flags. Returns the flags, or 0 (an entry not stored) when the fields do not
+// fit the entry's size.
+std::uint32_t SplitSizedEntry(std::string_view body, std::string_view& key, std::string_view& text) {
+  std::size_t at = 0;
+  std::uint32_t value = 0;
+  const auto number = [&] {
+    if (body.size() - at < 4) return false;
+    value = Little32(body.data() + at);
+    at += 4;
+    return true;
+  };
+  std::string_view strings[4];
+  for (std::string_view& field : strings) {
+    if (!number() || value > body.size() - at) return 0;
+    field = body.substr(at, value);
+    at += value;
+  }
+  key = strings[0];
+  text = strings[1];
+  return number() ? value : 0;
 }
 
 // A chunk-file string: a 32-bit count of UTF-16 units whose last one is the
@@ -575,10 +604,15 @@ CLangPack::HeaderResult CLangPack::parse(chf::IStream& stream, bool withTable) {
     std::uint32_t size = 0;
     std::string_view body;
     if (!reader.U32(size) || !reader.Bytes(size, body)) break;
-    CFieldReader entry(body);
-    std::uint32_t flags = 0;
-    if (readEntry(entry, key, text) && entry.U32(flags) && (flags & kEntryStored) != 0)
-      store(key, std::move(text));
+    std::string_view keyBytes, textBytes;
+    if ((SplitSizedEntry(body, keyBytes, textBytes) & kEntryStored) == 0) continue;
+    if (!keyBytes.empty()) Format1Text(keyBytes, wideText_, key);
+    if (!textBytes.empty()) {
+      std::u16string decoded;
+      Format1Text(textBytes, wideText_, decoded);
+      text = CString(std::move(decoded));
+    }
+    store(key, std::move(text));
   }
   return HeaderResult::kRead;
 }

@@ -91,8 +91,12 @@ TEST(LangPackFormat1, OddStringsAndEntries) {
       .Append(Entry1(PackBytes().Wide(u"zero").U32(0).Wide(u"").Wide(u""), 1))
       .Append(Entry1(PackBytes().Wide(u"inner").Wide(std::u16string_view(u"half\0rest", 9)).Wide(u"").Wide(u""), 1))
       .Append(Entry1(PackBytes().Wide(u"lead").Wide(std::u16string_view(u"\0rest", 5)).Wide(u"").Wide(u""), 1))
-      // Strings that run past the entry's own size: only this entry is lost.
+      // Strings that run past the entry's own size, and strings without the flags after them: only
+      // these entries are lost (neither the last string's length, 1, nor the next entry's size is
+      // a flag of theirs).
       .Append(PackBytes().U32(8).U32(100).U32(0))
+      .Append(PackBytes().U32(17).U32(0).U32(0).U32(0).U32(1).Raw(std::string_view("z", 1)))
+      .Append(PackBytes().U32(1).Raw(std::string_view("x", 1)))
       .Append(Entry1(Entry0(true, u"padded", u"again"), 1))
       // Runs past the end of the file: the table stops here.
       .Append(PackBytes().U32(1000).Wide(u"cut"));
