@@ -193,7 +193,6 @@ struct Keys {
 
 using Feed = std::map<std::string, std::string>;
 
-// The feed named by `valueName`, or the reason it cannot be read.
 // The file at `path`, which its caller found no larger than a feed may be,
 // up to that size; false when it cannot be read.
 bool ReadSmallFile(const std::string& path, std::string& bytes) {
@@ -206,6 +205,7 @@ bool ReadSmallFile(const std::string& path, std::string& bytes) {
   return !failed;
 }
 
+// The feed named by `valueName`, or the reason it cannot be read.
 struct FeedRead {
   std::optional<Feed> feed;
   std::string problem;
@@ -231,7 +231,8 @@ FeedRead ReadFeed(const Keys& keys, const char16_t* valueName) {
     rest.remove_prefix(std::min(end + 1, rest.size()));
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::size_t equals = line.find('=');
-    if (equals != std::string_view::npos) feed[std::string(line.substr(0, equals))] = std::string(line.substr(equals + 1));
+    if (equals != std::string_view::npos)
+      feed[std::string(line.substr(0, equals))] = std::string(line.substr(equals + 1));
   }
   return {std::move(feed), {}};
 }

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -40,18 +40,16 @@ std::string Trimmed(std::string_view text) {
   return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
 }
 
-// A sysfs attribute's first line without the blanks that pad SCSI inquiry
-// data; empty when the file cannot be read.
+// A sysfs attribute's first line (its first 255 bytes: the attributes read
+// here are short) without the blanks that pad SCSI inquiry data; empty when
+// the file cannot be read.
 std::string ReadAttribute(const std::string& file) {
   std::FILE* in = std::fopen(file.c_str(), "rb");
   if (in == nullptr) return {};
-  char* line = nullptr;
-  std::size_t capacity = 0;
-  const ssize_t length = getline(&line, &capacity, in);
-  const std::string text = length > 0 ? Trimmed(std::string_view(line, static_cast<std::size_t>(length))) : std::string();
-  std::free(line);
+  char line[256];
+  const bool read = std::fgets(line, sizeof line, in) != nullptr;
   std::fclose(in);
-  return text;
+  return read ? Trimmed(line) : std::string();
 }
 
 std::vector<Drive> FindSysfsDrives(const std::string& root) {

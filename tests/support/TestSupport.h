@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -74,6 +75,8 @@ std::string SourceDir();
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// How many files this process has open (its entries in /proc/self/fd).
+std::ptrdiff_t OpenFileCount();
 // UTF-16 text with or without byte order mark, in either byte order.
 std::string Utf16Bytes(const std::u16string& text, bool bigEndian, bool withBom);
 // A JSON file a program wrote; throws when it is missing or malformed.

@@ -3,12 +3,11 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iterator>
 #include <optional>
 #include <string>
 
 #include "compat/win32/Shell.h"
+#include "compat/win32/StringConv.h"
 #include "peers/kvn_inet/KvnInet.h"
 #include "tests/support/IsolatedTest.h"
 #include "tests/support/Registry.h"
@@ -89,17 +88,19 @@ TEST_F(KvnInet, UpdateCheckAnswersByItsFeedAndKeepsItsState) {
   // Reading feeds and tracing the calls leave no file open behind them (the
   // first check opens the registry's).
   SetEnv("KVN_INET_TRACE", folder() / "trace");
-  const auto openFiles = [] {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
-  };
   std::optional<std::ptrdiff_t> before;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.content);
     testing_support::WriteFile(feed, row.content);
+    // Without a window the answer is told on standard error.
+    testing::internal::CaptureStderr();
     EXPECT_EQ(Check(feed, row.flags), row.expected);
-    if (!before) before = openFiles();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.rfind("kvn_inet: ", 0), 0u) << told;
+    EXPECT_NE(told.find(compat::win32::Utf16ToUtf8(LastResult())), std::string::npos) << told;
+    if (!before) before = testing_support::OpenFileCount();
   }
-  EXPECT_EQ(openFiles(), before);
+  EXPECT_EQ(testing_support::OpenFileCount(), before);
   EXPECT_TRUE(testing_support::FileExists(folder() / "trace"));
   const std::u16string update = std::u16string(kKey16) + u"\\Update";
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, update, u"Flags"), 0x319u);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,13 +77,10 @@ TEST_F(DriveAccessTest, RecordsOpticalDrivesInDeviceOrder) {
   std::filesystem::create_directories(folder_ / "sys/block/loop0");
 
   // A scan leaves no file open behind it (the first one opens the registry's).
-  const auto openFiles = [] {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
-  };
   EXPECT_EQ(scan_(kKey), 3);
-  const auto before = openFiles();
+  const auto before = testing_support::OpenFileCount();
   EXPECT_EQ(scan_(kKey), 3);
-  EXPECT_EQ(openFiles(), before);
+  EXPECT_EQ(testing_support::OpenFileCount(), before);
   EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, u"Count"), 3u);
   EXPECT_EQ(Drive(u"0"), (Texts{u"/dev/sr0", u"HL-DT-ST", u"DVDRAM GH24NSD1"}));
   EXPECT_EQ(Drive(u"1"), (Texts{u"/dev/sr2", u"ASUS", u"BW-16D1HT"}));
