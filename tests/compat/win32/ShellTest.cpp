@@ -90,22 +90,22 @@ TEST_F(Shell, ShellFoldersKeyIsFilledAtFirstUseAndThenLeftAlone) {
 
 TEST_F(Shell, DeletingMovesItemsIntoTheTrashWithTheirRecords) {
   testing_support::WriteFile(folder() / "doc.txt", "keep me");
-  fs::create_directories(folder() / "tree/inner");
+  fs::create_directories(folder() / "my tree%\u00fc/inner");
   const std::u16string both =
-      WindowsPath(folder() / "doc.txt") + u'\0' + WindowsPath(folder() / "tree") + u"\\" + u'\0';
+      WindowsPath(folder() / "doc.txt") + u'\0' + WindowsPath(folder() / "my tree%\u00fc") + u"\\" + u'\0';
   SHFILEOPSTRUCTW operation{};
   operation.wFunc = FO_DELETE;
   operation.pFrom = both.c_str();
   operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
   EXPECT_EQ(SHFileOperationW(&operation), 0);
   const std::string trash = folder() / ".local/share/Trash";
-  EXPECT_FALSE(fs::exists(folder() / "doc.txt") || fs::exists(folder() / "tree"));
+  EXPECT_FALSE(fs::exists(folder() / "doc.txt") || fs::exists(folder() / "my tree%\u00fc"));
   EXPECT_EQ(ReadFile(trash + "/files/doc.txt"), "keep me");
-  EXPECT_TRUE(fs::is_directory(trash + "/files/tree/inner"));
+  EXPECT_TRUE(fs::is_directory(trash + "/files/my tree%\u00fc/inner"));
   const std::string info = ReadFile(trash + "/info/doc.txt.trashinfo");
   EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + (folder() / "doc.txt") + "\nDeletionDate=", 0), 0u) << info;
-  // A folder named with a trailing separator is recorded without it.
-  EXPECT_NE(ReadFile(trash + "/info/tree.trashinfo").find("Path=" + (folder() / "tree") + "\n"),
+  // A folder named with a trailing separator is recorded without it; its path is percent-encoded as UTF-8.
+  EXPECT_NE(ReadFile(trash + "/info/my tree%\u00fc.trashinfo").find("Path=" + (folder() / "my%20tree%25%C3%BC\n")),
             std::string::npos);
 
   // A second item of the same name gets a name of its own in the trash.
