@@ -138,6 +138,24 @@ TEST_F(MessageQueue, ALateTimerGivesOneMessageAfterThePostedOnes) {
   EXPECT_FALSE(KillTimer(hwnd, 17));
 }
 
+// A timer without a window belongs to the thread: the queue chooses its number, and its ticks come with no window.
+TEST_F(MessageQueue, ThreadTimersTakeANumberOfTheirOwn) {
+  const UINT_PTR first = SetTimer(nullptr, 17, 10, nullptr);
+  const UINT_PTR second = SetTimer(nullptr, 17, 10, nullptr);
+  ASSERT_NE(first, 0u);
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(KillTimer(nullptr, second));
+  Sleep(30);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, UINT{WM_TIMER});
+  EXPECT_EQ(msg.hwnd, nullptr);
+  EXPECT_EQ(msg.wParam, first);
+  EXPECT_TRUE(KillTimer(nullptr, first));
+  EXPECT_TRUE(Drain().empty());  // the killed one's tick too
+  EXPECT_FALSE(KillTimer(nullptr, first));
+}
+
 TEST_F(MessageQueue, DispatchReachesTheProcedureAndDestroyDropsWhatWaits) {
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, 42);
   PostMessageW(hwnd, WM_USER, 5, 0);

@@ -785,6 +785,32 @@ TEST_F(RegistryTest, FailedOpenLeavesNoFilesBehind) {
   EXPECT_TRUE(testing_support::ReadFile(folder_ + "/machine.db") == machine);
 }
 
+// A write that finds no room (a child's file-size limit) is refused whole, and the next write, with room again,
+// goes through alone.
+TEST_F(RegistryTest, AWriteWithoutRoomIsRefusedWholeAndJamsNothing) {
+  testing_support::SetRegDword(HKEY_CURRENT_USER, u"Software\\orbtest", u"before", 1);
+  const int codes = Reap(ForkChild([] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t old = limit.rlim_cur;
+    limit.rlim_cur = 64 << 10;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+    const LONG big = Set(key, u"big", REG_BINARY, std::vector<BYTE>(256 << 10, 7));
+    limit.rlim_cur = old;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return (big == ERROR_REGISTRY_IO_FAILED ? 0 : 1) | (SetDword(key, u"after") == ERROR_SUCCESS ? 0 : 2);
+  }));
+  EXPECT_EQ(codes, 0) << "1: the big write was not refused as a failed write; 2: the next write failed";
+  compat::win32::ResetRegistryForTests();
+  HKEY key = Create(HKEY_CURRENT_USER, u"Software\\orbtest");
+  EXPECT_EQ(Get(key, u"before").data, Dword(1));
+  EXPECT_EQ(Get(key, u"big").status, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Get(key, u"after").data, Dword(1));
+  RegCloseKey(key);
+}
+
 // A child of fork() never works through the connection it inherited: its first call opens one of its own,
 // beside the parent's descriptor it keeps open and unused.
 TEST_F(RegistryTest, ChildOfForkOpensAConnectionOfItsOwn) {
