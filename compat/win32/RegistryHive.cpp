@@ -347,7 +347,6 @@ LONG Hive::OpenFile(int flags, const std::string& name) {
     return ErrorFromSqlite(rc);
   }
   sqlite3_busy_timeout(db_, stalled_ ? 0 : kBusyTimeoutMs);
-  sqlite3_extended_result_codes(db_, 1);
   return ERROR_SUCCESS;
 }
 
