@@ -139,8 +139,10 @@ TEST_F(MessageQueue, ALateTimerGivesOneMessageAfterThePostedOnes) {
 }
 
 // A timer without a window belongs to the thread: the queue chooses its number, and its ticks come with no window.
+// Dispatching a tick calls the timer's own procedure.
 TEST_F(MessageQueue, ThreadTimersTakeANumberOfTheirOwn) {
-  const UINT_PTR first = SetTimer(nullptr, 17, 10, nullptr);
+  static UINT_PTR ticked = 0;
+  const UINT_PTR first = SetTimer(nullptr, 17, 10, [](HWND, UINT, UINT_PTR id, DWORD) { ticked = id; });
   const UINT_PTR second = SetTimer(nullptr, 17, 10, nullptr);
   ASSERT_NE(first, 0u);
   EXPECT_NE(first, second);
@@ -151,6 +153,8 @@ TEST_F(MessageQueue, ThreadTimersTakeANumberOfTheirOwn) {
   EXPECT_EQ(msg.message, UINT{WM_TIMER});
   EXPECT_EQ(msg.hwnd, nullptr);
   EXPECT_EQ(msg.wParam, first);
+  DispatchMessageW(&msg);
+  EXPECT_EQ(ticked, first);
   EXPECT_TRUE(KillTimer(nullptr, first));
   EXPECT_TRUE(Drain().empty());  // the killed one's tick too
   EXPECT_FALSE(KillTimer(nullptr, first));
