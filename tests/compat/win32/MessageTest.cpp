@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -158,6 +159,19 @@ TEST_F(MessageQueue, ThreadTimersTakeANumberOfTheirOwn) {
   EXPECT_TRUE(KillTimer(nullptr, first));
   EXPECT_TRUE(Drain().empty());  // the killed one's tick too
   EXPECT_FALSE(KillTimer(nullptr, first));
+
+  // Threads setting timers at once never get the same number.
+  constexpr std::size_t kEach = 1000;
+  std::vector<UINT_PTR> numbers(2 * kEach);
+  const auto setMany = [&](std::size_t from) {
+    for (std::size_t i = from; i < from + kEach; ++i) numbers[i] = SetTimer(nullptr, 0, USER_TIMER_MAXIMUM, nullptr);
+    for (std::size_t i = from; i < from + kEach; ++i) KillTimer(nullptr, numbers[i]);
+  };
+  std::thread other(setMany, kEach);
+  setMany(0);
+  other.join();
+  std::sort(numbers.begin(), numbers.end());
+  EXPECT_EQ(std::unique(numbers.begin(), numbers.end()), numbers.end());
 }
 
 TEST_F(MessageQueue, DispatchReachesTheProcedureAndDestroyDropsWhatWaits) {
